@@ -1,0 +1,45 @@
+#pragma once
+// One run of one engine on one source file and one target file.
+
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+// Engine identifiers, compared exactly.
+inline constexpr const char* kEncWavPcm = "ENCWAVPCM";
+inline constexpr const char* kEncMp3Blade = "ENCMP3BLADE";
+inline constexpr const char* kEncMp3Lame = "ENCMP3LAME";
+inline constexpr const char* kEncMp3GoGo = "ENCMP3GOGO";
+inline constexpr const char* kEncOggVorbis = "ENCOGGVORBIS";
+inline constexpr const char* kEncApeMonkey = "ENCAPEMONKEY";
+inline constexpr const char* kDecMp3 = "DECMP3";
+inline constexpr const char* kDecOggVorbis = "DECOGGVORBIS";
+inline constexpr const char* kDecApeMonkey = "DECAPEMONKEY";
+
+// A value type: copied into the queue and out of it into the runner's
+// current-job record. While an engine runs, the four flag fields are shared
+// between the runner and the engine thread and are only touched through
+// std::atomic_ref (see codecs/engine.h); everything else is fixed.
+struct Job {
+    uint16_t fileIndex = 0;
+    alignas(4) int32_t running = 0;
+    alignas(4) int32_t stopRequested = 0;
+    alignas(4) int32_t succeeded = 0;
+    alignas(4) int32_t progress = 0;  // percent of the file's bar, 0..100
+    int32_t progressSpan = 0;         // share of the bar this job covers
+    void* engineParams = nullptr;     // the engine's settings block; not owned
+    std::string sourcePath;
+    std::string targetPath;           // empty: rewrite the source in place
+    std::string engineId;
+};
+
+}  // namespace zelph
+
+namespace zelph {
+
+// An engine carries out one job on its own thread (see codecs/engine.h for
+// the rules every engine follows).
+using EngineProc = void (*)(Job* job);
+
+}  // namespace zelph

@@ -1,0 +1,169 @@
+#pragma once
+// ConverterSettings: the one persistent record of every user choice. Its bytes
+// are the bytes of Settings.dat, so the layout below is fixed for good.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+static_assert(std::endian::native == std::endian::little,
+              "Settings.dat is the record's memory image, stored little-endian");
+
+inline constexpr std::size_t kOutputFolderSize = 1024;
+
+struct GeneralSettings {
+    int16_t outputFolderMode;    // 1 beside the source, 2 in outputFolder
+    int16_t existingFileAction;  // 1 overwrite, 2 rename, 3 skip
+    int16_t afterOperation;      // 1 leave the source, 2 delete it
+    char outputFolder[kOutputFolderSize];
+};
+
+// Also the layout of the channel/sample-size pair inside ApeSettings.
+struct WavPcmSettings {
+    int16_t channelMode;     // 1 mono, 2 stereo
+    int16_t sampleSizeMode;  // 1 eight bits, 2 sixteen bits
+};
+
+struct BladeSettings {
+    int32_t copyrightBit, crcBit, originalBit, privateBit;
+    int32_t bitrateIndex, sampleRateIndex;
+    int32_t bitrate, sampleRate;
+    int32_t channelMode;  // 1 mono, 2 stereo, 3 dual channel
+};
+
+struct LameSettings {
+    int32_t bitReservoir, copyrightBit, crcBit, originalBit, privateBit, xingVbrHeader;
+    int32_t abrBitrateIndex, cbrBitrateIndex, vbrMaxBitrateIndex, vbrMinBitrateIndex;
+    int32_t vbrMethodIndex, presetIndex, resampleRateIndex;
+    int32_t abrBitrate, cbrBitrate, vbrMaxBitrate, vbrMinBitrate;
+    int32_t vbrMethod, preset, resampleRate;
+    int32_t bitrateMode;     // 1 CBR, 2 ABR, 3 VBR
+    int32_t channelMode;     // 1 mono, 2 stereo, 3 joint stereo
+    int32_t sampleRateMode;  // 1 from source, 2 resample
+    int32_t mpegVersion;     // 1 MPEG1, 2 MPEG2
+    int32_t quality;         // 0..9
+};
+
+struct GoGoSettings {
+    int32_t use3DNow, useAltivec, useCMov, useE3DNow, useEMMX, useKNI;
+    int32_t lowPassFilter, useMMX, psychoAcoustics, useSSE2;
+    int32_t bitrateIndex, vbrMaxBitrateIndex, vbrMinBitrateIndex, emphasisIndex, resampleRateIndex;
+    int32_t bitrate, vbrMaxBitrate, vbrMinBitrate, emphasis, resampleRate;
+    int32_t bitrateMode;     // 1 CBR, 2 ABR, 3 VBR
+    int32_t channelMode;     // 1 mono, 2 stereo, 3 joint stereo
+    int32_t sampleRateMode;  // 1 from source, 2 resample
+    int32_t tagMode;         // 1 LAME tag, 2 VBR tag
+    int32_t quality;         // 0..9
+};
+
+struct OggVorbisSettings {
+    int32_t bitrateMode;     // 1 VBR, 2 ABR, 3 true VBR
+    int32_t sampleRateMode;  // 1 from source, 2 resample
+    int32_t channelMode;     // 1 mono, 2 stereo
+    int32_t qualityPosition; // 0..9
+    float vbrQuality;        // (10 - qualityPosition) / 10
+    int32_t abrBitrateIndex, trueVbrBitrateIndex, resampleRateIndex;
+    int32_t abrBitrate, trueVbrBitrate, resampleRate;
+};
+
+struct ApeSettings {
+    int32_t compressionIndex;
+    int32_t compressionLevel;  // 1000 .. 5000
+    WavPcmSettings pcm;        // what the encoder's input is brought to
+};
+
+struct ConverterSettings {
+    int32_t checkValue;
+    int32_t targetFormat;  // a TargetFormat value
+    GeneralSettings general;
+    WavPcmSettings wav;
+    int16_t wavPadding;
+    BladeSettings blade;
+    LameSettings lame;
+    GoGoSettings gogo;
+    OggVorbisSettings ogg;
+    ApeSettings ape;
+};
+
+static_assert(sizeof(GeneralSettings) == 1030);
+static_assert(sizeof(BladeSettings) == 36);
+static_assert(sizeof(LameSettings) == 100);
+static_assert(sizeof(GoGoSettings) == 100);
+static_assert(sizeof(OggVorbisSettings) == 44);
+static_assert(sizeof(ApeSettings) == 12);
+static_assert(sizeof(ConverterSettings) == 1336);
+static_assert(offsetof(ConverterSettings, targetFormat) == 4);
+static_assert(offsetof(ConverterSettings, general) == 8);
+static_assert(offsetof(ConverterSettings, general.outputFolder) == 14);
+static_assert(offsetof(ConverterSettings, wav) == 1038);
+static_assert(offsetof(ConverterSettings, blade) == 1044);
+static_assert(offsetof(ConverterSettings, blade.channelMode) == 1076);
+static_assert(offsetof(ConverterSettings, lame) == 1080);
+static_assert(offsetof(ConverterSettings, lame.abrBitrate) == 1132);
+static_assert(offsetof(ConverterSettings, lame.quality) == 1176);
+static_assert(offsetof(ConverterSettings, gogo) == 1180);
+static_assert(offsetof(ConverterSettings, gogo.bitrate) == 1240);
+static_assert(offsetof(ConverterSettings, gogo.quality) == 1276);
+static_assert(offsetof(ConverterSettings, ogg) == 1280);
+static_assert(offsetof(ConverterSettings, ogg.vbrQuality) == 1296);
+static_assert(offsetof(ConverterSettings, ogg.resampleRate) == 1320);
+static_assert(offsetof(ConverterSettings, ape) == 1324);
+static_assert(offsetof(ConverterSettings, ape.pcm) == 1332);
+
+// targetFormat values: the main window's target radios.
+enum TargetFormat : int32_t {
+    kTargetWav = 1,
+    kTargetGoGo = 2,
+    kTargetLame = 3,
+    kTargetBlade = 4,
+    kTargetOgg = 5,
+    kTargetApe = 6,
+};
+
+inline constexpr const char* kSettingsFileName = "Settings.dat";
+
+// The check value: the record's last byte as a signed number plus 1332.
+int32_t SettingsCheckValue(const ConverterSettings& settings);
+
+// Every field at its default; outputFolder is `defaultFolder`.
+void ApplyDefaults(ConverterSettings& settings, const std::string& defaultFolder);
+
+// The folder that stands in for an unusable output folder: the user's home
+// folder from the password database with a trailing "/", or "/".
+std::string DefaultOutputFolder();
+
+// The record and the folder it lives in. Loads and saves never move the
+// process's working folder.
+class SettingsStore {
+public:
+    // `startupFolder` is where Settings.dat lives (with or without trailing "/").
+    explicit SettingsStore(std::string startupFolder);
+
+    // Fills the record from Settings.dat, or with defaults when it is missing,
+    // unreadable or fails its check value. keepFile=false deletes it first.
+    void LoadSettings(bool keepFile);
+    // Writes the record to Settings.dat through a temporary file and a rename;
+    // returns false when nothing could be written (the GUI ignores it).
+    bool SaveSettings();
+    int32_t SettingsCheckValue() const { return zelph::SettingsCheckValue(record); }
+
+    std::string SettingsPath() const;
+    const std::string& StartupFolder() const { return startupFolder_; }
+
+    ConverterSettings record{};
+
+private:
+    std::string startupFolder_;
+};
+
+// The output folder as the planner uses it: at most 1023 bytes and always
+// ending with "/".
+std::string OutputFolderOf(const GeneralSettings& general);
+
+// Stores `folder` (at most 1023 bytes) with the rest of the field zeroed.
+bool SetOutputFolder(GeneralSettings& general, const std::string& folder);
+
+}  // namespace zelph
