@@ -1,0 +1,47 @@
+#include "core/naming.h"
+
+#include <sys/stat.h>
+
+namespace zelph {
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+namespace {
+
+// Anything at all at the path counts: a file we merely cannot read is still
+// somebody's file.
+bool ExistsOnDisk(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+std::string MakeUniqueName(const std::string& path, const std::set<std::string>& alsoTaken) {
+    auto taken = [&](const std::string& candidate) {
+        return alsoTaken.contains(candidate) || ExistsOnDisk(candidate);
+    };
+    if (!taken(path)) return path;
+
+    const std::string folder = FolderOf(path);
+    const std::string name = FileNameOf(path);
+    const auto dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot != 0;
+    const std::string base = hasExtension ? name.substr(0, dot) : name;
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+
+    for (unsigned long n = 1;; ++n) {
+        std::string candidate = folder + base + "(" + std::to_string(n) + ")" + extension;
+        if (!taken(candidate)) return candidate;
+    }
+}
+
+}  // namespace zelph
