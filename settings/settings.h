@@ -135,28 +135,28 @@ void ApplyDefaults(ConverterSettings& settings, const std::string& defaultFolder
 // folder from the password database with a trailing "/", or "/".
 std::string DefaultOutputFolder();
 
-// The record and the folder it lives in. Loads and saves never move the
+// The record and the file it is kept in. Loads and saves never move the
 // process's working folder.
 class SettingsStore {
 public:
-    // `startupFolder` is where Settings.dat lives (with or without trailing "/").
-    explicit SettingsStore(std::string startupFolder);
+    explicit SettingsStore(std::string settingsPath);
+    // Settings.dat in `folder`, the start-up folder.
+    static std::string PathIn(std::string folder);
 
-    // Fills the record from Settings.dat, or with defaults when it is missing,
+    // Fills the record from the file, or with defaults when it is missing,
     // unreadable or fails its check value. keepFile=false deletes it first.
     void LoadSettings(bool keepFile);
-    // Writes the record to Settings.dat through a temporary file and a rename;
-    // returns false when nothing could be written (the GUI ignores it).
+    // Writes the record through a temporary file in the same folder and a
+    // rename; returns false when nothing could be written.
     bool SaveSettings();
     int32_t SettingsCheckValue() const { return zelph::SettingsCheckValue(record); }
 
-    std::string SettingsPath() const;
-    const std::string& StartupFolder() const { return startupFolder_; }
+    const std::string& SettingsPath() const { return path_; }
 
     ConverterSettings record{};
 
 private:
-    std::string startupFolder_;
+    std::string path_;
 };
 
 // The output folder as the planner uses it: at most 1023 bytes and always

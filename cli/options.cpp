@@ -1,0 +1,129 @@
+#include "cli/options.h"
+
+#include <sys/stat.h>
+
+#include "core/job.h"
+#include "settings/settingsfields.h"
+
+namespace zelph {
+
+const char* const kCliUsage =
+    "Usage: zelph-convert [options] FILE...\n"
+    "Converts audio files with the converter's settings.\n"
+    "\n"
+    "  --target wav|blade|lame|gogo|ogg|ape   target format (default: the one in the settings)\n"
+    "  --settings FILE        settings file to read (default: Settings.dat here; never written)\n"
+    "  --output-dir DIR       put every output into DIR\n"
+    "  --beside-source        put every output beside its source\n"
+    "  --if-exists overwrite|rename|skip\n"
+    "                         what to do when an output file exists\n"
+    "  --delete-source        delete each source that was converted with success\n"
+    "  --set BLOCK.FIELD=VALUE\n"
+    "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
+    "  --dry-run              print the planned jobs and convert nothing\n"
+    "  --help                 show this text\n"
+    "  --version              show the version\n";
+
+namespace {
+
+struct NamedValue {
+    const char* name;
+    const char* value;
+};
+
+constexpr NamedValue kTargetNames[] = {
+    {"wav", kEncWavPcm},     {"blade", kEncMp3Blade},  {"lame", kEncMp3Lame},
+    {"gogo", kEncMp3GoGo},   {"ogg", kEncOggVorbis},   {"ape", kEncApeMonkey},
+};
+constexpr NamedValue kIfExistsNames[] = {{"overwrite", "1"}, {"rename", "2"}, {"skip", "3"}};
+
+template <std::size_t N>
+const char* Lookup(const NamedValue (&table)[N], const std::string& name) {
+    for (const auto& entry : table)
+        if (name == entry.name) return entry.value;
+    return nullptr;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::string TargetIdOf(int32_t targetFormat) {
+    switch (targetFormat) {
+        case kTargetWav: return kEncWavPcm;
+        case kTargetGoGo: return kEncMp3GoGo;
+        case kTargetLame: return kEncMp3Lame;
+        case kTargetBlade: return kEncMp3Blade;
+        case kTargetOgg: return kEncOggVorbis;
+        case kTargetApe: return kEncApeMonkey;
+        default: return "";
+    }
+}
+
+std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& options) {
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+            continue;
+        }
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--") {
+            onlyFiles = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (arg == "--beside-source") {
+            options.edits.emplace_back("general.outputFolderMode", "1");
+        } else if (arg == "--delete-source") {
+            options.edits.emplace_back("general.afterOperation", "2");
+        } else if (arg == "--settings") {
+            if (!value(options.settingsFile)) return "--settings needs a file";
+        } else if (arg == "--target") {
+            if (!value(v)) return "--target needs a format";
+            const char* id = Lookup(kTargetNames, v);
+            if (!id) return "unknown target '" + v + "' (wav, blade, lame, gogo, ogg or ape)";
+            options.targetId = id;
+        } else if (arg == "--output-dir") {
+            if (!value(v)) return "--output-dir needs a folder";
+            if (!IsFolder(v)) return "output folder '" + v + "' does not exist";
+            options.edits.emplace_back("general.outputFolderMode", "2");
+            options.edits.emplace_back("general.outputFolder", v);
+        } else if (arg == "--if-exists") {
+            if (!value(v)) return "--if-exists needs overwrite, rename or skip";
+            const char* action = Lookup(kIfExistsNames, v);
+            if (!action) return "unknown --if-exists action '" + v + "' (overwrite, rename or skip)";
+            options.edits.emplace_back("general.existingFileAction", action);
+        } else if (arg == "--set") {
+            if (!value(v)) return "--set needs BLOCK.FIELD=VALUE";
+            const auto equals = v.find('=');
+            if (equals == std::string::npos) return "--set needs BLOCK.FIELD=VALUE, got '" + v + "'";
+            options.edits.emplace_back(v.substr(0, equals), v.substr(equals + 1));
+        } else {
+            return "unknown option '" + arg + "'";
+        }
+    }
+    return "";
+}
+
+std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings) {
+    for (const auto& [name, value] : options.edits) {
+        std::string error = SetSettingsField(settings, name, value);
+        if (!error.empty()) return error;
+    }
+    return "";
+}
+
+}  // namespace zelph

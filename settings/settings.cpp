@@ -1,0 +1,181 @@
+#include "settings/settings.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace zelph {
+
+int32_t SettingsCheckValue(const ConverterSettings& settings) {
+    const auto* bytes = reinterpret_cast<const int8_t*>(&settings);
+    return int32_t{bytes[sizeof(ConverterSettings) - 1]} + 1332;
+}
+
+std::string DefaultOutputFolder() {
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || !*found->pw_dir)
+        return "/";
+    std::string home = found->pw_dir;
+    if (home.back() != '/') home += '/';
+    return home.size() < kOutputFolderSize ? home : "/";
+}
+
+bool SetOutputFolder(GeneralSettings& general, const std::string& folder) {
+    if (folder.size() >= kOutputFolderSize || folder.find('\0') != std::string::npos) return false;
+    std::memset(general.outputFolder, 0, kOutputFolderSize);
+    std::memcpy(general.outputFolder, folder.data(), folder.size());
+    return true;
+}
+
+std::string OutputFolderOf(const GeneralSettings& general) {
+    std::string folder(general.outputFolder, strnlen(general.outputFolder, kOutputFolderSize - 1));
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+void ApplyDefaults(ConverterSettings& s, const std::string& defaultFolder) {
+    s.targetFormat = kTargetWav;
+    s.general.outputFolderMode = 1;
+    s.general.existingFileAction = 2;
+    s.general.afterOperation = 1;
+    SetOutputFolder(s.general, defaultFolder);
+    s.wav = {2, 2};
+    s.blade = {.copyrightBit = 1, .crcBit = 1, .originalBit = 1, .privateBit = 1,
+               .bitrateIndex = 13, .sampleRateIndex = 1, .bitrate = 320, .sampleRate = 44100,
+               .channelMode = 2};
+    s.lame = {.bitReservoir = 1, .copyrightBit = 1, .crcBit = 1, .originalBit = 1,
+              .privateBit = 1, .xingVbrHeader = 1, .abrBitrateIndex = 11,
+              .cbrBitrateIndex = 11, .vbrMaxBitrateIndex = 16, .vbrMinBitrateIndex = 11,
+              .vbrMethodIndex = 1, .presetIndex = 1, .resampleRateIndex = 7, .abrBitrate = 128,
+              .cbrBitrate = 128, .vbrMaxBitrate = 320, .vbrMinBitrate = 128, .vbrMethod = 0,
+              .preset = 0, .resampleRate = 44100, .bitrateMode = 1, .channelMode = 2,
+              .sampleRateMode = 1, .mpegVersion = 2, .quality = 0};
+    s.gogo = {.use3DNow = 0, .useAltivec = 1, .useCMov = 1, .useE3DNow = 1, .useEMMX = 1,
+              .useKNI = 1, .lowPassFilter = 1, .useMMX = 0, .psychoAcoustics = 1, .useSSE2 = 1,
+              .bitrateIndex = 11, .vbrMaxBitrateIndex = 16, .vbrMinBitrateIndex = 11,
+              .emphasisIndex = 1, .resampleRateIndex = 1, .bitrate = 128, .vbrMaxBitrate = 320,
+              .vbrMinBitrate = 128, .emphasis = 1, .resampleRate = 44100, .bitrateMode = 1,
+              .channelMode = 2, .sampleRateMode = 1, .tagMode = 2, .quality = 0};
+    s.ogg = {.bitrateMode = 1, .sampleRateMode = 1, .channelMode = 2, .qualityPosition = 5,
+             .vbrQuality = 0.5f, .abrBitrateIndex = 5, .trueVbrBitrateIndex = 5,
+             .resampleRateIndex = 5, .abrBitrate = 128, .trueVbrBitrate = 128,
+             .resampleRate = 44100};
+    s.ape = {.compressionIndex = 1, .compressionLevel = 2000, .pcm = {2, 2}};
+}
+
+namespace {
+
+// An open that nobody else holds: the file is locked for as long
+// as this object lives.
+class ExclusiveFile {
+public:
+    ExclusiveFile(const std::string& path, int flags) : fd_(::open(path.c_str(), flags | O_CLOEXEC)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~ExclusiveFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads until `size` bytes or the end of the file; returns the count read.
+std::size_t ReadUpTo(int fd, void* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, size - done);
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+bool WriteAll(int fd, const void* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
+        if (put <= 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// What "can the folder be entered" means here: a directory we may search.
+bool CanEnterFolder(const char* folder) {
+    struct stat info;
+    return *folder && ::stat(folder, &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::access(folder, X_OK) == 0;
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::string settingsPath) : path_(std::move(settingsPath)) {
+    ApplyDefaults(record, DefaultOutputFolder());
+}
+
+std::string SettingsStore::PathIn(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + kSettingsFileName;
+}
+
+void SettingsStore::LoadSettings(bool keepFile) {
+    if (!keepFile) ::unlink(path_.c_str());
+
+    bool accepted = false;
+    {
+        ExclusiveFile file(path_, O_RDONLY);
+        if (file.is_open()) {
+            ReadUpTo(file.fd(), &record, sizeof record);
+            accepted = zelph::SettingsCheckValue(record) == record.checkValue;
+        }
+    }
+    if (!accepted) {
+        ApplyDefaults(record, DefaultOutputFolder());
+        return;
+    }
+    // A folder stored without its terminating zero ends at the field's last byte.
+    record.general.outputFolder[kOutputFolderSize - 1] = '\0';
+    if (!CanEnterFolder(record.general.outputFolder)) {
+        SetOutputFolder(record.general, DefaultOutputFolder());
+        record.general.outputFolderMode = 1;
+    }
+}
+
+bool SettingsStore::SaveSettings() {
+    record.checkValue = zelph::SettingsCheckValue(record);
+    // Written beside the real file and renamed over it, so a crash or a full
+    // disk leaves the previous settings rather than a truncated file.
+    const auto slash = path_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+    std::string temporary = folder + ".Settings.dat.XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, &record, sizeof record) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||
+        ::rename(temporary.c_str(), path_.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelph

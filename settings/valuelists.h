@@ -1,0 +1,35 @@
+#pragma once
+// The value lists behind the tuning windows' drop-down lists. A settings
+// index field stores a position in one of these lists and its value field the
+// entry's value; the windows and the command line both use these tables.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zelph {
+
+struct ValueList {
+    std::span<const double> values;
+    std::span<const char* const> labels;  // empty: the labels are the values
+
+    int size() const { return static_cast<int>(values.size()); }
+    // Position of `value`, or -1.
+    int Find(double value) const;
+    std::string Label(int position) const;
+};
+
+extern const ValueList kBladeBitrates;
+extern const ValueList kMpeg1SampleRates;
+extern const ValueList kMp3Bitrates;
+extern const ValueList kLameResampleRates;
+extern const ValueList kOggBitrates;
+extern const ValueList kOggResampleRates;
+extern const ValueList kApeCompressionLevels;
+extern const ValueList kGoGoEmphases;
+extern const ValueList kLameVbrMethods;
+extern const ValueList kLamePresets;
+// Ogg quality by track-bar position 0..9 (stored as float32).
+extern const ValueList kOggQualities;
+
+}  // namespace zelph

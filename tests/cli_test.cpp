@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/scratch.h"
+
+using zelph::test::RunCommand;
+using zelph::test::ScratchDir;
+
+namespace {
+
+std::string Cli(const std::string& args) { return zelph::test::BinDir() + "/zelph-convert " + args; }
+
+}  // namespace
+
+TEST(Cli, UsageErrorsExitTwoWithOneLine) {
+    ScratchDir dir;
+    const std::string cd = "cd " + dir.path() + " && ";
+    for (const char* args : {"--bogus a.wav", "--target flac a.wav", "--target", "--target wav",
+                             "--set lame.cbrBitrate=100 a.wav", "--set nothing.here=1 a.wav",
+                             "--set lame.quality a.wav", "--if-exists maybe a.wav",
+                             "--output-dir /no/such/folder a.wav"}) {
+        const auto result = RunCommand(cd + Cli(args), true);
+        EXPECT_EQ(result.status, 2) << args;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << args << ": " << result.out;
+    }
+    const auto named = RunCommand(cd + Cli("--set lame.cbrBitrate=100 a.wav"), true);
+    EXPECT_NE(named.out.find("lame.cbrBitrate"), std::string::npos);
+}
+
+TEST(Cli, HelpAndVersion) {
+    const auto help = RunCommand(Cli("--help"));
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
+    const auto version = RunCommand(Cli("--version"));
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.out.find("1.0"), std::string::npos);
+}
+
+TEST(Cli, DryRunPrintsThePlannedQueueAndTouchesNothing) {
+    ScratchDir dir;
+    zelph::test::WriteFile(dir / "b.wav", "");
+    const auto result = RunCommand("cd " + dir.path() + " && " +
+                            Cli("--dry-run --target ogg --if-exists skip a.mp3 b.wav c.txt"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "DECMP3\ta.mp3\tTemp-QOR-File\t0/30\n"
+              "ENCWAVPCM\tTemp-QOR-File\t\t30/10\n"
+              "ENCOGGVORBIS\tTemp-QOR-File\ta.ogg\t40/60\n"
+              "ENCWAVPCM\tb.wav\tTemp-QOR-File\t0/10\n"
+              "ENCOGGVORBIS\tTemp-QOR-File\tb.ogg\t10/90\n");
+    EXPECT_FALSE(zelph::test::Exists(dir / "Settings.dat")) << "the command line never saves";
+
+    const std::string out = dir / "out";
+    RunCommand("mkdir " + out);
+    const auto placed = RunCommand("cd " + dir.path() + " && " +
+                            Cli("--dry-run --target wav --output-dir " + out + " a.ogg"));
+    EXPECT_EQ(placed.out, "DECOGGVORBIS\ta.ogg\t" + out + "/Temp-QOR-File\t0/90\n"
+                          "ENCWAVPCM\t" + out + "/Temp-QOR-File\t" + out + "/a.wav\t90/10\n");
+}
+
+TEST(Cli, ReadsTheGivenSettingsFile) {
+    ScratchDir dir;
+    // A Settings.dat naming the Ape target (1336 bytes: check value 1332, targetFormat 6).
+    std::string image(1336, '\0');
+    image[0] = 0x34; image[1] = 0x05; image[4] = 6;
+    zelph::test::WriteFile(dir / "my.dat", image);
+    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--dry-run --settings my.dat x.wav"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("ENCAPEMONKEY"), std::string::npos) << result.out;
+}

@@ -1,0 +1,60 @@
+#include "tests/support/scratch.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zelph::test {
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zelph-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) std::abort();
+    path_ = pattern + "/";
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+CommandResult RunCommand(const std::string& command, bool mergeErr) {
+    CommandResult result;
+    FILE* pipe = ::popen((command + (mergeErr ? " 2>&1" : "")).c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return result;
+}
+
+std::string BinDir() {
+    const char* dir = std::getenv("ZELPH_BIN_DIR");
+    return dir ? dir : ".";
+}
+
+}  // namespace zelph::test

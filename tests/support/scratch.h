@@ -1,0 +1,41 @@
+#pragma once
+// Helpers shared by the tests: a scratch folder per test, small file writes,
+// and running a command to capture what it prints.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelph::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    // The folder with its trailing "/".
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+struct CommandResult {
+    int status = -1;  // exit status, or -1 if it did not exit normally
+    std::string out;  // standard output
+};
+// Runs `command` through /bin/sh; stderr goes to stdout when `mergeErr`.
+CommandResult RunCommand(const std::string& command, bool mergeErr = false);
+
+// The folder holding the built executables (and their Plugins folder).
+std::string BinDir();
+
+}  // namespace zelph::test
