@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/convert.h"
 #include "cli/options.h"
+#include "core/engines.h"
 #include "core/planner.h"
 #include "settings/settings.h"
 
@@ -57,12 +59,11 @@ int main(int argc, char** argv) {
     if (targetId.empty()) return UsageError("the settings name no target; give --target");
     if (options.files.empty()) return UsageError("no files given");
 
-    zelph::JobPlanner planner(&store.record);
-    planner.PlanJobs(targetId, options.files);
     if (options.dryRun) {
+        zelph::JobPlanner planner(&store.record);
+        planner.PlanJobs(targetId, options.files);
         PrintPlan(planner);
         return 0;
     }
-    std::cerr << "zelph-convert: converting is not available in this build; use --dry-run\n";
-    return 1;
+    return zelph::RunConversion(options, targetId, store.record, zelph::StandardEngines());
 }

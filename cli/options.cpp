@@ -9,7 +9,9 @@ namespace zelph {
 
 const char* const kCliUsage =
     "Usage: zelph-convert [options] FILE...\n"
-    "Converts audio files with the converter's settings.\n"
+    "Converts audio files with the converter's settings. Prints one line per file:\n"
+    "\"Done\", \"Error Occured\" or \"Cancelled\", a tab, and the source path.\n"
+    "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
     "\n"
     "  --target wav|blade|lame|gogo|ogg|ape   target format (default: the one in the settings)\n"
     "  --settings FILE        settings file to read (default: Settings.dat here; never written)\n"
@@ -21,6 +23,8 @@ const char* const kCliUsage =
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
+    "  --verbose              print each output path after its result\n"
+    "  --quiet                no progress line\n"
     "  --help                 show this text\n"
     "  --version              show the version\n";
 
@@ -85,6 +89,10 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.version = true;
         } else if (arg == "--dry-run") {
             options.dryRun = true;
+        } else if (arg == "--verbose" || arg == "-v") {
+            options.verbose = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
         } else if (arg == "--beside-source") {
             options.edits.emplace_back("general.outputFolderMode", "1");
         } else if (arg == "--delete-source") {

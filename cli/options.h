@@ -12,6 +12,8 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool dryRun = false;
+    bool verbose = false;
+    bool quiet = false;
     std::string settingsFile;          // "" : Settings.dat in the working folder
     std::string targetId;              // "" : the target the settings name
     std::vector<std::pair<std::string, std::string>> edits;  // applied in order

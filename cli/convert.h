@@ -1,0 +1,17 @@
+#pragma once
+// Runs a planned batch from the command line: the runner driven without a
+// window, one result line per file on stdout, a progress line on a terminal.
+
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "core/runner.h"
+
+namespace zelph {
+
+// Plans and converts `options.files`; returns the exit status.
+int RunConversion(const CliOptions& options, const std::string& targetId,
+                  ConverterSettings& settings, EngineTable engines);
+
+}  // namespace zelph

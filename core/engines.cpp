@@ -1,0 +1,9 @@
+#include "core/engines.h"
+
+namespace zelph {
+
+EngineTable StandardEngines() {
+    return {};
+}
+
+}  // namespace zelph
