@@ -1,0 +1,189 @@
+#include "formats/waveheader.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+
+#include "formats/bytereader.h"
+
+namespace zelph {
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+// The PCM sub-format GUID after its first two bytes (which hold the tag 1).
+constexpr uint8_t kPcmGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+bool ReadAt(int fd, uint64_t offset, uint8_t* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+struct FormatChunk {
+    uint32_t size = 0;
+    uint16_t tag = 0, channels = 0, blockAlign = 0, bitsPerSample = 0;
+    uint32_t sampleRate = 0, byteRate = 0;
+};
+
+struct RiffLayout {
+    std::optional<FormatChunk> format;
+    uint64_t dataOffset = 0;  // 0: no data chunk after the format chunk
+    uint32_t dataSize = 0;
+};
+
+FormatChunk ParseFormat(std::span<const uint8_t> body, uint32_t size) {
+    ByteReader in(body);
+    FormatChunk f;
+    f.size = size;
+    f.tag = in.U16();
+    f.channels = in.U16();
+    f.sampleRate = in.U32();
+    f.byteRate = in.U32();
+    f.blockAlign = in.U16();
+    f.bitsPerSample = in.U16();
+    if (f.tag == kFormatExtensible && size >= 40) {
+        in.Skip(8);  // cbSize, valid bits, channel mask
+        const uint16_t subFormat = in.U16();
+        const auto tail = in.Bytes(sizeof kPcmGuidTail);
+        if (in.ok() && subFormat == kFormatPcm && std::memcmp(tail.data(), kPcmGuidTail, sizeof kPcmGuidTail) == 0)
+            f.tag = kFormatPcm;
+    }
+    return f;
+}
+
+// Walks the chunks from offset 12, each padded to an even size, never past
+// the end of the file: the first "fmt " chunk, then the first "data" chunk.
+RiffLayout WalkChunks(int fd) {
+    RiffLayout layout;
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return layout;
+    const uint64_t fileSize = static_cast<uint64_t>(info.st_size);
+    uint8_t head[12];
+    if (fileSize < 12 || !ReadAt(fd, 0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return layout;
+
+    for (uint64_t at = 12; at + 8 <= fileSize;) {
+        uint8_t chunk[8];
+        if (!ReadAt(fd, at, chunk, 8)) break;
+        ByteReader in(chunk);
+        in.Skip(4);
+        const uint32_t size = in.U32();
+        const uint64_t body = at + 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.format) {
+            std::array<uint8_t, 40> bytes{};
+            const std::size_t wanted = std::min<uint64_t>({uint64_t{size}, uint64_t{bytes.size()}, fileSize - body});
+            if (size < 16 || wanted < 16 || !ReadAt(fd, body, bytes.data(), wanted)) break;
+            layout.format = ParseFormat({bytes.data(), wanted}, size);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (layout.format) {
+                layout.dataOffset = body;
+                layout.dataSize = size;
+            }
+            break;
+        }
+        at = body + size + (size & 1u);
+    }
+    return layout;
+}
+
+class ExclusiveReadFile {
+public:
+    explicit ExclusiveReadFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~ExclusiveReadFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ExclusiveReadFile(const ExclusiveReadFile&) = delete;
+    ExclusiveReadFile& operator=(const ExclusiveReadFile&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
+    const RiffLayout layout = WalkChunks(fd);
+    if (!layout.format || layout.format->tag != kFormatPcm || layout.dataOffset == 0 ||
+        layout.dataOffset > UINT32_MAX)
+        return 0;
+    if (::lseek(fd, static_cast<off_t>(layout.dataOffset), SEEK_SET) < 0) return 0;
+    uint8_t riffSize[4];
+    ReadAt(fd, 4, riffSize, 4);
+
+    const FormatChunk& f = *layout.format;
+    std::memcpy(header.riffId, "RIFF", 4);
+    header.riffSize = ByteReader(riffSize).U32();
+    std::memcpy(header.waveId, "WAVE", 4);
+    std::memcpy(header.fmtId, "fmt ", 4);
+    header.fmtSize = f.size;
+    header.formatTag = kFormatPcm;
+    header.channels = f.channels;
+    header.sampleRate = f.sampleRate;
+    header.byteRate = f.byteRate;
+    header.blockAlign = f.blockAlign;
+    header.bitsPerSample = f.bitsPerSample;
+    std::memcpy(header.dataId, "data", 4);
+    header.dataSize = layout.dataSize;
+    return static_cast<uint32_t>(layout.dataOffset);
+}
+
+uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize) {
+    const uint64_t present = fileSize > dataOffset ? fileSize - dataOffset : 0;
+    const bool streamed = header.dataSize == 0 || header.dataSize == 0xFFFFFFFFu;
+    const uint64_t bytes = streamed ? present : std::min<uint64_t>(header.dataSize, present);
+    const uint64_t frame = header.blockAlign ? header.blockAlign : 1;
+    return bytes - bytes % frame;
+}
+
+WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
+                          uint32_t dataSize) {
+    WaveHeader h;
+    std::memcpy(h.riffId, "RIFF", 4);
+    h.riffSize = dataSize + 36;
+    std::memcpy(h.waveId, "WAVE", 4);
+    std::memcpy(h.fmtId, "fmt ", 4);
+    h.fmtSize = 16;
+    h.formatTag = kFormatPcm;
+    h.channels = channels;
+    h.sampleRate = sampleRate;
+    h.blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
+    h.byteRate = h.blockAlign * sampleRate;
+    h.bitsPerSample = bitsPerSample;
+    std::memcpy(h.dataId, "data", 4);
+    h.dataSize = dataSize;
+    return h;
+}
+
+std::string DescribeWaveFile(const std::string& path) {
+    ExclusiveReadFile file(path);
+    if (file.fd() < 0) return "File Doesnot Exist Or In Use";
+    const RiffLayout layout = WalkChunks(file.fd());
+    if (!layout.format) return "Not A Valid Wave File";
+    const FormatChunk& f = *layout.format;
+    if (f.tag != kFormatPcm) return "Not A Valid PCM Wave File";
+    if (f.channels != 1 && f.channels != 2) return "Unrecognized Wave Format";
+    return std::string("PCM Wave ") + (f.channels == 1 ? "Mono " : "Stereo ") +
+           std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";
+}
+
+}  // namespace zelph

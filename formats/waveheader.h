@@ -1,0 +1,49 @@
+#pragma once
+// The canonical 44-byte PCM WAV header every written WAV starts with, the
+// reader that finds the format and the audio of any RIFF WAVE file, and the
+// one-line description of a WAV file.
+
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+#pragma pack(push, 1)
+struct WaveHeader {
+    char riffId[4];
+    uint32_t riffSize;
+    char waveId[4];
+    char fmtId[4];
+    uint32_t fmtSize;
+    uint16_t formatTag;
+    uint16_t channels;
+    uint32_t sampleRate;
+    uint32_t byteRate;
+    uint16_t blockAlign;
+    uint16_t bitsPerSample;
+    char dataId[4];
+    uint32_t dataSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveHeader) == 44);
+
+// Reads the RIFF chunks of the open file `fd`: the "fmt " chunk, then the
+// "data" chunk, skipping any other chunk. Accepts integer PCM (format tag 1,
+// or the extensible form with the PCM sub-format, returned as tag 1). On
+// success fills `header` with the file's own values (dataSize as stored),
+// positions the file at the first audio byte and returns that offset; on
+// rejection returns 0 and leaves the position and `header` as they were.
+uint32_t ReadWaveHeader(int fd, WaveHeader& header);
+
+// The audio bytes of an accepted file: the data chunk's size, bounded by the
+// bytes the file holds after `dataOffset` (a size of 0 or 0xFFFFFFFF, as
+// streamed files have, means up to the end), in whole sample frames.
+uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize);
+
+WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
+                          uint32_t dataSize);
+
+// "PCM Wave Stereo 16Bit 44100Hz", or the error text.
+std::string DescribeWaveFile(const std::string& path);
+
+}  // namespace zelph
