@@ -1,7 +1,5 @@
 #include "formats/waveheader.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <optional>
 
 #include "formats/bytereader.h"
+#include "formats/exclusivefile.h"
 
 namespace zelph {
 
@@ -100,25 +99,6 @@ RiffLayout WalkChunks(int fd) {
     return layout;
 }
 
-class ExclusiveReadFile {
-public:
-    explicit ExclusiveReadFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~ExclusiveReadFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ExclusiveReadFile(const ExclusiveReadFile&) = delete;
-    ExclusiveReadFile& operator=(const ExclusiveReadFile&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
@@ -175,8 +155,8 @@ WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsP
 }
 
 std::string DescribeWaveFile(const std::string& path) {
-    ExclusiveReadFile file(path);
-    if (file.fd() < 0) return "File Doesnot Exist Or In Use";
+    ExclusiveFile file(path, ExclusiveFile::kRead);
+    if (!file.is_open()) return "File Doesnot Exist Or In Use";
     const RiffLayout layout = WalkChunks(file.fd());
     if (!layout.format) return "Not A Valid Wave File";
     const FormatChunk& f = *layout.format;

@@ -1,0 +1,73 @@
+#pragma once
+// A file nobody else holds: opened with O_CLOEXEC and locked with
+// flock(LOCK_EX | LOCK_NB) for as long as the object lives. A file locked by
+// another process cannot be opened, as if it were missing.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+class ExclusiveFile {
+public:
+    enum Mode { kRead, kCreate };  // kCreate truncates an existing file
+
+    ExclusiveFile(const std::string& path, Mode mode)
+        : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC)
+                            : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) {
+        if (fd_ < 0) return;
+        // Truncate only once the lock is ours, so a file in use is left alone.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && ::ftruncate(fd_, 0) != 0)) Close();
+    }
+    ~ExclusiveFile() { Close(); }
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+    uint64_t Size() const {
+        struct stat info;
+        return ::fstat(fd_, &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    }
+
+    // Reads up to `size` bytes; returns the count read (short only at the end or on error).
+    std::size_t Read(void* buffer, std::size_t size) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, size - done);
+            if (got <= 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+    bool WriteAll(const void* buffer, std::size_t size) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, size - done);
+            if (put <= 0) return false;
+            done += static_cast<std::size_t>(put);
+        }
+        return true;
+    }
+
+    // Closes now; false when the close reported an error (a lost write).
+    bool Close() {
+        if (fd_ < 0) return true;
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace zelph
