@@ -9,7 +9,7 @@
 
 #include "codecs/engine.h"
 #include "core/naming.h"
-#include "formats/file.h"
+#include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
 
@@ -86,25 +86,17 @@ constexpr uint32_t kChunkBytes[4][4] = {
     {2048, 2048, 2048, 8192},  // to stereo 16
 };
 
-// Only the data chunk is audio, and only as much of it as the file holds; a
-// streamed file (size 0 or 0xFFFFFFFF) runs to the end of the file.
-uint64_t SourceDataBytes(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize) {
-    const uint64_t available = fileSize - dataOffset;
-    if (header.dataSize == 0 || header.dataSize == UINT32_MAX) return available;
-    return std::min<uint64_t>(header.dataSize, available);
-}
-
 // Header and data of `target` form into `output`; true when all was written.
-bool ConvertData(EngineRun& run, File& source, File& output, Form target) {
+bool ConvertData(EngineRun& run, ExclusiveFile& source, ExclusiveFile& output, Form target) {
     WaveHeader header;
-    const uint32_t dataOffset = ReadWaveHeader(source, header);
-    const auto fileSize = source.Size();
-    if (dataOffset == 0 || !fileSize) return false;
+    const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
+    if (dataOffset == 0) return false;
     const auto sourceForm = FormOf(header.channels, header.bitsPerSample);
     if (!sourceForm) return false;
 
-    // An incomplete last frame is dropped, and the sizes say so.
-    const uint64_t frames = SourceDataBytes(header, dataOffset, *fileSize) / FrameBytesOf(*sourceForm);
+    // Only the data chunk is audio, and only what the file holds of it; an
+    // incomplete last frame is dropped, and the sizes say so.
+    const uint64_t frames = AudioBytesOf(header, dataOffset, source.Size()) / FrameBytesOf(*sourceForm);
     const uint64_t sourceBytes = frames * FrameBytesOf(*sourceForm);
     const uint64_t outputBytes = frames * FrameBytesOf(target);
     if (outputBytes > UINT32_MAX - 36) return false;
@@ -125,7 +117,7 @@ bool ConvertData(EngineRun& run, File& source, File& output, Form target) {
     uint64_t done = 0;
     while (done < sourceBytes) {
         const auto chunk = static_cast<std::size_t>(std::min<uint64_t>(chunkBytes, sourceBytes - done));
-        if (!source.ReadExact(in.data(), chunk)) return false;
+        if (source.Read(in.data(), chunk) != chunk) return false;
         const std::size_t chunkFrames = chunk / FrameBytesOf(*sourceForm);
         convert(in.data(), chunkFrames, out.data());
         if (!output.WriteAll(out.data(), chunkFrames * FrameBytesOf(target))) return false;
@@ -143,10 +135,10 @@ void ConvertTo(Job* job, Form target) {
         const bool inPlace = job.targetPath.empty();
         const std::string outputPath = inPlace ? MakeUniqueName(job.sourcePath) : job.targetPath;
 
-        File source = File::OpenRead(job.sourcePath);
-        File output = File::Create(outputPath);
-        bool complete = source.isOpen() && output.isOpen() && ConvertData(run, source, output, target);
-        const bool created = output.isOpen();
+        ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
+        ExclusiveFile output(outputPath, ExclusiveFile::kCreate);
+        bool complete = source.is_open() && output.is_open() && ConvertData(run, source, output, target);
+        const bool created = output.is_open();
         complete = output.Close() && complete;
         source.Close();
         if (!inPlace || !created) return complete;

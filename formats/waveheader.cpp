@@ -1,10 +1,15 @@
 #include "formats/waveheader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
-#include <span>
 
 #include "formats/bytereader.h"
+#include "formats/exclusivefile.h"
 
 namespace zelph {
 
@@ -12,169 +17,145 @@ namespace {
 
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-// KSDATAFORMAT_SUBTYPE_PCM as it is stored.
-constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-constexpr uint32_t kBasicFormatSize = 16;
-constexpr uint32_t kExtensibleFormatSize = 40;
-constexpr uint64_t kFirstChunkOffset = 12;
+// The PCM sub-format GUID after its first two bytes (which hold the tag 1).
+constexpr uint8_t kPcmGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-void CopyId(char (&to)[4], const char* from) { std::memcpy(to, from, 4); }
+bool ReadAt(int fd, uint64_t offset, uint8_t* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
-struct Chunk {
-    char id[4];
-    uint32_t size;
-    uint64_t bodyOffset;
+struct FormatChunk {
+    uint32_t size = 0;
+    uint16_t tag = 0, channels = 0, blockAlign = 0, bitsPerSample = 0;
+    uint32_t sampleRate = 0, byteRate = 0;
 };
 
-struct Format {
-    uint32_t fmtSize;
-    uint16_t formatTag;
-    uint16_t channels;
-    uint32_t sampleRate;
-    uint32_t byteRate;
-    uint16_t blockAlign;
-    uint16_t bitsPerSample;
-    bool pcm;
+struct RiffLayout {
+    std::optional<FormatChunk> format;
+    uint64_t dataOffset = 0;  // 0: no data chunk after the format chunk
+    uint32_t dataSize = 0;
 };
 
-// The RIFF size when the file starts with "RIFF" .... "WAVE".
-std::optional<uint32_t> ReadRiffStart(File& file) {
-    uint8_t bytes[kFirstChunkOffset];
-    if (!file.Seek(0) || !file.ReadExact(bytes, sizeof bytes)) return std::nullopt;
-    ByteReader in(bytes);
-    const bool riff = in.Tag("RIFF");
-    const uint32_t riffSize = in.U32();
-    if (!riff || !in.Tag("WAVE")) return std::nullopt;
-    return riffSize;
-}
-
-// Reads the chunk header at `offset` and moves `offset` past the chunk and
-// its pad byte. Nothing when the header does not lie wholly in the file.
-std::optional<Chunk> NextChunk(File& file, uint64_t fileSize, uint64_t& offset) {
-    uint8_t bytes[8];
-    if (offset + sizeof bytes > fileSize || !file.Seek(offset) ||
-        !file.ReadExact(bytes, sizeof bytes)) {
-        return std::nullopt;
+FormatChunk ParseFormat(std::span<const uint8_t> body, uint32_t size) {
+    ByteReader in(body);
+    FormatChunk f;
+    f.size = size;
+    f.tag = in.U16();
+    f.channels = in.U16();
+    f.sampleRate = in.U32();
+    f.byteRate = in.U32();
+    f.blockAlign = in.U16();
+    f.bitsPerSample = in.U16();
+    if (f.tag == kFormatExtensible && size >= 40) {
+        in.Skip(8);  // cbSize, valid bits, channel mask
+        const uint16_t subFormat = in.U16();
+        const auto tail = in.Bytes(sizeof kPcmGuidTail);
+        if (in.ok() && subFormat == kFormatPcm && std::memcmp(tail.data(), kPcmGuidTail, sizeof kPcmGuidTail) == 0)
+            f.tag = kFormatPcm;
     }
-    ByteReader in(bytes);
-    Chunk chunk;
-    std::memcpy(chunk.id, in.Bytes(4).data(), 4);
-    chunk.size = in.U32();
-    chunk.bodyOffset = offset + sizeof bytes;
-    offset = chunk.bodyOffset + chunk.size + (chunk.size & 1u);
-    return chunk;
+    return f;
 }
 
-bool IsChunk(const Chunk& chunk, const char* id) { return std::memcmp(chunk.id, id, 4) == 0; }
+// Walks the chunks from offset 12, each padded to an even size, never past
+// the end of the file: the first "fmt " chunk, then the first "data" chunk.
+RiffLayout WalkChunks(int fd) {
+    RiffLayout layout;
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return layout;
+    const uint64_t fileSize = static_cast<uint64_t>(info.st_size);
+    uint8_t head[12];
+    if (fileSize < 12 || !ReadAt(fd, 0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return layout;
 
-std::optional<Format> ParseFormat(File& file, uint64_t fileSize, const Chunk& chunk) {
-    if (chunk.size < kBasicFormatSize || chunk.bodyOffset + chunk.size > fileSize) return std::nullopt;
-    uint8_t bytes[kExtensibleFormatSize];
-    const std::size_t want = chunk.size < kExtensibleFormatSize ? chunk.size : kExtensibleFormatSize;
-    if (!file.Seek(chunk.bodyOffset) || !file.ReadExact(bytes, want)) return std::nullopt;
-
-    ByteReader in(std::span<const uint8_t>(bytes, want));
-    Format format;
-    format.fmtSize = chunk.size;
-    format.formatTag = in.U16();
-    format.channels = in.U16();
-    format.sampleRate = in.U32();
-    format.byteRate = in.U32();
-    format.blockAlign = in.U16();
-    format.bitsPerSample = in.U16();
-    format.pcm = format.formatTag == kFormatPcm;
-    if (format.formatTag == kFormatExtensible) {
-        const uint16_t extraSize = in.U16();
-        in.Skip(6);  // valid bits, channel mask
-        const auto subFormat = in.Bytes(sizeof kPcmSubFormat);
-        format.pcm = in.ok() && extraSize >= 22 &&
-                     std::memcmp(subFormat.data(), kPcmSubFormat, sizeof kPcmSubFormat) == 0;
-        if (format.pcm) format.formatTag = kFormatPcm;
+    for (uint64_t at = 12; at + 8 <= fileSize;) {
+        uint8_t chunk[8];
+        if (!ReadAt(fd, at, chunk, 8)) break;
+        ByteReader in(chunk);
+        in.Skip(4);
+        const uint32_t size = in.U32();
+        const uint64_t body = at + 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && !layout.format) {
+            std::array<uint8_t, 40> bytes{};
+            const std::size_t wanted = std::min<uint64_t>({uint64_t{size}, uint64_t{bytes.size()}, fileSize - body});
+            if (size < 16 || wanted < 16 || !ReadAt(fd, body, bytes.data(), wanted)) break;
+            layout.format = ParseFormat({bytes.data(), wanted}, size);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (layout.format) {
+                layout.dataOffset = body;
+                layout.dataSize = size;
+            }
+            break;
+        }
+        at = body + size + (size & 1u);
     }
-    return format;
-}
-
-// The first "fmt " chunk after the RIFF header; `offset` ends past it.
-std::optional<Format> FindFormat(File& file, uint64_t fileSize, uint64_t& offset) {
-    offset = kFirstChunkOffset;
-    while (auto chunk = NextChunk(file, fileSize, offset)) {
-        if (IsChunk(*chunk, "fmt ")) return ParseFormat(file, fileSize, *chunk);
-    }
-    return std::nullopt;
-}
-
-std::optional<Chunk> FindChunk(File& file, uint64_t fileSize, uint64_t& offset, const char* id) {
-    while (auto chunk = NextChunk(file, fileSize, offset)) {
-        if (IsChunk(*chunk, id)) return chunk;
-    }
-    return std::nullopt;
-}
-
-// The accepted header and its data offset, or nothing; moves the file.
-std::optional<std::pair<WaveHeader, uint32_t>> FindPcmLayout(File& file) {
-    const auto fileSize = file.Size();
-    if (!fileSize) return std::nullopt;
-    const auto riffSize = ReadRiffStart(file);
-    if (!riffSize) return std::nullopt;
-    uint64_t offset = 0;
-    const auto format = FindFormat(file, *fileSize, offset);
-    if (!format || !format->pcm) return std::nullopt;
-    const auto data = FindChunk(file, *fileSize, offset, "data");
-    if (!data || data->bodyOffset > UINT32_MAX) return std::nullopt;
-
-    WaveHeader header;
-    CopyId(header.riffId, "RIFF");
-    header.riffSize = *riffSize;
-    CopyId(header.waveId, "WAVE");
-    CopyId(header.fmtId, "fmt ");
-    header.fmtSize = format->fmtSize;
-    header.formatTag = format->formatTag;
-    header.channels = format->channels;
-    header.sampleRate = format->sampleRate;
-    header.byteRate = format->byteRate;
-    header.blockAlign = format->blockAlign;
-    header.bitsPerSample = format->bitsPerSample;
-    CopyId(header.dataId, "data");
-    header.dataSize = data->size;
-    return std::pair{header, static_cast<uint32_t>(data->bodyOffset)};
+    return layout;
 }
 
 }  // namespace
 
-uint32_t ReadWaveHeader(File& file, WaveHeader& header) {
-    const auto entry = file.Position();
-    if (!entry) return 0;
-    const auto layout = FindPcmLayout(file);
-    if (!layout || !file.Seek(layout->second)) {
-        file.Seek(*entry);
+uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
+    const RiffLayout layout = WalkChunks(fd);
+    if (!layout.format || layout.format->tag != kFormatPcm || layout.dataOffset == 0 ||
+        layout.dataOffset > UINT32_MAX)
         return 0;
-    }
-    header = layout->first;
-    return layout->second;
+    if (::lseek(fd, static_cast<off_t>(layout.dataOffset), SEEK_SET) < 0) return 0;
+    uint8_t riffSize[4];
+    ReadAt(fd, 4, riffSize, 4);
+
+    const FormatChunk& f = *layout.format;
+    std::memcpy(header.riffId, "RIFF", 4);
+    header.riffSize = ByteReader(riffSize).U32();
+    std::memcpy(header.waveId, "WAVE", 4);
+    std::memcpy(header.fmtId, "fmt ", 4);
+    header.fmtSize = f.size;
+    header.formatTag = kFormatPcm;
+    header.channels = f.channels;
+    header.sampleRate = f.sampleRate;
+    header.byteRate = f.byteRate;
+    header.blockAlign = f.blockAlign;
+    header.bitsPerSample = f.bitsPerSample;
+    std::memcpy(header.dataId, "data", 4);
+    header.dataSize = layout.dataSize;
+    return static_cast<uint32_t>(layout.dataOffset);
+}
+
+uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize) {
+    const uint64_t present = fileSize > dataOffset ? fileSize - dataOffset : 0;
+    const bool streamed = header.dataSize == 0 || header.dataSize == 0xFFFFFFFFu;
+    const uint64_t bytes = streamed ? present : std::min<uint64_t>(header.dataSize, present);
+    const uint64_t frame = header.blockAlign ? header.blockAlign : 1;
+    return bytes - bytes % frame;
 }
 
 WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
                           uint32_t dataSize) {
-    WaveHeader header;
-    CopyId(header.riffId, "RIFF");
-    header.riffSize = dataSize + 36;
-    CopyId(header.waveId, "WAVE");
-    CopyId(header.fmtId, "fmt ");
-    header.fmtSize = kBasicFormatSize;
-    header.formatTag = kFormatPcm;
-    header.channels = channels;
-    header.sampleRate = sampleRate;
-    header.blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
-    header.byteRate = header.blockAlign * sampleRate;
-    header.bitsPerSample = bitsPerSample;
-    CopyId(header.dataId, "data");
-    header.dataSize = dataSize;
-    return header;
+    WaveHeader h;
+    std::memcpy(h.riffId, "RIFF", 4);
+    h.riffSize = dataSize + 36;
+    std::memcpy(h.waveId, "WAVE", 4);
+    std::memcpy(h.fmtId, "fmt ", 4);
+    h.fmtSize = 16;
+    h.formatTag = kFormatPcm;
+    h.channels = channels;
+    h.sampleRate = sampleRate;
+    h.blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
+    h.byteRate = h.blockAlign * sampleRate;
+    h.bitsPerSample = bitsPerSample;
+    std::memcpy(h.dataId, "data", 4);
+    h.dataSize = dataSize;
+    return h;
 }
 
-std::array<uint8_t, kWaveHeaderSize> WaveHeaderBytes(const WaveHeader& header) {
-    std::array<uint8_t, kWaveHeaderSize> out{};
+std::array<uint8_t, sizeof(WaveHeader)> WaveHeaderBytes(const WaveHeader& header) {
+    std::array<uint8_t, sizeof(WaveHeader)> out{};
     uint8_t* at = out.data();
     auto id = [&](const char* value) { std::memcpy(at, value, 4), at += 4; };
     auto u16 = [&](uint16_t value) { PutLE16(at, value), at += 2; };
@@ -195,34 +176,31 @@ std::array<uint8_t, kWaveHeaderSize> WaveHeaderBytes(const WaveHeader& header) {
     return out;
 }
 
-bool WriteWaveHeader(File& file, const WaveHeader& header) {
+bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header) {
     const auto bytes = WaveHeaderBytes(header);
     return file.WriteAll(bytes.data(), bytes.size());
 }
 
-bool WriteWaveHeaderPlaceholder(File& file) {
-    const std::array<uint8_t, kWaveHeaderSize> zeros{};
+bool WriteWaveHeaderPlaceholder(ExclusiveFile& file) {
+    const std::array<uint8_t, sizeof(WaveHeader)> zeros{};
     return file.WriteAll(zeros.data(), zeros.size());
 }
 
-bool PatchWaveHeader(File& file, const WaveHeader& header) {
-    const auto end = file.Size();
-    return end && file.Seek(0) && WriteWaveHeader(file, header) && file.Seek(*end);
+bool PatchWaveHeader(ExclusiveFile& file, const WaveHeader& header) {
+    const auto bytes = WaveHeaderBytes(header);
+    return file.WriteAllAt(0, bytes.data(), bytes.size());
 }
 
 std::string DescribeWaveFile(const std::string& path) {
-    File file = File::OpenRead(path);
-    if (!file.isOpen()) return "File Doesnot Exist Or In Use";
-    const auto fileSize = file.Size();
-    if (!fileSize || !ReadRiffStart(file)) return "Not A Valid Wave File";
-    uint64_t offset = 0;
-    const auto format = FindFormat(file, *fileSize, offset);
-    if (!format || !format->pcm) return "Not A Valid PCM Wave File";
-    const std::string details =
-        std::to_string(format->bitsPerSample) + "Bit " + std::to_string(format->sampleRate) + "Hz";
-    if (format->channels == 1) return "PCM Wave Mono " + details;
-    if (format->channels == 2) return "PCM Wave Stereo " + details;
-    return "Unrecognized Wave Format";
+    ExclusiveFile file(path, ExclusiveFile::kRead);
+    if (!file.is_open()) return "File Doesnot Exist Or In Use";
+    const RiffLayout layout = WalkChunks(file.fd());
+    if (!layout.format) return "Not A Valid Wave File";
+    const FormatChunk& f = *layout.format;
+    if (f.tag != kFormatPcm) return "Not A Valid PCM Wave File";
+    if (f.channels != 1 && f.channels != 2) return "Unrecognized Wave Format";
+    return std::string("PCM Wave ") + (f.channels == 1 ? "Mono " : "Stereo ") +
+           std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";
 }
 
 }  // namespace zelph

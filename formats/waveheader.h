@@ -1,24 +1,23 @@
 #pragma once
-// The one PCM WAV header layout the converter writes, the reader that finds
-// the format and the audio of a RIFF WAVE file, and the probe that describes
-// a WAV file in the file list.
+// The canonical 44-byte PCM WAV header every written WAV starts with, the
+// reader that finds the format and the audio of any RIFF WAVE file, and the
+// one-line description of a WAV file.
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "formats/file.h"
+#include "formats/exclusivefile.h"
 
 namespace zelph {
 
-// 44 bytes, little-endian on disk; the PCM data of every file the converter
-// writes starts right after it.
+#pragma pack(push, 1)
 struct WaveHeader {
     char riffId[4];
-    uint32_t riffSize;  // bytes after this field
+    uint32_t riffSize;
     char waveId[4];
     char fmtId[4];
-    uint32_t fmtSize;  // length of the format chunk body
+    uint32_t fmtSize;
     uint16_t formatTag;
     uint16_t channels;
     uint32_t sampleRate;
@@ -26,38 +25,41 @@ struct WaveHeader {
     uint16_t blockAlign;
     uint16_t bitsPerSample;
     char dataId[4];
-    uint32_t dataSize;  // PCM bytes after the header
+    uint32_t dataSize;
 };
-static_assert(sizeof(WaveHeader) == 44, "WaveHeader must match the 44 bytes on disk");
+#pragma pack(pop)
+static_assert(sizeof(WaveHeader) == 44);
 
-inline constexpr uint32_t kWaveHeaderSize = 44;
+// Reads the RIFF chunks of the open file `fd`: the "fmt " chunk, then the
+// "data" chunk, skipping any other chunk. Accepts integer PCM (format tag 1,
+// or the extensible form with the PCM sub-format, returned as tag 1). On
+// success fills `header` with the file's own values (dataSize as stored),
+// positions the file at the first audio byte and returns that offset; on
+// rejection returns 0 and leaves the position and `header` as they were.
+uint32_t ReadWaveHeader(int fd, WaveHeader& header);
 
-// Finds the "fmt " chunk and then the "data" chunk of a RIFF WAVE file,
-// stepping over any other chunk. Accepts integer PCM, also when written as
-// WAVE_FORMAT_EXTENSIBLE (the header then reads format tag 1). On success the
-// header holds the file's own values (fmtSize and dataSize as stored), the
-// file is positioned at the first byte of the data chunk's body, and that
-// offset is returned. On rejection returns 0 and leaves both the header and
-// the file position as they were. Channels, rates and sizes are the caller's
-// to check.
-uint32_t ReadWaveHeader(File& file, WaveHeader& header);
+// The audio bytes of an accepted file: the data chunk's size, bounded by the
+// bytes the file holds after `dataOffset` (a size of 0 or 0xFFFFFFFF, as
+// streamed files have, means up to the end), in whole sample frames.
+uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize);
 
-// A canonical header for `dataSize` PCM bytes.
 WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
                           uint32_t dataSize);
 
-std::array<uint8_t, kWaveHeaderSize> WaveHeaderBytes(const WaveHeader& header);
+// The header as it stands on disk, little-endian.
+std::array<uint8_t, sizeof(WaveHeader)> WaveHeaderBytes(const WaveHeader& header);
 
-// Sizes known in advance: the header at the current position, before the data.
-bool WriteWaveHeader(File& file, const WaveHeader& header);
+// Sizes known in advance: the header at the current position, then the data.
+bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 
-// Sizes known only at the end: 44 zero bytes first, the data after them, and
-// at the end the real header over the placeholder (the file is left at its
-// end again, so more could follow).
-bool WriteWaveHeaderPlaceholder(File& file);
-bool PatchWaveHeader(File& file, const WaveHeader& header);
+// Sizes known only at the end: 44 zero bytes first, the data after them
+// (counted by the writer), and at the end the real header over the
+// placeholder. Patching leaves the file position where it was. A writer
+// that stops early skips the patch, so its file starts with 44 zeros.
+bool WriteWaveHeaderPlaceholder(ExclusiveFile& file);
+bool PatchWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 
-// The file list's one-line description of a WAV file, or its error text.
+// "PCM Wave Stereo 16Bit 44100Hz", or the error text.
 std::string DescribeWaveFile(const std::string& path);
 
 }  // namespace zelph

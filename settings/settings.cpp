@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "formats/exclusivefile.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -74,40 +76,6 @@ void ApplyDefaults(ConverterSettings& s, const std::string& defaultFolder) {
 
 namespace {
 
-// An open that nobody else holds: the file is locked for as long
-// as this object lives.
-class ExclusiveFile {
-public:
-    ExclusiveFile(const std::string& path, int flags) : fd_(::open(path.c_str(), flags | O_CLOEXEC)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~ExclusiveFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ExclusiveFile(const ExclusiveFile&) = delete;
-    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
-
-    bool is_open() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Reads until `size` bytes or the end of the file; returns the count read.
-std::size_t ReadUpTo(int fd, void* buffer, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, size - done);
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
-
 bool WriteAll(int fd, const void* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
@@ -141,9 +109,9 @@ void SettingsStore::LoadSettings(bool keepFile) {
 
     bool accepted = false;
     {
-        ExclusiveFile file(path_, O_RDONLY);
+        ExclusiveFile file(path_, ExclusiveFile::kRead);
         if (file.is_open()) {
-            ReadUpTo(file.fd(), &record, sizeof record);
+            file.Read(&record, sizeof record);
             accepted = zelph::SettingsCheckValue(record) == record.checkValue;
         }
     }

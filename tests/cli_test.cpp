@@ -67,3 +67,17 @@ TEST(Cli, ReadsTheGivenSettingsFile) {
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("ENCAPEMONKEY"), std::string::npos) << result.out;
 }
+
+TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
+    ScratchDir dir;
+    const std::string cd = "cd " + dir.path() + " && ";
+    const auto nothing = RunCommand(cd + Cli("--target wav a.mp2"), true);
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.out, "No Jobs In Queue...\n");
+
+    // A source that cannot be read fails its file; the others still get their line.
+    const auto failed = RunCommand(cd + Cli("--target ogg --verbose --quiet missing.wav skip.vqf gone.mp3"));
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "Error Occured\tmissing.wav\tmissing.ogg\nError Occured\tgone.mp3\tgone.ogg\n");
+    EXPECT_FALSE(zelph::test::Exists(dir / "Temp-QOR-File"));
+}

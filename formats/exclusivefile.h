@@ -1,0 +1,90 @@
+#pragma once
+// A file nobody else holds: opened with O_CLOEXEC and locked with
+// flock(LOCK_EX | LOCK_NB) for as long as the object lives. A file locked by
+// another process cannot be opened, as if it were missing.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+class ExclusiveFile {
+public:
+    enum Mode { kRead, kCreate };  // kCreate truncates an existing file
+
+    ExclusiveFile(const std::string& path, Mode mode)
+        : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC)
+                            : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) {
+        if (fd_ < 0) return;
+        // Truncate only once the lock is ours, so a file in use is left alone.
+        // Only a regular file has a length to cut (a device such as /dev/full
+        // is written as it is).
+        struct stat info;
+        const bool truncatable = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && truncatable && ::ftruncate(fd_, 0) != 0))
+            Close();
+    }
+    ~ExclusiveFile() { Close(); }
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+    uint64_t Size() const {
+        struct stat info;
+        return ::fstat(fd_, &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    }
+
+    // Reads up to `size` bytes; returns the count read (short only at the end or on error).
+    std::size_t Read(void* buffer, std::size_t size) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, size - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+    // True only when every byte was written (at the current position, or at
+    // `offset` without moving it).
+    bool WriteAll(const void* buffer, std::size_t size) { return WriteLoop(buffer, size, -1); }
+    bool WriteAllAt(uint64_t offset, const void* buffer, std::size_t size) {
+        return offset <= INT64_MAX && WriteLoop(buffer, size, static_cast<off_t>(offset));
+    }
+
+    // Closes now; false when the close reported an error (a lost write).
+    bool Close() {
+        if (fd_ < 0) return true;
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    bool WriteLoop(const void* buffer, std::size_t size, off_t offset) {
+        std::size_t done = 0;
+        while (done < size) {
+            const char* from = static_cast<const char*>(buffer) + done;
+            const ssize_t put = offset < 0 ? ::write(fd_, from, size - done)
+                                           : ::pwrite(fd_, from, size - done, offset + static_cast<off_t>(done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return false;
+            done += static_cast<std::size_t>(put);
+        }
+        return true;
+    }
+
+    int fd_;
+};
+
+}  // namespace zelph

@@ -1,0 +1,164 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "formats/bytereader.h"
+#include "formats/waveheader.h"
+#include "tests/support/scratch.h"
+
+using namespace zelph;
+using zelph::test::RunCommand;
+using zelph::test::ScratchDir;
+using zelph::test::WriteFile;
+
+namespace {
+
+std::string U16(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string U32(uint32_t v) { return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16)); }
+
+std::string Chunk(const std::string& id, const std::string& body, uint32_t declared = 0) {
+    std::string out = id + U32(declared ? declared : static_cast<uint32_t>(body.size())) + body;
+    if (body.size() % 2) out += '\0';
+    return out;
+}
+
+std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string extra = "") {
+    const uint16_t align = static_cast<uint16_t>(channels * bits / 8);
+    return U16(tag) + U16(channels) + U32(rate) + U32(rate * align) + U16(align) + U16(bits) + extra;
+}
+
+std::string Riff(const std::string& chunks) { return "RIFF" + U32(4 + chunks.size()) + "WAVE" + chunks; }
+
+// Reads the header of `bytes` written to a file; the file position after the call is returned too.
+struct Read {
+    uint32_t offset;
+    off_t position;
+    WaveHeader header;
+};
+
+Read ReadBytes(const ScratchDir& dir, const std::string& bytes) {
+    const std::string path = dir / "in.wav";
+    WriteFile(path, bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ::lseek(fd, 3, SEEK_SET);
+    Read r{};
+    std::memset(&r.header, 0x5A, sizeof r.header);
+    r.offset = ReadWaveHeader(fd, r.header);
+    r.position = ::lseek(fd, 0, SEEK_CUR);
+    ::close(fd);
+    return r;
+}
+
+}  // namespace
+
+TEST(WaveHeader, WrittenHeaderFields) {
+    const WaveHeader h = MakeWaveHeader(2, 44100, 16, 176400);
+    EXPECT_EQ(h.riffSize, 176436u);
+    EXPECT_EQ(h.byteRate, 176400u);
+    EXPECT_EQ(h.blockAlign, 4);
+    EXPECT_EQ(h.fmtSize, 16u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&h), 16), std::string("RIFF\x34\xB1\x02\x00WAVEfmt ", 16));
+}
+
+TEST(WaveHeader, ReaderFindsFormatAndDataAcrossOtherChunks) {
+    ScratchDir dir;
+    const std::string pcm = Fmt(1, 2, 22050, 16);
+    auto plain = ReadBytes(dir, Riff(Chunk("fmt ", pcm) + Chunk("data", "abcd")));
+    EXPECT_EQ(plain.offset, 44u);
+    EXPECT_EQ(plain.position, 44);
+    EXPECT_EQ(plain.header.sampleRate, 22050u);
+    EXPECT_EQ(plain.header.dataSize, 4u);
+
+    auto extended = ReadBytes(dir, Riff(Chunk("fmt ", pcm + U16(0)) + Chunk("data", "ab")));
+    EXPECT_EQ(extended.offset, 46u);
+    EXPECT_EQ(extended.header.fmtSize, 18u);
+
+    // An odd-sized chunk is followed by its pad byte.
+    auto tagged = ReadBytes(dir, Riff(Chunk("JUNK", "xyz") + Chunk("fmt ", pcm) + Chunk("LIST", "INFOabcd") +
+                                      Chunk("fact", "1234") + Chunk("data", "ab") + Chunk("id3 ", "tag")));
+    EXPECT_EQ(tagged.offset, 12u + 12 + 24 + 16 + 12 + 8);
+    EXPECT_EQ(tagged.position, tagged.offset);
+    EXPECT_EQ(tagged.header.dataSize, 2u);
+    EXPECT_EQ(tagged.header.formatTag, 1);
+
+    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    auto extensible = ReadBytes(dir, Riff(Chunk("fmt ", Fmt(0xFFFE, 6, 48000, 16, U16(22) + U16(16) + U32(0x3F) + U16(1) + guidTail)) +
+                                          Chunk("data", "")));
+    EXPECT_EQ(extensible.offset, 12u + 48 + 8);
+    EXPECT_EQ(extensible.header.formatTag, 1);
+    EXPECT_EQ(extensible.header.channels, 6);
+    EXPECT_EQ(extensible.header.fmtSize, 40u);
+}
+
+TEST(WaveHeader, RejectionLeavesPositionAndHeader) {
+    ScratchDir dir;
+    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    for (const std::string& bytes : {
+             Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)) + Chunk("data", "abcdefgh")),  // float
+             Riff(Chunk("fmt ", Fmt(0xFFFE, 2, 44100, 32, U16(22) + U16(32) + U32(3) + U16(3) + guidTail)) +
+                  Chunk("data", "")),                                              // extensible float
+             Riff(Chunk("data", "ab") + Chunk("fmt ", Fmt(1, 2, 44100, 16))),       // data before fmt
+             Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16))),                            // no data
+             Riff(Chunk("JUNK", "", 0xFFFFFFF0u) + Chunk("fmt ", Fmt(1, 2, 44100, 16))),  // chunk past the end
+             Riff(Chunk("fmt ", "abc")),                                           // short format
+             std::string("RIFF"), std::string(),
+         }) {
+        auto r = ReadBytes(dir, bytes);
+        EXPECT_EQ(r.offset, 0u);
+        EXPECT_EQ(r.position, 3);
+        EXPECT_EQ(r.header.channels, 0x5A5A);
+    }
+}
+
+TEST(WaveHeader, AudioIsTheDataChunkBoundedByTheFile) {
+    WaveHeader h = MakeWaveHeader(2, 44100, 16, 1000);
+    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 2000), 1000u) << "a trailing tag is not audio";
+    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 503), 500u) << "truncated: what is there, whole frames only";
+    h.dataSize = 0xFFFFFFFFu;
+    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 4003), 4000u);
+    h.dataSize = 0;
+    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 8), 8u);
+    EXPECT_EQ(AudioBytesOf(h, 44, 10), 0u);
+}
+
+TEST(WaveHeader, DescriptionTexts) {
+    ScratchDir dir;
+    auto describe = [&](const std::string& bytes) {
+        WriteFile(dir / "d.wav", bytes);
+        return DescribeWaveFile(dir / "d.wav");
+    };
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", ""))), "PCM Wave Stereo 16Bit 44100Hz");
+    EXPECT_EQ(describe(Riff(Chunk("LIST", "x") + Chunk("fmt ", Fmt(1, 1, 8000, 8)))), "PCM Wave Mono 8Bit 8000Hz");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Not A Valid PCM Wave File");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 16)))), "Unrecognized Wave Format");
+    EXPECT_EQ(describe(""), "Not A Valid Wave File");
+    EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");
+    EXPECT_EQ(describe("RIFX" + U32(4) + "WAVE"), "Not A Valid Wave File");
+    EXPECT_EQ(DescribeWaveFile(dir / "missing.wav"), "File Doesnot Exist Or In Use");
+
+    const int other = ::open((dir / "d.wav").c_str(), O_RDONLY);
+    ::flock(other, LOCK_EX);
+    EXPECT_EQ(DescribeWaveFile(dir / "d.wav"), "File Doesnot Exist Or In Use");
+    ::close(other);
+}
+
+TEST(WaveHeader, FilesFromOtherTools) {
+    ScratchDir dir;
+    const std::string ff = dir / "ff.wav", sx = dir / "sx.wav";
+    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=0.5:sample_rate=32000 -ac 2 "
+                         "-metadata title=Song -c:a pcm_s16le -y " + ff).status, 0);
+    ASSERT_EQ(RunCommand("sox -n -r 48000 -c 6 -b 16 " + sx + " synth 0.25 sine 300").status, 0);
+    EXPECT_EQ(DescribeWaveFile(ff), "PCM Wave Stereo 16Bit 32000Hz");
+    for (const auto& [path, frames, channels] : {std::tuple{ff, 16000u, 2u}, std::tuple{sx, 12000u, 6u}}) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        WaveHeader h;
+        const uint32_t offset = ReadWaveHeader(fd, h);
+        ::close(fd);
+        EXPECT_GT(offset, 44u) << path << ": these tools add chunks or the extensible form";
+        EXPECT_EQ(h.channels, channels);
+        EXPECT_EQ(h.dataSize, frames * channels * 2) << path;
+    }
+}
