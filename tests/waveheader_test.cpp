@@ -162,3 +162,27 @@ TEST(WaveHeader, FilesFromOtherTools) {
         EXPECT_EQ(h.dataSize, frames * channels * 2) << path;
     }
 }
+
+TEST(WaveHeader, BothWaysOfWritingReadBackAlike) {
+    ScratchDir dir;
+    const std::string pcm(4000, '\x11');
+    const WaveHeader header = MakeWaveHeader(2, 44100, 16, static_cast<uint32_t>(pcm.size()));
+    {
+        ExclusiveFile known(dir / "known.wav", ExclusiveFile::kCreate);
+        ASSERT_TRUE(WriteWaveHeader(known, header) && known.WriteAll(pcm.data(), pcm.size()));
+        ExclusiveFile streamed(dir / "streamed.wav", ExclusiveFile::kCreate);
+        ASSERT_TRUE(WriteWaveHeaderPlaceholder(streamed) && streamed.WriteAll(pcm.data(), 2000));
+        EXPECT_EQ(test::ReadFile(dir / "streamed.wav"), std::string(44, '\0') + pcm.substr(0, 2000))
+            << "until it is patched, a streamed file starts with 44 zeros";
+        ASSERT_TRUE(PatchWaveHeader(streamed, header));
+        ASSERT_TRUE(streamed.WriteAll(pcm.data(), 2000)) << "the patch leaves the position at the end";
+    }
+    EXPECT_EQ(test::ReadFile(dir / "streamed.wav"), test::ReadFile(dir / "known.wav"));
+    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
+                                  "-of csv=p=0 " + dir / "known.wav");
+    EXPECT_EQ(probe.out, "44100,2,1000\n");
+
+    ExclusiveFile full("/dev/full", ExclusiveFile::kCreate);
+    ASSERT_TRUE(full.is_open());
+    EXPECT_FALSE(WriteWaveHeader(full, header)) << "a full disk is a failed write";
+}
