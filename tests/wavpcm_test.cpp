@@ -191,11 +191,26 @@ TEST(WavPcmEngine, FilesFromOtherToolsDecodeAlike) {
     EXPECT_EQ(ours.out.size(), 9600u * 2);
     EXPECT_TRUE(ours.out == left.out);
 
-    // Extensible PCM (sox writes it for 24 bits): read, but a 24-bit source
-    // is no form the engine converts, so the output stays empty.
+    // sox writes 24 bits in the extensible form: the header is accepted, but
+    // 24 bits is no form the engine converts, so the output stays empty.
     ASSERT_EQ(RunCommand("sox -n -r 8000 -c 2 -b 24 " + src + " synth 0.1 sine 300").status, 0);
+    {
+        ExclusiveFile file(src, ExclusiveFile::kRead);
+        WaveHeader header;
+        EXPECT_NE(ReadWaveHeader(file.fd(), header), 0u);
+    }
     EXPECT_EQ(RunJob(src, out, nullptr).succeeded, 0);
     EXPECT_EQ(ReadFile(out), "");
+
+    // 16-bit stereo in the extensible form converts like plain PCM.
+    const std::string guid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    std::string fmt = Bytes(MakeWaveHeader(2, 48000, 16, 0)).substr(20, 16);
+    fmt[0] = '\xFE', fmt[1] = '\xFF';
+    fmt += std::string("\x16\x00\x10\x00\x03\x00\x00\x00", 8) + guid;
+    WriteFile(src, "RIFF" + std::string("\x44\0\0\0", 4) + "WAVEfmt " + std::string("\x28\0\0\0", 4) + fmt +
+                       "data" + std::string("\x04\0\0\0\x34\x12\x78\x56", 8));
+    EXPECT_EQ(RunJob(src, out, &mono16).succeeded, 1);
+    EXPECT_TRUE(ReadFile(out) == Wav(1, 48000, 16, std::string("\x34\x12", 2)));
 }
 
 TEST(WavPcmEngine, FailuresLeaveSucceededUnset) {
