@@ -1,0 +1,133 @@
+#include "core/wavpcmengine.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+
+#include "codecs/engine.h"
+#include "core/naming.h"
+#include "formats/exclusivefile.h"
+#include "formats/waveheader.h"
+#include "settings/settings.h"
+
+namespace zelph {
+
+namespace {
+
+struct PcmForm {
+    int channels;
+    int bits;
+    int frameBytes() const { return channels * bits / 8; }
+};
+
+// One sample, as a signed 16-bit value, from either sample size.
+int16_t Sample16(const uint8_t* at, int bits) {
+    if (bits == 8) return static_cast<int16_t>((at[0] - 128) * 256);
+    return static_cast<int16_t>(at[0] | (at[1] << 8));
+}
+
+void PutSample(uint8_t* at, int16_t sample, int bits) {
+    if (bits == 8) {
+        at[0] = static_cast<uint8_t>((sample >> 8) + 128);
+    } else {
+        at[0] = static_cast<uint8_t>(sample);
+        at[1] = static_cast<uint8_t>(sample >> 8);
+    }
+}
+
+// Stereo to mono keeps the left sample; mono to stereo doubles it.
+std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, PcmForm to, uint8_t* out) {
+    const int inSample = from.bits / 8, outSample = to.bits / 8;
+    for (std::size_t f = 0; f < frames; ++f, in += from.frameBytes(), out += to.frameBytes()) {
+        const int16_t left = Sample16(in, from.bits);
+        const int16_t right = from.channels == 2 ? Sample16(in + inSample, from.bits) : left;
+        PutSample(out, left, to.bits);
+        if (to.channels == 2) PutSample(out + outSample, right, to.bits);
+    }
+    return frames * to.frameBytes();
+}
+
+constexpr std::size_t kBlockBytes = 8192;
+
+// Converts `source` into `target`; true when every audio byte was converted
+// and written. A stop is honoured between blocks, so the target is never
+// left mid-write.
+bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm to) {
+    ExclusiveFile source(sourcePath, ExclusiveFile::kRead);
+    if (!source.is_open()) return false;
+    ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
+    if (!target.is_open()) return false;
+
+    WaveHeader header;
+    const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
+    const PcmForm from{header.channels, header.bitsPerSample};
+    if (dataOffset == 0 || (from.channels != 1 && from.channels != 2) || (from.bits != 8 && from.bits != 16))
+        return false;
+
+    const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
+    const uint64_t frames = sourceBytes / from.frameBytes();
+    const uint64_t outputBytes = frames * to.frameBytes();
+    if (outputBytes > UINT32_MAX - 36) return false;
+
+    WaveHeader out = header;
+    out.fmtSize = 16;
+    out.channels = static_cast<uint16_t>(to.channels);
+    out.bitsPerSample = static_cast<uint16_t>(to.bits);
+    out.blockAlign = static_cast<uint16_t>(to.frameBytes());
+    out.byteRate = out.blockAlign * out.sampleRate;
+    out.dataSize = static_cast<uint32_t>(outputBytes);
+    out.riffSize = out.dataSize + 36;
+    if (!target.WriteAll(&out, sizeof out)) return false;
+
+    // Blocks hold whole frames on both sides and never exceed 8 KiB of output.
+    const std::size_t framesPerBlock =
+        kBlockBytes / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
+    std::array<uint8_t, kBlockBytes> in{}, converted{};
+    for (uint64_t done = 0; done < frames;) {
+        const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
+        const std::size_t bytes = count * from.frameBytes();
+        if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
+        const std::size_t produced = ConvertFrames(in.data(), count, from, to, converted.data());
+        if (!target.WriteAll(converted.data(), produced)) return false;
+        done += count;
+        run.Progress(done, frames);
+        if (run.StopRequested() && done < frames) return false;
+    }
+    return target.Close();
+}
+
+void Convert(Job* job, PcmForm to) {
+    EngineRun run(job);
+    const bool inPlace = job->targetPath.empty();
+    // In place, the converted file replaces the source only once it is complete.
+    const std::string outputPath = inPlace ? MakeUniqueName(job->sourcePath) : job->targetPath;
+    const bool converted = ConvertFile(run, job->sourcePath, outputPath, to);
+    if (inPlace) {
+        if (!converted || ::rename(outputPath.c_str(), job->sourcePath.c_str()) != 0) {
+            ::unlink(outputPath.c_str());
+            return;
+        }
+    }
+    if (converted) run.Succeed();
+}
+
+}  // namespace
+
+void ConvertToMono8(Job* job) { Convert(job, {1, 8}); }
+void ConvertToMono16(Job* job) { Convert(job, {1, 16}); }
+void ConvertToStereo8(Job* job) { Convert(job, {2, 8}); }
+void ConvertToStereo16(Job* job) { Convert(job, {2, 16}); }
+
+void EncodeWavPcm(Job* job) {
+    const auto* pair = static_cast<const WavPcmSettings*>(job->engineParams);
+    const int channels = pair ? pair->channelMode : 2;
+    const int size = pair ? pair->sampleSizeMode : 2;
+    if (channels == 1 && size == 1) return ConvertToMono8(job);
+    if (channels == 1 && size == 2) return ConvertToMono16(job);
+    if (channels == 2 && size == 1) return ConvertToStereo8(job);
+    if (channels == 2 && size == 2) return ConvertToStereo16(job);
+    EngineRun refused(job);  // an unknown form: nothing runs, the job fails
+}
+
+}  // namespace zelph
