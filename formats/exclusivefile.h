@@ -14,6 +14,17 @@
 
 namespace zelph {
 
+// Writes every byte or reports failure (disk full, I/O error).
+inline bool WriteAllTo(int fd, const void* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
+        if (put <= 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
 class ExclusiveFile {
 public:
     enum Mode { kRead, kCreate };  // kCreate truncates an existing file
@@ -48,15 +59,7 @@ public:
         return done;
     }
 
-    bool WriteAll(const void* buffer, std::size_t size) {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, size - done);
-            if (put <= 0) return false;
-            done += static_cast<std::size_t>(put);
-        }
-        return true;
-    }
+    bool WriteAll(const void* buffer, std::size_t size) { return WriteAllTo(fd_, buffer, size); }
 
     // Closes now; false when the close reported an error (a lost write).
     bool Close() {

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cstring>
 
@@ -129,15 +127,7 @@ TEST(WavPcmEngine, FailuresLeaveNoSuccess) {
     EXPECT_LT(ReadFile(dir / "out.wav").size(), big.size()) << "stops after the first block";
 
     // A full disk: the output cannot be written completely.
-    struct rlimit old;
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    auto previous = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit tiny = old;
-    tiny.rlim_cur = 20000;
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
-    auto full = Convert(dir / "big.wav", dir / "full.wav", nullptr);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, previous);
+    auto full = zelph::test::WithFileSizeLimit(20000, [&] { return Convert(dir / "big.wav", dir / "full.wav", nullptr); });
     EXPECT_FALSE(full.succeeded);
 }
 
