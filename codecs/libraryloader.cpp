@@ -1,0 +1,40 @@
+#include "codecs/libraryloader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace zelph {
+
+std::string PluginsFolder() {
+    char path[PATH_MAX];
+    const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (size <= 0) return "Plugins/";
+    const std::string exe(path, static_cast<std::size_t>(size));
+    return exe.substr(0, exe.rfind('/') + 1) + "Plugins/";
+}
+
+CodecLibraries::~CodecLibraries() {
+    for (auto it = handles_.rbegin(); it != handles_.rend(); ++it) ::dlclose(*it);
+}
+
+bool CodecLibraries::Load(const std::string& fileName, std::initializer_list<EntryPoint> entries) {
+    void* handle = ::dlopen((PluginsFolder() + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    std::vector<void*> found;
+    for (const EntryPoint& entry : entries) {
+        void* symbol = ::dlsym(handle, entry.name);
+        if (!symbol) {
+            ::dlclose(handle);
+            return false;
+        }
+        found.push_back(symbol);
+    }
+    std::size_t i = 0;
+    for (const EntryPoint& entry : entries) *entry.slot = found[i++];
+    handles_.push_back(handle);
+    return true;
+}
+
+}  // namespace zelph

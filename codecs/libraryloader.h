@@ -1,0 +1,43 @@
+#pragma once
+// Codec libraries of one engine run, loaded from the Plugins folder beside
+// the program by file name, every entry point resolved by name before any is
+// called. Everything loaded is released when the object goes, on every path
+// out of the engine.
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace zelph {
+
+struct EntryPoint {
+    const char* name;
+    void** slot;
+};
+
+// Binds an entry point's name to the function pointer that receives it.
+template <typename Function>
+EntryPoint Bind(const char* name, Function*& pointer) {
+    return {name, reinterpret_cast<void**>(&pointer)};
+}
+
+// "Plugins/" in the folder of the running executable.
+std::string PluginsFolder();
+
+class CodecLibraries {
+public:
+    CodecLibraries() = default;
+    ~CodecLibraries();
+    CodecLibraries(const CodecLibraries&) = delete;
+    CodecLibraries& operator=(const CodecLibraries&) = delete;
+
+    // Loads `fileName` from the Plugins folder and resolves every entry. On
+    // any failure the library is released again, no slot is filled, and the
+    // result is false.
+    bool Load(const std::string& fileName, std::initializer_list<EntryPoint> entries);
+
+private:
+    std::vector<void*> handles_;
+};
+
+}  // namespace zelph
