@@ -3,51 +3,38 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <utility>
+#include <climits>
 
 namespace zelph {
 
-std::string PluginFolder() {
-    char exe[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof exe) return "Plugins/";
-    std::string path(exe, static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + "Plugins/";
+std::string PluginsFolder() {
+    char path[PATH_MAX];
+    const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (size <= 0) return "Plugins/";
+    const std::string exe(path, static_cast<std::size_t>(size));
+    return exe.substr(0, exe.rfind('/') + 1) + "Plugins/";
 }
-
-CodecLibraries::CodecLibraries(std::string folder) : folder_(std::move(folder)) {}
 
 CodecLibraries::~CodecLibraries() {
-    while (count_ > 0) ::dlclose(loaded_[--count_].handle);
+    for (auto it = handles_.rbegin(); it != handles_.rend(); ++it) ::dlclose(*it);
 }
 
-bool CodecLibraries::Load(std::initializer_list<const char*> fileNames) {
-    for (const char* fileName : fileNames) {
-        if (count_ == kMaxLibraries) return false;
-        void* handle = ::dlopen((folder_ + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return false;
-        loaded_[count_++] = {fileName, handle};
-    }
-    return true;
-}
-
-bool CodecLibraries::Resolve(const char* fileName, std::span<const EntryPoint> entries) {
-    void* handle = nullptr;
-    for (std::size_t i = 0; i < count_; ++i) {
-        if (std::strcmp(loaded_[i].fileName, fileName) == 0) handle = loaded_[i].handle;
-    }
-    bool all = handle != nullptr;
+bool CodecLibraries::Load(const std::string& fileName, std::initializer_list<EntryPoint> entries) {
+    void* handle = ::dlopen((PluginsFolder() + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    std::vector<void*> found;
     for (const EntryPoint& entry : entries) {
-        void* symbol = all ? ::dlsym(handle, entry.name) : nullptr;
-        all = all && symbol != nullptr;
-        entry.assign(entry.slot, symbol);
+        void* symbol = ::dlsym(handle, entry.name);
+        if (!symbol) {
+            ::dlclose(handle);
+            return false;
+        }
+        found.push_back(symbol);
     }
-    // Half a table is never handed out: either every pointer or none.
-    if (!all) {
-        for (const EntryPoint& entry : entries) entry.assign(entry.slot, nullptr);
-    }
-    return all;
+    std::size_t i = 0;
+    for (const EntryPoint& entry : entries) *entry.slot = found[i++];
+    handles_.push_back(handle);
+    return true;
 }
 
 }  // namespace zelph

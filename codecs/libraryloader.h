@@ -1,69 +1,43 @@
 #pragma once
-// Codec libraries, loaded per run from the "Plugins" folder beside the
-// program and released when the run ends. An engine loads its files in
-// order, then resolves every entry point it lists before it calls any; a
-// missing file or a missing name fails only that engine's job.
+// Codec libraries of one engine run, loaded from the Plugins folder beside
+// the program by file name, every entry point resolved by name before any is
+// called. Everything loaded is released when the object goes, on every path
+// out of the engine.
 
-#include <array>
-#include <cstddef>
 #include <initializer_list>
-#include <span>
 #include <string>
+#include <vector>
 
 namespace zelph {
 
-inline constexpr const char* kLibMadFile = "libMAD.so";
-inline constexpr const char* kOggFile = "Ogg.so";
-inline constexpr const char* kVorbisFile = "Vorbis.so";
-inline constexpr const char* kVorbisEncFile = "VorbisEnc.so";
-inline constexpr const char* kMacFile = "MACDll.so";
-inline constexpr const char* kLameEncFile = "Lame_Enc.so";
-inline constexpr const char* kBladeEncFile = "BladeEnc.so";
-inline constexpr const char* kGoGoFile = "GoGo.so";
-
-// "Plugins/" in the folder of the running executable (never the working
-// folder), with its trailing "/".
-std::string PluginFolder();
-
-// One entry point of a library: its exact name and the pointer to fill.
 struct EntryPoint {
     const char* name;
-    void* slot;
-    void (*assign)(void* slot, void* symbol);
+    void** slot;
 };
 
-template <class Function>
-EntryPoint Entry(const char* name, Function*& pointer) {
-    return {name, &pointer, [](void* slot, void* symbol) {
-                *static_cast<Function**>(slot) = reinterpret_cast<Function*>(symbol);
-            }};
+// Binds an entry point's name to the function pointer that receives it.
+template <typename Function>
+EntryPoint Bind(const char* name, Function*& pointer) {
+    return {name, reinterpret_cast<void**>(&pointer)};
 }
+
+// "Plugins/" in the folder of the running executable.
+std::string PluginsFolder();
 
 class CodecLibraries {
 public:
-    static constexpr std::size_t kMaxLibraries = 4;
-
-    explicit CodecLibraries(std::string folder = PluginFolder());
-    // Releases the libraries, the last loaded first.
+    CodecLibraries() = default;
     ~CodecLibraries();
     CodecLibraries(const CodecLibraries&) = delete;
     CodecLibraries& operator=(const CodecLibraries&) = delete;
 
-    // Loads the files in this order; false at the first that does not load.
-    bool Load(std::initializer_list<const char*> fileNames);
-    // Looks up every entry in the loaded library `fileName`. False, with every
-    // slot of `entries` cleared, when any one is missing.
-    bool Resolve(const char* fileName, std::span<const EntryPoint> entries);
+    // Loads `fileName` from the Plugins folder and resolves every entry. On
+    // any failure the library is released again, no slot is filled, and the
+    // result is false.
+    bool Load(const std::string& fileName, std::initializer_list<EntryPoint> entries);
 
 private:
-    struct Loaded {
-        const char* fileName;
-        void* handle;
-    };
-
-    std::string folder_;
-    std::array<Loaded, kMaxLibraries> loaded_{};
-    std::size_t count_ = 0;
+    std::vector<void*> handles_;
 };
 
 }  // namespace zelph

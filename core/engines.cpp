@@ -1,9 +1,11 @@
 #include "core/engines.h"
 
+#include "core/wavpcmengine.h"
+
 namespace zelph {
 
 EngineTable StandardEngines() {
-    return {};
+    return {{kEncWavPcm, EncodeWavPcm}};
 }
 
 }  // namespace zelph

@@ -1,11 +1,9 @@
 #include "core/wavpcmengine.h"
 
-#include <stdio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <optional>
+#include <cstring>
 
 #include "codecs/engine.h"
 #include "core/naming.h"
@@ -17,30 +15,20 @@ namespace zelph {
 
 namespace {
 
-// The four sample forms, numbered so that a form is also a table index.
-enum Form : int { kMono8, kMono16, kStereo8, kStereo16 };
+struct PcmForm {
+    int channels;
+    int bits;
+    int frameBytes() const { return channels * bits / 8; }
+};
 
-constexpr int ChannelsOf(int form) { return form >= kStereo8 ? 2 : 1; }
-constexpr int SampleBytesOf(int form) { return form == kMono16 || form == kStereo16 ? 2 : 1; }
-constexpr uint32_t FrameBytesOf(int form) { return ChannelsOf(form) * SampleBytesOf(form); }
-
-std::optional<Form> FormOf(uint16_t channels, uint16_t bitsPerSample) {
-    if (channels < 1 || channels > 2 || (bitsPerSample != 8 && bitsPerSample != 16)) return {};
-    return static_cast<Form>((channels - 1) * 2 + bitsPerSample / 16);
+// One sample, as a signed 16-bit value, from either sample size.
+int16_t Sample16(const uint8_t* at, int bits) {
+    if (bits == 8) return static_cast<int16_t>((at[0] - 128) * 256);
+    return static_cast<int16_t>(at[0] | (at[1] << 8));
 }
 
-// Every sample passes through its 16-bit value: 8-bit u is (u − 128) × 256,
-// and back it is the high byte with its top bit flipped. That one rule gives
-// all sixteen conversions (same-form ones come out byte for byte).
-template <int Bytes>
-int ReadSample(const uint8_t* at) {
-    if constexpr (Bytes == 1) return (at[0] - 128) * 256;
-    else return static_cast<int16_t>(at[0] | at[1] << 8);
-}
-
-template <int Bytes>
-void WriteSample(uint8_t* at, int sample) {
-    if constexpr (Bytes == 1) {
+void PutSample(uint8_t* at, int16_t sample, int bits) {
+    if (bits == 8) {
         at[0] = static_cast<uint8_t>((sample >> 8) + 128);
     } else {
         at[0] = static_cast<uint8_t>(sample);
@@ -49,125 +37,97 @@ void WriteSample(uint8_t* at, int sample) {
 }
 
 // Stereo to mono keeps the left sample; mono to stereo doubles it.
-template <int Source, int Target>
-void ConvertFrames(const uint8_t* in, std::size_t frames, uint8_t* out) {
-    constexpr int inBytes = SampleBytesOf(Source);
-    constexpr int outBytes = SampleBytesOf(Target);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const int left = ReadSample<inBytes>(in);
-        const int right = ChannelsOf(Source) == 2 ? ReadSample<inBytes>(in + inBytes) : left;
-        WriteSample<outBytes>(out, left);
-        if constexpr (ChannelsOf(Target) == 2) WriteSample<outBytes>(out + outBytes, right);
-        in += FrameBytesOf(Source);
-        out += FrameBytesOf(Target);
+std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, PcmForm to, uint8_t* out) {
+    const int inSample = from.bits / 8, outSample = to.bits / 8;
+    for (std::size_t f = 0; f < frames; ++f, in += from.frameBytes(), out += to.frameBytes()) {
+        const int16_t left = Sample16(in, from.bits);
+        const int16_t right = from.channels == 2 ? Sample16(in + inSample, from.bits) : left;
+        PutSample(out, left, to.bits);
+        if (to.channels == 2) PutSample(out + outSample, right, to.bits);
     }
+    return frames * to.frameBytes();
 }
 
-using FrameConverter = void (*)(const uint8_t* in, std::size_t frames, uint8_t* out);
+constexpr std::size_t kBlockBytes = 8192;
 
-template <int Target>
-constexpr std::array<FrameConverter, 4> ConvertersTo() {
-    return {ConvertFrames<kMono8, Target>, ConvertFrames<kMono16, Target>,
-            ConvertFrames<kStereo8, Target>, ConvertFrames<kStereo16, Target>};
-}
+// Converts `source` into `target`; true when every audio byte was converted
+// and written. A stop is honoured between blocks, so the target is never
+// left mid-write.
+bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm to) {
+    ExclusiveFile source(sourcePath, ExclusiveFile::kRead);
+    if (!source.is_open()) return false;
+    ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
+    if (!target.is_open()) return false;
 
-constexpr std::array<std::array<FrameConverter, 4>, 4> kConverters = {
-    ConvertersTo<kMono8>(), ConvertersTo<kMono16>(), ConvertersTo<kStereo8>(),
-    ConvertersTo<kStereo16>()};
-
-constexpr std::size_t kBufferBytes = 8192;
-
-// Source bytes per round, by target then source form; a round's output never
-// exceeds kBufferBytes.
-constexpr uint32_t kChunkBytes[4][4] = {
-    {8192, 8192, 8192, 8192},  // to mono 8
-    {4096, 8192, 8192, 8192},  // to mono 16
-    {4096, 8192, 8192, 8192},  // to stereo 8
-    {2048, 2048, 2048, 8192},  // to stereo 16
-};
-
-// Header and data of `target` form into `output`; true when all was written.
-bool ConvertData(EngineRun& run, ExclusiveFile& source, ExclusiveFile& output, Form target) {
     WaveHeader header;
     const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
-    if (dataOffset == 0) return false;
-    const auto sourceForm = FormOf(header.channels, header.bitsPerSample);
-    if (!sourceForm) return false;
+    const PcmForm from{header.channels, header.bitsPerSample};
+    if (dataOffset == 0 || (from.channels != 1 && from.channels != 2) || (from.bits != 8 && from.bits != 16))
+        return false;
 
-    // Only the data chunk is audio, and only what the file holds of it; an
-    // incomplete last frame is dropped, and the sizes say so.
-    const uint64_t frames = AudioBytesOf(header, dataOffset, source.Size()) / FrameBytesOf(*sourceForm);
-    const uint64_t sourceBytes = frames * FrameBytesOf(*sourceForm);
-    const uint64_t outputBytes = frames * FrameBytesOf(target);
+    const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
+    const uint64_t frames = sourceBytes / from.frameBytes();
+    const uint64_t outputBytes = frames * to.frameBytes();
     if (outputBytes > UINT32_MAX - 36) return false;
 
-    header.fmtSize = 16;
-    header.channels = static_cast<uint16_t>(ChannelsOf(target));
-    header.bitsPerSample = static_cast<uint16_t>(SampleBytesOf(target) * 8);
-    header.blockAlign = static_cast<uint16_t>(FrameBytesOf(target));
-    header.byteRate = header.blockAlign * header.sampleRate;
-    header.dataSize = static_cast<uint32_t>(outputBytes);
-    header.riffSize = header.dataSize + 36;
-    if (!WriteWaveHeader(output, header)) return false;
+    WaveHeader out = header;
+    out.fmtSize = 16;
+    out.channels = static_cast<uint16_t>(to.channels);
+    out.bitsPerSample = static_cast<uint16_t>(to.bits);
+    out.blockAlign = static_cast<uint16_t>(to.frameBytes());
+    out.byteRate = out.blockAlign * out.sampleRate;
+    out.dataSize = static_cast<uint32_t>(outputBytes);
+    out.riffSize = out.dataSize + 36;
+    if (!WriteWaveHeader(target, out)) return false;
 
-    const FrameConverter convert = kConverters[target][*sourceForm];
-    const uint32_t chunkBytes = kChunkBytes[target][*sourceForm];
-    std::array<uint8_t, kBufferBytes> in;
-    std::array<uint8_t, kBufferBytes> out;
-    uint64_t done = 0;
-    while (done < sourceBytes) {
-        const auto chunk = static_cast<std::size_t>(std::min<uint64_t>(chunkBytes, sourceBytes - done));
-        if (source.Read(in.data(), chunk) != chunk) return false;
-        const std::size_t chunkFrames = chunk / FrameBytesOf(*sourceForm);
-        convert(in.data(), chunkFrames, out.data());
-        if (!output.WriteAll(out.data(), chunkFrames * FrameBytesOf(target))) return false;
-        done += chunk;
-        run.Progress(done, sourceBytes);
-        // Seen once per chunk, so the output is never left mid-chunk.
-        if (run.StopRequested()) return false;
+    // Blocks hold whole frames on both sides and never exceed 8 KiB of output.
+    const std::size_t framesPerBlock =
+        kBlockBytes / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
+    std::array<uint8_t, kBlockBytes> in{}, converted{};
+    for (uint64_t done = 0; done < frames;) {
+        const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
+        const std::size_t bytes = count * from.frameBytes();
+        if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
+        const std::size_t produced = ConvertFrames(in.data(), count, from, to, converted.data());
+        if (!target.WriteAll(converted.data(), produced)) return false;
+        done += count;
+        run.Progress(done, frames);
+        if (run.StopRequested() && done < frames) return false;
     }
-    return true;
+    return target.Close();
 }
 
-void ConvertTo(Job* job, Form target) {
-    RunEngine(job, [target](EngineRun& run) {
-        const Job& job = run.job();
-        const bool inPlace = job.targetPath.empty();
-        const std::string outputPath = inPlace ? MakeUniqueName(job.sourcePath) : job.targetPath;
-
-        ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-        ExclusiveFile output(outputPath, ExclusiveFile::kCreate);
-        bool complete = source.is_open() && output.is_open() && ConvertData(run, source, output, target);
-        const bool created = output.is_open();
-        complete = output.Close() && complete;
-        source.Close();
-        if (!inPlace || !created) return complete;
-
-        // In place, the source gives way only to a complete conversion; a
-        // failed or stopped one leaves the source as it was.
-        if (complete && ::rename(outputPath.c_str(), job.sourcePath.c_str()) == 0) return true;
-        ::unlink(outputPath.c_str());
-        return false;
-    });
+void Convert(Job* job, PcmForm to) {
+    EngineRun run(job);
+    const bool inPlace = job->targetPath.empty();
+    // In place, the converted file replaces the source only once it is complete.
+    const std::string outputPath = inPlace ? MakeUniqueName(job->sourcePath) : job->targetPath;
+    const bool converted = ConvertFile(run, job->sourcePath, outputPath, to);
+    if (inPlace) {
+        if (!converted || ::rename(outputPath.c_str(), job->sourcePath.c_str()) != 0) {
+            ::unlink(outputPath.c_str());
+            return;
+        }
+    }
+    if (converted) run.Succeed();
 }
 
 }  // namespace
 
-void ConvertToMono8(Job* job) { ConvertTo(job, kMono8); }
-void ConvertToMono16(Job* job) { ConvertTo(job, kMono16); }
-void ConvertToStereo8(Job* job) { ConvertTo(job, kStereo8); }
-void ConvertToStereo16(Job* job) { ConvertTo(job, kStereo16); }
+void ConvertToMono8(Job* job) { Convert(job, {1, 8}); }
+void ConvertToMono16(Job* job) { Convert(job, {1, 16}); }
+void ConvertToStereo8(Job* job) { Convert(job, {2, 8}); }
+void ConvertToStereo16(Job* job) { Convert(job, {2, 16}); }
 
 void EncodeWavPcm(Job* job) {
-    const auto* params = static_cast<const WavPcmSettings*>(job->engineParams);
-    if (!params) return ConvertToStereo16(job);
-    const int channels = params->channelMode;
-    const int sampleSize = params->sampleSizeMode;
-    if (channels == 1 && sampleSize == 1) return ConvertToMono8(job);
-    if (channels == 1 && sampleSize == 2) return ConvertToMono16(job);
-    if (channels == 2 && sampleSize == 1) return ConvertToStereo8(job);
-    if (channels == 2 && sampleSize == 2) return ConvertToStereo16(job);
-    RunEngine(job, [](EngineRun&) { return false; });
+    const auto* pair = static_cast<const WavPcmSettings*>(job->engineParams);
+    const int channels = pair ? pair->channelMode : 2;
+    const int size = pair ? pair->sampleSizeMode : 2;
+    if (channels == 1 && size == 1) return ConvertToMono8(job);
+    if (channels == 1 && size == 2) return ConvertToMono16(job);
+    if (channels == 2 && size == 1) return ConvertToStereo8(job);
+    if (channels == 2 && size == 2) return ConvertToStereo16(job);
+    EngineRun refused(job);  // an unknown form: nothing runs, the job fails
 }
 
 }  // namespace zelph

@@ -15,6 +15,21 @@
 
 namespace zelph {
 
+// Writes every byte or reports failure (disk full, I/O error); with an
+// `offset`, there and without moving the file position.
+inline bool WriteAllTo(int fd, const void* buffer, std::size_t size, off_t offset = -1) {
+    std::size_t done = 0;
+    while (done < size) {
+        const char* from = static_cast<const char*>(buffer) + done;
+        const ssize_t put = offset < 0 ? ::write(fd, from, size - done)
+                                       : ::pwrite(fd, from, size - done, offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
 class ExclusiveFile {
 public:
     enum Mode { kRead, kCreate };  // kCreate truncates an existing file
@@ -24,11 +39,11 @@ public:
                             : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) {
         if (fd_ < 0) return;
         // Truncate only once the lock is ours, so a file in use is left alone.
-        // Only a regular file has a length to cut (a device such as /dev/full
-        // is written as it is).
+        // Only a regular file has a length to cut; a device (/dev/full) is
+        // written as it is.
         struct stat info;
-        const bool truncatable = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && truncatable && ::ftruncate(fd_, 0) != 0))
+        const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0))
             Close();
     }
     ~ExclusiveFile() { Close(); }
@@ -55,11 +70,9 @@ public:
         return done;
     }
 
-    // True only when every byte was written (at the current position, or at
-    // `offset` without moving it).
-    bool WriteAll(const void* buffer, std::size_t size) { return WriteLoop(buffer, size, -1); }
+    bool WriteAll(const void* buffer, std::size_t size) { return WriteAllTo(fd_, buffer, size); }
     bool WriteAllAt(uint64_t offset, const void* buffer, std::size_t size) {
-        return offset <= INT64_MAX && WriteLoop(buffer, size, static_cast<off_t>(offset));
+        return offset <= INT64_MAX && WriteAllTo(fd_, buffer, size, static_cast<off_t>(offset));
     }
 
     // Closes now; false when the close reported an error (a lost write).
@@ -71,19 +84,6 @@ public:
     }
 
 private:
-    bool WriteLoop(const void* buffer, std::size_t size, off_t offset) {
-        std::size_t done = 0;
-        while (done < size) {
-            const char* from = static_cast<const char*>(buffer) + done;
-            const ssize_t put = offset < 0 ? ::write(fd_, from, size - done)
-                                           : ::pwrite(fd_, from, size - done, offset + static_cast<off_t>(done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return false;
-            done += static_cast<std::size_t>(put);
-        }
-        return true;
-    }
-
     int fd_;
 };
 

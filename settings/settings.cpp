@@ -76,16 +76,6 @@ void ApplyDefaults(ConverterSettings& s, const std::string& defaultFolder) {
 
 namespace {
 
-bool WriteAll(int fd, const void* buffer, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t put = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 // What "can the folder be entered" means here: a directory we may search.
 bool CanEnterFolder(const char* folder) {
     struct stat info;
@@ -136,7 +126,7 @@ bool SettingsStore::SaveSettings() {
     std::string temporary = folder + ".Settings.dat.XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, &record, sizeof record) && ::fsync(fd) == 0;
+    const bool written = WriteAllTo(fd, &record, sizeof record) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||
         ::rename(temporary.c_str(), path_.c_str()) != 0) {

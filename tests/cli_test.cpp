@@ -81,3 +81,18 @@ TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
     EXPECT_EQ(failed.out, "Error Occured\tmissing.wav\tmissing.ogg\nError Occured\tgone.mp3\tgone.ogg\n");
     EXPECT_FALSE(zelph::test::Exists(dir / "Temp-QOR-File"));
 }
+
+TEST(Cli, ConvertsRealWavFiles) {
+    ScratchDir dir;
+    ASSERT_EQ(RunCommand("cd " + dir.path() + " && sox -n -r 44100 -c 2 -b 16 a.wav synth 0.3 sine 500 && "
+                         "sox -n -r 8000 -c 1 -b 8 b.wav synth 0.2 sine 300").status, 0);
+    const auto result = RunCommand("cd " + dir.path() + " && " +
+                                   Cli("--target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 "
+                                       "--delete-source a.wav b.wav"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "Done\ta.wav\nDone\tb.wav\n");
+    EXPECT_FALSE(zelph::test::Exists(dir / "a.wav")) << "converted with success, so deleted as asked";
+    const auto probe = RunCommand(std::string("ffprobe -v error -show_entries stream=channels,codec_name -of csv=p=0 ") +
+                                  "'" + dir / "a(1).wav" + "'");
+    EXPECT_EQ(probe.out, "pcm_u8,1\n");
+}

@@ -1,8 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,15 +196,7 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
     const std::string before = ReadFile(path);
 
     store.record.targetFormat = kTargetOgg;
-    struct rlimit old;
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    auto previous = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit tiny = old;
-    tiny.rlim_cur = 100;
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
-    const bool saved = store.SaveSettings();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, previous);
+    const bool saved = zelph::test::WithFileSizeLimit(100, [&] { return store.SaveSettings(); });
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadFile(path), before);

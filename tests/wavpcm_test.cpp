@@ -1,36 +1,59 @@
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
-#include <thread>
+#include <cstring>
 
-#include "codecs/engine.h"
 #include "core/wavpcmengine.h"
-#include "formats/bytereader.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
-using test::Exists;
-using test::ReadFile;
-using test::RunCommand;
-using test::ScratchDir;
-using test::WriteFile;
+using zelph::test::Exists;
+using zelph::test::ReadFile;
+using zelph::test::RunCommand;
+using zelph::test::ScratchDir;
+using zelph::test::WriteFile;
 
 namespace {
 
-std::string Bytes(const WaveHeader& header) {
-    const auto bytes = WaveHeaderBytes(header);
-    return std::string(bytes.begin(), bytes.end());
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out += static_cast<char>(v);
+    return out;
 }
 
-std::string Wav(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data) {
-    return Bytes(MakeWaveHeader(channels, rate, bits, static_cast<uint32_t>(data.size()))) + data;
+std::string Wav(uint16_t channels, uint16_t bits, const std::string& data, const std::string& trailer = "") {
+    const WaveHeader h = MakeWaveHeader(channels, 8000, bits, static_cast<uint32_t>(data.size()));
+    return std::string(reinterpret_cast<const char*>(&h), sizeof h) + data + trailer;
+}
+
+WaveHeader HeaderOf(const std::string& file) {
+    WaveHeader h{};
+    std::memcpy(&h, file.data(), std::min(file.size(), sizeof h));
+    return h;
+}
+
+struct Outcome {
+    bool succeeded;
+    bool running;
+    int progress;
+};
+
+Outcome Convert(const std::string& source, const std::string& target, WavPcmSettings* pair,
+                bool stop = false, int base = 0, int span = 100) {
+    Job job;
+    job.engineId = kEncWavPcm;
+    job.sourcePath = source;
+    job.targetPath = target;
+    job.engineParams = pair;
+    job.progress = base;
+    job.progressSpan = span;
+    job.stopRequested = stop;
+    EncodeWavPcm(&job);
+    return {job.succeeded == 1, job.running != 0, job.progress};
 }
 
 std::string Noise(std::size_t count, uint32_t seed) {
@@ -39,52 +62,14 @@ std::string Noise(std::size_t count, uint32_t seed) {
     return out;
 }
 
-Job RunJob(const std::string& source, const std::string& target, const WavPcmSettings* params,
-           int32_t stop = 0) {
-    Job job;
-    job.sourcePath = source;
-    job.targetPath = target;
-    job.engineParams = const_cast<WavPcmSettings*>(params);
-    job.progress = 30;
-    job.progressSpan = 10;
-    job.stopRequested = stop;
-    EncodeWavPcm(&job);
-    EXPECT_EQ(job.running, 0) << "running is cleared on every way out";
-    return job;
-}
-
-struct Fields {
-    uint32_t riffSize, fmtSize, sampleRate, byteRate, dataSize;
-    uint16_t formatTag, channels, blockAlign, bits;
-};
-
-Fields HeaderOf(const std::string& file) {
-    ByteReader in(std::span(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
-    Fields f{};
-    EXPECT_TRUE(in.Tag("RIFF"));
-    f.riffSize = in.U32();
-    EXPECT_TRUE(in.Tag("WAVEfmt "));
-    f.fmtSize = in.U32();
-    f.formatTag = in.U16();
-    f.channels = in.U16();
-    f.sampleRate = in.U32();
-    f.byteRate = in.U32();
-    f.blockAlign = in.U16();
-    f.bits = in.U16();
-    EXPECT_TRUE(in.Tag("data"));
-    f.dataSize = in.U32();
-    EXPECT_TRUE(in.ok());
-    return f;
-}
-
-// What one sample of a frame should become, written in bytes: a 16-bit
-// sample's high byte is the 8-bit sample with its top bit flipped.
+// What every frame should become, said in bytes: a 16-bit sample's high byte
+// is the 8-bit sample with its top bit flipped; mono keeps the left channel.
 std::string Expected(const std::string& data, int inChannels, int inBytes, int outChannels, int outBytes) {
     std::string out;
-    const int frame = inChannels * inBytes;
+    const std::size_t frame = inChannels * inBytes;
     for (std::size_t at = 0; at + frame <= data.size(); at += frame) {
         for (int c = 0; c < outChannels; ++c) {
-            const int from = static_cast<int>(at) + (inChannels == 2 ? c : 0) * inBytes;
+            const std::size_t from = at + (inChannels == 2 ? c : 0) * inBytes;
             const uint8_t high = inBytes == 2 ? data[from + 1] : data[from] ^ 0x80;
             const uint8_t low = inBytes == 2 ? data[from] : 0;
             if (outBytes == 2) out += {static_cast<char>(low), static_cast<char>(high)};
@@ -96,214 +81,195 @@ std::string Expected(const std::string& data, int inChannels, int inBytes, int o
 
 }  // namespace
 
-TEST(WavPcmEngine, AllSixteenConversionsSampleBySample) {
+TEST(WavPcmEngine, EverySourceFormToEveryTargetForm) {
+    struct Source {
+        uint16_t channels, bits;
+        std::string data;
+        std::string expected[4];  // mono 8, mono 16, stereo 8, stereo 16
+    };
+    const Source sources[] = {
+        {1, 8, Bytes({0x80, 0xFF, 0x00}),
+         {Bytes({0x80, 0xFF, 0x00}), Bytes({0, 0, 0, 0x7F, 0, 0x80}), Bytes({0x80, 0x80, 0xFF, 0xFF, 0, 0}),
+          Bytes({0, 0, 0, 0, 0, 0x7F, 0, 0x7F, 0, 0x80, 0, 0x80})}},
+        {2, 8, Bytes({0x90, 0x10}),
+         {Bytes({0x90}), Bytes({0, 0x10}), Bytes({0x90, 0x10}), Bytes({0, 0x10, 0, 0x90})}},
+        {1, 16, Bytes({0x34, 0x12, 0xFE, 0xFF}),
+         {Bytes({0x92, 0x7F}), Bytes({0x34, 0x12, 0xFE, 0xFF}), Bytes({0x92, 0x92, 0x7F, 0x7F}),
+          Bytes({0x34, 0x12, 0x34, 0x12, 0xFE, 0xFF, 0xFE, 0xFF})}},
+        {2, 16, Bytes({0x34, 0x12, 0x78, 0x56}),
+         {Bytes({0x92}), Bytes({0x34, 0x12}), Bytes({0x92, 0xD6}), Bytes({0x34, 0x12, 0x78, 0x56})}},
+    };
+    WavPcmSettings targets[] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}};
     ScratchDir dir;
-    const int frames = 5001;  // several chunks and a last one that is short
+    for (const Source& s : sources) {
+        WriteFile(dir / "in.wav", Wav(s.channels, s.bits, s.data, std::string("id3 \x04\0\0\0abcd", 12)));
+        for (int t = 0; t < 4; ++t) {
+            SCOPED_TRACE(std::to_string(s.channels) + "ch " + std::to_string(s.bits) + "bit -> " + std::to_string(t));
+            const Outcome result = Convert(dir / "in.wav", dir / "out.wav", &targets[t]);
+            EXPECT_TRUE(result.succeeded);
+            EXPECT_FALSE(result.running);
+            const std::string out = ReadFile(dir / "out.wav");
+            const WaveHeader h = HeaderOf(out);
+            EXPECT_EQ(out.substr(44), s.expected[t]) << "the trailing tag chunk is not audio";
+            EXPECT_EQ(h.channels, targets[t].channelMode);
+            EXPECT_EQ(h.bitsPerSample, targets[t].sampleSizeMode * 8);
+            EXPECT_EQ(h.blockAlign, h.channels * h.bitsPerSample / 8);
+            EXPECT_EQ(h.byteRate, h.blockAlign * 8000u);
+            EXPECT_EQ(h.sampleRate, 8000u);
+            EXPECT_EQ(h.dataSize, s.expected[t].size());
+            EXPECT_EQ(h.riffSize, s.expected[t].size() + 36);
+        }
+    }
+}
+
+TEST(WavPcmEngine, EveryConversionAcrossManyBlocks) {
+    ScratchDir dir;
     for (int inChannels : {1, 2}) {
         for (int inBytes : {1, 2}) {
-            const std::string data = Noise(frames * inChannels * inBytes, inChannels * 7 + inBytes);
-            WriteFile(dir / "in.wav", Wav(inChannels, 22050, inBytes * 8, data));
+            const std::string data = Noise(5001 * inChannels * inBytes, inChannels * 7 + inBytes);
+            WriteFile(dir / "in.wav", Wav(inChannels, inBytes * 8, data));
             for (int16_t outChannels : {1, 2}) {
                 for (int16_t outBytes : {1, 2}) {
-                    SCOPED_TRACE(testing::Message() << inChannels << "ch " << inBytes * 8 << "bit to "
+                    SCOPED_TRACE(testing::Message() << inChannels << "ch " << inBytes * 8 << "bit -> "
                                                     << outChannels << "ch " << outBytes * 8 << "bit");
-                    const WavPcmSettings params{outChannels, outBytes};
-                    const Job job = RunJob(dir / "in.wav", dir / "out.wav", &params);
-                    EXPECT_EQ(job.succeeded, 1);
-                    EXPECT_EQ(job.progress, 40);
+                    WavPcmSettings target{outChannels, outBytes};
+                    EXPECT_TRUE(Convert(dir / "in.wav", dir / "out.wav", &target).succeeded);
                     const std::string out = ReadFile(dir / "out.wav");
-                    const std::string want = Expected(data, inChannels, inBytes, outChannels, outBytes);
-                    ASSERT_EQ(out.size(), 44 + want.size());
-                    EXPECT_TRUE(out.substr(44) == want);
-                    const Fields f = HeaderOf(out);
-                    EXPECT_EQ(f.channels, outChannels);
-                    EXPECT_EQ(f.bits, outBytes * 8);
-                    EXPECT_EQ(f.blockAlign, outChannels * outBytes);
-                    EXPECT_EQ(f.byteRate, 22050u * outChannels * outBytes);
-                    EXPECT_EQ(f.sampleRate, 22050u);
-                    EXPECT_EQ(f.dataSize, want.size());
-                    EXPECT_EQ(f.riffSize, want.size() + 36);
+                    EXPECT_TRUE(out.substr(44) == Expected(data, inChannels, inBytes, outChannels, outBytes));
+                    EXPECT_EQ(HeaderOf(out).dataSize, out.size() - 44);
                 }
             }
         }
     }
 }
 
-TEST(WavPcmEngine, KnownSamplesAndDefaultForm) {
+TEST(WavPcmEngine, NullParametersCopyStereo16AndProgressStaysInItsStep) {
     ScratchDir dir;
-    // Left 0x1234, right 0x7F7F: mono keeps the left sample.
-    WriteFile(dir / "s16.wav", Wav(2, 44100, 16, std::string("\x34\x12\x7F\x7F", 4)));
-    const WavPcmSettings mono16{1, 2}, mono8{1, 1};
-    RunJob(dir / "s16.wav", dir / "m16.wav", &mono16);
-    EXPECT_EQ(ReadFile(dir / "m16.wav").substr(44), std::string("\x34\x12", 2));
-    RunJob(dir / "s16.wav", dir / "m8.wav", &mono8);
-    EXPECT_EQ(ReadFile(dir / "m8.wav").substr(44), "\x92");
-
-    // 8000 Hz mono 8-bit to the default 16-bit stereo: silence stays silence.
-    WriteFile(dir / "m8in.wav", Wav(1, 8000, 8, std::string("\x80\x80", 2)));
-    EXPECT_EQ(RunJob(dir / "m8in.wav", dir / "st.wav", nullptr).succeeded, 1);
-    const std::string st = ReadFile(dir / "st.wav");
-    const Fields f = HeaderOf(st);
-    EXPECT_EQ(f.byteRate, 32000u);
-    EXPECT_EQ(f.blockAlign, 4);
-    EXPECT_EQ(st.substr(44), std::string(8, '\0'));
-
-    // 16-bit stereo with no parameters: the data is copied byte for byte.
-    const std::string data = Noise(40000, 5);
-    WriteFile(dir / "cd.wav", Wav(2, 44100, 16, data));
-    RunJob(dir / "cd.wav", dir / "copy.wav", nullptr);
-    EXPECT_TRUE(ReadFile(dir / "copy.wav") == Wav(2, 44100, 16, data));
+    std::string data;
+    for (int i = 0; i < 30000; ++i) data += static_cast<char>(i * 7);  // several blocks
+    WriteFile(dir / "in.wav", Wav(2, 16, data));
+    const Outcome result = Convert(dir / "in.wav", dir / "out.wav", nullptr, false, 10, 30);
+    EXPECT_TRUE(result.succeeded);
+    EXPECT_EQ(result.progress, 40);
+    EXPECT_EQ(ReadFile(dir / "out.wav").substr(44), data);
 }
 
-TEST(WavPcmEngine, OnlyWholeFramesOfTheDataChunkAreAudio) {
+TEST(WavPcmEngine, FailuresLeaveNoSuccess) {
     ScratchDir dir;
-    const std::string data = Noise(4000, 9);
-    // A data chunk followed by a tag chunk: the tag is not converted.
-    WriteFile(dir / "tagged.wav", Wav(2, 44100, 16, data) + "LIST" + std::string("\x04\0\0\0INFO", 8));
-    EXPECT_EQ(RunJob(dir / "tagged.wav", dir / "a.wav", nullptr).succeeded, 1);
-    EXPECT_TRUE(ReadFile(dir / "a.wav") == Wav(2, 44100, 16, data));
+    WavPcmSettings mono8{1, 1}, bogus{3, 2};
+    const std::string big = Wav(2, 16, std::string(100000, '\x11'));
+    WriteFile(dir / "big.wav", big);
 
-    // Cut in the middle of its data chunk (and of a frame): what is there, in
-    // whole frames, with sizes to match.
-    WriteFile(dir / "cut.wav", Wav(2, 44100, 16, data).substr(0, 44 + 1001));
-    EXPECT_EQ(RunJob(dir / "cut.wav", dir / "b.wav", nullptr).succeeded, 1);
-    EXPECT_TRUE(ReadFile(dir / "b.wav") == Wav(2, 44100, 16, data.substr(0, 1000)));
+    auto missing = Convert(dir / "none.wav", dir / "out.wav", &mono8);
+    EXPECT_FALSE(missing.succeeded);
+    EXPECT_FALSE(missing.running);
+    EXPECT_FALSE(Convert(dir / "big.wav", dir / "out.wav", &bogus).succeeded);
+    EXPECT_FALSE(Convert(dir / "big.wav", dir / "no/such/folder/out.wav", &mono8).succeeded);
 
-    // A streamed file's size field (0xFFFFFFFF) means up to the end.
-    WaveHeader streamed = MakeWaveHeader(1, 8000, 8, 0xFFFFFFFFu);
-    WriteFile(dir / "streamed.wav", Bytes(streamed) + "\x10\x20\x30");
-    const WavPcmSettings mono8{1, 1};
-    EXPECT_EQ(RunJob(dir / "streamed.wav", dir / "c.wav", &mono8).succeeded, 1);
-    EXPECT_TRUE(ReadFile(dir / "c.wav") == Wav(1, 8000, 8, "\x10\x20\x30"));
+    WriteFile(dir / "24bit.wav", Wav(2, 24, std::string(60, '\0')));
+    EXPECT_FALSE(Convert(dir / "24bit.wav", dir / "out.wav", &mono8).succeeded);
+
+    auto stopped = Convert(dir / "big.wav", dir / "out.wav", nullptr, true);
+    EXPECT_FALSE(stopped.succeeded);
+    EXPECT_LT(ReadFile(dir / "out.wav").size(), big.size()) << "stops after the first block";
+
+    // A full disk: the output cannot be written completely.
+    auto full = zelph::test::WithFileSizeLimit(20000, [&] { return Convert(dir / "big.wav", dir / "full.wav", nullptr); });
+    EXPECT_FALSE(full.succeeded);
 }
 
-TEST(WavPcmEngine, FilesFromOtherToolsDecodeAlike) {
+TEST(WavPcmEngine, HeldFilesAndFullDevicesFail) {
     ScratchDir dir;
-    const std::string src = dir / "src.wav", out = dir / "out.wav";
-    // ffmpeg adds a LIST chunk for the title; sox writes 6 channels as extensible.
-    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=0.3:sample_rate=32000 -ac 2 "
-                         "-metadata title=Song -c:a pcm_s16le -y " + src).status, 0);
-    const WavPcmSettings mono16{1, 2};
-    EXPECT_EQ(RunJob(src, out, &mono16).succeeded, 1);
-    const auto left = RunCommand("ffmpeg -v error -i " + src + " -af pan='mono|c0=c0' -f s16le -");
-    const auto ours = RunCommand("ffmpeg -v error -i " + out + " -f s16le -");
-    ASSERT_EQ(ours.status, 0);
-    EXPECT_EQ(ours.out.size(), 9600u * 2);
-    EXPECT_TRUE(ours.out == left.out);
-
-    // sox writes 24 bits in the extensible form: the header is accepted, but
-    // 24 bits is no form the engine converts, so the output stays empty.
-    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 2 -b 24 " + src + " synth 0.1 sine 300").status, 0);
-    {
-        ExclusiveFile file(src, ExclusiveFile::kRead);
-        WaveHeader header;
-        EXPECT_NE(ReadWaveHeader(file.fd(), header), 0u);
-    }
-    EXPECT_EQ(RunJob(src, out, nullptr).succeeded, 0);
-    EXPECT_EQ(ReadFile(out), "");
-
-    // 16-bit stereo in the extensible form converts like plain PCM.
-    const std::string guid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
-    std::string fmt = Bytes(MakeWaveHeader(2, 48000, 16, 0)).substr(20, 16);
-    fmt[0] = '\xFE', fmt[1] = '\xFF';
-    fmt += std::string("\x16\x00\x10\x00\x03\x00\x00\x00", 8) + guid;
-    WriteFile(src, "RIFF" + std::string("\x44\0\0\0", 4) + "WAVEfmt " + std::string("\x28\0\0\0", 4) + fmt +
-                       "data" + std::string("\x04\0\0\0\x34\x12\x78\x56", 8));
-    EXPECT_EQ(RunJob(src, out, &mono16).succeeded, 1);
-    EXPECT_TRUE(ReadFile(out) == Wav(1, 48000, 16, std::string("\x34\x12", 2)));
-}
-
-TEST(WavPcmEngine, FailuresLeaveSucceededUnset) {
-    ScratchDir dir;
-    WriteFile(dir / "in.wav", Wav(1, 8000, 16, Noise(20000, 3)));
-    const WavPcmSettings bad{3, 1};
-    EXPECT_EQ(RunJob(dir / "in.wav", dir / "x.wav", &bad).succeeded, 0);
-    EXPECT_FALSE(Exists(dir / "x.wav")) << "an unknown form starts no conversion";
-
-    EXPECT_EQ(RunJob(dir / "missing.wav", dir / "y.wav", nullptr).succeeded, 0);
-    EXPECT_EQ(RunJob(dir / "in.wav", dir / "no/such/folder.wav", nullptr).succeeded, 0);
-    WriteFile(dir / "notwav.wav", "RIFF....AVI LIST");
-    EXPECT_EQ(RunJob(dir / "notwav.wav", dir / "z.wav", nullptr).succeeded, 0);
-    EXPECT_EQ(ReadFile(dir / "z.wav"), "") << "a rejected source leaves an empty output";
-
-    // A source or target held by another open counts as in use; the held
-    // target keeps its contents.
+    WriteFile(dir / "in.wav", Wav(1, 16, Noise(2000, 3)));
+    // A source or target another open holds counts as in use; a held target
+    // keeps what it had.
     WriteFile(dir / "held.wav", "keep");
     const int other = ::open((dir / "held.wav").c_str(), O_RDONLY);
     ::flock(other, LOCK_EX);
-    EXPECT_EQ(RunJob(dir / "in.wav", dir / "held.wav", nullptr).succeeded, 0);
-    EXPECT_EQ(RunJob(dir / "held.wav", dir / "w.wav", nullptr).succeeded, 0);
+    EXPECT_FALSE(Convert(dir / "in.wav", dir / "held.wav", nullptr).succeeded);
+    EXPECT_FALSE(Convert(dir / "held.wav", dir / "out.wav", nullptr).succeeded);
     ::close(other);
     EXPECT_EQ(ReadFile(dir / "held.wav"), "keep");
 
-    // A full disk: no write may pass unnoticed.
-    EXPECT_EQ(RunJob(dir / "in.wav", "/dev/full", nullptr).succeeded, 0);
+    auto full = Convert(dir / "in.wav", "/dev/full", nullptr);
+    EXPECT_FALSE(full.succeeded);
+    EXPECT_FALSE(full.running);
 }
 
-TEST(WavPcmEngine, StopEndsAfterTheCurrentChunk) {
+TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
     ScratchDir dir;
-    WriteFile(dir / "in.wav", Wav(2, 44100, 16, Noise(100000, 4)));
-    const Job job = RunJob(dir / "in.wav", dir / "out.wav", nullptr, /*stop=*/1);
-    EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(ReadFile(dir / "out.wav").size(), 44u + 8192);
-    EXPECT_GE(job.progress, 30);
-    EXPECT_LT(job.progress, 40);
+    // 16-bit stereo in the extensible form converts like plain PCM.
+    const std::string guid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    std::string fmt = Wav(2, 16, "").substr(20, 16);
+    fmt[0] = '\xFE', fmt[1] = '\xFF';
+    WriteFile(dir / "ext.wav", "RIFF" + Bytes({0x44, 0, 0, 0}) + "WAVEfmt " + Bytes({40, 0, 0, 0}) + fmt +
+                                   Bytes({22, 0, 16, 0, 3, 0, 0, 0}) + guid + "data" +
+                                   Bytes({4, 0, 0, 0, 0x34, 0x12, 0x78, 0x56}));
+    WavPcmSettings mono16{1, 2};
+    EXPECT_TRUE(Convert(dir / "ext.wav", dir / "out.wav", &mono16).succeeded);
+    EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(1, 16, Bytes({0x34, 0x12})));
 
-    // Through the runner's way of starting it, on a thread of its own.
-    Job threaded;
-    threaded.sourcePath = dir / "in.wav";
-    threaded.targetPath = dir / "out2.wav";
-    threaded.running = 1;
-    StartEngine(EncodeWavPcm, &threaded);
-    StoreShared(threaded.stopRequested, 1);
-    while (LoadShared(threaded.running) != 0) std::this_thread::yield();
-    EXPECT_EQ(threaded.succeeded, 0);
+    // A streamed file's size (0xFFFFFFFF) means up to the end of the file.
+    std::string streamed = Wav(1, 8, Bytes({0x10, 0x20, 0x30}));
+    streamed.replace(40, 4, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    WriteFile(dir / "streamed.wav", streamed);
+    WavPcmSettings mono8{1, 1};
+    EXPECT_TRUE(Convert(dir / "streamed.wav", dir / "out.wav", &mono8).succeeded);
+    EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(1, 8, Bytes({0x10, 0x20, 0x30})));
+}
+
+TEST(WavPcmEngine, TruncatedSourceGivesAConsistentFile) {
+    ScratchDir dir;
+    WriteFile(dir / "in.wav", Wav(2, 16, std::string(4000, '\x20')).substr(0, 44 + 1003));
+    WavPcmSettings mono16{1, 2};
+    EXPECT_TRUE(Convert(dir / "in.wav", dir / "out.wav", &mono16).succeeded);
+    const std::string out = ReadFile(dir / "out.wav");
+    EXPECT_EQ(HeaderOf(out).dataSize, 500u) << "250 whole frames were there";
+    EXPECT_EQ(out.size(), 544u);
 }
 
 TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     ScratchDir dir;
-    const std::string data = Noise(30000, 6);
-    const std::string original = Wav(2, 44100, 16, data);
     const std::string temp = dir / "Temp-QOR-File";
-    const WavPcmSettings mono8{1, 1};
+    WriteFile(temp, Wav(1, 8, Bytes({0x80, 0x81})));
+    EXPECT_TRUE(Convert(temp, "", nullptr).succeeded);
+    EXPECT_EQ(ReadFile(temp).substr(44), Bytes({0, 0, 0, 0, 0, 1, 0, 1}));
+    EXPECT_FALSE(Exists(temp + "(1)"));
 
+    const std::string unusable = Wav(2, 24, std::string(60, '\0'));
+    WriteFile(temp, unusable);
+    EXPECT_FALSE(Convert(temp, "", nullptr).succeeded);
+    EXPECT_EQ(ReadFile(temp), unusable);
+    EXPECT_FALSE(Exists(temp + "(1)"));
+
+    // Stopped, or cut short by a full disk, after part of the output was
+    // written: the partial file goes, the source stays.
+    const std::string original = Wav(1, 8, Noise(20000, 6));
     WriteFile(temp, original);
-    EXPECT_EQ(RunJob(temp, "", &mono8, /*stop=*/1).succeeded, 0);
-    EXPECT_TRUE(ReadFile(temp) == original) << "a stopped rewrite keeps the source";
+    EXPECT_FALSE(Convert(temp, "", nullptr, /*stop=*/true).succeeded);
+    EXPECT_TRUE(ReadFile(temp) == original);
     EXPECT_FALSE(Exists(temp + "(1)"));
-
-    EXPECT_EQ(RunJob(temp, "", &mono8).succeeded, 1);
-    EXPECT_TRUE(ReadFile(temp) == Wav(1, 44100, 8, Expected(data, 2, 2, 1, 1)));
+    auto full = zelph::test::WithFileSizeLimit(40000, [&] { return Convert(temp, "", nullptr); });
+    EXPECT_FALSE(full.succeeded);
+    EXPECT_TRUE(ReadFile(temp) == original);
     EXPECT_FALSE(Exists(temp + "(1)"));
-
-    EXPECT_EQ(RunJob(dir / "gone", "", &mono8).succeeded, 0);
-    EXPECT_FALSE(Exists(dir / "gone(1)"));
 }
 
-TEST(WavPcmEngine, FileSizeLimitFailsTheJobAndKeepsTheSource) {
+TEST(WavPcmEngine, OutputOfRealFilesDecodesElsewhere) {
     ScratchDir dir;
-    const std::string original = Wav(1, 8000, 8, Noise(20000, 8));
-    WriteFile(dir / "t", original);
-    WriteFile(dir / "u.wav", original);
-    // In a child, so that the limit binds only this conversion.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{40000, 40000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        Job inPlace, toFile;
-        for (auto [job, target] : {std::pair{&inPlace, std::string()}, std::pair{&toFile, dir / "big.wav"}}) {
-            job->sourcePath = target.empty() ? dir / "t" : dir / "u.wav";
-            job->targetPath = target;
-            EncodeWavPcm(job);
-        }
-        ::_exit(inPlace.succeeded + toFile.succeeded + 2 * (inPlace.running + toFile.running));
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "neither job may count as done, both must end";
-    EXPECT_TRUE(ReadFile(dir / "t") == original);
-    EXPECT_FALSE(Exists(dir / "t(1)"));
-    EXPECT_EQ(ReadFile(dir / "big.wav").size(), 40000u) << "the partial output is the runner's to judge";
+    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=1:sample_rate=22050 -ac 2 "
+                         "-metadata title=Song -c:a pcm_s16le -y " + dir / "ff.wav").status, 0);
+    WavPcmSettings mono8{1, 1};
+    ASSERT_TRUE(Convert(dir / "ff.wav", dir / "out.wav", &mono8).succeeded);
+    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
+                                  "-of csv=p=0 " + dir / "out.wav");
+    EXPECT_EQ(probe.out, "22050,1,22050\n");
+
+    // Mono keeps the left channel: ffmpeg's own left channel, sample for sample.
+    WavPcmSettings mono16{1, 2};
+    ASSERT_TRUE(Convert(dir / "ff.wav", dir / "left.wav", &mono16).succeeded);
+    const auto left = RunCommand("ffmpeg -v error -i " + dir / "ff.wav" + " -af pan='mono|c0=c0' -f s16le -");
+    const auto ours = RunCommand("ffmpeg -v error -i " + dir / "left.wav" + " -f s16le -");
+    EXPECT_EQ(ours.out.size(), 22050u * 2);
+    EXPECT_TRUE(ours.out == left.out);
 }

@@ -1,5 +1,7 @@
 #include "tests/support/scratch.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -50,6 +52,23 @@ CommandResult RunCommand(const std::string& command, bool mergeErr) {
     const int status = ::pclose(pipe);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    old_ = limit.rlim_cur;
+    oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);  // a failed write, not a killed test
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = old_;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, oldHandler_);
 }
 
 std::string BinDir() {

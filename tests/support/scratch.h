@@ -38,4 +38,22 @@ CommandResult RunCommand(const std::string& command, bool mergeErr = false);
 // The folder holding the built executables (and their Plugins folder).
 std::string BinDir();
 
+// Writes limited to a size per file, as on a full disk, while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+
+private:
+    unsigned long old_;
+    void (*oldHandler_)(int);
+};
+
+// Runs `work` under a FileSizeLimit of `bytes`.
+template <typename Work>
+auto WithFileSizeLimit(unsigned long bytes, Work work) {
+    FileSizeLimit limit(bytes);
+    return work();
+}
+
 }  // namespace zelph::test

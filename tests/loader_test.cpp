@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "codecs/engine.h"
+#include "codecs/libraryloader.h"
+
+using namespace zelph;
+
+TEST(CodecLibraries, ResolvesEveryEntryPointOrNone) {
+    int (*add)(int, int) = nullptr;
+    int (*missing)(int, int) = nullptr;
+    {
+        CodecLibraries libraries;
+        EXPECT_FALSE(libraries.Load("TestPlugin.so", {Bind("zelph_test_add", add), Bind("zelph_test_missing", missing)}));
+        EXPECT_EQ(add, nullptr) << "one missing entry point refuses the library";
+        EXPECT_FALSE(libraries.Load("NoSuchLibrary.so", {Bind("zelph_test_add", add)}));
+        ASSERT_TRUE(libraries.Load("TestPlugin.so", {Bind("zelph_test_add", add)}));
+        EXPECT_EQ(add(2, 3), 5);
+    }
+    EXPECT_TRUE(PluginsFolder().ends_with("/bin/Plugins/"));
+}
+
+TEST(CodecLibraries, DistributionCodecsServeUnderTheirPluginNames) {
+    void (*madStreamInit)(void*) = nullptr;
+    int (*oggSyncInit)(void*) = nullptr;
+    void (*vorbisInfoInit)(void*) = nullptr;
+    int (*vorbisEncodeInit)(void*, long, long, long, long, long) = nullptr;
+    CodecLibraries libraries;
+    EXPECT_TRUE(libraries.Load("libMAD.so", {Bind("mad_stream_init", madStreamInit)}));
+    EXPECT_TRUE(libraries.Load("Ogg.so", {Bind("ogg_sync_init", oggSyncInit)}));
+    EXPECT_TRUE(libraries.Load("Vorbis.so", {Bind("vorbis_info_init", vorbisInfoInit)}));
+    EXPECT_TRUE(libraries.Load("VorbisEnc.so", {Bind("vorbis_encode_init", vorbisEncodeInit)}));
+}
+
+TEST(EngineRun, RunningReadsZeroOnEveryPathOut) {
+    // An engine whose library is missing, on a thread of its own as the
+    // runner starts it; the runner only ever learns from the shared fields.
+    Job job;
+    job.progress = 10;
+    job.progressSpan = 90;
+    job.running = 1;
+    std::thread([](Job* j) {
+        EngineRun run(j);
+        run.Progress(0xFFFFFFFEull, 0xFFFFFFFFull);
+        int (*add)(int, int) = nullptr;
+        CodecLibraries libraries;
+        if (libraries.Load("NoSuchLibrary.so", {Bind("zelph_test_add", add)})) run.Succeed();
+    }, &job).detach();
+    while (std::atomic_ref<int32_t>(job.running).load(std::memory_order_acquire) != 0) std::this_thread::yield();
+    EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.progress, 99) << "no overflow near 4 GiB, and never past the step";
+}
