@@ -154,6 +154,9 @@ WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsP
     return h;
 }
 
+namespace {
+
+// The header as it stands on disk, little-endian whatever the host.
 std::array<uint8_t, sizeof(WaveHeader)> WaveHeaderBytes(const WaveHeader& header) {
     std::array<uint8_t, sizeof(WaveHeader)> out{};
     uint8_t* at = out.data();
@@ -175,6 +178,8 @@ std::array<uint8_t, sizeof(WaveHeader)> WaveHeaderBytes(const WaveHeader& header
     u32(header.dataSize);
     return out;
 }
+
+}  // namespace
 
 bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header) {
     const auto bytes = WaveHeaderBytes(header);

@@ -3,7 +3,6 @@
 // reader that finds the format and the audio of any RIFF WAVE file, and the
 // one-line description of a WAV file.
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -45,9 +44,6 @@ uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fi
 
 WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
                           uint32_t dataSize);
-
-// The header as it stands on disk, little-endian.
-std::array<uint8_t, sizeof(WaveHeader)> WaveHeaderBytes(const WaveHeader& header);
 
 // Sizes known in advance: the header at the current position, then the data.
 bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header);
