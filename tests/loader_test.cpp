@@ -35,20 +35,22 @@ TEST(CodecLibraries, DistributionCodecsServeUnderTheirPluginNames) {
 }
 
 TEST(EngineRun, RunningReadsZeroOnEveryPathOut) {
-    // An engine whose library is missing, on a thread of its own as the
-    // runner starts it; the runner only ever learns from the shared fields.
+    // An engine whose library is missing, on a thread of its own; the runner
+    // only ever learns from the shared fields. (Joined at the end only so the
+    // thread is gone before the leak check at exit.)
     Job job;
     job.progress = 10;
     job.progressSpan = 90;
     job.running = 1;
-    std::thread([](Job* j) {
+    std::thread engine([](Job* j) {
         EngineRun run(j);
         run.Progress(0xFFFFFFFEull, 0xFFFFFFFFull);
         int (*add)(int, int) = nullptr;
         CodecLibraries libraries;
         if (libraries.Load("NoSuchLibrary.so", {Bind("zelph_test_add", add)})) run.Succeed();
-    }, &job).detach();
+    }, &job);
     while (std::atomic_ref<int32_t>(job.running).load(std::memory_order_acquire) != 0) std::this_thread::yield();
     EXPECT_EQ(job.succeeded, 0);
     EXPECT_EQ(job.progress, 99) << "no overflow near 4 GiB, and never past the step";
+    engine.join();
 }
