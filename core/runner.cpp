@@ -117,7 +117,12 @@ void JobRunner::StartCurrentJob() {
         // The signal wakes the driver as soon as the engine has let go of
         // everything, so no tick is wasted between two jobs.
         std::thread([proc = engine->second, job = &currentJob, signal = endSignal_] {
-            proc(job);
+            // An engine failing by exception is a failed job, not a dead program;
+            // its EngineRun has already published the failure while unwinding.
+            try {
+                proc(job);
+            } catch (...) {
+            }
             signal->Notify();
         }).detach();
     }
