@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <sstream>
@@ -316,6 +318,182 @@ TEST_F(LameEncTest, AnUnpairedLastSampleIsDropped) {
     ASSERT_EQ(lame.Encode(c, odd, dir / "odd.mp3"), BE_ERR_SUCCESSFUL);
     odd.pop_back();
     ExpectFaithful("odd.mp3", odd, 2, false);
+}
+
+
+// ---- BladeEnc.so ---------------------------------------------------------
+
+class BladeEncTest : public Mp3EncoderTest {
+protected:
+    BeApi blade{"BladeEnc.so"};
+};
+
+TEST_F(BladeEncTest, TheRecordAloneSetsRateModeAndBitrate) {
+    // Audio recorded at 22050 Hz but declared 44100 Hz plays at the declared rate.
+    const auto stereo = SineSweep(22050, 2, 2.0);
+    BE_CONFIG c = BladeConfig(44100, BE_MP3_MODE_DUALCHANNEL, 320);
+    c.format.mp3.bCRC = c.format.mp3.bOriginal = 1;
+    ASSERT_EQ(blade.Encode(c, stereo, dir / "dual.mp3"), BE_ERR_SUCCESSFUL);
+    const Mp3Scan scan = Scan("dual.mp3");
+    for (const Mp3Frame& f : scan.frames) {
+        ASSERT_EQ(f.sampleRate, 44100);
+        ASSERT_EQ(f.kbps, 320);
+        ASSERT_EQ(f.mode, 2);
+        ASSERT_TRUE(f.crc && f.original && !f.copyright && !f.privateBit);
+    }
+    EXPECT_FALSE(scan.tagged());
+    ExpectFaithful("dual.mp3", stereo, 2, false);
+
+    const auto mono = SineSweep(48000, 1, 2.0);
+    ASSERT_EQ(blade.Encode(BladeConfig(48000, BE_MP3_MODE_MONO, 128), mono, dir / "mono.mp3"), BE_ERR_SUCCESSFUL);
+    EXPECT_EQ(Scan("mono.mp3").frames.at(3).mode, 3);
+    ExpectFaithful("mono.mp3", mono, 1, false);
+}
+
+TEST_F(BladeEncTest, RefusesWhatMpeg1BladeCannotEncode) {
+    const auto pcm = SineSweep(44100, 2, 0.5);
+    EXPECT_EQ(blade.Encode(BladeConfig(22050, 0, 128), pcm, dir / "x.mp3"), BE_ERR_INVALID_FORMAT_PARAMETERS);
+    EXPECT_EQ(blade.Encode(BladeConfig(44100, 0, 144), pcm, dir / "x.mp3"), BE_ERR_INVALID_FORMAT_PARAMETERS);
+    EXPECT_EQ(blade.Encode(BladeConfig(44100, BE_MP3_MODE_JSTEREO, 128), pcm, dir / "x.mp3"),
+              BE_ERR_INVALID_FORMAT_PARAMETERS);
+    BE_CONFIG lameForm = LameConfig(44100);
+    EXPECT_EQ(blade.Encode(lameForm, pcm, dir / "x.mp3"), BE_ERR_INVALID_FORMAT);
+}
+
+// ---- GoGo.so -------------------------------------------------------------
+
+struct GoGoRun {
+    MERET end = -1;           // the first MPGE_processFrame result other than ME_NOERR
+    uint32_t announced = 0;   // what MPGE_getConfigure(MG_COUNT_FRAME) said
+    uint32_t frames = 0;      // calls that returned ME_NOERR
+};
+
+class GoGoTest : public Mp3EncoderTest {
+protected:
+    Plugin plugin{"GoGo.so"};
+    using Settings = std::vector<std::array<UPARAM, 3>>;
+
+    // The engine's sequence: configure, detect, ask for the frame count,
+    // encode frame by frame, close and end.
+    GoGoRun Run(const std::string& wav, const std::string& mp3, const Settings& settings) {
+        const auto init = plugin.Get<MPGE_INITIALIZEWORK>("MPGE_initializeWork");
+        const auto set = plugin.Get<MPGE_SETCONFIGURE>("MPGE_setConfigure");
+        const auto get = plugin.Get<MPGE_GETCONFIGURE>("MPGE_getConfigure");
+        const auto frame = plugin.Get<MPGE_PROCESSFRAME>("MPGE_processFrame");
+        GoGoRun run;
+        EXPECT_EQ(init(), ME_NOERR);
+        const std::string in = dir / wav, out = dir / mp3;
+        set(MC_INPUTFILE, MC_INPDEV_FILE, reinterpret_cast<UPARAM>(in.c_str()));
+        set(MC_OUTPUTFILE, MC_OUTDEV_FILE, reinterpret_cast<UPARAM>(out.c_str()));
+        for (const auto& [code, first, second] : settings) EXPECT_EQ(set(code, first, second), ME_NOERR) << code;
+        plugin.Get<MPGE_DETECTCONFIGURE>("MPGE_detectConfigure")();
+        get(MG_COUNT_FRAME, &run.announced);
+        while ((run.end = frame()) == ME_NOERR) ++run.frames;
+        plugin.Get<MPGE_CLOSECODER>("MPGE_closeCoder")();
+        plugin.Get<MPGE_ENDCODER>("MPGE_endCoder")();
+        return run;
+    }
+};
+
+TEST_F(GoGoTest, CbrRunCountsItsFramesAndCarriesEmphasis) {
+    const auto stereo = SineSweep(44100, 2, 2.0);
+    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+    const Settings units = {{MC_USEMMX, 0, 0}, {MC_USEEMMX, 1, 0}, {MC_USE3DNOW, 0, 0}, {MC_USEE3DNOW, 1, 0},
+                            {MC_USEKNI, 1, 0}, {MC_USESSE2, 1, 0}, {MC_USECMOV, 1, 0}, {MC_USEALTIVEC, 1, 0}};
+    Settings settings = {{MC_ENCODEMODE, MC_MODE_STEREO, 0}, {MC_INPFREQ, 44100, 0}, {MC_OUTFREQ, 44100, 0},
+                         {MC_USEPSY, 1, 0}, {MC_USELPF16, 1, 0}, {MC_EMPHASIS, MC_EMP_5015MS, 0},
+                         {MC_ENCODE_QUALITY, 5, 0}, {MC_BITRATE, 192, 0}, {MC_WRITEVBRTAG, 1, 0}};
+    settings.insert(settings.end(), units.begin(), units.end());
+    const GoGoRun run = Run("in.wav", "cbr.mp3", settings);
+    EXPECT_EQ(run.end, ME_EMPTYSTREAM);
+    EXPECT_EQ(run.frames, run.announced);
+    EXPECT_EQ(run.frames, (stereo.size() / 2 + 1151) / 1152);
+    const Mp3Scan scan = Scan("cbr.mp3");
+    EXPECT_FALSE(scan.tagged());  // a VBR tag says nothing of a CBR stream
+    for (const Mp3Frame& f : scan.frames) {
+        ASSERT_EQ(f.kbps, 192);
+        ASSERT_EQ(f.mode, 0);
+        ASSERT_EQ(f.emphasis, 1);
+    }
+    EXPECT_EQ(DecodeMp3(dir / "cbr.mp3", 2).errors, "");
+}
+
+TEST_F(GoGoTest, VbrAndAbrWriteTheTagsAskedFor) {
+    const auto stereo = SineSweep(44100, 2, 2.0);
+    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+    const GoGoRun vbr = Run("in.wav", "vbr.mp3", {{MC_VBR, 1, 0}, {MC_VBRBITRATE, 128, 320}, {MC_WRITEVBRTAG, 1, 0}});
+    ASSERT_EQ(vbr.end, ME_EMPTYSTREAM);
+    const Mp3Scan scan = Scan("vbr.mp3");
+    ASSERT_TRUE(scan.tagged());
+    EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames());
+    const std::set<int> rates = Bitrates(scan);
+    EXPECT_GE(*rates.begin(), 128);
+    EXPECT_GT(rates.size(), 1u);
+    ExpectFaithful("vbr.mp3", stereo, 2, false);  // no LAME tag: the decoders keep the delay
+
+    ASSERT_EQ(Run("in.wav", "abr.mp3", {{MC_ABR, 1, 0}, {MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end,
+              ME_EMPTYSTREAM);
+    ASSERT_TRUE(Scan("abr.mp3").tagged());
+    EXPECT_GT(Bitrates(Scan("abr.mp3")).size(), 1u);
+    ExpectFaithful("abr.mp3", stereo, 2, true);
+
+    ASSERT_EQ(Run("in.wav", "info.mp3", {{MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end, ME_EMPTYSTREAM);
+    EXPECT_TRUE(Scan("info.mp3").tagged());
+    ASSERT_EQ(Run("in.wav", "none.mp3", {{MC_VBR, 1, 0}}).end, ME_EMPTYSTREAM);
+    EXPECT_FALSE(Scan("none.mp3").tagged());
+}
+
+// 8-bit mono, odd-sized, in WAVE_FORMAT_EXTENSIBLE, behind an odd-sized chunk.
+std::string Extensible8BitMonoWav(const std::vector<int16_t>& pcm, int rate) {
+    std::string data;
+    for (int16_t s : pcm) data += static_cast<char>((s >> 8) + 128);
+    if (data.size() % 2 == 0) data.pop_back();
+    const auto le = [](uint32_t v, int bytes) {
+        std::string s;
+        for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+        return s;
+    };
+    const std::string pcmGuid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    const std::string fmt = le(0xFFFE, 2) + le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) + le(22, 2) +
+                            le(8, 2) + le(4, 4) + pcmGuid;
+    std::string body = "WAVE" + std::string("LIST") + le(3, 4) + "abc" + '\0' + "fmt " + le(fmt.size(), 4) + fmt +
+                       "data" + le(data.size(), 4) + data + '\0' + "junk" + le(0, 4);
+    return "RIFF" + le(body.size(), 4) + body;
+}
+
+TEST_F(GoGoTest, WalksToTheDataOfAnyPcmWav) {
+    const auto mono = SineSweep(44100, 1, 2.0);
+    WriteFile(dir / "in.wav", Extensible8BitMonoWav(mono, 44100));
+    const GoGoRun run = Run("in.wav", "out.mp3", {{MC_8BIT_PCM, 1, 0}, {MC_MONO_PCM, 1, 0}, {MC_BITRATE, 96, 0},
+                                                 {MC_ENCODEMODE, MC_MODE_MONO, 0}, {MC_OUTFREQ, 32000, 0}});
+    ASSERT_EQ(run.end, ME_EMPTYSTREAM);
+    // One call takes the input of one 32 kHz frame: 1152 * 44100 / 32000 samples.
+    EXPECT_EQ(run.frames, (mono.size() - 1 + 1587) / 1588);
+    EXPECT_EQ(run.frames, run.announced);
+    EXPECT_EQ(Scan("out.mp3").frames.at(3).sampleRate, 32000);
+    EXPECT_EQ(Scan("out.mp3").frames.at(3).mode, 3);
+    const Decoded decoded = DecodeMp3(dir / "out.mp3", 1);
+    EXPECT_EQ(decoded.errors, "");
+    EXPECT_NEAR(static_cast<double>(decoded.pcm.size() - kLameStartDelay) / 32000, 2.0, 1152.0 / 32000);
+}
+
+TEST_F(GoGoTest, FailuresAreErrorResults) {
+    const auto stereo = SineSweep(44100, 2, 0.5);
+    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+    GoGoRun run = Run("missing.wav", "a.mp3", {});
+    EXPECT_EQ(run.end, ME_INFILE_NOFOUND);
+    EXPECT_FALSE(Exists(dir / "a.mp3"));
+    EXPECT_EQ(Run("in.wav", "b.mp3", {{MC_8BIT_PCM, 1, 0}}).end, ME_WAVETYPE_ERR);
+    EXPECT_EQ(Run("in.wav", "c.mp3", {{MC_BITRATE, 100, 0}}).end, ME_BITRATEERROR);
+    EXPECT_EQ(Run("in.wav", "d.mp3", {{MC_OUTFREQ, 37000, 0}}).end, ME_FREQERROR);
+    EXPECT_EQ(Run("in.wav", "e.mp3", {{MC_EMPHASIS, 2, 0}}).end, ME_PARAMERROR);
+    EXPECT_EQ(Run("in.wav", "no-folder/f.mp3", {}).end, ME_OUTFILE_NOFOUND);
+    WriteFile(dir / "bad.wav", "RIFF\x10\0\0\0WAVEfmt \xff\xff\xff\x7f");
+    EXPECT_EQ(Run("bad.wav", "g.mp3", {}).end, ME_WAVETYPE_ERR);
+    // /dev/full takes the file open and refuses the bytes.
+    ASSERT_EQ(std::system(("ln -s /dev/full '" + dir / "full.mp3" + "'").c_str()), 0);
+    run = Run("in.wav", "full.mp3", {});
+    EXPECT_EQ(run.end, ME_WRITEERROR);
 }
 
 }  // namespace
