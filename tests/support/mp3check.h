@@ -1,0 +1,56 @@
+#pragma once
+// Checks on produced MP3 files that do not trust the encoder: a frame-header
+// reader, the Xing tag's frame count, decoding by ffmpeg and mpg123, and the
+// likeness of the decoded audio to its source.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelph::test {
+
+struct Mp3Frame {
+    int version = 0;  // 1, 2, or 25 for MPEG 2.5
+    int layer = 0;
+    int kbps = 0;
+    int sampleRate = 0;
+    int mode = 0;     // 0 stereo, 1 joint, 2 dual, 3 mono
+    bool crc = false, privateBit = false, copyright = false, original = false;
+    int emphasis = 0;
+    int mainDataBegin = 0;  // bytes taken from the bit reservoir
+    std::optional<uint32_t> xingFrames;  // set when this frame is a Xing/Info tag
+};
+
+// Every frame from the start (after an ID3v2 tag) until the bytes stop
+// forming frames; `trailing` counts bytes left over.
+struct Mp3Scan {
+    std::vector<Mp3Frame> frames;
+    std::size_t trailing = 0;
+    bool tagged() const { return !frames.empty() && frames[0].xingFrames.has_value(); }
+    // Frames that carry audio: all but a leading tag frame.
+    std::size_t audioFrames() const { return frames.size() - (tagged() ? 1 : 0); }
+};
+Mp3Scan ScanMp3(const std::string& bytes);
+
+// A logarithmic sine sweep, 100 Hz to 8 kHz at half scale, in every channel
+// (the second one at 0.7 of the first), interleaved.
+std::vector<int16_t> SineSweep(int rate, int channels, double seconds);
+// A canonical 44-byte-header PCM WAV of `pcm`.
+std::string WavFile(const std::vector<int16_t>& pcm, int rate, int channels);
+
+struct Decoded {
+    std::string errors;         // what ffmpeg -v error and mpg123 printed, with failing exits
+    std::vector<int16_t> pcm;   // ffmpeg's decode, interleaved in `channels`
+};
+Decoded DecodeMp3(const std::string& path, int channels);
+
+// The highest correlation of `decoded` with `source` (channel 0, the
+// encoder's delay searched for) and the lag where it is found.
+struct Likeness {
+    double correlation = 0;
+    int lag = 0;
+};
+Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels);
+
+}  // namespace zelph::test
