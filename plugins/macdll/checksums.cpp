@@ -82,6 +82,7 @@ void Md5::Block(const uint8_t* block) {
 }
 
 void Md5::Add(std::span<const uint8_t> bytes) {
+    if (bytes.empty()) return;
     totalBytes_ += bytes.size();
     std::size_t at = 0;
     if (pendingBytes_ > 0) {

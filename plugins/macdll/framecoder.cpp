@@ -18,7 +18,7 @@ int32_t ReadSample(const uint8_t* p, int bits) {
 
 void WriteSample(uint8_t* p, int bits, int32_t v) {
     if (bits == 8) {
-        p[0] = static_cast<uint8_t>(v + 0x80);
+        p[0] = static_cast<uint8_t>(uint32_t(v) + 0x80);
     } else {
         p[0] = static_cast<uint8_t>(v);
         p[1] = static_cast<uint8_t>(v >> 8);
