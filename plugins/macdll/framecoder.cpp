@@ -1,0 +1,163 @@
+#include "plugins/macdll/framecoder.h"
+
+#include <algorithm>
+
+namespace zelph::ape {
+namespace {
+
+// Frame flags that other encoders set for frames they did not code in full.
+constexpr uint32_t kFlagLeftSilence = 1;
+constexpr uint32_t kFlagRightSilence = 2;
+constexpr uint32_t kFlagPseudoStereo = 4;
+constexpr uint32_t kFlagsPresent = 0x80000000u;
+
+int32_t ReadSample(const uint8_t* p, int bits) {
+    if (bits == 8) return int32_t{p[0]} - 128;
+    return static_cast<int16_t>(p[0] | p[1] << 8);
+}
+
+void WriteSample(uint8_t* p, int bits, int32_t v) {
+    if (bits == 8) {
+        p[0] = static_cast<uint8_t>(uint32_t(v) + 0x80);
+    } else {
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+    }
+}
+
+void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+uint32_t GetBE32(std::span<const uint8_t> b, std::size_t at) {
+    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+// The channel pair a stereo frame codes: the difference and the midpoint.
+int32_t Side(int32_t left, int32_t right) { return right - left; }
+int32_t Mid(int32_t left, int32_t side) { return left + side / 2; }
+
+}  // namespace
+
+bool IsSupported(const StreamFormat& f) {
+    return (f.channels == 1 || f.channels == 2) && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+           f.level >= 1000 && f.level <= 5000 && f.level % 1000 == 0;
+}
+
+void SwapWords(std::span<uint8_t> bytes) {
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        std::swap(bytes[i], bytes[i + 3]);
+        std::swap(bytes[i + 1], bytes[i + 2]);
+    }
+}
+
+std::vector<uint8_t> EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm) {
+    const int align = format.BlockAlign();
+    const int bytesPerSample = format.bitsPerSample / 8;
+    const std::size_t blocks = pcm.size() / align;
+
+    Crc32 crc;
+    crc.Add(pcm.first(blocks * align));
+
+    std::vector<uint8_t> out;
+    out.reserve(pcm.size() + 64);
+    PutBE32(out, crc.Value() >> 1);
+
+    Predictor predictor;
+    std::vector<NNFilter> filters[2] = {FiltersForLevel(format.level), FiltersForLevel(format.level)};
+    ResidualModel models[2];
+    RangeEncoder coder(out);
+
+    auto throughFilters = [&](int channel, int32_t value) {
+        for (auto f = filters[channel].rbegin(); f != filters[channel].rend(); ++f) value = f->Encode(value);
+        return value;
+    };
+
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const uint8_t* block = pcm.data() + i * align;
+        if (format.channels == 2) {
+            const int32_t left = ReadSample(block, format.bitsPerSample);
+            const int32_t right = ReadSample(block + bytesPerSample, format.bitsPerSample);
+            int32_t side = Side(left, right);
+            int32_t mid = Mid(left, side);
+            predictor.EncodeStereo(side, mid);
+            EncodeResidual(coder, models[0], throughFilters(0, side));
+            EncodeResidual(coder, models[1], throughFilters(1, mid));
+        } else {
+            const int32_t residual = predictor.EncodeMono(ReadSample(block, format.bitsPerSample));
+            EncodeResidual(coder, models[0], throughFilters(0, residual));
+        }
+    }
+    coder.Finish();
+    out.resize((out.size() + 3) & ~std::size_t{3}, 0);
+    return out;
+}
+
+bool FrameDecoder::Start(const StreamFormat& format, std::span<const uint8_t> bytes, uint32_t blocks) {
+    format_ = format;
+    remaining_ = 0;
+    coder_.reset();
+    if (bytes.size() < 4) return false;
+    storedCrc_ = GetBE32(bytes, 0);
+    std::size_t at = 4;
+    flags_ = 0;
+    if (storedCrc_ & kFlagsPresent) {
+        storedCrc_ &= ~kFlagsPresent;
+        if (bytes.size() < 8) return false;
+        flags_ = GetBE32(bytes, 4);
+        at = 8;
+    }
+    coder_.emplace(bytes.subspan(at));
+    predictor_.Reset();
+    for (auto& channel : filters_) channel = FiltersForLevel(format.level);
+    models_[0] = models_[1] = ResidualModel{};
+    crc_.Reset();
+    remaining_ = blocks;
+    return !coder_->corrupt();
+}
+
+void FrameDecoder::DecodeBlock(int32_t* samples) {
+    auto throughFilters = [&](int channel, int32_t value) {
+        for (NNFilter& f : filters_[channel]) value = f.Decode(value);
+        return value;
+    };
+
+    if (format_.channels == 1) {
+        samples[0] = (flags_ & kFlagLeftSilence)
+                         ? 0
+                         : predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
+        return;
+    }
+    const bool silent = (flags_ & kFlagLeftSilence) && (flags_ & kFlagRightSilence);
+    if (silent) {
+        samples[0] = samples[1] = 0;
+    } else if (flags_ & kFlagPseudoStereo) {
+        samples[0] = samples[1] = predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
+    } else {
+        int32_t side = throughFilters(0, DecodeResidual(*coder_, models_[0]));
+        int32_t mid = throughFilters(1, DecodeResidual(*coder_, models_[1]));
+        predictor_.DecodeStereo(side, mid);
+        const int32_t left = static_cast<int32_t>(uint32_t(mid) - uint32_t(side / 2));
+        samples[0] = left;
+        samples[1] = static_cast<int32_t>(uint32_t(left) + uint32_t(side));
+    }
+}
+
+bool FrameDecoder::Decode(uint8_t* out, uint32_t count) {
+    if (!coder_ || count > remaining_) return false;
+    const int bytesPerSample = format_.bitsPerSample / 8;
+    const int align = format_.BlockAlign();
+    int32_t samples[2];
+    for (uint32_t i = 0; i < count; ++i) {
+        DecodeBlock(samples);
+        for (int c = 0; c < format_.channels; ++c)
+            WriteSample(out + i * align + c * bytesPerSample, format_.bitsPerSample, samples[c]);
+    }
+    if (coder_->corrupt()) return false;
+    crc_.Add({out, std::size_t{count} * align});
+    remaining_ -= count;
+    if (remaining_ == 0 && (crc_.Value() >> 1) != storedCrc_) return false;
+    return true;
+}
+
+}  // namespace zelph::ape

@@ -1,0 +1,270 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "formats/bytereader.h"
+#include "plugins/macdll/compressor.h"
+#include "plugins/macdll/decompressor.h"
+#include "plugins/macdll/macdll.h"
+#include "tests/support/scratch.h"
+
+using namespace zelph;
+using namespace zelph::ape;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+enum class Signal { Silence, Square, Noise, Sweep };
+
+// Interleaved PCM as a WAV file holds it.
+Bytes MakePcm(Signal kind, std::size_t blocks, int channels, int bits) {
+    std::mt19937 random(7);
+    Bytes pcm;
+    for (std::size_t i = 0; i < blocks; ++i) {
+        for (int c = 0; c < channels; ++c) {
+            double v = 0;  // in [-1, 1]
+            switch (kind) {
+                case Signal::Silence: break;
+                case Signal::Square: v = ((i / 50 + c) % 2) ? 1.0 : -1.0; break;
+                case Signal::Noise: v = std::uniform_real_distribution<double>(-1, 1)(random); break;
+                case Signal::Sweep: v = 0.8 * std::sin(0.5 * i * i / double(blocks) + c); break;
+            }
+            if (bits == 8) {
+                pcm.push_back(static_cast<uint8_t>(std::clamp(128 + std::lround(v * 128), 0L, 255L)));
+            } else {
+                const auto s = static_cast<int16_t>(std::clamp(std::lround(v * 32768), -32768L, 32767L));
+                pcm.push_back(static_cast<uint8_t>(s));
+                pcm.push_back(static_cast<uint8_t>(s >> 8));
+            }
+        }
+    }
+    return pcm;
+}
+
+int Encode(const std::string& path, const StreamFormat& format, const Bytes& pcm, uint32_t blocksPerFrame = 0) {
+    Compressor c;
+    CompressOptions o;
+    o.format = format;
+    o.maxAudioBytes = static_cast<int64_t>(pcm.size());
+    o.blocksPerFrame = blocksPerFrame;
+    if (int e = c.Start(path, o)) return e;
+    // Odd-sized pieces, so that blocks and frames straddle the calls.
+    for (std::size_t at = 0; at < pcm.size(); at += 1001)
+        if (int e = c.AddData(std::span(pcm).subspan(at, std::min<std::size_t>(1001, pcm.size() - at)))) return e;
+    return c.Finish({}, 0);
+}
+
+struct Decoded {
+    int createError = 0;
+    int dataError = 0;
+    Bytes pcm;
+};
+
+Decoded DecodeSource(std::unique_ptr<ByteSource> source) {
+    Decoded r;
+    auto d = Decompressor::Open(std::move(source), r.createError);
+    if (!d) return r;
+    const int align = static_cast<int>(d->Info(APE_INFO_BLOCK_ALIGN));
+    Bytes buffer(std::size_t(align) * 1024);
+    for (uint32_t got = 1; got > 0;) {
+        if ((r.dataError = d->GetData(buffer.data(), 1024, got))) break;
+        r.pcm.insert(r.pcm.end(), buffer.begin(), buffer.begin() + std::ptrdiff_t(got) * align);
+    }
+    return r;
+}
+
+Decoded DecodeFile(const std::string& path) { return DecodeSource(OpenFileSource(path)); }
+
+Bytes ReadBytes(const std::string& path) {
+    const std::string s = test::ReadFile(path);
+    return Bytes(s.begin(), s.end());
+}
+
+std::string PcmFormatName(int bits) { return bits == 8 ? "u8" : "s16le"; }
+
+}  // namespace
+
+// Every level × sample size × channel count, across signals that stress the
+// coder's extremes and lengths around the frame size.
+class RoundTrip : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(RoundTrip, DecodesBitForBit) {
+    const auto [level, bits, channels] = GetParam();
+    const StreamFormat format{channels, bits, level};
+    constexpr uint32_t kFrame = 4096;
+    test::ScratchDir dir;
+    struct Case {
+        Signal signal;
+        std::size_t blocks;
+    };
+    const Case cases[] = {{Signal::Silence, 3000},   {Signal::Square, 5000},     {Signal::Noise, 5000},
+                          {Signal::Sweep, 2 * kFrame}, {Signal::Noise, 1},        {Signal::Sweep, 2 * kFrame + 77}};
+    for (const Case& c : cases) {
+        const Bytes pcm = MakePcm(c.signal, c.blocks, channels, bits);
+        ASSERT_EQ(Encode(dir / "x.ape", format, pcm, kFrame), 0);
+        const Decoded out = DecodeFile(dir / "x.ape");
+        ASSERT_EQ(out.createError, 0);
+        EXPECT_EQ(out.dataError, 0);
+        EXPECT_TRUE(out.pcm == pcm) << "signal " << int(c.signal) << ", " << c.blocks << " blocks";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, RoundTrip,
+                         ::testing::Combine(::testing::Values(1000, 2000, 3000, 4000, 5000), ::testing::Values(8, 16),
+                                            ::testing::Values(1, 2)));
+
+// FFmpeg's decoder (with its CRC check on) must read our files exactly.
+TEST(ApeInterop, FfmpegDecodesEveryLevelExactly) {
+    test::ScratchDir dir;
+    for (int level : {1000, 2000, 3000, 4000, 5000}) {
+        for (auto [bits, channels] : {std::pair{16, 2}, std::pair{8, 1}}) {
+            const Bytes pcm = MakePcm(Signal::Sweep, 20000, channels, bits);
+            ASSERT_EQ(Encode(dir / "x.ape", {channels, bits, level}, pcm, 8192), 0);
+            const std::string base = "ffmpeg -v warning -err_detect crccheck -i " + dir / "x.ape";
+            const auto decoded = test::RunCommand(base + " -f " + PcmFormatName(bits) + " - 2>" + dir / "err");
+            EXPECT_EQ(decoded.status, 0);
+            EXPECT_TRUE(decoded.out == std::string(pcm.begin(), pcm.end())) << "level " << level << " bits " << bits;
+            EXPECT_EQ(test::ReadFile(dir / "err"), "") << "level " << level;
+        }
+    }
+    const auto probe = test::RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels,duration -of csv=p=0 " +
+                                        dir / "x.ape");
+    EXPECT_EQ(probe.out, "44100,1,0.453515\n");
+}
+
+TEST(ApeInterop, DescriptorMd5CoversTheFileBody) {
+    test::ScratchDir dir;
+    ASSERT_EQ(Encode(dir / "x.ape", {2, 16, 2000}, MakePcm(Signal::Noise, 3000, 2, 16), 1024), 0);
+    const Bytes file = ReadBytes(dir / "x.ape");
+    // Body after the reserved part, then the header and seek table.
+    const uint32_t table = file[16] | file[17] << 8;
+    Bytes body(file.begin() + 76 + table, file.end());
+    body.insert(body.end(), file.begin() + 52, file.begin() + 76 + table);
+    test::WriteFile(dir / "body", std::string(body.begin(), body.end()));
+    char hex[33];
+    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", file[36 + i]);
+    EXPECT_EQ(test::RunCommand("md5sum < " + dir / "body").out.substr(0, 32), std::string(hex));
+}
+
+TEST(ApeDecoder, ReportsDamagedFrames) {
+    test::ScratchDir dir;
+    const Bytes pcm = MakePcm(Signal::Sweep, 6000, 2, 16);
+    ASSERT_EQ(Encode(dir / "x.ape", {2, 16, 2000}, pcm, 4096), 0);
+    const Bytes good = ReadBytes(dir / "x.ape");
+    const std::size_t firstFrame = 76 + (good[16] | good[17] << 8);
+    for (std::size_t offset : {firstFrame + 1, firstFrame + 200, good.size() - 300}) {
+        Bytes bad = good;
+        bad[offset] ^= 0x10;
+        const Decoded out = DecodeSource(MemorySource(bad));
+        EXPECT_EQ(out.createError, 0);
+        EXPECT_NE(out.dataError, 0) << "byte " << offset;
+        EXPECT_LT(out.pcm.size(), pcm.size());
+    }
+}
+
+// Sizes and counts from a damaged header are refused before anything is
+// allocated or read on their account.
+TEST(ApeDecoder, RefusesImpossibleLayouts) {
+    test::ScratchDir dir;
+    ASSERT_EQ(Encode(dir / "x.ape", {2, 16, 2000}, MakePcm(Signal::Noise, 9000, 2, 16), 4096), 0);
+    const Bytes good = ReadBytes(dir / "x.ape");
+    auto withField = [&](std::size_t at, uint32_t value) {
+        Bytes b = good;
+        PutLE32(b.data() + at, value);
+        return b;
+    };
+    const std::size_t seekTable = 76;
+    const std::vector<Bytes> broken = {
+        withField(8, 0xFFFFFFF0u),           // descriptor length
+        withField(12, 0x7FFFFFFFu),          // header length
+        withField(16, 0xFFFFFFFCu),          // seek table length
+        withField(20, 0x40000000u),          // stored WAV header length
+        withField(52 + 4, 0xFFFFFFFFu),      // blocks per frame
+        withField(52 + 8, 0),                // final frame blocks
+        withField(52 + 12, 0x3FFFFFFFu),     // total frames
+        withField(seekTable + 4, 0xFFFFFF00u),  // second frame beyond the file
+        withField(seekTable + 8, 80),        // frames out of order
+        Bytes(good.begin(), good.begin() + 60),  // truncated descriptor
+        Bytes(good.begin(), good.begin() + 80),  // truncated seek table
+    };
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        int error = 0;
+        EXPECT_EQ(Decompressor::Open(MemorySource(broken[i]), error), nullptr) << "case " << i;
+        EXPECT_NE(error, 0);
+    }
+}
+
+// The plugin as the engines use it: loaded by path, every name resolved,
+// files written and read through the C interface with the level's own frame size.
+TEST(MacDllPlugin, ExportsTheInterfaceAndCodesLongFiles) {
+    void* lib = dlopen((test::BinDir() + "/Plugins/MACDll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    const char* names[] = {"GetInterfaceCompatibility", "c_APEDecompress_Create", "c_APEDecompress_Destroy",
+                           "c_APEDecompress_GetData",   "c_APEDecompress_Seek",   "c_APEDecompress_GetInfo",
+                           "c_APECompress_Create",      "c_APECompress_Destroy",  "c_APECompress_Start",
+                           "c_APECompress_AddData",     "c_APECompress_Finish"};
+    for (const char* name : names) EXPECT_NE(dlsym(lib, name), nullptr) << name;
+    EXPECT_EQ(dlsym(lib, "_ZN5zelph3ape10CompressorD1Ev"), nullptr) << "only the C interface is visible";
+
+    auto compatible = reinterpret_cast<proc_GetInterfaceCompatibility>(dlsym(lib, "GetInterfaceCompatibility"));
+    auto create = reinterpret_cast<proc_APECompress_Create>(dlsym(lib, "c_APECompress_Create"));
+    auto start = reinterpret_cast<proc_APECompress_Start>(dlsym(lib, "c_APECompress_Start"));
+    auto add = reinterpret_cast<proc_APECompress_AddData>(dlsym(lib, "c_APECompress_AddData"));
+    auto finish = reinterpret_cast<proc_APECompress_Finish>(dlsym(lib, "c_APECompress_Finish"));
+    auto destroy = reinterpret_cast<proc_APECompress_Destroy>(dlsym(lib, "c_APECompress_Destroy"));
+    auto open = reinterpret_cast<proc_APEDecompress_Create>(dlsym(lib, "c_APEDecompress_Create"));
+    auto info = reinterpret_cast<proc_APEDecompress_GetInfo>(dlsym(lib, "c_APEDecompress_GetInfo"));
+    auto getData = reinterpret_cast<proc_APEDecompress_GetData>(dlsym(lib, "c_APEDecompress_GetData"));
+    auto seek = reinterpret_cast<proc_APEDecompress_Seek>(dlsym(lib, "c_APEDecompress_Seek"));
+    auto close = reinterpret_cast<proc_APEDecompress_Destroy>(dlsym(lib, "c_APEDecompress_Destroy"));
+    EXPECT_EQ(compatible(3990, 1, nullptr), 0);
+
+    test::ScratchDir dir;
+    const std::string path = dir / "long.ape";
+    const std::size_t blocks = 300000;  // more than one frame of the level
+    Bytes pcm = MakePcm(Signal::Sweep, blocks, 2, 16);
+    int error = -1;
+    void* c = create(&error);
+    ASSERT_NE(c, nullptr);
+    const WAVEFORMATEX wfx{1, 2, 44100, 176400, 4, 16, 0};
+    ASSERT_EQ(start(c, path.c_str(), &wfx, int(pcm.size()), COMPRESSION_LEVEL_NORMAL, nullptr,
+                    CREATE_WAV_HEADER_ON_DECOMPRESSION), 0);
+    for (std::size_t at = 0; at < pcm.size(); at += 1024)
+        EXPECT_EQ(add(c, pcm.data() + at, int(std::min<std::size_t>(1024, pcm.size() - at))), 0);
+    EXPECT_EQ(finish(c, nullptr, 0, 0), 0);
+    destroy(c);
+
+    void* d = open(path.c_str(), &error);
+    ASSERT_NE(d, nullptr) << error;
+    EXPECT_EQ(info(d, APE_INFO_BLOCK_ALIGN, 0, 0), 4);
+    EXPECT_EQ(info(d, APE_DECOMPRESS_TOTAL_BLOCKS, 0, 0), int64_t(blocks));
+    EXPECT_EQ(info(d, APE_INFO_CHANNELS, 0, 0), 2);
+    EXPECT_EQ(info(d, APE_INFO_SAMPLE_RATE, 0, 0), 44100);
+    EXPECT_EQ(info(d, APE_INFO_BITS_PER_SAMPLE, 0, 0), 16);
+    EXPECT_EQ(info(d, APE_INFO_TOTAL_FRAMES, 0, 0), 2);
+    Bytes out, buffer(4 * 1024);
+    for (int got = 1; got > 0;) {
+        ASSERT_EQ(getData(d, reinterpret_cast<char*>(buffer.data()), 1024, &got), 0);
+        out.insert(out.end(), buffer.begin(), buffer.begin() + got * 4);
+    }
+    EXPECT_TRUE(out == pcm);
+    for (int target : {295000, 1000, 0}) {  // into the second frame, then back
+        ASSERT_EQ(seek(d, target), 0);
+        int got = 0;
+        ASSERT_EQ(getData(d, reinterpret_cast<char*>(buffer.data()), 1024, &got), 0);
+        ASSERT_EQ(got, 1024);
+        EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), pcm.begin() + target * 4)) << target;
+    }
+    close(d);
+    EXPECT_EQ(open((dir / "missing.ape").c_str(), &error), nullptr);
+    EXPECT_NE(error, 0);
+    dlclose(lib);
+
+    const auto ff = test::RunCommand("ffmpeg -v warning -err_detect crccheck -i " + path + " -f s16le - 2>/dev/null");
+    EXPECT_TRUE(ff.out == std::string(pcm.begin(), pcm.end()));
+}
