@@ -167,6 +167,11 @@ CMPAHeader::CMPAHeader(CMPAFile* file, uint32_t requested, bool exact, bool reve
             }
         } else {
             at += reverse ? -1 : 1;
+            // Past the last byte nothing can sync; the answer is known without
+            // trying the rest of the range. (Exact mode keeps its own outcome:
+            // its callers tell "no frame" from "none within tolerance".)
+            if (!reverse && static_cast<uint64_t>(at) + 4 > file->available())
+                throw CMPAException(CMPAException::kNoFrame, file->fileName());
         }
         const int64_t distance = at > requested ? at - requested : requested - at;
         if (at < 0 || static_cast<uint64_t>(at) > last || at > UINT32_MAX || distance > kSearchRange)
