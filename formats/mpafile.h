@@ -115,7 +115,7 @@ public:
     // The same, moving `offset` past the bytes.
     uint32_t ReadBytes(uint32_t& offset, uint32_t count);
     // Bytes that the file holds from begin onward.
-    uint64_t available() const { return file_->size() - begin_; }
+    uint64_t available() const { return file_->size() > begin_ ? file_->size() - begin_ : 0; }
 
 private:
     void SkipId3v2Tags();

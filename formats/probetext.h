@@ -1,6 +1,7 @@
 #pragma once
 // printf-style filling of the probes' description texts.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 

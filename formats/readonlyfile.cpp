@@ -9,14 +9,18 @@
 
 namespace zelph {
 
-ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+// Non-blocking, so that a named pipe given as a path can't stall the open;
+// anything but a regular file is then refused like a missing one.
+ReadOnlyFile::ReadOnlyFile(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    if (fd_ < 0) return;
     struct stat info;
-    if (fd_ >= 0 && (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd_, &info) != 0)) {
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd_);
         fd_ = -1;
         return;
     }
-    if (fd_ >= 0) size_ = static_cast<uint64_t>(info.st_size);
+    size_ = static_cast<uint64_t>(info.st_size);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {

@@ -1,7 +1,8 @@
 #pragma once
 // A file opened for reading with no sharing: the probes' way in. The lock
 // stands in for an exclusive open, so a file held by another open (in this
-// process or another) can't be opened, like a missing one.
+// process or another) can't be opened, like a missing one; so can't anything
+// but a regular file.
 
 #include <cstddef>
 #include <cstdint>

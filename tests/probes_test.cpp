@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sstream>
@@ -177,7 +178,8 @@ TEST_F(Probes, DispatchByExtensionAndFilesInUse) {
     const std::string held = Write("held", Ape(3990, 16, 2, 44100));
     const int fd = ::open(held.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    for (const std::string& path : {held, dir / "missing"})
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);  // must not stall the open
+    for (const std::string& path : {held, dir / "missing", dir / "pipe", dir.path()})
         for (auto probe : {DescribeApeFile, DescribeMpegFile, DescribeOggFile, DescribeTwinVqFile})
             EXPECT_EQ(probe(path), "File Doesnot Exist Or In Use") << path;
     ::close(fd);
