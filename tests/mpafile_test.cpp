@@ -214,3 +214,17 @@ TEST(MpaFile, NavigationAndExceptionText) {
     }
     EXPECT_EQ(CMPAException(CMPAException::kNoFrame, std::string(300, 'a')).FormatText().size(), 255u);
 }
+
+TEST(MpaFile, LameXingHeaderAgreesWithFfprobe) {
+    ScratchDir dir;
+    const std::string mp3 = dir / "vbr.mp3";
+    ASSERT_EQ(zelph::test::RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / "a.wav" + " synth 5 sine 300 && lame -S -V 3 " +
+                                      dir / "a.wav " + mp3 + " 2>/dev/null").status, 0);
+    const std::string counted = zelph::test::RunCommand(
+        "ffprobe -v error -count_frames -select_streams a -show_entries stream=nb_read_frames -of csv=p=0 " + mp3).out;
+    CMPAFile file(mp3, 0, nullptr);
+    ASSERT_TRUE(file.isVBR());
+    EXPECT_EQ(file.vbrHeader()->frames(), std::stoul(counted));
+    EXPECT_EQ(file.end(), zelph::test::ReadFile(mp3).size());
+    EXPECT_EQ(file.bytesPerSecond(), file.vbrHeader()->bytes() / (file.vbrHeader()->frames() * 1152 / 44100));
+}
