@@ -4,7 +4,8 @@
 # ratio of the two times (below 1.0: the probes are faster).
 # Usage: bench/describe_bench.sh [BUILD_DIR]
 set -euo pipefail
-build=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}
+shopt -s inherit_errexit
+build=$(realpath "${1:-$(dirname "${BASH_SOURCE[0]}")/../build}")
 describe=("$build/bin/describe_files")
 if "$build/bin/zelph-convert" --help 2>/dev/null | grep -q -- --describe; then
   describe=("$build/bin/zelph-convert" --describe)
@@ -36,7 +37,13 @@ for ((i = 0; i < 5000; ++i)); do
 done
 mapfile -t list < <(printf '%s\n' files/*)
 
-seconds() { local start end; start=$(date +%s.%N); "$@" > /dev/null; end=$(date +%s.%N); echo "$end - $start" | bc; }
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" > /dev/null || { echo "failed: $1" >&2; exit 1; }
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc
+}
 best() { local t b=; for _ in 1 2 3; do t=$(seconds "$@"); if [[ -z $b ]] || (($(echo "$t < $b" | bc))); then b=$t; fi; done; echo "$b"; }
 
 ours=$(best "${describe[@]}" "${list[@]}")
