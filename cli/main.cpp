@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/convert.h"
+#include "cli/describe.h"
 #include "cli/options.h"
 #include "core/engines.h"
 #include "core/planner.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
         std::cout << "zelph-convert (Zelph Audio Converter) 1.0\n";
         return 0;
     }
+
+    if (options.describe) return zelph::RunDescribe(options.files, std::cout);
 
     zelph::SettingsStore store(options.settingsFile.empty()
                                    ? zelph::SettingsStore::PathIn(WorkingFolder())

@@ -23,6 +23,7 @@ const char* const kCliUsage =
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
+    "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
     "  --verbose              print each output path after its result\n"
     "  --quiet                no progress line\n"
     "  --help                 show this text\n"
@@ -89,6 +90,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.version = true;
         } else if (arg == "--dry-run") {
             options.dryRun = true;
+        } else if (arg == "--describe") {
+            options.describe = true;
         } else if (arg == "--verbose" || arg == "-v") {
             options.verbose = true;
         } else if (arg == "--quiet" || arg == "-q") {

@@ -12,6 +12,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool dryRun = false;
+    bool describe = false;
     bool verbose = false;
     bool quiet = false;
     std::string settingsFile;          // "" : Settings.dat in the working folder

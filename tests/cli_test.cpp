@@ -96,3 +96,12 @@ TEST(Cli, ConvertsRealWavFiles) {
                                   "'" + dir / "a(1).wav" + "'");
     EXPECT_EQ(probe.out, "pcm_u8,1\n");
 }
+
+TEST(Cli, DescribeListsEveryFileWithExitZero) {
+    ScratchDir dir;
+    zelph::test::WriteFile(dir / "a.txt", "hello");
+    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--describe a.txt missing.mp3"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "a.txt\t5\tUnknown Audio File Format\tUnscheduled\n"
+                          "missing.mp3\t---\tFile Doesnot Exist Or In Use\tScheduled\n");
+}

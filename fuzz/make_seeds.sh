@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Tiny seed inputs, one folder per probe: a valid header or two of each kind.
+set -euo pipefail
+out=$1
+rm -rf "$out"; mkdir -p "$out"/{ape,mpeg,ogg,twinvq}
+zeros() { head -c "$1" /dev/zero; }
+
+{ printf 'MAC \x96\x0f'; zeros 62; printf '\x10\x00\x02\x00\x44\xac\x00\x00'; } > "$out/ape/stereo"
+{ printf 'MAC \x8c\x0f'; zeros 70; } > "$out/ape/old"
+
+# Two Layer I frames of 34 bytes; the same behind an ID3v2 tag; a Xing
+# frame and a VBRI frame of 417 bytes followed by plain ones.
+frame1() { printf '\xff\xff\x10\x00'; zeros 30; }
+frame3() { printf '\xff\xfb\x90\x00'; zeros 32; printf "$1"; zeros $((417 - 36 - $2)); }
+{ frame1; frame1; } > "$out/mpeg/layer1"
+{ printf 'ID3\x04\x00\x00\x00\x00\x00\x10'; zeros 16; frame1; frame1; } > "$out/mpeg/id3"
+{ frame3 'Xing\x00\x00\x00\x03\x00\x00\x03\xe8\x00\x3d\x09\x00' 16; frame3 '' 0; } > "$out/mpeg/xing"
+{ frame3 'VBRI\x00\x01\x02\x40\x00\x4b\x00\x0c\x35\x00\x00\x00\x07\xd0\x00\x01\x00\x01\x00\x02\x00\x0a\x01\x01\x01\x01' 30
+  frame3 '' 0; } > "$out/mpeg/vbri"
+
+vorbis() { printf "OggS"; zeros 22; printf '\x01\x1e\x01vorbis\x00\x00\x00\x00'"$1"; }
+vorbis '\x02\x44\xac\x00\x00\x00\x00\x00\x00\x00\xf4\x01\x00\x00\x00\x00\x00' > "$out/ogg/vbr"
+vorbis '\x01\x22\x56\x00\x00\xff\xff\xff\xff\x00\x71\x02\x00\xff\xff\xff\xff' > "$out/ogg/abr"
+
+printf 'TWIN97012000\x00\x00\x00\x00COMM\x00\x00\x00\x0c\x00\x00\x00\x01\x00\x00\x00\x14\x00\x00\x00\x16' \
+  > "$out/twinvq/stereo"
