@@ -35,7 +35,7 @@ public:
     enum Mode { kRead, kCreate };  // kCreate truncates an existing file
 
     ExclusiveFile(const std::string& path, Mode mode)
-        : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC)
+        : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)
                             : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) {
         if (fd_ < 0) return;
         // Truncate only once the lock is ours, so a file in use is left alone.

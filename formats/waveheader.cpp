@@ -198,7 +198,9 @@ bool PatchWaveHeader(ExclusiveFile& file, const WaveHeader& header) {
 
 std::string DescribeWaveFile(const std::string& path) {
     ExclusiveFile file(path, ExclusiveFile::kRead);
-    if (!file.is_open()) return "File Doesnot Exist Or In Use";
+    struct stat info;
+    // Only a regular file is audio; a pipe or a device would stall the list.
+    if (!file.is_open() || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "File Doesnot Exist Or In Use";
     const RiffLayout layout = WalkChunks(file.fd());
     if (!layout.format) return "Not A Valid Wave File";
     const FormatChunk& f = *layout.format;

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -138,6 +139,8 @@ TEST(WaveHeader, DescriptionTexts) {
     EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");
     EXPECT_EQ(describe("RIFX" + U32(4) + "WAVE"), "Not A Valid Wave File");
     EXPECT_EQ(DescribeWaveFile(dir / "missing.wav"), "File Doesnot Exist Or In Use");
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    EXPECT_EQ(DescribeWaveFile(dir / "pipe.wav"), "File Doesnot Exist Or In Use");
 
     const int other = ::open((dir / "d.wav").c_str(), O_RDONLY);
     ::flock(other, LOCK_EX);
