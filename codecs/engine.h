@@ -16,18 +16,18 @@ namespace zelph {
 class EngineRun {
 public:
     explicit EngineRun(Job* job) : job_(*job), base_(job->progress) {
-        std::atomic_ref<int32_t>(job_.running).store(1, std::memory_order_release);
+        StoreShared(job_.running, 1);
     }
     ~EngineRun() {
-        std::atomic_ref<int32_t>(job_.succeeded).store(succeeded_ ? 1 : 0, std::memory_order_relaxed);
-        std::atomic_ref<int32_t>(job_.running).store(0, std::memory_order_release);
+        StoreShared(job_.succeeded, succeeded_ ? 1 : 0);
+        StoreShared(job_.running, 0);
     }
     EngineRun(const EngineRun&) = delete;
     EngineRun& operator=(const EngineRun&) = delete;
 
     const Job& job() const { return job_; }
     bool StopRequested() const {
-        return std::atomic_ref<int32_t>(job_.stopRequested).load(std::memory_order_acquire) != 0;
+        return LoadShared(job_.stopRequested) != 0;
     }
     // base + done/total of the span, truncated, never outside the step's range.
     void Progress(uint64_t done, uint64_t total) {
@@ -35,8 +35,7 @@ public:
         const int64_t step = total ? static_cast<int64_t>(static_cast<double>(std::min(done, total)) /
                                                           static_cast<double>(total) * span)
                                    : span;
-        std::atomic_ref<int32_t>(job_.progress)
-            .store(static_cast<int32_t>(base_ + std::clamp<int64_t>(step, 0, span)), std::memory_order_relaxed);
+        StoreShared(job_.progress, static_cast<int32_t>(base_ + std::clamp<int64_t>(step, 0, span)));
     }
     void Succeed() { succeeded_ = true; }
 

@@ -1,6 +1,7 @@
 #pragma once
 // One run of one engine on one source file and one target file.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -20,7 +21,7 @@ inline constexpr const char* kDecApeMonkey = "DECAPEMONKEY";
 // A value type: copied into the queue and out of it into the runner's
 // current-job record. While an engine runs, the four flag fields are shared
 // between the runner and the engine thread and are only touched through
-// std::atomic_ref (see codecs/engine.h); everything else is fixed.
+// LoadShared/StoreShared below; everything else is fixed.
 struct Job {
     uint16_t fileIndex = 0;
     alignas(4) int32_t running = 0;
@@ -37,6 +38,15 @@ struct Job {
 }  // namespace zelph
 
 namespace zelph {
+
+// The shared fields are read and written whole: a store is released, so a
+// reader that sees it also sees everything the writer did before it.
+inline int32_t LoadShared(const int32_t& field) {
+    return std::atomic_ref<const int32_t>(field).load(std::memory_order_acquire);
+}
+inline void StoreShared(int32_t& field, int32_t value) {
+    std::atomic_ref<int32_t>(field).store(value, std::memory_order_release);
+}
 
 // An engine carries out one job on its own thread (see codecs/engine.h for
 // the rules every engine follows).

@@ -11,14 +11,6 @@ namespace zelph {
 
 namespace {
 
-int32_t Load(const int32_t& field) {
-    return std::atomic_ref<const int32_t>(field).load(std::memory_order_acquire);
-}
-
-void Store(int32_t& field, int32_t value) {
-    std::atomic_ref<int32_t>(field).store(value, std::memory_order_release);
-}
-
 // Enough of a file's identity to tell whether it was rewritten; "" if absent.
 std::string Fingerprint(const std::string& path) {
     struct stat info;
@@ -73,9 +65,9 @@ bool JobRunner::Open() {
     return !finished_;
 }
 
-bool JobRunner::engineRunning() const { return Load(currentJob.running) != 0; }
+bool JobRunner::engineRunning() const { return LoadShared(currentJob.running) != 0; }
 
-int JobRunner::progress() const { return Load(currentJob.progress); }
+int JobRunner::progress() const { return LoadShared(currentJob.progress); }
 
 bool JobRunner::IsPlannedTemp(const std::string& path) const {
     return std::find(plannedTempFiles.begin(), plannedTempFiles.end(), path) != plannedTempFiles.end();
@@ -113,7 +105,7 @@ void JobRunner::StartCurrentJob() {
 
     auto engine = engines_.find(currentJob.engineId);
     if (engine != engines_.end()) {
-        Store(currentJob.running, 1);
+        StoreShared(currentJob.running, 1);
         // The signal wakes the driver as soon as the engine has let go of
         // everything, so no tick is wasted between two jobs.
         std::thread([proc = engine->second, job = &currentJob, signal = endSignal_] {
@@ -142,7 +134,7 @@ void JobRunner::Tick() {
         StartCurrentJob();
         return;
     }
-    const bool succeeded = Load(currentJob.succeeded) == 1;
+    const bool succeeded = LoadShared(currentJob.succeeded) == 1;
     if (!succeeded) {
         WriteRow(currentFileIndex, kRowError);
         DropJobsOf(currentFileIndex);
@@ -160,7 +152,7 @@ void JobRunner::Tick() {
 }
 
 void JobRunner::StopEngine() {
-    Store(currentJob.stopRequested, 1);
+    StoreShared(currentJob.stopRequested, 1);
     while (engineRunning()) endSignal_->WaitFor(std::chrono::milliseconds(20));
 }
 
@@ -174,7 +166,7 @@ void JobRunner::SkipThis() {
         return;
     }
     currentFileIndex = -1;
-    Store(currentJob.progress, 0);
+    StoreShared(currentJob.progress, 0);
 }
 
 void JobRunner::CloseRequest() {
