@@ -1,0 +1,42 @@
+#include "codecs/pcmfiles.h"
+
+#include <algorithm>
+
+namespace zelph {
+
+namespace {
+// Largest data chunk whose RIFF size (data + 36) still fits in 32 bits.
+constexpr uint64_t kMaxDataBytes = UINT32_MAX - 36;
+}  // namespace
+
+WavSource::WavSource(const std::string& path) : file_(path, ExclusiveFile::kRead) {
+    if (!file_.is_open()) return;
+    dataOffset_ = ReadWaveHeader(file_.fd(), header_);
+    if (dataOffset_ != 0) audioBytes_ = AudioBytesOf(header_, dataOffset_, file_.Size());
+}
+
+bool WavSource::Read(void* buffer, std::size_t size, std::size_t& count) {
+    count = static_cast<std::size_t>(std::min<uint64_t>(size, audioBytes_ - std::min(bytesRead_, audioBytes_)));
+    const std::size_t got = file_.Read(buffer, count);
+    bytesRead_ += got;
+    return got == count;
+}
+
+WavSink::WavSink(const std::string& path) : file_(path, ExclusiveFile::kCreate) {
+    ok_ = file_.is_open() && WriteWaveHeaderPlaceholder(file_);
+}
+
+bool WavSink::Write(const void* data, std::size_t size) {
+    ok_ = ok_ && pcmBytes_ + size <= kMaxDataBytes && file_.WriteAll(data, size);
+    if (ok_) pcmBytes_ += size;
+    return ok_;
+}
+
+bool WavSink::Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
+    const WaveHeader header =
+        MakeWaveHeader(channels, sampleRate, bitsPerSample, static_cast<uint32_t>(pcmBytes_));
+    ok_ = ok_ && PatchWaveHeader(file_, header) && file_.Close();
+    return ok_;
+}
+
+}  // namespace zelph

@@ -1,0 +1,65 @@
+#pragma once
+// The WAV sides of the codec engines: a source whose audio is exactly its
+// data chunk, and a streamed target whose header is written once the length
+// is known. Both open their file on construction (engines open their files
+// before they load a library) and close it when they go.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "formats/exclusivefile.h"
+#include "formats/waveheader.h"
+
+namespace zelph {
+
+class WavSource {
+public:
+    // Opens `path` for exclusive reading and reads its header; the file is
+    // then positioned at the first audio byte.
+    explicit WavSource(const std::string& path);
+
+    // Opened and accepted by the header reader.
+    bool ok() const { return dataOffset_ != 0; }
+    const WaveHeader& header() const { return header_; }
+    uint32_t dataOffset() const { return dataOffset_; }
+    // The data chunk's bytes, bounded by the file, in whole sample frames.
+    uint64_t audioBytes() const { return audioBytes_; }
+    uint64_t bytesRead() const { return bytesRead_; }
+    bool atEnd() const { return bytesRead_ >= audioBytes_; }
+
+    // Reads min(`size`, audio bytes left) bytes into `buffer` and sets
+    // `count` to that number. False when the file held fewer bytes than its
+    // header promised or the read failed.
+    bool Read(void* buffer, std::size_t size, std::size_t& count);
+
+private:
+    ExclusiveFile file_;
+    WaveHeader header_{};
+    uint32_t dataOffset_ = 0;
+    uint64_t audioBytes_ = 0;
+    uint64_t bytesRead_ = 0;
+};
+
+class WavSink {
+public:
+    // Creates (or truncates) `path` and writes the 44-byte placeholder.
+    explicit WavSink(const std::string& path);
+
+    bool ok() const { return ok_; }
+    uint64_t pcmBytes() const { return pcmBytes_; }
+
+    // Appends PCM bytes. False on a failed write or when the data would no
+    // longer fit in a WAV file's 32-bit sizes; the sink then stays failed.
+    bool Write(const void* data, std::size_t size);
+    // Writes the real header over the placeholder and closes the file; false
+    // when any write, the patch or the close failed.
+    bool Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample);
+
+private:
+    ExclusiveFile file_;
+    bool ok_ = false;
+    uint64_t pcmBytes_ = 0;
+};
+
+}  // namespace zelph
