@@ -7,7 +7,7 @@
 namespace zelph {
 
 CEngineApeMonkey::CEngineApeMonkey(ApeSettings* block, QWidget* parent)
-    : CTuningWindow("Ape Engine", parent),
+    : CSettingsWindow("Ape Engine", parent),
       block_(block),
       compression_(new ValueListBox(kApeCompressionLevels, "compressionLevel", this)),
       format_(this) {

@@ -3,11 +3,11 @@
 // size its input is brought to.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineApeMonkey : public CTuningWindow {
+class CEngineApeMonkey : public CSettingsWindow {
 public:
     CEngineApeMonkey(ApeSettings* block, QWidget* parent = nullptr);
 

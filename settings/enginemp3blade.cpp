@@ -8,7 +8,7 @@
 namespace zelph {
 
 CEngineMp3Blade::CEngineMp3Blade(BladeSettings* block, QWidget* parent)
-    : CTuningWindow("Mp3 Blade Engine", parent),
+    : CSettingsWindow("Mp3 Blade Engine", parent),
       block_(block),
       sampleRate_(new ValueListBox(kMpeg1SampleRates, "sampleRate", this)),
       bitrate_(new ValueListBox(kBladeBitrates, "bitrate", this)),

@@ -3,11 +3,11 @@
 // Blade encoder.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineMp3Blade : public CTuningWindow {
+class CEngineMp3Blade : public CSettingsWindow {
 public:
     CEngineMp3Blade(BladeSettings* block, QWidget* parent = nullptr);
 

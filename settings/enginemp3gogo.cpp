@@ -9,7 +9,7 @@
 namespace zelph {
 
 CEngineMp3GoGo::CEngineMp3GoGo(GoGoSettings* block, QWidget* parent)
-    : CTuningWindow("Mp3 GoGo Engine", parent),
+    : CSettingsWindow("Mp3 GoGo Engine", parent),
       block_(block),
       bitrateMode_(this),
       bitrate_(new ValueListBox(kMp3Bitrates, "bitrate", this)),

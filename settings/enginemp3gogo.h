@@ -3,11 +3,11 @@
 // tags, filters, resampling, quality and emphasis of the GoGo encoder.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineMp3GoGo : public CTuningWindow {
+class CEngineMp3GoGo : public CSettingsWindow {
 public:
     CEngineMp3GoGo(GoGoSettings* block, QWidget* parent = nullptr);
 

@@ -10,7 +10,7 @@
 namespace zelph {
 
 CEngineMp3Lame::CEngineMp3Lame(LameSettings* block, QWidget* parent)
-    : CTuningWindow("Mp3 Lame Engine", parent),
+    : CSettingsWindow("Mp3 Lame Engine", parent),
       block_(block),
       bitrateMode_(this),
       cbrBitrate_(new ValueListBox(kMp3Bitrates, "cbrBitrate", this)),

@@ -3,11 +3,11 @@
 // channels, resampling, MPEG version and header bits of the LAME encoder.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineMp3Lame : public CTuningWindow {
+class CEngineMp3Lame : public CSettingsWindow {
 public:
     CEngineMp3Lame(LameSettings* block, QWidget* parent = nullptr);
 

@@ -10,7 +10,7 @@ namespace zelph {
 
 CEngineOggVorbis::CEngineOggVorbis(OggVorbisSettings* block, QWidget* parent)
     // The title's trailing blank is the window's own.
-    : CTuningWindow("Ogg Engine ", parent),
+    : CSettingsWindow("Ogg Engine ", parent),
       block_(block),
       bitrateMode_(this),
       quality_(MakeTrackBar(this)),

@@ -3,11 +3,11 @@
 // channels of the Vorbis encoder.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineOggVorbis : public CTuningWindow {
+class CEngineOggVorbis : public CSettingsWindow {
 public:
     CEngineOggVorbis(OggVorbisSettings* block, QWidget* parent = nullptr);
 

@@ -6,7 +6,7 @@
 namespace zelph {
 
 CEngineWavPcm::CEngineWavPcm(WavPcmSettings* block, QWidget* parent)
-    : CTuningWindow("Wave Engine", parent), block_(block), format_(this) {
+    : CSettingsWindow("Wave Engine", parent), block_(block), format_(this) {
     auto* controls = new QHBoxLayout;
     controls->addWidget(format_.channelsBox());
     controls->addWidget(format_.sampleSizeBox());

@@ -2,11 +2,11 @@
 // "Wave Engine": channels and sample size of WAV targets.
 
 #include "settings/dialogparts.h"
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 namespace zelph {
 
-class CEngineWavPcm : public CTuningWindow {
+class CEngineWavPcm : public CSettingsWindow {
 public:
     CEngineWavPcm(WavPcmSettings* block, QWidget* parent = nullptr);
 

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace zelph {
 
-class CTuningWindow : public QDialog {
+class CSettingsWindow : public QDialog {
 public:
     // Shows the block in the controls, then runs modally. Accepted after "Save".
     int exec() override;
@@ -19,7 +19,7 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
 
 protected:
-    CTuningWindow(const QString& title, QWidget* parent);
+    CSettingsWindow(const QString& title, QWidget* parent);
     // Places the window's controls, made beforehand, above the command buttons.
     void SetControls(QLayout* controls);
 

@@ -1,4 +1,4 @@
-#include "settings/tuningwindow.h"
+#include "settings/settingswindow.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -8,12 +8,12 @@
 
 namespace zelph {
 
-CTuningWindow::CTuningWindow(const QString& title, QWidget* parent)
+CSettingsWindow::CSettingsWindow(const QString& title, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(title);
 }
 
-void CTuningWindow::SetControls(QLayout* controls) {
+void CSettingsWindow::SetControls(QLayout* controls) {
     // Made after the controls so that they come last in the tab order.
     save_ = MakeCommandButton("Save", this);
     cancel_ = MakeCommandButton("Cancel", this);
@@ -32,7 +32,7 @@ void CTuningWindow::SetControls(QLayout* controls) {
     window->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-int CTuningWindow::exec() {
+int CSettingsWindow::exec() {
     ShowBlock();
     return QDialog::exec();
 }

@@ -1,0 +1,99 @@
+#include "settings/generalsettingsdlg.h"
+
+#include <QFile>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+#include "ui/folderbrowser.h"
+
+namespace zelph {
+
+CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent)
+    : CSettingsWindow("General Settings", parent),
+      block_(block),
+      folderMode_(this),
+      existingFile_(this),
+      afterOperation_(this),
+      besideSource_(folderMode_.Add("In Folder Of Source File", 1)),
+      inFolder_(folderMode_.Add("In Folder", 2)),
+      folderField_(new QLineEdit(this)),
+      browse_(MakeCommandButton("Browse", this)) {
+    folderField_->setReadOnly(true);
+    folderField_->setMinimumWidth(320);
+    folderField_->installEventFilter(this);
+    connect(browse_, &QPushButton::clicked, this, &CGeneralSettingsDlg::Browse);
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderField_, 1);
+    folderRow->addWidget(browse_);
+    auto* output = new QVBoxLayout;
+    output->addWidget(besideSource_);
+    output->addWidget(inFolder_);
+    output->addLayout(folderRow);
+
+    auto* controls = new QVBoxLayout;
+    controls->addWidget(MakeGroup("Output File", output, this));
+    controls->addWidget(MakeGroup("If Output File Exists",
+                                  Column({existingFile_.Add("Overwrite Output File", 1),
+                                          existingFile_.Add("Rename Output File", 2),
+                                          existingFile_.Add("Skip Output File", 3)}),
+                                  this));
+    controls->addWidget(MakeGroup("After Operation",
+                                  Column({afterOperation_.Add("Leave The Source File Intact", 1),
+                                          afterOperation_.Add("Delete Source File", 2)}),
+                                  this));
+    SetControls(controls);
+}
+
+void CGeneralSettingsDlg::ShowBlock() {
+    folderMode_.Show(block_->outputFolderMode);
+    existingFile_.Show(block_->existingFileAction);
+    afterOperation_.Show(block_->afterOperation);
+    folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
+    folderField_->setText(QFile::decodeName(folderText_.c_str()));
+    // Not the folder field: its focus rule would replace the stored choice
+    // the moment the window opens.
+    besideSource_->setFocus();
+}
+
+void CGeneralSettingsDlg::StoreBlock() {
+    folderMode_.Store(block_->outputFolderMode);
+    existingFile_.Store(block_->existingFileAction);
+    afterOperation_.Store(block_->afterOperation);
+    // A folder that does not fit the field (only from a damaged file) keeps
+    // the stored one.
+    SetOutputFolder(*block_, folderText_);
+}
+
+void CGeneralSettingsDlg::ChooseInFolder() { inFolder_->setChecked(true); }
+
+bool CGeneralSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == folderField_ && event->type() == QEvent::FocusIn) {
+        // Only the user entering the field chooses "In Folder", not the
+        // focus coming back with the window.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            ChooseInFolder();
+    }
+    return CSettingsWindow::eventFilter(watched, event);
+}
+
+void CGeneralSettingsDlg::Browse() {
+    // Browsing means "In Folder" even if the browser is then cancelled.
+    ChooseInFolder();
+    const auto chosen = BrowseForFolder(this, folderText_);
+    if (!chosen) return;
+    std::string folder = *chosen;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (folder.size() < kOutputFolderSize) folderText_ = folder;
+    folderField_->setText(QFile::decodeName(folderText_.c_str()));
+}
+
+}  // namespace zelph
