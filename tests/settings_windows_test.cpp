@@ -4,7 +4,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "core/job.h"
@@ -21,7 +24,10 @@
 #include "settings/enginemp3lame.h"
 #include "settings/engineoggvorbis.h"
 #include "settings/enginetuning.h"
+#include "settings/generalsettingsdlg.h"
 #include "settings/settingsfields.h"
+#include "tests/support/scratch.h"
+#include "ui/folderbrowser.h"
 
 using namespace zelph;
 
@@ -74,6 +80,25 @@ void Pick(QComboBox* list, const QString& entry) {
 }
 
 void Press(QWidget* window, const QString& text) { Find(window, text)->click(); }
+
+// Stands in for the system's folder dialog: answers `answer` and notes where
+// it was asked to start.
+class FakeFolderDialog {
+public:
+    explicit FakeFolderDialog(std::string answer) {
+        previous_ = SetFolderDialog([this, answer](QWidget*, const QString& start) {
+            startedAt = start.toStdString();
+            return QString::fromStdString(answer);
+        });
+    }
+    ~FakeFolderDialog() { SetFolderDialog(previous_); }
+    std::string startedAt;
+
+private:
+    FolderDialog previous_;
+};
+
+QLineEdit* FolderField(QWidget* window) { return window->findChild<QLineEdit*>(); }
 
 bool SameBytes(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
 
@@ -208,24 +233,11 @@ TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
         Press(w, "CBR");  // the VBR choices are saved all the same
         Press(w, "Save");
     });
-    const LameSettings& l = s.lame;
-    EXPECT_EQ(l.bitrateMode, 1);
-    EXPECT_EQ(l.vbrMinBitrateIndex, 14);
-    EXPECT_EQ(l.vbrMinBitrate, 224);
-    EXPECT_EQ(l.vbrMaxBitrateIndex, 14);
-    EXPECT_EQ(l.vbrMaxBitrate, 224);
-    EXPECT_EQ(l.vbrMethodIndex, 4);
-    EXPECT_EQ(l.vbrMethod, 3);
-    EXPECT_EQ(l.quality, 4);
-    EXPECT_EQ(l.sampleRateMode, 2);
-    EXPECT_EQ(l.resampleRateIndex, 4);
-    EXPECT_EQ(l.resampleRate, 22050);
-    EXPECT_EQ(l.presetIndex, 14);
-    EXPECT_EQ(l.preset, 9000);
-    EXPECT_EQ(l.channelMode, 3);
-    EXPECT_EQ(l.crcBit, 0);
-    EXPECT_EQ(l.copyrightBit, 1);
-    EXPECT_EQ(l.mpegVersion, 1);
+    LameSettings l = Defaults().lame;
+    l.vbrMinBitrateIndex = 14, l.vbrMinBitrate = 224, l.vbrMaxBitrateIndex = 14, l.vbrMaxBitrate = 224;
+    l.vbrMethodIndex = 4, l.vbrMethod = 3, l.quality = 4, l.resampleRateIndex = 4, l.resampleRate = 22050;
+    l.presetIndex = 14, l.preset = 9000, l.sampleRateMode = 2, l.channelMode = 3, l.crcBit = 0, l.mpegVersion = 1;
+    EXPECT_TRUE(SameBytes(&s.lame, &l, sizeof l));
 }
 
 TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
@@ -286,13 +298,10 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Pick(List(w, "emphasis"), "CCITT");
         Press(w, "Save");
     });
-    EXPECT_EQ(s.gogo.bitrateMode, 3);
-    EXPECT_EQ(s.gogo.vbrMaxBitrateIndex, 11);
-    EXPECT_EQ(s.gogo.vbrMaxBitrate, 128);
-    EXPECT_EQ(s.gogo.resampleRateIndex, 2);
-    EXPECT_EQ(s.gogo.resampleRate, 48000);
-    EXPECT_EQ(s.gogo.emphasisIndex, 2);
-    EXPECT_EQ(s.gogo.emphasis, 3);
+    GoGoSettings g = Defaults().gogo;
+    g.bitrateMode = 3, g.vbrMaxBitrateIndex = 11, g.vbrMaxBitrate = 128, g.sampleRateMode = 2;
+    g.resampleRateIndex = 2, g.resampleRate = 48000, g.emphasisIndex = 2, g.emphasis = 3;
+    EXPECT_TRUE(SameBytes(&s.gogo, &g, sizeof g));
 
     CEngineOggVorbis ogg(&s.ogg);
     Open(ogg, [](QWidget* w) {
@@ -309,12 +318,10 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Press(w, "Mono");
         Press(w, "Save");
     });
-    EXPECT_EQ(s.ogg.bitrateMode, 3);
-    EXPECT_EQ(s.ogg.qualityPosition, 9);
-    EXPECT_EQ(s.ogg.vbrQuality, 0.1f);
-    EXPECT_EQ(s.ogg.trueVbrBitrateIndex, 10);
-    EXPECT_EQ(s.ogg.trueVbrBitrate, 350);
-    EXPECT_EQ(s.ogg.channelMode, 1);
+    OggVorbisSettings o = Defaults().ogg;
+    o.bitrateMode = 3, o.qualityPosition = 9, o.vbrQuality = 0.1f, o.channelMode = 1;
+    o.trueVbrBitrateIndex = 10, o.trueVbrBitrate = 350;
+    EXPECT_TRUE(SameBytes(&s.ogg, &o, sizeof o));
 
     CEngineApeMonkey ape(&s.ape);
     Open(ape, [](QWidget* w) {
@@ -323,8 +330,105 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Press(w, "8 Bits/Sample");
         Press(w, "Save");
     });
-    EXPECT_EQ(s.ape.compressionIndex, 4);
-    EXPECT_EQ(s.ape.compressionLevel, 5000);
-    EXPECT_EQ(s.ape.pcm.sampleSizeMode, 1);
-    EXPECT_EQ(s.ape.pcm.channelMode, 2);
+    const ApeSettings a{.compressionIndex = 4, .compressionLevel = 5000, .pcm = {2, 1}};
+    EXPECT_TRUE(SameBytes(&s.ape, &a, sizeof a));
+}
+
+TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
+    GeneralSettings block = Defaults().general;
+    const GeneralSettings before = block;
+    CGeneralSettingsDlg window(&block);
+    EXPECT_EQ(Open(window,
+                   [](QWidget* w) {
+                       EXPECT_EQ(w->windowTitle(), "General Settings");
+                       EXPECT_TRUE(Checked(w, "In Folder Of Source File") && Checked(w, "Rename Output File") &&
+                                   Checked(w, "Leave The Source File Intact"));
+                       EXPECT_EQ(FolderField(w)->text(), "/music/");
+                       EXPECT_TRUE(FolderField(w)->isReadOnly());
+                       EXPECT_NE(QApplication::focusWidget(), FolderField(w));
+                       Press(w, "Save");
+                   }),
+              QDialog::Accepted);
+    EXPECT_TRUE(SameBytes(&block, &before, sizeof block));
+
+    // Entering the field by hand does choose "In Folder".
+    Open(window, [](QWidget* w) {
+        FolderField(w)->setFocus(Qt::MouseFocusReason);
+        EXPECT_TRUE(Checked(w, "In Folder") && !Checked(w, "In Folder Of Source File"));
+        Press(w, "Skip Output File");
+        Press(w, "Delete Source File");
+        Press(w, "Cancel");
+    });
+    EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
+}
+
+TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
+    zelph::test::ScratchDir dir;
+    const std::string chosen = dir / "out";
+    std::filesystem::create_directory(chosen);
+    GeneralSettings block = Defaults().general;
+    CGeneralSettingsDlg window(&block);
+    auto browseThenSave = [&](const std::string& answer, const char* also) {
+        FakeFolderDialog dialog(answer);
+        Open(window, [&](QWidget* w) {
+            const std::string shown = FolderField(w)->text().toStdString();
+            Press(w, "Browse");
+            EXPECT_EQ(dialog.startedAt, shown) << "the browser starts at the folder shown";
+            Press(w, also);
+            Press(w, "Save");
+        });
+    };
+    browseThenSave(chosen, "Delete Source File");
+    EXPECT_EQ(std::string(block.outputFolder), chosen + "/");
+    EXPECT_EQ(block.outputFolderMode, 2);
+    EXPECT_EQ(block.afterOperation, 2);
+
+    browseThenSave("/", "Overwrite Output File");
+    EXPECT_EQ(std::string(block.outputFolder), "/") << "a root gets no second slash";
+
+    // A cancelled browser still means "In Folder", with the folder as it was.
+    block.outputFolderMode = 1;
+    browseThenSave("", "Rename Output File");
+    EXPECT_EQ(block.outputFolderMode, 2);
+    EXPECT_EQ(std::string(block.outputFolder), "/");
+}
+
+TEST(GeneralSettings, FolderThatDoesNotFitIsNeverStored) {
+    GeneralSettings block = Defaults().general;
+    std::memset(block.outputFolder, 'a', kOutputFolderSize);  // no terminating zero
+    CGeneralSettingsDlg window(&block);
+    Open(window, [](QWidget* w) {
+        Press(w, "Overwrite Output File");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(block.existingFileAction, 1);
+    EXPECT_EQ(std::string(block.outputFolder, kOutputFolderSize), std::string(kOutputFolderSize, 'a'));
+
+    zelph::test::ScratchDir dir;
+    std::string deep = dir.path();
+    while (deep.size() < kOutputFolderSize) deep += std::string(200, 'd') + "/";
+    std::filesystem::create_directories(deep);
+    FakeFolderDialog dialog(deep);
+    block = Defaults().general;
+    Open(window, [](QWidget* w) {
+        Press(w, "Browse");
+        EXPECT_EQ(FolderField(w)->text(), "/music/");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(std::string(block.outputFolder), "/music/");
+}
+
+TEST(FolderBrowser, GivesOnlyRealExistingFolders) {
+    zelph::test::ScratchDir dir;
+    std::filesystem::create_directory(dir / "real");
+    std::filesystem::create_directory_symlink(dir / "real", dir / "link");
+    {
+        FakeFolderDialog dialog(dir / "link");
+        EXPECT_EQ(BrowseForFolder(nullptr, ""), std::filesystem::canonical(dir / "real").string());
+        EXPECT_EQ(dialog.startedAt, QDir::currentPath().toStdString());
+    }
+    for (const std::string& answer : {dir / "gone", std::string()}) {
+        FakeFolderDialog dialog(answer);
+        EXPECT_EQ(BrowseForFolder(nullptr, "/"), std::nullopt);
+    }
 }
