@@ -18,8 +18,8 @@ namespace {
 
 constexpr int kFrame = 1152;
 
-struct Engines : ::testing::Test {
-    Engines() { ApplyDefaults(settings, dir.path()); }
+struct Mp3Engines : ::testing::Test {
+    Mp3Engines() { ApplyDefaults(settings, dir.path()); }
     ScratchDir dir;
     ConverterSettings settings{};
     std::string mp3 = dir / "out.mp3";
@@ -72,7 +72,7 @@ std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channe
     return plain + tail;
 }
 
-TEST_F(Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
+TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     const auto sweep = SineSweep(44100, 2, 3);
     settings.lame.crcBit = 0;  // the frame reader expects a tag after the checksum, where LAME puts none
     for (int mode : {1, 2, 3}) {  // CBR, ABR, VBR quality 2
@@ -86,7 +86,7 @@ TEST_F(Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     }
 }
 
-TEST_F(Engines, HeaderAndTrailingChunksAreNotEncoded) {
+TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
     const std::vector<int16_t> silence(44100 * 2, 0);
     for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
@@ -95,7 +95,7 @@ TEST_F(Engines, HeaderAndTrailingChunksAreNotEncoded) {
     }
 }
 
-TEST_F(Engines, ChannelsFollowTheModeWhateverTheSource) {
+TEST_F(Mp3Engines, ChannelsFollowTheModeWhateverTheSource) {
     const auto stereo = SineSweep(44100, 2, 2), mono = SineSweep(44100, 1, 2);
     struct Case { EngineProc engine; void* params; int32_t* channelMode; int stereoMode; };
     for (Case c : {Case{EncodeMp3Lame, &settings.lame, &settings.lame.channelMode, 3},
@@ -111,7 +111,7 @@ TEST_F(Engines, ChannelsFollowTheModeWhateverTheSource) {
     }
 }
 
-TEST_F(Engines, LameCapsBitratesOfLowRateSources) {
+TEST_F(Mp3Engines, LameCapsBitratesOfLowRateSources) {
     settings.lame.cbrBitrate = 320;
     ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavFile(SineSweep(22050, 2, 2), 22050, 2)));
     const Mp3Scan scan = ScanMp3(ReadFile(mp3));
@@ -120,7 +120,7 @@ TEST_F(Engines, LameCapsBitratesOfLowRateSources) {
     ExpectFaithful(mp3, Left(SineSweep(22050, 2, 2), 2), 2);
 }
 
-TEST_F(Engines, BladeResamplesToItsRateKeepingPitchAndLength) {
+TEST_F(Mp3Engines, BladeResamplesToItsRateKeepingPitchAndLength) {
     settings.blade.bitrate = 128;
     for (auto [from, to] : {std::pair{22050, 44100}, {48000, 32000}}) {
         settings.blade.sampleRate = to;
@@ -130,7 +130,7 @@ TEST_F(Engines, BladeResamplesToItsRateKeepingPitchAndLength) {
     }
 }
 
-TEST_F(Engines, OddSizedAndSingleChunkSources) {
+TEST_F(Mp3Engines, OddSizedAndSingleChunkSources) {
     auto oneChunk = SineSweep(44100, 2, 1);
     oneChunk.resize(kFrame * 2);  // the LAME and Blade libraries' stereo chunk
     std::string odd = WavFile(SineSweep(44100, 2, 1.5), 44100, 2) + "x";
@@ -145,7 +145,7 @@ TEST_F(Engines, OddSizedAndSingleChunkSources) {
     }
 }
 
-TEST_F(Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
+TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
     const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
     for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
@@ -157,7 +157,7 @@ TEST_F(Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
     }
 }
 
-TEST_F(Engines, FailedWritesFailTheJobUpToTheLastByte) {
+TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
     const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
     for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
@@ -168,7 +168,7 @@ TEST_F(Engines, FailedWritesFailTheJobUpToTheLastByte) {
     }
 }
 
-TEST_F(Engines, RefusedSetupsFailTheJob) {
+TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
     const std::string wav = WavFile(SineSweep(44100, 2, 1), 44100, 2);
     settings.lame.mpegVersion = 1;  // MPEG-1 frames cannot carry 22050 Hz
     settings.lame.sampleRateMode = 2;
@@ -182,7 +182,7 @@ TEST_F(Engines, RefusedSetupsFailTheJob) {
 
 // Through the command line, so that a Plugins folder of the test's own can
 // stand beside a copy of the program.
-TEST_F(Engines, TheFileReadsErrorOccuredForRefusedSetupsAndMissingEntryPoints) {
+TEST_F(Mp3Engines, TheFileReadsErrorOccuredForRefusedSetupsAndMissingEntryPoints) {
     const std::string wav = dir / "song.wav", cli = dir / "zelph-convert", real = BinDir() + "/zelph-convert";
     WriteFile(wav, WavFile(SineSweep(44100, 2, 1), 44100, 2));
     const auto convert = [&](const std::string& program, const std::string& args) {
