@@ -1,11 +1,15 @@
 #include "core/engines.h"
 
+#include "codecs/mp3decoder.h"
 #include "core/wavpcmengine.h"
 
 namespace zelph {
 
 EngineTable StandardEngines() {
-    return {{kEncWavPcm, EncodeWavPcm}};
+    return {
+        {kEncWavPcm, EncodeWavPcm},
+        {kDecMp3, DecodeMp3},
+    };
 }
 
 }  // namespace zelph
