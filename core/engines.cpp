@@ -1,6 +1,7 @@
 #include "core/engines.h"
 
 #include "codecs/mp3decoder.h"
+#include "codecs/oggdecoder.h"
 #include "core/wavpcmengine.h"
 
 namespace zelph {
@@ -9,6 +10,7 @@ EngineTable StandardEngines() {
     return {
         {kEncWavPcm, EncodeWavPcm},
         {kDecMp3, DecodeMp3},
+        {kDecOggVorbis, DecodeOggVorbis},
     };
 }
 

@@ -51,6 +51,16 @@ std::vector<int16_t> SoxPcm(const std::string& path) {
     return pcm;
 }
 
+double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate) {
+    std::size_t crossings = 0, first = 0, last = 0;
+    for (std::size_t i = channel + channels; i < pcm.size(); i += channels) {
+        if ((pcm[i - channels] < 0) == (pcm[i] < 0)) continue;
+        if (crossings++ == 0) first = i / channels;
+        last = i / channels;
+    }
+    return crossings > 1 ? (crossings - 1) / 2.0 * rate / static_cast<double>(last - first) : 0.0;
+}
+
 std::string ConverterWithPlugins(const std::string& folder,
                                  const std::vector<std::pair<std::string, std::string>>& plugins) {
     namespace fs = std::filesystem;

@@ -27,6 +27,9 @@ PcmWav ReadPcmWav(const std::string& path);
 // Any audio file decoded by sox (a WAV from mpg123 or oggdec) to raw PCM.
 std::vector<int16_t> SoxPcm(const std::string& path);
 
+// The frequency of a pure tone in one channel, from its zero crossings.
+double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate);
+
 // zelph-convert copied into `folder` with a Plugins folder holding links
 // named `plugins[i].first` to `plugins[i].second` in the real Plugins
 // folder. Returns the program's path.
