@@ -2,6 +2,7 @@
 
 #include "codecs/mp3decoder.h"
 #include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
 #include "core/wavpcmengine.h"
 
 namespace zelph {
@@ -11,6 +12,7 @@ EngineTable StandardEngines() {
         {kEncWavPcm, EncodeWavPcm},
         {kDecMp3, DecodeMp3},
         {kDecOggVorbis, DecodeOggVorbis},
+        {kEncOggVorbis, EncodeOggVorbis},
     };
 }
 
