@@ -1,6 +1,7 @@
 #include "codecs/oggdecoder.h"
 
 #include <array>
+#include <bit>
 #include <optional>
 
 #include "codecs/engine.h"
@@ -204,14 +205,9 @@ private:
         return true;
     }
 
-    bool WriteBlock(std::size_t samples) {
-        std::array<uint8_t, kBlockSamples * 2> bytes;
-        for (std::size_t i = 0; i < samples; ++i) {
-            bytes[2 * i] = static_cast<uint8_t>(block_[i]);
-            bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(block_[i]) >> 8);
-        }
-        return sink_.Write(bytes.data(), samples * 2);
-    }
+    // The block's samples are already the WAV's little-endian 16-bit ones.
+    static_assert(std::endian::native == std::endian::little);
+    bool WriteBlock(std::size_t samples) { return sink_.Write(block_.data(), samples * sizeof(int16_t)); }
 
     EngineRun& run_;
     const OggCalls& ogg_;
@@ -225,9 +221,9 @@ private:
 }  // namespace
 
 int16_t FloatToPcm16(float sample) {
-    const double value = static_cast<double>(sample) * 32767.0;
-    if (value >= 32767.0) return 32767;
-    if (value <= -32768.0) return -32768;
+    const float value = sample * 32767.0f;
+    if (value >= 32767.0f) return 32767;
+    if (value <= -32768.0f) return -32768;
     if (value != value) return 0;  // NaN from a damaged packet
     return static_cast<int16_t>(value);
 }
