@@ -117,10 +117,13 @@ int32_t Predictor::StepMono(int32_t value, bool encode) {
     Channel& c = channels_[0];
     int32_t* b = history_.data() + pos_;
 
-    b[kSideDelayA] = c.lastA;
-    b[kSideDelayA - 1] = Sub(b[kSideDelayA], b[kSideDelayA - 1]);
-    uint32_t predictionA = 0;
-    for (int i = 0; i < 4; ++i) predictionA += uint32_t(b[kSideDelayA - i]) * c.coeffsA[i];
+    const int32_t a0 = c.lastA;
+    const int32_t a1 = Sub(a0, b[kSideDelayA - 1]);
+    const int32_t a2 = b[kSideDelayA - 2], a3 = b[kSideDelayA - 3];
+    b[kSideDelayA] = a0;
+    b[kSideDelayA - 1] = a1;
+    const uint32_t predictionA = uint32_t(a0) * c.coeffsA[0] + uint32_t(a1) * c.coeffsA[1] +
+                                 uint32_t(a2) * c.coeffsA[2] + uint32_t(a3) * c.coeffsA[3];
     const int32_t prediction = Wrap(predictionA) >> 10;
 
     int32_t residual, sample;
@@ -134,10 +137,14 @@ int32_t Predictor::StepMono(int32_t value, bool encode) {
         sample = Add(c.lastA, Decay(c.filterA));
     }
 
-    b[kSideAdaptA] = NegSign(b[kSideDelayA]);
-    b[kSideAdaptA - 1] = NegSign(b[kSideDelayA - 1]);
+    const int32_t signA0 = NegSign(a0), signA1 = NegSign(a1);
+    b[kSideAdaptA] = signA0;
+    b[kSideAdaptA - 1] = signA1;
     const uint32_t sign = uint32_t(NegSign(residual));
-    for (int i = 0; i < 4; ++i) c.coeffsA[i] += uint32_t(b[kSideAdaptA - i]) * sign;
+    c.coeffsA[0] += uint32_t(signA0) * sign;
+    c.coeffsA[1] += uint32_t(signA1) * sign;
+    c.coeffsA[2] += uint32_t(b[kSideAdaptA - 2]) * sign;
+    c.coeffsA[3] += uint32_t(b[kSideAdaptA - 3]) * sign;
     Advance();
 
     c.filterA = sample;
