@@ -1,5 +1,6 @@
 #include "core/engines.h"
 
+#include "codecs/apeengines.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -19,6 +20,8 @@ EngineTable StandardEngines() {
         {kEncMp3Lame, EncodeMp3Lame},
         {kEncMp3Blade, EncodeMp3Blade},
         {kEncMp3GoGo, EncodeMp3GoGo},
+        {kDecApeMonkey, DecodeApe},
+        {kEncApeMonkey, EncodeApe},
     };
 }
 
