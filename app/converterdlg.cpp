@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -80,9 +79,8 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
     fileList_->setMinimumSize(720, 280);
     fileList_->setAcceptDrops(true);
     fileList_->viewport()->setAcceptDrops(true);
+    fileList_->installEventFilter(this);
     fileList_->viewport()->installEventFilter(this);
-    auto* removeKey = new QShortcut(QKeySequence::Delete, fileList_, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(removeKey, &QShortcut::activated, this, &CConverterDlg::RemoveFiles);
 
     auto* layout = new QVBoxLayout(this);
     BuildMenus(layout);
@@ -204,6 +202,11 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == fileList_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        RemoveFiles();
+        return true;
+    }
     if (watched != fileList_->viewport()) return QDialog::eventFilter(watched, event);
     switch (event->type()) {
         case QEvent::DragEnter:

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <thread>
+
+#include "app/convertprogressdlg.h"
+#include "tests/support/qtsupport.h"
+#include "tests/support/scratch.h"
+#include "ui/xtargetbutton.h"
+
+using namespace zelph;
+using test::RunCommand;
+using test::ScratchDir;
+using test::WhenModalShows;
+
+namespace {
+
+// Works until it is told to stop.
+void Endless(Job* job) {
+    while (!LoadShared(job->stopRequested)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    StoreShared(job->running, 0);
+}
+
+class ProgressWindow : public ::testing::Test {
+protected:
+    void List(std::vector<std::string> names) {
+        for (auto& name : names) {
+            name = dir / name;
+            auto* row = new QTreeWidgetItem(&rows);
+            row->setText(kStatusColumn, "Scheduled");
+            paths.push_back(name);
+        }
+    }
+    std::string Status(int row) { return rows.topLevelItem(row)->text(kStatusColumn).toStdString(); }
+
+    ScratchDir dir;
+    ConverterSettings settings{};
+    QTreeWidget rows;
+    std::vector<std::string> paths;
+};
+
+}  // namespace
+
+TEST_F(ProgressWindow, ConvertsARealBatchAndWritesTheRows) {
+    ApplyDefaults(settings, dir.path());
+    for (const char* name : {"a.wav", "c.wav"})
+        ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 8 '" + dir / name + "' synth 0.5 sine 300").status, 0);
+    List({"a.wav", "b.vqf", "c.wav"});
+    CConvertProgressDlg window;
+    window.SetSettings(&settings);
+    window.SetFileList(&rows);
+    window.PlanJobs(kEncWavPcm, paths);
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(Status(0), "Done");
+    EXPECT_EQ(Status(1), "Scheduled") << "a file without jobs keeps its row";
+    EXPECT_EQ(Status(2), "Done");
+    EXPECT_EQ(window.statusText(), "Converting File 3 of 3");
+    EXPECT_EQ(window.progressBar()->maximum(), 100);
+    // The default settings ask for 16-bit stereo beside the source, renamed.
+    EXPECT_EQ(RunCommand("soxi -c '" + dir / "c(1).wav" + "'; soxi -b '" + dir / "c(1).wav" + "'").out, "2\n16\n");
+}
+
+TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
+    ApplyDefaults(settings, dir.path());
+    List({"song.vqf"});
+    CConvertProgressDlg window;
+    window.SetSettings(&settings);
+    window.SetFileList(&rows);
+    window.PlanJobs(kEncWavPcm, paths);
+    QString said;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        said = box->text();
+        box->accept();
+    });
+    window.exec();
+    EXPECT_EQ(said, kNoJobsText);
+    EXPECT_EQ(Status(0), "Scheduled");
+}
+
+TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
+    ApplyDefaults(settings, dir.path());
+    List({"1.wav", "2.wav", "3.wav"});
+    CConvertProgressDlg window(nullptr, {{kEncWavPcm, Endless}});
+    window.SetSettings(&settings);
+    window.SetFileList(&rows);
+    window.PlanJobs(kEncWavPcm, paths);
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        QTimer::singleShot(300, [&, shown] {
+            QTest::keyClick(shown, Qt::Key_Return);
+            EXPECT_TRUE(shown->isVisible());
+            shown->skipButton()->click();
+            EXPECT_EQ(Status(0), "Cancelled");
+            EXPECT_EQ(Status(1), "Scheduled");
+            QTimer::singleShot(300, [shown] { QTest::keyClick(shown, Qt::Key_Escape); });
+        });
+    });
+    EXPECT_EQ(window.exec(), QDialog::Rejected);
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(Status(row), "Cancelled") << row;
+    EXPECT_FALSE(window.runner().engineRunning());
+}
