@@ -32,6 +32,8 @@ int CFECFileDialog::DoModal() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontResolveSymlinks);
+    // Shows each filter by its own name; the patterns Qt reads stay hidden.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters_);
     paths_.clear();
     if (dialog.exec() != QDialog::Accepted) return kCancel;
