@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "app/aboutdlg.h"
+#include "app/converterapp.h"
 #include "app/converterdlg.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
@@ -183,14 +184,22 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     for (const char* name : {"one.wav", "two.wav"})
         ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / name + "' synth 0.3 sine 500").status, 0);
     CConverterDlg window;
-    window.show();
     window.AddPaths(Paths({"one.wav", "two.wav"}));
     window.targetRadio(kTargetWav)->setChecked(true);
-    bool hiddenDuringRun = false;
+    bool hiddenDuringRun = false, shownAfterRun = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
-    window.convertButton()->click();
+    QTimer::singleShot(0, [&] {
+        window.convertButton()->click();
+        // The window goes on after the run, until it is closed.
+        QTimer::singleShot(50, [&] {
+            shownAfterRun = window.isVisible();
+            window.close();
+        });
+    });
+    RunMainWindow(window);
     EXPECT_TRUE(hiddenDuringRun);
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(shownAfterRun);
+    EXPECT_TRUE(Exists(dir / "Settings.dat")) << "closed by its close request, not ended by the run";
     EXPECT_EQ(Cell(window, 0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(window, 1, kStatusColumn), "Done");
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
