@@ -42,6 +42,8 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       runner_(nullptr, std::move(engines), *this),
+      schedulingTimer_(new QTimer(this)),
+      progressTimer_(new QTimer(this)),
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
       status_(new QLabel("Idle", this)),
@@ -62,10 +64,11 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     layout->addWidget(progressBar_, 1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    schedulingTimer_.setInterval(200);
-    progressTimer_.setInterval(50);
-    connect(&schedulingTimer_, &QTimer::timeout, this, &CConvertProgressDlg::SchedulingTick);
-    connect(&progressTimer_, &QTimer::timeout, this, &CConvertProgressDlg::ShowProgress);
+    schedulingTimer_->setObjectName("schedulingTimer");
+    schedulingTimer_->setInterval(200);
+    progressTimer_->setInterval(50);
+    connect(schedulingTimer_, &QTimer::timeout, this, &CConvertProgressDlg::SchedulingTick);
+    connect(progressTimer_, &QTimer::timeout, this, &CConvertProgressDlg::ShowProgress);
     connect(skipButton_, &QPushButton::clicked, this, &CConvertProgressDlg::SkipThis);
     // The next job starts the moment an engine ends; the 200 ms tick stays
     // as the fallback.
@@ -104,13 +107,13 @@ void CConvertProgressDlg::StatusText(const std::string& text) {
 }
 
 void CConvertProgressDlg::StartTimers() {
-    schedulingTimer_.start();
-    progressTimer_.start();
+    schedulingTimer_->start();
+    progressTimer_->start();
 }
 
 void CConvertProgressDlg::StopTimers() {
-    schedulingTimer_.stop();
-    progressTimer_.stop();
+    schedulingTimer_->stop();
+    progressTimer_->stop();
 }
 
 void CConvertProgressDlg::SchedulingTick() {

@@ -67,8 +67,8 @@ private:
 
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
-    QTimer schedulingTimer_;  // 200 ms: starts the next job when none runs
-    QTimer progressTimer_;    // 50 ms: the bar follows the engine
+    QTimer* schedulingTimer_;  // 200 ms: starts the next job when none runs
+    QTimer* progressTimer_;    // 50 ms: the bar follows the engine
     std::shared_ptr<EngineWaker> waker_;
     CTargetButton* skipButton_;
     QLabel* status_;

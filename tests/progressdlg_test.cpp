@@ -25,6 +25,11 @@ void Endless(Job* job) {
     StoreShared(job->running, 0);
 }
 
+void Instant(Job* job) {
+    StoreShared(job->succeeded, 1);
+    StoreShared(job->running, 0);
+}
+
 class ProgressWindow : public ::testing::Test {
 protected:
     void List(std::vector<std::string> names) {
@@ -101,4 +106,27 @@ TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
     EXPECT_EQ(window.exec(), QDialog::Rejected);
     for (int row = 0; row < 3; ++row) EXPECT_EQ(Status(row), "Cancelled") << row;
     EXPECT_FALSE(window.runner().engineRunning());
+}
+
+TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) {
+    ApplyDefaults(settings, dir.path());
+    List({"1.mp3", "2.ogg", "3.ape", "4.wav"});
+    CConvertProgressDlg window(nullptr, {{kDecMp3, Instant}, {kDecOggVorbis, Instant},
+                                         {kDecApeMonkey, Instant}, {kEncWavPcm, Instant}});
+    window.SetSettings(&settings);
+    window.SetFileList(&rows);
+    window.PlanJobs(kEncWavPcm, paths);
+    // Once the first tick has started the batch, the timer is all but
+    // switched off: only the engines' own wake-ups can carry it on.
+    auto* timer = window.findChild<QTimer*>("schedulingTimer");
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (window.statusText() == "Starting Engine...") return;
+        timer->setInterval(3600 * 1000);
+        watch.stop();
+    });
+    watch.start(1);
+    QTimer::singleShot(10000, &window, &QDialog::reject);  // a hang fails instead
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    for (int row = 0; row < 4; ++row) EXPECT_EQ(Status(row), "Done") << row;
 }
