@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -32,13 +31,17 @@ void Instant(Job* job) {
 
 class ProgressWindow : public ::testing::Test {
 protected:
-    void List(std::vector<std::string> names) {
+    ProgressWindow() { ApplyDefaults(settings, dir.path()); }
+
+    // Lists `names` as rows reading "Scheduled" and plans them for `window`.
+    void Plan(CConvertProgressDlg& window, std::vector<std::string> names) {
         for (auto& name : names) {
-            name = dir / name;
-            auto* row = new QTreeWidgetItem(&rows);
-            row->setText(kStatusColumn, "Scheduled");
-            paths.push_back(name);
+            (new QTreeWidgetItem(&rows))->setText(kStatusColumn, "Scheduled");
+            paths.push_back(dir / name);
         }
+        window.SetSettings(&settings);
+        window.SetFileList(&rows);
+        window.PlanJobs(kEncWavPcm, paths);
     }
     std::string Status(int row) { return rows.topLevelItem(row)->text(kStatusColumn).toStdString(); }
 
@@ -51,31 +54,23 @@ protected:
 }  // namespace
 
 TEST_F(ProgressWindow, ConvertsARealBatchAndWritesTheRows) {
-    ApplyDefaults(settings, dir.path());
     for (const char* name : {"a.wav", "c.wav"})
         ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 8 '" + dir / name + "' synth 0.5 sine 300").status, 0);
-    List({"a.wav", "b.vqf", "c.wav"});
     CConvertProgressDlg window;
-    window.SetSettings(&settings);
-    window.SetFileList(&rows);
-    window.PlanJobs(kEncWavPcm, paths);
+    Plan(window, {"a.wav", "b.vqf", "c.wav"});
     EXPECT_EQ(window.exec(), QDialog::Accepted);
     EXPECT_EQ(Status(0), "Done");
     EXPECT_EQ(Status(1), "Scheduled") << "a file without jobs keeps its row";
     EXPECT_EQ(Status(2), "Done");
     EXPECT_EQ(window.statusText(), "Converting File 3 of 3");
-    EXPECT_EQ(window.progressBar()->maximum(), 100);
     // The default settings ask for 16-bit stereo beside the source, renamed.
-    EXPECT_EQ(RunCommand("soxi -c '" + dir / "c(1).wav" + "'; soxi -b '" + dir / "c(1).wav" + "'").out, "2\n16\n");
+    const std::string out = "'" + dir / "c(1).wav" + "'";
+    EXPECT_EQ(RunCommand("soxi -c " + out + "; soxi -b " + out).out, "2\n16\n");
 }
 
 TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
-    ApplyDefaults(settings, dir.path());
-    List({"song.vqf"});
     CConvertProgressDlg window;
-    window.SetSettings(&settings);
-    window.SetFileList(&rows);
-    window.PlanJobs(kEncWavPcm, paths);
+    Plan(window, {"song.vqf"});
     QString said;
     WhenModalShows<QMessageBox>([&](QMessageBox* box) {
         said = box->text();
@@ -87,12 +82,8 @@ TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
 }
 
 TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
-    ApplyDefaults(settings, dir.path());
-    List({"1.wav", "2.wav", "3.wav"});
     CConvertProgressDlg window(nullptr, {{kEncWavPcm, Endless}});
-    window.SetSettings(&settings);
-    window.SetFileList(&rows);
-    window.PlanJobs(kEncWavPcm, paths);
+    Plan(window, {"1.wav", "2.wav", "3.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(300, [&, shown] {
             QTest::keyClick(shown, Qt::Key_Return);
@@ -109,13 +100,9 @@ TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
 }
 
 TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) {
-    ApplyDefaults(settings, dir.path());
-    List({"1.mp3", "2.ogg", "3.ape", "4.wav"});
     CConvertProgressDlg window(nullptr, {{kDecMp3, Instant}, {kDecOggVorbis, Instant},
                                          {kDecApeMonkey, Instant}, {kEncWavPcm, Instant}});
-    window.SetSettings(&settings);
-    window.SetFileList(&rows);
-    window.PlanJobs(kEncWavPcm, paths);
+    Plan(window, {"1.mp3", "2.ogg", "3.ape", "4.wav"});
     // Once the first tick has started the batch, the timer is all but
     // switched off: only the engines' own wake-ups can carry it on.
     auto* timer = window.findChild<QTimer*>("schedulingTimer");
