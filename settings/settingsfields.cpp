@@ -172,7 +172,7 @@ std::string SetSettingsField(ConverterSettings& settings, std::string_view name,
         return "";
     }
     const int position = field->isIndex ? static_cast<int>(number) : field->list->Find(number);
-    if (position < 0 || position >= field->list->size() || (field->isIndex && position != number))
+    if (!field->list->Contains(position) || (field->isIndex && position != number))
         return invalid;
     const double listValue = field->list->values[position];
     const std::size_t indexOffset = field->isIndex ? field->offset : field->partnerOffset;

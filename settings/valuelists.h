@@ -14,10 +14,21 @@ struct ValueList {
     std::span<const char* const> labels;  // empty: the labels are the values
 
     int size() const { return static_cast<int>(values.size()); }
+    bool Contains(int position) const { return position >= 0 && position < size(); }
     // Position of `value`, or -1.
     int Find(double value) const;
     std::string Label(int position) const;
 };
+
+// Stores the entry at `position` as an index/value pair, so that the two
+// never disagree; a position outside the list stores nothing.
+template <typename Value>
+bool StoreEntry(const ValueList& list, int position, int32_t& index, Value& value) {
+    if (!list.Contains(position)) return false;
+    index = position;
+    value = static_cast<Value>(list.values[position]);
+    return true;
+}
 
 extern const ValueList kBladeBitrates;
 extern const ValueList kMpeg1SampleRates;

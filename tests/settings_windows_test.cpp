@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include "core/job.h"
+#include "settings/engineapemonkey.h"
+#include "settings/enginemp3gogo.h"
+#include "settings/enginemp3lame.h"
+#include "settings/engineoggvorbis.h"
+#include "settings/enginetuning.h"
+#include "settings/settingsfields.h"
+
+using namespace zelph;
+
+namespace {
+
+ConverterSettings Defaults() {
+    ConverterSettings s{};
+    ApplyDefaults(s, "/music/");
+    return s;
+}
+
+// Runs `actions` inside the modal loop of whichever window opens next; they
+// end by pressing a button. A window they leave open is cancelled.
+void WhenOpen(std::function<void(QWidget*)> actions) {
+    QTimer::singleShot(0, [actions] {
+        QWidget* window = QApplication::activeModalWidget();
+        ASSERT_NE(window, nullptr);
+        actions(window);
+        if (window->isVisible()) static_cast<QDialog*>(window)->reject();
+    });
+}
+
+int Open(QDialog& window, std::function<void(QWidget*)> actions) {
+    WhenOpen(std::move(actions));
+    return window.exec();
+}
+
+template <typename Widget = QAbstractButton>
+Widget* Find(QWidget* window, const QString& text) {
+    for (Widget* widget : window->findChildren<Widget*>())
+        if (widget->text() == text) return widget;
+    ADD_FAILURE() << "no control \"" << text.toStdString() << "\"";
+    return nullptr;
+}
+
+QComboBox* List(QWidget* window, const char* name) {
+    auto* list = window->findChild<QComboBox*>(name);
+    EXPECT_NE(list, nullptr) << name;
+    return list;
+}
+
+bool Checked(QWidget* window, const QString& text) { return Find(window, text)->isChecked(); }
+
+// What a user's pick from the drop-down does.
+void Pick(QComboBox* list, const QString& entry) {
+    const int position = list->findText(entry);
+    ASSERT_GE(position, 0) << entry.toStdString();
+    list->setCurrentIndex(position);
+    emit list->activated(position);
+}
+
+void Press(QWidget* window, const QString& text) { Find(window, text)->click(); }
+
+bool SameBytes(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
+
+struct Engine {
+    const char* id;
+    const char* title;
+    std::size_t begin, end;  // the block's bytes in the record
+};
+const Engine kEngines[] = {
+    {kEncWavPcm, "Wave Engine", offsetof(ConverterSettings, wav), offsetof(ConverterSettings, wavPadding)},
+    {kEncMp3Blade, "Mp3 Blade Engine", offsetof(ConverterSettings, blade), offsetof(ConverterSettings, lame)},
+    {kEncMp3Lame, "Mp3 Lame Engine", offsetof(ConverterSettings, lame), offsetof(ConverterSettings, gogo)},
+    {kEncMp3GoGo, "Mp3 GoGo Engine", offsetof(ConverterSettings, gogo), offsetof(ConverterSettings, ogg)},
+    {kEncOggVorbis, "Ogg Engine ", offsetof(ConverterSettings, ogg), offsetof(ConverterSettings, ape)},
+    {kEncApeMonkey, "Ape Engine", offsetof(ConverterSettings, ape), sizeof(ConverterSettings)},
+};
+
+// Changes every control of a window: another radio in each group, every
+// check box, the next entry of each list and the next track-bar position.
+void ChangeEverything(QWidget* window) {
+    for (QButtonGroup* group : window->findChildren<QButtonGroup*>()) {
+        for (QAbstractButton* radio : group->buttons())
+            if (!radio->isChecked()) {
+                radio->click();
+                break;
+            }
+    }
+    for (QCheckBox* box : window->findChildren<QCheckBox*>()) box->click();
+    for (QComboBox* list : window->findChildren<QComboBox*>())
+        Pick(list, list->itemText((list->currentIndex() + 1) % list->count()));
+    for (QSlider* bar : window->findChildren<QSlider*>()) bar->setValue((bar->value() + 1) % 10);
+}
+
+// A record whose every field differs from its defaults where it can, set the
+// way the command line sets it.
+ConverterSettings VariedSettings() {
+    ConverterSettings s = Defaults();
+    int k = 0;
+    for (const SettingsField& field : SettingsFields()) {
+        ++k;
+        if (field.type == FieldType::Folder || (field.list && !field.isIndex)) continue;
+        const int value = field.list ? (3 * k) % field.list->size() : field.min + k % (field.max - field.min + 1);
+        EXPECT_EQ(SetSettingsField(s, field.name, std::to_string(value)), "");
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
+    for (const ConverterSettings& start : {Defaults(), VariedSettings()}) {
+        for (const Engine& engine : kEngines) {
+            SCOPED_TRACE(engine.title);
+            ConverterSettings s = start;
+            WhenOpen([&](QWidget* window) {
+                EXPECT_EQ(window->windowTitle(), engine.title);
+                ChangeEverything(window);
+                Press(window, "Cancel");
+            });
+            EXPECT_FALSE(OpenEngineTuning(engine.id, s, nullptr));
+            EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "Cancel changed the record";
+
+            WhenOpen([](QWidget* window) { Press(window, "Save"); });
+            EXPECT_TRUE(OpenEngineTuning(engine.id, s, nullptr));
+            EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "an untouched Save changed the record";
+
+            WhenOpen([](QWidget* window) {
+                ChangeEverything(window);
+                Press(window, "Save");
+            });
+            EXPECT_TRUE(OpenEngineTuning(engine.id, s, nullptr));
+            const auto* now = reinterpret_cast<const char*>(&s);
+            const auto* before = reinterpret_cast<const char*>(&start);
+            EXPECT_TRUE(SameBytes(now, before, engine.begin));
+            EXPECT_TRUE(SameBytes(now + engine.end, before + engine.end, sizeof s - engine.end));
+            EXPECT_FALSE(SameBytes(now + engine.begin, before + engine.begin, engine.end - engine.begin));
+            // The saved pairs are pairs the command line accepts.
+            for (const SettingsField& field : SettingsFields()) {
+                if (!field.list || !field.isIndex) continue;
+                int32_t index;
+                std::memcpy(&index, now + field.offset, sizeof index);
+                ConverterSettings viaTable = s;
+                EXPECT_EQ(SetSettingsField(viaTable, field.name, std::to_string(index)), "") << field.name;
+                EXPECT_TRUE(SameBytes(&viaTable, &s, sizeof s)) << field.name;
+            }
+        }
+    }
+    ConverterSettings s = Defaults();
+    EXPECT_FALSE(OpenEngineTuning(kDecMp3, s, nullptr));
+}
+
+TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
+    ConverterSettings s = Defaults();
+    CEngineMp3Lame window(&s.lame);
+    Open(window, [](QWidget* w) {
+        EXPECT_TRUE(Checked(w, "CBR") && Checked(w, "Stereo") && Checked(w, "MPEG2") && Checked(w, "From Source"));
+        EXPECT_TRUE(Checked(w, "Private Bit") && Checked(w, "CRC Bit") && Checked(w, "Xing VBR Header"));
+        EXPECT_TRUE(List(w, "cbrBitrate")->isEnabled());
+        for (const char* name : {"abrBitrate", "vbrMinBitrate", "vbrMaxBitrate", "vbrMethod", "resampleRate"})
+            EXPECT_FALSE(List(w, name)->isEnabled()) << name;
+        EXPECT_FALSE(w->findChild<QSlider*>()->isEnabled());
+        EXPECT_FALSE(Find(w, "Bit Reservoir")->isEnabled());
+        EXPECT_EQ(List(w, "abrBitrate")->currentText(), "128");
+        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "320");
+        EXPECT_EQ(List(w, "vbrMethod")->currentText(), "Default");
+        EXPECT_EQ(List(w, "preset")->currentText(), "Normal");
+        EXPECT_EQ(List(w, "resampleRate")->currentText(), "44100");
+
+        Press(w, "ABR");
+        EXPECT_TRUE(List(w, "abrBitrate")->isEnabled());
+        EXPECT_FALSE(List(w, "cbrBitrate")->isEnabled());
+        Press(w, "VBR");
+        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled());
+        EXPECT_TRUE(List(w, "vbrMinBitrate")->isEnabled() && Find(w, "Bit Reservoir")->isEnabled());
+        EXPECT_TRUE(Find<QLabel>(w, "Quality")->isEnabled());
+
+        Pick(List(w, "vbrMinBitrate"), "192");
+        Pick(List(w, "vbrMaxBitrate"), "128");
+        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "192") << "maximum follows the minimum";
+        Pick(List(w, "vbrMaxBitrate"), "224");
+        Pick(List(w, "vbrMinBitrate"), "256");
+        EXPECT_EQ(List(w, "vbrMinBitrate")->currentText(), "224") << "minimum follows the maximum";
+        Pick(List(w, "vbrMethod"), "MTRH");
+        w->findChild<QSlider*>()->setValue(4);
+        Press(w, "Resample");
+        EXPECT_TRUE(List(w, "resampleRate")->isEnabled());
+        Pick(List(w, "resampleRate"), "22050");
+        Pick(List(w, "preset"), "CD");
+        Press(w, "Joint Stereo");
+        Press(w, "CRC Bit");
+        Press(w, "MPEG1");
+        Press(w, "CBR");  // the VBR choices are saved all the same
+        Press(w, "Save");
+    });
+    const LameSettings& l = s.lame;
+    EXPECT_EQ(l.bitrateMode, 1);
+    EXPECT_EQ(l.vbrMinBitrateIndex, 14);
+    EXPECT_EQ(l.vbrMinBitrate, 224);
+    EXPECT_EQ(l.vbrMaxBitrateIndex, 14);
+    EXPECT_EQ(l.vbrMaxBitrate, 224);
+    EXPECT_EQ(l.vbrMethodIndex, 4);
+    EXPECT_EQ(l.vbrMethod, 3);
+    EXPECT_EQ(l.quality, 4);
+    EXPECT_EQ(l.sampleRateMode, 2);
+    EXPECT_EQ(l.resampleRateIndex, 4);
+    EXPECT_EQ(l.resampleRate, 22050);
+    EXPECT_EQ(l.presetIndex, 14);
+    EXPECT_EQ(l.preset, 9000);
+    EXPECT_EQ(l.channelMode, 3);
+    EXPECT_EQ(l.crcBit, 0);
+    EXPECT_EQ(l.copyrightBit, 1);
+    EXPECT_EQ(l.mpegVersion, 1);
+}
+
+TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
+    ConverterSettings s = Defaults();
+    s.lame.cbrBitrateIndex = 40;
+    s.lame.cbrBitrate = 999;
+    s.lame.bitrateMode = 7;
+    s.lame.channelMode = 0;
+    s.lame.abrBitrate = 77;
+    CEngineMp3Lame window(&s.lame);
+    Open(window, [](QWidget* w) {
+        EXPECT_EQ(List(w, "cbrBitrate")->currentIndex(), -1);
+        EXPECT_FALSE(Checked(w, "CBR") || Checked(w, "ABR") || Checked(w, "VBR"));
+        EXPECT_FALSE(Checked(w, "Mono") || Checked(w, "Stereo") || Checked(w, "Joint Stereo"));
+        for (const char* name : {"cbrBitrate", "abrBitrate", "vbrMinBitrate", "vbrMethod"})
+            EXPECT_TRUE(List(w, name)->isEnabled()) << name << ": a mode outside its group disables nothing";
+        // Typed text that names no entry is no selection either.
+        List(w, "abrBitrate")->setEditText("999");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(s.lame.cbrBitrateIndex, 40);
+    EXPECT_EQ(s.lame.cbrBitrate, 999);
+    EXPECT_EQ(s.lame.abrBitrateIndex, 11);
+    EXPECT_EQ(s.lame.abrBitrate, 77);
+    EXPECT_EQ(s.lame.bitrateMode, 7);
+    EXPECT_EQ(s.lame.channelMode, 0);
+
+    // The next opening shows the stored choice again, and typed text naming
+    // an entry selects it.
+    s.lame.bitrateMode = 3;
+    Open(window, [](QWidget* w) {
+        EXPECT_FALSE(List(w, "cbrBitrate")->isEnabled());
+        List(w, "cbrBitrate")->setEditText("192");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(s.lame.cbrBitrateIndex, 13);
+    EXPECT_EQ(s.lame.cbrBitrate, 192);
+}
+
+TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
+    ConverterSettings s = Defaults();
+    CEngineMp3GoGo gogo(&s.gogo);
+    Open(gogo, [](QWidget* w) {
+        EXPECT_TRUE(Checked(w, "CBR") && Checked(w, "VBR Tag") && Checked(w, "From Source"));
+        EXPECT_FALSE(Checked(w, "MMX") || Checked(w, "3DNow"));
+        EXPECT_TRUE(Checked(w, "SSE2") && Checked(w, "Altivec"));
+        EXPECT_EQ(List(w, "emphasis")->currentText(), "50/15ms");
+        EXPECT_FALSE(List(w, "vbrMinBitrate")->isEnabled() || Find<QLabel>(w, "Max")->isEnabled());
+        Press(w, "ABR");
+        EXPECT_TRUE(List(w, "bitrate")->isEnabled());
+        Press(w, "VBR");
+        EXPECT_FALSE(List(w, "bitrate")->isEnabled());
+        EXPECT_TRUE(List(w, "vbrMaxBitrate")->isEnabled() && Find<QLabel>(w, "Min")->isEnabled());
+        Pick(List(w, "vbrMaxBitrate"), "64");
+        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "128");
+        Press(w, "Resample");
+        Pick(List(w, "resampleRate"), "48000");
+        Pick(List(w, "emphasis"), "CCITT");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(s.gogo.bitrateMode, 3);
+    EXPECT_EQ(s.gogo.vbrMaxBitrateIndex, 11);
+    EXPECT_EQ(s.gogo.vbrMaxBitrate, 128);
+    EXPECT_EQ(s.gogo.resampleRateIndex, 2);
+    EXPECT_EQ(s.gogo.resampleRate, 48000);
+    EXPECT_EQ(s.gogo.emphasisIndex, 2);
+    EXPECT_EQ(s.gogo.emphasis, 3);
+
+    CEngineOggVorbis ogg(&s.ogg);
+    Open(ogg, [](QWidget* w) {
+        EXPECT_EQ(w->findChild<QSlider*>()->value(), 5);
+        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled() || List(w, "trueVbrBitrate")->isEnabled());
+        EXPECT_EQ(List(w, "trueVbrBitrate")->currentText(), "128");
+        Press(w, "ABR");
+        EXPECT_TRUE(List(w, "abrBitrate")->isEnabled());
+        EXPECT_FALSE(w->findChild<QSlider*>()->isEnabled() || List(w, "trueVbrBitrate")->isEnabled());
+        Press(w, "True VBR");
+        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled());
+        Pick(List(w, "trueVbrBitrate"), "350");
+        w->findChild<QSlider*>()->setValue(9);
+        Press(w, "Mono");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(s.ogg.bitrateMode, 3);
+    EXPECT_EQ(s.ogg.qualityPosition, 9);
+    EXPECT_EQ(s.ogg.vbrQuality, 0.1f);
+    EXPECT_EQ(s.ogg.trueVbrBitrateIndex, 10);
+    EXPECT_EQ(s.ogg.trueVbrBitrate, 350);
+    EXPECT_EQ(s.ogg.channelMode, 1);
+
+    CEngineApeMonkey ape(&s.ape);
+    Open(ape, [](QWidget* w) {
+        EXPECT_EQ(List(w, "compressionLevel")->currentText(), "Normal");
+        Pick(List(w, "compressionLevel"), "Insane");
+        Press(w, "8 Bits/Sample");
+        Press(w, "Save");
+    });
+    EXPECT_EQ(s.ape.compressionIndex, 4);
+    EXPECT_EQ(s.ape.compressionLevel, 5000);
+    EXPECT_EQ(s.ape.pcm.sampleSizeMode, 1);
+    EXPECT_EQ(s.ape.pcm.channelMode, 2);
+}
