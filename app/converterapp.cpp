@@ -3,6 +3,8 @@
 #include <QEventLoop>
 
 #include "app/converterdlg.h"
+#include "cli/options.h"
+#include "settings/enginetuning.h"
 #include "ui/uiresources.h"
 
 namespace zelph {
@@ -17,6 +19,9 @@ CConverterApp::CConverterApp(int& argc, char** argv) : QApplication(argc, argv) 
 
 int CConverterApp::InitInstance() {
     CConverterDlg window;
+    window.SetEngineTuningOpener([](TargetFormat target, ConverterSettings& settings, QWidget* parent) {
+        OpenEngineTuning(TargetIdOf(target), settings, parent);
+    });
     RunMainWindow(window);
     return 0;
 }
