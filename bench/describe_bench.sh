@@ -5,7 +5,8 @@
 # Usage: bench/describe_bench.sh [BUILD_DIR]
 set -euo pipefail
 shopt -s inherit_errexit
-build=$(realpath "${1:-$(dirname "${BASH_SOURCE[0]}")/../build}")
+bench=$(realpath "$(dirname "${BASH_SOURCE[0]}")")
+build=$(realpath "${1:-$bench/../build}")
 describe=("$build/bin/describe_files")
 if "$build/bin/zelph-convert" --help 2>/dev/null | grep -q -- --describe; then
   describe=("$build/bin/zelph-convert" --describe)
@@ -15,26 +16,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# One file of each kind, encoded or assembled here.
-sox -n -r 44100 -c 2 -b 16 tone.wav synth 4 sine 440 2>/dev/null
-lame -S --preset cbr 128 tone.wav cbr.mp3 2>/dev/null
-lame -S -V 4 tone.wav vbr.mp3 2>/dev/null
-{ printf '\xff\xd8\xff\xe0'; head -c 150000 /dev/urandom; } > cover.jpg
-lame -S -b 192 --tt Title --ti cover.jpg tone.wav cover.mp3 2>/dev/null
-ffmpeg -v error -i tone.wav -c:a mp2 layer2.mp2
-oggenc -Q -q 4 tone.wav -o vbr.ogg
-oggenc -Q -b 128 -m 128 -M 128 tone.wav -o cbr.ogg
-{ printf 'MAC \x96\x0f'; head -c 62 /dev/zero; printf '\x10\x00\x02\x00\x44\xac\x00\x00'; head -c 20000 /dev/urandom; } > song.ape
-{ printf 'TWIN97012000\0\0\0\0COMM\0\0\0\x0c\0\0\0\x01\0\0\0\x14\0\0\0\x16'; head -c 20000 /dev/urandom; } > song.vqf
-head -c 40000 /dev/urandom > noise.mp3
-head -c 3000 /dev/urandom > notes.txt
-kinds=(tone.wav cbr.mp3 vbr.mp3 cover.mp3 layer2.mp2 vbr.ogg cbr.ogg song.ape song.vqf noise.mp3 notes.txt)
-
-mkdir files
-for ((i = 0; i < 5000; ++i)); do
-  kind=${kinds[i % ${#kinds[@]}]}
-  cp "$kind" "files/$i-$kind"
-done
+"$bench/mixed_files.sh" files 5000
 mapfile -t list < <(printf '%s\n' files/*)
 
 seconds() {

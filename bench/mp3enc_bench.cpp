@@ -1,7 +1,9 @@
-// WAV to MP3 through each encoder library, timed against the lame command
-// line on the same file in the same run: 128 kbit/s CBR, then VBR quality 2.
-// Times are processor seconds. Usage: mp3enc_bench [source.wav]; without a source, ten minutes of stereo
-// 44.1 kHz audio are made with sox.
+// WAV to MP3 through each encoder library, and through each MP3 engine as
+// the runner starts it, timed against the lame command line on the same file
+// in the same run: 128 kbit/s CBR, then VBR quality 2. Times are processor
+// seconds. Usage: mp3enc_bench [--engines] [source.wav]; --engines times the
+// engines only; without a source, ten minutes of stereo 44.1 kHz audio are
+// made with sox.
 
 #include <dlfcn.h>
 #include <sys/resource.h>
@@ -15,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "codecs/mp3bladeencoder.h"
+#include "codecs/mp3gogoencoder.h"
+#include "codecs/mp3lameencoder.h"
 #include "plugins/gogo/gogointerface.h"
 #include "plugins/mp3enc/bladeinterface.h"
+#include "settings/settings.h"
 
 using namespace zelph;
 namespace fs = std::filesystem;
@@ -133,6 +139,39 @@ BE_CONFIG BladeCbr128() {
     return c;
 }
 
+bool RunEngine(EngineProc engine, void* settings, const fs::path& wav, const fs::path& mp3) {
+    Job job;
+    job.sourcePath = wav;
+    job.targetPath = mp3;
+    job.engineParams = settings;
+    job.progressSpan = 100;
+    engine(&job);
+    return job.succeeded == 1;
+}
+
+// The engines' settings for the same encodings as the peer's: joint stereo
+// where LAME would choose it, LAME's own quality and low-pass, no resampling.
+struct EngineSettings {
+    EngineSettings() {
+        ApplyDefaults(record, "/");
+        record.lame.channelMode = 3;
+        record.lame.cbrBitrate = 128;
+        lameVbr = record.lame;
+        lameVbr.bitrateMode = 3;
+        lameVbr.quality = 2;
+        lameVbr.vbrMinBitrate = 32;
+        lameVbr.vbrMaxBitrate = 320;
+        record.blade.bitrate = 128;
+        record.blade.sampleRate = 44100;
+        record.gogo.channelMode = 3;
+        record.gogo.bitrate = 128;
+        record.gogo.quality = 3;
+        record.gogo.lowPassFilter = 0;
+    }
+    ConverterSettings record{};
+    LameSettings lameVbr{};
+};
+
 bool Lame(const std::string& options, const fs::path& wav, const fs::path& mp3) {
     return std::system(("lame --silent " + options + " '" + wav.string() + "' '" + mp3.string() + "'").c_str()) == 0;
 }
@@ -146,6 +185,8 @@ void Report(const char* what, double library, double peer, double target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool enginesOnly = argc > 1 && std::string(argv[1]) == "--engines";
+    if (enginesOnly) --argc, ++argv;
     const fs::path work = fs::temp_directory_path() / "zelph-mp3enc-bench";
     fs::create_directories(work);
     fs::path wav = argc > 1 ? fs::path(argv[1]) : work / "source.wav";
@@ -154,28 +195,50 @@ int main(int argc, char** argv) {
                      "' synth 600 pinknoise synth 600 sine mix 110-3520 gain -9 tremolo 3 60").c_str()) != 0)
         return 1;
 
+    EngineSettings engine;
+    struct Row {
+        const char* name;
+        std::function<bool()> job;
+        int peer;  // row of the peer run it is measured against, -1 for a peer
+        double target;
+        bool library;
+    };
+    const std::vector<Row> rows = {
+        {"lame -b 128", [&] { return Lame("-b 128", wav, work / "cli-cbr.mp3"); }, -1, 0, false},
+        {"lame -V 2", [&] { return Lame("-V 2", wav, work / "cli-vbr.mp3"); }, -1, 0, false},
+        {"Lame_Enc.so CBR 128", [&] { return EncodeBe("Lame_Enc.so", LameCbr128(), wav, work / "lame-cbr.mp3"); },
+         0, 1.05, true},
+        {"BladeEnc.so CBR 128", [&] { return EncodeBe("BladeEnc.so", BladeCbr128(), wav, work / "blade.mp3"); }, 0,
+         1.10, true},
+        {"GoGo.so CBR 128", [&] { return EncodeGoGo({{MC_BITRATE, 128, 0}}, wav, work / "gogo-cbr.mp3"); }, 0, 1.05,
+         true},
+        {"Lame_Enc.so VBR quality 2", [&] { return EncodeBe("Lame_Enc.so", LameVbr2(), wav, work / "lame-vbr.mp3"); },
+         1, 1.05, true},
+        {"GoGo.so VBR quality 2", [&] { return EncodeGoGo({{MC_VBR, 2, 0}}, wav, work / "gogo-vbr.mp3"); }, 1, 1.05,
+         true},
+        {"EncodeMp3Lame CBR 128",
+         [&] { return RunEngine(EncodeMp3Lame, &engine.record.lame, wav, work / "engine-lame-cbr.mp3"); }, 0, 1.05,
+         false},
+        {"EncodeMp3Blade CBR 128",
+         [&] { return RunEngine(EncodeMp3Blade, &engine.record.blade, wav, work / "engine-blade.mp3"); }, 0, 1.10,
+         false},
+        {"EncodeMp3GoGo CBR 128",
+         [&] { return RunEngine(EncodeMp3GoGo, &engine.record.gogo, wav, work / "engine-gogo.mp3"); }, 0, 1.05,
+         false},
+        {"EncodeMp3Lame VBR quality 2",
+         [&] { return RunEngine(EncodeMp3Lame, &engine.lameVbr, wav, work / "engine-lame-vbr.mp3"); }, 1, 1.05,
+         false},
+    };
+
     // Each encoding runs three times in turn with the others; the fastest
     // run counts, which keeps passing load on the shared machine out.
-    const std::vector<std::function<bool()>> jobs = {
-        [&] { return Lame("-b 128", wav, work / "cli-cbr.mp3"); },
-        [&] { return EncodeBe("Lame_Enc.so", LameCbr128(), wav, work / "lame-cbr.mp3"); },
-        [&] { return EncodeBe("BladeEnc.so", BladeCbr128(), wav, work / "blade.mp3"); },
-        [&] { return EncodeGoGo({{MC_BITRATE, 128, 0}}, wav, work / "gogo-cbr.mp3"); },
-        [&] { return Lame("-V 2", wav, work / "cli-vbr.mp3"); },
-        [&] { return EncodeBe("Lame_Enc.so", LameVbr2(), wav, work / "lame-vbr.mp3"); },
-        [&] { return EncodeGoGo({{MC_VBR, 2, 0}}, wav, work / "gogo-vbr.mp3"); },
-    };
-    std::vector<double> best(jobs.size(), 1e30);
+    std::vector<double> best(rows.size(), 1e30);
     for (int round = 0; round < 3; ++round)
-        for (std::size_t i = 0; i < jobs.size(); ++i) best[i] = std::min(best[i], Seconds(jobs[i]));
-    const double lameCbr = best[0], lameEncCbr = best[1], bladeCbr = best[2], gogoCbr = best[3];
-    const double lameVbr = best[4], lameEncVbr = best[5], gogoVbr = best[6];
-
-    Report("Lame_Enc.so CBR 128", lameEncCbr, lameCbr, 1.05);
-    Report("BladeEnc.so CBR 128", bladeCbr, lameCbr, 1.10);
-    Report("GoGo.so CBR 128", gogoCbr, lameCbr, 1.05);
-    Report("Lame_Enc.so VBR quality 2", lameEncVbr, lameVbr, 1.05);
-    Report("GoGo.so VBR quality 2", gogoVbr, lameVbr, 1.05);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!(enginesOnly && rows[i].library)) best[i] = std::min(best[i], Seconds(rows[i].job));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].peer >= 0 && !(enginesOnly && rows[i].library))
+            Report(rows[i].name, best[i], best[rows[i].peer], rows[i].target);
     fs::remove_all(work);
     return 0;
 }

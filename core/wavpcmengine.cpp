@@ -36,12 +36,13 @@ void PutSample(uint8_t* at, int16_t sample, int bits) {
     }
 }
 
-// Stereo to mono keeps the left sample; mono to stereo doubles it.
+// To mono keeps the first (left) sample; mono to stereo doubles it; from
+// more than two channels (a 5.1 decode) the front left and right are kept.
 std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, PcmForm to, uint8_t* out) {
     const int inSample = from.bits / 8, outSample = to.bits / 8;
     for (std::size_t f = 0; f < frames; ++f, in += from.frameBytes(), out += to.frameBytes()) {
         const int16_t left = Sample16(in, from.bits);
-        const int16_t right = from.channels == 2 ? Sample16(in + inSample, from.bits) : left;
+        const int16_t right = from.channels >= 2 ? Sample16(in + inSample, from.bits) : left;
         PutSample(out, left, to.bits);
         if (to.channels == 2) PutSample(out + outSample, right, to.bits);
     }
@@ -62,7 +63,7 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     WaveHeader header;
     const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0 || (from.channels != 1 && from.channels != 2) || (from.bits != 8 && from.bits != 16))
+    if (dataOffset == 0 || from.channels < 1 || from.channels > 8 || (from.bits != 8 && from.bits != 16))
         return false;
 
     const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());

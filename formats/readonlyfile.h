@@ -1,24 +1,22 @@
 #pragma once
-// A file opened for reading with no sharing: the probes' way in. The lock
-// stands in for an exclusive open, so a file held by another open (in this
-// process or another) can't be opened, like a missing one; so can't anything
-// but a regular file.
+// A file opened for reading with no sharing (an ExclusiveFile), read at given
+// offsets: the probes' way in. Anything but a regular file is refused like a
+// missing one.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "formats/exclusivefile.h"
+
 namespace zelph {
 
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(const std::string& path);
-    ~ReadOnlyFile();
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.is_open(); }
     uint64_t size() const { return size_; }
 
     // Reads up to `count` bytes at `offset`; fewer at the end of the file,
@@ -26,7 +24,7 @@ public:
     std::optional<std::size_t> ReadAt(uint64_t offset, void* out, std::size_t count) const;
 
 private:
-    int fd_ = -1;
+    ExclusiveFile file_;
     uint64_t size_ = 0;
 };
 

@@ -105,3 +105,20 @@ TEST(Cli, DescribeListsEveryFileWithExitZero) {
     EXPECT_EQ(result.out, "a.txt\t5\tUnknown Audio File Format\tUnscheduled\n"
                           "missing.mp3\t---\tFile Doesnot Exist Or In Use\tScheduled\n");
 }
+
+TEST(Cli, StopSignalCancelsTheRunningFileAndLeavesNoTemporaryFile) {
+    for (const auto& [signal, status] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+        ScratchDir dir;
+        // A sparse 2 GiB source: its preparing step runs long enough to be interrupted.
+        const std::string script =
+            "cd " + dir.path() + " && sox -n -r 44100 -c 2 -b 16 big.wav trim 0 0 && truncate -s 2G big.wav || exit; " +
+            Cli("--target ogg --quiet big.wav") + " > result.txt & pid=$!; "
+            "for i in $(seq 1000); do [ -s Temp-QOR-File ] && break; sleep 0.01; done; "
+            "kill -" + signal + " $pid; wait $pid";
+        const auto run = RunCommand(script);
+        EXPECT_EQ(run.status, status) << signal;
+        EXPECT_EQ(zelph::test::ReadFile(dir / "result.txt"), "Cancelled\tbig.wav\n") << signal;
+        EXPECT_FALSE(zelph::test::Exists(dir / "Temp-QOR-File")) << signal;
+        EXPECT_FALSE(zelph::test::Exists(dir / "big.ogg")) << signal;
+    }
+}

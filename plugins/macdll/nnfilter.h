@@ -17,8 +17,9 @@ public:
     int32_t Encode(int32_t sample);
 
 private:
-    int32_t Predict() const;
-    void Adapt(int32_t residual, int32_t output);
+    int32_t Round(uint32_t dot) const;
+    // Records `output` and its adaption step in the windows.
+    void Adapt(int32_t output);
 
     int order_;
     int fractionBits_;

@@ -40,28 +40,38 @@ void Predictor::Advance() {
     }
 }
 
-int32_t Predictor::StepStereo(int32_t value, int which, const Layout& at, bool encode) {
-    Channel& c = channels_[which];
-    int32_t* b = history_.data() + pos_;
+// The newest values of each delay line are kept in registers rather than read
+// back from the history just written: a wide load right after narrow stores
+// to the same place stalls.
+template <Predictor::Layout kAt, bool kEncode>
+int32_t Predictor::StepStereo(int32_t value, Channel& c, int32_t otherFilterA, int32_t* b) {
+    const int32_t a0 = c.lastA;
+    const int32_t a1 = Sub(a0, b[kAt.delayA - 1]);
+    const int32_t a2 = b[kAt.delayA - 2], a3 = b[kAt.delayA - 3];
+    const int32_t signA0 = NegSign(a0), signA1 = NegSign(a1);
+    b[kAt.delayA] = a0;
+    b[kAt.delayA - 1] = a1;
+    b[kAt.adaptA] = signA0;
+    b[kAt.adaptA - 1] = signA1;
+    const uint32_t predictionA = uint32_t(a0) * c.coeffsA[0] + uint32_t(a1) * c.coeffsA[1] +
+                                 uint32_t(a2) * c.coeffsA[2] + uint32_t(a3) * c.coeffsA[3];
 
-    b[at.delayA] = c.lastA;
-    b[at.adaptA] = NegSign(b[at.delayA]);
-    b[at.delayA - 1] = Sub(b[at.delayA], b[at.delayA - 1]);
-    b[at.adaptA - 1] = NegSign(b[at.delayA - 1]);
-    uint32_t predictionA = 0;
-    for (int i = 0; i < 4; ++i) predictionA += uint32_t(b[at.delayA - i]) * c.coeffsA[i];
-
-    b[at.delayB] = Sub(channels_[which ^ 1].filterA, Decay(c.filterB));
-    b[at.adaptB] = NegSign(b[at.delayB]);
-    b[at.delayB - 1] = Sub(b[at.delayB], b[at.delayB - 1]);
-    b[at.adaptB - 1] = NegSign(b[at.delayB - 1]);
-    c.filterB = channels_[which ^ 1].filterA;
-    uint32_t predictionB = 0;
-    for (int i = 0; i < 5; ++i) predictionB += uint32_t(b[at.delayB - i]) * c.coeffsB[i];
+    const int32_t d0 = Sub(otherFilterA, Decay(c.filterB));
+    const int32_t d1 = Sub(d0, b[kAt.delayB - 1]);
+    const int32_t d2 = b[kAt.delayB - 2], d3 = b[kAt.delayB - 3], d4 = b[kAt.delayB - 4];
+    const int32_t signB0 = NegSign(d0), signB1 = NegSign(d1);
+    b[kAt.delayB] = d0;
+    b[kAt.delayB - 1] = d1;
+    b[kAt.adaptB] = signB0;
+    b[kAt.adaptB - 1] = signB1;
+    c.filterB = otherFilterA;
+    const uint32_t predictionB = uint32_t(d0) * c.coeffsB[0] + uint32_t(d1) * c.coeffsB[1] +
+                                 uint32_t(d2) * c.coeffsB[2] + uint32_t(d3) * c.coeffsB[3] +
+                                 uint32_t(d4) * c.coeffsB[4];
 
     const int32_t prediction = Wrap(predictionA + uint32_t(Wrap(predictionB) >> 1)) >> 10;
     int32_t residual;
-    if (encode) {
+    if constexpr (kEncode) {
         c.lastA = Sub(value, Decay(c.filterA));
         residual = Sub(c.lastA, prediction);
         c.filterA = value;
@@ -72,20 +82,33 @@ int32_t Predictor::StepStereo(int32_t value, int which, const Layout& at, bool e
     }
 
     const uint32_t sign = uint32_t(NegSign(residual));
-    for (int i = 0; i < 4; ++i) c.coeffsA[i] += uint32_t(b[at.adaptA - i]) * sign;
-    for (int i = 0; i < 5; ++i) c.coeffsB[i] += uint32_t(b[at.adaptB - i]) * sign;
-    return encode ? residual : c.filterA;
+    c.coeffsA[0] += uint32_t(signA0) * sign;
+    c.coeffsA[1] += uint32_t(signA1) * sign;
+    c.coeffsA[2] += uint32_t(b[kAt.adaptA - 2]) * sign;
+    c.coeffsA[3] += uint32_t(b[kAt.adaptA - 3]) * sign;
+    c.coeffsB[0] += uint32_t(signB0) * sign;
+    c.coeffsB[1] += uint32_t(signB1) * sign;
+    c.coeffsB[2] += uint32_t(b[kAt.adaptB - 2]) * sign;
+    c.coeffsB[3] += uint32_t(b[kAt.adaptB - 3]) * sign;
+    c.coeffsB[4] += uint32_t(b[kAt.adaptB - 4]) * sign;
+    if constexpr (kEncode) return residual;
+    return c.filterA;
 }
 
+constexpr Predictor::Layout kSide{kSideDelayA, kSideDelayB, kSideAdaptA, kSideAdaptB};
+constexpr Predictor::Layout kMid{kMidDelayA, kMidDelayB, kMidAdaptA, kMidAdaptB};
+
 void Predictor::DecodeStereo(int32_t& side, int32_t& mid) {
-    side = StepStereo(side, 0, {kSideDelayA, kSideDelayB, kSideAdaptA, kSideAdaptB}, false);
-    mid = StepStereo(mid, 1, {kMidDelayA, kMidDelayB, kMidAdaptA, kMidAdaptB}, false);
+    int32_t* b = history_.data() + pos_;
+    side = StepStereo<kSide, false>(side, channels_[0], channels_[1].filterA, b);
+    mid = StepStereo<kMid, false>(mid, channels_[1], channels_[0].filterA, b);
     Advance();
 }
 
 void Predictor::EncodeStereo(int32_t& side, int32_t& mid) {
-    side = StepStereo(side, 0, {kSideDelayA, kSideDelayB, kSideAdaptA, kSideAdaptB}, true);
-    mid = StepStereo(mid, 1, {kMidDelayA, kMidDelayB, kMidAdaptA, kMidAdaptB}, true);
+    int32_t* b = history_.data() + pos_;
+    side = StepStereo<kSide, true>(side, channels_[0], channels_[1].filterA, b);
+    mid = StepStereo<kMid, true>(mid, channels_[1], channels_[0].filterA, b);
     Advance();
 }
 
@@ -94,10 +117,13 @@ int32_t Predictor::StepMono(int32_t value, bool encode) {
     Channel& c = channels_[0];
     int32_t* b = history_.data() + pos_;
 
-    b[kSideDelayA] = c.lastA;
-    b[kSideDelayA - 1] = Sub(b[kSideDelayA], b[kSideDelayA - 1]);
-    uint32_t predictionA = 0;
-    for (int i = 0; i < 4; ++i) predictionA += uint32_t(b[kSideDelayA - i]) * c.coeffsA[i];
+    const int32_t a0 = c.lastA;
+    const int32_t a1 = Sub(a0, b[kSideDelayA - 1]);
+    const int32_t a2 = b[kSideDelayA - 2], a3 = b[kSideDelayA - 3];
+    b[kSideDelayA] = a0;
+    b[kSideDelayA - 1] = a1;
+    const uint32_t predictionA = uint32_t(a0) * c.coeffsA[0] + uint32_t(a1) * c.coeffsA[1] +
+                                 uint32_t(a2) * c.coeffsA[2] + uint32_t(a3) * c.coeffsA[3];
     const int32_t prediction = Wrap(predictionA) >> 10;
 
     int32_t residual, sample;
@@ -111,10 +137,14 @@ int32_t Predictor::StepMono(int32_t value, bool encode) {
         sample = Add(c.lastA, Decay(c.filterA));
     }
 
-    b[kSideAdaptA] = NegSign(b[kSideDelayA]);
-    b[kSideAdaptA - 1] = NegSign(b[kSideDelayA - 1]);
+    const int32_t signA0 = NegSign(a0), signA1 = NegSign(a1);
+    b[kSideAdaptA] = signA0;
+    b[kSideAdaptA - 1] = signA1;
     const uint32_t sign = uint32_t(NegSign(residual));
-    for (int i = 0; i < 4; ++i) c.coeffsA[i] += uint32_t(b[kSideAdaptA - i]) * sign;
+    c.coeffsA[0] += uint32_t(signA0) * sign;
+    c.coeffsA[1] += uint32_t(signA1) * sign;
+    c.coeffsA[2] += uint32_t(b[kSideAdaptA - 2]) * sign;
+    c.coeffsA[3] += uint32_t(b[kSideAdaptA - 3]) * sign;
     Advance();
 
     c.filterA = sample;

@@ -21,6 +21,11 @@ public:
     int32_t DecodeMono(int32_t residual);
     int32_t EncodeMono(int32_t sample);
 
+    // Where a channel's delay lines and sign lines stand in the history.
+    struct Layout {
+        int delayA, delayB, adaptA, adaptB;
+    };
+
 private:
     struct Channel {
         int32_t lastA = 0;
@@ -29,12 +34,11 @@ private:
         std::array<uint32_t, 4> coeffsA{};
         std::array<uint32_t, 5> coeffsB{};
     };
-    struct Layout {
-        int delayA, delayB, adaptA, adaptB;
-    };
 
-    // Returns the residual when `encode`, else the sample; `value` is the other.
-    int32_t StepStereo(int32_t value, int which, const Layout& at, bool encode);
+    // Returns the residual when encoding, else the sample; `value` is the
+    // other. `otherFilterA` is the other channel's last filtered value.
+    template <Layout kAt, bool kEncode>
+    static int32_t StepStereo(int32_t value, Channel& c, int32_t otherFilterA, int32_t* history);
     int32_t StepMono(int32_t value, bool encode);
     void Advance();
 

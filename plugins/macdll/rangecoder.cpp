@@ -111,7 +111,16 @@ uint32_t RangeDecoder::DecodeFreq(uint32_t total) {
     return value;
 }
 
-uint32_t RangeDecoder::DecodeShift(int shift) { return DecodeFreq(1u << shift); }
+uint32_t RangeDecoder::DecodeShift(int shift) {
+    Normalize();
+    help_ = range_ >> shift;  // the division by a power of two, as a shift
+    const uint32_t value = low_ / help_;
+    if (value >> shift) {
+        corrupt_ = true;
+        return 0;
+    }
+    return value;
+}
 
 void RangeDecoder::Update(uint32_t low, uint32_t width) {
     low_ -= help_ * low;

@@ -1,0 +1,48 @@
+#include "app/aboutdlg.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "ui/xtargetbutton.h"
+
+namespace zelph {
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setWindowTitle("About Zelph Audio Converter");
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(":/icons/program.svg").pixmap(32, 32));
+    auto* title = new QLabel("Zelph Audio Converter (QOR) Version 1.0", this);
+
+    auto* credits = new QGroupBox("By", this);
+    auto* creditLines = new QVBoxLayout(credits);
+    for (const char* line : {"Conversion core and windows: the Zelph developers",
+                             "MP3 decoding: libmad; Ogg Vorbis: libogg and libvorbis",
+                             "MP3 encoding: LAME, behind the Blade, LAME and GoGo engines",
+                             "Monkey's Audio codec: written for Zelph"})
+        creditLines->addWidget(new QLabel(line, credits));
+
+    auto* ok = new CTargetButton("OK", this);
+    ok->SetButtonIcons(":/icons/ok.svg", CTargetButton::kIconLeft);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(icon);
+    heading->addWidget(title, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(heading);
+    layout->addWidget(credits);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+}  // namespace zelph

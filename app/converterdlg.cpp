@@ -1,0 +1,366 @@
+#include "app/converterdlg.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDirIterator>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "app/aboutdlg.h"
+#include "cli/options.h"
+#include "ui/fecfiledialog.h"
+#include "ui/xtargetbutton.h"
+
+namespace zelph {
+
+namespace {
+
+enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
+
+constexpr std::array<const char*, 6> kRadioTexts = {"Wav",         "Mp3 (GoGo)", "Mp3 (Lame)",
+                                                    "Mp3 (Blade)", "Ogg",        "Ape"};
+
+// What tells a rewritten file from the one that was probed.
+std::string Stamp(const struct stat& info) {
+    return std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+           std::to_string(info.st_mtim.tv_nsec) + ":" + std::to_string(info.st_ctim.tv_sec) + "." +
+           std::to_string(info.st_ctim.tv_nsec);
+}
+
+QString SizeText(off_t bytes) {
+    return QString::asprintf("%.2f MB", static_cast<double>(bytes) / 1048576.0);
+}
+
+}  // namespace
+
+CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      settings_(SettingsStore::PathIn(QDir::currentPath().toStdString())),
+      progress_(this, std::move(engines)),
+      fileList_(new QTreeWidget(this)),
+      engineTuningButton_(new CTargetButton("Engine Tuning", this)),
+      restoreDefaultsButton_(new CTargetButton("Restore Defaults", this)),
+      convertButton_(new CTargetButton("Convert", this)) {
+    setWindowTitle(kMainWindowTitle);
+    setWindowIcon(QIcon(":/icons/program.svg"));
+
+    convertButton_->SetButtonIcons(":/icons/convert.svg", CTargetButton::kIconLeft);
+    engineTuningButton_->SetButtonIcons(":/icons/tuning.svg", CTargetButton::kIconLeft);
+    restoreDefaultsButton_->SetButtonIcons(":/icons/restore.svg", CTargetButton::kIconLeft);
+    connect(convertButton_, &QPushButton::clicked, this, &CConverterDlg::Convert);
+    connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
+    connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::RestoreDefaults);
+
+    fileList_->setColumnCount(4);
+    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status"});
+    fileList_->setRootIsDecorated(false);
+    fileList_->setUniformRowHeights(true);
+    fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    fileList_->setSortingEnabled(false);
+    fileList_->header()->setSectionsClickable(false);
+    fileList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fileList_->setMinimumSize(720, 280);
+    fileList_->setAcceptDrops(true);
+    fileList_->viewport()->setAcceptDrops(true);
+    fileList_->installEventFilter(this);
+    fileList_->viewport()->installEventFilter(this);
+
+    auto* layout = new QVBoxLayout(this);
+    BuildMenus(layout);
+    layout->addWidget(fileList_);
+    layout->addWidget(BuildTargetRow());
+    // A fixed size and no maximise button: the window is laid out once.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    ResizeColumns();
+
+    settings_.LoadSettings(true);
+    progress_.SetSettings(&settings_.record);
+    progress_.SetFileList(fileList_);
+    CheckTargetRadio(settings_.record.targetFormat);
+}
+
+void CConverterDlg::BuildMenus(QVBoxLayout* layout) {
+    auto* menuBar = new QMenuBar(this);
+    auto* addFile = new QAction(QIcon(":/icons/addfiles.svg"), "Add File", this);
+    auto* removeFile = new QAction(QIcon(":/icons/removefiles.svg"), "Remove File", this);
+    auto* clearList = new QAction(QIcon(":/icons/clearlist.svg"), "Clear List", this);
+    auto* about = new QAction(QIcon(":/icons/about.svg"), "About", this);
+    connect(addFile, &QAction::triggered, this, &CConverterDlg::AddFiles);
+    connect(removeFile, &QAction::triggered, this, &CConverterDlg::RemoveFiles);
+    connect(clearList, &QAction::triggered, this, &CConverterDlg::ClearFiles);
+    connect(about, &QAction::triggered, this, &CConverterDlg::ShowAbout);
+
+    QMenu* file = menuBar->addMenu("&File");
+    file->addActions({addFile, removeFile, clearList});
+    menuBar->addMenu("Settings")
+        ->addAction("General Settings", this, &CConverterDlg::OpenGeneralSettings);
+    menuBar->addMenu("Help")->addAction(about);
+
+    // The logo opens the About box, from the left end of the menu bar.
+    auto* logo = new QToolButton(menuBar);
+    logo->setObjectName("logo");
+    logo->setIcon(QIcon(":/icons/logo.svg"));
+    logo->setIconSize(QSize(40, 36));
+    logo->setAutoRaise(true);
+    logo->setStyleSheet("QToolButton { border: none; padding: 0; }");
+    logo->setCursor(Qt::PointingHandCursor);
+    connect(logo, &QToolButton::clicked, this, &CConverterDlg::ShowAbout);
+    menuBar->setCornerWidget(logo, Qt::TopLeftCorner);
+    layout->setMenuBar(menuBar);
+
+    auto* toolBar = new QToolBar(this);
+    toolBar->setIconSize(QSize(16, 16));
+    const std::pair<QAction*, const char*> tools[] = {
+        {addFile, "Add File(s)"}, {removeFile, "Remove File(s)"}, {clearList, "Clear List"}, {about, "About"}};
+    for (auto [action, tip] : tools) {
+        QToolButton* button = new QToolButton(toolBar);
+        button->setIcon(action->icon());
+        button->setToolTip(tip);
+        button->setAutoRaise(true);
+        connect(button, &QToolButton::clicked, action, &QAction::trigger);
+        toolBar->addWidget(button);
+    }
+    layout->addWidget(toolBar);
+}
+
+QWidget* CConverterDlg::BuildTargetRow() {
+    auto* row = new QWidget(this);
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto* convertTo = new QGroupBox("Convert To", row);
+    auto* radioLayout = new QHBoxLayout(convertTo);
+    auto* group = new QButtonGroup(convertTo);
+    for (std::size_t i = 0; i < radios_.size(); ++i) {
+        radios_[i] = new QRadioButton(kRadioTexts[i], convertTo);
+        group->addButton(radios_[i]);
+        radioLayout->addWidget(radios_[i]);
+    }
+    rowLayout->addWidget(convertTo);
+
+    auto* commands = new QGroupBox(row);
+    auto* commandLayout = new QHBoxLayout(commands);
+    commandLayout->addWidget(engineTuningButton_);
+    commandLayout->addWidget(restoreDefaultsButton_);
+    rowLayout->addWidget(commands);
+    rowLayout->addStretch();
+    rowLayout->addWidget(convertButton_, 0, Qt::AlignVCenter);
+    return row;
+}
+
+int32_t CConverterDlg::CheckedTarget() const {
+    for (std::size_t i = 0; i < radios_.size(); ++i)
+        if (radios_[i]->isChecked()) return static_cast<int32_t>(i + 1);
+    return 0;
+}
+
+void CConverterDlg::CheckTargetRadio(int32_t targetFormat) {
+    // The group keeps one radio checked; it lets go while none is to be.
+    QButtonGroup* group = radios_[0]->group();
+    group->setExclusive(false);
+    for (QRadioButton* radio : radios_) radio->setChecked(false);
+    group->setExclusive(true);
+    if (targetFormat >= kTargetWav && targetFormat <= kTargetApe) radios_[targetFormat - 1]->setChecked(true);
+}
+
+void CConverterDlg::SaveSettings() {
+    if (const int32_t target = CheckedTarget()) settings_.record.targetFormat = target;
+    settings_.SaveSettings();
+}
+
+void CConverterDlg::closeEvent(QCloseEvent* event) {
+    SaveSettings();
+    QDialog::closeEvent(event);
+}
+
+void CConverterDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter on a command button presses it; anywhere else it closes the
+    // window the way Escape does, without saving.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == fileList_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        RemoveFiles();
+        return true;
+    }
+    if (watched != fileList_->viewport()) return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (!drag->mimeData()->hasUrls()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            QStringList paths;
+            for (const QUrl& url : drop->mimeData()->urls()) {
+                if (!url.isLocalFile()) continue;
+                const QString path = url.toLocalFile();
+                if (QFileInfo(path).isDir()) paths << MusicFilesIn(path);
+                else paths << path;
+            }
+            drop->acceptProposedAction();
+            AddPaths(paths);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+QStringList CConverterDlg::MusicFilesIn(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, MusicFilePatterns(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) files << it.next();
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void CConverterDlg::AddFiles() {
+    CFECFileDialog dialog("File(s) To Load", kMusicFileFilter, this);
+    QStringList chosen;
+    if (dialog.DoModal() == CFECFileDialog::kOk) {
+        for (auto position = dialog.GetStartPosition(); position != CFECFileDialog::kEnd;)
+            chosen << dialog.GetNextPathName(position);
+    }
+    // A cancel rebuilds the rows too, which clears the statuses of a run.
+    AddPaths(chosen);
+}
+
+void CConverterDlg::AddPaths(const QStringList& paths) {
+    if (!paths.isEmpty()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        std::unordered_set<std::string> listed(filePaths_.begin(), filePaths_.end());
+        for (const QString& path : paths) {
+            std::string name = path.toStdString();
+            if (listed.insert(name).second) filePaths_.push_back(std::move(name));
+        }
+        QApplication::restoreOverrideCursor();
+    }
+    RefreshFileList();
+}
+
+void CConverterDlg::RemoveFiles() {
+    std::vector<std::string> kept;
+    for (int row = 0; row < fileList_->topLevelItemCount(); ++row)
+        if (!fileList_->topLevelItem(row)->isSelected()) kept.push_back(filePaths_[row]);
+    filePaths_ = std::move(kept);
+    RefreshFileList();
+}
+
+void CConverterDlg::ClearFiles() {
+    filePaths_.clear();
+    fileList_->clear();
+    ResizeColumns();
+}
+
+void CConverterDlg::ResizeColumns() {
+    for (int column = 0; column < fileList_->columnCount(); ++column)
+        fileList_->resizeColumnToContents(column);
+}
+
+const AudioDescription& CConverterDlg::Describe(const std::string& path, const std::string& stamp) {
+    CachedDescription& cached = descriptions_[path];
+    if (cached.stamp != stamp || stamp.empty()) cached = {stamp, DescribeAudioFile(path)};
+    return cached.description;
+}
+
+// Icons of one kind of file look alike, so the provider is asked once per
+// extension.
+QIcon CConverterDlg::FileIcon(const QString& path) {
+    const QFileInfo info(path);
+    const QString kind = info.isDir() ? QStringLiteral("/") : info.suffix().toLower();
+    auto found = iconsByKind_.find(kind);
+    if (found == iconsByKind_.end()) found = iconsByKind_.emplace(kind, iconProvider_.icon(info)).first;
+    return found->second;
+}
+
+void CConverterDlg::RefreshFileList() {
+    fileList_->clear();
+    const QBrush dimmed = palette().brush(QPalette::Disabled, QPalette::Text);
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(filePaths_.size()));
+    for (const std::string& path : filePaths_) {
+        auto* row = new QTreeWidgetItem;
+        const QString name = QString::fromStdString(path);
+        row->setText(kSourceColumn, name);
+        QIcon icon = FileIcon(name);
+
+        struct stat info;
+        const bool found = ::stat(path.c_str(), &info) == 0;
+        row->setText(kSizeColumn, found ? SizeText(info.st_size) : QStringLiteral("---"));
+        const AudioDescription& description = Describe(path, found ? Stamp(info) : std::string());
+        row->setText(kInfoColumn, QString::fromStdString(description.text));
+        row->setText(kStatusColumn, description.known ? "Scheduled" : "Unscheduled");
+
+        // Hidden files are listed dimmed, as the desktop shows them.
+        if (QFileInfo(name).fileName().startsWith('.')) {
+            icon = QIcon(icon.pixmap(16, 16, QIcon::Disabled));
+            for (int column = 0; column < 4; ++column) row->setForeground(column, dimmed);
+        }
+        row->setIcon(kSourceColumn, icon);
+        rows << row;
+    }
+    fileList_->addTopLevelItems(rows);
+    ResizeColumns();
+    if (!rows.isEmpty()) fileList_->scrollToItem(rows.back());
+}
+
+void CConverterDlg::OpenEngineTuning() {
+    const int32_t target = CheckedTarget();
+    if (target && engineTuningOpener_)
+        engineTuningOpener_(static_cast<TargetFormat>(target), settings_.record, this);
+}
+
+void CConverterDlg::OpenGeneralSettings() {
+    if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, this);
+}
+
+void CConverterDlg::RestoreDefaults() {
+    settings_.LoadSettings(false);
+    CheckTargetRadio(settings_.record.targetFormat);
+}
+
+void CConverterDlg::Convert() {
+    const int32_t target = CheckedTarget();
+    if (!target) return;
+    progress_.PlanJobs(TargetIdOf(target), filePaths_);
+    hide();
+    progress_.exec();
+    show();
+    ResizeColumns();
+}
+
+void CConverterDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+}  // namespace zelph

@@ -1,0 +1,18 @@
+#pragma once
+// DECAPEMONKEY and ENCAPEMONKEY: Monkey's Audio to PCM WAV and back, through
+// the MACDll.so codec library. The library reads the source of a decode and
+// writes the target of an encode itself, by path.
+
+#include "core/job.h"
+
+namespace zelph {
+
+// Decodes `sourcePath` into a WAV at `targetPath` in the file's own channel
+// count, rate and sample size.
+void DecodeApe(Job* job);
+
+// Compresses the WAV at `sourcePath` into `targetPath` at the compression
+// level of the ApeSettings block in `engineParams`.
+void EncodeApe(Job* job);
+
+}  // namespace zelph

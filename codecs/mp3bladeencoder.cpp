@@ -1,0 +1,47 @@
+#include "codecs/mp3bladeencoder.h"
+
+#include "codecs/bestreamencoder.h"
+#include "settings/settings.h"
+
+namespace zelph {
+
+namespace {
+
+BE_CONFIG BladeConfig(const BladeSettings& s) {
+    BE_CONFIG config{};
+    config.dwConfig = BE_CONFIG_MP3;
+    auto& f = config.format.mp3;
+    f.dwSampleRate = static_cast<uint32_t>(s.sampleRate);
+    f.byMode = s.channelMode == 1   ? BE_MP3_MODE_MONO
+               : s.channelMode == 3 ? BE_MP3_MODE_DUALCHANNEL
+                                    : BE_MP3_MODE_STEREO;
+    f.wBitrate = static_cast<uint16_t>(s.bitrate);
+    f.bPrivate = s.privateBit;
+    f.bCRC = s.crcBit;
+    f.bCopyright = s.copyrightBit;
+    f.bOriginal = s.originalBit;
+    return config;
+}
+
+}  // namespace
+
+void EncodeMp3Blade(Job* job) {
+    EngineRun run(job);
+    if (!job->engineParams) return;
+    const auto& settings = *static_cast<const BladeSettings*>(job->engineParams);
+    WavSource source(job->sourcePath);
+    if (!source.ok()) return;
+    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+    if (!target.is_open()) return;
+    CodecLibraries libraries;
+    BeStreamCalls calls;
+    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return;
+
+    // The MP3 declares the settings' rate, so a source of another rate is
+    // resampled to it and keeps its pitch and length.
+    const BeStreamShape shape{settings.channelMode == 1 ? 1 : 2, static_cast<uint32_t>(settings.sampleRate), true};
+    if (EncodeWithBeStream(run, source, target, calls, BladeConfig(settings), shape) && target.Close())
+        run.Succeed();
+}
+
+}  // namespace zelph

@@ -1,0 +1,200 @@
+#include "codecs/mp3decoder.h"
+
+#include <mad.h>
+
+#include <array>
+#include <cstring>
+
+#include "codecs/engine.h"
+#include "codecs/libraryloader.h"
+#include "codecs/pcmfiles.h"
+#include "formats/exclusivefile.h"
+
+namespace zelph {
+
+namespace {
+
+// libmad's entry points, taken by name from the loaded library only.
+struct MadCalls {
+    decltype(&::mad_synth_init) mad_synth_init = nullptr;
+    decltype(&::mad_frame_init) mad_frame_init = nullptr;
+    decltype(&::mad_frame_finish) mad_frame_finish = nullptr;
+    decltype(&::mad_stream_init) mad_stream_init = nullptr;
+    decltype(&::mad_stream_finish) mad_stream_finish = nullptr;
+    decltype(&::mad_frame_decode) mad_frame_decode = nullptr;
+    decltype(&::mad_synth_frame) mad_synth_frame = nullptr;
+    decltype(&::mad_stream_buffer) mad_stream_buffer = nullptr;
+
+    bool Load(CodecLibraries& libraries) {
+        return libraries.Load("libMAD.so", {Bind("mad_synth_init", mad_synth_init),
+                                            Bind("mad_frame_init", mad_frame_init),
+                                            Bind("mad_frame_finish", mad_frame_finish),
+                                            Bind("mad_stream_init", mad_stream_init),
+                                            Bind("mad_stream_finish", mad_stream_finish),
+                                            Bind("mad_frame_decode", mad_frame_decode),
+                                            Bind("mad_synth_frame", mad_synth_frame),
+                                            Bind("mad_stream_buffer", mad_stream_buffer)});
+    }
+};
+
+// The decoder's library state, finished on every path out (a stopped run
+// too, so that the stream's main-data buffer is never leaked).
+struct MadState {
+    explicit MadState(const MadCalls& mad) : mad(mad) {
+        mad.mad_stream_init(&stream);
+        mad.mad_frame_init(&frame);
+        mad.mad_synth_init(&synth);
+    }
+    ~MadState() {
+        mad.mad_frame_finish(&frame);
+        mad.mad_stream_finish(&stream);
+    }
+    MadState(const MadState&) = delete;
+    MadState& operator=(const MadState&) = delete;
+
+    const MadCalls& mad;
+    mad_stream stream{};
+    mad_frame frame{};
+    mad_synth synth{};
+};
+
+constexpr std::size_t kReadBytes = 40960;
+constexpr std::size_t kBlockBytes = 8192;
+constexpr uint32_t kFirstDitherSeed = 0xA8B9FF7E;
+
+// Compressed input, refilled behind the bytes of a frame that the last
+// buffer cut off. The end of the file is known from the bytes read against
+// its size, so the guard that lets libmad decode the very last frame goes
+// right behind the last data.
+class Mp3Input {
+public:
+    explicit Mp3Input(ExclusiveFile& file) : file_(file), size_(file.Size()) {}
+
+    uint64_t bytesRead() const { return bytesRead_; }
+    uint64_t size() const { return size_; }
+
+    // Hands the next bytes to the stream; false when the file has no more.
+    bool Refill(const MadCalls& mad, mad_stream& stream) {
+        std::size_t remaining = 0;
+        if (stream.next_frame) {
+            remaining = static_cast<std::size_t>(stream.bufend - stream.next_frame);
+            std::memmove(buffer_.data(), stream.next_frame, remaining);
+        }
+        if (remaining >= kReadBytes) return false;
+        std::size_t length = file_.Read(buffer_.data() + remaining, kReadBytes - remaining);
+        if (length == 0) return false;
+        bytesRead_ += length;
+        if (bytesRead_ >= size_) {
+            std::memset(buffer_.data() + remaining + length, 0, MAD_BUFFER_GUARD);
+            length += MAD_BUFFER_GUARD;
+        }
+        mad.mad_stream_buffer(&stream, buffer_.data(), length + remaining);
+        stream.error = MAD_ERROR_NONE;
+        return true;
+    }
+
+private:
+    ExclusiveFile& file_;
+    const uint64_t size_;
+    uint64_t bytesRead_ = 0;
+    std::array<unsigned char, kReadBytes + MAD_BUFFER_GUARD> buffer_{};
+};
+
+// Interleaved 16-bit stereo PCM gathered into fixed blocks for the target.
+class PcmBlock {
+public:
+    explicit PcmBlock(WavSink& sink) : sink_(sink) {}
+
+    // False when the block was full and could not be written.
+    bool Append(int16_t left, int16_t right) {
+        PutSample(left);
+        PutSample(right);
+        if (used_ < kBlockBytes) return true;
+        used_ = 0;
+        return sink_.Write(bytes_.data(), kBlockBytes);
+    }
+    bool Flush() { return used_ == 0 || sink_.Write(bytes_.data(), used_); }
+    bool justWritten() const { return used_ == 0; }
+
+private:
+    void PutSample(int16_t sample) {
+        bytes_[used_++] = static_cast<uint8_t>(sample);
+        bytes_[used_++] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
+    }
+
+    WavSink& sink_;
+    std::array<uint8_t, kBlockBytes> bytes_{};
+    std::size_t used_ = 0;
+};
+
+enum class Outcome { kEnded, kStopped, kFailed };
+
+// Decodes every frame the input holds into `block`. `sampleRate` and
+// `frames` tell what was decoded.
+Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3Input& input, PcmBlock& block,
+                     uint32_t& sampleRate, uint64_t& frames) {
+    uint32_t ditherSeed = kFirstDitherSeed;
+    mad_stream& stream = state.stream;
+    while (true) {
+        if ((!stream.buffer || stream.error == MAD_ERROR_BUFLEN) && !input.Refill(mad, stream))
+            return Outcome::kEnded;
+        if (mad.mad_frame_decode(&state.frame, &stream) != 0) {
+            // A damaged frame is skipped; BUFLEN asks for more input.
+            if (MAD_RECOVERABLE(stream.error) || stream.error == MAD_ERROR_BUFLEN) continue;
+            return Outcome::kEnded;
+        }
+        mad.mad_synth_frame(&state.synth, &state.frame);
+        sampleRate = state.frame.header.samplerate;
+        ++frames;
+        const bool mono = state.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
+        const mad_pcm& pcm = state.synth.pcm;
+        for (unsigned i = 0; i < pcm.length; ++i) {
+            const int16_t left = DitherSample(pcm.samples[0][i], &ditherSeed);
+            const int16_t right = mono ? left : DitherSample(pcm.samples[1][i], &ditherSeed);
+            if (!block.Append(left, right)) return Outcome::kFailed;
+            if (block.justWritten()) run.Progress(input.bytesRead(), input.size());
+        }
+        if (run.StopRequested()) return Outcome::kStopped;
+    }
+}
+
+}  // namespace
+
+int16_t DitherSample(int32_t sample, uint32_t* ditherSeed) {
+    // 64-bit sums: a sample near the fixed-point limits clips instead of wrapping.
+    int64_t value = static_cast<int64_t>(sample) + 4096;
+    const uint32_t next = *ditherSeed * 1664525u + 1013904223u;
+    value += static_cast<int64_t>(next & 0x1FFF) - static_cast<int64_t>(*ditherSeed & 0x1FFF);
+    *ditherSeed = next;
+    if (value >= 0x10000000)
+        value = 0x0FFFFFFF;
+    else if (value < -0x10000000)
+        value = -0x10000000;
+    return static_cast<int16_t>((value & ~int64_t{0x1FFF}) >> 13);
+}
+
+void DecodeMp3(Job* job) {
+    EngineRun run(job);
+    ExclusiveFile source(job->sourcePath, ExclusiveFile::kRead);
+    if (!source.is_open()) return;
+    WavSink target(job->targetPath);
+    if (!target.ok()) return;
+    MadCalls mad;
+    CodecLibraries libraries;
+    if (!mad.Load(libraries)) return;
+
+    Mp3Input input(source);
+    PcmBlock block(target);
+    uint32_t sampleRate = 0;
+    uint64_t frames = 0;
+    Outcome outcome;
+    {
+        MadState state(mad);
+        outcome = DecodeFrames(run, mad, state, input, block, sampleRate, frames);
+    }
+    // A file without a single decodable frame is not a conversion.
+    if (outcome != Outcome::kEnded || frames == 0) return;
+    if (block.Flush() && target.Finish(2, sampleRate, 16)) run.Succeed();
+}
+
+}  // namespace zelph

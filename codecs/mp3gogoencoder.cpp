@@ -1,0 +1,138 @@
+#include "codecs/mp3gogoencoder.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "codecs/engine.h"
+#include "codecs/libraryloader.h"
+#include "formats/exclusivefile.h"
+#include "formats/waveheader.h"
+#include "plugins/gogo/gogointerface.h"
+#include "settings/settings.h"
+
+namespace zelph {
+
+namespace {
+
+struct GoGoCalls {
+    MPGE_INITIALIZEWORK initializeWork = nullptr;
+    MPGE_SETCONFIGURE setConfigure = nullptr;
+    MPGE_GETCONFIGURE getConfigure = nullptr;
+    MPGE_DETECTCONFIGURE detectConfigure = nullptr;
+    MPGE_PROCESSFRAME processFrame = nullptr;
+    MPGE_CLOSECODER closeCoder = nullptr;
+    MPGE_ENDCODER endCoder = nullptr;
+    MPGE_GETUNITSTATES getUnitStates = nullptr;
+    MPGE_PROCESSTRACK processTrack = nullptr;
+};
+
+bool LoadGoGo(CodecLibraries& libraries, GoGoCalls& c) {
+    return libraries.Load("GoGo.so", {Bind("MPGE_initializeWork", c.initializeWork),
+                                      Bind("MPGE_setConfigure", c.setConfigure),
+                                      Bind("MPGE_getConfigure", c.getConfigure),
+                                      Bind("MPGE_detectConfigure", c.detectConfigure),
+                                      Bind("MPGE_processFrame", c.processFrame),
+                                      Bind("MPGE_closeCoder", c.closeCoder),
+                                      Bind("MPGE_endCoder", c.endCoder),
+                                      Bind("MPGE_getUnitStates", c.getUnitStates),
+                                      Bind("MPGE_processTrack", c.processTrack)});
+}
+
+using Setting = std::array<UPARAM, 3>;  // code, first, second
+
+UPARAM Value(int32_t v) { return static_cast<UPARAM>(static_cast<uint32_t>(v)); }
+
+// The configuration values in the order the library is given them.
+std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& source, const Job& job) {
+    std::vector<Setting> c;
+    c.push_back({MC_INPUTFILE, MC_INPDEV_FILE, reinterpret_cast<UPARAM>(job.sourcePath.c_str())});
+    c.push_back({MC_OUTPUTFILE, MC_OUTDEV_FILE, reinterpret_cast<UPARAM>(job.targetPath.c_str())});
+    if (s.channelMode == 1) c.push_back({MC_ENCODEMODE, MC_MODE_MONO, 0});
+    if (s.channelMode == 2) c.push_back({MC_ENCODEMODE, MC_MODE_STEREO, 0});
+    if (s.channelMode == 3) c.push_back({MC_ENCODEMODE, MC_MODE_JOINT, 0});
+    c.push_back({MC_INPFREQ, source.sampleRate, 0});
+    if (s.sampleRateMode == 1) c.push_back({MC_OUTFREQ, source.sampleRate, 0});
+    if (s.sampleRateMode == 2) c.push_back({MC_OUTFREQ, Value(s.resampleRate), 0});
+    c.push_back({MC_USEPSY, Value(s.psychoAcoustics), 0});
+    c.push_back({MC_USELPF16, Value(s.lowPassFilter), 0});
+    c.push_back({MC_USEMMX, Value(s.useMMX), 0});
+    c.push_back({MC_USEEMMX, Value(s.useEMMX), 0});
+    c.push_back({MC_USE3DNOW, Value(s.use3DNow), 0});
+    c.push_back({MC_USEE3DNOW, Value(s.useE3DNow), 0});
+    c.push_back({MC_USEKNI, Value(s.useKNI), 0});
+    c.push_back({MC_USESSE2, Value(s.useSSE2), 0});
+    c.push_back({MC_USECMOV, Value(s.useCMov), 0});
+    c.push_back({MC_USEALTIVEC, Value(s.useAltivec), 0});
+    if (source.bitsPerSample == 8) c.push_back({MC_8BIT_PCM, 1, 0});
+    if (source.channels == 1) c.push_back({MC_MONO_PCM, 1, 0});
+    c.push_back({MC_EMPHASIS, Value(s.emphasis), 0});
+    c.push_back({MC_ENCODE_QUALITY, Value(s.quality), 0});
+    if (s.bitrateMode == 1) c.push_back({MC_BITRATE, Value(s.bitrate), 0});
+    if (s.bitrateMode == 2) {
+        c.push_back({MC_ABR, 1, 0});
+        c.push_back({MC_BITRATE, Value(s.bitrate), 0});
+    }
+    if (s.bitrateMode == 3) {
+        c.push_back({MC_VBR, 1, 0});
+        c.push_back({MC_VBRBITRATE, Value(s.vbrMinBitrate), Value(s.vbrMaxBitrate)});
+    }
+    if (s.tagMode == 1) c.push_back({MC_WRITELAMETAG, 1, 0});
+    if (s.tagMode == 2) c.push_back({MC_WRITEVBRTAG, 1, 0});
+    return c;
+}
+
+// The header of the source, read and released again before the library
+// opens the file by its path.
+bool ReadSourceHeader(const std::string& path, WaveHeader& header) {
+    ExclusiveFile source(path, ExclusiveFile::kRead);
+    return source.is_open() && ReadWaveHeader(source.fd(), header) != 0;
+}
+
+// A configured coder, closed and ended exactly once whichever way the run ends.
+class Coder {
+public:
+    explicit Coder(const GoGoCalls& calls) : calls_(calls) {}
+    ~Coder() {
+        calls_.closeCoder();
+        calls_.endCoder();
+    }
+    Coder(const Coder&) = delete;
+    Coder& operator=(const Coder&) = delete;
+
+private:
+    const GoGoCalls& calls_;
+};
+
+}  // namespace
+
+void EncodeMp3GoGo(Job* job) {
+    EngineRun run(job);
+    if (!job->engineParams) return;
+    const auto& settings = *static_cast<const GoGoSettings*>(job->engineParams);
+    WaveHeader header{};
+    if (!ReadSourceHeader(job->sourcePath, header)) return;
+    CodecLibraries libraries;
+    GoGoCalls calls;
+    if (!LoadGoGo(libraries, calls) || calls.initializeWork() != ME_NOERR) return;
+
+    // Every configuration result is left to MPGE_processFrame, which
+    // reports a rejected value (or an unopened file) as its error.
+    for (const auto& [code, first, second] : GoGoConfiguration(settings, header, *job))
+        calls.setConfigure(code, first, second);
+    const Coder coder(calls);
+    calls.detectConfigure();
+    uint32_t totalFrames = 0;
+    calls.getConfigure(MG_COUNT_FRAME, &totalFrames);
+
+    for (uint32_t frame = 0;;) {
+        if (run.StopRequested()) return;
+        run.Progress(frame, std::max<uint32_t>(totalFrames, 1));
+        ++frame;
+        const MERET result = calls.processFrame();
+        if (result == ME_EMPTYSTREAM) run.Succeed();
+        if (result != ME_NOERR) return;
+    }
+}
+
+}  // namespace zelph

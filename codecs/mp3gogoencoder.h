@@ -1,0 +1,11 @@
+#pragma once
+// ENCMP3GOGO: a PCM WAV to MP3 with the GoGo library (GoGo.so), which reads
+// the source and writes the target by path itself, one frame per call.
+
+#include "core/job.h"
+
+namespace zelph {
+
+void EncodeMp3GoGo(Job* job);
+
+}  // namespace zelph

@@ -1,0 +1,73 @@
+#include "codecs/mp3lameencoder.h"
+
+#include "codecs/bestreamencoder.h"
+#include "settings/settings.h"
+
+namespace zelph {
+
+namespace {
+
+// MPEG-2 frames carry at most 160 kbit/s, and sources of 24 kHz or less are
+// encoded as MPEG-2.
+uint32_t CappedForRate(int32_t kbps, uint32_t sourceRate) {
+    const auto bitrate = static_cast<uint32_t>(kbps);
+    return sourceRate <= 24000 && bitrate > 160 ? 160 : bitrate;
+}
+
+BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
+    BE_CONFIG config{};
+    config.dwConfig = BE_CONFIG_LAME;
+    auto& f = config.format.LHV1;
+    f.dwStructVersion = CURRENT_STRUCT_VERSION;
+    f.dwStructSize = CURRENT_STRUCT_SIZE;
+    f.dwSampleRate = sourceRate;
+    f.dwReSampleRate = s.sampleRateMode == 2 ? static_cast<uint32_t>(s.resampleRate) : 0;
+    f.nMode = s.channelMode == 1   ? BE_MP3_MODE_MONO
+              : s.channelMode == 3 ? BE_MP3_MODE_JSTEREO
+                                   : BE_MP3_MODE_STEREO;  // 2, and 0 for an unknown mode as well
+    if (s.bitrateMode == 1) f.dwBitrate = CappedForRate(s.cbrBitrate, sourceRate);
+    if (s.bitrateMode == 3) {
+        f.dwBitrate = CappedForRate(s.vbrMinBitrate, sourceRate);
+        f.dwMaxBitrate = CappedForRate(s.vbrMaxBitrate, sourceRate);
+        f.bEnableVBR = 1;
+        f.nVBRQuality = s.quality;
+    }
+    if (s.bitrateMode == 2) f.dwVbrAbr_bps = static_cast<uint32_t>(s.abrBitrate) * 1000;
+    f.nPreset = s.preset;
+    f.dwMpegVersion = s.mpegVersion == 1 ? MPEG1 : MPEG2;
+    f.bPrivate = s.privateBit;
+    f.bCRC = s.crcBit;
+    f.bCopyright = s.copyrightBit;
+    f.bOriginal = s.originalBit;
+    f.bWriteVBRHeader = s.xingVbrHeader;
+    f.nVbrMethod = s.vbrMethod;
+    f.bNoRes = s.bitReservoir == 0 ? 1 : 0;
+    return config;
+}
+
+}  // namespace
+
+void EncodeMp3Lame(Job* job) {
+    EngineRun run(job);
+    if (!job->engineParams) return;
+    const auto& settings = *static_cast<const LameSettings*>(job->engineParams);
+    WavSource source(job->sourcePath);
+    if (!source.ok()) return;
+    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+    if (!target.is_open()) return;
+    CodecLibraries libraries;
+    BeStreamCalls calls;
+    BEWRITEVBRHEADER writeTag = nullptr;
+    if (!LoadBeLibrary(libraries, "Lame_Enc.so", calls, &writeTag)) return;
+
+    const uint32_t rate = source.header().sampleRate;
+    const BeStreamShape shape{settings.channelMode == 1 ? 1 : 2, rate, false};
+    if (!EncodeWithBeStream(run, source, target, calls, LameConfig(settings, rate), shape) || !target.Close())
+        return;
+    // The stream began with a placeholder frame; the library fills in the
+    // tag (frame count, bytes, seek table) once the file is complete.
+    if (settings.xingVbrHeader && writeTag(job->targetPath.c_str()) != BE_ERR_SUCCESSFUL) return;
+    run.Succeed();
+}
+
+}  // namespace zelph

@@ -1,0 +1,255 @@
+#include "codecs/oggdecoder.h"
+
+#include <array>
+#include <bit>
+#include <optional>
+
+#include "codecs/engine.h"
+#include "codecs/libraryloader.h"
+#include "codecs/pcmfiles.h"
+#include "codecs/vorbiscalls.h"
+#include "formats/exclusivefile.h"
+
+namespace zelph {
+
+namespace {
+
+bool LoadCalls(CodecLibraries& libraries, OggCalls& o, VorbisCalls& v) {
+    return libraries.Load("Ogg.so", {Bind("ogg_sync_clear", o.ogg_sync_clear),
+                                     Bind("ogg_stream_clear", o.ogg_stream_clear),
+                                     Bind("ogg_page_eos", o.ogg_page_eos),
+                                     Bind("ogg_stream_packetout", o.ogg_stream_packetout),
+                                     Bind("ogg_stream_pagein", o.ogg_stream_pagein),
+                                     Bind("ogg_stream_init", o.ogg_stream_init),
+                                     Bind("ogg_page_serialno", o.ogg_page_serialno),
+                                     Bind("ogg_sync_pageout", o.ogg_sync_pageout),
+                                     Bind("ogg_sync_wrote", o.ogg_sync_wrote),
+                                     Bind("ogg_sync_init", o.ogg_sync_init),
+                                     Bind("ogg_sync_buffer", o.ogg_sync_buffer)}) &&
+           libraries.Load("Vorbis.so", {Bind("vorbis_block_clear", v.vorbis_block_clear),
+                                        Bind("vorbis_synthesis_read", v.vorbis_synthesis_read),
+                                        Bind("vorbis_synthesis_pcmout", v.vorbis_synthesis_pcmout),
+                                        Bind("vorbis_synthesis_blockin", v.vorbis_synthesis_blockin),
+                                        Bind("vorbis_synthesis", v.vorbis_synthesis),
+                                        Bind("vorbis_block_init", v.vorbis_block_init),
+                                        Bind("vorbis_synthesis_init", v.vorbis_synthesis_init),
+                                        Bind("vorbis_synthesis_headerin", v.vorbis_synthesis_headerin),
+                                        Bind("vorbis_comment_init", v.vorbis_comment_init),
+                                        Bind("vorbis_info_init", v.vorbis_info_init),
+                                        Bind("vorbis_info_clear", v.vorbis_info_clear),
+                                        Bind("vorbis_comment_clear", v.vorbis_comment_clear),
+                                        Bind("vorbis_dsp_clear", v.vorbis_dsp_clear)});
+}
+
+constexpr std::size_t kReadBytes = 4096;
+constexpr std::size_t kBlockSamples = 4096;
+
+// The source in 4096-byte reads, straight into the sync layer's buffer.
+class OggInput {
+public:
+    OggInput(const OggCalls& ogg, ExclusiveFile& file) : ogg_(ogg), file_(file), size_(file.Size()) {
+        ogg_.ogg_sync_init(&sync_);
+    }
+    ~OggInput() { ogg_.ogg_sync_clear(&sync_); }
+    OggInput(const OggInput&) = delete;
+    OggInput& operator=(const OggInput&) = delete;
+
+    uint64_t bytesRead() const { return bytesRead_; }
+    uint64_t size() const { return size_; }
+
+    // Reads the next bytes; false at the end of the file.
+    bool Feed() {
+        char* buffer = ogg_.ogg_sync_buffer(&sync_, kReadBytes);
+        const std::size_t got = buffer ? file_.Read(buffer, kReadBytes) : 0;
+        ogg_.ogg_sync_wrote(&sync_, static_cast<long>(got));
+        bytesRead_ += got;
+        return got > 0;
+    }
+    // 1: a page; 0: more input needed; negative: bytes skipped to resync.
+    int NextPage(ogg_page& page) { return ogg_.ogg_sync_pageout(&sync_, &page); }
+    // The next whole page, reading as needed; false at the end of the file.
+    bool ReadPage(ogg_page& page) {
+        for (int got; (got = NextPage(page)) != 1;)
+            if (got == 0 && !Feed()) return false;
+        return true;
+    }
+
+private:
+    const OggCalls& ogg_;
+    ExclusiveFile& file_;
+    ogg_sync_state sync_{};
+    const uint64_t size_;
+    uint64_t bytesRead_ = 0;
+};
+
+struct PcmFormat {
+    int channels = 0;
+    long rate = 0;
+    bool operator==(const PcmFormat&) const = default;
+};
+
+// Vorbis orders the channels of 3 to 8 channel streams differently from
+// WAV; the WAV gets its own order so that a player puts every channel on
+// the speaker it was meant for. Entry [n][w] is the Vorbis channel that
+// goes to WAV position w.
+constexpr int kMaxOrdered = 8;
+constexpr std::array<std::array<int, kMaxOrdered>, kMaxOrdered + 1> kWavOrder{{
+    {},
+    {0},
+    {0, 1},
+    {0, 2, 1},
+    {0, 1, 2, 3},
+    {0, 2, 1, 3, 4},
+    {0, 2, 1, 5, 3, 4},
+    {0, 2, 1, 6, 5, 3, 4},
+    {0, 2, 1, 7, 5, 6, 3, 4},
+}};
+
+int VorbisChannelAt(int wavPosition, int channels) {
+    return channels <= kMaxOrdered ? kWavOrder[channels][wavPosition] : wavPosition;
+}
+
+enum class Outcome { kDone, kStopped, kFailed };
+
+// Decodes one logical stream after another into the sink. All streams must
+// share the first one's channels and rate, so that the WAV header, written
+// once at the end, is true for all of it.
+class OggVorbisDecoder {
+public:
+    OggVorbisDecoder(EngineRun& run, const OggCalls& ogg, const VorbisCalls& vorbis, OggInput& input, WavSink& sink)
+        : run_(run), ogg_(ogg), vorbis_(vorbis), input_(input), sink_(sink) {}
+
+    Outcome DecodeAll() {
+        ogg_page page;
+        while (input_.ReadPage(page)) {
+            VorbisStream stream(ogg_, vorbis_, ogg_.ogg_page_serialno(&page));
+            if (!ReadHeaders(stream, page)) return Outcome::kFailed;
+            const PcmFormat streamFormat{stream.info.channels, stream.info.rate};
+            if (streamFormat.channels <= 0 || (format_.channels != 0 && !(streamFormat == format_)))
+                return Outcome::kFailed;
+            format_ = streamFormat;
+            if (!stream.StartSynthesis()) return Outcome::kFailed;
+            if (const Outcome outcome = DecodeStream(stream); outcome != Outcome::kDone) return outcome;
+        }
+        return Outcome::kDone;
+    }
+
+    const PcmFormat& format() const { return format_; }
+
+private:
+    // The identification header on `first`, then the comment and codebook headers.
+    bool ReadHeaders(VorbisStream& stream, ogg_page& first) {
+        ogg_packet packet;
+        if (ogg_.ogg_stream_pagein(&stream.stream, &first) < 0 ||
+            ogg_.ogg_stream_packetout(&stream.stream, &packet) != 1 ||
+            vorbis_.vorbis_synthesis_headerin(&stream.info, &stream.comment, &packet) < 0)
+            return false;
+        for (int count = 0; count < 2;) {
+            const int got = ogg_.ogg_stream_packetout(&stream.stream, &packet);
+            if (got < 0 || (got == 1 && vorbis_.vorbis_synthesis_headerin(&stream.info, &stream.comment, &packet) < 0))
+                return false;
+            if (got == 1) {
+                ++count;
+                continue;
+            }
+            ogg_page page;
+            if (!input_.ReadPage(page)) return false;
+            ogg_.ogg_stream_pagein(&stream.stream, &page);
+        }
+        return true;
+    }
+
+    // Until the end-of-stream page or the end of the file. Gaps and damaged
+    // packets are skipped.
+    Outcome DecodeStream(VorbisStream& stream) {
+        if (!DecodePackets(stream)) return Outcome::kFailed;
+        for (bool eos = false; !eos;) {
+            ogg_page page;
+            for (int got; !eos && (got = input_.NextPage(page)) != 0;) {
+                if (got < 0) continue;
+                ogg_.ogg_stream_pagein(&stream.stream, &page);
+                if (!DecodePackets(stream)) return Outcome::kFailed;
+                eos = ogg_.ogg_page_eos(&page) != 0;
+            }
+            run_.Progress(input_.bytesRead(), input_.size());
+            if (run_.StopRequested()) return Outcome::kStopped;
+            if (!eos) eos = !input_.Feed();
+        }
+        return Outcome::kDone;
+    }
+
+    bool DecodePackets(VorbisStream& stream) {
+        ogg_packet packet;
+        for (int got; (got = ogg_.ogg_stream_packetout(&stream.stream, &packet)) != 0;) {
+            if (got < 0) continue;
+            if (vorbis_.vorbis_synthesis(&stream.block, &packet) == 0)
+                vorbis_.vorbis_synthesis_blockin(&stream.dsp, &stream.block);
+            if (!WritePcm(stream)) return false;
+        }
+        return true;
+    }
+
+    bool WritePcm(VorbisStream& stream) {
+        const int channels = format_.channels;
+        const int blockFrames = static_cast<int>(kBlockSamples) / channels;
+        float** pcm;
+        for (int frames; (frames = vorbis_.vorbis_synthesis_pcmout(&stream.dsp, &pcm)) > 0;) {
+            frames = std::min(frames, blockFrames);
+            for (int w = 0; w < channels; ++w) {
+                const float* in = pcm[VorbisChannelAt(w, channels)];
+                for (int j = 0; j < frames; ++j) block_[j * channels + w] = FloatToPcm16(in[j]);
+            }
+            if (!WriteBlock(static_cast<std::size_t>(frames) * channels)) return false;
+            vorbis_.vorbis_synthesis_read(&stream.dsp, frames);
+        }
+        return true;
+    }
+
+    // The block's samples are already the WAV's little-endian 16-bit ones.
+    static_assert(std::endian::native == std::endian::little);
+    bool WriteBlock(std::size_t samples) { return sink_.Write(block_.data(), samples * sizeof(int16_t)); }
+
+    EngineRun& run_;
+    const OggCalls& ogg_;
+    const VorbisCalls& vorbis_;
+    OggInput& input_;
+    WavSink& sink_;
+    PcmFormat format_;
+    std::array<int16_t, kBlockSamples> block_{};
+};
+
+}  // namespace
+
+int16_t FloatToPcm16(float sample) {
+    const float value = sample * 32767.0f;
+    if (value >= 32767.0f) return 32767;
+    if (value <= -32768.0f) return -32768;
+    if (value != value) return 0;  // NaN from a damaged packet
+    return static_cast<int16_t>(value);
+}
+
+void DecodeOggVorbis(Job* job) {
+    EngineRun run(job);
+    ExclusiveFile source(job->sourcePath, ExclusiveFile::kRead);
+    if (!source.is_open()) return;
+    WavSink target(job->targetPath);
+    if (!target.ok()) return;
+    OggCalls ogg;
+    VorbisCalls vorbis;
+    CodecLibraries libraries;
+    if (!LoadCalls(libraries, ogg, vorbis)) return;
+
+    PcmFormat format;
+    {
+        OggInput input(ogg, source);
+        OggVorbisDecoder decoder(run, ogg, vorbis, input, target);
+        if (decoder.DecodeAll() != Outcome::kDone) return;
+        format = decoder.format();
+    }
+    // A source without a single decoded sample is not a conversion.
+    if (target.pcmBytes() == 0) return;
+    if (target.Finish(static_cast<uint16_t>(format.channels), static_cast<uint32_t>(format.rate), 16))
+        run.Succeed();
+}
+
+}  // namespace zelph

@@ -1,0 +1,18 @@
+#pragma once
+// Ogg Vorbis to 16-bit PCM WAV with the stream's own channels and rate, on
+// libogg and libvorbis (Ogg.so and Vorbis.so from Plugins).
+
+#include <cstdint>
+
+#include "core/job.h"
+
+namespace zelph {
+
+// The engine for DECOGGVORBIS.
+void DecodeOggVorbis(Job* job);
+
+// One of libvorbis's float samples as a 16-bit sample: scaled by 32767,
+// truncated toward zero, clipped to the 16-bit range.
+int16_t FloatToPcm16(float sample);
+
+}  // namespace zelph

@@ -1,0 +1,12 @@
+#pragma once
+// 16-bit PCM WAV to Ogg Vorbis on libogg, libvorbis and libvorbisenc (Ogg.so,
+// Vorbis.so and VorbisEnc.so from Plugins), tuned by the `ogg` settings block.
+
+#include "core/job.h"
+
+namespace zelph {
+
+// The engine for ENCOGGVORBIS; `engineParams` is the OggVorbisSettings block.
+void EncodeOggVorbis(Job* job);
+
+}  // namespace zelph

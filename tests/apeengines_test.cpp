@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "codecs/apeengines.h"
+#include "formats/bytereader.h"
+#include "formats/probes.h"
+#include "formats/waveheader.h"
+#include "settings/settings.h"
+#include "tests/support/scratch.h"
+
+using namespace zelph;
+using zelph::test::ReadFile;
+using zelph::test::RunCommand;
+using zelph::test::ScratchDir;
+using zelph::test::WriteFile;
+
+namespace {
+
+struct Form {
+    uint16_t channels;
+    uint32_t rate;
+    uint16_t bits;
+    const char* description;
+    const char* ffmpegFormat;
+};
+constexpr Form kStereo16{2, 44100, 16, "MonkeysAudio Stereo 16Bit 44100Hz", "s16le"};
+constexpr Form kMono8{1, 22050, 8, "MonkeysAudio Mono 8Bit 22050Hz", "u8"};
+
+// A chord with some noise: enough structure for the predictor, enough noise
+// that every frame carries real bits.
+std::string Music(const Form& form, std::size_t frames) {
+    std::mt19937 random(3);
+    std::normal_distribution<double> noise(0, 0.01);
+    std::string pcm;
+    for (std::size_t i = 0; i < frames; ++i) {
+        for (int c = 0; c < form.channels; ++c) {
+            const double t = double(i) / form.rate;
+            const double v = 0.3 * std::sin(2 * M_PI * 220 * t + c) + 0.2 * std::sin(2 * M_PI * 331 * t) + noise(random);
+            const long s = std::lround(std::clamp(v, -1.0, 1.0) * 32767);
+            if (form.bits == 8) {
+                pcm += static_cast<char>((s >> 8) + 128);
+            } else {
+                pcm += static_cast<char>(s & 0xFF);
+                pcm += static_cast<char>(s >> 8);
+            }
+        }
+    }
+    return pcm;
+}
+
+std::string Wav(const Form& form, const std::string& pcm, const std::string& trailer = "") {
+    const WaveHeader h = MakeWaveHeader(form.channels, form.rate, form.bits, static_cast<uint32_t>(pcm.size()));
+    return std::string(reinterpret_cast<const char*>(&h), sizeof h) + pcm + trailer;
+}
+
+ApeSettings Level(int index) {
+    ApeSettings s{};
+    s.compressionIndex = index;
+    s.compressionLevel = (index + 1) * 1000;
+    s.pcm = {2, 2};
+    return s;
+}
+
+struct Outcome {
+    bool succeeded, running;
+    int progress;
+};
+
+Outcome RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target, ApeSettings* settings,
+            bool stop = false, int base = 0, int span = 100) {
+    Job job;
+    job.sourcePath = source;
+    job.targetPath = target;
+    job.engineParams = settings;
+    job.progress = base;
+    job.progressSpan = span;
+    job.stopRequested = stop;
+    engine(&job);
+    return {job.succeeded == 1, job.running != 0, job.progress};
+}
+
+// FFmpeg's decode of `path`: the independent check of every file we write.
+std::string FfmpegPcm(const std::string& path, const char* format = "s16le") {
+    return RunCommand(std::string("ffmpeg -v error -i '") + path + "' -f " + format + " -").out;
+}
+
+WaveHeader HeaderOf(const std::string& file) {
+    WaveHeader h{};
+    std::memcpy(&h, file.data(), std::min(file.size(), sizeof h));
+    return h;
+}
+
+// The compression level stands in the header after the 52-byte descriptor.
+int LevelInFile(const std::string& ape) {
+    ByteReader r(std::span(reinterpret_cast<const uint8_t*>(ape.data()), ape.size()));
+    r.Skip(52);
+    return r.U16();
+}
+
+}  // namespace
+
+TEST(ApeEngines, EveryLevelRoundTripsAndIsDescribedAndDecodedByFfmpeg) {
+    ScratchDir dir;
+    for (const Form& form : {kStereo16, kMono8}) {
+        const std::string pcm = Music(form, form.rate);
+        WriteFile(dir / "in.wav", Wav(form, pcm));
+        for (int index = 0; index < 5; ++index) {
+            SCOPED_TRACE(std::string(form.description) + ", level index " + std::to_string(index));
+            ApeSettings settings = Level(index);
+            const Outcome encoded = RunEngine(EncodeApe, dir / "in.wav", dir / "out.ape", &settings, false, 40, 60);
+            EXPECT_TRUE(encoded.succeeded);
+            EXPECT_FALSE(encoded.running);
+            EXPECT_EQ(encoded.progress, 100);
+            const std::string ape = ReadFile(dir / "out.ape");
+            EXPECT_EQ(LevelInFile(ape), (index + 1) * 1000);
+            EXPECT_EQ(DescribeAudioFile(dir / "out.ape").text, form.description);
+            EXPECT_TRUE(FfmpegPcm(dir / "out.ape", form.ffmpegFormat) == pcm);
+
+            const Outcome decoded = RunEngine(DecodeApe, dir / "out.ape", dir / "back.wav", nullptr, false, 0, 30);
+            EXPECT_TRUE(decoded.succeeded);
+            EXPECT_FALSE(decoded.running);
+            EXPECT_EQ(decoded.progress, 30);
+            EXPECT_TRUE(ReadFile(dir / "back.wav") == Wav(form, pcm)) << "header and samples as the source's";
+        }
+    }
+}
+
+TEST(ApeEngines, DecodedHeaderIsWrittenFirstAndAStopLeavesItPromisingMore) {
+    ScratchDir dir;
+    ApeSettings fast = Level(0);
+    WriteFile(dir / "in.wav", Wav(kStereo16, Music(kStereo16, 441000)));
+    ASSERT_TRUE(RunEngine(EncodeApe, dir / "in.wav", dir / "ten.ape", &fast).succeeded);
+
+    const Outcome stopped = RunEngine(DecodeApe, dir / "ten.ape", dir / "out.wav", nullptr, true);
+    EXPECT_FALSE(stopped.succeeded);
+    EXPECT_FALSE(stopped.running);
+    const std::string out = ReadFile(dir / "out.wav");
+    const WaveHeader h = HeaderOf(out);
+    EXPECT_EQ(h.dataSize, 1764000u);
+    EXPECT_EQ(h.blockAlign, 4);
+    EXPECT_EQ(h.channels, 2);
+    EXPECT_EQ(h.sampleRate, 44100u);
+    EXPECT_EQ(out.size(), 44u + 1024 * 4) << "one block of 1024 frames, then the stop";
+}
+
+TEST(ApeEngines, EncoderCompressesTheDataChunkAloneAndAStopStillFinishesTheFile) {
+    ScratchDir dir;
+    ApeSettings normal = Level(1);
+    const std::string pcm = Music(kStereo16, 375);  // 1500 bytes: a full call and a short one
+    WriteFile(dir / "tagged.wav", Wav(kStereo16, pcm, "LIST" + std::string("\x5c\0\0\0", 4) + std::string(92, 'x')));
+    EXPECT_TRUE(RunEngine(EncodeApe, dir / "tagged.wav", dir / "tagged.ape", &normal).succeeded);
+    EXPECT_TRUE(FfmpegPcm(dir / "tagged.ape") == pcm) << "the trailing chunk is not audio";
+
+    const std::string longer = Music(kStereo16, 4096);
+    WriteFile(dir / "long.wav", Wav(kStereo16, longer));
+    const Outcome stopped = RunEngine(EncodeApe, dir / "long.wav", dir / "stopped.ape", &normal, true);
+    EXPECT_FALSE(stopped.succeeded);
+    EXPECT_FALSE(stopped.running);
+    EXPECT_TRUE(FfmpegPcm(dir / "stopped.ape") == longer.substr(0, 1024)) << "what was added before the stop";
+
+    EXPECT_FALSE(RunEngine(EncodeApe, dir / "long.wav", dir / "x.ape", nullptr).succeeded) << "no settings block";
+    WriteFile(dir / "text.wav", "not a wave file at all, though long enough to read a header from");
+    const Outcome rejected = RunEngine(EncodeApe, dir / "text.wav", dir / "x.ape", &normal);
+    EXPECT_FALSE(rejected.succeeded);
+    EXPECT_FALSE(rejected.running);
+}
+
+TEST(ApeEngines, DamagedOrCutSourceFailsTheDecode) {
+    ScratchDir dir;
+    ApeSettings normal = Level(1);
+    WriteFile(dir / "in.wav", Wav(kStereo16, Music(kStereo16, 3 * 44100)));
+    ASSERT_TRUE(RunEngine(EncodeApe, dir / "in.wav", dir / "good.ape", &normal).succeeded);
+    const std::string good = ReadFile(dir / "good.ape");
+
+    std::string damaged = good;
+    damaged[damaged.size() / 2] ^= 0x10;
+    WriteFile(dir / "damaged.ape", damaged);
+    const Outcome broken = RunEngine(DecodeApe, dir / "damaged.ape", dir / "out.wav", nullptr);
+    EXPECT_FALSE(broken.succeeded);
+    EXPECT_FALSE(broken.running);
+
+    WriteFile(dir / "cut.ape", good.substr(0, good.size() * 2 / 3));
+    EXPECT_FALSE(RunEngine(DecodeApe, dir / "cut.ape", dir / "out.wav", nullptr).succeeded);
+    const Outcome missing = RunEngine(DecodeApe, dir / "none.ape", dir / "out.wav", nullptr);
+    EXPECT_FALSE(missing.succeeded);
+    EXPECT_FALSE(missing.running);
+    EXPECT_TRUE(RunEngine(DecodeApe, dir / "good.ape", dir / "out.wav", nullptr).succeeded) << "the intact file decodes";
+}
+
+// The whole chain of jobs the planner queues, through the command line.
+TEST(ApeEngines, CommandLineConvertsToMonkeysAudioAndBack) {
+    ScratchDir dir;
+    const std::string cli = "cd " + dir.path() + " && " + zelph::test::BinDir() + "/zelph-convert --quiet ";
+    const std::string pcm = Music(kStereo16, 44100);
+    WriteFile(dir / "song.wav", Wav(kStereo16, pcm));
+
+    ASSERT_EQ(RunCommand(cli + "--target ape --set ape.compressionIndex=2 song.wav").status, 0);
+    EXPECT_EQ(LevelInFile(ReadFile(dir / "song.ape")), 3000);
+    EXPECT_TRUE(FfmpegPcm(dir / "song.ape") == pcm);
+    RunCommand("mkdir " + dir / "back");
+    ASSERT_EQ(RunCommand(cli + "--target wav --output-dir back song.ape").status, 0);
+    EXPECT_TRUE(ReadFile(dir / "back/song.wav") == Wav(kStereo16, pcm));
+
+    // Monkey's Audio to Monkey's Audio, its input first brought to mono 8-bit:
+    // mono keeps the left channel, 8 bits keep the high byte.
+    ASSERT_EQ(RunCommand(cli + "--target ape --output-dir back --set ape.channelMode=1 "
+                               "--set ape.sampleSizeMode=1 song.ape").status, 0);
+    std::string left8;
+    for (std::size_t at = 0; at < pcm.size(); at += 4) left8 += static_cast<char>(pcm[at + 1] ^ 0x80);
+    EXPECT_EQ(DescribeAudioFile(dir / "back/song.ape").text, "MonkeysAudio Mono 8Bit 44100Hz");
+    EXPECT_TRUE(FfmpegPcm(dir / "back/song.ape", "u8") == left8);
+}

@@ -1,0 +1,219 @@
+// The MP3 and Ogg Vorbis decoders on files made by lame and oggenc, judged
+// against mpg123's and oggdec's decodes of the same files.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "codecs/mp3decoder.h"
+#include "codecs/oggdecoder.h"
+#include "tests/support/enginecheck.h"
+#include "tests/support/mp3check.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+std::string SweepWav(const ScratchDir& dir, const std::string& name, int rate, int channels, double seconds) {
+    const std::string path = dir / name;
+    WriteFile(path, WavFile(SineSweep(rate, channels, seconds), rate, channels));
+    return path;
+}
+
+bool ChannelsEqual(const PcmWav& wav) {
+    for (std::size_t i = 0; i + 1 < wav.pcm.size(); i += 2)
+        if (wav.pcm[i] != wav.pcm[i + 1]) return false;
+    return true;
+}
+
+TEST(DitherSample, RoundsDithersAndClipsAsTheDecoderAlwaysHas) {
+    uint32_t seed = 0xA8B9FF7E;
+    EXPECT_EQ(DitherSample(0, &seed), -1);
+    EXPECT_EQ(seed, 0xDCFB20C5u);
+    EXPECT_EQ(DitherSample(0, &seed), 1);
+    EXPECT_EQ(DitherSample(0, &seed), 0);
+    EXPECT_EQ(DitherSample(0, &seed), 0);
+
+    seed = 0xA8B9FF7E;
+    EXPECT_EQ(DitherSample(0x08000000, &seed), 16383);
+    EXPECT_EQ(DitherSample(0x20000000, &seed), 32767);
+    EXPECT_EQ(DitherSample(-0x20000000, &seed), -32768);
+    EXPECT_EQ(DitherSample(INT32_MAX, &seed), 32767) << "the fixed-point limit clips, never wraps";
+    EXPECT_EQ(DitherSample(INT32_MIN, &seed), -32768);
+}
+
+struct Mp3Case {
+    int rate, channels;
+    const char* lameOptions;
+};
+
+TEST(DecodeMp3, EveryFrameToTheLastMatchesMpg123) {
+    const Mp3Case cases[] = {{44100, 2, "-b 128"}, {48000, 2, "-V 2"}, {32000, 2, "-b 96 -t"},
+                             {22050, 2, "-b 64"},  {8000, 1, "-b 16"}, {44100, 1, "-V 4 -t"}};
+    for (const Mp3Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + c.lameOptions);
+        ScratchDir dir;
+        const std::string wav = SweepWav(dir, "in.wav", c.rate, c.channels, 2.0);
+        ASSERT_EQ(RunCommand("lame --quiet " + std::string(c.lameOptions) + " '" + wav + "' " + dir / "a.mp3").status, 0);
+        const Job job = RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "out.wav");
+        EXPECT_EQ(job.succeeded, 1);
+        EXPECT_EQ(job.running, 0);
+        EXPECT_EQ(job.progress, 100);
+
+        const PcmWav out = ReadPcmWav(dir / "out.wav");
+        EXPECT_TRUE(out.honest);
+        EXPECT_EQ(out.channels, 2);
+        EXPECT_EQ(out.rate, c.rate);
+        // libmad gives every frame, the tag frame as silence, the last frame
+        // (which ends exactly at the end of the file) included.
+        const int frameSamples = c.rate >= 32000 ? 1152 : 576;
+        EXPECT_EQ(out.frames(), ScanMp3(ReadFile(dir / "a.mp3")).frames.size() * frameSamples);
+        if (c.channels == 1) {
+            EXPECT_TRUE(ChannelsEqual(out));
+        }
+
+        RunCommand("mpg123 -q --stereo -w " + dir / "ref.wav" + " " + dir / "a.mp3");
+        EXPECT_GT(Compare(SoxPcm(dir / "ref.wav"), out.pcm, 2).correlation, 0.999);
+    }
+}
+
+TEST(DecodeMp3, FileCutInsideAFrameKeepsTheWholeFrames) {
+    ScratchDir dir;
+    const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 2.0);
+    ASSERT_EQ(RunCommand("lame --quiet -b 128 -t '" + wav + "' " + dir / "full.mp3").status, 0);
+    const std::string full = ReadFile(dir / "full.mp3");
+    WriteFile(dir / "cut.mp3", full.substr(0, full.size() - 200));
+    const std::size_t wholeFrames = ScanMp3(ReadFile(dir / "cut.mp3")).frames.size();
+    ASSERT_EQ(wholeFrames + 1, ScanMp3(full).frames.size());
+
+    EXPECT_EQ(RunEngine(zelph::DecodeMp3, dir / "cut.mp3", dir / "out.wav").succeeded, 1);
+    const PcmWav out = ReadPcmWav(dir / "out.wav");
+    EXPECT_TRUE(out.honest);
+    EXPECT_EQ(out.frames(), wholeFrames * 1152);
+}
+
+TEST(DecodeMp3, NoAudioOrAFullDiskIsAFailure) {
+    ScratchDir dir;
+    std::string noise(100000, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + i / 13) & 0x7F);
+    WriteFile(dir / "noise.mp3", noise);
+    const Job garbage = RunEngine(zelph::DecodeMp3, dir / "noise.mp3", dir / "out.wav");
+    EXPECT_EQ(garbage.succeeded, 0);
+    EXPECT_EQ(garbage.running, 0);
+    // The runner must not take the failed decode for a conversion and delete the source.
+    const auto cli = RunCommand("cd " + dir.path() + " && " + BinDir() +
+                                    "/zelph-convert --quiet --target wav --delete-source noise.mp3", true);
+    EXPECT_NE(cli.out.find("Error Occured"), std::string::npos) << cli.out;
+    EXPECT_TRUE(Exists(dir / "noise.mp3"));
+
+    const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 3.0);
+    ASSERT_EQ(RunCommand("lame --quiet -b 128 '" + wav + "' " + dir / "a.mp3").status, 0);
+    const Job full = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "full.wav"); });
+    EXPECT_EQ(full.succeeded, 0);
+}
+
+TEST(FloatToPcm16, TruncatesAndClips) {
+    EXPECT_EQ(FloatToPcm16(1.0f), 32767);
+    EXPECT_EQ(FloatToPcm16(-1.0f), -32767);
+    EXPECT_EQ(FloatToPcm16(1.5f), 32767);
+    EXPECT_EQ(FloatToPcm16(-1.5f), -32768);
+    EXPECT_EQ(FloatToPcm16(0.99999f), 32766);
+    EXPECT_EQ(FloatToPcm16(-0.99999f), -32766);
+}
+
+std::string OggencSweep(const ScratchDir& dir, const std::string& name, int rate, int channels,
+                        const std::string& options, double seconds = 2.0) {
+    const std::string wav = SweepWav(dir, name + ".wav", rate, channels, seconds);
+    RunCommand("oggenc -Q " + options + " -o '" + dir / name + "' '" + wav + "'");
+    return dir / name;
+}
+
+// Our decode against oggdec's: the same samples, but for the last bit
+// (oggdec scales by 32768 and rounds, the engine
+// scales by 32767 and truncates).
+void ExpectLikeOggdec(const std::string& ogg, const PcmWav& out, int channels, int rate) {
+    EXPECT_TRUE(out.honest);
+    EXPECT_EQ(out.channels, channels);
+    EXPECT_EQ(out.rate, rate);
+    RunCommand("oggdec -Q -o '" + ogg + ".ref.wav' '" + ogg + "'");
+    const std::vector<int16_t> ref = SoxPcm(ogg + ".ref.wav");
+    ASSERT_EQ(out.pcm.size(), ref.size());
+    int worst = 0;
+    for (std::size_t i = 0; i < ref.size(); ++i) worst = std::max(worst, std::abs(out.pcm[i] - ref[i]));
+    EXPECT_LE(worst, 2);
+}
+
+TEST(DecodeOggVorbis, MatchesOggdecAtEveryRateAndChannelCount) {
+    const Mp3Case cases[] = {{44100, 2, "-q 3"}, {48000, 2, "-b 192"}, {32000, 2, "-q 0"},
+                             {22050, 2, "-q 5"}, {8000, 1, "-q 2"},    {44100, 1, "-q 4"}};
+    for (const Mp3Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + c.lameOptions);
+        ScratchDir dir;
+        const std::string ogg = OggencSweep(dir, "a.ogg", c.rate, c.channels, c.lameOptions);
+        const Job job = RunEngine(zelph::DecodeOggVorbis, ogg, dir / "out.wav");
+        EXPECT_EQ(job.succeeded, 1);
+        EXPECT_EQ(job.running, 0);
+        EXPECT_EQ(job.progress, 100);
+        ExpectLikeOggdec(ogg, ReadPcmWav(dir / "out.wav"), c.channels, c.rate);
+    }
+}
+
+TEST(DecodeOggVorbis, SixChannelsKeepTheirSpeakers) {
+    ScratchDir dir;
+    const double tones[6] = {300, 500, 700, 0, 1100, 1300};  // the fourth is the low-frequency channel
+    ASSERT_EQ(RunCommand("sox -n -r 48000 -c 6 -b 16 -e signed -t wavpcm " + dir / "six.wav" +
+                         " synth 2 sine 300 sine 500 sine 700 sine 60 sine 1100 sine 1300 vol 0.3 && oggenc -Q -o " +
+                         dir / "six.ogg " + dir / "six.wav").status, 0);
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "six.ogg", dir / "out.wav").succeeded, 1);
+    const PcmWav out = ReadPcmWav(dir / "out.wav");
+    EXPECT_TRUE(out.honest);
+    ASSERT_EQ(out.channels, 6);
+    EXPECT_EQ(out.frames(), 96000u);
+    for (int c = 0; c < 6; ++c)
+        if (tones[c] > 0) {
+            EXPECT_NEAR(ToneFrequency(out.pcm, 6, c, 48000), tones[c], tones[c] / 100) << "channel " << c;
+        }
+}
+
+TEST(DecodeOggVorbis, ChainedStreamsOfOneFormatFollowEachOther) {
+    ScratchDir dir;
+    const std::string a = OggencSweep(dir, "a.ogg", 44100, 2, "-q 3");
+    const std::string b = OggencSweep(dir, "b.ogg", 44100, 2, "-q 6");
+    WriteFile(dir / "chain.ogg", ReadFile(a) + ReadFile(b));
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "chain.ogg", dir / "out.wav").succeeded, 1);
+    const PcmWav out = ReadPcmWav(dir / "out.wav");
+    EXPECT_EQ(out.frames(), 2 * 88200u);
+    ExpectLikeOggdec(dir / "chain.ogg", out, 2, 44100);
+
+    // A later stream of another rate or channel count would make the header lie.
+    const std::string low = OggencSweep(dir, "low.ogg", 22050, 2, "-q 3");
+    const std::string mono = OggencSweep(dir, "mono.ogg", 44100, 1, "-q 3");
+    WriteFile(dir / "rates.ogg", ReadFile(a) + ReadFile(low));
+    WriteFile(dir / "channels.ogg", ReadFile(a) + ReadFile(mono));
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "rates.ogg", dir / "out.wav").succeeded, 0);
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "channels.ogg", dir / "out.wav").succeeded, 0);
+}
+
+TEST(DecodeOggVorbis, CutFilesAndFullDisks) {
+    ScratchDir dir;
+    const std::string full = ReadFile(OggencSweep(dir, "a.ogg", 44100, 2, "-q 3", 8.0));
+    WriteFile(dir / "cut.ogg", full.substr(0, full.size() * 3 / 4));
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "cut.ogg", dir / "cut.wav").succeeded, 1);
+    const PcmWav cut = ReadPcmWav(dir / "cut.wav");
+    EXPECT_GT(cut.frames(), 44100u);
+    EXPECT_LT(cut.frames(), 8 * 44100u);
+    ExpectLikeOggdec(dir / "cut.ogg", cut, 2, 44100);
+
+    // Headers without audio, and bytes that are no Ogg at all, decode to nothing.
+    const std::size_t firstAudioPage = full.find("OggS", full.find("OggS", 1) + 1);
+    WriteFile(dir / "headers.ogg", full.substr(0, firstAudioPage));
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "headers.ogg", dir / "out.wav").succeeded, 0);
+    WriteFile(dir / "text.ogg", std::string(50000, 'x'));
+    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "text.ogg", dir / "out.wav").succeeded, 0);
+
+    const Job onFullDisk = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeOggVorbis, dir / "a.ogg", dir / "big.wav"); });
+    EXPECT_EQ(onFullDisk.succeeded, 0);
+}
+
+}  // namespace
+}  // namespace zelph::test

@@ -1,0 +1,205 @@
+// The three MP3 encoder engines run on generated WAV files, their output
+// judged by other decoders (ffmpeg, mpg123) and by its own frame headers.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "codecs/mp3bladeencoder.h"
+#include "codecs/mp3gogoencoder.h"
+#include "codecs/mp3lameencoder.h"
+#include "settings/settings.h"
+#include "tests/support/mp3check.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+constexpr int kFrame = 1152;
+
+struct Mp3Engines : ::testing::Test {
+    Mp3Engines() { ApplyDefaults(settings, dir.path()); }
+    ScratchDir dir;
+    ConverterSettings settings{};
+    std::string mp3 = dir / "out.mp3";
+
+    // Runs `engine` on `wav` (or on the source already written) at 10..100
+    // of the bar; true when it succeeded.
+    bool Run(EngineProc engine, void* params, const std::string& wav, bool stop = false) {
+        if (!wav.empty()) WriteFile(dir / "in.wav", wav);
+        Job job;
+        job.sourcePath = dir / "in.wav";
+        job.targetPath = mp3;
+        job.engineParams = params;
+        job.progress = 10;
+        job.progressSpan = 90;
+        job.stopRequested = stop;
+        engine(&job);
+        EXPECT_EQ(job.running, 0);
+        EXPECT_TRUE(job.progress >= 10 && job.progress <= 100);
+        if (job.succeeded) {
+            EXPECT_EQ(job.progress, 100);
+        }
+        return job.succeeded == 1;
+    }
+};
+
+std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels) {
+    std::vector<int16_t> left;
+    for (std::size_t i = 0; i < pcm.size(); i += channels) left.push_back(pcm[i]);
+    return left;
+}
+
+// Decodes cleanly, lasts as long as `expected` (left channel) within one
+// frame after the encoder's delay, and sounds like it.
+void ExpectFaithful(const std::string& mp3, const std::vector<int16_t>& expected, int channels) {
+    const Decoded decoded = DecodeMp3(mp3, channels);
+    EXPECT_EQ(decoded.errors, "");
+    const auto left = Left(decoded.pcm, channels);
+    const Likeness like = Compare(expected, left, 1);
+    EXPECT_GT(like.correlation, 0.99);
+    EXPECT_NEAR(static_cast<double>(left.size()) - like.lag, static_cast<double>(expected.size()), kFrame);
+}
+
+// A WAV whose data chunk sits between other chunks: none of their bytes is audio.
+std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channels) {
+    std::string plain = WavFile(pcm, rate, channels);
+    const std::string list("LIST\x04\0\0\0INFO", 12), tail("id3 \x10\0\0\0" "ID3 tag bytes!!!", 24);
+    plain.insert(36, list);
+    const uint32_t riff = static_cast<uint32_t>(plain.size() + tail.size() - 8);
+    std::memcpy(&plain[4], &riff, 4);
+    return plain + tail;
+}
+
+TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
+    const auto sweep = SineSweep(44100, 2, 3);
+    settings.lame.crcBit = 0;  // the frame reader expects a tag after the checksum, where LAME puts none
+    for (int mode : {1, 2, 3}) {  // CBR, ABR, VBR quality 2
+        settings.lame.bitrateMode = mode;
+        settings.lame.quality = 2;
+        ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavAmongChunks(sweep, 44100, 2))) << mode;
+        ExpectFaithful(mp3, Left(sweep, 2), 2);
+        const Mp3Scan scan = ScanMp3(ReadFile(mp3));
+        ASSERT_TRUE(scan.tagged()) << mode;
+        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames()) << mode;
+    }
+}
+
+TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
+    const std::vector<int16_t> silence(44100 * 2, 0);
+    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        ASSERT_TRUE(Run(engine, params, WavAmongChunks(silence, 44100, 2)));
+        for (int16_t s : DecodeMp3(mp3, 2).pcm) ASSERT_LT(std::abs(s), 64);
+    }
+}
+
+TEST_F(Mp3Engines, ChannelsFollowTheModeWhateverTheSource) {
+    const auto stereo = SineSweep(44100, 2, 2), mono = SineSweep(44100, 1, 2);
+    struct Case { EngineProc engine; void* params; int32_t* channelMode; int stereoMode; };
+    for (Case c : {Case{EncodeMp3Lame, &settings.lame, &settings.lame.channelMode, 3},
+                   Case{EncodeMp3Blade, &settings.blade, &settings.blade.channelMode, 2},
+                   Case{EncodeMp3GoGo, &settings.gogo, &settings.gogo.channelMode, 3}}) {
+        *c.channelMode = 1;
+        ASSERT_TRUE(Run(c.engine, c.params, WavFile(stereo, 44100, 2)));
+        EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().mode, 3);
+        ExpectFaithful(mp3, Left(stereo, 2), 1);
+        *c.channelMode = c.stereoMode;
+        ASSERT_TRUE(Run(c.engine, c.params, WavFile(mono, 44100, 1)));
+        ExpectFaithful(mp3, mono, 2);
+    }
+}
+
+TEST_F(Mp3Engines, LameCapsBitratesOfLowRateSources) {
+    settings.lame.cbrBitrate = 320;
+    ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavFile(SineSweep(22050, 2, 2), 22050, 2)));
+    const Mp3Scan scan = ScanMp3(ReadFile(mp3));
+    EXPECT_EQ(scan.frames.back().kbps, 160);
+    EXPECT_EQ(scan.frames.back().sampleRate, 22050);
+    ExpectFaithful(mp3, Left(SineSweep(22050, 2, 2), 2), 2);
+}
+
+TEST_F(Mp3Engines, BladeResamplesToItsRateKeepingPitchAndLength) {
+    settings.blade.bitrate = 128;
+    for (auto [from, to] : {std::pair{22050, 44100}, {48000, 32000}}) {
+        settings.blade.sampleRate = to;
+        ASSERT_TRUE(Run(EncodeMp3Blade, &settings.blade, WavFile(SineSweep(from, 2, 2), from, 2)));
+        EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().sampleRate, to);
+        ExpectFaithful(mp3, Left(SineSweep(to, 2, 2), 2), 2);
+    }
+}
+
+TEST_F(Mp3Engines, OddSizedAndSingleChunkSources) {
+    auto oneChunk = SineSweep(44100, 2, 1);
+    oneChunk.resize(kFrame * 2);  // the LAME and Blade libraries' stereo chunk
+    std::string odd = WavFile(SineSweep(44100, 2, 1.5), 44100, 2) + "x";
+    const uint32_t dataSize = static_cast<uint32_t>(odd.size() - 44);
+    std::memcpy(&odd[40], &dataSize, 4);
+    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}}) {
+        ASSERT_TRUE(Run(engine, params, odd));
+        ExpectFaithful(mp3, Left(SineSweep(44100, 2, 1.5), 2), 2);
+        ASSERT_TRUE(Run(engine, params, WavFile(oneChunk, 44100, 2)));
+        EXPECT_EQ(DecodeMp3(mp3, 2).errors, "");
+    }
+}
+
+TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
+    const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
+    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        ASSERT_TRUE(Run(engine, params, wav));
+        const std::size_t full = ReadFile(mp3).size();
+        EXPECT_FALSE(Run(engine, params, wav, true));
+        ASSERT_TRUE(Exists(mp3));
+        EXPECT_LT(ReadFile(mp3).size(), full / 10);
+    }
+}
+
+TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
+    const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
+    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        ASSERT_TRUE(Run(engine, params, wav));
+        const std::size_t full = ReadFile(mp3).size();
+        for (std::size_t limit : {full / 2, full - 1})
+            EXPECT_FALSE(WithFileSizeLimit(limit, [&] { return Run(engine, params, ""); })) << limit;
+    }
+}
+
+TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
+    const std::string wav = WavFile(SineSweep(44100, 2, 1), 44100, 2);
+    settings.lame.mpegVersion = 1;  // MPEG-1 frames cannot carry 22050 Hz
+    settings.lame.sampleRateMode = 2;
+    settings.lame.resampleRate = 22050;
+    EXPECT_FALSE(Run(EncodeMp3Lame, &settings.lame, wav));
+    settings.blade.bitrate = 33;
+    EXPECT_FALSE(Run(EncodeMp3Blade, &settings.blade, wav));
+    settings.gogo.bitrate = 33;
+    EXPECT_FALSE(Run(EncodeMp3GoGo, &settings.gogo, wav));
+}
+
+// Through the command line, so that a Plugins folder of the test's own can
+// stand beside a copy of the program.
+TEST_F(Mp3Engines, TheFileReadsErrorOccuredForRefusedSetupsAndMissingEntryPoints) {
+    const std::string wav = dir / "song.wav", cli = dir / "zelph-convert", real = BinDir() + "/zelph-convert";
+    WriteFile(wav, WavFile(SineSweep(44100, 2, 1), 44100, 2));
+    const auto convert = [&](const std::string& program, const std::string& args) {
+        return RunCommand("cd '" + dir.path() + "' && '" + program + "' --quiet --target lame --output-dir '" +
+                          dir.path() + "' " + args + " '" + wav + "'").out;
+    };
+    EXPECT_EQ(convert(real, "--set lame.mpegVersion=1 --set lame.sampleRateMode=2 --set lame.resampleRate=22050"),
+              "Error Occured\t" + wav + "\n");
+
+    ASSERT_EQ(RunCommand("cp '" + real + "' '" + cli + "' && mkdir '" + dir.path() + "Plugins'").status, 0);
+    const auto lameFrom = [&](const std::string& library) {
+        RunCommand("ln -sf '" + BinDir() + "/Plugins/" + library + "' '" + dir.path() + "Plugins/Lame_Enc.so'");
+        return convert(cli, "");
+    };
+    EXPECT_EQ(lameFrom("Lame_Enc.so"), "Done\t" + wav + "\n");
+    EXPECT_EQ(lameFrom("LameWithoutTag.so"), "Error Occured\t" + wav + "\n");
+}
+
+}  // namespace
+}  // namespace zelph::test

@@ -1,0 +1,215 @@
+// The Ogg Vorbis encoder judged by other tools: ogginfo for the stream's
+// declarations and its health, oggdec and ffmpeg for the audio. And the
+// three Vorbis/MAD engines each failing alone when a codec library is gone.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "codecs/oggencoder.h"
+#include "formats/probes.h"
+#include "settings/settings.h"
+#include "tests/support/enginecheck.h"
+#include "tests/support/mp3check.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+OggVorbisSettings Settings(int32_t bitrateMode) {
+    OggVorbisSettings s{};
+    s.bitrateMode = bitrateMode;
+    s.sampleRateMode = 1;
+    s.channelMode = 2;
+    s.vbrQuality = 0.5f;
+    s.abrBitrate = s.trueVbrBitrate = 128;
+    s.resampleRate = 44100;
+    return s;
+}
+
+// Left and right as two tones, 16-bit, `seconds` long.
+std::vector<int16_t> Tones(int rate, int channels, double seconds, double left = 440, double right = 1000) {
+    const std::size_t frames = static_cast<std::size_t>(rate * seconds);
+    std::vector<int16_t> pcm(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            pcm[i * channels + c] = static_cast<int16_t>(12000 * std::sin(2 * M_PI * (c ? right : left) * i / rate));
+    return pcm;
+}
+
+struct Encoded {
+    Job job;
+    std::string info;       // what ogginfo printed
+    bool infoClean = false; // ogginfo passed it without a warning
+    PcmWav decoded;         // oggdec's decode
+};
+
+Encoded Encode(const ScratchDir& dir, const std::string& wav, OggVorbisSettings settings) {
+    Encoded e;
+    e.job = RunEngine(EncodeOggVorbis, wav, dir / "out.ogg", &settings);
+    const auto info = RunCommand("ogginfo '" + dir / "out.ogg" + "'", true);
+    e.info = info.out;
+    e.infoClean = info.status == 0 && info.out.find("WARNING") == std::string::npos &&
+                  info.out.find("ERROR") == std::string::npos;
+    RunCommand("oggdec -Q -o '" + dir / "dec.wav" + "' '" + dir / "out.ogg" + "'");
+    e.decoded = ReadPcmWav(dir / "dec.wav");
+    return e;
+}
+
+struct ModeCase {
+    int32_t mode, kbps, rate;
+    const char* nominal;  // as ogginfo states it
+};
+
+TEST(EncodeOggVorbis, EachBitrateModeDeclaresWhatLibvorbisencWasAsked) {
+    const ModeCase cases[] = {{1, 0, 44100, "160.000000"}, {2, 192, 44100, "192.000000"},
+                              {2, 192, 22050, "160.000000"}, {3, 128, 44100, "128.000000"},
+                              {3, 192, 16000, "160.000000"}};
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + " at " + std::to_string(c.rate));
+        ScratchDir dir;
+        WriteFile(dir / "in.wav", WavFile(SineSweep(c.rate, 2, 2.0), c.rate, 2));
+        OggVorbisSettings settings = Settings(c.mode);
+        settings.abrBitrate = settings.trueVbrBitrate = c.kbps;
+        const Encoded e = Encode(dir, dir / "in.wav", settings);
+        EXPECT_EQ(e.job.succeeded, 1);
+        EXPECT_EQ(e.job.running, 0);
+        EXPECT_EQ(e.job.progress, 100);
+        EXPECT_TRUE(e.infoClean) << e.info;
+        EXPECT_NE(e.info.find("Nominal bitrate: " + std::string(c.nominal)), std::string::npos) << e.info;
+        EXPECT_NE(e.info.find("Upper bitrate not set"), std::string::npos);
+        EXPECT_NE(e.info.find("Lower bitrate not set"), std::string::npos);
+        EXPECT_NE(DescribeOggFile(dir / "out.ogg").find(std::to_string(std::atoi(c.nominal)) + "Kbps"), std::string::npos);
+        EXPECT_EQ(e.decoded.frames(), static_cast<std::size_t>(2 * c.rate));
+        EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i '" + dir / "out.ogg" + "' -f null -", true).out, "");
+    }
+
+    // The same declaration, but only the average-managed mode holds the
+    // bitrate up on material as plain as a sweep.
+    ScratchDir dir;
+    WriteFile(dir / "in.wav", WavFile(SineSweep(44100, 2, 2.0), 44100, 2));
+    std::size_t sizes[2];
+    for (int32_t mode : {2, 3}) {
+        OggVorbisSettings settings = Settings(mode);
+        settings.abrBitrate = settings.trueVbrBitrate = 192;
+        Encode(dir, dir / "in.wav", settings);
+        sizes[mode - 2] = ReadFile(dir / "out.ogg").size();
+    }
+    EXPECT_LT(sizes[1] * 3, sizes[0] * 2);
+}
+
+TEST(EncodeOggVorbis, ChannelRules) {
+    ScratchDir dir;
+    WriteFile(dir / "stereo.wav", WavFile(Tones(44100, 2, 1.0), 44100, 2));
+    WriteFile(dir / "mono.wav", WavFile(Tones(44100, 1, 1.0), 44100, 1));
+    OggVorbisSettings settings = Settings(1);
+
+    Encoded stereo = Encode(dir, dir / "stereo.wav", settings);
+    ASSERT_EQ(stereo.decoded.channels, 2);
+    EXPECT_NEAR(ToneFrequency(stereo.decoded.pcm, 2, 0, 44100), 440, 4.4);
+    EXPECT_NEAR(ToneFrequency(stereo.decoded.pcm, 2, 1, 44100), 1000, 10);
+
+    settings.channelMode = 1;
+    Encoded left = Encode(dir, dir / "stereo.wav", settings);
+    ASSERT_EQ(left.decoded.channels, 1) << "the right channel is dropped, not mixed in";
+    EXPECT_NEAR(ToneFrequency(left.decoded.pcm, 1, 0, 44100), 440, 4.4);
+
+    settings.channelMode = 2;
+    Encoded doubled = Encode(dir, dir / "mono.wav", settings);
+    ASSERT_EQ(doubled.decoded.channels, 2);
+    EXPECT_NEAR(ToneFrequency(doubled.decoded.pcm, 2, 1, 44100), 440, 4.4);
+}
+
+TEST(EncodeOggVorbis, ResamplingKeepsLengthAndPitch) {
+    ScratchDir dir;
+    WriteFile(dir / "in.wav", WavFile(Tones(44100, 2, 2.0), 44100, 2));
+    for (int32_t rate : {22050, 48000, 8000}) {
+        SCOPED_TRACE(rate);
+        OggVorbisSettings settings = Settings(1);
+        settings.sampleRateMode = 2;
+        settings.resampleRate = rate;
+        const Encoded e = Encode(dir, dir / "in.wav", settings);
+        EXPECT_EQ(e.job.succeeded, 1);
+        EXPECT_TRUE(e.infoClean) << e.info;
+        EXPECT_EQ(e.decoded.rate, rate);
+        EXPECT_NEAR(static_cast<double>(e.decoded.frames()) / rate, 2.0, 0.01);
+        EXPECT_NEAR(ToneFrequency(e.decoded.pcm, 2, 0, rate), 440, 4.4);
+    }
+}
+
+TEST(EncodeOggVorbis, EncodesExactlyTheDataChunk) {
+    // A list chunk before the audio and a chunk of noise after it.
+    ScratchDir dir;
+    const std::string plain = WavFile(Tones(44100, 2, 1.0), 44100, 2);
+    const std::string list = std::string("LIST\x0A\0\0\0INFOISFT\x02\0\0\0z\0", 18);
+    std::string wav = plain.substr(0, 36) + list + plain.substr(36) + "junk" + std::string("\x40\x1F\0\0", 4) +
+                      std::string(8000, '\x7F');
+    const uint32_t riffSize = static_cast<uint32_t>(wav.size() - 8);
+    std::memcpy(wav.data() + 4, &riffSize, 4);
+    WriteFile(dir / "chunks.wav", wav);
+    const Encoded e = Encode(dir, dir / "chunks.wav", Settings(1));
+    EXPECT_EQ(e.job.succeeded, 1);
+    EXPECT_EQ(e.decoded.frames(), 44100u);
+    EXPECT_NEAR(ToneFrequency(e.decoded.pcm, 2, 1, 44100), 1000, 10);
+}
+
+TEST(EncodeOggVorbis, SerialNumbersDifferAndFailedWritesFail) {
+    ScratchDir dir;
+    WriteFile(dir / "in.wav", WavFile(Tones(44100, 2, 1.0), 44100, 2));
+    OggVorbisSettings settings = Settings(1);
+    EXPECT_EQ(RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "a.ogg", &settings).succeeded, 1);
+    EXPECT_EQ(RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "b.ogg", &settings).succeeded, 1);
+    EXPECT_NE(ReadFile(dir / "a.ogg").substr(14, 4), ReadFile(dir / "b.ogg").substr(14, 4));
+
+    const Job full = WithFileSizeLimit(6000, [&] { return RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "c.ogg", &settings); });
+    EXPECT_EQ(full.succeeded, 0);
+    settings.bitrateMode = 4;
+    EXPECT_EQ(RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "d.ogg", &settings).succeeded, 0);
+}
+
+// Every conversion among WAV, MP3 and Ogg Vorbis that the program offers,
+// on files made by other tools, checked by other tools.
+TEST(OggVorbisConversions, ThroughTheCommandLine) {
+    ScratchDir dir;
+    WriteFile(dir / "w.wav", WavFile(SineSweep(44100, 2, 2.0), 44100, 2));
+    ASSERT_EQ(RunCommand("cd " + dir.path() + " && lame --quiet -V 4 w.wav m.mp3 && oggenc -Q -o o.ogg w.wav").status, 0);
+    const std::string convert = "cd " + dir.path() + " && " + BinDir() + "/zelph-convert --quiet --output-dir " + dir.path();
+    RunCommand("mkdir " + dir / "wav" + " " + dir / "ogg");
+    const auto toWav = RunCommand(convert + "wav/ --target wav m.mp3 o.ogg", true);
+    EXPECT_EQ(toWav.status, 0) << toWav.out;
+    const auto toOgg = RunCommand(convert + "ogg/ --target ogg m.mp3 o.ogg w.wav", true);
+    EXPECT_EQ(toOgg.status, 0) << toOgg.out;
+    for (const char* wav : {"wav/m.wav", "wav/o.wav"})
+        EXPECT_EQ(RunCommand("ffprobe -v error '" + dir / wav + "' >/dev/null", true).out, "") << wav;
+    for (const char* ogg : {"ogg/m.ogg", "ogg/o.ogg", "ogg/w.ogg"}) {
+        const auto info = RunCommand("ogginfo '" + dir / ogg + "'", true);
+        EXPECT_EQ(info.status, 0) << ogg;
+        EXPECT_EQ(info.out.find("WARNING"), std::string::npos) << info.out;
+    }
+}
+
+TEST(OggVorbisConversions, AMissingLibraryOrEntryPointFailsOnlyItsJob) {
+    ScratchDir dir;
+    WriteFile(dir / "w.wav", WavFile(SineSweep(22050, 2, 1.0), 22050, 2));
+    ASSERT_EQ(RunCommand("cd " + dir.path() + " && lame --quiet w.wav m.mp3 && oggenc -Q -o o.ogg w.wav").status, 0);
+    const auto run = [&](const std::string& name, const std::vector<std::pair<std::string, std::string>>& plugins,
+                         const std::string& target, const std::string& files) {
+        const std::string program = ConverterWithPlugins(dir / name, plugins);
+        return RunCommand("cd " + dir.path() + " && " + program + " --quiet --if-exists rename --output-dir " +
+                          dir.path() + " --target " + target + " " + files).out;
+    };
+    const std::pair<std::string, std::string> mad{"libMAD.so", "libMAD.so"}, ogg{"Ogg.so", "Ogg.so"},
+        vorbis{"Vorbis.so", "Vorbis.so"}, enc{"VorbisEnc.so", "VorbisEnc.so"};
+    EXPECT_EQ(run("noMad", {ogg, vorbis}, "wav", "m.mp3 o.ogg"), "Error Occured\tm.mp3\nDone\to.ogg\n");
+    EXPECT_EQ(run("fakeMad", {{"libMAD.so", "TestPlugin.so"}, ogg, vorbis}, "wav", "m.mp3 o.ogg"),
+              "Error Occured\tm.mp3\nDone\to.ogg\n");
+    EXPECT_EQ(run("fakeVorbis", {mad, ogg, {"Vorbis.so", "TestPlugin.so"}, enc}, "wav", "o.ogg m.mp3"),
+              "Error Occured\to.ogg\nDone\tm.mp3\n");
+    EXPECT_EQ(run("noEnc", {mad, ogg, vorbis}, "ogg", "w.wav"), "Error Occured\tw.wav\n");
+    EXPECT_EQ(run("fakeEnc", {mad, ogg, vorbis, {"VorbisEnc.so", "TestPlugin.so"}}, "ogg", "w.wav"),
+              "Error Occured\tw.wav\n");
+}
+
+}  // namespace
+}  // namespace zelph::test

@@ -1,0 +1,76 @@
+#include "tests/support/enginecheck.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "formats/bytereader.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+
+Job RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target, void* params) {
+    Job job;
+    job.sourcePath = source;
+    job.targetPath = target;
+    job.engineParams = params;
+    job.progress = 0;
+    job.progressSpan = 100;
+    engine(&job);
+    return job;
+}
+
+PcmWav ReadPcmWav(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    PcmWav wav;
+    ByteReader in({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    const bool riff = in.Tag("RIFF");
+    const uint32_t riffSize = in.U32();
+    const bool ids = in.Tag("WAVE") && in.Tag("fmt ");
+    const uint32_t fmtSize = in.U32();
+    const uint16_t tag = in.U16(), channels = in.U16();
+    const uint32_t rate = in.U32(), byteRate = in.U32();
+    const uint16_t blockAlign = in.U16(), bits = in.U16();
+    const bool data = in.Tag("data");
+    const uint32_t dataSize = in.U32();
+    wav.honest = in.ok() && riff && ids && data && fmtSize == 16 && tag == 1 && bits == 16 && channels > 0 &&
+                 blockAlign == channels * 2 && byteRate == rate * blockAlign && dataSize == bytes.size() - 44 &&
+                 riffSize == bytes.size() - 8 && dataSize % blockAlign == 0;
+    wav.channels = channels;
+    wav.rate = static_cast<int>(rate);
+    wav.pcm.resize(in.remaining() / 2);
+    std::memcpy(wav.pcm.data(), bytes.data() + in.position(), wav.pcm.size() * 2);
+    return wav;
+}
+
+std::vector<int16_t> SoxPcm(const std::string& path) {
+    const std::string raw = path + ".s16";
+    RunCommand("sox -V0 '" + path + "' -t raw -e signed -b 16 -L '" + raw + "'");
+    const std::string bytes = ReadFile(raw);
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+}
+
+double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate) {
+    std::size_t crossings = 0, first = 0, last = 0;
+    for (std::size_t i = channel + channels; i < pcm.size(); i += channels) {
+        if ((pcm[i - channels] < 0) == (pcm[i] < 0)) continue;
+        if (crossings++ == 0) first = i / channels;
+        last = i / channels;
+    }
+    return crossings > 1 ? (crossings - 1) / 2.0 * rate / static_cast<double>(last - first) : 0.0;
+}
+
+std::string ConverterWithPlugins(const std::string& folder,
+                                 const std::vector<std::pair<std::string, std::string>>& plugins) {
+    namespace fs = std::filesystem;
+    fs::create_directories(folder + "/Plugins");
+    for (const auto& [name, real] : plugins)
+        fs::create_symlink(fs::absolute(BinDir() + "/Plugins/" + real), folder + "/Plugins/" + name);
+    const std::string program = folder + "/zelph-convert";
+    fs::copy_file(BinDir() + "/zelph-convert", program);
+    fs::permissions(program, fs::perms::owner_exec, fs::perm_options::add);
+    return program;
+}
+
+}  // namespace zelph::test

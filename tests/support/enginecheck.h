@@ -1,0 +1,39 @@
+#pragma once
+// Running one engine on the test thread, reading back the WAV files the
+// decoders write (checking that their header tells the truth), and a copy
+// of the command-line program with a Plugins folder of the test's choosing.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/job.h"
+
+namespace zelph::test {
+
+// The finished job record of `engine` run on `source` → `target`.
+Job RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target,
+              void* params = nullptr);
+
+struct PcmWav {
+    bool honest = false;  // a 44-byte header whose every field matches the file
+    int channels = 0;
+    int rate = 0;
+    std::vector<int16_t> pcm;  // interleaved
+    std::size_t frames() const { return channels ? pcm.size() / channels : 0; }
+};
+PcmWav ReadPcmWav(const std::string& path);
+
+// Any audio file decoded by sox (a WAV from mpg123 or oggdec) to raw PCM.
+std::vector<int16_t> SoxPcm(const std::string& path);
+
+// The frequency of a pure tone in one channel, from its zero crossings.
+double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate);
+
+// zelph-convert copied into `folder` with a Plugins folder holding links
+// named `plugins[i].first` to `plugins[i].second` in the real Plugins
+// folder. Returns the program's path.
+std::string ConverterWithPlugins(const std::string& folder,
+                                 const std::vector<std::pair<std::string, std::string>>& plugins);
+
+}  // namespace zelph::test
