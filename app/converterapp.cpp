@@ -5,6 +5,7 @@
 #include "app/converterdlg.h"
 #include "cli/options.h"
 #include "settings/enginetuning.h"
+#include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
 
 namespace zelph {
@@ -21,6 +22,10 @@ int CConverterApp::InitInstance() {
     CConverterDlg window;
     window.SetEngineTuningOpener([](TargetFormat target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(TargetIdOf(target), settings, parent);
+    });
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget* parent) {
+        CGeneralSettingsDlg dialog(&general, parent);
+        dialog.exec();
     });
     RunMainWindow(window);
     return 0;

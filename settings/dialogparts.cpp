@@ -7,10 +7,13 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "ui/xtargetbutton.h"
+
 namespace zelph {
 
-QPushButton* MakeCommandButton(const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
+QPushButton* MakeCommandButton(const QString& text, const QString& icon, QWidget* parent) {
+    auto* button = new CTargetButton(text, parent);
+    button->SetButtonIcons(icon, CTargetButton::kIconLeft);
     // Enter must not act as "Save": only a real press of the button stores.
     button->setAutoDefault(false);
     return button;

@@ -26,8 +26,9 @@ class QWidget;
 
 namespace zelph {
 
-// Every "Save", "Cancel" and "Browse" button of the settings windows.
-QPushButton* MakeCommandButton(const QString& text, QWidget* parent);
+// Every "Save", "Cancel" and "Browse" button of the settings windows: a
+// target button with `icon` (a resource path) left of the caption.
+QPushButton* MakeCommandButton(const QString& text, const QString& icon, QWidget* parent);
 
 QGroupBox* MakeGroup(const QString& title, QLayout* content, QWidget* parent);
 // The widgets one below the other.

@@ -24,7 +24,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent
       besideSource_(folderMode_.Add("In Folder Of Source File", 1)),
       inFolder_(folderMode_.Add("In Folder", 2)),
       folderField_(new QLineEdit(this)),
-      browse_(MakeCommandButton("Browse", this)) {
+      browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)) {
     folderField_->setReadOnly(true);
     folderField_->setMinimumWidth(320);
     folderField_->installEventFilter(this);

@@ -15,8 +15,8 @@ CSettingsWindow::CSettingsWindow(const QString& title, QWidget* parent)
 
 void CSettingsWindow::SetControls(QLayout* controls) {
     // Made after the controls so that they come last in the tab order.
-    save_ = MakeCommandButton("Save", this);
-    cancel_ = MakeCommandButton("Cancel", this);
+    save_ = MakeCommandButton("Save", ":/icons/save.svg", this);
+    cancel_ = MakeCommandButton("Cancel", ":/icons/cancel.svg", this);
     connect(save_, &QPushButton::clicked, this, [this] {
         StoreBlock();
         accept();

@@ -9,6 +9,7 @@
 
 #include "settings/enginemp3lame.h"
 #include "settings/generalsettingsdlg.h"
+#include "ui/uiresources.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ bool Shoot(QDialog& window, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    zelph::InitUiResources();
     if (argc != 2) {
         std::fprintf(stderr, "usage: zelph-window-shots FOLDER\n");
         return 2;
