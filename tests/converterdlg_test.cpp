@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -141,7 +142,7 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrder) {
     EXPECT_EQ(Listed(), (Names{"box/a.ogg", "box/b.mp3", "box/sub/a.WAV", "single.txt"}));
 }
 
-TEST_F(MainWindow, TuningGoesToTheCheckedTargetAndRestoreDefaultsChecksWav) {
+TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     std::vector<TargetFormat> opened;
     window.SetEngineTuningOpener([&](TargetFormat target, ConverterSettings&, QWidget*) { opened.push_back(target); });
     for (TargetFormat target : {kTargetOgg, kTargetBlade}) {
@@ -149,6 +150,16 @@ TEST_F(MainWindow, TuningGoesToTheCheckedTargetAndRestoreDefaultsChecksWav) {
         window.engineTuningButton()->click();
     }
     EXPECT_EQ(opened, (std::vector<TargetFormat>{kTargetOgg, kTargetBlade}));
+
+    // General Settings edits the same record the tuning windows see.
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget*) { general.afterOperation = 2; });
+    int16_t afterOperationSeen = 0;
+    window.SetEngineTuningOpener(
+        [&](TargetFormat, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
+    for (QAction* action : window.findChildren<QAction*>())
+        if (action->text() == "General Settings") action->trigger();
+    window.engineTuningButton()->click();
+    EXPECT_EQ(afterOperationSeen, 2);
 
     WriteFile(dir / "Settings.dat", "old");
     window.restoreDefaultsButton()->click();
