@@ -111,12 +111,14 @@ int main() {
            Best([&] { return Shell("oggenc -Q -q 3 -o " + dir + "b.ogg " + dir + "short.wav"); }), "oggenc -q 3");
     // Three jobs (decode, prepare, encode at the default quality 0.5) against
     // a pipe; a long file, so that the runner's job-start ticks weigh as they
-    // do in real use.
+    // do in real use. The pipe's two programs share the machine's cores while
+    // the jobs run one after another, so the processor-time ratio is the one
+    // that compares the work done.
     Report("CLI MP3 -> Ogg (10 min)",
-           Measure([&] {
+           Best([&] {
                return Shell("cd " + dir + " && " + bin + "/zelph-convert --quiet --if-exists overwrite --target ogg long.mp3 >/dev/null");
            }),
-           Measure([&] { return Shell("mpg123 -q -w - " + dir + "long.mp3 | oggenc -Q -q 5 -o " + dir + "b.ogg -"); }),
+           Best([&] { return Shell("mpg123 -q -w - " + dir + "long.mp3 | oggenc -Q -q 5 -o " + dir + "b.ogg -"); }),
            "mpg123 -w - | oggenc -q 5");
     std::filesystem::remove_all(dir);
     return 0;
