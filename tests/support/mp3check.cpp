@@ -33,8 +33,7 @@ std::optional<Mp3Frame> ParseHeader(const uint8_t* h, int& length) {
     length = (f.version == 1 ? 144000 : 72000) * f.kbps / f.sampleRate + ((h[2] >> 1) & 1);
     const int sideInfo = 4 + (f.crc ? 2 : 0);
     f.mainDataBegin = f.version == 1 ? (h[sideInfo] << 1 | h[sideInfo + 1] >> 7) : h[sideInfo];
-    // Encoders and players place the tag right after the header's side-info
-    // space whether or not a CRC is present.
+    // The tag stands at a fixed distance from the header; a CRC does not move it.
     const int xingAt = 4 + (f.version == 1 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17));
     if (xingAt + 12 <= length && (!std::memcmp(h + xingAt, "Xing", 4) || !std::memcmp(h + xingAt, "Info", 4))) {
         ByteReader tag(std::span<const uint8_t>(h + xingAt + 4, 8));
