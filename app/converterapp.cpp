@@ -3,7 +3,6 @@
 #include <QEventLoop>
 
 #include "app/converterdlg.h"
-#include "cli/options.h"
 #include "settings/enginetuning.h"
 #include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
@@ -20,8 +19,8 @@ CConverterApp::CConverterApp(int& argc, char** argv) : QApplication(argc, argv) 
 
 int CConverterApp::InitInstance() {
     CConverterDlg window;
-    window.SetEngineTuningOpener([](TargetFormat target, ConverterSettings& settings, QWidget* parent) {
-        OpenEngineTuning(TargetIdOf(target), settings, parent);
+    window.SetEngineTuningOpener([](int32_t target, ConverterSettings& settings, QWidget* parent) {
+        OpenEngineTuning(target, settings, parent);
     });
     window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget* parent) {
         CGeneralSettingsDlg dialog(&general, parent);

@@ -23,7 +23,7 @@
 #include <unordered_set>
 
 #include "app/aboutdlg.h"
-#include "cli/options.h"
+#include "core/targets.h"
 #include "ui/fecfiledialog.h"
 #include "ui/xtargetbutton.h"
 
@@ -32,9 +32,6 @@ namespace zelph {
 namespace {
 
 enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
-
-constexpr std::array<const char*, 6> kRadioTexts = {"Wav",         "Mp3 (GoGo)", "Mp3 (Lame)",
-                                                    "Mp3 (Blade)", "Ogg",        "Ape"};
 
 // What tells a rewritten file from the one that was probed.
 std::string Stamp(const struct stat& info) {
@@ -53,6 +50,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       settings_(SettingsStore::PathIn(QDir::currentPath().toStdString())),
+      preferences_(Preferences::PathIn(QDir::currentPath().toStdString())),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
@@ -91,6 +89,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
     ResizeColumns();
 
     settings_.LoadSettings(true);
+    preferences_.Load();
     progress_.SetSettings(&settings_.record);
     progress_.SetFileList(fileList_);
     CheckTargetRadio(settings_.record.targetFormat);
@@ -148,10 +147,11 @@ QWidget* CConverterDlg::BuildTargetRow() {
     auto* convertTo = new QGroupBox("Convert To", row);
     auto* radioLayout = new QHBoxLayout(convertTo);
     auto* group = new QButtonGroup(convertTo);
-    for (std::size_t i = 0; i < radios_.size(); ++i) {
-        radios_[i] = new QRadioButton(kRadioTexts[i], convertTo);
-        group->addButton(radios_[i]);
-        radioLayout->addWidget(radios_[i]);
+    for (const TargetRow& target : Targets()) {
+        auto* radio = new QRadioButton(target.radioText, convertTo);
+        radios_.push_back(radio);
+        group->addButton(radio);
+        radioLayout->addWidget(radio);
     }
     rowLayout->addWidget(convertTo);
 
@@ -165,9 +165,15 @@ QWidget* CConverterDlg::BuildTargetRow() {
     return row;
 }
 
+QRadioButton* CConverterDlg::targetRadio(int32_t targetFormat) const {
+    for (std::size_t i = 0; i < radios_.size(); ++i)
+        if (Targets()[i].format == targetFormat) return radios_[i];
+    return nullptr;
+}
+
 int32_t CConverterDlg::CheckedTarget() const {
     for (std::size_t i = 0; i < radios_.size(); ++i)
-        if (radios_[i]->isChecked()) return static_cast<int32_t>(i + 1);
+        if (radios_[i]->isChecked()) return Targets()[i].format;
     return 0;
 }
 
@@ -177,12 +183,13 @@ void CConverterDlg::CheckTargetRadio(int32_t targetFormat) {
     group->setExclusive(false);
     for (QRadioButton* radio : radios_) radio->setChecked(false);
     group->setExclusive(true);
-    if (targetFormat >= kTargetWav && targetFormat <= kTargetApe) radios_[targetFormat - 1]->setChecked(true);
+    if (QRadioButton* radio = targetRadio(targetFormat)) radio->setChecked(true);
 }
 
 void CConverterDlg::SaveSettings() {
     if (const int32_t target = CheckedTarget()) settings_.record.targetFormat = target;
     settings_.SaveSettings();
+    preferences_.Save();
 }
 
 void CConverterDlg::closeEvent(QCloseEvent* event) {
@@ -336,7 +343,7 @@ void CConverterDlg::RefreshFileList() {
 void CConverterDlg::OpenEngineTuning() {
     const int32_t target = CheckedTarget();
     if (target && engineTuningOpener_)
-        engineTuningOpener_(static_cast<TargetFormat>(target), settings_.record, this);
+        engineTuningOpener_(target, settings_.record, this);
 }
 
 void CConverterDlg::OpenGeneralSettings() {
@@ -351,7 +358,7 @@ void CConverterDlg::RestoreDefaults() {
 void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
-    progress_.PlanJobs(TargetIdOf(target), filePaths_);
+    progress_.PlanJobs(target, filePaths_);
     hide();
     progress_.exec();
     show();

@@ -13,6 +13,7 @@
 
 #include "app/convertprogressdlg.h"
 #include "formats/probes.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 
 class QRadioButton;
@@ -30,7 +31,7 @@ class CConverterDlg : public QDialog {
 public:
     // The settings windows are opened through these; until one is given the
     // command opens nothing.
-    using EngineTuningOpener = std::function<void(TargetFormat, ConverterSettings&, QWidget* parent)>;
+    using EngineTuningOpener = std::function<void(int32_t targetFormat, ConverterSettings&, QWidget* parent)>;
     using GeneralSettingsOpener = std::function<void(GeneralSettings&, QWidget* parent)>;
 
     explicit CConverterDlg(QWidget* parent = nullptr, EngineTable engines = StandardEngines());
@@ -55,7 +56,8 @@ public:
 
     const std::vector<std::string>& filePaths() const { return filePaths_; }
     QTreeWidget* fileList() const { return fileList_; }
-    QRadioButton* targetRadio(TargetFormat target) const { return radios_[target - 1]; }
+    // The radio of a target, or nullptr.
+    QRadioButton* targetRadio(int32_t targetFormat) const;
     CTargetButton* convertButton() const { return convertButton_; }
     CTargetButton* engineTuningButton() const { return engineTuningButton_; }
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
@@ -86,10 +88,11 @@ private:
     static QStringList MusicFilesIn(const QString& folder);
 
     SettingsStore settings_;
+    Preferences preferences_;
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;
-    std::array<QRadioButton*, 6> radios_{};
+    std::vector<QRadioButton*> radios_;  // in the order of the target table
     CTargetButton* engineTuningButton_;
     CTargetButton* restoreDefaultsButton_;
     CTargetButton* convertButton_;

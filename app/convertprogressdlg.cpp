@@ -1,5 +1,7 @@
 #include "app/convertprogressdlg.h"
 
+#include <utility>
+
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -41,7 +43,7 @@ private:
 CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      runner_(nullptr, std::move(engines), *this),
+      runner_(std::move(engines), *this),
       schedulingTimer_(new QTimer(this)),
       progressTimer_(new QTimer(this)),
       waker_(std::make_shared<EngineWaker>(this)),
@@ -72,12 +74,12 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     connect(skipButton_, &QPushButton::clicked, this, &CConvertProgressDlg::SkipThis);
     // The next job starts the moment an engine ends; the 200 ms tick stays
     // as the fallback.
-    runner_.endSignal()->SetCallback([waker = waker_] { waker->Wake(); });
+    runner_.endSignal().SetCallback([waker = waker_] { waker->Wake(); });
 }
 
 CConvertProgressDlg::~CConvertProgressDlg() {
     waker_->Detach();
-    runner_.endSignal()->SetCallback(nullptr);
+    runner_.endSignal().SetCallback(nullptr);
 }
 
 QString CConvertProgressDlg::statusText() const { return status_->text(); }
@@ -86,7 +88,7 @@ int CConvertProgressDlg::exec() {
     status_->clear();
     progressBar_->setValue(0);
     skipButton_->setEnabled(true);
-    if (!runner_.Open()) {
+    if (!runner_.Open(std::exchange(plan_, {}), settings_->general.afterOperation)) {
         QMessageBox::information(parentWidget(), "Zelph Audio Converter", kNoJobsText);
         return Accepted;
     }

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "core/engines.h"
+#include "codecs/engines.h"
 #include "core/runner.h"
 
 class QLabel;
@@ -30,11 +30,11 @@ public:
     ~CConvertProgressDlg() override;
 
     // Given once by the main window; neither is owned.
-    void SetSettings(ConverterSettings* settings) { runner_.settings = settings; }
+    void SetSettings(const ConverterSettings* settings) { settings_ = settings; }
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
 
-    void PlanJobs(const std::string& engineId, const std::vector<std::string>& files) {
-        runner_.PlanJobs(engineId, files);
+    void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
+        plan_ = zelph::PlanJobs(*settings_, targetFormat, files);
     }
 
     // Runs the planned queue to its end; says "No Jobs In Queue..." instead
@@ -65,6 +65,8 @@ private:
     void StopTimers();
     void FinishIfDone();
 
+    const ConverterSettings* settings_ = nullptr;
+    BatchPlan plan_;
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
     QTimer* schedulingTimer_;  // 200 ms: starts the next job when none runs

@@ -139,31 +139,32 @@ BE_CONFIG BladeCbr128() {
     return c;
 }
 
-bool RunEngine(EngineProc engine, void* settings, const fs::path& wav, const fs::path& mp3) {
+bool RunEngine(EngineProc engine, EngineSettings settings, const fs::path& wav, const fs::path& mp3) {
     Job job;
     job.sourcePath = wav;
     job.targetPath = mp3;
-    job.engineParams = settings;
+    job.settings = settings;
     job.progressSpan = 100;
-    engine(&job);
-    return job.succeeded == 1;
+    JobState state;
+    engine(job, state);
+    return state.succeeded == 1;
 }
 
 // The engines' settings for the same encodings as the peer's: joint stereo
 // where LAME would choose it, LAME's own quality and low-pass, no resampling.
-struct EngineSettings {
-    EngineSettings() {
+struct BenchSettings {
+    BenchSettings() {
         ApplyDefaults(record, "/");
-        record.lame.channelMode = 3;
+        record.lame.channelMode = Mp3Channels::kJointStereo;
         record.lame.cbrBitrate = 128;
         lameVbr = record.lame;
-        lameVbr.bitrateMode = 3;
+        lameVbr.bitrateMode = Mp3BitrateMode::kVbr;
         lameVbr.quality = 2;
         lameVbr.vbrMinBitrate = 32;
         lameVbr.vbrMaxBitrate = 320;
         record.blade.bitrate = 128;
         record.blade.sampleRate = 44100;
-        record.gogo.channelMode = 3;
+        record.gogo.channelMode = Mp3Channels::kJointStereo;
         record.gogo.bitrate = 128;
         record.gogo.quality = 3;
         record.gogo.lowPassFilter = 0;
@@ -195,7 +196,7 @@ int main(int argc, char** argv) {
                      "' synth 600 pinknoise synth 600 sine mix 110-3520 gain -9 tremolo 3 60").c_str()) != 0)
         return 1;
 
-    EngineSettings engine;
+    BenchSettings engine;
     struct Row {
         const char* name;
         std::function<bool()> job;

@@ -50,15 +50,16 @@ Cost Measure(const std::function<bool()>& work) {
 
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-bool Engine(void (*engine)(zelph::Job*), const std::string& source, const std::string& target,
-            void* params = nullptr) {
+bool Engine(zelph::EngineProc engine, const std::string& source, const std::string& target,
+            zelph::EngineSettings settings = {}) {
     zelph::Job job;
     job.sourcePath = source;
     job.targetPath = target;
-    job.engineParams = params;
+    job.settings = settings;
     job.progressSpan = 100;
-    engine(&job);
-    return job.succeeded == 1;
+    zelph::JobState state;
+    engine(job, state);
+    return state.succeeded == 1;
 }
 
 // The better of two runs, so that one disturbed run does not decide.
@@ -102,9 +103,9 @@ int main() {
            Best([&] { return Shell("oggdec -Q -o " + dir + "b.wav " + dir + "long.ogg"); }), "oggdec");
 
     zelph::OggVorbisSettings q3{};
-    q3.bitrateMode = 1;
-    q3.sampleRateMode = 1;
-    q3.channelMode = 2;
+    q3.bitrateMode = zelph::OggBitrateMode::kVbr;
+    q3.sampleRateMode = zelph::SampleRateMode::kFromSource;
+    q3.channelMode = zelph::OggChannels::kStereo;
     q3.vbrQuality = 0.3f;
     Report("WAV -> Ogg (2 min, q 0.3)",
            Best([&] { return Engine(zelph::EncodeOggVorbis, dir + "short.wav", dir + "a.ogg", &q3); }),

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/wavpcmengine.h"
+#include "codecs/wavpcmengine.h"
 #include "settings/settings.h"
 
 int main(int argc, char** argv) {
@@ -12,16 +12,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s IN OUT CHANNELS BITS\n", argv[0]);
         return 2;
     }
-    zelph::WavPcmSettings form{static_cast<int16_t>(std::atoi(argv[3])),
-                               static_cast<int16_t>(std::atoi(argv[4]) == 8 ? 1 : 2)};
+    const zelph::WavPcmSettings form{
+        std::atoi(argv[3]) == 1 ? zelph::WavChannels::kMono : zelph::WavChannels::kStereo,
+        std::atoi(argv[4]) == 8 ? zelph::WavSampleSize::k8Bit : zelph::WavSampleSize::k16Bit};
     zelph::Job job;
     job.sourcePath = argv[1];
     job.targetPath = argv[2];
-    job.engineParams = &form;
+    job.settings = &form;
     job.progressSpan = 100;
+    zelph::JobState state;
     const auto start = std::chrono::steady_clock::now();
-    zelph::EncodeWavPcm(&job);
+    zelph::EncodeWavPcm(job, state);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::printf("%.4f\n", took.count());
-    return job.succeeded == 1 ? 0 : 1;
+    return state.succeeded == 1 ? 0 : 1;
 }

@@ -71,22 +71,21 @@ private:
     bool progressShown_ = false;
 };
 
-std::map<int, std::string> FinalTargets(const JobPlanner& planner) {
+std::map<int, std::string> FinalTargets(const BatchPlan& plan) {
     std::map<int, std::string> outputs;
-    for (const Job& job : planner.jobQueue) outputs[job.fileIndex] = job.targetPath;
+    for (const Job& job : plan.jobs) outputs[static_cast<int>(job.fileIndex)] = job.targetPath;
     return outputs;
 }
 
 }  // namespace
 
-int RunConversion(const CliOptions& options, const std::string& targetId,
-                  ConverterSettings& settings, EngineTable engines) {
+int RunConversion(const CliOptions& options, BatchPlan plan, const ConverterSettings& settings,
+                  EngineTable engines) {
     ResultPrinter printer(options);
-    JobRunner runner(&settings, std::move(engines), printer);
-    runner.PlanJobs(targetId, options.files);
-    printer.SetOutputs(FinalTargets(runner));
+    JobRunner runner(std::move(engines), printer);
+    printer.SetOutputs(FinalTargets(plan));
 
-    if (!runner.Open()) {
+    if (!runner.Open(std::move(plan), settings.general.afterOperation)) {
         std::cerr << "No Jobs In Queue...\n";
         return 1;
     }
@@ -98,7 +97,7 @@ int RunConversion(const CliOptions& options, const std::string& targetId,
         }
         runner.Tick();
         if (runner.finished()) break;
-        runner.endSignal()->WaitFor(std::chrono::milliseconds(50));
+        runner.endSignal().WaitFor(std::chrono::milliseconds(50));
         printer.ShowProgress(runner.progress());
     }
     printer.ClearProgress();

@@ -10,8 +10,8 @@
 
 namespace zelph {
 
-// Plans and converts `options.files`; returns the exit status.
-int RunConversion(const CliOptions& options, const std::string& targetId,
-                  ConverterSettings& settings, EngineTable engines);
+// Converts the planned `options.files`; returns the exit status.
+int RunConversion(const CliOptions& options, BatchPlan plan, const ConverterSettings& settings,
+                  EngineTable engines);
 
 }  // namespace zelph

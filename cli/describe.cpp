@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "formats/probes.h"
+#include "core/targets.h"
 
 namespace zelph {
 

@@ -10,8 +10,10 @@
 #include "cli/convert.h"
 #include "cli/describe.h"
 #include "cli/options.h"
-#include "core/engines.h"
+#include "codecs/engines.h"
+#include "core/naming.h"
 #include "core/planner.h"
+#include "core/targets.h"
 #include "settings/settings.h"
 
 namespace {
@@ -27,10 +29,10 @@ std::string WorkingFolder() {
     return buffer.data();
 }
 
-void PrintPlan(const zelph::JobPlanner& planner) {
-    for (const zelph::Job& job : planner.jobQueue)
-        std::cout << job.engineId << '\t' << job.sourcePath << '\t' << job.targetPath << '\t'
-                  << job.progress << '/' << job.progressSpan << '\n';
+void PrintPlan(const zelph::BatchPlan& plan) {
+    for (const zelph::Job& job : plan.jobs)
+        std::cout << zelph::EngineName(job.engine) << '\t' << job.sourcePath << '\t' << job.targetPath << '\t'
+                  << job.progressStart << '/' << job.progressSpan << '\n';
 }
 
 }  // namespace
@@ -50,23 +52,26 @@ int main(int argc, char** argv) {
 
     if (options.describe) return zelph::RunDescribe(options.files, std::cout);
 
-    zelph::SettingsStore store(options.settingsFile.empty()
-                                   ? zelph::SettingsStore::PathIn(WorkingFolder())
-                                   : options.settingsFile);
+    const std::string settingsPath =
+        options.settingsFile.empty() ? zelph::SettingsStore::PathIn(WorkingFolder()) : options.settingsFile;
+    zelph::SettingsStore store(settingsPath);
     store.LoadSettings(true);
-    if (const std::string editError = zelph::ApplyCliEdits(options, store.record); !editError.empty())
+    // The preferences live beside the settings file; the command line reads
+    // them and never writes them.
+    zelph::Preferences preferences(zelph::Preferences::PathIn(zelph::FolderOf(settingsPath)));
+    preferences.Load();
+    if (const std::string editError = zelph::ApplyCliEdits(options, store.record, preferences);
+        !editError.empty())
         return UsageError(editError);
 
-    const std::string targetId =
-        options.targetId.empty() ? zelph::TargetIdOf(store.record.targetFormat) : options.targetId;
-    if (targetId.empty()) return UsageError("the settings name no target; give --target");
+    const int32_t targetFormat = options.targetFormat ? options.targetFormat : store.record.targetFormat;
+    if (!zelph::FindTarget(targetFormat)) return UsageError("the settings name no target; give --target");
     if (options.files.empty()) return UsageError("no files given");
 
+    zelph::BatchPlan plan = zelph::PlanJobs(store.record, targetFormat, options.files);
     if (options.dryRun) {
-        zelph::JobPlanner planner(&store.record);
-        planner.PlanJobs(targetId, options.files);
-        PrintPlan(planner);
+        PrintPlan(plan);
         return 0;
     }
-    return zelph::RunConversion(options, targetId, store.record, zelph::StandardEngines());
+    return zelph::RunConversion(options, std::move(plan), store.record, zelph::StandardEngines());
 }

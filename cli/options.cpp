@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "core/job.h"
+#include "core/targets.h"
 #include "settings/settingsfields.h"
 
 namespace zelph {
@@ -36,10 +36,6 @@ struct NamedValue {
     const char* value;
 };
 
-constexpr NamedValue kTargetNames[] = {
-    {"wav", kEncWavPcm},     {"blade", kEncMp3Blade},  {"lame", kEncMp3Lame},
-    {"gogo", kEncMp3GoGo},   {"ogg", kEncOggVorbis},   {"ape", kEncApeMonkey},
-};
 constexpr NamedValue kIfExistsNames[] = {{"overwrite", "1"}, {"rename", "2"}, {"skip", "3"}};
 
 template <std::size_t N>
@@ -54,19 +50,16 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-}  // namespace
-
-std::string TargetIdOf(int32_t targetFormat) {
-    switch (targetFormat) {
-        case kTargetWav: return kEncWavPcm;
-        case kTargetGoGo: return kEncMp3GoGo;
-        case kTargetLame: return kEncMp3Lame;
-        case kTargetBlade: return kEncMp3Blade;
-        case kTargetOgg: return kEncOggVorbis;
-        case kTargetApe: return kEncApeMonkey;
-        default: return "";
-    }
+// "wav, blade, ... or ape": the targets' command-line names.
+std::string TargetNameList() {
+    std::string names;
+    const auto targets = Targets();
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        names += std::string(i == 0 ? "" : i + 1 == targets.size() ? " or " : ", ") + targets[i].cliName;
+    return names;
 }
+
+}  // namespace
 
 std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& options) {
     bool onlyFiles = false;
@@ -104,9 +97,9 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             if (!value(options.settingsFile)) return "--settings needs a file";
         } else if (arg == "--target") {
             if (!value(v)) return "--target needs a format";
-            const char* id = Lookup(kTargetNames, v);
-            if (!id) return "unknown target '" + v + "' (wav, blade, lame, gogo, ogg or ape)";
-            options.targetId = id;
+            const TargetRow* target = FindTargetByCliName(v);
+            if (!target) return "unknown target '" + v + "' (" + TargetNameList() + ")";
+            options.targetFormat = target->format;
         } else if (arg == "--output-dir") {
             if (!value(v)) return "--output-dir needs a folder";
             if (!IsFolder(v)) return "output folder '" + v + "' does not exist";
@@ -129,9 +122,11 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
     return "";
 }
 
-std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings) {
+std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings, Preferences& preferences) {
     for (const auto& [name, value] : options.edits) {
-        std::string error = SetSettingsField(settings, name, value);
+        std::string error = FindSettingsField(name) || !FindPreferenceKey(name)
+                                ? SetSettingsField(settings, name, value)
+                                : preferences.Set(name, value);
         if (!error.empty()) return error;
     }
     return "";

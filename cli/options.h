@@ -1,9 +1,11 @@
 #pragma once
 // zelph-convert's command line.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "settings/preferences.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -16,7 +18,7 @@ struct CliOptions {
     bool verbose = false;
     bool quiet = false;
     std::string settingsFile;          // "" : Settings.dat in the working folder
-    std::string targetId;              // "" : the target the settings name
+    int32_t targetFormat = 0;          // 0: the target the settings name
     std::vector<std::pair<std::string, std::string>> edits;  // applied in order
     std::vector<std::string> files;
 };
@@ -24,11 +26,9 @@ struct CliOptions {
 // Returns "" or a one-line usage error.
 std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& options);
 
-// Applies the edits to `settings`; returns "" or a one-line usage error.
-std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings);
-
-// The encoder identifier a targetFormat value names, or "".
-std::string TargetIdOf(int32_t targetFormat);
+// Applies the edits to the record's fields, or to the preferences where the
+// record has no such field; returns "" or a one-line usage error.
+std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings, Preferences& preferences);
 
 extern const char* const kCliUsage;
 

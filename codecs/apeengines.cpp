@@ -98,16 +98,16 @@ WAVEFORMATEX FormatRecord(const WaveHeader& header) {
 
 }  // namespace
 
-void DecodeApe(Job* job) {
-    EngineRun run(job);
-    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+void DecodeApe(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     DecoderCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs) || calls.compatibility(MAC_VERSION_NUMBER, 1, nullptr) != 0) return;
 
     int createError = 0;
-    const CodecHandle decompressor(calls.create(job->sourcePath.c_str(), &createError), calls.destroy);
+    const CodecHandle decompressor(calls.create(job.sourcePath.c_str(), &createError), calls.destroy);
     if (!decompressor) return;
     const DecodedLayout layout = AskLayout(calls, decompressor.get());
     if (!layout.Valid()) return;
@@ -135,11 +135,11 @@ void DecodeApe(Job* job) {
     if (target.Close()) run.Succeed();
 }
 
-void EncodeApe(Job* job) {
-    EngineRun run(job);
-    const auto* settings = static_cast<const ApeSettings*>(job->engineParams);
+void EncodeApe(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    const auto* settings = SettingsOf<ApeSettings>(job);
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
-    WavSource source(job->sourcePath);
+    WavSource source(job.sourcePath);
     if (!source.ok() || settings == nullptr) return;
     EncoderCalls calls;
     CodecLibraries libs;
@@ -151,7 +151,7 @@ void EncodeApe(Job* job) {
     int createError = 0;
     const CodecHandle compressor(calls.create(&createError), calls.destroy);
     if (!compressor ||
-        calls.start(compressor.get(), job->targetPath.c_str(), &format, static_cast<int>(source.audioBytes()),
+        calls.start(compressor.get(), job.targetPath.c_str(), &format, static_cast<int>(source.audioBytes()),
                     settings->compressionLevel, nullptr, CREATE_WAV_HEADER_ON_DECOMPRESSION) != 0)
         return;
 

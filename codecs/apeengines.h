@@ -3,16 +3,16 @@
 // the MACDll.so codec library. The library reads the source of a decode and
 // writes the target of an encode itself, by path.
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
 // Decodes `sourcePath` into a WAV at `targetPath` in the file's own channel
 // count, rate and sample size.
-void DecodeApe(Job* job);
+void DecodeApe(const Job& job, JobState& state);
 
 // Compresses the WAV at `sourcePath` into `targetPath` at the compression
 // level of the ApeSettings block in `engineParams`.
-void EncodeApe(Job* job);
+void EncodeApe(const Job& job, JobState& state);
 
 }  // namespace zelph

@@ -1,48 +1,55 @@
 #pragma once
-// What every engine shares: the four job fields it shares with the runner,
-// read and written atomically, and the frame of one run. An EngineRun lives
-// for the whole engine procedure; declared first, it is destroyed last, after
-// the engine's files and libraries (declared after it) are released, and its
-// destructor publishes the result and then running = 0.
+// What every engine shares: the state it shares with the runner and the
+// frame of one run. An EngineRun lives for the whole engine procedure;
+// declared first, it is destroyed last, after the engine's files and
+// libraries (declared after it) are released, and its destructor publishes
+// the result and then running = 0.
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
 class EngineRun {
 public:
-    explicit EngineRun(Job* job) : job_(*job), base_(job->progress) {
-        StoreShared(job_.running, 1);
+    EngineRun(const Job& job, JobState& state) : job_(job), state_(state) {
+        state_.progress.store(job.progressStart, std::memory_order_release);
+        state_.running.store(1, std::memory_order_release);
     }
     ~EngineRun() {
-        StoreShared(job_.succeeded, succeeded_ ? 1 : 0);
-        StoreShared(job_.running, 0);
+        state_.succeeded.store(succeeded_ ? 1 : 0, std::memory_order_release);
+        state_.running.store(0, std::memory_order_release);
     }
     EngineRun(const EngineRun&) = delete;
     EngineRun& operator=(const EngineRun&) = delete;
 
     const Job& job() const { return job_; }
-    bool StopRequested() const {
-        return LoadShared(job_.stopRequested) != 0;
-    }
-    // base + done/total of the span, truncated, never outside the step's range.
+    bool StopRequested() const { return state_.stopRequested.load(std::memory_order_acquire) != 0; }
+    // start + done/total of the span, truncated, never outside the job's range.
     void Progress(uint64_t done, uint64_t total) {
         const int64_t span = std::max<int32_t>(job_.progressSpan, 0);
         const int64_t step = total ? static_cast<int64_t>(static_cast<double>(std::min(done, total)) /
                                                           static_cast<double>(total) * span)
                                    : span;
-        StoreShared(job_.progress, static_cast<int32_t>(base_ + std::clamp<int64_t>(step, 0, span)));
+        state_.progress.store(static_cast<int32_t>(job_.progressStart + std::clamp<int64_t>(step, 0, span)),
+                              std::memory_order_release);
     }
     void Succeed() { succeeded_ = true; }
 
 private:
-    Job& job_;
-    const int32_t base_;
+    const Job& job_;
+    JobState& state_;
     bool succeeded_ = false;
 };
+
+// The job's settings block when it is a `Block`, or nullptr (the engine then
+// refuses the job).
+template <typename Block>
+const Block* SettingsOf(const Job& job) {
+    const auto* block = std::get_if<const Block*>(&job.settings);
+    return block ? *block : nullptr;
+}
 
 }  // namespace zelph

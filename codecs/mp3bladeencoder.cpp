@@ -12,8 +12,8 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
     config.dwConfig = BE_CONFIG_MP3;
     auto& f = config.format.mp3;
     f.dwSampleRate = static_cast<uint32_t>(s.sampleRate);
-    f.byMode = s.channelMode == 1   ? BE_MP3_MODE_MONO
-               : s.channelMode == 3 ? BE_MP3_MODE_DUALCHANNEL
+    f.byMode = s.channelMode == BladeChannels::kMono   ? BE_MP3_MODE_MONO
+               : s.channelMode == BladeChannels::kDualChannel ? BE_MP3_MODE_DUALCHANNEL
                                     : BE_MP3_MODE_STEREO;
     f.wBitrate = static_cast<uint16_t>(s.bitrate);
     f.bPrivate = s.privateBit;
@@ -25,13 +25,14 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
 
 }  // namespace
 
-void EncodeMp3Blade(Job* job) {
-    EngineRun run(job);
-    if (!job->engineParams) return;
-    const auto& settings = *static_cast<const BladeSettings*>(job->engineParams);
-    WavSource source(job->sourcePath);
+void EncodeMp3Blade(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    const BladeSettings* block = SettingsOf<BladeSettings>(job);
+    if (!block) return;
+    const BladeSettings& settings = *block;
+    WavSource source(job.sourcePath);
     if (!source.ok()) return;
-    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+    ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;
     BeStreamCalls calls;
@@ -39,7 +40,7 @@ void EncodeMp3Blade(Job* job) {
 
     // The MP3 declares the settings' rate, so a source of another rate is
     // resampled to it and keeps its pitch and length.
-    const BeStreamShape shape{settings.channelMode == 1 ? 1 : 2, static_cast<uint32_t>(settings.sampleRate), true};
+    const BeStreamShape shape{settings.channelMode == BladeChannels::kMono ? 1 : 2, static_cast<uint32_t>(settings.sampleRate), true};
     if (EncodeWithBeStream(run, source, target, calls, BladeConfig(settings), shape) && target.Close())
         run.Succeed();
 }

@@ -173,11 +173,11 @@ int16_t DitherSample(int32_t sample, uint32_t* ditherSeed) {
     return static_cast<int16_t>((value & ~int64_t{0x1FFF}) >> 13);
 }
 
-void DecodeMp3(Job* job) {
-    EngineRun run(job);
-    ExclusiveFile source(job->sourcePath, ExclusiveFile::kRead);
+void DecodeMp3(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
     if (!source.is_open()) return;
-    WavSink target(job->targetPath);
+    WavSink target(job.targetPath);
     if (!target.ok()) return;
     MadCalls mad;
     CodecLibraries libraries;

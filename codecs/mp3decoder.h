@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
 // The engine for DECMP3.
-void DecodeMp3(Job* job);
+void DecodeMp3(const Job& job, JobState& state);
 
 // One of libmad's fixed-point samples (28 fraction bits, 1.0 = 0x10000000)
 // to a 16-bit sample with rounding and triangular dither; advances the

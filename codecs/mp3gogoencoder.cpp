@@ -48,12 +48,12 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
     std::vector<Setting> c;
     c.push_back({MC_INPUTFILE, MC_INPDEV_FILE, reinterpret_cast<UPARAM>(job.sourcePath.c_str())});
     c.push_back({MC_OUTPUTFILE, MC_OUTDEV_FILE, reinterpret_cast<UPARAM>(job.targetPath.c_str())});
-    if (s.channelMode == 1) c.push_back({MC_ENCODEMODE, MC_MODE_MONO, 0});
-    if (s.channelMode == 2) c.push_back({MC_ENCODEMODE, MC_MODE_STEREO, 0});
-    if (s.channelMode == 3) c.push_back({MC_ENCODEMODE, MC_MODE_JOINT, 0});
+    if (s.channelMode == Mp3Channels::kMono) c.push_back({MC_ENCODEMODE, MC_MODE_MONO, 0});
+    if (s.channelMode == Mp3Channels::kStereo) c.push_back({MC_ENCODEMODE, MC_MODE_STEREO, 0});
+    if (s.channelMode == Mp3Channels::kJointStereo) c.push_back({MC_ENCODEMODE, MC_MODE_JOINT, 0});
     c.push_back({MC_INPFREQ, source.sampleRate, 0});
-    if (s.sampleRateMode == 1) c.push_back({MC_OUTFREQ, source.sampleRate, 0});
-    if (s.sampleRateMode == 2) c.push_back({MC_OUTFREQ, Value(s.resampleRate), 0});
+    if (s.sampleRateMode == SampleRateMode::kFromSource) c.push_back({MC_OUTFREQ, source.sampleRate, 0});
+    if (s.sampleRateMode == SampleRateMode::kResample) c.push_back({MC_OUTFREQ, Value(s.resampleRate), 0});
     c.push_back({MC_USEPSY, Value(s.psychoAcoustics), 0});
     c.push_back({MC_USELPF16, Value(s.lowPassFilter), 0});
     c.push_back({MC_USEMMX, Value(s.useMMX), 0});
@@ -68,17 +68,17 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
     if (source.channels == 1) c.push_back({MC_MONO_PCM, 1, 0});
     c.push_back({MC_EMPHASIS, Value(s.emphasis), 0});
     c.push_back({MC_ENCODE_QUALITY, Value(s.quality), 0});
-    if (s.bitrateMode == 1) c.push_back({MC_BITRATE, Value(s.bitrate), 0});
-    if (s.bitrateMode == 2) {
+    if (s.bitrateMode == Mp3BitrateMode::kCbr) c.push_back({MC_BITRATE, Value(s.bitrate), 0});
+    if (s.bitrateMode == Mp3BitrateMode::kAbr) {
         c.push_back({MC_ABR, 1, 0});
         c.push_back({MC_BITRATE, Value(s.bitrate), 0});
     }
-    if (s.bitrateMode == 3) {
+    if (s.bitrateMode == Mp3BitrateMode::kVbr) {
         c.push_back({MC_VBR, 1, 0});
         c.push_back({MC_VBRBITRATE, Value(s.vbrMinBitrate), Value(s.vbrMaxBitrate)});
     }
-    if (s.tagMode == 1) c.push_back({MC_WRITELAMETAG, 1, 0});
-    if (s.tagMode == 2) c.push_back({MC_WRITEVBRTAG, 1, 0});
+    if (s.tagMode == GoGoTagMode::kLameTag) c.push_back({MC_WRITELAMETAG, 1, 0});
+    if (s.tagMode == GoGoTagMode::kVbrTag) c.push_back({MC_WRITEVBRTAG, 1, 0});
     return c;
 }
 
@@ -106,19 +106,20 @@ private:
 
 }  // namespace
 
-void EncodeMp3GoGo(Job* job) {
-    EngineRun run(job);
-    if (!job->engineParams) return;
-    const auto& settings = *static_cast<const GoGoSettings*>(job->engineParams);
+void EncodeMp3GoGo(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    const GoGoSettings* block = SettingsOf<GoGoSettings>(job);
+    if (!block) return;
+    const GoGoSettings& settings = *block;
     WaveHeader header{};
-    if (!ReadSourceHeader(job->sourcePath, header)) return;
+    if (!ReadSourceHeader(job.sourcePath, header)) return;
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls) || calls.initializeWork() != ME_NOERR) return;
 
     // Every configuration result is left to MPGE_processFrame, which
     // reports a rejected value (or an unopened file) as its error.
-    for (const auto& [code, first, second] : GoGoConfiguration(settings, header, *job))
+    for (const auto& [code, first, second] : GoGoConfiguration(settings, header, job))
         calls.setConfigure(code, first, second);
     const Coder coder(calls);
     calls.detectConfigure();

@@ -2,10 +2,10 @@
 // ENCMP3GOGO: a PCM WAV to MP3 with the GoGo library (GoGo.so), which reads
 // the source and writes the target by path itself, one frame per call.
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
-void EncodeMp3GoGo(Job* job);
+void EncodeMp3GoGo(const Job& job, JobState& state);
 
 }  // namespace zelph

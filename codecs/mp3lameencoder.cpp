@@ -21,20 +21,20 @@ BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
     f.dwStructVersion = CURRENT_STRUCT_VERSION;
     f.dwStructSize = CURRENT_STRUCT_SIZE;
     f.dwSampleRate = sourceRate;
-    f.dwReSampleRate = s.sampleRateMode == 2 ? static_cast<uint32_t>(s.resampleRate) : 0;
-    f.nMode = s.channelMode == 1   ? BE_MP3_MODE_MONO
-              : s.channelMode == 3 ? BE_MP3_MODE_JSTEREO
+    f.dwReSampleRate = s.sampleRateMode == SampleRateMode::kResample ? static_cast<uint32_t>(s.resampleRate) : 0;
+    f.nMode = s.channelMode == Mp3Channels::kMono   ? BE_MP3_MODE_MONO
+              : s.channelMode == Mp3Channels::kJointStereo ? BE_MP3_MODE_JSTEREO
                                    : BE_MP3_MODE_STEREO;  // 2, and 0 for an unknown mode as well
-    if (s.bitrateMode == 1) f.dwBitrate = CappedForRate(s.cbrBitrate, sourceRate);
-    if (s.bitrateMode == 3) {
+    if (s.bitrateMode == Mp3BitrateMode::kCbr) f.dwBitrate = CappedForRate(s.cbrBitrate, sourceRate);
+    if (s.bitrateMode == Mp3BitrateMode::kVbr) {
         f.dwBitrate = CappedForRate(s.vbrMinBitrate, sourceRate);
         f.dwMaxBitrate = CappedForRate(s.vbrMaxBitrate, sourceRate);
         f.bEnableVBR = 1;
         f.nVBRQuality = s.quality;
     }
-    if (s.bitrateMode == 2) f.dwVbrAbr_bps = static_cast<uint32_t>(s.abrBitrate) * 1000;
+    if (s.bitrateMode == Mp3BitrateMode::kAbr) f.dwVbrAbr_bps = static_cast<uint32_t>(s.abrBitrate) * 1000;
     f.nPreset = s.preset;
-    f.dwMpegVersion = s.mpegVersion == 1 ? MPEG1 : MPEG2;
+    f.dwMpegVersion = s.mpegVersion == MpegVersion::kMpeg1 ? MPEG1 : MPEG2;
     f.bPrivate = s.privateBit;
     f.bCRC = s.crcBit;
     f.bCopyright = s.copyrightBit;
@@ -47,13 +47,14 @@ BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
 
 }  // namespace
 
-void EncodeMp3Lame(Job* job) {
-    EngineRun run(job);
-    if (!job->engineParams) return;
-    const auto& settings = *static_cast<const LameSettings*>(job->engineParams);
-    WavSource source(job->sourcePath);
+void EncodeMp3Lame(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    const LameSettings* block = SettingsOf<LameSettings>(job);
+    if (!block) return;
+    const LameSettings& settings = *block;
+    WavSource source(job.sourcePath);
     if (!source.ok()) return;
-    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+    ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;
     BeStreamCalls calls;
@@ -61,12 +62,12 @@ void EncodeMp3Lame(Job* job) {
     if (!LoadBeLibrary(libraries, "Lame_Enc.so", calls, &writeTag)) return;
 
     const uint32_t rate = source.header().sampleRate;
-    const BeStreamShape shape{settings.channelMode == 1 ? 1 : 2, rate, false};
+    const BeStreamShape shape{settings.channelMode == Mp3Channels::kMono ? 1 : 2, rate, false};
     if (!EncodeWithBeStream(run, source, target, calls, LameConfig(settings, rate), shape) || !target.Close())
         return;
     // The stream began with a placeholder frame; the library fills in the
     // tag (frame count, bytes, seek table) once the file is complete.
-    if (settings.xingVbrHeader && writeTag(job->targetPath.c_str()) != BE_ERR_SUCCESSFUL) return;
+    if (settings.xingVbrHeader && writeTag(job.targetPath.c_str()) != BE_ERR_SUCCESSFUL) return;
     run.Succeed();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // ENCMP3LAME: a 16-bit PCM WAV to MP3 with the LAME library (Lame_Enc.so).
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
-void EncodeMp3Lame(Job* job);
+void EncodeMp3Lame(const Job& job, JobState& state);
 
 }  // namespace zelph

@@ -228,11 +228,11 @@ int16_t FloatToPcm16(float sample) {
     return static_cast<int16_t>(value);
 }
 
-void DecodeOggVorbis(Job* job) {
-    EngineRun run(job);
-    ExclusiveFile source(job->sourcePath, ExclusiveFile::kRead);
+void DecodeOggVorbis(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
     if (!source.is_open()) return;
-    WavSink target(job->targetPath);
+    WavSink target(job.targetPath);
     if (!target.ok()) return;
     OggCalls ogg;
     VorbisCalls vorbis;

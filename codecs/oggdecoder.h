@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
 // The engine for DECOGGVORBIS.
-void DecodeOggVorbis(Job* job);
+void DecodeOggVorbis(const Job& job, JobState& state);
 
 // One of libvorbis's float samples as a 16-bit sample: scaled by 32767,
 // truncated toward zero, clipped to the 16-bit range.

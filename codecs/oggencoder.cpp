@@ -57,11 +57,11 @@ bool SetUpEncoder(const VorbisEncCalls& enc, vorbis_info& info, const OggVorbisS
                   StreamFormat format) {
     const auto nominal = [&](int32_t kbps) { return 1000L * (format.rate <= 24000 && kbps > 160 ? 160 : kbps); };
     switch (settings.bitrateMode) {
-    case 1:
+    case OggBitrateMode::kVbr:
         return enc.vorbis_encode_init_vbr(&info, format.channels, format.rate, settings.vbrQuality) == 0;
-    case 2:
+    case OggBitrateMode::kAbr:
         return enc.vorbis_encode_init(&info, format.channels, format.rate, -1, nominal(settings.abrBitrate), -1) == 0;
-    case 3:
+    case OggBitrateMode::kTrueVbr:
         // True VBR: the quality that the bitrate stands for, without bitrate management.
         return enc.vorbis_encode_setup_managed(&info, format.channels, format.rate, -1,
                                                nominal(settings.trueVbrBitrate), -1) == 0 &&
@@ -202,13 +202,13 @@ Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, Vor
 
 }  // namespace
 
-void EncodeOggVorbis(Job* job) {
-    EngineRun run(job);
-    const auto* settings = static_cast<const OggVorbisSettings*>(job->engineParams);
+void EncodeOggVorbis(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    const auto* settings = SettingsOf<OggVorbisSettings>(job);
     if (!settings) return;
-    WavSource source(job->sourcePath);
+    WavSource source(job.sourcePath);
     if (!source.ok() || source.header().bitsPerSample != 16 || source.header().channels == 0) return;
-    ExclusiveFile target(job->targetPath, ExclusiveFile::kCreate);
+    ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     OggCalls ogg;
     VorbisCalls vorbis;
@@ -216,8 +216,8 @@ void EncodeOggVorbis(Job* job) {
     CodecLibraries libraries;
     if (!LoadCalls(libraries, ogg, vorbis, enc)) return;
 
-    const StreamFormat format{settings->channelMode,
-                              settings->sampleRateMode == 2 ? settings->resampleRate
+    const StreamFormat format{static_cast<int>(settings->channelMode),
+                              settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate
                                                             : static_cast<long>(source.header().sampleRate)};
     if ((format.channels != 1 && format.channels != 2) || format.rate <= 0) return;
     Outcome outcome;

@@ -2,11 +2,11 @@
 // 16-bit PCM WAV to Ogg Vorbis on libogg, libvorbis and libvorbisenc (Ogg.so,
 // Vorbis.so and VorbisEnc.so from Plugins), tuned by the `ogg` settings block.
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph {
 
 // The engine for ENCOGGVORBIS; `engineParams` is the OggVorbisSettings block.
-void EncodeOggVorbis(Job* job);
+void EncodeOggVorbis(const Job& job, JobState& state);
 
 }  // namespace zelph

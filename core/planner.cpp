@@ -2,40 +2,14 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cctype>
+#include <set>
 
 #include "core/naming.h"
+#include "core/targets.h"
 
 namespace zelph {
 
 namespace {
-
-struct TargetInfo {
-    const char* id;
-    const char* extension;
-};
-
-constexpr TargetInfo kTargets[] = {
-    {kEncWavPcm, ".wav"},    {kEncMp3Blade, ".mp3"},  {kEncMp3Lame, ".mp3"},
-    {kEncMp3GoGo, ".mp3"},   {kEncOggVorbis, ".ogg"}, {kEncApeMonkey, ".ape"},
-};
-
-const char* DecoderFor(const std::string& extension) {
-    if (extension == ".mp3") return kDecMp3;
-    if (extension == ".ogg") return kDecOggVorbis;
-    if (extension == ".ape") return kDecApeMonkey;
-    return nullptr;
-}
-
-void* ParamsFor(ConverterSettings& s, const std::string& engineId) {
-    if (engineId == kEncWavPcm) return &s.wav;
-    if (engineId == kEncMp3Blade) return &s.blade;
-    if (engineId == kEncMp3Lame) return &s.lame;
-    if (engineId == kEncMp3GoGo) return &s.gogo;
-    if (engineId == kEncOggVorbis) return &s.ogg;
-    return &s.ape;
-}
 
 // Two spellings of one file (a "./" or a link in the folder) are one file.
 bool SameFile(const std::string& a, const std::string& b) {
@@ -45,51 +19,45 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-Job MakeJob(uint16_t fileIndex, const char* engineId, void* params, std::string source,
-            std::string target, int32_t progress, int32_t span) {
-    Job job;
-    job.fileIndex = fileIndex;
-    job.engineId = engineId;
-    job.engineParams = params;
-    job.sourcePath = std::move(source);
-    job.targetPath = std::move(target);
-    job.progress = progress;
-    job.progressSpan = span;
-    return job;
-}
+class Planning {
+public:
+    Planning(const ConverterSettings& settings, const TargetRow& target, const std::vector<std::string>& files)
+        : settings_(settings), target_(target), batchNames_(files.begin(), files.end()) {}
 
-}  // namespace
+    void PlanFile(uint32_t fileIndex, const std::string& source);
+    BatchPlan Result() { return std::move(plan_); }
 
-std::string SourceExtensionOf(const std::string& path) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) return "";
-    std::string extension = name.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
+private:
+    std::string TempFileFor(const std::string& outputFolder);
+    std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
+    void Queue(uint32_t fileIndex, EngineId engine, EngineSettings settings, std::string from, std::string to,
+               int32_t start, int32_t span);
 
-std::string JobPlanner::TempFileFor(const std::string& outputFolder) {
-    const std::string wanted = outputFolder + kTempFileName;
-    for (const auto& planned : plannedTempFiles)
+    const ConverterSettings& settings_;
+    const TargetRow& target_;
+    BatchPlan plan_;
+    std::set<std::string> batchNames_;  // targets, temporaries and sources of this batch
+};
+
+std::string Planning::TempFileFor(const std::string& outputFolder) {
+    for (const auto& planned : plan_.tempFiles)
         if (FolderOf(planned) == outputFolder) return planned;
-    const std::string path = MakeUniqueName(wanted, batchNames_);
+    const std::string path = MakeUniqueName(outputFolder + kTempFileName, batchNames_);
     batchNames_.insert(path);
-    plannedTempFiles.push_back(path);
+    plan_.tempFiles.push_back(path);
     return path;
 }
 
 // Applies the if-exists rule. Names planned earlier in this batch, and the
 // batch's own sources, count as taken like files on disk, so that no output
 // of this batch and no source is ever overwritten by another conversion.
-std::string JobPlanner::FinalTarget(const std::string& path, const std::string& source, bool& skip) {
+std::string Planning::FinalTarget(const std::string& path, const std::string& source, bool& skip) const {
     const std::string unique = MakeUniqueName(path, batchNames_);
     skip = false;
-    switch (settings->general.existingFileAction) {
-        case 2:
+    switch (settings_.general.existingFileAction) {
+        case ExistingFileAction::kRename:
             return unique;
-        case 3:
+        case ExistingFileAction::kSkip:
             skip = unique != path;
             return path;
         default:
@@ -97,66 +65,70 @@ std::string JobPlanner::FinalTarget(const std::string& path, const std::string& 
     }
 }
 
-void JobPlanner::PlanJobs(const std::string& engineId, const std::vector<std::string>& files) {
-    currentFileIndex = -1;
-    fileCount = 0;
-    sourcesToDelete.clear();
-    tempFiles.clear();
-    plannedTempFiles.clear();
-    currentJob.running = currentJob.stopRequested = currentJob.succeeded = 0;
-    jobQueue.clear();
-    batchNames_ = std::set<std::string>(files.begin(), files.end());
+void Planning::Queue(uint32_t fileIndex, EngineId engine, EngineSettings settings, std::string from,
+                     std::string to, int32_t start, int32_t span) {
+    plan_.jobs.push_back({.fileIndex = fileIndex,
+                          .engine = engine,
+                          .settings = settings,
+                          .sourcePath = std::move(from),
+                          .targetPath = std::move(to),
+                          .progressStart = start,
+                          .progressSpan = span});
+}
 
-    const auto target = std::find_if(std::begin(kTargets), std::end(kTargets),
-                                     [&](const TargetInfo& t) { return engineId == t.id; });
-    if (target == std::end(kTargets)) return;
-    const std::string targetExtension = target->extension;
-    void* finalParams = ParamsFor(*settings, engineId);
-    void* preparePcm = targetExtension == ".ape" ? &settings->ape.pcm : nullptr;
-    const std::string outputFolderSetting = OutputFolderOf(settings->general);
+// A file's chain: its decoder (for a compressed source) into the folder's
+// temporary WAV, the WAV stage bringing it to the encoder's input form, then
+// the encoder. A WAV target is written by the WAV stage itself.
+void Planning::PlanFile(uint32_t fileIndex, const std::string& source) {
+    const SourceRow* format = FindSource(source);
+    if (!format || !format->converted) return;
 
-    uint16_t index = 0;
-    for (const std::string& source : files) {
-        ++fileCount;
-        const uint16_t fileIndex = index++;
-        const std::string extension = SourceExtensionOf(source);
-        const char* decoder = DecoderFor(extension);
-        if (extension != ".wav" && !decoder) continue;
+    const std::string name = FileNameOf(source);
+    const std::string title = name.substr(0, name.size() - SourceExtensionOf(source).size());
+    const std::string outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
+                                         ? FolderOf(source)
+                                         : OutputFolderOf(settings_.general);
+    bool skip = false;
+    const std::string finalTarget = FinalTarget(outputFolder + title + target_.extension, source, skip);
+    if (skip) return;
+    batchNames_.insert(finalTarget);
 
-        const std::string name = FileNameOf(source);
-        const std::string title = name.substr(0, name.size() - extension.size());
-        const std::string outputFolder =
-            settings->general.outputFolderMode == 1 ? FolderOf(source) : outputFolderSetting;
-        bool skip = false;
-        const std::string finalTarget =
-            FinalTarget(outputFolder + title + targetExtension, source, skip);
-        if (skip) continue;
-        batchNames_.insert(finalTarget);
-
-        auto queue = [&](const char* id, void* params, std::string from, std::string to,
-                         int32_t progress, int32_t span) {
-            jobQueue.push_back(MakeJob(fileIndex, id, params, std::move(from), std::move(to),
-                                       progress, span));
-        };
-        const bool toWav = targetExtension == ".wav";
-        if (extension == ".wav" && toWav) {
-            queue(kEncWavPcm, &settings->wav, source, finalTarget, 0, 100);
-        } else if (extension == ".wav") {
-            const std::string temp = TempFileFor(outputFolder);
-            queue(kEncWavPcm, preparePcm, source, temp, 0, 10);
-            queue(target->id, finalParams, temp, finalTarget, 10, 90);
-        } else if (toWav) {
-            const std::string temp = TempFileFor(outputFolder);
-            queue(decoder, nullptr, source, temp, 0, 90);
-            queue(kEncWavPcm, &settings->wav, temp, finalTarget, 90, 10);
-        } else {
-            const std::string temp = TempFileFor(outputFolder);
-            queue(decoder, nullptr, source, temp, 0, 30);
-            queue(kEncWavPcm, preparePcm, temp, "", 30, 10);
-            queue(target->id, finalParams, temp, finalTarget, 40, 60);
-        }
+    const bool toWav = target_.encoder == EngineId::kEncWavPcm;
+    const WavPcmSettings* form = target_.inputForm(settings_);
+    const EngineSettings inputForm = form ? EngineSettings{form} : EngineSettings{};
+    const EngineSettings encoderBlock = target_.settings(settings_);
+    if (!format->decoder && toWav) {
+        Queue(fileIndex, EngineId::kEncWavPcm, encoderBlock, source, finalTarget, 0, 100);
+    } else if (!format->decoder) {
+        const std::string temp = TempFileFor(outputFolder);
+        Queue(fileIndex, EngineId::kEncWavPcm, inputForm, source, temp, 0, 10);
+        Queue(fileIndex, target_.encoder, encoderBlock, temp, finalTarget, 10, 90);
+    } else if (toWav) {
+        const std::string temp = TempFileFor(outputFolder);
+        Queue(fileIndex, *format->decoder, {}, source, temp, 0, 90);
+        Queue(fileIndex, EngineId::kEncWavPcm, encoderBlock, temp, finalTarget, 90, 10);
+    } else {
+        const std::string temp = TempFileFor(outputFolder);
+        Queue(fileIndex, *format->decoder, {}, source, temp, 0, 30);
+        Queue(fileIndex, EngineId::kEncWavPcm, inputForm, temp, "", 30, 10);
+        Queue(fileIndex, target_.encoder, encoderBlock, temp, finalTarget, 40, 60);
     }
-    currentJob.progress = 0;
+}
+
+}  // namespace
+
+BatchPlan PlanJobs(const ConverterSettings& settings, int32_t targetFormat, const std::vector<std::string>& files) {
+    const TargetRow* target = FindTarget(targetFormat);
+    if (!target) {
+        BatchPlan nothing;
+        nothing.error = "unknown target format " + std::to_string(targetFormat);
+        return nothing;
+    }
+    Planning planning(settings, *target, files);
+    for (uint32_t index = 0; index < files.size(); ++index) planning.PlanFile(index, files[index]);
+    BatchPlan plan = planning.Result();
+    plan.fileCount = static_cast<uint32_t>(files.size());
+    return plan;
 }
 
 }  // namespace zelph

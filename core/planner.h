@@ -1,46 +1,31 @@
 #pragma once
 // Turns the file list and the chosen target into the queue of jobs.
 
+#include <cstdint>
 #include <deque>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "core/job.h"
+#include "codecs/job.h"
 #include "settings/settings.h"
 
 namespace zelph {
 
 inline constexpr const char* kTempFileName = "Temp-QOR-File";
 
-// The planned queue and its bookkeeping, owned by whoever runs the queue.
-class JobPlanner {
-public:
-    explicit JobPlanner(ConverterSettings* settings) : settings(settings) {}
-
-    // `engineId` is one of the six encoder identifiers; `files` are the list's
-    // paths in row order. Files the planner cannot handle get no job but keep
-    // their row index.
-    void PlanJobs(const std::string& engineId, const std::vector<std::string>& files);
-
-    ConverterSettings* settings;
-    std::deque<Job> jobQueue;
-    int32_t fileCount = 0;
-    int32_t currentFileIndex = -1;
-    Job currentJob;
-    std::vector<std::string> sourcesToDelete;
-    std::vector<std::string> tempFiles;
+struct BatchPlan {
+    std::deque<Job> jobs;        // in row order; each file's jobs one after another
+    uint32_t fileCount = 0;      // every listed file, planned or not
     // Every temporary path this batch may create; only these are ever deleted.
-    std::vector<std::string> plannedTempFiles;
-
-private:
-    std::string TempFileFor(const std::string& outputFolder);
-    std::string FinalTarget(const std::string& path, const std::string& source, bool& skip);
-
-    std::set<std::string> batchNames_;  // targets, temporaries and sources of this batch
+    std::vector<std::string> tempFiles;
+    std::string error;           // why nothing could be planned, or ""
 };
 
-// The lower-cased extension of a file name with its dot (".wav"), or "".
-std::string SourceExtensionOf(const std::string& path);
+// `files` are the list's paths in row order; a file the planner cannot
+// handle gets no job but keeps its row index. The jobs point into `settings`,
+// which must outlive their run. An unknown `targetFormat` plans nothing and
+// says why.
+BatchPlan PlanJobs(const ConverterSettings& settings, int32_t targetFormat,
+                   const std::vector<std::string>& files);
 
 }  // namespace zelph

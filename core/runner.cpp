@@ -3,10 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <thread>
-
 namespace zelph {
 
 namespace {
@@ -50,27 +46,37 @@ void EngineEndSignal::SetCallback(std::function<void()> callback) {
     callback_ = std::move(callback);
 }
 
-JobRunner::JobRunner(ConverterSettings* settings, EngineTable engines, RunnerListener& listener)
-    : JobPlanner(settings), engines_(std::move(engines)), listener_(listener) {}
+JobRunner::JobRunner(EngineTable engines, RunnerListener& listener)
+    : engines_(std::move(engines)), listener_(listener) {}
 
-bool JobRunner::Open() {
+JobRunner::~JobRunner() {
+    if (current_) current_->state.stopRequested.store(1, std::memory_order_release);
+    JoinEngine();
+}
+
+bool JobRunner::Open(BatchPlan plan, AfterOperation afterOperation) {
+    JoinEngine();
+    plan_ = std::move(plan);
+    afterOperation_ = afterOperation;
+    current_.reset();
+    currentFile_ = -1;
     files_.clear();
-    for (const Job& job : jobQueue) {
-        FileOutcome& file = files_[job.fileIndex];
+    for (const Job& job : plan_.jobs) {
+        FileOutcome& file = files_[static_cast<int>(job.fileIndex)];
         if (file.source.empty()) file.source = job.sourcePath;
         file.finalTarget = job.targetPath;  // the last job of a file writes its output
     }
-    finished_ = jobQueue.empty();
+    finished_ = plan_.jobs.empty();
     if (!finished_) listener_.StatusText("Starting Engine...");
     return !finished_;
 }
 
-bool JobRunner::engineRunning() const { return LoadShared(currentJob.running) != 0; }
+bool JobRunner::engineRunning() const {
+    return current_ && current_->state.running.load(std::memory_order_acquire) != 0;
+}
 
-int JobRunner::progress() const { return LoadShared(currentJob.progress); }
-
-bool JobRunner::IsPlannedTemp(const std::string& path) const {
-    return std::find(plannedTempFiles.begin(), plannedTempFiles.end(), path) != plannedTempFiles.end();
+int JobRunner::progress() const {
+    return current_ ? current_->state.progress.load(std::memory_order_acquire) : 0;
 }
 
 void JobRunner::WriteRow(int row, const char* text) {
@@ -88,109 +94,113 @@ void JobRunner::WriteRow(int row, const char* text) {
 }
 
 void JobRunner::DropJobsOf(int row) {
-    while (!jobQueue.empty() && jobQueue.front().fileIndex == row) jobQueue.pop_front();
+    while (!plan_.jobs.empty() && static_cast<int>(plan_.jobs.front().fileIndex) == row) plan_.jobs.pop_front();
 }
 
-void JobRunner::StartCurrentJob() {
-    currentJob = jobQueue.front();
-    jobQueue.pop_front();
-    currentFileIndex = currentJob.fileIndex;
+void JobRunner::JoinEngine() {
+    if (current_ && current_->thread.joinable()) current_->thread.join();
+}
 
-    const bool lastOfFile = jobQueue.empty() || jobQueue.front().fileIndex != currentJob.fileIndex;
+void JobRunner::StartNextJob() {
+    current_ = std::make_unique<CurrentJob>();
+    current_->job = std::move(plan_.jobs.front());
+    plan_.jobs.pop_front();
+    const Job& job = current_->job;
+    currentFile_ = static_cast<int>(job.fileIndex);
+    current_->state.progress.store(job.progressStart, std::memory_order_relaxed);
+
+    const bool lastOfFile = plan_.jobs.empty() || plan_.jobs.front().fileIndex != job.fileIndex;
     if (lastOfFile) {
-        FileOutcome& file = files_[currentFileIndex];
+        FileOutcome& file = files_[currentFile_];
         file.finalStarted = true;
         file.before = Fingerprint(file.finalTarget);
     }
 
-    auto engine = engines_.find(currentJob.engineId);
-    if (engine != engines_.end()) {
-        StoreShared(currentJob.running, 1);
-        // The signal wakes the driver as soon as the engine has let go of
-        // everything, so no tick is wasted between two jobs.
-        std::thread([proc = engine->second, job = &currentJob, signal = endSignal_] {
-            // An engine failing by exception is a failed job, not a dead program;
-            // its EngineRun has already published the failure while unwinding.
-            try {
-                proc(job);
-            } catch (...) {
-            }
-            signal->Notify();
-        }).detach();
-    }
-    if (!IsPlannedTemp(currentJob.sourcePath)) sourcesToDelete.push_back(currentJob.sourcePath);
-    if (IsPlannedTemp(currentJob.targetPath)) tempFiles.push_back(currentJob.targetPath);
+    // An engine the table does not know never runs; the job counts as failed.
+    const auto engine = engines_.find(job.engine);
+    if (engine == engines_.end()) return;
+    current_->state.running.store(1, std::memory_order_release);
+    // The signal wakes the driver as soon as the engine has let go of
+    // everything, so no tick is wasted between two jobs.
+    current_->thread = std::thread([proc = engine->second, &job, &state = current_->state, &signal = endSignal_] {
+        // An engine failing by exception is a failed job, not a dead program.
+        try {
+            proc(job, state);
+        } catch (...) {
+            state.running.store(0, std::memory_order_release);
+        }
+        signal.Notify();
+    });
 }
 
 void JobRunner::Tick() {
     if (finished_ || engineRunning()) return;
 
-    auto announce = [&](int row) {
+    auto announce = [&](uint32_t row) {
         listener_.StatusText("Converting File " + std::to_string(row + 1) + " of " +
-                             std::to_string(fileCount));
+                             std::to_string(plan_.fileCount));
     };
-    if (currentFileIndex == -1) {
-        announce(jobQueue.front().fileIndex);
-        StartCurrentJob();
+    if (currentFile_ == -1) {
+        announce(plan_.jobs.front().fileIndex);
+        StartNextJob();
         return;
     }
-    const bool succeeded = LoadShared(currentJob.succeeded) == 1;
+    JoinEngine();
+    const bool succeeded = current_->state.succeeded.load(std::memory_order_acquire) == 1;
     if (!succeeded) {
-        WriteRow(currentFileIndex, kRowError);
-        DropJobsOf(currentFileIndex);
+        WriteRow(currentFile_, kRowError);
+        DropJobsOf(currentFile_);
     }
-    if (jobQueue.empty()) {
-        WriteRow(currentFileIndex, succeeded ? kRowDone : kRowError);
+    if (plan_.jobs.empty()) {
+        WriteRow(currentFile_, succeeded ? kRowDone : kRowError);
         Finish();
         return;
     }
-    if (jobQueue.front().fileIndex != currentFileIndex) {
-        if (succeeded) WriteRow(currentFileIndex, kRowDone);
-        announce(jobQueue.front().fileIndex);
+    if (static_cast<int>(plan_.jobs.front().fileIndex) != currentFile_) {
+        if (succeeded) WriteRow(currentFile_, kRowDone);
+        announce(plan_.jobs.front().fileIndex);
     }
-    StartCurrentJob();
+    StartNextJob();
 }
 
 void JobRunner::StopEngine() {
-    StoreShared(currentJob.stopRequested, 1);
-    while (engineRunning()) endSignal_->WaitFor(std::chrono::milliseconds(20));
+    if (!current_) return;
+    current_->state.stopRequested.store(1, std::memory_order_release);
+    JoinEngine();
 }
 
 void JobRunner::SkipThis() {
     if (finished_) return;
     StopEngine();
-    DropJobsOf(currentFileIndex);
-    WriteRow(currentFileIndex, kRowCancelled);
-    if (jobQueue.empty()) {
+    DropJobsOf(currentFile_);
+    WriteRow(currentFile_, kRowCancelled);
+    if (plan_.jobs.empty()) {
         Finish();
         return;
     }
-    currentFileIndex = -1;
-    StoreShared(currentJob.progress, 0);
+    currentFile_ = -1;
+    current_.reset();
 }
 
 void JobRunner::CloseRequest() {
     if (finished_) return;
     StopEngine();
-    while (!jobQueue.empty()) {
-        const int row = jobQueue.front().fileIndex;
-        jobQueue.pop_front();
+    while (!plan_.jobs.empty()) {
+        const int row = static_cast<int>(plan_.jobs.front().fileIndex);
+        plan_.jobs.pop_front();
         WriteRow(row, kRowCancelled);
     }
-    WriteRow(currentFileIndex, kRowCancelled);
+    WriteRow(currentFile_, kRowCancelled);
     Finish();
 }
 
 void JobRunner::Finish() {
     // Only the temporary names this batch planned are ever deleted.
-    for (const std::string& temp : plannedTempFiles) ::unlink(temp.c_str());
-    if (settings->general.afterOperation == 2) {
+    for (const std::string& temp : plan_.tempFiles) ::unlink(temp.c_str());
+    if (afterOperation_ == AfterOperation::kDeleteSource) {
         for (const auto& [row, file] : files_) {
             // A source goes only when its output is really there.
-            if (file.status == kRowDone && HasContent(file.finalTarget) &&
-                std::find(sourcesToDelete.begin(), sourcesToDelete.end(), file.source) !=
-                    sourcesToDelete.end())
-                ::unlink(file.source.c_str());
+            if (file.status == kRowDone && HasContent(file.finalTarget)) ::unlink(file.source.c_str());
         }
     }
     finished_ = true;

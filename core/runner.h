@@ -10,10 +10,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
-#include <vector>
 
-#include "core/job.h"
+#include "codecs/engines.h"
+#include "codecs/job.h"
 #include "core/planner.h"
 
 namespace zelph {
@@ -22,8 +23,6 @@ inline constexpr const char* kRowDone = "Done";
 inline constexpr const char* kRowError = "Error Occured";
 inline constexpr const char* kRowCancelled = "Cancelled";
 
-using EngineTable = std::map<std::string, EngineProc>;
-
 class RunnerListener {
 public:
     virtual ~RunnerListener() = default;
@@ -31,8 +30,7 @@ public:
     virtual void StatusText(const std::string& text) = 0;
 };
 
-// Lets a driver sleep until the running engine has ended; engine threads
-// keep it alive, so it may outlive the runner.
+// Lets a driver sleep until the running engine has ended.
 class EngineEndSignal {
 public:
     void Notify();
@@ -48,13 +46,18 @@ private:
     std::function<void()> callback_;
 };
 
-class JobRunner : public JobPlanner {
+class JobRunner {
 public:
-    JobRunner(ConverterSettings* settings, EngineTable engines, RunnerListener& listener);
+    JobRunner(EngineTable engines, RunnerListener& listener);
+    // A running engine is asked to stop and waited for: no engine thread
+    // outlives its runner.
+    ~JobRunner();
+    JobRunner(const JobRunner&) = delete;
+    JobRunner& operator=(const JobRunner&) = delete;
 
-    // Starts a run of the planned queue. False when there is nothing to do
-    // (the driver then says "No Jobs In Queue..." and does not tick).
-    bool Open();
+    // Starts a run of `plan`. False when there is nothing to do (the driver
+    // then says "No Jobs In Queue..." and does not tick).
+    bool Open(BatchPlan plan, AfterOperation afterOperation);
     // The scheduling tick: starts the next job when none is running.
     void Tick();
     // Stops the current file and goes on with the next.
@@ -65,7 +68,7 @@ public:
     bool finished() const { return finished_; }
     bool engineRunning() const;
     int progress() const;
-    const std::shared_ptr<EngineEndSignal>& endSignal() const { return endSignal_; }
+    EngineEndSignal& endSignal() { return endSignal_; }
 
 private:
     struct FileOutcome {
@@ -75,17 +78,28 @@ private:
         std::string before;         // what stood at finalTarget when it started
         std::string status;
     };
+    // The job in hand and the thread its engine runs on.
+    struct CurrentJob {
+        Job job;
+        JobState state;
+        std::thread thread;
+    };
 
-    void StartCurrentJob();
+    void StartNextJob();
+    // Waits for the engine thread to end and lets go of it.
+    void JoinEngine();
     void StopEngine();
     void WriteRow(int row, const char* text);
     void DropJobsOf(int row);
     void Finish();
-    bool IsPlannedTemp(const std::string& path) const;
 
     EngineTable engines_;
     RunnerListener& listener_;
-    std::shared_ptr<EngineEndSignal> endSignal_ = std::make_shared<EngineEndSignal>();
+    EngineEndSignal endSignal_;
+    BatchPlan plan_;
+    AfterOperation afterOperation_ = AfterOperation::kKeepSource;
+    std::unique_ptr<CurrentJob> current_;
+    int currentFile_ = -1;
     std::map<int, FileOutcome> files_;
     bool finished_ = true;
 };

@@ -1,8 +1,5 @@
 #include "formats/mpafile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <span>
 
 #include "formats/bytereader.h"
@@ -12,18 +9,6 @@ namespace zelph {
 
 namespace {
 
-const char* const kMessages[] = {
-    "Can't open the file.",
-    "Can't set file position.",
-    "Can't read from file.",
-    "Reached end of buffer.",
-    "No VBR Header found.",
-    "Incomplete VBR Header.",
-    "No subsequent frame found within tolerance range.",
-    "No frame found.",
-};
-
-constexpr std::size_t kMaxExceptionText = 255;
 constexpr uint32_t kSearchRange = 16384;
 constexpr uint32_t kExactTolerance = 3;
 constexpr std::size_t kFirstBufferSize = 1024;
@@ -79,22 +64,7 @@ std::optional<uint64_t> Id3v2TagLength(std::span<const uint8_t> header) {
 
 // ---------------------------------------------------------------------------
 
-CMPAException::CMPAException(Code code, std::string fileName, std::string functionName, bool useSystemText)
-    : code_(code),
-      useSystemText_(useSystemText),
-      systemError_(errno),
-      functionName_(std::move(functionName)),
-      fileName_(std::move(fileName)) {}
-
-std::string CMPAException::FormatText() const {
-    std::string text;
-    if (!functionName_.empty()) text += functionName_ + ": ";
-    if (!fileName_.empty()) text += "'" + fileName_ + "'\n";
-    text += kMessages[code_];
-    if (useSystemText_ && systemError_ != 0) text += std::string("\n") + std::strerror(systemError_);
-    if (text.size() > kMaxExceptionText) text.resize(kMaxExceptionText);
-    return text;
-}
+CMPAException::CMPAException(Code code) : code_(code) {}
 
 // ---------------------------------------------------------------------------
 
@@ -137,7 +107,7 @@ bool CMPAHeader::CheckCandidate(uint32_t at, bool withSubsequentFrame) {
     if ((word & kSyncMask) != kSyncMask || !DecodeHeader(word)) return false;
     if (!withSubsequentFrame) return true;
     try {
-        const CMPAHeader next(file_, at + frameLength, true, false);
+        const CMPAHeader next(file_, at + frameLength, true);
         distanceToNextFrame = next.offset - at;
     } catch (const CMPAException& e) {
         if (e.code() != CMPAException::kNoFrame) return false;
@@ -150,7 +120,7 @@ bool CMPAHeader::CheckCandidate(uint32_t at, bool withSubsequentFrame) {
     return true;
 }
 
-CMPAHeader::CMPAHeader(CMPAFile* file, uint32_t requested, bool exact, bool reverse) : file_(file) {
+CMPAHeader::CMPAHeader(CMPAFile* file, uint32_t requested, bool exact) : file_(file) {
     // Offsets above end - begin - 4 (taken unsigned, so no bound while end is
     // still unknown) have no room for a header.
     const uint64_t last = file->end() - file->begin() - 4;
@@ -158,7 +128,7 @@ CMPAHeader::CMPAHeader(CMPAFile* file, uint32_t requested, bool exact, bool reve
     uint32_t step = 1;
     while (!CheckCandidate(static_cast<uint32_t>(at), !exact)) {
         if (exact) {
-            if (step > kExactTolerance) throw CMPAException(CMPAException::kNoFrameInTolerance, file->fileName());
+            if (step > kExactTolerance) throw CMPAException(CMPAException::kNoFrameInTolerance);
             if (at > requested) {
                 at = int64_t{requested} - step;
                 ++step;
@@ -166,16 +136,16 @@ CMPAHeader::CMPAHeader(CMPAFile* file, uint32_t requested, bool exact, bool reve
                 at = int64_t{requested} + step;
             }
         } else {
-            at += reverse ? -1 : 1;
+            ++at;
             // Past the last byte nothing can sync; the answer is known without
             // trying the rest of the range. (Exact mode keeps its own outcome:
             // its callers tell "no frame" from "none within tolerance".)
-            if (!reverse && static_cast<uint64_t>(at) + 4 > file->available())
-                throw CMPAException(CMPAException::kNoFrame, file->fileName());
+            if (static_cast<uint64_t>(at) + 4 > file->available())
+                throw CMPAException(CMPAException::kNoFrame);
         }
         const int64_t distance = at > requested ? at - requested : requested - at;
         if (at < 0 || static_cast<uint64_t>(at) > last || at > UINT32_MAX || distance > kSearchRange)
-            throw CMPAException(CMPAException::kNoFrame, file->fileName());
+            throw CMPAException(CMPAException::kNoFrame);
     }
     offset = static_cast<uint32_t>(at);
 }
@@ -186,11 +156,11 @@ CMPAFile::CMPAFile(const std::string& fileName, uint64_t begin, const ReadOnlyFi
     : file_(file), fileName_(fileName), begin_(begin) {
     if (!file_) {
         ownedFile_.emplace(fileName);
-        if (!ownedFile_->isOpen()) throw CMPAException(CMPAException::kOpenFile, fileName_, "open", true);
+        if (!ownedFile_->isOpen()) throw CMPAException(CMPAException::kOpenFile);
         file_ = &*ownedFile_;
     }
     SkipId3v2Tags();
-    frame_ = std::make_unique<CMPAHeader>(this, 0, false, false);
+    frame_ = std::make_unique<CMPAHeader>(this, 0, false);
 
     const std::optional<VBRHeaderPlace> place = FindVBRHeader(*this, frame_->offset);
     if (place) {
@@ -202,7 +172,7 @@ CMPAFile::CMPAFile(const std::string& fileName, uint64_t begin, const ReadOnlyFi
     }
     if (vbr_) {
         // Stated frames lasting under a second leave no average rate.
-        if (vbr_->seconds() == 0) throw CMPAException(CMPAException::kIncompleteVBRHeader, fileName_);
+        if (vbr_->seconds() == 0) throw CMPAException(CMPAException::kIncompleteVBRHeader);
         isVBR_ = true;
         bytesPerSecond_ = vbr_->bytesPerSecond();
         end_ = begin_ + vbr_->bytes();
@@ -220,10 +190,10 @@ void CMPAFile::SkipId3v2Tags() {
     for (;;) {
         uint8_t header[kId3HeaderSize];
         const std::optional<std::size_t> got = file_->ReadAt(begin_, header, sizeof header);
-        if (!got) throw CMPAException(CMPAException::kReadFile, fileName_, "pread", true);
+        if (!got) throw CMPAException(CMPAException::kReadFile);
         const std::optional<uint64_t> length = Id3v2TagLength({header, *got});
         if (!length) return;
-        if (*length > available()) throw CMPAException(CMPAException::kNoFrame, fileName_);
+        if (*length > available()) throw CMPAException(CMPAException::kNoFrame);
         begin_ += *length;
     }
 }
@@ -240,7 +210,7 @@ void CMPAFile::GrowBuffer(uint64_t needed) {
     const std::optional<std::size_t> got = file_->ReadAt(begin_ + length, buffer_.data() + length, size - length);
     if (!got) {
         buffer_.resize(length);
-        throw CMPAException(CMPAException::kReadFile, fileName_, "pread", true);
+        throw CMPAException(CMPAException::kReadFile);
     }
     buffer_.resize(length + *got);
 }
@@ -259,21 +229,5 @@ uint32_t CMPAFile::ReadBytes(uint32_t& offset, uint32_t count) {
     offset += count;
     return value;
 }
-
-void CMPAFile::Navigate(uint32_t from, bool reverse, uint32_t newNumber) {
-    auto found = std::make_unique<CMPAHeader>(this, from, false, reverse);
-    frame_ = std::move(found);
-    frameNumber_ = newNumber;
-}
-
-void CMPAFile::NextFrame() {
-    Navigate(frame_->offset + frame_->distanceToNextFrame, false, frameNumber_ ? frameNumber_ + 1 : 0);
-}
-
-void CMPAFile::PrevFrame() { Navigate(frame_->offset - 4, true, frameNumber_ ? frameNumber_ - 1 : 0); }
-
-void CMPAFile::FirstFrame() { Navigate(0, false, 1); }
-
-void CMPAFile::LastFrame() { Navigate(static_cast<uint32_t>(end_ - begin_ - 4), true, 0); }
 
 }  // namespace zelph

@@ -18,29 +18,20 @@ class CVBRHeader;
 class CMPAException {
 public:
     enum Code {
-        kOpenFile = 0,
-        kSetFilePosition = 1,  // kept for the table; pread never positions the file
-        kReadFile = 2,
-        kEndOfBuffer = 3,      // kept for the table; bytes past the end read as zeros
-        kNoVBRHeader = 4,
-        kIncompleteVBRHeader = 5,
-        kNoFrameInTolerance = 6,
-        kNoFrame = 7,
+        kOpenFile,
+        kReadFile,
+        kNoVBRHeader,
+        kIncompleteVBRHeader,
+        kNoFrameInTolerance,
+        kNoFrame,
     };
 
-    CMPAException(Code code, std::string fileName, std::string functionName = {}, bool useSystemText = false);
+    explicit CMPAException(Code code);
 
     Code code() const { return code_; }
-    // "function: 'file'\nmessage\nsystem reason", each part only when present;
-    // at most 255 characters.
-    std::string FormatText() const;
 
 private:
     Code code_;
-    bool useSystemText_;
-    int systemError_;  // errno when the exception was raised
-    std::string functionName_;
-    std::string fileName_;
 };
 
 class CMPAFile;
@@ -48,8 +39,8 @@ class CMPAFile;
 class CMPAHeader {
 public:
     // The frame search: a valid frame at `offset` (relative to the file's
-    // begin) or near it; exact mode tries only offset, +1, -1, +2, -2, +3, -3.
-    CMPAHeader(CMPAFile* file, uint32_t offset, bool exact, bool reverse);
+    // begin) or after it; exact mode tries only offset, +1, -1, +2, -2, +3, -3.
+    CMPAHeader(CMPAFile* file, uint32_t offset, bool exact);
 
     static const char* const kLayerTexts[3];
     static const char* const kVersionTexts[4];
@@ -94,20 +85,12 @@ public:
     CMPAFile& operator=(const CMPAFile&) = delete;
 
     const CMPAHeader& frame() const { return *frame_; }
-    uint32_t frameNumber() const { return frameNumber_; }
     const CVBRHeader* vbrHeader() const { return vbr_.get(); }
     bool isVBR() const { return isVBR_; }
     uint32_t bytesPerSecond() const { return bytesPerSecond_; }
     uint64_t begin() const { return begin_; }
     uint64_t end() const { return end_; }
     const std::string& fileName() const { return fileName_; }
-
-    // Each replaces the current frame; on an exception the frame and its
-    // number stay as they were.
-    void NextFrame();
-    void PrevFrame();
-    void FirstFrame();
-    void LastFrame();
 
     // 1 to 4 bytes at `offset` (relative to begin), big-endian. Bytes past
     // the end of the file read as zeros, which never form a frame sync.
@@ -119,7 +102,6 @@ public:
 
 private:
     void SkipId3v2Tags();
-    void Navigate(uint32_t from, bool reverse, uint32_t newNumber);
     void GrowBuffer(uint64_t needed);
 
     const ReadOnlyFile* file_;
@@ -130,7 +112,6 @@ private:
     bool isVBR_ = false;
     uint32_t bytesPerSecond_ = 0;
     std::unique_ptr<CMPAHeader> frame_;
-    uint32_t frameNumber_ = 1;
     std::unique_ptr<CVBRHeader> vbr_;
     std::vector<uint8_t> buffer_;
 };

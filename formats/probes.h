@@ -14,9 +14,6 @@ struct AudioDescription {
     std::string text;
 };
 
-// Chooses the probe by the extension alone (lower-cased), never by content.
-AudioDescription DescribeAudioFile(const std::string& path);
-
 std::string DescribeApeFile(const std::string& path);
 std::string DescribeMpegFile(const std::string& path);
 std::string DescribeOggFile(const std::string& path);

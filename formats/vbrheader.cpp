@@ -44,18 +44,18 @@ CVBRHeader::CVBRHeader(CMPAFile& file, uint32_t kind, uint32_t offset) : file_(f
     else if (kind == kVBRI && tag == Tag("VBRI"))
         ReadVBRI(offset + 4);
     else
-        throw CMPAException(CMPAException::kNoVBRHeader, file.fileName());
+        throw CMPAException(CMPAException::kNoVBRHeader);
 
     const CMPAHeader& frame = file.frame();
     if (bytes_ == 0 || frames_ == 0 || frame.samplingRate == 0)
-        throw CMPAException(CMPAException::kIncompleteVBRHeader, file.fileName());
+        throw CMPAException(CMPAException::kIncompleteVBRHeader);
     seconds_ = static_cast<uint32_t>(uint64_t{frames_} * frame.samplesPerFrame / frame.samplingRate);
     if (seconds_ != 0) bytesPerSecond_ = bytes_ / seconds_;
 }
 
 void CVBRHeader::RequireBytes(uint32_t at, uint64_t count) const {
     if (uint64_t{at} + count > file_.available())
-        throw CMPAException(CMPAException::kIncompleteVBRHeader, file_.fileName());
+        throw CMPAException(CMPAException::kIncompleteVBRHeader);
 }
 
 void CVBRHeader::ReadXing(uint32_t at) {
@@ -87,7 +87,7 @@ void CVBRHeader::ReadVBRI(uint32_t at) {
     // Entries are combined into 32 bits, and the table must be in the file
     // before any of it is allocated.
     if (entrySize_ == 0 || entrySize_ > kMaxVBRIEntrySize)
-        throw CMPAException(CMPAException::kIncompleteVBRHeader, file_.fileName());
+        throw CMPAException(CMPAException::kIncompleteVBRHeader);
     RequireBytes(at, uint64_t{entries} * entrySize_);
     seekTable_.resize(entries);
     for (uint32_t& entry : seekTable_) entry = file_.ReadBytes(at, entrySize_);

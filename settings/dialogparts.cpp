@@ -41,7 +41,7 @@ QSlider* MakeTrackBar(QWidget* parent) {
 
 RadioGroup::RadioGroup(QWidget* owner) : owner_(owner), buttons_(new QButtonGroup(owner)) {}
 
-QRadioButton* RadioGroup::Add(const QString& text, int value, std::initializer_list<QWidget*> enables) {
+QRadioButton* RadioGroup::AddChoice(const QString& text, int value, std::initializer_list<QWidget*> enables) {
     auto* radio = new QRadioButton(text, owner_);
     buttons_->addButton(radio);
     choices_.push_back({radio, value, enables});
@@ -58,7 +58,7 @@ void RadioGroup::ApplyEnabling(const Choice& chosen) {
     for (QWidget* control : chosen.enables) control->setEnabled(true);
 }
 
-void RadioGroup::Show(int value) {
+void RadioGroup::ShowChoice(int value) {
     // An exclusive group refuses to uncheck its last radio.
     buttons_->setExclusive(false);
     for (const Choice& choice : choices_) choice.radio->setChecked(false);
@@ -108,9 +108,9 @@ void KeepMinimumBelowMaximum(ValueListBox* minimum, ValueListBox* maximum) {
 }
 
 PcmFormatChoice::PcmFormatChoice(QWidget* owner) : channels_(owner), sampleSize_(owner) {
-    channelsBox_ = MakeGroup("Channels", Column({channels_.Add("Mono", 1), channels_.Add("Stereo", 2)}), owner);
+    channelsBox_ = MakeGroup("Channels", Column({channels_.Add("Mono", WavChannels::kMono), channels_.Add("Stereo", WavChannels::kStereo)}), owner);
     sampleSizeBox_ = MakeGroup(
-        "Bit Rate", Column({sampleSize_.Add("8 Bits/Sample", 1), sampleSize_.Add("16 Bits/Sample", 2)}), owner);
+        "Bit Rate", Column({sampleSize_.Add("8 Bits/Sample", WavSampleSize::k8Bit), sampleSize_.Add("16 Bits/Sample", WavSampleSize::k16Bit)}), owner);
 }
 
 void PcmFormatChoice::Show(const WavPcmSettings& pcm) {

@@ -71,11 +71,18 @@ class RadioGroup {
 public:
     explicit RadioGroup(QWidget* owner);
 
-    QRadioButton* Add(const QString& text, int value, std::initializer_list<QWidget*> enables = {});
+    // `value` is the mode (an enumerator) the radio stands for.
+    template <typename Mode>
+    QRadioButton* Add(const QString& text, Mode value, std::initializer_list<QWidget*> enables = {}) {
+        return AddChoice(text, static_cast<int>(value), enables);
+    }
 
     // Checks the radio of `value`. A value outside the group checks none and
     // leaves every dependent control enabled.
-    void Show(int value);
+    template <typename Mode>
+    void Show(Mode value) {
+        ShowChoice(static_cast<int>(value));
+    }
     // The value of the first checked radio, or nothing when none is.
     std::optional<int> Checked() const;
     template <typename Field>
@@ -89,6 +96,8 @@ private:
         int value;
         std::vector<QWidget*> enables;
     };
+    QRadioButton* AddChoice(const QString& text, int value, std::initializer_list<QWidget*> enables);
+    void ShowChoice(int value);
     void ApplyEnabling(const Choice& chosen);
 
     QWidget* owner_;

@@ -14,7 +14,8 @@ CEngineMp3Blade::CEngineMp3Blade(BladeSettings* block, QWidget* parent)
       bitrate_(new ValueListBox(kBladeBitrates, "bitrate", this)),
       channels_(this),
       flags_(this) {
-    QLayout* channels = Column({channels_.Add("Mono", 1), channels_.Add("Stereo", 2), channels_.Add("Dual Channel", 3)});
+    QLayout* channels = Column({channels_.Add("Mono", BladeChannels::kMono), channels_.Add("Stereo", BladeChannels::kStereo),
+                             channels_.Add("Dual Channel", BladeChannels::kDualChannel)});
     QLayout* bits = Column({flags_.Add("Private Bit", &BladeSettings::privateBit),
                             flags_.Add("Original Bit", &BladeSettings::originalBit),
                             flags_.Add("Copyright Bit", &BladeSettings::copyrightBit),

@@ -27,9 +27,9 @@ CEngineMp3GoGo::CEngineMp3GoGo(GoGoSettings* block, QWidget* parent)
 
     // CBR and ABR share the first list; VBR uses the range below it.
     auto* rates = new QGridLayout;
-    rates->addWidget(bitrateMode_.Add("CBR", 1, {bitrate_}), 0, 0);
-    rates->addWidget(bitrateMode_.Add("ABR", 2, {bitrate_}), 1, 0);
-    rates->addWidget(bitrateMode_.Add("VBR", 3, {vbrMinBitrate_, minLabel, vbrMaxBitrate_, maxLabel}), 2, 0);
+    rates->addWidget(bitrateMode_.Add("CBR", Mp3BitrateMode::kCbr, {bitrate_}), 0, 0);
+    rates->addWidget(bitrateMode_.Add("ABR", Mp3BitrateMode::kAbr, {bitrate_}), 1, 0);
+    rates->addWidget(bitrateMode_.Add("VBR", Mp3BitrateMode::kVbr, {vbrMinBitrate_, minLabel, vbrMaxBitrate_, maxLabel}), 2, 0);
     rates->addWidget(bitrate_, 0, 1, 2, 2, Qt::AlignVCenter);
     rates->addWidget(minLabel, 2, 1, Qt::AlignRight);
     rates->addWidget(vbrMinBitrate_, 2, 2);
@@ -48,14 +48,15 @@ CEngineMp3GoGo::CEngineMp3GoGo(GoGoSettings* block, QWidget* parent)
     units->addWidget(flags_.Add("Altivec", &GoGoSettings::useAltivec), 3, 1);
 
     QLayout* channels =
-        Column({channels_.Add("Mono", 1), channels_.Add("Stereo", 2), channels_.Add("Joint Stereo", 3)});
-    QLayout* enable = Column({tagMode_.Add("Lame Tag", 1), tagMode_.Add("VBR Tag", 2),
+        Column({channels_.Add("Mono", Mp3Channels::kMono), channels_.Add("Stereo", Mp3Channels::kStereo),
+                channels_.Add("Joint Stereo", Mp3Channels::kJointStereo)});
+    QLayout* enable = Column({tagMode_.Add("Lame Tag", GoGoTagMode::kLameTag), tagMode_.Add("VBR Tag", GoGoTagMode::kVbrTag),
                               flags_.Add("Psycho Acoustics", &GoGoSettings::psychoAcoustics),
                               flags_.Add("Low Pass Filter", &GoGoSettings::lowPassFilter)});
 
     auto* frequency = new QGridLayout;
-    frequency->addWidget(sampleRateMode_.Add("From Source", 1), 0, 0);
-    frequency->addWidget(sampleRateMode_.Add("Resample", 2, {resampleRate_}), 1, 0);
+    frequency->addWidget(sampleRateMode_.Add("From Source", SampleRateMode::kFromSource), 0, 0);
+    frequency->addWidget(sampleRateMode_.Add("Resample", SampleRateMode::kResample, {resampleRate_}), 1, 0);
     frequency->addWidget(resampleRate_, 1, 1);
 
     auto* tone = new QGridLayout;

@@ -33,11 +33,11 @@ CEngineMp3Lame::CEngineMp3Lame(LameSettings* block, QWidget* parent)
     QCheckBox* bitReservoir = flags_.Add("Bit Reservoir", &LameSettings::bitReservoir);
 
     auto* rates = new QGridLayout;
-    rates->addWidget(bitrateMode_.Add("CBR", 1, {cbrBitrate_}), 0, 0);
+    rates->addWidget(bitrateMode_.Add("CBR", Mp3BitrateMode::kCbr, {cbrBitrate_}), 0, 0);
     rates->addWidget(cbrBitrate_, 0, 1);
-    rates->addWidget(bitrateMode_.Add("ABR", 2, {abrBitrate_}), 1, 0);
+    rates->addWidget(bitrateMode_.Add("ABR", Mp3BitrateMode::kAbr, {abrBitrate_}), 1, 0);
     rates->addWidget(abrBitrate_, 1, 1);
-    rates->addWidget(bitrateMode_.Add("VBR", 3,
+    rates->addWidget(bitrateMode_.Add("VBR", Mp3BitrateMode::kVbr,
                                       {vbrMinBitrate_, vbrMaxBitrate_, minLabel, maxLabel, quality_,
                                        qualityLabel, vbrMethod_, methodLabel, xingHeader, bitReservoir}),
                      2, 0);
@@ -54,15 +54,16 @@ CEngineMp3Lame::CEngineMp3Lame(LameSettings* block, QWidget* parent)
     KeepMinimumBelowMaximum(vbrMinBitrate_, vbrMaxBitrate_);
 
     QLayout* channels =
-        Column({channels_.Add("Mono", 1), channels_.Add("Stereo", 2), channels_.Add("Joint Stereo", 3)});
+        Column({channels_.Add("Mono", Mp3Channels::kMono), channels_.Add("Stereo", Mp3Channels::kStereo),
+                channels_.Add("Joint Stereo", Mp3Channels::kJointStereo)});
     QLayout* bits = Column({flags_.Add("Private Bit", &LameSettings::privateBit),
                             flags_.Add("Original Bit", &LameSettings::originalBit),
                             flags_.Add("Copyright Bit", &LameSettings::copyrightBit),
                             flags_.Add("CRC Bit", &LameSettings::crcBit)});
 
     auto* frequency = new QGridLayout;
-    frequency->addWidget(sampleRateMode_.Add("From Source", 1), 0, 0);
-    frequency->addWidget(sampleRateMode_.Add("Resample", 2, {resampleRate_}), 1, 0);
+    frequency->addWidget(sampleRateMode_.Add("From Source", SampleRateMode::kFromSource), 0, 0);
+    frequency->addWidget(sampleRateMode_.Add("Resample", SampleRateMode::kResample, {resampleRate_}), 1, 0);
     frequency->addWidget(resampleRate_, 1, 1);
 
     auto* presetRow = new QHBoxLayout;
@@ -70,8 +71,8 @@ CEngineMp3Lame::CEngineMp3Lame(LameSettings* block, QWidget* parent)
     presetRow->addWidget(preset_, 1);
 
     auto* mpeg = new QHBoxLayout;
-    mpeg->addWidget(mpegVersion_.Add("MPEG1", 1));
-    mpeg->addWidget(mpegVersion_.Add("MPEG2", 2));
+    mpeg->addWidget(mpegVersion_.Add("MPEG1", MpegVersion::kMpeg1));
+    mpeg->addWidget(mpegVersion_.Add("MPEG2", MpegVersion::kMpeg2));
 
     auto* controls = new QGridLayout;
     controls->addWidget(MakeGroup("Bit Rate(Kbps)", rates, this), 0, 0, 1, 2);

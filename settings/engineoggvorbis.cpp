@@ -24,26 +24,26 @@ CEngineOggVorbis::CEngineOggVorbis(OggVorbisSettings* block, QWidget* parent)
     auto* trueVbrUnit = new QLabel("Kbps", this);
 
     auto* rates = new QGridLayout;
-    rates->addWidget(bitrateMode_.Add("VBR", 1, {quality_, qualityLabel}), 0, 0);
+    rates->addWidget(bitrateMode_.Add("VBR", OggBitrateMode::kVbr, {quality_, qualityLabel}), 0, 0);
     rates->addWidget(qualityLabel, 0, 1);
     rates->addWidget(quality_, 0, 2);
-    rates->addWidget(bitrateMode_.Add("ABR", 2, {abrBitrate_, abrUnit}), 1, 0);
+    rates->addWidget(bitrateMode_.Add("ABR", OggBitrateMode::kAbr, {abrBitrate_, abrUnit}), 1, 0);
     rates->addWidget(abrBitrate_, 1, 2);
     rates->addWidget(abrUnit, 1, 3);
-    rates->addWidget(bitrateMode_.Add("True VBR", 3, {trueVbrBitrate_, trueVbrUnit}), 2, 0);
+    rates->addWidget(bitrateMode_.Add("True VBR", OggBitrateMode::kTrueVbr, {trueVbrBitrate_, trueVbrUnit}), 2, 0);
     rates->addWidget(trueVbrBitrate_, 2, 2);
     rates->addWidget(trueVbrUnit, 2, 3);
 
     auto* frequency = new QGridLayout;
-    frequency->addWidget(sampleRateMode_.Add("From Source", 1), 0, 0);
-    frequency->addWidget(sampleRateMode_.Add("Resample", 2, {resampleRate_}), 1, 0);
+    frequency->addWidget(sampleRateMode_.Add("From Source", SampleRateMode::kFromSource), 0, 0);
+    frequency->addWidget(sampleRateMode_.Add("Resample", SampleRateMode::kResample, {resampleRate_}), 1, 0);
     frequency->addWidget(resampleRate_, 1, 1);
 
     auto* controls = new QGridLayout;
     controls->addWidget(MakeGroup("Bit Rate(Kbps)", rates, this), 0, 0, 1, 2);
     controls->addWidget(MakeGroup("Frequency (Hz)", frequency, this), 1, 0);
     controls->addWidget(
-        MakeGroup("Channels", Column({channels_.Add("Mono", 1), channels_.Add("Stereo", 2)}), this), 1, 1);
+        MakeGroup("Channels", Column({channels_.Add("Mono", OggChannels::kMono), channels_.Add("Stereo", OggChannels::kStereo)}), this), 1, 1);
     SetControls(controls);
 }
 

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "core/job.h"
 #include "settings/engineapemonkey.h"
 #include "settings/enginemp3blade.h"
 #include "settings/enginemp3gogo.h"
@@ -16,21 +15,32 @@ namespace zelph {
 
 namespace {
 
-std::unique_ptr<QDialog> MakeTuningWindow(std::string_view engineId, ConverterSettings& s, QWidget* parent) {
-    if (engineId == kEncWavPcm) return std::make_unique<CEngineWavPcm>(&s.wav, parent);
-    if (engineId == kEncMp3Blade) return std::make_unique<CEngineMp3Blade>(&s.blade, parent);
-    if (engineId == kEncMp3Lame) return std::make_unique<CEngineMp3Lame>(&s.lame, parent);
-    if (engineId == kEncMp3GoGo) return std::make_unique<CEngineMp3GoGo>(&s.gogo, parent);
-    if (engineId == kEncOggVorbis) return std::make_unique<CEngineOggVorbis>(&s.ogg, parent);
-    if (engineId == kEncApeMonkey) return std::make_unique<CEngineApeMonkey>(&s.ape, parent);
-    return nullptr;
+using WindowMaker = std::unique_ptr<QDialog> (*)(ConverterSettings&, QWidget*);
+
+template <typename Window, auto block>
+std::unique_ptr<QDialog> Make(ConverterSettings& s, QWidget* parent) {
+    return std::make_unique<Window>(&(s.*block), parent);
 }
+
+// Each target's tuning window, on its encoder's block of the record.
+constexpr std::pair<TargetFormat, WindowMaker> kTuningWindows[] = {
+    {kTargetWav, Make<CEngineWavPcm, &ConverterSettings::wav>},
+    {kTargetGoGo, Make<CEngineMp3GoGo, &ConverterSettings::gogo>},
+    {kTargetLame, Make<CEngineMp3Lame, &ConverterSettings::lame>},
+    {kTargetBlade, Make<CEngineMp3Blade, &ConverterSettings::blade>},
+    {kTargetOgg, Make<CEngineOggVorbis, &ConverterSettings::ogg>},
+    {kTargetApe, Make<CEngineApeMonkey, &ConverterSettings::ape>},
+};
 
 }  // namespace
 
-bool OpenEngineTuning(std::string_view engineId, ConverterSettings& settings, QWidget* parent) {
-    const std::unique_ptr<QDialog> window = MakeTuningWindow(engineId, settings, parent);
-    return window && window->exec() == QDialog::Accepted;
+bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, QWidget* parent) {
+    for (const auto& [target, make] : kTuningWindows) {
+        if (target != targetFormat) continue;
+        const std::unique_ptr<QDialog> window = make(settings, parent);
+        return window->exec() == QDialog::Accepted;
+    }
+    return false;
 }
 
 }  // namespace zelph

@@ -1,7 +1,7 @@
 #pragma once
-// Opens the tuning window of an encoder on its block of the settings.
+// Opens the tuning window of a target's encoder on its block of the settings.
 
-#include <string_view>
+#include <cstdint>
 
 #include "settings/settings.h"
 
@@ -9,9 +9,8 @@ class QWidget;
 
 namespace zelph {
 
-// `engineId` is one of the encoder identifiers of core/job.h (kEncWavPcm ...
-// kEncApeMonkey). Returns true when the user saved; an identifier without a
-// tuning window opens nothing and returns false.
-bool OpenEngineTuning(std::string_view engineId, ConverterSettings& settings, QWidget* parent);
+// Returns true when the user saved; a target without a tuning window opens
+// nothing and returns false.
+bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, QWidget* parent);
 
 }  // namespace zelph

@@ -21,8 +21,8 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent
       folderMode_(this),
       existingFile_(this),
       afterOperation_(this),
-      besideSource_(folderMode_.Add("In Folder Of Source File", 1)),
-      inFolder_(folderMode_.Add("In Folder", 2)),
+      besideSource_(folderMode_.Add("In Folder Of Source File", OutputFolderMode::kBesideSource)),
+      inFolder_(folderMode_.Add("In Folder", OutputFolderMode::kInFolder)),
       folderField_(new QLineEdit(this)),
       browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)) {
     folderField_->setReadOnly(true);
@@ -41,13 +41,13 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent
     auto* controls = new QVBoxLayout;
     controls->addWidget(MakeGroup("Output File", output, this));
     controls->addWidget(MakeGroup("If Output File Exists",
-                                  Column({existingFile_.Add("Overwrite Output File", 1),
-                                          existingFile_.Add("Rename Output File", 2),
-                                          existingFile_.Add("Skip Output File", 3)}),
+                                  Column({existingFile_.Add("Overwrite Output File", ExistingFileAction::kOverwrite),
+                                          existingFile_.Add("Rename Output File", ExistingFileAction::kRename),
+                                          existingFile_.Add("Skip Output File", ExistingFileAction::kSkip)}),
                                   this));
     controls->addWidget(MakeGroup("After Operation",
-                                  Column({afterOperation_.Add("Leave The Source File Intact", 1),
-                                          afterOperation_.Add("Delete Source File", 2)}),
+                                  Column({afterOperation_.Add("Leave The Source File Intact", AfterOperation::kKeepSource),
+                                          afterOperation_.Add("Delete Source File", AfterOperation::kDeleteSource)}),
                                   this));
     SetControls(controls);
 }

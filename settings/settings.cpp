@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "formats/exclusivefile.h"
+#include "settings/replacefile.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -46,32 +47,35 @@ std::string OutputFolderOf(const GeneralSettings& general) {
 
 void ApplyDefaults(ConverterSettings& s, const std::string& defaultFolder) {
     s.targetFormat = kTargetWav;
-    s.general.outputFolderMode = 1;
-    s.general.existingFileAction = 2;
-    s.general.afterOperation = 1;
+    s.general.outputFolderMode = OutputFolderMode::kBesideSource;
+    s.general.existingFileAction = ExistingFileAction::kRename;
+    s.general.afterOperation = AfterOperation::kKeepSource;
     SetOutputFolder(s.general, defaultFolder);
-    s.wav = {2, 2};
+    s.wav = {WavChannels::kStereo, WavSampleSize::k16Bit};
     s.blade = {.copyrightBit = 1, .crcBit = 1, .originalBit = 1, .privateBit = 1,
                .bitrateIndex = 13, .sampleRateIndex = 1, .bitrate = 320, .sampleRate = 44100,
-               .channelMode = 2};
+               .channelMode = BladeChannels::kStereo};
     s.lame = {.bitReservoir = 1, .copyrightBit = 1, .crcBit = 1, .originalBit = 1,
               .privateBit = 1, .xingVbrHeader = 1, .abrBitrateIndex = 11,
               .cbrBitrateIndex = 11, .vbrMaxBitrateIndex = 16, .vbrMinBitrateIndex = 11,
               .vbrMethodIndex = 1, .presetIndex = 1, .resampleRateIndex = 7, .abrBitrate = 128,
               .cbrBitrate = 128, .vbrMaxBitrate = 320, .vbrMinBitrate = 128, .vbrMethod = 0,
-              .preset = 0, .resampleRate = 44100, .bitrateMode = 1, .channelMode = 2,
-              .sampleRateMode = 1, .mpegVersion = 2, .quality = 0};
+              .preset = 0, .resampleRate = 44100, .bitrateMode = Mp3BitrateMode::kCbr,
+              .channelMode = Mp3Channels::kStereo, .sampleRateMode = SampleRateMode::kFromSource,
+              .mpegVersion = MpegVersion::kMpeg2, .quality = 0};
     s.gogo = {.use3DNow = 0, .useAltivec = 1, .useCMov = 1, .useE3DNow = 1, .useEMMX = 1,
               .useKNI = 1, .lowPassFilter = 1, .useMMX = 0, .psychoAcoustics = 1, .useSSE2 = 1,
               .bitrateIndex = 11, .vbrMaxBitrateIndex = 16, .vbrMinBitrateIndex = 11,
               .emphasisIndex = 1, .resampleRateIndex = 1, .bitrate = 128, .vbrMaxBitrate = 320,
-              .vbrMinBitrate = 128, .emphasis = 1, .resampleRate = 44100, .bitrateMode = 1,
-              .channelMode = 2, .sampleRateMode = 1, .tagMode = 2, .quality = 0};
-    s.ogg = {.bitrateMode = 1, .sampleRateMode = 1, .channelMode = 2, .qualityPosition = 5,
+              .vbrMinBitrate = 128, .emphasis = 1, .resampleRate = 44100,
+              .bitrateMode = Mp3BitrateMode::kCbr, .channelMode = Mp3Channels::kStereo,
+              .sampleRateMode = SampleRateMode::kFromSource, .tagMode = GoGoTagMode::kVbrTag, .quality = 0};
+    s.ogg = {.bitrateMode = OggBitrateMode::kVbr, .sampleRateMode = SampleRateMode::kFromSource,
+             .channelMode = OggChannels::kStereo, .qualityPosition = 5,
              .vbrQuality = 0.5f, .abrBitrateIndex = 5, .trueVbrBitrateIndex = 5,
              .resampleRateIndex = 5, .abrBitrate = 128, .trueVbrBitrate = 128,
              .resampleRate = 44100};
-    s.ape = {.compressionIndex = 1, .compressionLevel = 2000, .pcm = {2, 2}};
+    s.ape = {.compressionIndex = 1, .compressionLevel = 2000, .pcm = {WavChannels::kStereo, WavSampleSize::k16Bit}};
 }
 
 namespace {
@@ -113,27 +117,13 @@ void SettingsStore::LoadSettings(bool keepFile) {
     record.general.outputFolder[kOutputFolderSize - 1] = '\0';
     if (!CanEnterFolder(record.general.outputFolder)) {
         SetOutputFolder(record.general, DefaultOutputFolder());
-        record.general.outputFolderMode = 1;
+        record.general.outputFolderMode = OutputFolderMode::kBesideSource;
     }
 }
 
 bool SettingsStore::SaveSettings() {
     record.checkValue = zelph::SettingsCheckValue(record);
-    // Written beside the real file and renamed over it, so a crash or a full
-    // disk leaves the previous settings rather than a truncated file.
-    const auto slash = path_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
-    std::string temporary = folder + ".Settings.dat.XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    const bool written = WriteAllTo(fd, &record, sizeof record) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||
-        ::rename(temporary.c_str(), path_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(path_, &record, sizeof record);
 }
 
 }  // namespace zelph

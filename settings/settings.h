@@ -14,24 +14,41 @@ static_assert(std::endian::native == std::endian::little,
 
 inline constexpr std::size_t kOutputFolderSize = 1024;
 
+// Every mode field's values, by name. The record stores them as the plain
+// numbers below; a loaded file may hold any other number, which the windows
+// show as no choice and the engines refuse.
+enum class OutputFolderMode : int16_t { kBesideSource = 1, kInFolder = 2 };
+enum class ExistingFileAction : int16_t { kOverwrite = 1, kRename = 2, kSkip = 3 };
+enum class AfterOperation : int16_t { kKeepSource = 1, kDeleteSource = 2 };
+enum class WavChannels : int16_t { kMono = 1, kStereo = 2 };
+enum class WavSampleSize : int16_t { k8Bit = 1, k16Bit = 2 };
+enum class BladeChannels : int32_t { kMono = 1, kStereo = 2, kDualChannel = 3 };
+enum class Mp3BitrateMode : int32_t { kCbr = 1, kAbr = 2, kVbr = 3 };
+enum class Mp3Channels : int32_t { kMono = 1, kStereo = 2, kJointStereo = 3 };
+enum class SampleRateMode : int32_t { kFromSource = 1, kResample = 2 };
+enum class MpegVersion : int32_t { kMpeg1 = 1, kMpeg2 = 2 };
+enum class GoGoTagMode : int32_t { kLameTag = 1, kVbrTag = 2 };
+enum class OggBitrateMode : int32_t { kVbr = 1, kAbr = 2, kTrueVbr = 3 };
+enum class OggChannels : int32_t { kMono = 1, kStereo = 2 };
+
 struct GeneralSettings {
-    int16_t outputFolderMode;    // 1 beside the source, 2 in outputFolder
-    int16_t existingFileAction;  // 1 overwrite, 2 rename, 3 skip
-    int16_t afterOperation;      // 1 leave the source, 2 delete it
+    OutputFolderMode outputFolderMode;
+    ExistingFileAction existingFileAction;
+    AfterOperation afterOperation;
     char outputFolder[kOutputFolderSize];
 };
 
 // Also the layout of the channel/sample-size pair inside ApeSettings.
 struct WavPcmSettings {
-    int16_t channelMode;     // 1 mono, 2 stereo
-    int16_t sampleSizeMode;  // 1 eight bits, 2 sixteen bits
+    WavChannels channelMode;
+    WavSampleSize sampleSizeMode;
 };
 
 struct BladeSettings {
     int32_t copyrightBit, crcBit, originalBit, privateBit;
     int32_t bitrateIndex, sampleRateIndex;
     int32_t bitrate, sampleRate;
-    int32_t channelMode;  // 1 mono, 2 stereo, 3 dual channel
+    BladeChannels channelMode;
 };
 
 struct LameSettings {
@@ -40,10 +57,10 @@ struct LameSettings {
     int32_t vbrMethodIndex, presetIndex, resampleRateIndex;
     int32_t abrBitrate, cbrBitrate, vbrMaxBitrate, vbrMinBitrate;
     int32_t vbrMethod, preset, resampleRate;
-    int32_t bitrateMode;     // 1 CBR, 2 ABR, 3 VBR
-    int32_t channelMode;     // 1 mono, 2 stereo, 3 joint stereo
-    int32_t sampleRateMode;  // 1 from source, 2 resample
-    int32_t mpegVersion;     // 1 MPEG1, 2 MPEG2
+    Mp3BitrateMode bitrateMode;
+    Mp3Channels channelMode;
+    SampleRateMode sampleRateMode;
+    MpegVersion mpegVersion;
     int32_t quality;         // 0..9
 };
 
@@ -52,17 +69,17 @@ struct GoGoSettings {
     int32_t lowPassFilter, useMMX, psychoAcoustics, useSSE2;
     int32_t bitrateIndex, vbrMaxBitrateIndex, vbrMinBitrateIndex, emphasisIndex, resampleRateIndex;
     int32_t bitrate, vbrMaxBitrate, vbrMinBitrate, emphasis, resampleRate;
-    int32_t bitrateMode;     // 1 CBR, 2 ABR, 3 VBR
-    int32_t channelMode;     // 1 mono, 2 stereo, 3 joint stereo
-    int32_t sampleRateMode;  // 1 from source, 2 resample
-    int32_t tagMode;         // 1 LAME tag, 2 VBR tag
+    Mp3BitrateMode bitrateMode;
+    Mp3Channels channelMode;
+    SampleRateMode sampleRateMode;
+    GoGoTagMode tagMode;
     int32_t quality;         // 0..9
 };
 
 struct OggVorbisSettings {
-    int32_t bitrateMode;     // 1 VBR, 2 ABR, 3 true VBR
-    int32_t sampleRateMode;  // 1 from source, 2 resample
-    int32_t channelMode;     // 1 mono, 2 stereo
+    OggBitrateMode bitrateMode;
+    SampleRateMode sampleRateMode;
+    OggChannels channelMode;
     int32_t qualityPosition; // 0..9
     float vbrQuality;        // (10 - qualityPosition) / 10
     int32_t abrBitrateIndex, trueVbrBitrateIndex, resampleRateIndex;
@@ -150,8 +167,6 @@ public:
     // rename; returns false when nothing could be written.
     bool SaveSettings();
     int32_t SettingsCheckValue() const { return zelph::SettingsCheckValue(record); }
-
-    const std::string& SettingsPath() const { return path_; }
 
     ConverterSettings record{};
 

@@ -11,6 +11,8 @@ namespace {
 
 template <typename T>
 constexpr FieldType TypeOf() {
+    // A mode is stored as the plain number of its enumerator.
+    if constexpr (std::is_enum_v<T>) return TypeOf<std::underlying_type_t<T>>();
     if constexpr (std::is_same_v<T, int16_t>) return FieldType::Int16;
     if constexpr (std::is_same_v<T, int32_t>) return FieldType::Int32;
     if constexpr (std::is_same_v<T, float>) return FieldType::Float32;

@@ -6,6 +6,7 @@
 
 #include "codecs/apeengines.h"
 #include "formats/bytereader.h"
+#include "core/targets.h"
 #include "formats/probes.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
@@ -60,7 +61,7 @@ ApeSettings Level(int index) {
     ApeSettings s{};
     s.compressionIndex = index;
     s.compressionLevel = (index + 1) * 1000;
-    s.pcm = {2, 2};
+    s.pcm = {WavChannels::kStereo, WavSampleSize::k16Bit};
     return s;
 }
 
@@ -69,17 +70,18 @@ struct Outcome {
     int progress;
 };
 
-Outcome RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target, ApeSettings* settings,
+Outcome RunEngine(EngineProc engine, const std::string& source, const std::string& target, const ApeSettings* settings,
             bool stop = false, int base = 0, int span = 100) {
     Job job;
     job.sourcePath = source;
     job.targetPath = target;
-    job.engineParams = settings;
-    job.progress = base;
+    if (settings) job.settings = settings;
+    job.progressStart = base;
     job.progressSpan = span;
-    job.stopRequested = stop;
-    engine(&job);
-    return {job.succeeded == 1, job.running != 0, job.progress};
+    JobState state;
+    state.stopRequested = stop;
+    engine(job, state);
+    return {state.succeeded == 1, state.running != 0, state.progress};
 }
 
 // FFmpeg's decode of `path`: the independent check of every file we write.

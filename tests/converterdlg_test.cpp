@@ -143,23 +143,23 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrder) {
 }
 
 TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
-    std::vector<TargetFormat> opened;
-    window.SetEngineTuningOpener([&](TargetFormat target, ConverterSettings&, QWidget*) { opened.push_back(target); });
+    std::vector<int32_t> opened;
+    window.SetEngineTuningOpener([&](int32_t target, ConverterSettings&, QWidget*) { opened.push_back(target); });
     for (TargetFormat target : {kTargetOgg, kTargetBlade}) {
         window.targetRadio(target)->setChecked(true);
         window.engineTuningButton()->click();
     }
-    EXPECT_EQ(opened, (std::vector<TargetFormat>{kTargetOgg, kTargetBlade}));
+    EXPECT_EQ(opened, (std::vector<int32_t>{kTargetOgg, kTargetBlade}));
 
     // General Settings edits the same record the tuning windows see.
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget*) { general.afterOperation = 2; });
-    int16_t afterOperationSeen = 0;
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget*) { general.afterOperation = AfterOperation::kDeleteSource; });
+    AfterOperation afterOperationSeen = AfterOperation::kKeepSource;
     window.SetEngineTuningOpener(
-        [&](TargetFormat, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
+        [&](int32_t, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
     for (QAction* action : window.findChildren<QAction*>())
         if (action->text() == "General Settings") action->trigger();
     window.engineTuningButton()->click();
-    EXPECT_EQ(afterOperationSeen, 2);
+    EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
 
     WriteFile(dir / "Settings.dat", "old");
     window.restoreDefaultsButton()->click();

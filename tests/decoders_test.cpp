@@ -55,7 +55,7 @@ TEST(DecodeMp3, EveryFrameToTheLastMatchesMpg123) {
         ScratchDir dir;
         const std::string wav = SweepWav(dir, "in.wav", c.rate, c.channels, 2.0);
         ASSERT_EQ(RunCommand("lame --quiet " + std::string(c.lameOptions) + " '" + wav + "' " + dir / "a.mp3").status, 0);
-        const Job job = RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "out.wav");
+        const auto job = RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "out.wav");
         EXPECT_EQ(job.succeeded, 1);
         EXPECT_EQ(job.running, 0);
         EXPECT_EQ(job.progress, 100);
@@ -97,7 +97,7 @@ TEST(DecodeMp3, NoAudioOrAFullDiskIsAFailure) {
     std::string noise(100000, '\0');
     for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + i / 13) & 0x7F);
     WriteFile(dir / "noise.mp3", noise);
-    const Job garbage = RunEngine(zelph::DecodeMp3, dir / "noise.mp3", dir / "out.wav");
+    const auto garbage = RunEngine(zelph::DecodeMp3, dir / "noise.mp3", dir / "out.wav");
     EXPECT_EQ(garbage.succeeded, 0);
     EXPECT_EQ(garbage.running, 0);
     // The runner must not take the failed decode for a conversion and delete the source.
@@ -108,7 +108,7 @@ TEST(DecodeMp3, NoAudioOrAFullDiskIsAFailure) {
 
     const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 3.0);
     ASSERT_EQ(RunCommand("lame --quiet -b 128 '" + wav + "' " + dir / "a.mp3").status, 0);
-    const Job full = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "full.wav"); });
+    const auto full = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "full.wav"); });
     EXPECT_EQ(full.succeeded, 0);
 }
 
@@ -150,7 +150,7 @@ TEST(DecodeOggVorbis, MatchesOggdecAtEveryRateAndChannelCount) {
         SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + c.lameOptions);
         ScratchDir dir;
         const std::string ogg = OggencSweep(dir, "a.ogg", c.rate, c.channels, c.lameOptions);
-        const Job job = RunEngine(zelph::DecodeOggVorbis, ogg, dir / "out.wav");
+        const auto job = RunEngine(zelph::DecodeOggVorbis, ogg, dir / "out.wav");
         EXPECT_EQ(job.succeeded, 1);
         EXPECT_EQ(job.running, 0);
         EXPECT_EQ(job.progress, 100);
@@ -211,7 +211,7 @@ TEST(DecodeOggVorbis, CutFilesAndFullDisks) {
     WriteFile(dir / "text.ogg", std::string(50000, 'x'));
     EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "text.ogg", dir / "out.wav").succeeded, 0);
 
-    const Job onFullDisk = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeOggVorbis, dir / "a.ogg", dir / "big.wav"); });
+    const auto onFullDisk = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeOggVorbis, dir / "a.ogg", dir / "big.wav"); });
     EXPECT_EQ(onFullDisk.succeeded, 0);
 }
 

@@ -39,18 +39,19 @@ TEST(EngineRun, RunningReadsZeroOnEveryPathOut) {
     // only ever learns from the shared fields. (Joined at the end only so the
     // thread is gone before the leak check at exit.)
     Job job;
-    job.progress = 10;
+    job.progressStart = 10;
     job.progressSpan = 90;
-    job.running = 1;
-    std::thread engine([](Job* j) {
-        EngineRun run(j);
+    JobState state;
+    state.running = 1;
+    std::thread engine([&job, &state] {
+        EngineRun run(job, state);
         run.Progress(0xFFFFFFFEull, 0xFFFFFFFFull);
         int (*add)(int, int) = nullptr;
         CodecLibraries libraries;
         if (libraries.Load("NoSuchLibrary.so", {Bind("zelph_test_add", add)})) run.Succeed();
-    }, &job);
-    while (std::atomic_ref<int32_t>(job.running).load(std::memory_order_acquire) != 0) std::this_thread::yield();
-    EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(job.progress, 99) << "no overflow near 4 GiB, and never past the step";
+    });
+    while (state.running.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+    EXPECT_EQ(state.succeeded, 0);
+    EXPECT_EQ(state.progress, 99) << "no overflow near 4 GiB, and never past the step";
     engine.join();
 }

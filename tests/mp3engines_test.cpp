@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -26,22 +28,23 @@ struct Mp3Engines : ::testing::Test {
 
     // Runs `engine` on `wav` (or on the source already written) at 10..100
     // of the bar; true when it succeeded.
-    bool Run(EngineProc engine, void* params, const std::string& wav, bool stop = false) {
+    bool Run(EngineProc engine, EngineSettings params, const std::string& wav, bool stop = false) {
         if (!wav.empty()) WriteFile(dir / "in.wav", wav);
         Job job;
         job.sourcePath = dir / "in.wav";
         job.targetPath = mp3;
-        job.engineParams = params;
-        job.progress = 10;
+        job.settings = params;
+        job.progressStart = 10;
         job.progressSpan = 90;
-        job.stopRequested = stop;
-        engine(&job);
-        EXPECT_EQ(job.running, 0);
-        EXPECT_TRUE(job.progress >= 10 && job.progress <= 100);
-        if (job.succeeded) {
-            EXPECT_EQ(job.progress, 100);
+        JobState state;
+        state.stopRequested = stop;
+        engine(job, state);
+        EXPECT_EQ(state.running, 0);
+        EXPECT_TRUE(state.progress >= 10 && state.progress <= 100);
+        if (state.succeeded) {
+            EXPECT_EQ(state.progress, 100);
         }
-        return job.succeeded == 1;
+        return state.succeeded == 1;
     }
 };
 
@@ -74,20 +77,20 @@ std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channe
 
 TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     const auto sweep = SineSweep(44100, 2, 3);
-    for (int mode : {1, 2, 3}) {  // CBR, ABR, VBR quality 2
+    for (Mp3BitrateMode mode : {Mp3BitrateMode::kCbr, Mp3BitrateMode::kAbr, Mp3BitrateMode::kVbr}) {
         settings.lame.bitrateMode = mode;
         settings.lame.quality = 2;
-        ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavAmongChunks(sweep, 44100, 2))) << mode;
+        ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavAmongChunks(sweep, 44100, 2))) << static_cast<int>(mode);
         ExpectFaithful(mp3, Left(sweep, 2), 2);
         const Mp3Scan scan = ScanMp3(ReadFile(mp3));
-        ASSERT_TRUE(scan.tagged()) << mode;
-        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames()) << mode;
+        ASSERT_TRUE(scan.tagged()) << static_cast<int>(mode);
+        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames()) << static_cast<int>(mode);
     }
 }
 
 TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
     const std::vector<int16_t> silence(44100 * 2, 0);
-    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
         ASSERT_TRUE(Run(engine, params, WavAmongChunks(silence, 44100, 2)));
         for (int16_t s : DecodeMp3(mp3, 2).pcm) ASSERT_LT(std::abs(s), 64);
@@ -96,15 +99,19 @@ TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
 
 TEST_F(Mp3Engines, ChannelsFollowTheModeWhateverTheSource) {
     const auto stereo = SineSweep(44100, 2, 2), mono = SineSweep(44100, 1, 2);
-    struct Case { EngineProc engine; void* params; int32_t* channelMode; int stereoMode; };
-    for (Case c : {Case{EncodeMp3Lame, &settings.lame, &settings.lame.channelMode, 3},
-                   Case{EncodeMp3Blade, &settings.blade, &settings.blade.channelMode, 2},
-                   Case{EncodeMp3GoGo, &settings.gogo, &settings.gogo.channelMode, 3}}) {
-        *c.channelMode = 1;
+    // Each engine's channel mode as the record stores it: 1 mono, then the
+    // engine's stereo mode.
+    struct Case { EngineProc engine; EngineSettings params; std::function<void(int)> setChannels; int stereoMode; };
+    auto& s = settings;
+    for (const Case& c :
+         {Case{EncodeMp3Lame, &s.lame, [&](int m) { s.lame.channelMode = static_cast<Mp3Channels>(m); }, 3},
+          Case{EncodeMp3Blade, &s.blade, [&](int m) { s.blade.channelMode = static_cast<BladeChannels>(m); }, 2},
+          Case{EncodeMp3GoGo, &s.gogo, [&](int m) { s.gogo.channelMode = static_cast<Mp3Channels>(m); }, 3}}) {
+        c.setChannels(1);
         ASSERT_TRUE(Run(c.engine, c.params, WavFile(stereo, 44100, 2)));
         EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().mode, 3);
         ExpectFaithful(mp3, Left(stereo, 2), 1);
-        *c.channelMode = c.stereoMode;
+        c.setChannels(c.stereoMode);
         ASSERT_TRUE(Run(c.engine, c.params, WavFile(mono, 44100, 1)));
         ExpectFaithful(mp3, mono, 2);
     }
@@ -135,7 +142,7 @@ TEST_F(Mp3Engines, OddSizedAndSingleChunkSources) {
     std::string odd = WavFile(SineSweep(44100, 2, 1.5), 44100, 2) + "x";
     const uint32_t dataSize = static_cast<uint32_t>(odd.size() - 44);
     std::memcpy(&odd[40], &dataSize, 4);
-    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}}) {
         ASSERT_TRUE(Run(engine, params, odd));
         ExpectFaithful(mp3, Left(SineSweep(44100, 2, 1.5), 2), 2);
@@ -146,7 +153,7 @@ TEST_F(Mp3Engines, OddSizedAndSingleChunkSources) {
 
 TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
     const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
-    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
         ASSERT_TRUE(Run(engine, params, wav));
         const std::size_t full = ReadFile(mp3).size();
@@ -158,7 +165,7 @@ TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
 
 TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
     const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
-    for (auto [engine, params] : {std::pair<EngineProc, void*>{EncodeMp3Lame, &settings.lame},
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
                                   {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
         ASSERT_TRUE(Run(engine, params, wav));
         const std::size_t full = ReadFile(mp3).size();
@@ -169,8 +176,8 @@ TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
 
 TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
     const std::string wav = WavFile(SineSweep(44100, 2, 1), 44100, 2);
-    settings.lame.mpegVersion = 1;  // MPEG-1 frames cannot carry 22050 Hz
-    settings.lame.sampleRateMode = 2;
+    settings.lame.mpegVersion = MpegVersion::kMpeg1;  // MPEG-1 frames cannot carry 22050 Hz
+    settings.lame.sampleRateMode = SampleRateMode::kResample;
     settings.lame.resampleRate = 22050;
     EXPECT_FALSE(Run(EncodeMp3Lame, &settings.lame, wav));
     settings.blade.bitrate = 33;

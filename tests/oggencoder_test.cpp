@@ -17,11 +17,13 @@
 namespace zelph::test {
 namespace {
 
+// `bitrateMode` as the record stores it (1 VBR, 2 ABR, 3 true VBR), so that
+// unknown numbers can be tried too.
 OggVorbisSettings Settings(int32_t bitrateMode) {
     OggVorbisSettings s{};
-    s.bitrateMode = bitrateMode;
-    s.sampleRateMode = 1;
-    s.channelMode = 2;
+    s.bitrateMode = static_cast<OggBitrateMode>(bitrateMode);
+    s.sampleRateMode = SampleRateMode::kFromSource;
+    s.channelMode = OggChannels::kStereo;
     s.vbrQuality = 0.5f;
     s.abrBitrate = s.trueVbrBitrate = 128;
     s.resampleRate = 44100;
@@ -39,7 +41,7 @@ std::vector<int16_t> Tones(int rate, int channels, double seconds, double left =
 }
 
 struct Encoded {
-    Job job;
+    EngineResult job;
     std::string info;       // what ogginfo printed
     bool infoClean = false; // ogginfo passed it without a warning
     PcmWav decoded;         // oggdec's decode
@@ -110,12 +112,12 @@ TEST(EncodeOggVorbis, ChannelRules) {
     EXPECT_NEAR(ToneFrequency(stereo.decoded.pcm, 2, 0, 44100), 440, 4.4);
     EXPECT_NEAR(ToneFrequency(stereo.decoded.pcm, 2, 1, 44100), 1000, 10);
 
-    settings.channelMode = 1;
+    settings.channelMode = OggChannels::kMono;
     Encoded left = Encode(dir, dir / "stereo.wav", settings);
     ASSERT_EQ(left.decoded.channels, 1) << "the right channel is dropped, not mixed in";
     EXPECT_NEAR(ToneFrequency(left.decoded.pcm, 1, 0, 44100), 440, 4.4);
 
-    settings.channelMode = 2;
+    settings.channelMode = OggChannels::kStereo;
     Encoded doubled = Encode(dir, dir / "mono.wav", settings);
     ASSERT_EQ(doubled.decoded.channels, 2);
     EXPECT_NEAR(ToneFrequency(doubled.decoded.pcm, 2, 1, 44100), 440, 4.4);
@@ -127,7 +129,7 @@ TEST(EncodeOggVorbis, ResamplingKeepsLengthAndPitch) {
     for (int32_t rate : {22050, 48000, 8000}) {
         SCOPED_TRACE(rate);
         OggVorbisSettings settings = Settings(1);
-        settings.sampleRateMode = 2;
+        settings.sampleRateMode = SampleRateMode::kResample;
         settings.resampleRate = rate;
         const Encoded e = Encode(dir, dir / "in.wav", settings);
         EXPECT_EQ(e.job.succeeded, 1);
@@ -162,9 +164,9 @@ TEST(EncodeOggVorbis, SerialNumbersDifferAndFailedWritesFail) {
     EXPECT_EQ(RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "b.ogg", &settings).succeeded, 1);
     EXPECT_NE(ReadFile(dir / "a.ogg").substr(14, 4), ReadFile(dir / "b.ogg").substr(14, 4));
 
-    const Job full = WithFileSizeLimit(6000, [&] { return RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "c.ogg", &settings); });
+    const EngineResult full = WithFileSizeLimit(6000, [&] { return RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "c.ogg", &settings); });
     EXPECT_EQ(full.succeeded, 0);
-    settings.bitrateMode = 4;
+    settings.bitrateMode = static_cast<OggBitrateMode>(4);
     EXPECT_EQ(RunEngine(EncodeOggVorbis, dir / "in.wav", dir / "d.ogg", &settings).succeeded, 0);
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/naming.h"
 #include "core/planner.h"
+#include "core/targets.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -18,9 +19,9 @@ protected:
 
     void Touch(const std::string& name) { WriteFile(dir / name, "x"); }
     std::string At(const std::string& name) const { return dir / name; }
-    void Plan(const char* target, std::vector<std::string> names) {
+    void Plan(int32_t target, std::vector<std::string> names) {
         for (auto& name : names) name = At(name);
-        planner.PlanJobs(target, names);
+        plan = PlanJobs(settings, target, names);
     }
     // "ENGINE source>target progress/span" with the folder left out.
     std::vector<std::string> Queue() const {
@@ -28,16 +29,16 @@ protected:
         auto strip = [&](std::string path) {
             return path.rfind(dir.path(), 0) == 0 ? path.substr(dir.path().size()) : path;
         };
-        for (const Job& job : planner.jobQueue)
-            rows.push_back(std::to_string(job.fileIndex) + " " + job.engineId + " " +
+        for (const Job& job : plan.jobs)
+            rows.push_back(std::to_string(job.fileIndex) + " " + std::string(EngineName(job.engine)) + " " +
                            strip(job.sourcePath) + ">" + strip(job.targetPath) + " " +
-                           std::to_string(job.progress) + "/" + std::to_string(job.progressSpan));
+                           std::to_string(job.progressStart) + "/" + std::to_string(job.progressSpan));
         return rows;
     }
 
     ScratchDir dir;
     ConverterSettings settings{};
-    JobPlanner planner{&settings};
+    BatchPlan plan;
 };
 
 using Rows = std::vector<std::string>;
@@ -67,7 +68,7 @@ TEST(MakeUniqueName, CountsAfterTheTitleOfTheFileName) {
 }
 
 TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
-    Plan(kEncOggVorbis, {"a.wav", "b.MP3", "c.mp2", "d.ape", "e.vqf", "f.Ogg", "noext", "g.h.WAV"});
+    Plan(kTargetOgg, {"a.wav", "b.MP3", "c.mp2", "d.ape", "e.vqf", "f.Ogg", "noext", "g.h.WAV"});
     EXPECT_EQ(Queue(), (Rows{
         "0 ENCWAVPCM a.wav>Temp-QOR-File 0/10",
         "0 ENCOGGVORBIS Temp-QOR-File>a.ogg 10/90",
@@ -83,26 +84,25 @@ TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
         "7 ENCWAVPCM g.h.WAV>Temp-QOR-File 0/10",
         "7 ENCOGGVORBIS Temp-QOR-File>g.h.ogg 10/90",
     }));
-    EXPECT_EQ(planner.fileCount, 8);
-    EXPECT_EQ(planner.currentFileIndex, -1);
-    EXPECT_EQ(planner.plannedTempFiles, std::vector<std::string>{At("Temp-QOR-File")});
+    EXPECT_EQ(plan.fileCount, 8u);
+    EXPECT_EQ(plan.tempFiles, std::vector<std::string>{At("Temp-QOR-File")});
     // The preparing step makes 16-bit stereo (no parameters); the encoder gets its block.
-    EXPECT_EQ(planner.jobQueue[0].engineParams, nullptr);
-    EXPECT_EQ(planner.jobQueue[1].engineParams, &settings.ogg);
-    EXPECT_EQ(planner.jobQueue[3].engineParams, nullptr);
+    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{});
+    EXPECT_EQ(plan.jobs[1].settings, EngineSettings{&settings.ogg});
+    EXPECT_EQ(plan.jobs[3].settings, EngineSettings{});
 }
 
 TEST_F(Planning, WavAndApeTargets) {
-    Plan(kEncWavPcm, {"a.wav", "b.mp3"});
+    Plan(kTargetWav, {"a.wav", "b.mp3"});
     EXPECT_EQ(Queue(), (Rows{
         "0 ENCWAVPCM a.wav>a(1).wav 0/100",
         "1 DECMP3 b.mp3>Temp-QOR-File 0/90",
         "1 ENCWAVPCM Temp-QOR-File>b.wav 90/10",
     }));
-    EXPECT_EQ(planner.jobQueue[0].engineParams, &settings.wav);
-    EXPECT_EQ(planner.jobQueue[2].engineParams, &settings.wav);
+    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{&settings.wav});
+    EXPECT_EQ(plan.jobs[2].settings, EngineSettings{&settings.wav});
 
-    Plan(kEncApeMonkey, {"a.wav", "b.ogg"});
+    Plan(kTargetApe, {"a.wav", "b.ogg"});
     EXPECT_EQ(Queue(), (Rows{
         "0 ENCWAVPCM a.wav>Temp-QOR-File 0/10",
         "0 ENCAPEMONKEY Temp-QOR-File>a.ape 10/90",
@@ -110,17 +110,17 @@ TEST_F(Planning, WavAndApeTargets) {
         "1 ENCWAVPCM Temp-QOR-File> 30/10",
         "1 ENCAPEMONKEY Temp-QOR-File>b.ape 40/60",
     }));
-    EXPECT_EQ(planner.jobQueue[0].engineParams, &settings.ape.pcm);
-    EXPECT_EQ(planner.jobQueue[3].engineParams, &settings.ape.pcm);
-    EXPECT_EQ(planner.jobQueue[4].engineParams, &settings.ape);
+    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{&settings.ape.pcm});
+    EXPECT_EQ(plan.jobs[3].settings, EngineSettings{&settings.ape.pcm});
+    EXPECT_EQ(plan.jobs[4].settings, EngineSettings{&settings.ape});
 }
 
 TEST_F(Planning, ChosenOutputFolderTakesTargetsAndTemporaryFile) {
     const std::string out = dir / "out/";
     std::filesystem::create_directory(out);
-    settings.general.outputFolderMode = 2;
+    settings.general.outputFolderMode = OutputFolderMode::kInFolder;
     SetOutputFolder(settings.general, out.substr(0, out.size() - 1));  // stored without "/"
-    Plan(kEncMp3Lame, {"in/song.wav"});
+    Plan(kTargetLame, {"in/song.wav"});
     EXPECT_EQ(Queue(), (Rows{
         "0 ENCWAVPCM in/song.wav>out/Temp-QOR-File 0/10",
         "0 ENCMP3LAME out/Temp-QOR-File>out/song.mp3 10/90",
@@ -130,85 +130,98 @@ TEST_F(Planning, ChosenOutputFolderTakesTargetsAndTemporaryFile) {
 TEST_F(Planning, ExistingOutputsUnderEachRule) {
     Touch("song.mp3");
     Touch("song(1).mp3");
-    settings.general.existingFileAction = 2;
-    Plan(kEncMp3Blade, {"song.wav"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("song(2).mp3"));
+    settings.general.existingFileAction = ExistingFileAction::kRename;
+    Plan(kTargetBlade, {"song.wav"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("song(2).mp3"));
 
-    settings.general.existingFileAction = 1;
-    Plan(kEncMp3Blade, {"song.wav"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("song.mp3"));
+    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
+    Plan(kTargetBlade, {"song.wav"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("song.mp3"));
 
-    settings.general.existingFileAction = 3;
-    Plan(kEncMp3Blade, {"song.wav", "other.wav"});
+    settings.general.existingFileAction = ExistingFileAction::kSkip;
+    Plan(kTargetBlade, {"song.wav", "other.wav"});
     EXPECT_EQ(Queue(), (Rows{
         "1 ENCWAVPCM other.wav>Temp-QOR-File 0/10",
         "1 ENCMP3BLADE Temp-QOR-File>other.mp3 10/90",
     }));
-    EXPECT_EQ(planner.fileCount, 2);
+    EXPECT_EQ(plan.fileCount, 2u);
 }
 
 TEST_F(Planning, RenameAppliesToWavTargetsToo) {
     Touch("song.wav");
-    Plan(kEncWavPcm, {"song.ogg"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("song(1).wav"));
+    Plan(kTargetWav, {"song.ogg"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("song(1).wav"));
 }
 
 TEST_F(Planning, OneBatchNeverWritesTwoFilesToOneName) {
-    for (int action : {1, 2}) {
-        settings.general.existingFileAction = static_cast<int16_t>(action);
-        Plan(kEncMp3GoGo, {"song.wav", "song.ogg", "song.ape"});
-        EXPECT_EQ(planner.jobQueue[1].targetPath, At("song.mp3")) << action;
-        EXPECT_EQ(planner.jobQueue[4].targetPath, At("song(1).mp3")) << action;
-        EXPECT_EQ(planner.jobQueue[7].targetPath, At("song(2).mp3")) << action;
+    for (ExistingFileAction action : {ExistingFileAction::kOverwrite, ExistingFileAction::kRename}) {
+        settings.general.existingFileAction = action;
+        Plan(kTargetGoGo, {"song.wav", "song.ogg", "song.ape"});
+        EXPECT_EQ(plan.jobs[1].targetPath, At("song.mp3")) << static_cast<int>(action);
+        EXPECT_EQ(plan.jobs[4].targetPath, At("song(1).mp3")) << static_cast<int>(action);
+        EXPECT_EQ(plan.jobs[7].targetPath, At("song(2).mp3")) << static_cast<int>(action);
     }
-    settings.general.existingFileAction = 3;
-    Plan(kEncMp3GoGo, {"song.wav", "song.ogg"});
-    EXPECT_EQ(planner.jobQueue.size(), 2u);
-    EXPECT_EQ(planner.jobQueue.back().fileIndex, 0);
+    settings.general.existingFileAction = ExistingFileAction::kSkip;
+    Plan(kTargetGoGo, {"song.wav", "song.ogg"});
+    EXPECT_EQ(plan.jobs.size(), 2u);
+    EXPECT_EQ(plan.jobs.back().fileIndex, 0u);
 }
 
 TEST_F(Planning, NoSourceIsEverItsOwnOrAnotherFilesTarget) {
     Touch("song.mp3");
     Touch("a.wav");
-    settings.general.existingFileAction = 1;
-    Plan(kEncMp3Lame, {"song.mp3"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("song(1).mp3"));
-    Plan(kEncWavPcm, {"a.wav"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("a(1).wav"));
+    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
+    Plan(kTargetLame, {"song.mp3"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("song(1).mp3"));
+    Plan(kTargetWav, {"a.wav"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("a(1).wav"));
     // A spelling of the folder that differs from the source's still names the source.
-    Plan(kEncMp3Lame, {"./song.mp3"});
-    EXPECT_EQ(planner.jobQueue.back().targetPath, At("./song(1).mp3"));
+    Plan(kTargetLame, {"./song.mp3"});
+    EXPECT_EQ(plan.jobs.back().targetPath, At("./song(1).mp3"));
     // A later file's target must not overwrite an earlier file's source.
-    Plan(kEncWavPcm, {"a.mp3", "a.wav"});
-    EXPECT_EQ(planner.jobQueue[1].targetPath, At("a(1).wav"));
-    EXPECT_EQ(planner.jobQueue[2].targetPath, At("a(2).wav"));
+    Plan(kTargetWav, {"a.mp3", "a.wav"});
+    EXPECT_EQ(plan.jobs[1].targetPath, At("a(1).wav"));
+    EXPECT_EQ(plan.jobs[2].targetPath, At("a(2).wav"));
 
-    settings.general.existingFileAction = 3;
-    Plan(kEncMp3Lame, {"song.mp3"});
-    EXPECT_TRUE(planner.jobQueue.empty());
+    settings.general.existingFileAction = ExistingFileAction::kSkip;
+    Plan(kTargetLame, {"song.mp3"});
+    EXPECT_TRUE(plan.jobs.empty());
 }
 
 TEST_F(Planning, TemporaryFileNeverTakesAUsersFile) {
     Touch("Temp-QOR-File");
-    Plan(kEncOggVorbis, {"a.mp3", "b.wav"});
-    EXPECT_EQ(planner.plannedTempFiles, std::vector<std::string>{At("Temp-QOR-File(1)")});
-    EXPECT_EQ(planner.jobQueue[0].targetPath, At("Temp-QOR-File(1)"));
-    EXPECT_EQ(planner.jobQueue[3].targetPath, At("Temp-QOR-File(1)"));
+    Plan(kTargetOgg, {"a.mp3", "b.wav"});
+    EXPECT_EQ(plan.tempFiles, std::vector<std::string>{At("Temp-QOR-File(1)")});
+    EXPECT_EQ(plan.jobs[0].targetPath, At("Temp-QOR-File(1)"));
+    EXPECT_EQ(plan.jobs[3].targetPath, At("Temp-QOR-File(1)"));
 }
 
-TEST_F(Planning, EachPlanStartsFromNothing) {
-    Plan(kEncOggVorbis, {"a.mp3"});
-    planner.currentFileIndex = 0;
-    planner.tempFiles.push_back("x");
-    planner.sourcesToDelete.push_back("y");
-    planner.currentJob.succeeded = 1;
-    planner.currentJob.progress = 55;
-    Plan(kEncOggVorbis, {"b.wav"});
-    EXPECT_EQ(planner.jobQueue.size(), 2u);
-    EXPECT_EQ(planner.fileCount, 1);
-    EXPECT_EQ(planner.currentFileIndex, -1);
-    EXPECT_TRUE(planner.tempFiles.empty());
-    EXPECT_TRUE(planner.sourcesToDelete.empty());
-    EXPECT_EQ(planner.currentJob.succeeded, 0);
-    EXPECT_EQ(planner.currentJob.progress, 0);
+TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
+    // Each row's chain ends in its own encoder with its own block and
+    // extension, from a WAV and from every compressed source.
+    for (const TargetRow& target : Targets()) {
+        Plan(target.format, {"a.wav", "b.mp3", "c.ogg", "d.ape"});
+        const EngineSettings block = target.settings(settings);
+        std::vector<std::string> finals;
+        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+            const Job& job = plan.jobs[i];
+            const bool last = i + 1 == plan.jobs.size() || plan.jobs[i + 1].fileIndex != job.fileIndex;
+            if (!last) continue;
+            EXPECT_EQ(job.engine, target.encoder) << target.cliName;
+            EXPECT_EQ(job.settings, block) << target.cliName;
+            finals.push_back(job.targetPath.substr(job.targetPath.rfind('.')));
+        }
+        EXPECT_EQ(finals, std::vector<std::string>(4, target.extension)) << target.cliName;
+        EXPECT_EQ(FindTargetByCliName(target.cliName), &target);
+    }
+}
+
+TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {
+    for (int32_t unknown : {0, 9, -1}) {
+        Plan(unknown, {"a.wav"});
+        EXPECT_TRUE(plan.jobs.empty()) << unknown;
+        EXPECT_NE(plan.error, "") << unknown;
+    }
+    Plan(kTargetOgg, {"a.wav"});
+    EXPECT_EQ(plan.error, "");
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/describe.h"
+#include "core/targets.h"
 #include "formats/probes.h"
 #include "tests/support/scratch.h"
 

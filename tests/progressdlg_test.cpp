@@ -19,14 +19,14 @@ using test::WhenModalShows;
 namespace {
 
 // Works until it is told to stop.
-void Endless(Job* job) {
-    while (!LoadShared(job->stopRequested)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    StoreShared(job->running, 0);
+void Endless(const Job&, JobState& state) {
+    while (!state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    state.running.store(0);
 }
 
-void Instant(Job* job) {
-    StoreShared(job->succeeded, 1);
-    StoreShared(job->running, 0);
+void Instant(const Job&, JobState& state) {
+    state.succeeded.store(1);
+    state.running.store(0);
 }
 
 class ProgressWindow : public ::testing::Test {
@@ -41,7 +41,7 @@ protected:
         }
         window.SetSettings(&settings);
         window.SetFileList(&rows);
-        window.PlanJobs(kEncWavPcm, paths);
+        window.PlanJobs(kTargetWav, paths);
     }
     std::string Status(int row) { return rows.topLevelItem(row)->text(kStatusColumn).toStdString(); }
 
@@ -82,7 +82,7 @@ TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
 }
 
 TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
-    CConvertProgressDlg window(nullptr, {{kEncWavPcm, Endless}});
+    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}});
     Plan(window, {"1.wav", "2.wav", "3.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(300, [&, shown] {
@@ -100,8 +100,8 @@ TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
 }
 
 TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) {
-    CConvertProgressDlg window(nullptr, {{kDecMp3, Instant}, {kDecOggVorbis, Instant},
-                                         {kDecApeMonkey, Instant}, {kEncWavPcm, Instant}});
+    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kDecMp3, Instant}, {EngineId::kDecOggVorbis, Instant},
+                                         {EngineId::kDecApeMonkey, Instant}, {EngineId::kEncWavPcm, Instant}});
     Plan(window, {"1.mp3", "2.ogg", "3.ape", "4.wav"});
     // Once the first tick has started the batch, the timer is all but
     // switched off: only the engines' own wake-ups can carry it on.

@@ -18,44 +18,48 @@ namespace {
 std::mutex g_logMutex;
 std::vector<std::string> g_log;  // "ENGINE progress" per started job
 
-void Log(const Job* job) {
+void Log(const Job& job) {
     std::lock_guard lock(g_logMutex);
-    g_log.push_back(job->engineId + " " + std::to_string(job->progress));
+    g_log.push_back(std::string(EngineName(job.engine)) + " " + std::to_string(job.progressStart));
 }
 
-void Finish(Job* job, bool ok) {
-    std::atomic_ref<int32_t>(job->succeeded).store(ok ? 1 : 0, std::memory_order_relaxed);
-    std::atomic_ref<int32_t>(job->running).store(0, std::memory_order_release);
+void Finish(JobState& state, bool ok) {
+    state.succeeded.store(ok ? 1 : 0, std::memory_order_relaxed);
+    state.running.store(0, std::memory_order_release);
 }
 
 // Writes its target (or leaves an in-place job's source) and succeeds.
-void Succeeding(Job* job) {
+void Succeeding(const Job& job, JobState& state) {
     Log(job);
-    if (!job->targetPath.empty()) WriteFile(job->targetPath, "audio");
-    std::atomic_ref<int32_t>(job->progress).store(job->progress + job->progressSpan);
-    Finish(job, true);
+    if (!job.targetPath.empty()) WriteFile(job.targetPath, "audio");
+    state.progress.store(job.progressStart + job.progressSpan);
+    Finish(state, true);
 }
 
 // Leaves half an output behind and fails.
-void Failing(Job* job) {
+void Failing(const Job& job, JobState& state) {
     Log(job);
-    if (!job->targetPath.empty()) WriteFile(job->targetPath, "half");
-    Finish(job, false);
+    if (!job.targetPath.empty()) WriteFile(job.targetPath, "half");
+    Finish(state, false);
 }
 
+std::atomic<int> g_endlessRunning{0};
+
 // Works until it is asked to stop.
-void Endless(Job* job) {
+void Endless(const Job& job, JobState& state) {
+    ++g_endlessRunning;
     Log(job);
-    WriteFile(job->targetPath, "part");
-    while (!std::atomic_ref<int32_t>(job->stopRequested).load(std::memory_order_acquire))
+    WriteFile(job.targetPath, "part");
+    while (!state.stopRequested.load(std::memory_order_acquire))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    Finish(job, false);
+    --g_endlessRunning;
+    Finish(state, false);
 }
 
 // Succeeds without writing anything.
-void Empty(Job* job) {
+void Empty(const Job& job, JobState& state) {
     Log(job);
-    Finish(job, true);
+    Finish(state, true);
 }
 
 struct Recorder : RunnerListener {
@@ -73,25 +77,27 @@ protected:
         g_log.clear();
     }
 
-    void Use(std::initializer_list<std::pair<const char*, EngineProc>> table) {
+    void Use(std::initializer_list<std::pair<EngineId, EngineProc>> table) {
         engines.clear();
         for (auto [id, proc] : table) engines[id] = proc;
-        runner = std::make_unique<JobRunner>(&settings, engines, recorder);
+        runner = std::make_unique<JobRunner>(engines, recorder);
     }
 
-    void Plan(const char* target, std::vector<std::string> names) {
+    void Plan(int32_t target, std::vector<std::string> names) {
         for (auto& name : names) name = dir / name;
-        runner->PlanJobs(target, names);
+        plan = PlanJobs(settings, target, names);
     }
+
+    bool Open() { return runner->Open(std::move(plan), settings.general.afterOperation); }
 
     // Ticks until the engine in hand is running or the run has finished.
     void Step() {
         runner->Tick();
-        while (runner->engineRunning()) runner->endSignal()->WaitFor(std::chrono::seconds(5));
+        while (runner->engineRunning()) runner->endSignal().WaitFor(std::chrono::seconds(5));
     }
 
     void RunToEnd() {
-        ASSERT_TRUE(runner->Open());
+        ASSERT_TRUE(Open());
         for (int guard = 0; !runner->finished() && guard < 100; ++guard) Step();
         ASSERT_TRUE(runner->finished());
     }
@@ -100,15 +106,16 @@ protected:
     ConverterSettings settings{};
     EngineTable engines;
     Recorder recorder;
+    BatchPlan plan;
     std::unique_ptr<JobRunner> runner;
 };
 
 }  // namespace
 
 TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
-    Use({{kDecMp3, Succeeding}, {kEncWavPcm, Succeeding}, {kEncOggVorbis, Succeeding}});
+    Use({{EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
     WriteFile(dir / "a.mp3", "src");
-    Plan(kEncOggVorbis, {"a.mp3", "b.vqf", "c.wav"});
+    Plan(kTargetOgg, {"a.mp3", "b.vqf", "c.wav"});
     RunToEnd();
     EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
                                                "ENCWAVPCM 0", "ENCOGGVORBIS 10"}));
@@ -123,10 +130,10 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
 }
 
 TEST_F(Running, FailedStepDropsTheRestOfItsFileAndItsPartialOutput) {
-    Use({{kDecMp3, Failing}, {kEncWavPcm, Succeeding}, {kEncMp3Lame, Failing}});
-    settings.general.existingFileAction = 1;
+    Use({{EngineId::kDecMp3, Failing}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncMp3Lame, Failing}});
+    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     WriteFile(dir / "kept.mp3", "old song");  // the output a failed decoder never reached
-    Plan(kEncMp3Lame, {"kept.mp3", "b.wav"});
+    Plan(kTargetLame, {"kept.mp3", "b.wav"});
     RunToEnd();
     EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
@@ -137,17 +144,17 @@ TEST_F(Running, FailedStepDropsTheRestOfItsFileAndItsPartialOutput) {
 }
 
 TEST_F(Running, UnknownEngineFailsItsFile) {
-    Use({{kEncWavPcm, Succeeding}});
-    Plan(kEncOggVorbis, {"a.wav", "b.wav"});
+    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
 }
 
 TEST_F(Running, SkipThisCancelsOnlyTheCurrentFile) {
-    Use({{kDecOggVorbis, Succeeding}, {kEncWavPcm, Endless}, {kEncApeMonkey, Succeeding}});
-    Plan(kEncApeMonkey, {"a.ogg", "b.ogg"});
-    ASSERT_TRUE(runner->Open());
+    Use({{EngineId::kDecOggVorbis, Succeeding}, {EngineId::kEncWavPcm, Endless}, {EngineId::kEncApeMonkey, Succeeding}});
+    Plan(kTargetApe, {"a.ogg", "b.ogg"});
+    ASSERT_TRUE(Open());
     Step();  // decoder of a.ogg
     runner->Tick();  // its preparing step, which never ends on its own
     ASSERT_TRUE(runner->engineRunning());
@@ -169,10 +176,10 @@ TEST_F(Running, SkipThisCancelsOnlyTheCurrentFile) {
 }
 
 TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
-    Use({{kEncWavPcm, Endless}, {kEncOggVorbis, Succeeding}});
+    Use({{EngineId::kEncWavPcm, Endless}, {EngineId::kEncOggVorbis, Succeeding}});
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
-    Plan(kEncOggVorbis, {"1.wav", "2.wav", "3.wav", "4.wav"});
-    ASSERT_TRUE(runner->Open());
+    Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
+    ASSERT_TRUE(Open());
     runner->Tick();
     runner->CloseRequest();
     EXPECT_TRUE(runner->finished());
@@ -182,34 +189,44 @@ TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
-    Use({{kEncWavPcm, Succeeding}, {kDecMp3, Failing}, {kDecOggVorbis, Succeeding},
-         {kEncOggVorbis, Empty}});
-    settings.general.afterOperation = 2;
+    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kDecMp3, Failing}, {EngineId::kDecOggVorbis, Succeeding},
+         {EngineId::kEncOggVorbis, Empty}});
+    settings.general.afterOperation = AfterOperation::kDeleteSource;
     for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg"}) WriteFile(dir / name, "src");
-    Plan(kEncWavPcm, {"good.wav", "bad.mp3"});
+    Plan(kTargetWav, {"good.wav", "bad.mp3"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / "good.wav"));
     EXPECT_EQ(ReadFile(dir / "good(1).wav"), "audio");
     EXPECT_TRUE(Exists(dir / "bad.mp3"));
 
-    Plan(kEncOggVorbis, {"hollow.ogg"});  // its encoder "succeeds" without writing
+    Plan(kTargetOgg, {"hollow.ogg"});  // its encoder "succeeds" without writing
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Done");
     EXPECT_TRUE(Exists(dir / "hollow.ogg")) << "a missing output does not justify deleting";
 }
 
 TEST_F(Running, EndOfAnEngineWakesTheDriver) {
-    Use({{kEncWavPcm, Succeeding}});
-    Plan(kEncWavPcm, {"a.wav"});
-    ASSERT_TRUE(runner->Open());
+    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Plan(kTargetWav, {"a.wav"});
+    ASSERT_TRUE(Open());
     runner->Tick();
-    EXPECT_TRUE(runner->endSignal()->WaitFor(std::chrono::seconds(10)));
+    EXPECT_TRUE(runner->endSignal().WaitFor(std::chrono::seconds(10)));
     EXPECT_FALSE(runner->engineRunning());
 }
 
 TEST_F(Running, NothingPlannedIsReported) {
     Use({});
-    Plan(kEncWavPcm, {"a.mp2"});
-    EXPECT_FALSE(runner->Open());
+    Plan(kTargetWav, {"a.mp2"});
+    EXPECT_FALSE(Open());
     EXPECT_TRUE(recorder.rows.empty());
+}
+
+TEST_F(Running, NoEngineOutlivesItsRunner) {
+    Use({{EngineId::kEncWavPcm, Endless}});
+    Plan(kTargetWav, {"a.wav"});
+    ASSERT_TRUE(Open());
+    runner->Tick();
+    ASSERT_TRUE(runner->engineRunning());
+    runner.reset();  // asks the engine to stop and waits for its thread
+    EXPECT_EQ(g_endlessRunning, 0);
 }

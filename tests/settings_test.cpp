@@ -99,7 +99,7 @@ TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
     EXPECT_EQ(std::memcmp(&loaded.record, &store.record, 1042), 0);
     EXPECT_EQ(std::memcmp(reinterpret_cast<char*>(&loaded.record) + 1044,
                           reinterpret_cast<char*>(&store.record) + 1044, 1336 - 1044), 0);
-    EXPECT_EQ(loaded.record.general.outputFolderMode, 2);
+    EXPECT_EQ(loaded.record.general.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(OutputFolderOf(loaded.record.general), dir.path());
     EXPECT_EQ(loaded.record.lame.preset, 10000);
     EXPECT_FLOAT_EQ(loaded.record.ogg.vbrQuality, 0.1f);
@@ -129,7 +129,7 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     store.record.lame.cbrBitrate = 999;
     store.LoadSettings(true);
     EXPECT_EQ(store.record.lame.cbrBitrate, 999) << "bytes past a short file keep their contents";
-    EXPECT_EQ(store.record.general.existingFileAction, 2);
+    EXPECT_EQ(store.record.general.existingFileAction, ExistingFileAction::kRename);
 
     image[1335] = 1;  // changes the check value's input
     WriteFile(path, image);
@@ -157,13 +157,13 @@ TEST_F(SettingsFile, OutputFolderThatCannotBeEnteredFallsBackToHome) {
     const std::string gone = dir / "gone/";
     std::filesystem::create_directory(gone);
     ASSERT_EQ(SetSettingsField(store.record, "general.outputFolder", gone), "");
-    store.record.general.outputFolderMode = 2;
+    store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
     store.record.blade.bitrate = 64;
     ASSERT_TRUE(store.SaveSettings());
     std::filesystem::remove(gone);
 
     store.LoadSettings(true);
-    EXPECT_EQ(store.record.general.outputFolderMode, 1);
+    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kBesideSource);
     EXPECT_EQ(OutputFolderOf(store.record.general), DefaultOutputFolder());
     EXPECT_EQ(store.record.blade.bitrate, 64);
 }
@@ -181,11 +181,11 @@ TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
     store.LoadSettings(true);
     std::memcpy(store.record.general.outputFolder, folder.data(), 1023);
     store.record.general.outputFolder[1023] = 'x';  // no terminator anywhere
-    store.record.general.outputFolderMode = 2;
+    store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
     ASSERT_TRUE(store.SaveSettings());
 
     store.LoadSettings(true);
-    EXPECT_EQ(store.record.general.outputFolderMode, 2);
+    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(OutputFolderOf(store.record.general), folder + "/");
 }
 
@@ -207,11 +207,11 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
 TEST_F(SettingsFile, RestoreDefaultsDeletesTheFile) {
     SettingsStore store(path);
     store.LoadSettings(true);
-    store.record.wav.channelMode = 1;
+    store.record.wav.channelMode = WavChannels::kMono;
     ASSERT_TRUE(store.SaveSettings());
     store.LoadSettings(false);
     EXPECT_FALSE(zelph::test::Exists(path));
-    EXPECT_EQ(store.record.wav.channelMode, 2);
+    EXPECT_EQ(store.record.wav.channelMode, WavChannels::kStereo);
 }
 
 TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
@@ -226,7 +226,7 @@ TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
     EXPECT_EQ(SetSettingsField(s, "ape.compressionIndex", "4"), "");
     EXPECT_EQ(s.ape.compressionLevel, 5000);
     EXPECT_EQ(SetSettingsField(s, "ape.channelMode", "1"), "");
-    EXPECT_EQ(s.ape.pcm.channelMode, 1);
+    EXPECT_EQ(s.ape.pcm.channelMode, WavChannels::kMono);
 
     const ConverterSettings before = s;
     EXPECT_NE(SetSettingsField(s, "lame.cbrBitrate", "100"), "");

@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "core/job.h"
+#include "codecs/job.h"
 #include "settings/engineapemonkey.h"
 #include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
@@ -102,17 +102,17 @@ QLineEdit* FolderField(QWidget* window) { return window->findChild<QLineEdit*>()
 bool SameBytes(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
 
 struct Engine {
-    const char* id;
+    int32_t target;
     const char* title;
     std::size_t begin, end;  // the block's bytes in the record
 };
 const Engine kEngines[] = {
-    {kEncWavPcm, "Wave Engine", offsetof(ConverterSettings, wav), offsetof(ConverterSettings, wavPadding)},
-    {kEncMp3Blade, "Mp3 Blade Engine", offsetof(ConverterSettings, blade), offsetof(ConverterSettings, lame)},
-    {kEncMp3Lame, "Mp3 Lame Engine", offsetof(ConverterSettings, lame), offsetof(ConverterSettings, gogo)},
-    {kEncMp3GoGo, "Mp3 GoGo Engine", offsetof(ConverterSettings, gogo), offsetof(ConverterSettings, ogg)},
-    {kEncOggVorbis, "Ogg Engine ", offsetof(ConverterSettings, ogg), offsetof(ConverterSettings, ape)},
-    {kEncApeMonkey, "Ape Engine", offsetof(ConverterSettings, ape), sizeof(ConverterSettings)},
+    {kTargetWav, "Wave Engine", offsetof(ConverterSettings, wav), offsetof(ConverterSettings, wavPadding)},
+    {kTargetBlade, "Mp3 Blade Engine", offsetof(ConverterSettings, blade), offsetof(ConverterSettings, lame)},
+    {kTargetLame, "Mp3 Lame Engine", offsetof(ConverterSettings, lame), offsetof(ConverterSettings, gogo)},
+    {kTargetGoGo, "Mp3 GoGo Engine", offsetof(ConverterSettings, gogo), offsetof(ConverterSettings, ogg)},
+    {kTargetOgg, "Ogg Engine ", offsetof(ConverterSettings, ogg), offsetof(ConverterSettings, ape)},
+    {kTargetApe, "Ape Engine", offsetof(ConverterSettings, ape), sizeof(ConverterSettings)},
 };
 
 // Changes every control of a window: another radio in each group, every
@@ -157,18 +157,18 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
                 ChangeEverything(window);
                 Press(window, "Cancel");
             });
-            EXPECT_FALSE(OpenEngineTuning(engine.id, s, nullptr));
+            EXPECT_FALSE(OpenEngineTuning(engine.target, s, nullptr));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "Cancel changed the record";
 
             WhenOpen([](QWidget* window) { Press(window, "Save"); });
-            EXPECT_TRUE(OpenEngineTuning(engine.id, s, nullptr));
+            EXPECT_TRUE(OpenEngineTuning(engine.target, s, nullptr));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "an untouched Save changed the record";
 
             WhenOpen([](QWidget* window) {
                 ChangeEverything(window);
                 Press(window, "Save");
             });
-            EXPECT_TRUE(OpenEngineTuning(engine.id, s, nullptr));
+            EXPECT_TRUE(OpenEngineTuning(engine.target, s, nullptr));
             const auto* now = reinterpret_cast<const char*>(&s);
             const auto* before = reinterpret_cast<const char*>(&start);
             EXPECT_TRUE(SameBytes(now, before, engine.begin));
@@ -186,7 +186,7 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
         }
     }
     ConverterSettings s = Defaults();
-    EXPECT_FALSE(OpenEngineTuning(kDecMp3, s, nullptr));
+    EXPECT_FALSE(OpenEngineTuning(0, s, nullptr)) << "no target, no window";
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
@@ -235,7 +235,8 @@ TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
     LameSettings l = Defaults().lame;
     l.vbrMinBitrateIndex = 14, l.vbrMinBitrate = 224, l.vbrMaxBitrateIndex = 14, l.vbrMaxBitrate = 224;
     l.vbrMethodIndex = 4, l.vbrMethod = 3, l.quality = 4, l.resampleRateIndex = 4, l.resampleRate = 22050;
-    l.presetIndex = 14, l.preset = 9000, l.sampleRateMode = 2, l.channelMode = 3, l.crcBit = 0, l.mpegVersion = 1;
+    l.presetIndex = 14, l.preset = 9000, l.sampleRateMode = SampleRateMode::kResample, l.channelMode = Mp3Channels::kJointStereo, l.crcBit = 0,
+    l.mpegVersion = MpegVersion::kMpeg1;
     EXPECT_TRUE(SameBytes(&s.lame, &l, sizeof l));
 }
 
@@ -243,8 +244,8 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     ConverterSettings s = Defaults();
     s.lame.cbrBitrateIndex = 40;
     s.lame.cbrBitrate = 999;
-    s.lame.bitrateMode = 7;
-    s.lame.channelMode = 0;
+    s.lame.bitrateMode = static_cast<Mp3BitrateMode>(7);
+    s.lame.channelMode = static_cast<Mp3Channels>(0);
     s.lame.abrBitrate = 77;
     CEngineMp3Lame window(&s.lame);
     Open(window, [](QWidget* w) {
@@ -261,12 +262,12 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     EXPECT_EQ(s.lame.cbrBitrate, 999);
     EXPECT_EQ(s.lame.abrBitrateIndex, 11);
     EXPECT_EQ(s.lame.abrBitrate, 77);
-    EXPECT_EQ(s.lame.bitrateMode, 7);
-    EXPECT_EQ(s.lame.channelMode, 0);
+    EXPECT_EQ(s.lame.bitrateMode, static_cast<Mp3BitrateMode>(7));
+    EXPECT_EQ(s.lame.channelMode, static_cast<Mp3Channels>(0));
 
     // The next opening shows the stored choice again, and typed text naming
     // an entry selects it.
-    s.lame.bitrateMode = 3;
+    s.lame.bitrateMode = Mp3BitrateMode::kVbr;
     Open(window, [](QWidget* w) {
         EXPECT_FALSE(List(w, "cbrBitrate")->isEnabled());
         List(w, "cbrBitrate")->setEditText("192");
@@ -298,7 +299,7 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Press(w, "Save");
     });
     GoGoSettings g = Defaults().gogo;
-    g.bitrateMode = 3, g.vbrMaxBitrateIndex = 11, g.vbrMaxBitrate = 128, g.sampleRateMode = 2;
+    g.bitrateMode = Mp3BitrateMode::kVbr, g.vbrMaxBitrateIndex = 11, g.vbrMaxBitrate = 128, g.sampleRateMode = SampleRateMode::kResample;
     g.resampleRateIndex = 2, g.resampleRate = 48000, g.emphasisIndex = 2, g.emphasis = 3;
     EXPECT_TRUE(SameBytes(&s.gogo, &g, sizeof g));
 
@@ -318,7 +319,7 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Press(w, "Save");
     });
     OggVorbisSettings o = Defaults().ogg;
-    o.bitrateMode = 3, o.qualityPosition = 9, o.vbrQuality = 0.1f, o.channelMode = 1;
+    o.bitrateMode = OggBitrateMode::kTrueVbr, o.qualityPosition = 9, o.vbrQuality = 0.1f, o.channelMode = OggChannels::kMono;
     o.trueVbrBitrateIndex = 10, o.trueVbrBitrate = 350;
     EXPECT_TRUE(SameBytes(&s.ogg, &o, sizeof o));
 
@@ -329,7 +330,7 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
         Press(w, "8 Bits/Sample");
         Press(w, "Save");
     });
-    const ApeSettings a{.compressionIndex = 4, .compressionLevel = 5000, .pcm = {2, 1}};
+    const ApeSettings a{.compressionIndex = 4, .compressionLevel = 5000, .pcm = {WavChannels::kStereo, WavSampleSize::k8Bit}};
     EXPECT_TRUE(SameBytes(&s.ape, &a, sizeof a));
 }
 
@@ -379,16 +380,16 @@ TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
     };
     browseThenSave(chosen, "Delete Source File");
     EXPECT_EQ(std::string(block.outputFolder), chosen + "/");
-    EXPECT_EQ(block.outputFolderMode, 2);
-    EXPECT_EQ(block.afterOperation, 2);
+    EXPECT_EQ(block.outputFolderMode, OutputFolderMode::kInFolder);
+    EXPECT_EQ(block.afterOperation, AfterOperation::kDeleteSource);
 
     browseThenSave("/", "Overwrite Output File");
     EXPECT_EQ(std::string(block.outputFolder), "/") << "a root gets no second slash";
 
     // A cancelled browser still means "In Folder", with the folder as it was.
-    block.outputFolderMode = 1;
+    block.outputFolderMode = OutputFolderMode::kBesideSource;
     browseThenSave("", "Rename Output File");
-    EXPECT_EQ(block.outputFolderMode, 2);
+    EXPECT_EQ(block.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(std::string(block.outputFolder), "/");
 }
 
@@ -400,7 +401,7 @@ TEST(GeneralSettings, FolderThatDoesNotFitIsNeverStored) {
         Press(w, "Overwrite Output File");
         Press(w, "Save");
     });
-    EXPECT_EQ(block.existingFileAction, 1);
+    EXPECT_EQ(block.existingFileAction, ExistingFileAction::kOverwrite);
     EXPECT_EQ(std::string(block.outputFolder, kOutputFolderSize), std::string(kOutputFolderSize, 'a'));
 
     zelph::test::ScratchDir dir;

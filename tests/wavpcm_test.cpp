@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "core/wavpcmengine.h"
+#include "codecs/wavpcmengine.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
 #include "tests/support/scratch.h"
@@ -42,18 +42,25 @@ struct Outcome {
     int progress;
 };
 
-Outcome Convert(const std::string& source, const std::string& target, WavPcmSettings* pair,
+Outcome Convert(const std::string& source, const std::string& target, const WavPcmSettings* pair,
                 bool stop = false, int base = 0, int span = 100) {
     Job job;
-    job.engineId = kEncWavPcm;
+    job.engine = EngineId::kEncWavPcm;
     job.sourcePath = source;
     job.targetPath = target;
-    job.engineParams = pair;
-    job.progress = base;
+    if (pair) job.settings = pair;
+    job.progressStart = base;
     job.progressSpan = span;
-    job.stopRequested = stop;
-    EncodeWavPcm(&job);
-    return {job.succeeded == 1, job.running != 0, job.progress};
+    JobState state;
+    state.stopRequested = stop;
+    EncodeWavPcm(job, state);
+    return {state.succeeded == 1, state.running != 0, state.progress};
+}
+
+// The channel and sample-size modes as the record stores them (1 mono or
+// 8 bits, 2 stereo or 16 bits), so that unknown numbers can be tried too.
+WavPcmSettings Form(int channelMode, int sampleSizeMode) {
+    return {static_cast<WavChannels>(channelMode), static_cast<WavSampleSize>(sampleSizeMode)};
 }
 
 std::string Noise(std::size_t count, uint32_t seed) {
@@ -102,7 +109,7 @@ TEST(WavPcmEngine, EverySourceFormToEveryTargetForm) {
         {6, 16, Bytes({0x34, 0x12, 0x78, 0x56, 1, 1, 2, 2, 3, 3, 4, 4}),
          {Bytes({0x92}), Bytes({0x34, 0x12}), Bytes({0x92, 0xD6}), Bytes({0x34, 0x12, 0x78, 0x56})}},
     };
-    WavPcmSettings targets[] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}};
+    WavPcmSettings targets[] = {Form(1, 1), Form(1, 2), Form(2, 1), Form(2, 2)};
     ScratchDir dir;
     for (const Source& s : sources) {
         WriteFile(dir / "in.wav", Wav(s.channels, s.bits, s.data, std::string("id3 \x04\0\0\0abcd", 12)));
@@ -114,8 +121,8 @@ TEST(WavPcmEngine, EverySourceFormToEveryTargetForm) {
             const std::string out = ReadFile(dir / "out.wav");
             const WaveHeader h = HeaderOf(out);
             EXPECT_EQ(out.substr(44), s.expected[t]) << "the trailing tag chunk is not audio";
-            EXPECT_EQ(h.channels, targets[t].channelMode);
-            EXPECT_EQ(h.bitsPerSample, targets[t].sampleSizeMode * 8);
+            EXPECT_EQ(h.channels, static_cast<int>(targets[t].channelMode));
+            EXPECT_EQ(h.bitsPerSample, static_cast<int>(targets[t].sampleSizeMode) * 8);
             EXPECT_EQ(h.blockAlign, h.channels * h.bitsPerSample / 8);
             EXPECT_EQ(h.byteRate, h.blockAlign * 8000u);
             EXPECT_EQ(h.sampleRate, 8000u);
@@ -135,7 +142,7 @@ TEST(WavPcmEngine, EveryConversionAcrossManyBlocks) {
                 for (int16_t outBytes : {1, 2}) {
                     SCOPED_TRACE(testing::Message() << inChannels << "ch " << inBytes * 8 << "bit -> "
                                                     << outChannels << "ch " << outBytes * 8 << "bit");
-                    WavPcmSettings target{outChannels, outBytes};
+                    WavPcmSettings target = Form(outChannels, outBytes);
                     EXPECT_TRUE(Convert(dir / "in.wav", dir / "out.wav", &target).succeeded);
                     const std::string out = ReadFile(dir / "out.wav");
                     EXPECT_TRUE(out.substr(44) == Expected(data, inChannels, inBytes, outChannels, outBytes));
@@ -159,7 +166,7 @@ TEST(WavPcmEngine, NullParametersCopyStereo16AndProgressStaysInItsStep) {
 
 TEST(WavPcmEngine, FailuresLeaveNoSuccess) {
     ScratchDir dir;
-    WavPcmSettings mono8{1, 1}, bogus{3, 2};
+    WavPcmSettings mono8 = Form(1, 1), bogus = Form(3, 2);
     const std::string big = Wav(2, 16, std::string(100000, '\x11'));
     WriteFile(dir / "big.wav", big);
 
@@ -208,7 +215,7 @@ TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
     WriteFile(dir / "ext.wav", "RIFF" + Bytes({0x44, 0, 0, 0}) + "WAVEfmt " + Bytes({40, 0, 0, 0}) + fmt +
                                    Bytes({22, 0, 16, 0, 3, 0, 0, 0}) + guid + "data" +
                                    Bytes({4, 0, 0, 0, 0x34, 0x12, 0x78, 0x56}));
-    WavPcmSettings mono16{1, 2};
+    WavPcmSettings mono16 = Form(1, 2);
     EXPECT_TRUE(Convert(dir / "ext.wav", dir / "out.wav", &mono16).succeeded);
     EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(1, 16, Bytes({0x34, 0x12})));
 
@@ -216,7 +223,7 @@ TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
     std::string streamed = Wav(1, 8, Bytes({0x10, 0x20, 0x30}));
     streamed.replace(40, 4, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
     WriteFile(dir / "streamed.wav", streamed);
-    WavPcmSettings mono8{1, 1};
+    WavPcmSettings mono8 = Form(1, 1);
     EXPECT_TRUE(Convert(dir / "streamed.wav", dir / "out.wav", &mono8).succeeded);
     EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(1, 8, Bytes({0x10, 0x20, 0x30})));
 }
@@ -224,7 +231,7 @@ TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
 TEST(WavPcmEngine, TruncatedSourceGivesAConsistentFile) {
     ScratchDir dir;
     WriteFile(dir / "in.wav", Wav(2, 16, std::string(4000, '\x20')).substr(0, 44 + 1003));
-    WavPcmSettings mono16{1, 2};
+    WavPcmSettings mono16 = Form(1, 2);
     EXPECT_TRUE(Convert(dir / "in.wav", dir / "out.wav", &mono16).succeeded);
     const std::string out = ReadFile(dir / "out.wav");
     EXPECT_EQ(HeaderOf(out).dataSize, 500u) << "250 whole frames were there";
@@ -262,14 +269,14 @@ TEST(WavPcmEngine, OutputOfRealFilesDecodesElsewhere) {
     ScratchDir dir;
     ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=1:sample_rate=22050 -ac 2 "
                          "-metadata title=Song -c:a pcm_s16le -y " + dir / "ff.wav").status, 0);
-    WavPcmSettings mono8{1, 1};
+    WavPcmSettings mono8 = Form(1, 1);
     ASSERT_TRUE(Convert(dir / "ff.wav", dir / "out.wav", &mono8).succeeded);
     const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
                                   "-of csv=p=0 " + dir / "out.wav");
     EXPECT_EQ(probe.out, "22050,1,22050\n");
 
     // Mono keeps the left channel: ffmpeg's own left channel, sample for sample.
-    WavPcmSettings mono16{1, 2};
+    WavPcmSettings mono16 = Form(1, 2);
     ASSERT_TRUE(Convert(dir / "ff.wav", dir / "left.wav", &mono16).succeeded);
     const auto left = RunCommand("ffmpeg -v error -i " + dir / "ff.wav" + " -af pan='mono|c0=c0' -f s16le -");
     const auto ours = RunCommand("ffmpeg -v error -i " + dir / "left.wav" + " -f s16le -");

@@ -8,15 +8,16 @@
 
 namespace zelph::test {
 
-Job RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target, void* params) {
+EngineResult RunEngine(EngineProc engine, const std::string& source, const std::string& target,
+                       EngineSettings settings) {
     Job job;
     job.sourcePath = source;
     job.targetPath = target;
-    job.engineParams = params;
-    job.progress = 0;
+    job.settings = settings;
     job.progressSpan = 100;
-    engine(&job);
-    return job;
+    JobState state;
+    engine(job, state);
+    return {state.succeeded, state.running, state.progress};
 }
 
 PcmWav ReadPcmWav(const std::string& path) {

@@ -7,13 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "core/job.h"
+#include "codecs/job.h"
 
 namespace zelph::test {
 
-// The finished job record of `engine` run on `source` → `target`.
-Job RunEngine(void (*engine)(Job*), const std::string& source, const std::string& target,
-              void* params = nullptr);
+// What the engine left in the shared fields when it ended.
+struct EngineResult {
+    int32_t succeeded = 0;
+    int32_t running = 0;
+    int32_t progress = 0;
+};
+
+// `engine` run on `source` → `target` on the calling thread.
+EngineResult RunEngine(EngineProc engine, const std::string& source, const std::string& target,
+                       EngineSettings settings = {});
 
 struct PcmWav {
     bool honest = false;  // a 44-byte header whose every field matches the file

@@ -1,12 +1,12 @@
-#include "core/wavpcmengine.h"
+#include "codecs/wavpcmengine.h"
 
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 #include "codecs/engine.h"
-#include "core/naming.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
@@ -98,37 +98,42 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     return target.Close();
 }
 
-void Convert(Job* job, PcmForm to) {
-    EngineRun run(job);
-    const bool inPlace = job->targetPath.empty();
+// A new file beside `path` that no other run can be given (mkstemp); "" when
+// none could be made.
+std::string NewFileBeside(const std::string& path) {
+    std::string name = path + ".XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return "";
+    ::close(fd);
+    return name;
+}
+
+}  // namespace
+
+void EncodeWavPcm(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    // Without a block of its own (the preparing step of most targets) the
+    // engine brings its input to 16-bit stereo.
+    const WavPcmSettings* pcm = SettingsOf<WavPcmSettings>(job);
+    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
+    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
+    if ((channels != WavChannels::kMono && channels != WavChannels::kStereo) ||
+        (size != WavSampleSize::k8Bit && size != WavSampleSize::k16Bit))
+        return;
+    const PcmForm to{channels == WavChannels::kMono ? 1 : 2, size == WavSampleSize::k8Bit ? 8 : 16};
+
+    const bool inPlace = job.targetPath.empty();
     // In place, the converted file replaces the source only once it is complete.
-    const std::string outputPath = inPlace ? MakeUniqueName(job->sourcePath) : job->targetPath;
-    const bool converted = ConvertFile(run, job->sourcePath, outputPath, to);
+    const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath) : job.targetPath;
+    if (outputPath.empty()) return;
+    const bool converted = ConvertFile(run, job.sourcePath, outputPath, to);
     if (inPlace) {
-        if (!converted || ::rename(outputPath.c_str(), job->sourcePath.c_str()) != 0) {
+        if (!converted || ::rename(outputPath.c_str(), job.sourcePath.c_str()) != 0) {
             ::unlink(outputPath.c_str());
             return;
         }
     }
     if (converted) run.Succeed();
-}
-
-}  // namespace
-
-void ConvertToMono8(Job* job) { Convert(job, {1, 8}); }
-void ConvertToMono16(Job* job) { Convert(job, {1, 16}); }
-void ConvertToStereo8(Job* job) { Convert(job, {2, 8}); }
-void ConvertToStereo16(Job* job) { Convert(job, {2, 16}); }
-
-void EncodeWavPcm(Job* job) {
-    const auto* pair = static_cast<const WavPcmSettings*>(job->engineParams);
-    const int channels = pair ? pair->channelMode : 2;
-    const int size = pair ? pair->sampleSizeMode : 2;
-    if (channels == 1 && size == 1) return ConvertToMono8(job);
-    if (channels == 1 && size == 2) return ConvertToMono16(job);
-    if (channels == 2 && size == 1) return ConvertToStereo8(job);
-    if (channels == 2 && size == 2) return ConvertToStereo16(job);
-    EngineRun refused(job);  // an unknown form: nothing runs, the job fails
 }
 
 }  // namespace zelph

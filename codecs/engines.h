@@ -1,9 +1,13 @@
 #pragma once
 // The engine procedure behind each engine identifier.
 
-#include "core/runner.h"
+#include <map>
+
+#include "codecs/job.h"
 
 namespace zelph {
+
+using EngineTable = std::map<EngineId, EngineProc>;
 
 EngineTable StandardEngines();
 

@@ -1,0 +1,63 @@
+#pragma once
+// One run of one engine on one source file and one target file: the planned
+// job (a value, fixed once planned) and the state its engine shares with the
+// runner while it runs.
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "settings/settings.h"
+
+namespace zelph {
+
+enum class EngineId {
+    kEncWavPcm,
+    kEncMp3Blade,
+    kEncMp3Lame,
+    kEncMp3GoGo,
+    kEncOggVorbis,
+    kEncApeMonkey,
+    kDecMp3,
+    kDecOggVorbis,
+    kDecApeMonkey,
+};
+
+// "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.
+std::string_view EngineName(EngineId id);
+std::optional<EngineId> EngineByName(std::string_view name);
+
+// The block of the settings record an engine reads; decoders read none. It
+// points into the record, which outlives every run.
+using EngineSettings =
+    std::variant<std::monostate, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
+                 const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*>;
+
+struct Job {
+    uint32_t fileIndex = 0;
+    EngineId engine = EngineId::kEncWavPcm;
+    EngineSettings settings;
+    std::string sourcePath;
+    std::string targetPath;      // empty: rewrite the source in place
+    int32_t progressStart = 0;   // percent of the file's bar where this job starts
+    int32_t progressSpan = 0;    // share of the bar this job covers
+};
+
+// Shared between the runner and the engine thread while a job runs. Each
+// field has one writer at a time; a store is released, so a reader that sees
+// it also sees everything the writer did before it.
+struct JobState {
+    std::atomic<int32_t> running{0};
+    std::atomic<int32_t> stopRequested{0};
+    std::atomic<int32_t> succeeded{0};
+    std::atomic<int32_t> progress{0};  // percent of the file's bar, 0..100
+};
+
+// An engine carries out one job on its own thread (see codecs/engine.h for
+// the rules every engine follows).
+using EngineProc = void (*)(const Job& job, JobState& state);
+
+}  // namespace zelph

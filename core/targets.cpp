@@ -1,0 +1,91 @@
+#include "core/targets.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/naming.h"
+#include "formats/waveheader.h"
+
+namespace zelph {
+
+namespace {
+
+template <typename Block, Block ConverterSettings::*block>
+EngineSettings BlockOf(const ConverterSettings& s) {
+    return &(s.*block);
+}
+
+const WavPcmSettings* SixteenBitStereo(const ConverterSettings&) { return nullptr; }
+const WavPcmSettings* WavBlock(const ConverterSettings& s) { return &s.wav; }
+const WavPcmSettings* ApeInput(const ConverterSettings& s) { return &s.ape.pcm; }
+
+constexpr TargetRow kTargets[] = {
+    {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock},
+    {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", EngineId::kEncMp3GoGo,
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo},
+    {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", EngineId::kEncMp3Lame,
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo},
+    {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", EngineId::kEncMp3Blade,
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo},
+    {kTargetOgg, "ogg", "Ogg", ".ogg", EngineId::kEncOggVorbis,
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo},
+    {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput},
+};
+
+const SourceRow kSources[] = {
+    {".wav", DescribeWaveFile, std::nullopt, true},
+    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true},
+    {".mp2", DescribeMpegFile, std::nullopt, false},
+    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true},
+    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true},
+    {".vqf", DescribeTwinVqFile, std::nullopt, false},
+};
+
+template <typename Row, typename Match>
+const Row* FindRow(std::span<const Row> rows, Match match) {
+    const auto found = std::find_if(rows.begin(), rows.end(), match);
+    return found == rows.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+std::span<const TargetRow> Targets() { return kTargets; }
+
+const TargetRow* FindTarget(int32_t targetFormat) {
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.format == targetFormat; });
+}
+
+const TargetRow* FindTargetByCliName(std::string_view name) {
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
+}
+
+const TargetRow* FindTargetByEncoder(EngineId encoder) {
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
+}
+
+std::span<const SourceRow> Sources() { return kSources; }
+
+std::string SourceExtensionOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos) return "";
+    std::string extension = name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+const SourceRow* FindSource(const std::string& path) {
+    const std::string extension = SourceExtensionOf(path);
+    return FindRow(Sources(), [&](const SourceRow& row) { return row.extension == extension; });
+}
+
+AudioDescription DescribeAudioFile(const std::string& path) {
+    const SourceRow* source = FindSource(path);
+    if (!source) return {false, "Unknown Audio File Format"};
+    return {true, source->describe(path)};
+}
+
+}  // namespace zelph

@@ -1,0 +1,55 @@
+#pragma once
+// The one description of every target and every source format: the planner,
+// the command line, the main window's radios, Engine Tuning and the file
+// descriptions all read these tables. A new format is one row here plus its
+// engine (and, for a target, its tuning window).
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "codecs/job.h"
+#include "formats/probes.h"
+#include "settings/settings.h"
+
+namespace zelph {
+
+struct TargetRow {
+    TargetFormat format;       // the record's targetFormat; also the radio's place
+    const char* cliName;       // zelph-convert --target
+    const char* radioText;     // the main window's "Convert To" row
+    const char* extension;     // of the output file
+    EngineId encoder;          // the last job of every chain
+    // The encoder's settings block.
+    EngineSettings (*settings)(const ConverterSettings&);
+    // What the WAV stage brings the encoder's input to; nullptr: 16-bit stereo.
+    const WavPcmSettings* (*inputForm)(const ConverterSettings&);
+};
+
+struct SourceRow {
+    const char* extension;  // lower case, with its dot
+    std::string (*describe)(const std::string& path);
+    // The decoder that turns it into PCM WAV; nullopt for formats that are
+    // listed and described but not converted. A WAV is read by the WAV stage
+    // itself.
+    std::optional<EngineId> decoder;
+    bool converted;
+};
+
+std::span<const TargetRow> Targets();
+const TargetRow* FindTarget(int32_t targetFormat);
+const TargetRow* FindTargetByCliName(std::string_view name);
+const TargetRow* FindTargetByEncoder(EngineId encoder);
+
+std::span<const SourceRow> Sources();
+// By the lower-cased extension of `path` alone, never by content.
+const SourceRow* FindSource(const std::string& path);
+
+// The lower-cased extension of a file name with its dot (".wav"), or "".
+std::string SourceExtensionOf(const std::string& path);
+
+// The file list's description of `path`, by its source row.
+AudioDescription DescribeAudioFile(const std::string& path);
+
+}  // namespace zelph

@@ -1,0 +1,98 @@
+#include "settings/preferences.h"
+
+#include <charconv>
+#include <fstream>
+
+#include "settings/replacefile.h"
+
+namespace zelph {
+
+namespace {
+
+constexpr PreferenceKey kKeys[] = {
+    // The main window's size in pixels; 0 is the smallest size that fits.
+    {kWindowWidth, 0, 16384, 0},
+    {kWindowHeight, 0, 16384, 0},
+};
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+// The whole text as a number within the key's range.
+bool ParseValue(const PreferenceKey& key, std::string_view text, int& value) {
+    text = Trim(text);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= key.min && value <= key.max;
+}
+
+}  // namespace
+
+const PreferenceKey* FindPreferenceKey(std::string_view name) {
+    for (const PreferenceKey& key : kKeys)
+        if (key.name == name) return &key;
+    return nullptr;
+}
+
+Preferences::Preferences(std::string path) : path_(std::move(path)) {}
+
+std::string Preferences::PathIn(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + kPreferencesFileName;
+}
+
+void Preferences::Load() {
+    lines_.clear();
+    std::ifstream file(path_);
+    std::string line;
+    while (std::getline(file, line)) {
+        const auto equals = line.find('=');
+        const std::string_view key = equals == std::string::npos ? "" : Trim(std::string_view(line).substr(0, equals));
+        if (key.empty() || key.front() == '#')
+            lines_.push_back({"", line});
+        else
+            lines_.push_back({std::string(key), std::string(Trim(std::string_view(line).substr(equals + 1)))});
+    }
+}
+
+bool Preferences::Save() const {
+    std::string text;
+    for (const Line& line : lines_) text += line.key.empty() ? line.text + "\n" : line.key + " = " + line.text + "\n";
+    return ReplaceFileContents(path_, text.data(), text.size());
+}
+
+Preferences::Line* Preferences::Find(std::string_view key) {
+    for (Line& line : lines_)
+        if (line.key == key) return &line;
+    return nullptr;
+}
+
+const Preferences::Line* Preferences::Find(std::string_view key) const {
+    return const_cast<Preferences*>(this)->Find(key);
+}
+
+int Preferences::Get(std::string_view name) const {
+    const PreferenceKey* key = FindPreferenceKey(name);
+    if (!key) return 0;
+    const Line* line = Find(name);
+    int value = 0;
+    return line && ParseValue(*key, line->text, value) ? value : key->defaultValue;
+}
+
+std::string Preferences::Set(std::string_view name, std::string_view text) {
+    const PreferenceKey* key = FindPreferenceKey(name);
+    if (!key) return "unknown preference '" + std::string(name) + "'";
+    int value = 0;
+    if (!ParseValue(*key, text, value))
+        return "value '" + std::string(text) + "' for " + std::string(name) + " is not a number from " +
+               std::to_string(key->min) + " to " + std::to_string(key->max);
+    Line* line = Find(name);
+    if (!line) line = &lines_.emplace_back(Line{std::string(name), ""});
+    line->text = std::to_string(value);
+    return "";
+}
+
+}  // namespace zelph

@@ -1,0 +1,61 @@
+#pragma once
+// Choices the 1336-byte settings record has no room for, kept as plain
+// "key = value" lines in "zelph.conf" beside Settings.dat. Every known key
+// has a range and a default: a missing or bad value reads as the default.
+// Lines this version does not know (other keys, comments, anything else) are
+// kept as they stand, so that nothing another version wrote is lost.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zelph {
+
+inline constexpr const char* kPreferencesFileName = "zelph.conf";
+
+// The known keys.
+inline constexpr std::string_view kWindowWidth = "window.width";
+inline constexpr std::string_view kWindowHeight = "window.height";
+
+struct PreferenceKey {
+    std::string_view name;
+    int min, max;
+    int defaultValue;
+};
+
+class Preferences {
+public:
+    explicit Preferences(std::string path);
+    // zelph.conf in `folder`, the start-up folder.
+    static std::string PathIn(std::string folder);
+
+    // Reads the file; a missing or unreadable file means every default.
+    void Load();
+    // Writes every line back atomically; false when nothing could be written.
+    bool Save() const;
+
+    // The key's value, or its default when it is unset or out of range.
+    int Get(std::string_view key) const;
+    // Stores `value` (as text, "8") under a known key; returns an error text,
+    // or "" when it was stored.
+    std::string Set(std::string_view key, std::string_view value);
+
+    const std::string& path() const { return path_; }
+
+private:
+    struct Line {
+        std::string key;   // "" for a line that holds no key
+        std::string text;  // the value, or the whole line when there is no key
+    };
+    Line* Find(std::string_view key);
+    const Line* Find(std::string_view key) const;
+
+    std::string path_;
+    std::vector<Line> lines_;
+};
+
+// Every key this version knows, or nullptr for `name`.
+const PreferenceKey* FindPreferenceKey(std::string_view name);
+
+}  // namespace zelph
