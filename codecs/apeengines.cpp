@@ -24,34 +24,30 @@ constexpr std::size_t kBytesPerCall = 1024;
 // Declared after the CodecLibraries, so it goes before the library does.
 using CodecHandle = std::unique_ptr<void, void (*)(void*)>;
 
-struct DecoderCalls {
-    proc_APEDecompress_Create create = nullptr;
-    proc_APEDecompress_Destroy destroy = nullptr;
+// Every entry point of MACDll.so, resolved together: the library serves
+// both engines, so it is resolved in one place.
+struct MacDllCalls {
+    proc_GetInterfaceCompatibility compatibility = nullptr;
+    proc_APEDecompress_Create decompressCreate = nullptr;
+    proc_APEDecompress_Destroy decompressDestroy = nullptr;
     proc_APEDecompress_GetData getData = nullptr;
     proc_APEDecompress_Seek seek = nullptr;
     proc_APEDecompress_GetInfo getInfo = nullptr;
-    proc_GetInterfaceCompatibility compatibility = nullptr;
-
-    bool Load(CodecLibraries& libs) {
-        return libs.Load(kLibraryFile, {Bind("c_APEDecompress_Create", create),
-                                        Bind("c_APEDecompress_Destroy", destroy),
-                                        Bind("c_APEDecompress_GetData", getData),
-                                        Bind("c_APEDecompress_Seek", seek),
-                                        Bind("c_APEDecompress_GetInfo", getInfo),
-                                        Bind("GetInterfaceCompatibility", compatibility)});
-    }
-};
-
-struct EncoderCalls {
-    proc_APECompress_Create create = nullptr;
-    proc_APECompress_Destroy destroy = nullptr;
+    proc_APECompress_Create compressCreate = nullptr;
+    proc_APECompress_Destroy compressDestroy = nullptr;
     proc_APECompress_Start start = nullptr;
     proc_APECompress_AddData addData = nullptr;
     proc_APECompress_Finish finish = nullptr;
 
     bool Load(CodecLibraries& libs) {
-        return libs.Load(kLibraryFile, {Bind("c_APECompress_Create", create),
-                                        Bind("c_APECompress_Destroy", destroy),
+        return libs.Load(kLibraryFile, {Bind("GetInterfaceCompatibility", compatibility),
+                                        Bind("c_APEDecompress_Create", decompressCreate),
+                                        Bind("c_APEDecompress_Destroy", decompressDestroy),
+                                        Bind("c_APEDecompress_GetData", getData),
+                                        Bind("c_APEDecompress_Seek", seek),
+                                        Bind("c_APEDecompress_GetInfo", getInfo),
+                                        Bind("c_APECompress_Create", compressCreate),
+                                        Bind("c_APECompress_Destroy", compressDestroy),
                                         Bind("c_APECompress_Start", start),
                                         Bind("c_APECompress_AddData", addData),
                                         Bind("c_APECompress_Finish", finish)});
@@ -72,7 +68,7 @@ struct DecodedLayout {
     uint32_t dataBytes() const { return static_cast<uint32_t>(totalBlocks * blockAlign); }
 };
 
-DecodedLayout AskLayout(const DecoderCalls& calls, void* decompressor) {
+DecodedLayout AskLayout(const MacDllCalls& calls, void* decompressor) {
     auto ask = [&](int field) { return calls.getInfo(decompressor, field, 0, 0); };
     DecodedLayout layout{};
     layout.blockAlign = ask(APE_INFO_BLOCK_ALIGN);
@@ -102,12 +98,12 @@ void DecodeApe(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
-    DecoderCalls calls;
+    MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs) || calls.compatibility(MAC_VERSION_NUMBER, 1, nullptr) != 0) return;
 
     int createError = 0;
-    const CodecHandle decompressor(calls.create(job.sourcePath.c_str(), &createError), calls.destroy);
+    const CodecHandle decompressor(calls.decompressCreate(job.sourcePath.c_str(), &createError), calls.decompressDestroy);
     if (!decompressor) return;
     const DecodedLayout layout = AskLayout(calls, decompressor.get());
     if (!layout.Valid()) return;
@@ -141,7 +137,7 @@ void EncodeApe(const Job& job, JobState& state) {
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
     if (!source.ok() || settings == nullptr) return;
-    EncoderCalls calls;
+    MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return;
 
@@ -149,7 +145,7 @@ void EncodeApe(const Job& job, JobState& state) {
     if (source.audioBytes() > static_cast<uint64_t>(INT32_MAX)) return;
     const WAVEFORMATEX format = FormatRecord(source.header());
     int createError = 0;
-    const CodecHandle compressor(calls.create(&createError), calls.destroy);
+    const CodecHandle compressor(calls.compressCreate(&createError), calls.compressDestroy);
     if (!compressor ||
         calls.start(compressor.get(), job.targetPath.c_str(), &format, static_cast<int>(source.audioBytes()),
                     settings->compressionLevel, nullptr, CREATE_WAV_HEADER_ON_DECOMPRESSION) != 0)

@@ -14,33 +14,6 @@ namespace zelph {
 
 namespace {
 
-bool LoadCalls(CodecLibraries& libraries, OggCalls& o, VorbisCalls& v) {
-    return libraries.Load("Ogg.so", {Bind("ogg_sync_clear", o.ogg_sync_clear),
-                                     Bind("ogg_stream_clear", o.ogg_stream_clear),
-                                     Bind("ogg_page_eos", o.ogg_page_eos),
-                                     Bind("ogg_stream_packetout", o.ogg_stream_packetout),
-                                     Bind("ogg_stream_pagein", o.ogg_stream_pagein),
-                                     Bind("ogg_stream_init", o.ogg_stream_init),
-                                     Bind("ogg_page_serialno", o.ogg_page_serialno),
-                                     Bind("ogg_sync_pageout", o.ogg_sync_pageout),
-                                     Bind("ogg_sync_wrote", o.ogg_sync_wrote),
-                                     Bind("ogg_sync_init", o.ogg_sync_init),
-                                     Bind("ogg_sync_buffer", o.ogg_sync_buffer)}) &&
-           libraries.Load("Vorbis.so", {Bind("vorbis_block_clear", v.vorbis_block_clear),
-                                        Bind("vorbis_synthesis_read", v.vorbis_synthesis_read),
-                                        Bind("vorbis_synthesis_pcmout", v.vorbis_synthesis_pcmout),
-                                        Bind("vorbis_synthesis_blockin", v.vorbis_synthesis_blockin),
-                                        Bind("vorbis_synthesis", v.vorbis_synthesis),
-                                        Bind("vorbis_block_init", v.vorbis_block_init),
-                                        Bind("vorbis_synthesis_init", v.vorbis_synthesis_init),
-                                        Bind("vorbis_synthesis_headerin", v.vorbis_synthesis_headerin),
-                                        Bind("vorbis_comment_init", v.vorbis_comment_init),
-                                        Bind("vorbis_info_init", v.vorbis_info_init),
-                                        Bind("vorbis_info_clear", v.vorbis_info_clear),
-                                        Bind("vorbis_comment_clear", v.vorbis_comment_clear),
-                                        Bind("vorbis_dsp_clear", v.vorbis_dsp_clear)});
-}
-
 constexpr std::size_t kReadBytes = 4096;
 constexpr std::size_t kBlockSamples = 4096;
 
@@ -237,7 +210,7 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
     OggCalls ogg;
     VorbisCalls vorbis;
     CodecLibraries libraries;
-    if (!LoadCalls(libraries, ogg, vorbis)) return;
+    if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis)) return;
 
     PcmFormat format;
     {

@@ -16,36 +16,6 @@ namespace zelph {
 
 namespace {
 
-bool LoadCalls(CodecLibraries& libraries, OggCalls& o, VorbisCalls& v, VorbisEncCalls& e) {
-    return libraries.Load("Ogg.so", {Bind("ogg_stream_clear", o.ogg_stream_clear),
-                                     Bind("ogg_page_eos", o.ogg_page_eos),
-                                     Bind("ogg_stream_pageout", o.ogg_stream_pageout),
-                                     Bind("ogg_stream_flush", o.ogg_stream_flush),
-                                     Bind("ogg_stream_packetin", o.ogg_stream_packetin),
-                                     Bind("ogg_stream_init", o.ogg_stream_init)}) &&
-           libraries.Load("Vorbis.so", {Bind("vorbis_block_clear", v.vorbis_block_clear),
-                                        Bind("vorbis_bitrate_flushpacket", v.vorbis_bitrate_flushpacket),
-                                        Bind("vorbis_bitrate_addblock", v.vorbis_bitrate_addblock),
-                                        Bind("vorbis_analysis", v.vorbis_analysis),
-                                        Bind("vorbis_analysis_blockout", v.vorbis_analysis_blockout),
-                                        Bind("vorbis_analysis_wrote", v.vorbis_analysis_wrote),
-                                        Bind("vorbis_analysis_headerout", v.vorbis_analysis_headerout),
-                                        Bind("vorbis_block_init", v.vorbis_block_init),
-                                        Bind("vorbis_analysis_init", v.vorbis_analysis_init),
-                                        Bind("vorbis_info_init", v.vorbis_info_init),
-                                        Bind("vorbis_info_clear", v.vorbis_info_clear),
-                                        Bind("vorbis_comment_clear", v.vorbis_comment_clear),
-                                        Bind("vorbis_dsp_clear", v.vorbis_dsp_clear),
-                                        Bind("vorbis_comment_add_tag", v.vorbis_comment_add_tag),
-                                        Bind("vorbis_comment_init", v.vorbis_comment_init),
-                                        Bind("vorbis_analysis_buffer", v.vorbis_analysis_buffer)}) &&
-           libraries.Load("VorbisEnc.so", {Bind("vorbis_encode_setup_init", e.vorbis_encode_setup_init),
-                                           Bind("vorbis_encode_ctl", e.vorbis_encode_ctl),
-                                           Bind("vorbis_encode_setup_managed", e.vorbis_encode_setup_managed),
-                                           Bind("vorbis_encode_init", e.vorbis_encode_init),
-                                           Bind("vorbis_encode_init_vbr", e.vorbis_encode_init_vbr)});
-}
-
 struct StreamFormat {
     int channels = 0;
     long rate = 0;
@@ -214,7 +184,8 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     VorbisCalls vorbis;
     VorbisEncCalls enc;
     CodecLibraries libraries;
-    if (!LoadCalls(libraries, ogg, vorbis, enc)) return;
+    if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis) || !LoadVorbisEncCalls(libraries, enc))
+        return;
 
     const StreamFormat format{static_cast<int>(settings->channelMode),
                               settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate

@@ -63,6 +63,14 @@ struct VorbisEncCalls {
 
 #undef ZELPH_CALL
 
+class CodecLibraries;
+
+// Each resolves every entry point of its structure from its library in the
+// Plugins folder (Ogg.so, Vorbis.so, VorbisEnc.so); false when any is missing.
+bool LoadOggCalls(CodecLibraries& libraries, OggCalls& calls);
+bool LoadVorbisCalls(CodecLibraries& libraries, VorbisCalls& calls);
+bool LoadVorbisEncCalls(CodecLibraries& libraries, VorbisEncCalls& calls);
+
 // One logical stream: its packet framing and its Vorbis info, comment,
 // DSP and block state. The info and comment are set up on construction;
 // the DSP state by whichever side (analysis or synthesis) uses it.

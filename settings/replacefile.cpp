@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 #include "formats/exclusivefile.h"
 
@@ -12,12 +12,18 @@ namespace zelph {
 
 namespace {
 
-// The file a link leads to; `path` itself when it is no link (or a dangling one).
+// The file a chain of links leads to, even when it does not exist yet;
+// `path` itself when it is no link.
 std::string FileBehind(const std::string& path) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-    char real[PATH_MAX];
-    return ::realpath(path.c_str(), real) ? std::string(real) : path;
+    namespace fs = std::filesystem;
+    fs::path file = path;
+    std::error_code error;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(file, error)); ++hops) {
+        const fs::path target = fs::read_symlink(file, error);
+        if (error) break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file.string();
 }
 
 }  // namespace

@@ -24,6 +24,15 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     }
     const auto named = RunCommand(cd + Cli("--set lame.cbrBitrate=100 a.wav"), true);
     EXPECT_NE(named.out.find("lame.cbrBitrate"), std::string::npos);
+    EXPECT_EQ(RunCommand(cd + Cli("--set window.width=wide a.wav"), true).status, 2);
+}
+
+TEST(Cli, SetReachesThePreferencesWithoutWritingThem) {
+    ScratchDir dir;
+    zelph::test::WriteFile(dir / "zelph.conf", "window.width = 900\n");
+    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--dry-run --set window.width=1200 a.wav"));
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(zelph::test::ReadFile(dir / "zelph.conf"), "window.width = 900\n");
 }
 
 TEST(Cli, HelpAndVersion) {

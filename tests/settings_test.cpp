@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "settings/preferences.h"
 #include "settings/settings.h"
 #include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
@@ -237,4 +238,55 @@ TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
     EXPECT_NE(SetSettingsField(s, "general.outputFolder", std::string(1023, 'a')), "");
     EXPECT_NE(SetSettingsField(s, "lame.nonsense", "1").find("lame.nonsense"), std::string::npos);
     EXPECT_EQ(std::memcmp(&before, &s, sizeof s), 0);
+}
+
+TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
+    ScratchDir dir;
+    const std::string path = Preferences::PathIn(dir.path());
+    WriteFile(path, "# written by hand\nwindow.width = 1000\nfuture.key = kept as it is\n"
+                    "a line without an equals sign\nwindow.height = -5\n = no key\n");
+    Preferences preferences(path);
+    preferences.Load();
+    EXPECT_EQ(preferences.Get(kWindowWidth), 1000);
+    EXPECT_EQ(preferences.Get(kWindowHeight), 0) << "out of range: the default";
+
+    EXPECT_EQ(preferences.Set(kWindowHeight, "700"), "");
+    EXPECT_NE(preferences.Set(kWindowWidth, "wide"), "");
+    EXPECT_NE(preferences.Set(kWindowWidth, "99999"), "");
+    EXPECT_NE(preferences.Set("window.depth", "3"), "") << "unknown keys are not made up";
+    ASSERT_TRUE(preferences.Save());
+
+    Preferences again(path);
+    again.Load();
+    EXPECT_EQ(again.Get(kWindowWidth), 1000);
+    EXPECT_EQ(again.Get(kWindowHeight), 700);
+    const std::string text = ReadFile(path);
+    for (const char* kept : {"# written by hand\n", "future.key = kept as it is\n", "a line without an equals sign\n"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Settings.dat")) << "the preferences never touch the record";
+}
+
+TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
+    ScratchDir dir;
+    Preferences missing(dir / "nowhere/zelph.conf");
+    missing.Load();
+    EXPECT_EQ(missing.Get(kWindowWidth), 0);
+    EXPECT_FALSE(missing.Save()) << "no folder to write into";
+
+    // A linked settings file (kept in a dotfiles folder, say) stays a link.
+    std::filesystem::create_directory(dir / "dotfiles");
+    WriteFile(dir / "dotfiles/zelph.conf", "window.width = 900\n");
+    std::filesystem::create_symlink(dir / "dotfiles/zelph.conf", dir / "zelph.conf");
+    Preferences linked(dir / "zelph.conf");
+    linked.Load();
+    ASSERT_EQ(linked.Set(kWindowHeight, "600"), "");
+    ASSERT_TRUE(linked.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "zelph.conf"));
+    EXPECT_EQ(ReadFile(dir / "dotfiles/zelph.conf"), "window.width = 900\nwindow.height = 600\n");
+
+    std::filesystem::create_symlink(dir / "dotfiles/Settings.dat", dir / "Settings.dat");
+    SettingsStore store(SettingsStore::PathIn(dir.path()));
+    ASSERT_TRUE(store.SaveSettings());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Settings.dat"));
+    EXPECT_EQ(ReadFile(dir / "dotfiles/Settings.dat").size(), sizeof(ConverterSettings));
 }
