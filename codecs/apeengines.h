@@ -12,7 +12,7 @@ namespace zelph {
 void DecodeApe(const Job& job, JobState& state);
 
 // Compresses the WAV at `sourcePath` into `targetPath` at the compression
-// level of the ApeSettings block in `engineParams`.
+// level of the job's ApeSettings block.
 void EncodeApe(const Job& job, JobState& state);
 
 }  // namespace zelph

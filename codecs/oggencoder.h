@@ -6,7 +6,7 @@
 
 namespace zelph {
 
-// The engine for ENCOGGVORBIS; `engineParams` is the OggVorbisSettings block.
+// The engine for ENCOGGVORBIS; the job carries its OggVorbisSettings block.
 void EncodeOggVorbis(const Job& job, JobState& state);
 
 }  // namespace zelph

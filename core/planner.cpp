@@ -40,11 +40,11 @@ private:
 };
 
 std::string Planning::TempFileFor(const std::string& outputFolder) {
-    for (const auto& planned : plan_.tempFiles)
+    for (const auto& planned : plan_.temporaryFiles)
         if (FolderOf(planned) == outputFolder) return planned;
     const std::string path = MakeUniqueName(outputFolder + kTempFileName, batchNames_);
     batchNames_.insert(path);
-    plan_.tempFiles.push_back(path);
+    plan_.temporaryFiles.push_back(path);
     return path;
 }
 

@@ -17,7 +17,7 @@ struct BatchPlan {
     std::deque<Job> jobs;        // in row order; each file's jobs one after another
     uint32_t fileCount = 0;      // every listed file, planned or not
     // Every temporary path this batch may create; only these are ever deleted.
-    std::vector<std::string> tempFiles;
+    std::vector<std::string> temporaryFiles;
     std::string error;           // why nothing could be planned, or ""
 };
 

@@ -196,7 +196,7 @@ void JobRunner::CloseRequest() {
 
 void JobRunner::Finish() {
     // Only the temporary names this batch planned are ever deleted.
-    for (const std::string& temp : plan_.tempFiles) ::unlink(temp.c_str());
+    for (const std::string& temp : plan_.temporaryFiles) ::unlink(temp.c_str());
     if (afterOperation_ == AfterOperation::kDeleteSource) {
         for (const auto& [row, file] : files_) {
             // A source goes only when its output is really there.

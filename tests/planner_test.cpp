@@ -85,7 +85,7 @@ TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
         "7 ENCOGGVORBIS Temp-QOR-File>g.h.ogg 10/90",
     }));
     EXPECT_EQ(plan.fileCount, 8u);
-    EXPECT_EQ(plan.tempFiles, std::vector<std::string>{At("Temp-QOR-File")});
+    EXPECT_EQ(plan.temporaryFiles, std::vector<std::string>{At("Temp-QOR-File")});
     // The preparing step makes 16-bit stereo (no parameters); the encoder gets its block.
     EXPECT_EQ(plan.jobs[0].settings, EngineSettings{});
     EXPECT_EQ(plan.jobs[1].settings, EngineSettings{&settings.ogg});
@@ -191,7 +191,7 @@ TEST_F(Planning, NoSourceIsEverItsOwnOrAnotherFilesTarget) {
 TEST_F(Planning, TemporaryFileNeverTakesAUsersFile) {
     Touch("Temp-QOR-File");
     Plan(kTargetOgg, {"a.mp3", "b.wav"});
-    EXPECT_EQ(plan.tempFiles, std::vector<std::string>{At("Temp-QOR-File(1)")});
+    EXPECT_EQ(plan.temporaryFiles, std::vector<std::string>{At("Temp-QOR-File(1)")});
     EXPECT_EQ(plan.jobs[0].targetPath, At("Temp-QOR-File(1)"));
     EXPECT_EQ(plan.jobs[3].targetPath, At("Temp-QOR-File(1)"));
 }
