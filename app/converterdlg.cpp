@@ -358,6 +358,7 @@ void CConverterDlg::RestoreDefaults() {
 void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
+    progress_.SetFilesAtOnce(FilesAtOnce(preferences_));
     progress_.PlanJobs(target, filePaths_);
     hide();
     progress_.exec();

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <mutex>
 
 #include "ui/xtargetbutton.h"
@@ -49,7 +51,8 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
       status_(new QLabel("Idle", this)),
-      progressBar_(new QProgressBar(this)) {
+      progressBar_(new QProgressBar(this)),
+      runningList_(new QTreeWidget(this)) {
     setWindowTitle("Convert Progress");
     setWindowModality(Qt::ApplicationModal);
 
@@ -60,10 +63,18 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     progressBar_->setRange(0, 100);
     progressBar_->setTextVisible(false);
 
+    runningList_->setColumnCount(2);
+    runningList_->setHeaderLabels({"File", "Progress"});
+    runningList_->setRootIsDecorated(false);
+    runningList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    runningList_->setMinimumHeight(90);
+    runningList_->setColumnWidth(0, 300);
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(skipButton_, 0, 0, 2, 1, Qt::AlignVCenter);
     layout->addWidget(status_, 0, 1);
     layout->addWidget(progressBar_, 1, 1);
+    layout->addWidget(runningList_, 2, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     schedulingTimer_->setObjectName("schedulingTimer");
@@ -87,11 +98,19 @@ QString CConvertProgressDlg::statusText() const { return status_->text(); }
 int CConvertProgressDlg::exec() {
     status_->clear();
     progressBar_->setValue(0);
+    runningList_->clear();
     skipButton_->setEnabled(true);
-    if (!runner_.Open(std::exchange(plan_, {}), settings_->general.afterOperation)) {
+    closing_ = false;
+    const RunOptions options{.afterOperation = settings_->general.afterOperation,
+                             .existingFileAction = settings_->general.existingFileAction,
+                             .filesAtOnce = filesAtOnce_};
+    if (!runner_.Open(std::exchange(plan_, {}), options)) {
         QMessageBox::information(parentWidget(), "Zelph Audio Converter", kNoJobsText);
         return Accepted;
     }
+    // Every file failed before any engine ran (an output folder that
+    // cannot be written): the rows say so; there is nothing to watch.
+    if (runner_.finished()) return Accepted;
     StartTimers();
     adjustSize();
     if (const QScreen* screen = this->screen())
@@ -99,9 +118,17 @@ int CConvertProgressDlg::exec() {
     return QDialog::exec();
 }
 
-void CConvertProgressDlg::RowStatus(int row, const std::string& text) {
-    if (!fileList_ || row < 0 || row >= fileList_->topLevelItemCount()) return;
-    fileList_->topLevelItem(row)->setText(kStatusColumn, QString::fromStdString(text));
+void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const std::string& reason) {
+    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
+    QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
+    item->setText(kStatusColumn, QString::fromStdString(text));
+    item->setToolTip(kStatusColumn, QString::fromStdString(reason));
+}
+
+void CConvertProgressDlg::SourceKept(uint32_t row, const std::string& reason) {
+    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
+    fileList_->topLevelItem(static_cast<int>(row))
+        ->setToolTip(kStatusColumn, QString::fromStdString("The source was kept: " + reason));
 }
 
 void CConvertProgressDlg::StatusText(const std::string& text) {
@@ -124,34 +151,70 @@ void CConvertProgressDlg::SchedulingTick() {
     FinishIfDone();
 }
 
-void CConvertProgressDlg::ShowProgress() { progressBar_->setValue(runner_.progress()); }
+void CConvertProgressDlg::ShowProgress() {
+    progressBar_->setValue(runner_.progress());
+    ShowRunningFiles();
+}
+
+// The list follows the running files; a line keeps its selection while its
+// file runs.
+void CConvertProgressDlg::ShowRunningFiles() {
+    const std::vector<RunningFile> files = runner_.runningFiles();
+    for (int i = runningList_->topLevelItemCount() - 1; i >= 0; --i) {
+        const uint32_t row = runningList_->topLevelItem(i)->data(0, Qt::UserRole).toUInt();
+        if (std::none_of(files.begin(), files.end(), [&](const RunningFile& f) { return f.row == row; }))
+            delete runningList_->takeTopLevelItem(i);
+    }
+    for (const RunningFile& file : files) {
+        QTreeWidgetItem* item = nullptr;
+        for (int i = 0; i < runningList_->topLevelItemCount() && !item; ++i)
+            if (runningList_->topLevelItem(i)->data(0, Qt::UserRole).toUInt() == file.row)
+                item = runningList_->topLevelItem(i);
+        if (!item) {
+            item = new QTreeWidgetItem(runningList_);
+            item->setData(0, Qt::UserRole, file.row);
+            item->setText(0, QFileInfo(QString::fromStdString(file.source)).fileName());
+            item->setToolTip(0, QString::fromStdString(file.source));
+            auto* bar = new QProgressBar(runningList_);
+            bar->setRange(0, 100);
+            bar->setTextVisible(false);
+            runningList_->setItemWidget(item, 1, bar);
+        }
+        static_cast<QProgressBar*>(runningList_->itemWidget(item, 1))->setValue(file.progress);
+    }
+}
 
 void CConvertProgressDlg::FinishIfDone() {
     if (!runner_.finished()) return;
     StopTimers();
-    accept();
+    if (closing_)
+        QDialog::reject();
+    else
+        accept();
 }
 
+// Skips the file chosen in the list of running files, or the oldest. The
+// engine is asked to stop; the row says "Cancelled" once it has.
 void CConvertProgressDlg::SkipThis() {
-    skipButton_->setEnabled(false);
-    StopTimers();
-    runner_.SkipThis();
+    const QTreeWidgetItem* chosen = runningList_->currentItem();
+    if (chosen && chosen->isSelected())
+        runner_.SkipFile(chosen->data(0, Qt::UserRole).toUInt());
+    else
+        runner_.SkipThis();
+    SchedulingTick();
+}
+
+// Escape and the close box stop every engine; the window closes once they
+// have all stopped, without ever waiting on this thread.
+void CConvertProgressDlg::reject() {
     if (runner_.finished()) {
-        FinishIfDone();
+        QDialog::reject();
         return;
     }
-    progressBar_->setValue(0);
-    StartTimers();
-    skipButton_->setEnabled(true);
-}
-
-void CConvertProgressDlg::reject() {
-    if (!runner_.finished()) {
-        skipButton_->setEnabled(false);
-        StopTimers();
-        runner_.CloseRequest();
-    }
-    QDialog::reject();
+    closing_ = true;
+    skipButton_->setEnabled(false);
+    runner_.CloseRequest();
+    FinishIfDone();
 }
 
 void CConvertProgressDlg::keyPressEvent(QKeyEvent* event) {

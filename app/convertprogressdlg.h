@@ -31,6 +31,7 @@ public:
 
     // Given once by the main window; neither is owned.
     void SetSettings(const ConverterSettings* settings) { settings_ = settings; }
+    void SetFilesAtOnce(unsigned files) { filesAtOnce_ = files; }
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
 
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
@@ -44,6 +45,8 @@ public:
     const JobRunner& runner() const { return runner_; }
     CTargetButton* skipButton() const { return skipButton_; }
     QProgressBar* progressBar() const { return progressBar_; }
+    // One line per running file: its name and its own bar.
+    QTreeWidget* runningList() const { return runningList_; }
     QString statusText() const;
 
 public slots:
@@ -54,7 +57,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void RowStatus(int row, const std::string& text) override;
+    void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override;
+    void SourceKept(uint32_t row, const std::string& reason) override;
     void StatusText(const std::string& text) override;
 
     friend class EngineWaker;
@@ -64,8 +68,10 @@ private:
     void StartTimers();
     void StopTimers();
     void FinishIfDone();
+    void ShowRunningFiles();
 
     const ConverterSettings* settings_ = nullptr;
+    unsigned filesAtOnce_ = 1;
     BatchPlan plan_;
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
@@ -75,6 +81,8 @@ private:
     CTargetButton* skipButton_;
     QLabel* status_;
     QProgressBar* progressBar_;
+    QTreeWidget* runningList_;
+    bool closing_ = false;
 };
 
 }  // namespace zelph

@@ -7,6 +7,8 @@
 #include <iostream>
 #include <map>
 
+#include "cli/fields.h"
+
 namespace zelph {
 
 namespace {
@@ -25,19 +27,28 @@ void CatchStopSignals() {
 
 class ResultPrinter : public RunnerListener {
 public:
-    explicit ResultPrinter(const CliOptions& options) : options_(options) {}
+    ResultPrinter(const CliOptions& options, const BatchPlan& plan) : options_(options) {
+        for (const PlannedFile& file : plan.files) outputs_[file.row] = file.finalTarget;
+    }
 
-    void SetOutputs(std::map<int, std::string> outputs) { outputs_ = std::move(outputs); }
+    // Files the plan left out (unknown, not converted, or an output to skip).
+    void PrintSkipped() {
+        for (uint32_t row = 0; row < options_.files.size(); ++row)
+            if (!outputs_.contains(row)) std::cout << "Skipped\t" << Field(options_.files[row]) << std::endl;
+    }
 
-    // A row may be written more than once with the same text; it is one result.
-    void RowStatus(int row, const std::string& text) override {
-        auto& last = results_[row];
-        if (last == text) return;
-        last = text;
+    void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override {
+        results_[row] = text;
         ClearProgress();
-        std::cout << text << '\t' << options_.files[row];
-        if (options_.verbose) std::cout << '\t' << outputs_[row];
+        std::cout << text << '\t' << Field(options_.files[row]);
+        if (!reason.empty()) std::cout << '\t' << Field(reason);
+        if (options_.verbose) std::cout << '\t' << Field(outputs_[row]);
         std::cout << std::endl;
+    }
+
+    void SourceKept(uint32_t row, const std::string& reason) override {
+        ClearProgress();
+        std::cerr << "zelph-convert: kept " << Field(options_.files[row]) << ": " << Field(reason) << '\n';
     }
 
     void StatusText(const std::string& text) override { status_ = text; }
@@ -65,35 +76,28 @@ public:
 
 private:
     const CliOptions& options_;
-    std::map<int, std::string> outputs_;  // row -> final target, for every planned row
-    std::map<int, std::string> results_;
+    std::map<uint32_t, std::string> outputs_;  // row -> final target, for every planned row
+    std::map<uint32_t, std::string> results_;
     std::string status_;
     bool progressShown_ = false;
 };
 
-std::map<int, std::string> FinalTargets(const BatchPlan& plan) {
-    std::map<int, std::string> outputs;
-    for (const Job& job : plan.jobs) outputs[static_cast<int>(job.fileIndex)] = job.targetPath;
-    return outputs;
-}
-
 }  // namespace
 
-int RunConversion(const CliOptions& options, BatchPlan plan, const ConverterSettings& settings,
-                  EngineTable engines) {
-    ResultPrinter printer(options);
+int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines) {
+    ResultPrinter printer(options, plan);
     JobRunner runner(std::move(engines), printer);
-    printer.SetOutputs(FinalTargets(plan));
-
-    if (!runner.Open(std::move(plan), settings.general.afterOperation)) {
+    printer.PrintSkipped();
+    if (!runner.Open(std::move(plan), runOptions)) {
         std::cerr << "No Jobs In Queue...\n";
         return 1;
     }
     CatchStopSignals();
+    bool stopping = false;
     while (!runner.finished()) {
-        if (g_stopSignal) {
+        if (g_stopSignal && !stopping) {
             runner.CloseRequest();
-            break;
+            stopping = true;
         }
         runner.Tick();
         if (runner.finished()) break;

@@ -11,7 +11,6 @@
 namespace zelph {
 
 // Converts the planned `options.files`; returns the exit status.
-int RunConversion(const CliOptions& options, BatchPlan plan, const ConverterSettings& settings,
-                  EngineTable engines);
+int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines);
 
 }  // namespace zelph

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "cli/fields.h"
 #include "core/targets.h"
 
 namespace zelph {
@@ -17,12 +18,15 @@ std::string SizeColumn(const std::string& path) {
 }  // namespace
 
 int RunDescribe(const std::vector<std::string>& files, std::ostream& out) {
+    int status = 0;
     for (const std::string& path : files) {
         const AudioDescription description = DescribeAudioFile(path);
-        out << path << '\t' << SizeColumn(path) << '\t' << description.text << '\t'
+        const std::string size = SizeColumn(path);
+        if (size == "---") status = 1;
+        out << Field(path) << '\t' << size << '\t' << description.text << '\t'
             << (description.known ? "Scheduled" : "Unscheduled") << '\n';
     }
-    return 0;
+    return status;
 }
 
 }  // namespace zelph

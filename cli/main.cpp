@@ -30,9 +30,10 @@ std::string WorkingFolder() {
 }
 
 void PrintPlan(const zelph::BatchPlan& plan) {
-    for (const zelph::Job& job : plan.jobs)
-        std::cout << zelph::EngineName(job.engine) << '\t' << job.sourcePath << '\t' << job.targetPath << '\t'
-                  << job.progressStart << '/' << job.progressSpan << '\n';
+    for (const zelph::PlannedFile& file : plan.files)
+        for (const zelph::Job& job : file.chain)
+            std::cout << zelph::EngineName(job.engine) << '\t' << job.sourcePath << '\t' << job.targetPath << '\t'
+                      << job.progressStart << '/' << job.progressSpan << '\n';
 }
 
 }  // namespace
@@ -73,5 +74,8 @@ int main(int argc, char** argv) {
         PrintPlan(plan);
         return 0;
     }
-    return zelph::RunConversion(options, std::move(plan), store.record, zelph::StandardEngines());
+    const zelph::RunOptions runOptions{.afterOperation = store.record.general.afterOperation,
+                                       .existingFileAction = store.record.general.existingFileAction,
+                                       .filesAtOnce = zelph::FilesAtOnce(preferences)};
+    return zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
 }

@@ -24,6 +24,7 @@ const char* const kCliUsage =
     "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
+    "  --jobs N               convert N files side by side (default: one per processor)\n"
     "  --verbose              print each output path after its result\n"
     "  --quiet                no progress line\n"
     "  --help                 show this text\n"
@@ -93,6 +94,9 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.edits.emplace_back("general.outputFolderMode", "1");
         } else if (arg == "--delete-source") {
             options.edits.emplace_back("general.afterOperation", "2");
+        } else if (arg == "--jobs" || arg == "-j") {
+            if (!value(v)) return "--jobs needs a number";
+            options.edits.emplace_back(std::string(kFilesAtOnce), v);
         } else if (arg == "--settings") {
             if (!value(options.settingsFile)) return "--settings needs a file";
         } else if (arg == "--target") {

@@ -100,7 +100,9 @@ void DecodeApe(const Job& job, JobState& state) {
     if (!target.is_open()) return;
     MacDllCalls calls;
     CodecLibraries libs;
-    if (!calls.Load(libs) || calls.compatibility(MAC_VERSION_NUMBER, 1, nullptr) != 0) return;
+    if (!calls.Load(libs)) return run.Fail(libs.error());
+    if (calls.compatibility(MAC_VERSION_NUMBER, 1, nullptr) != 0)
+        return run.Fail("Plugins/" + std::string(kLibraryFile) + " does not read this version of the format");
 
     int createError = 0;
     const CodecHandle decompressor(calls.decompressCreate(job.sourcePath.c_str(), &createError), calls.decompressDestroy);
@@ -139,7 +141,7 @@ void EncodeApe(const Job& job, JobState& state) {
     if (!source.ok() || settings == nullptr) return;
     MacDllCalls calls;
     CodecLibraries libs;
-    if (!calls.Load(libs)) return;
+    if (!calls.Load(libs)) return run.Fail(libs.error());
 
     // The library counts the audio in a 32-bit signed int.
     if (source.audioBytes() > static_cast<uint64_t>(INT32_MAX)) return;

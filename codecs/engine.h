@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "codecs/job.h"
 
@@ -19,6 +20,7 @@ public:
         state_.running.store(1, std::memory_order_release);
     }
     ~EngineRun() {
+        if (!succeeded_) state_.reason = std::move(reason_);
         state_.succeeded.store(succeeded_ ? 1 : 0, std::memory_order_release);
         state_.running.store(0, std::memory_order_release);
     }
@@ -37,11 +39,16 @@ public:
                               std::memory_order_release);
     }
     void Succeed() { succeeded_ = true; }
+    // Says why the job fails; the first reason given is the one reported.
+    void Fail(std::string reason) {
+        if (reason_.empty()) reason_ = std::move(reason);
+    }
 
 private:
     const Job& job_;
     JobState& state_;
     bool succeeded_ = false;
+    std::string reason_;
 };
 
 // The job's settings block when it is a `Block`, or nullptr (the engine then

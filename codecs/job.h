@@ -54,6 +54,9 @@ struct JobState {
     std::atomic<int32_t> stopRequested{0};
     std::atomic<int32_t> succeeded{0};
     std::atomic<int32_t> progress{0};  // percent of the file's bar, 0..100
+    // Why the job failed, in plain words; written by the engine before its
+    // last store to `running`, read by the runner only after that.
+    std::string reason;
 };
 
 // An engine carries out one job on its own thread (see codecs/engine.h for

@@ -20,13 +20,19 @@ CodecLibraries::~CodecLibraries() {
 }
 
 bool CodecLibraries::Load(const std::string& fileName, std::initializer_list<EntryPoint> entries) {
-    void* handle = ::dlopen((PluginsFolder() + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return false;
+    const std::string path = PluginsFolder() + fileName;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        error_ = ::access(path.c_str(), F_OK) != 0 ? "Plugins/" + fileName + " is missing"
+                                                   : "Plugins/" + fileName + " cannot be loaded: " + ::dlerror();
+        return false;
+    }
     std::vector<void*> found;
     for (const EntryPoint& entry : entries) {
         void* symbol = ::dlsym(handle, entry.name);
         if (!symbol) {
             ::dlclose(handle);
+            error_ = "Plugins/" + fileName + " lacks " + entry.name;
             return false;
         }
         found.push_back(symbol);

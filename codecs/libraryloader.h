@@ -35,9 +35,12 @@ public:
     // any failure the library is released again, no slot is filled, and the
     // result is false.
     bool Load(const std::string& fileName, std::initializer_list<EntryPoint> entries);
+    // Why the last Load failed ("Plugins/Vorbis.so lacks vorbis_info_init").
+    const std::string& error() const { return error_; }
 
 private:
     std::vector<void*> handles_;
+    std::string error_;
 };
 
 }  // namespace zelph

@@ -36,7 +36,7 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     if (!target.is_open()) return;
     CodecLibraries libraries;
     BeStreamCalls calls;
-    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return;
+    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return run.Fail(libraries.error());
 
     // The MP3 declares the settings' rate, so a source of another rate is
     // resampled to it and keeps its pitch and length.

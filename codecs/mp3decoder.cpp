@@ -181,7 +181,7 @@ void DecodeMp3(const Job& job, JobState& state) {
     if (!target.ok()) return;
     MadCalls mad;
     CodecLibraries libraries;
-    if (!mad.Load(libraries)) return;
+    if (!mad.Load(libraries)) return run.Fail(libraries.error());
 
     Mp3Input input(source);
     PcmBlock block(target);

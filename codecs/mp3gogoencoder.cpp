@@ -115,7 +115,8 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     if (!ReadSourceHeader(job.sourcePath, header)) return;
     CodecLibraries libraries;
     GoGoCalls calls;
-    if (!LoadGoGo(libraries, calls) || calls.initializeWork() != ME_NOERR) return;
+    if (!LoadGoGo(libraries, calls)) return run.Fail(libraries.error());
+    if (calls.initializeWork() != ME_NOERR) return run.Fail("Plugins/GoGo.so does not start");
 
     // Every configuration result is left to MPGE_processFrame, which
     // reports a rejected value (or an unopened file) as its error.

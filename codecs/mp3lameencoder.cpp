@@ -59,7 +59,7 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     CodecLibraries libraries;
     BeStreamCalls calls;
     BEWRITEVBRHEADER writeTag = nullptr;
-    if (!LoadBeLibrary(libraries, "Lame_Enc.so", calls, &writeTag)) return;
+    if (!LoadBeLibrary(libraries, "Lame_Enc.so", calls, &writeTag)) return run.Fail(libraries.error());
 
     const uint32_t rate = source.header().sampleRate;
     const BeStreamShape shape{settings.channelMode == Mp3Channels::kMono ? 1 : 2, rate, false};

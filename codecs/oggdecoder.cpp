@@ -210,7 +210,7 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
     OggCalls ogg;
     VorbisCalls vorbis;
     CodecLibraries libraries;
-    if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis)) return;
+    if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis)) return run.Fail(libraries.error());
 
     PcmFormat format;
     {

@@ -185,7 +185,7 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     VorbisEncCalls enc;
     CodecLibraries libraries;
     if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis) || !LoadVorbisEncCalls(libraries, enc))
-        return;
+        return run.Fail(libraries.error());
 
     const StreamFormat format{static_cast<int>(settings->channelMode),
                               settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate

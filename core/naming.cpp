@@ -14,6 +14,13 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string PlaceOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    struct stat info;
+    if (::stat(folder.empty() ? "." : folder.c_str(), &info) != 0) return path;
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/" + FileNameOf(path);
+}
+
 namespace {
 
 // Anything at all at the path counts: a file we merely cannot read is still
@@ -25,9 +32,9 @@ bool ExistsOnDisk(const std::string& path) {
 
 }  // namespace
 
-std::string MakeUniqueName(const std::string& path, const std::set<std::string>& alsoTaken) {
+std::string MakeUniqueName(const std::string& path, const std::function<bool(const std::string&)>& alsoTaken) {
     auto taken = [&](const std::string& candidate) {
-        return alsoTaken.contains(candidate) || ExistsOnDisk(candidate);
+        return (alsoTaken && alsoTaken(candidate)) || ExistsOnDisk(candidate);
     };
     if (!taken(path)) return path;
 

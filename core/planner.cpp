@@ -11,7 +11,7 @@ namespace zelph {
 
 namespace {
 
-// Two spellings of one file (a "./" or a link in the folder) are one file.
+// Two names of one file (a hard link, or a folder reached two ways) are one file.
 bool SameFile(const std::string& a, const std::string& b) {
     if (a == b) return true;
     struct stat sa, sb;
@@ -22,37 +22,29 @@ bool SameFile(const std::string& a, const std::string& b) {
 class Planning {
 public:
     Planning(const ConverterSettings& settings, const TargetRow& target, const std::vector<std::string>& files)
-        : settings_(settings), target_(target), batchNames_(files.begin(), files.end()) {}
+        : settings_(settings), target_(target) {
+        for (const std::string& file : files) batchPlaces_.insert(PlaceOf(file));
+    }
 
-    void PlanFile(uint32_t fileIndex, const std::string& source);
+    void PlanFile(uint32_t row, const std::string& source);
     BatchPlan Result() { return std::move(plan_); }
 
 private:
-    std::string TempFileFor(const std::string& outputFolder);
+    bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(PlaceOf(path)); }
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
-    void Queue(uint32_t fileIndex, EngineId engine, EngineSettings settings, std::string from, std::string to,
-               int32_t start, int32_t span);
 
     const ConverterSettings& settings_;
     const TargetRow& target_;
     BatchPlan plan_;
-    std::set<std::string> batchNames_;  // targets, temporaries and sources of this batch
+    std::set<std::string> batchPlaces_;  // the places of the batch's targets and sources
 };
-
-std::string Planning::TempFileFor(const std::string& outputFolder) {
-    for (const auto& planned : plan_.temporaryFiles)
-        if (FolderOf(planned) == outputFolder) return planned;
-    const std::string path = MakeUniqueName(outputFolder + kTempFileName, batchNames_);
-    batchNames_.insert(path);
-    plan_.temporaryFiles.push_back(path);
-    return path;
-}
 
 // Applies the if-exists rule. Names planned earlier in this batch, and the
 // batch's own sources, count as taken like files on disk, so that no output
 // of this batch and no source is ever overwritten by another conversion.
 std::string Planning::FinalTarget(const std::string& path, const std::string& source, bool& skip) const {
-    const std::string unique = MakeUniqueName(path, batchNames_);
+    const auto takenByBatch = [this](const std::string& name) { return TakenByBatch(name); };
+    const std::string unique = MakeUniqueName(path, takenByBatch);
     skip = false;
     switch (settings_.general.existingFileAction) {
         case ExistingFileAction::kRename:
@@ -61,58 +53,62 @@ std::string Planning::FinalTarget(const std::string& path, const std::string& so
             skip = unique != path;
             return path;
         default:
-            return batchNames_.contains(path) || SameFile(path, source) ? unique : path;
+            return TakenByBatch(path) || SameFile(path, source) ? unique : path;
     }
 }
 
-void Planning::Queue(uint32_t fileIndex, EngineId engine, EngineSettings settings, std::string from,
-                     std::string to, int32_t start, int32_t span) {
-    plan_.jobs.push_back({.fileIndex = fileIndex,
-                          .engine = engine,
-                          .settings = settings,
-                          .sourcePath = std::move(from),
-                          .targetPath = std::move(to),
-                          .progressStart = start,
-                          .progressSpan = span});
-}
-
-// A file's chain: its decoder (for a compressed source) into the folder's
+// A file's chain: its decoder (for a compressed source) into the file's
 // temporary WAV, the WAV stage bringing it to the encoder's input form, then
 // the encoder. A WAV target is written by the WAV stage itself.
-void Planning::PlanFile(uint32_t fileIndex, const std::string& source) {
+void Planning::PlanFile(uint32_t row, const std::string& source) {
     const SourceRow* format = FindSource(source);
     if (!format || !format->converted) return;
 
+    PlannedFile file;
+    file.row = row;
+    file.source = source;
     const std::string name = FileNameOf(source);
     const std::string title = name.substr(0, name.size() - SourceExtensionOf(source).size());
-    const std::string outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
-                                         ? FolderOf(source)
-                                         : OutputFolderOf(settings_.general);
+    file.outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
+                            ? FolderOf(source)
+                            : OutputFolderOf(settings_.general);
     bool skip = false;
-    const std::string finalTarget = FinalTarget(outputFolder + title + target_.extension, source, skip);
+    file.finalTarget = FinalTarget(file.outputFolder + title + target_.extension, source, skip);
     if (skip) return;
-    batchNames_.insert(finalTarget);
+    batchPlaces_.insert(PlaceOf(file.finalTarget));
 
     const bool toWav = target_.encoder == EngineId::kEncWavPcm;
     const WavPcmSettings* form = target_.inputForm(settings_);
     const EngineSettings inputForm = form ? EngineSettings{form} : EngineSettings{};
     const EngineSettings encoderBlock = target_.settings(settings_);
+    auto queue = [&](EngineId engine, EngineSettings settings, std::string from, std::string to, int32_t start,
+                     int32_t span) {
+        file.chain.push_back({.fileIndex = row,
+                              .engine = engine,
+                              .settings = settings,
+                              .sourcePath = std::move(from),
+                              .targetPath = std::move(to),
+                              .progressStart = start,
+                              .progressSpan = span});
+    };
     if (!format->decoder && toWav) {
-        Queue(fileIndex, EngineId::kEncWavPcm, encoderBlock, source, finalTarget, 0, 100);
-    } else if (!format->decoder) {
-        const std::string temp = TempFileFor(outputFolder);
-        Queue(fileIndex, EngineId::kEncWavPcm, inputForm, source, temp, 0, 10);
-        Queue(fileIndex, target_.encoder, encoderBlock, temp, finalTarget, 10, 90);
-    } else if (toWav) {
-        const std::string temp = TempFileFor(outputFolder);
-        Queue(fileIndex, *format->decoder, {}, source, temp, 0, 90);
-        Queue(fileIndex, EngineId::kEncWavPcm, encoderBlock, temp, finalTarget, 90, 10);
+        queue(EngineId::kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
     } else {
-        const std::string temp = TempFileFor(outputFolder);
-        Queue(fileIndex, *format->decoder, {}, source, temp, 0, 30);
-        Queue(fileIndex, EngineId::kEncWavPcm, inputForm, temp, "", 30, 10);
-        Queue(fileIndex, target_.encoder, encoderBlock, temp, finalTarget, 40, 60);
+        file.temporary = file.outputFolder + kTempFileName;
+        const std::string& temp = file.temporary;
+        if (!format->decoder) {
+            queue(EngineId::kEncWavPcm, inputForm, source, temp, 0, 10);
+            queue(target_.encoder, encoderBlock, temp, file.finalTarget, 10, 90);
+        } else if (toWav) {
+            queue(*format->decoder, {}, source, temp, 0, 90);
+            queue(EngineId::kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
+        } else {
+            queue(*format->decoder, {}, source, temp, 0, 30);
+            queue(EngineId::kEncWavPcm, inputForm, temp, "", 30, 10);
+            queue(target_.encoder, encoderBlock, temp, file.finalTarget, 40, 60);
+        }
     }
+    plan_.files.push_back(std::move(file));
 }
 
 }  // namespace
@@ -125,7 +121,7 @@ BatchPlan PlanJobs(const ConverterSettings& settings, int32_t targetFormat, cons
         return nothing;
     }
     Planning planning(settings, *target, files);
-    for (uint32_t index = 0; index < files.size(); ++index) planning.PlanFile(index, files[index]);
+    for (uint32_t row = 0; row < files.size(); ++row) planning.PlanFile(row, files[row]);
     BatchPlan plan = planning.Result();
     plan.fileCount = static_cast<uint32_t>(files.size());
     return plan;

@@ -2,7 +2,6 @@
 // Turns the file list and the chosen target into the queue of jobs.
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -11,14 +10,23 @@
 
 namespace zelph {
 
+// The name that stands for a file's own temporary WAV in a planned chain;
+// the runner gives each file a file of its own when it starts.
 inline constexpr const char* kTempFileName = "Temp-QOR-File";
 
+struct PlannedFile {
+    uint32_t row = 0;
+    std::string source;
+    std::string outputFolder;   // ends with "/"
+    std::string finalTarget;    // the name the output gets once it is complete
+    std::string temporary;      // the stand-in for the temporary WAV in `chain`, or ""
+    std::vector<Job> chain;     // in order; the last job writes finalTarget
+};
+
 struct BatchPlan {
-    std::deque<Job> jobs;        // in row order; each file's jobs one after another
-    uint32_t fileCount = 0;      // every listed file, planned or not
-    // Every temporary path this batch may create; only these are ever deleted.
-    std::vector<std::string> temporaryFiles;
-    std::string error;           // why nothing could be planned, or ""
+    std::vector<PlannedFile> files;  // in row order
+    uint32_t fileCount = 0;          // every listed file, planned or not
+    std::string error;               // why nothing could be planned, or ""
 };
 
 // `files` are the list's paths in row order; a file the planner cannot

@@ -1,27 +1,83 @@
 #include "core/runner.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+#include "core/naming.h"
+#include "core/runfiles.h"
 
 namespace zelph {
 
 namespace {
-
-// Enough of a file's identity to tell whether it was rewritten; "" if absent.
-std::string Fingerprint(const std::string& path) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) return "";
-    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
-           std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
-           std::to_string(info.st_mtim.tv_nsec);
-}
 
 bool HasContent(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
 }
 
+std::string SystemReason(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// Flushes a file (or a folder's entries) to the disk.
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
+// Puts `from` at `to` unless something is there already (EEXIST then).
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a hard link is just as exclusive.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+// Why the files bound for `folder` cannot be written there, or "".
+std::string FolderProblem(const std::string& folder) {
+    struct stat info;
+    const std::string shown = folder.empty() ? "." : folder;
+    if (::stat(shown.c_str(), &info) != 0) return SystemReason("output folder " + shown);
+    if (!S_ISDIR(info.st_mode)) return "output folder " + shown + " is not a folder";
+    if (::access(shown.c_str(), W_OK | X_OK) != 0) return SystemReason("cannot write in " + shown);
+    return "";
+}
+
 }  // namespace
+
+// A file from its start to its end: its plan, the run files it writes, and
+// the job in hand with the thread its engine runs on. Whatever way the file
+// ends, its run files go with it; an output that was placed is no longer one.
+struct JobRunner::FileRun {
+    explicit FileRun(PlannedFile planned) : plan(std::move(planned)) {}
+    ~FileRun() {
+        if (thread.joinable()) {
+            state.stopRequested.store(1, std::memory_order_release);
+            thread.join();
+        }
+        for (const std::string& path : {temporary, partial})
+            if (!path.empty()) ::unlink(path.c_str());
+    }
+
+    PlannedFile plan;
+    std::string temporary;  // the file's own temporary WAV
+    std::string partial;    // the output until it is placed
+    std::size_t nextJob = 0;
+    Job job;
+    JobState state;
+    std::thread thread;
+    bool cancelled = false;  // asked to stop by a skip or a close
+    bool ended = false;      // its row has its outcome; the runner drops it
+};
 
 void EngineEndSignal::Notify() {
     std::function<void()> callback;
@@ -49,80 +105,99 @@ void EngineEndSignal::SetCallback(std::function<void()> callback) {
 JobRunner::JobRunner(EngineTable engines, RunnerListener& listener)
     : engines_(std::move(engines)), listener_(listener) {}
 
-JobRunner::~JobRunner() {
-    if (current_) current_->state.stopRequested.store(1, std::memory_order_release);
-    JoinEngine();
-}
+JobRunner::~JobRunner() = default;
 
-bool JobRunner::Open(BatchPlan plan, AfterOperation afterOperation) {
-    JoinEngine();
-    plan_ = std::move(plan);
-    afterOperation_ = afterOperation;
-    current_.reset();
-    currentFile_ = -1;
-    files_.clear();
-    for (const Job& job : plan_.jobs) {
-        FileOutcome& file = files_[static_cast<int>(job.fileIndex)];
-        if (file.source.empty()) file.source = job.sourcePath;
-        file.finalTarget = job.targetPath;  // the last job of a file writes its output
+bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
+    running_.clear();
+    waiting_.clear();
+    nextWaiting_ = 0;
+    converted_.clear();
+    lastProgress_ = 0;
+    closing_ = false;
+    options_ = options;
+    options_.filesAtOnce = std::max(1u, options.filesAtOnce);
+    fileCount_ = plan.fileCount;
+    finished_ = plan.files.empty();
+    if (finished_) return false;
+
+    // A folder that cannot take the outputs fails its files before any
+    // engine runs; the others go ahead.
+    std::set<std::string> checked;
+    std::vector<std::pair<uint32_t, std::string>> refused;
+    for (PlannedFile& file : plan.files) {
+        std::string problem = FolderProblem(file.outputFolder);
+        if (checked.insert(file.outputFolder).second && problem.empty()) RemoveStaleRunFiles(file.outputFolder);
+        if (problem.empty())
+            waiting_.push_back(std::move(file));
+        else
+            refused.emplace_back(file.row, std::move(problem));
     }
-    finished_ = plan_.jobs.empty();
-    if (!finished_) listener_.StatusText("Starting Engine...");
-    return !finished_;
+    listener_.StatusText("Starting Engine...");
+    for (const auto& [row, reason] : refused) listener_.RowStatus(row, kRowError, reason);
+    if (waiting_.empty()) Finish();
+    return true;
 }
 
 bool JobRunner::engineRunning() const {
-    return current_ && current_->state.running.load(std::memory_order_acquire) != 0;
+    return std::any_of(running_.begin(), running_.end(), [](const auto& file) {
+        return file->state.running.load(std::memory_order_acquire) != 0;
+    });
 }
 
 int JobRunner::progress() const {
-    return current_ ? current_->state.progress.load(std::memory_order_acquire) : 0;
+    return running_.empty() ? lastProgress_ : running_.front()->state.progress.load(std::memory_order_acquire);
 }
 
-void JobRunner::WriteRow(int row, const char* text) {
-    if (row < 0) return;
-    auto file = files_.find(row);
-    if (file != files_.end()) {
-        file->second.status = text;
-        // An output this run created or rewrote but did not complete is not
-        // music: remove it. A file the engine never touched stays.
-        const FileOutcome& f = file->second;
-        if (text != std::string(kRowDone) && f.finalStarted && Fingerprint(f.finalTarget) != f.before)
-            ::unlink(f.finalTarget.c_str());
+std::vector<RunningFile> JobRunner::runningFiles() const {
+    std::vector<RunningFile> files;
+    for (const auto& file : running_)
+        files.push_back({file->plan.row, file->plan.source, file->state.progress.load(std::memory_order_acquire)});
+    return files;
+}
+
+void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
+    FileRun& file = *owned;
+    running_.push_back(std::move(owned));
+    listener_.StatusText("Converting File " + std::to_string(file.plan.row + 1) + " of " + std::to_string(fileCount_));
+
+    // The run files are made now, exclusively, so no other file, run or
+    // program can be given the same ones.
+    if (!file.plan.temporary.empty()) {
+        RunFile temporary = CreateRunFile(file.plan.outputFolder, "");
+        if (temporary.path.empty()) return EndFile(file, kRowError, temporary.reason);
+        file.temporary = temporary.path;
     }
-    listener_.RowStatus(row, text);
+    const std::string& final = file.plan.finalTarget;
+    const auto dot = FileNameOf(final).rfind('.');
+    RunFile partial = CreateRunFile(file.plan.outputFolder,
+                                    dot == std::string::npos ? "" : FileNameOf(final).substr(dot));
+    if (partial.path.empty()) return EndFile(file, kRowError, partial.reason);
+    file.partial = partial.path;
+    StartJob(file);
 }
 
-void JobRunner::DropJobsOf(int row) {
-    while (!plan_.jobs.empty() && static_cast<int>(plan_.jobs.front().fileIndex) == row) plan_.jobs.pop_front();
-}
-
-void JobRunner::JoinEngine() {
-    if (current_ && current_->thread.joinable()) current_->thread.join();
-}
-
-void JobRunner::StartNextJob() {
-    current_ = std::make_unique<CurrentJob>();
-    current_->job = std::move(plan_.jobs.front());
-    plan_.jobs.pop_front();
-    const Job& job = current_->job;
-    currentFile_ = static_cast<int>(job.fileIndex);
-    current_->state.progress.store(job.progressStart, std::memory_order_relaxed);
-
-    const bool lastOfFile = plan_.jobs.empty() || plan_.jobs.front().fileIndex != job.fileIndex;
-    if (lastOfFile) {
-        FileOutcome& file = files_[currentFile_];
-        file.finalStarted = true;
-        file.before = Fingerprint(file.finalTarget);
-    }
+void JobRunner::StartJob(FileRun& file) {
+    file.job = file.plan.chain[file.nextJob++];
+    auto runPath = [&](std::string& path) {
+        if (!file.plan.temporary.empty() && path == file.plan.temporary) path = file.temporary;
+        if (path == file.plan.finalTarget) path = file.partial;
+    };
+    runPath(file.job.sourcePath);
+    runPath(file.job.targetPath);
+    file.state.succeeded.store(0, std::memory_order_relaxed);
+    file.state.progress.store(file.job.progressStart, std::memory_order_relaxed);
+    file.state.reason.clear();
 
     // An engine the table does not know never runs; the job counts as failed.
-    const auto engine = engines_.find(job.engine);
-    if (engine == engines_.end()) return;
-    current_->state.running.store(1, std::memory_order_release);
+    const auto engine = engines_.find(file.job.engine);
+    if (engine == engines_.end()) {
+        file.state.reason = "no engine " + std::string(EngineName(file.job.engine)) + " in this program";
+        return;
+    }
+    file.state.running.store(1, std::memory_order_release);
     // The signal wakes the driver as soon as the engine has let go of
     // everything, so no tick is wasted between two jobs.
-    current_->thread = std::thread([proc = engine->second, &job, &state = current_->state, &signal = endSignal_] {
+    file.thread = std::thread([proc = engine->second, &job = file.job, &state = file.state, &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(job, state);
@@ -133,77 +208,117 @@ void JobRunner::StartNextJob() {
     });
 }
 
-void JobRunner::Tick() {
-    if (finished_ || engineRunning()) return;
-
-    auto announce = [&](uint32_t row) {
-        listener_.StatusText("Converting File " + std::to_string(row + 1) + " of " +
-                             std::to_string(plan_.fileCount));
-    };
-    if (currentFile_ == -1) {
-        announce(plan_.jobs.front().fileIndex);
-        StartNextJob();
-        return;
+bool JobRunner::Advance(FileRun& file) {
+    if (file.thread.joinable()) file.thread.join();
+    if (file.cancelled) {
+        EndFile(file, kRowCancelled, "");
+        return true;
     }
-    JoinEngine();
-    const bool succeeded = current_->state.succeeded.load(std::memory_order_acquire) == 1;
-    if (!succeeded) {
-        WriteRow(currentFile_, kRowError);
-        DropJobsOf(currentFile_);
+    if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
+        const std::string reason = file.state.reason.empty()
+                                       ? std::string(EngineName(file.job.engine)) + " failed"
+                                       : file.state.reason;
+        EndFile(file, kRowError, reason);
+        return true;
     }
-    if (plan_.jobs.empty()) {
-        WriteRow(currentFile_, succeeded ? kRowDone : kRowError);
-        Finish();
-        return;
+    if (file.nextJob < file.plan.chain.size()) {
+        StartJob(file);
+        return false;
     }
-    if (static_cast<int>(plan_.jobs.front().fileIndex) != currentFile_) {
-        if (succeeded) WriteRow(currentFile_, kRowDone);
-        announce(plan_.jobs.front().fileIndex);
+    std::string reason;
+    if (!PlaceOutput(file, reason)) {
+        EndFile(file, kRowError, reason);
+        return true;
     }
-    StartNextJob();
+    EndFile(file, kRowDone, "");
+    return true;
 }
 
-void JobRunner::StopEngine() {
-    if (!current_) return;
-    current_->state.stopRequested.store(1, std::memory_order_release);
-    JoinEngine();
+// Syncs the complete output and puts it under its final name by the
+// if-exists rule; a name that turned up meanwhile is never replaced unless
+// the rule is to overwrite.
+bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
+    if (!SyncPath(file.partial, O_RDONLY)) {
+        reason = SystemReason("cannot write " + file.plan.finalTarget);
+        return false;
+    }
+    std::string final = file.plan.finalTarget;
+    bool placed = false;
+    if (options_.existingFileAction == ExistingFileAction::kOverwrite) {
+        placed = ::rename(file.partial.c_str(), final.c_str()) == 0;
+    } else {
+        for (int attempt = 0; attempt < 100 && !placed; ++attempt) {
+            placed = RenameWithoutReplacing(file.partial, final);
+            if (placed || errno != EEXIST || options_.existingFileAction != ExistingFileAction::kRename) break;
+            final = MakeUniqueName(final);
+        }
+    }
+    if (!placed) {
+        reason = errno == EEXIST ? final + " appeared meanwhile and was kept"
+                                 : SystemReason("cannot name the output " + final);
+        return false;
+    }
+    file.partial.clear();
+    file.plan.finalTarget = final;
+    // The new name is on the disk before a source may go.
+    SyncPath(file.plan.outputFolder.empty() ? "." : file.plan.outputFolder, O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+void JobRunner::EndFile(FileRun& file, const char* status, const std::string& reason) {
+    lastProgress_ = status == kRowCancelled ? 0 : file.state.progress.load(std::memory_order_acquire);
+    if (status == kRowDone) converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget});
+    listener_.RowStatus(file.plan.row, status, reason);
+    file.ended = true;
+}
+
+void JobRunner::Tick() {
+    if (finished_) return;
+    for (auto it = running_.begin(); it != running_.end();) {
+        FileRun& file = **it;
+        const bool over = file.ended || (file.state.running.load(std::memory_order_acquire) == 0 && Advance(file));
+        it = over ? running_.erase(it) : it + 1;
+    }
+    while (!closing_ && running_.size() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
+        StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
+    // A file that could not start has ended already.
+    std::erase_if(running_, [](const auto& file) { return file->ended; });
+    if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
+}
+
+void JobRunner::RequestStop(FileRun& file, bool cancel) {
+    file.cancelled = cancel;
+    file.state.stopRequested.store(1, std::memory_order_release);
 }
 
 void JobRunner::SkipThis() {
-    if (finished_) return;
-    StopEngine();
-    DropJobsOf(currentFile_);
-    WriteRow(currentFile_, kRowCancelled);
-    if (plan_.jobs.empty()) {
-        Finish();
-        return;
-    }
-    currentFile_ = -1;
-    current_.reset();
+    if (!running_.empty()) SkipFile(running_.front()->plan.row);
+}
+
+void JobRunner::SkipFile(uint32_t row) {
+    for (const auto& file : running_)
+        if (file->plan.row == row) RequestStop(*file, true);
 }
 
 void JobRunner::CloseRequest() {
     if (finished_) return;
-    StopEngine();
-    while (!plan_.jobs.empty()) {
-        const int row = static_cast<int>(plan_.jobs.front().fileIndex);
-        plan_.jobs.pop_front();
-        WriteRow(row, kRowCancelled);
-    }
-    WriteRow(currentFile_, kRowCancelled);
-    Finish();
+    closing_ = true;
+    for (; nextWaiting_ < waiting_.size(); ++nextWaiting_)
+        listener_.RowStatus(waiting_[nextWaiting_].row, kRowCancelled, "");
+    for (const auto& file : running_) RequestStop(*file, true);
+    Tick();
 }
 
 void JobRunner::Finish() {
-    // Only the temporary names this batch planned are ever deleted.
-    for (const std::string& temp : plan_.temporaryFiles) ::unlink(temp.c_str());
-    if (afterOperation_ == AfterOperation::kDeleteSource) {
-        for (const auto& [row, file] : files_) {
-            // A source goes only when its output is really there.
-            if (file.status == kRowDone && HasContent(file.finalTarget)) ::unlink(file.source.c_str());
-        }
-    }
     finished_ = true;
+    if (options_.afterOperation != AfterOperation::kDeleteSource) return;
+    for (const auto& [row, source, output] : converted_) {
+        // A source goes only when its output is really there.
+        if (!HasContent(output))
+            listener_.SourceKept(row, output + " is missing or empty");
+        else if (::unlink(source.c_str()) != 0)
+            listener_.SourceKept(row, SystemReason("cannot delete " + source));
+    }
 }
 
 }  // namespace zelph

@@ -1,17 +1,24 @@
 #pragma once
-// Carries out a planned queue: one engine thread at a time, row statuses,
-// skip, close, and the clean-up when the queue is done. Driven by whoever
-// owns it (the progress window or the command line) through Tick() and the
-// two stop commands; it reports through a listener.
+// Carries out a planned batch: up to N files at once, each file's chain of
+// jobs in order, one engine thread per running job; row statuses with their
+// reasons, skip, close, and the clean-up when the batch is done. Driven by
+// whoever owns it (the progress window or the command line) through Tick()
+// and the stop commands, all on one thread; it reports through a listener.
+//
+// Every output is written under a run file of its own in its output folder
+// and placed under its final name only once it is complete and synced, so a
+// failure, a stop or a kill never leaves a partial file under a final name
+// and never touches an existing one.
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "codecs/engines.h"
 #include "codecs/job.h"
@@ -26,11 +33,14 @@ inline constexpr const char* kRowCancelled = "Cancelled";
 class RunnerListener {
 public:
     virtual ~RunnerListener() = default;
-    virtual void RowStatus(int row, const std::string& text) = 0;
+    // A file's outcome; `reason` says why it failed ("" otherwise).
+    virtual void RowStatus(uint32_t row, const std::string& text, const std::string& reason) = 0;
     virtual void StatusText(const std::string& text) = 0;
+    // A converted file whose source had to stay although it was to be deleted.
+    virtual void SourceKept(uint32_t, const std::string& /*reason*/) {}
 };
 
-// Lets a driver sleep until the running engine has ended.
+// Lets a driver sleep until a running engine has ended.
 class EngineEndSignal {
 public:
     void Notify();
@@ -46,61 +56,74 @@ private:
     std::function<void()> callback_;
 };
 
+struct RunOptions {
+    AfterOperation afterOperation = AfterOperation::kKeepSource;
+    ExistingFileAction existingFileAction = ExistingFileAction::kRename;
+    unsigned filesAtOnce = 1;
+};
+
+// A file being converted, as the progress window lists it.
+struct RunningFile {
+    uint32_t row;
+    std::string source;
+    int progress;  // percent of the file
+};
+
 class JobRunner {
 public:
     JobRunner(EngineTable engines, RunnerListener& listener);
-    // A running engine is asked to stop and waited for: no engine thread
-    // outlives its runner.
+    // Running engines are asked to stop and waited for: no engine thread
+    // outlives its runner, and no run file is left behind.
     ~JobRunner();
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
 
-    // Starts a run of `plan`. False when there is nothing to do (the driver
-    // then says "No Jobs In Queue..." and does not tick).
-    bool Open(BatchPlan plan, AfterOperation afterOperation);
-    // The scheduling tick: starts the next job when none is running.
+    // Starts a run of `plan`. Files bound for an output folder that is
+    // missing or cannot be written fail at once, with that reason. False
+    // when nothing was planned (the driver then says "No Jobs In Queue...").
+    bool Open(BatchPlan plan, const RunOptions& options);
+    // Collects ended jobs and starts the next ones, up to the files at once.
     void Tick();
-    // Stops the current file and goes on with the next.
+    // Stops the oldest running file (or the one of `row`) and goes on with the rest.
     void SkipThis();
-    // Stops everything and finishes.
+    void SkipFile(uint32_t row);
+    // Stops everything; the run finishes once every engine has stopped.
     void CloseRequest();
 
     bool finished() const { return finished_; }
     bool engineRunning() const;
+    // The oldest running file's progress.
     int progress() const;
+    std::vector<RunningFile> runningFiles() const;
     EngineEndSignal& endSignal() { return endSignal_; }
 
 private:
-    struct FileOutcome {
-        std::string finalTarget;
-        std::string source;
-        bool finalStarted = false;  // the job writing finalTarget has run
-        std::string before;         // what stood at finalTarget when it started
-        std::string status;
-    };
-    // The job in hand and the thread its engine runs on.
-    struct CurrentJob {
-        Job job;
-        JobState state;
-        std::thread thread;
-    };
+    struct FileRun;
 
-    void StartNextJob();
-    // Waits for the engine thread to end and lets go of it.
-    void JoinEngine();
-    void StopEngine();
-    void WriteRow(int row, const char* text);
-    void DropJobsOf(int row);
+    void StartFile(std::unique_ptr<FileRun> file);
+    void StartJob(FileRun& file);
+    // Looks at a file whose job has ended; true when the file is over.
+    bool Advance(FileRun& file);
+    bool PlaceOutput(FileRun& file, std::string& reason);
+    void EndFile(FileRun& file, const char* status, const std::string& reason);
+    void RequestStop(FileRun& file, bool cancel);
     void Finish();
 
     EngineTable engines_;
     RunnerListener& listener_;
     EngineEndSignal endSignal_;
-    BatchPlan plan_;
-    AfterOperation afterOperation_ = AfterOperation::kKeepSource;
-    std::unique_ptr<CurrentJob> current_;
-    int currentFile_ = -1;
-    std::map<int, FileOutcome> files_;
+    RunOptions options_;
+    uint32_t fileCount_ = 0;
+    std::vector<PlannedFile> waiting_;  // in row order, not started yet
+    std::size_t nextWaiting_ = 0;
+    std::vector<std::unique_ptr<FileRun>> running_;  // oldest first
+    struct Converted {
+        uint32_t row;
+        std::string source, output;
+    };
+    std::vector<Converted> converted_;  // the files done, whose sources may go at the end
+    int lastProgress_ = 0;
+    bool closing_ = false;
     bool finished_ = true;
 };
 

@@ -1,7 +1,9 @@
 #include "settings/preferences.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <thread>
 
 #include "settings/replacefile.h"
 
@@ -13,6 +15,8 @@ constexpr PreferenceKey kKeys[] = {
     // The main window's size in pixels; 0 is the smallest size that fits.
     {kWindowWidth, 0, 16384, 0},
     {kWindowHeight, 0, 16384, 0},
+    // Files converted side by side; 0: one per processor.
+    {kFilesAtOnce, 0, 64, 0},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -30,6 +34,11 @@ bool ParseValue(const PreferenceKey& key, std::string_view text, int& value) {
 }
 
 }  // namespace
+
+unsigned FilesAtOnce(const Preferences& preferences) {
+    const int chosen = preferences.Get(kFilesAtOnce);
+    return chosen > 0 ? static_cast<unsigned>(chosen) : std::max(1u, std::thread::hardware_concurrency());
+}
 
 const PreferenceKey* FindPreferenceKey(std::string_view name) {
     for (const PreferenceKey& key : kKeys)

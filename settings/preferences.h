@@ -17,6 +17,7 @@ inline constexpr const char* kPreferencesFileName = "zelph.conf";
 // The known keys.
 inline constexpr std::string_view kWindowWidth = "window.width";
 inline constexpr std::string_view kWindowHeight = "window.height";
+inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 
 struct PreferenceKey {
     std::string_view name;
@@ -54,6 +55,10 @@ private:
     std::string path_;
     std::vector<Line> lines_;
 };
+
+// How many files a batch converts side by side: the preference, or the
+// number of processors when it is 0 (the default).
+unsigned FilesAtOnce(const Preferences& preferences);
 
 // Every key this version knows, or nullptr for `name`.
 const PreferenceKey* FindPreferenceKey(std::string_view name);

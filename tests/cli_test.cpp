@@ -9,6 +9,14 @@ namespace {
 
 std::string Cli(const std::string& args) { return zelph::test::BinDir() + "/zelph-convert " + args; }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
 }  // namespace
 
 TEST(Cli, UsageErrorsExitTwoWithOneLine) {
@@ -82,13 +90,17 @@ TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
     const std::string cd = "cd " + dir.path() + " && ";
     const auto nothing = RunCommand(cd + Cli("--target wav a.mp2"), true);
     EXPECT_EQ(nothing.status, 1);
-    EXPECT_EQ(nothing.out, "No Jobs In Queue...\n");
+    EXPECT_EQ(nothing.out, "Skipped\ta.mp2\nNo Jobs In Queue...\n");
 
-    // A source that cannot be read fails its file; the others still get their line.
-    const auto failed = RunCommand(cd + Cli("--target ogg --verbose --quiet missing.wav skip.vqf gone.mp3"));
+    // A source that cannot be read fails its file with a reason; every file gets its line.
+    const auto failed = RunCommand(cd + Cli("--jobs 1 --target ogg --verbose --quiet missing.wav skip.vqf gone.mp3"));
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.out, "Error Occured\tmissing.wav\tmissing.ogg\nError Occured\tgone.mp3\tgone.ogg\n");
-    EXPECT_FALSE(zelph::test::Exists(dir / "Temp-QOR-File"));
+    const std::vector<std::string> lines = Lines(failed.out);
+    ASSERT_EQ(lines.size(), 3u) << failed.out;
+    EXPECT_EQ(lines[0], "Skipped\tskip.vqf");
+    EXPECT_TRUE(lines[1].starts_with("Error Occured\tmissing.wav\t") && lines[1].ends_with("\tmissing.ogg")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("Error Occured\tgone.mp3\t") && lines[2].ends_with("\tgone.ogg")) << lines[2];
+    EXPECT_EQ(RunCommand("ls -A " + dir.path()).out, "") << "no temporary or partial file stays";
 }
 
 TEST(Cli, ConvertsRealWavFiles) {
@@ -96,7 +108,7 @@ TEST(Cli, ConvertsRealWavFiles) {
     ASSERT_EQ(RunCommand("cd " + dir.path() + " && sox -n -r 44100 -c 2 -b 16 a.wav synth 0.3 sine 500 && "
                          "sox -n -r 8000 -c 1 -b 8 b.wav synth 0.2 sine 300").status, 0);
     const auto result = RunCommand("cd " + dir.path() + " && " +
-                                   Cli("--target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 "
+                                   Cli("--jobs 1 --target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 "
                                        "--delete-source a.wav b.wav"));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "Done\ta.wav\nDone\tb.wav\n");
@@ -106,11 +118,12 @@ TEST(Cli, ConvertsRealWavFiles) {
     EXPECT_EQ(probe.out, "pcm_u8,1\n");
 }
 
-TEST(Cli, DescribeListsEveryFileWithExitZero) {
+TEST(Cli, DescribeListsEveryFileAndFailsForAMissingOne) {
     ScratchDir dir;
     zelph::test::WriteFile(dir / "a.txt", "hello");
+    EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + Cli("--describe a.txt")).status, 0);
     const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--describe a.txt missing.mp3"));
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "a.txt\t5\tUnknown Audio File Format\tUnscheduled\n"
                           "missing.mp3\t---\tFile Doesnot Exist Or In Use\tScheduled\n");
 }

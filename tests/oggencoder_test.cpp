@@ -198,19 +198,21 @@ TEST(OggVorbisConversions, AMissingLibraryOrEntryPointFailsOnlyItsJob) {
     const auto run = [&](const std::string& name, const std::vector<std::pair<std::string, std::string>>& plugins,
                          const std::string& target, const std::string& files) {
         const std::string program = ConverterWithPlugins(dir / name, plugins);
-        return RunCommand("cd " + dir.path() + " && " + program + " --quiet --if-exists rename --output-dir " +
+        return RunCommand("cd " + dir.path() + " && " + program + " --quiet --jobs 1 --if-exists rename --output-dir " +
                           dir.path() + " --target " + target + " " + files).out;
     };
     const std::pair<std::string, std::string> mad{"libMAD.so", "libMAD.so"}, ogg{"Ogg.so", "Ogg.so"},
         vorbis{"Vorbis.so", "Vorbis.so"}, enc{"VorbisEnc.so", "VorbisEnc.so"};
-    EXPECT_EQ(run("noMad", {ogg, vorbis}, "wav", "m.mp3 o.ogg"), "Error Occured\tm.mp3\nDone\to.ogg\n");
+    EXPECT_EQ(run("noMad", {ogg, vorbis}, "wav", "m.mp3 o.ogg"),
+              "Error Occured\tm.mp3\tPlugins/libMAD.so is missing\nDone\to.ogg\n");
     EXPECT_EQ(run("fakeMad", {{"libMAD.so", "TestPlugin.so"}, ogg, vorbis}, "wav", "m.mp3 o.ogg"),
-              "Error Occured\tm.mp3\nDone\to.ogg\n");
+              "Error Occured\tm.mp3\tPlugins/libMAD.so lacks mad_synth_init\nDone\to.ogg\n");
     EXPECT_EQ(run("fakeVorbis", {mad, ogg, {"Vorbis.so", "TestPlugin.so"}, enc}, "wav", "o.ogg m.mp3"),
-              "Error Occured\to.ogg\nDone\tm.mp3\n");
-    EXPECT_EQ(run("noEnc", {mad, ogg, vorbis}, "ogg", "w.wav"), "Error Occured\tw.wav\n");
+              "Error Occured\to.ogg\tPlugins/Vorbis.so lacks vorbis_info_init\nDone\tm.mp3\n");
+    EXPECT_EQ(run("noEnc", {mad, ogg, vorbis}, "ogg", "w.wav"),
+              "Error Occured\tw.wav\tPlugins/VorbisEnc.so is missing\n");
     EXPECT_EQ(run("fakeEnc", {mad, ogg, vorbis, {"VorbisEnc.so", "TestPlugin.so"}}, "ogg", "w.wav"),
-              "Error Occured\tw.wav\n");
+              "Error Occured\tw.wav\tPlugins/VorbisEnc.so lacks vorbis_encode_init\n");
 }
 
 }  // namespace

@@ -29,11 +29,18 @@ protected:
         auto strip = [&](std::string path) {
             return path.rfind(dir.path(), 0) == 0 ? path.substr(dir.path().size()) : path;
         };
-        for (const Job& job : plan.jobs)
+        for (const Job& job : Jobs())
             rows.push_back(std::to_string(job.fileIndex) + " " + std::string(EngineName(job.engine)) + " " +
                            strip(job.sourcePath) + ">" + strip(job.targetPath) + " " +
                            std::to_string(job.progressStart) + "/" + std::to_string(job.progressSpan));
         return rows;
+    }
+
+    // Every planned job, file after file.
+    std::vector<Job> Jobs() const {
+        std::vector<Job> jobs;
+        for (const PlannedFile& file : plan.files) jobs.insert(jobs.end(), file.chain.begin(), file.chain.end());
+        return jobs;
     }
 
     ScratchDir dir;
@@ -62,7 +69,8 @@ TEST(MakeUniqueName, CountsAfterTheTitleOfTheFileName) {
     WriteFile(dir / "x.y/name", "");
     EXPECT_EQ(MakeUniqueName(dir / "x.y/name"), dir / "x.y/name(1)");
     // Taken by the batch, or present but unreadable: still taken.
-    EXPECT_EQ(MakeUniqueName(dir / "new.ogg", {dir / "new.ogg"}), dir / "new(1).ogg");
+    EXPECT_EQ(MakeUniqueName(dir / "new.ogg", [&](const std::string& name) { return name == dir / "new.ogg"; }),
+              dir / "new(1).ogg");
     std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
     EXPECT_EQ(MakeUniqueName(dir / "dangling.wav"), dir / "dangling(1).wav");
 }
@@ -85,11 +93,11 @@ TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
         "7 ENCOGGVORBIS Temp-QOR-File>g.h.ogg 10/90",
     }));
     EXPECT_EQ(plan.fileCount, 8u);
-    EXPECT_EQ(plan.temporaryFiles, std::vector<std::string>{At("Temp-QOR-File")});
+    EXPECT_EQ(plan.files[0].temporary, At("Temp-QOR-File"));
     // The preparing step makes 16-bit stereo (no parameters); the encoder gets its block.
-    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{});
-    EXPECT_EQ(plan.jobs[1].settings, EngineSettings{&settings.ogg});
-    EXPECT_EQ(plan.jobs[3].settings, EngineSettings{});
+    EXPECT_EQ(Jobs()[0].settings, EngineSettings{});
+    EXPECT_EQ(Jobs()[1].settings, EngineSettings{&settings.ogg});
+    EXPECT_EQ(Jobs()[3].settings, EngineSettings{});
 }
 
 TEST_F(Planning, WavAndApeTargets) {
@@ -99,8 +107,8 @@ TEST_F(Planning, WavAndApeTargets) {
         "1 DECMP3 b.mp3>Temp-QOR-File 0/90",
         "1 ENCWAVPCM Temp-QOR-File>b.wav 90/10",
     }));
-    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{&settings.wav});
-    EXPECT_EQ(plan.jobs[2].settings, EngineSettings{&settings.wav});
+    EXPECT_EQ(Jobs()[0].settings, EngineSettings{&settings.wav});
+    EXPECT_EQ(Jobs()[2].settings, EngineSettings{&settings.wav});
 
     Plan(kTargetApe, {"a.wav", "b.ogg"});
     EXPECT_EQ(Queue(), (Rows{
@@ -110,9 +118,9 @@ TEST_F(Planning, WavAndApeTargets) {
         "1 ENCWAVPCM Temp-QOR-File> 30/10",
         "1 ENCAPEMONKEY Temp-QOR-File>b.ape 40/60",
     }));
-    EXPECT_EQ(plan.jobs[0].settings, EngineSettings{&settings.ape.pcm});
-    EXPECT_EQ(plan.jobs[3].settings, EngineSettings{&settings.ape.pcm});
-    EXPECT_EQ(plan.jobs[4].settings, EngineSettings{&settings.ape});
+    EXPECT_EQ(Jobs()[0].settings, EngineSettings{&settings.ape.pcm});
+    EXPECT_EQ(Jobs()[3].settings, EngineSettings{&settings.ape.pcm});
+    EXPECT_EQ(Jobs()[4].settings, EngineSettings{&settings.ape});
 }
 
 TEST_F(Planning, ChosenOutputFolderTakesTargetsAndTemporaryFile) {
@@ -132,11 +140,11 @@ TEST_F(Planning, ExistingOutputsUnderEachRule) {
     Touch("song(1).mp3");
     settings.general.existingFileAction = ExistingFileAction::kRename;
     Plan(kTargetBlade, {"song.wav"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("song(2).mp3"));
+    EXPECT_EQ(Jobs().back().targetPath, At("song(2).mp3"));
 
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     Plan(kTargetBlade, {"song.wav"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("song.mp3"));
+    EXPECT_EQ(Jobs().back().targetPath, At("song.mp3"));
 
     settings.general.existingFileAction = ExistingFileAction::kSkip;
     Plan(kTargetBlade, {"song.wav", "other.wav"});
@@ -150,21 +158,21 @@ TEST_F(Planning, ExistingOutputsUnderEachRule) {
 TEST_F(Planning, RenameAppliesToWavTargetsToo) {
     Touch("song.wav");
     Plan(kTargetWav, {"song.ogg"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("song(1).wav"));
+    EXPECT_EQ(Jobs().back().targetPath, At("song(1).wav"));
 }
 
 TEST_F(Planning, OneBatchNeverWritesTwoFilesToOneName) {
     for (ExistingFileAction action : {ExistingFileAction::kOverwrite, ExistingFileAction::kRename}) {
         settings.general.existingFileAction = action;
         Plan(kTargetGoGo, {"song.wav", "song.ogg", "song.ape"});
-        EXPECT_EQ(plan.jobs[1].targetPath, At("song.mp3")) << static_cast<int>(action);
-        EXPECT_EQ(plan.jobs[4].targetPath, At("song(1).mp3")) << static_cast<int>(action);
-        EXPECT_EQ(plan.jobs[7].targetPath, At("song(2).mp3")) << static_cast<int>(action);
+        EXPECT_EQ(Jobs()[1].targetPath, At("song.mp3")) << static_cast<int>(action);
+        EXPECT_EQ(Jobs()[4].targetPath, At("song(1).mp3")) << static_cast<int>(action);
+        EXPECT_EQ(Jobs()[7].targetPath, At("song(2).mp3")) << static_cast<int>(action);
     }
     settings.general.existingFileAction = ExistingFileAction::kSkip;
     Plan(kTargetGoGo, {"song.wav", "song.ogg"});
-    EXPECT_EQ(plan.jobs.size(), 2u);
-    EXPECT_EQ(plan.jobs.back().fileIndex, 0u);
+    ASSERT_EQ(plan.files.size(), 1u);
+    EXPECT_EQ(plan.files[0].row, 0u);
 }
 
 TEST_F(Planning, NoSourceIsEverItsOwnOrAnotherFilesTarget) {
@@ -172,28 +180,36 @@ TEST_F(Planning, NoSourceIsEverItsOwnOrAnotherFilesTarget) {
     Touch("a.wav");
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     Plan(kTargetLame, {"song.mp3"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("song(1).mp3"));
+    EXPECT_EQ(Jobs().back().targetPath, At("song(1).mp3"));
     Plan(kTargetWav, {"a.wav"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("a(1).wav"));
+    EXPECT_EQ(Jobs().back().targetPath, At("a(1).wav"));
     // A spelling of the folder that differs from the source's still names the source.
     Plan(kTargetLame, {"./song.mp3"});
-    EXPECT_EQ(plan.jobs.back().targetPath, At("./song(1).mp3"));
+    EXPECT_EQ(Jobs().back().targetPath, At("./song(1).mp3"));
     // A later file's target must not overwrite an earlier file's source.
     Plan(kTargetWav, {"a.mp3", "a.wav"});
-    EXPECT_EQ(plan.jobs[1].targetPath, At("a(1).wav"));
-    EXPECT_EQ(plan.jobs[2].targetPath, At("a(2).wav"));
+    EXPECT_EQ(Jobs()[1].targetPath, At("a(1).wav"));
+    EXPECT_EQ(Jobs()[2].targetPath, At("a(2).wav"));
 
     settings.general.existingFileAction = ExistingFileAction::kSkip;
     Plan(kTargetLame, {"song.mp3"});
-    EXPECT_TRUE(plan.jobs.empty());
+    EXPECT_TRUE(plan.files.empty());
 }
 
-TEST_F(Planning, TemporaryFileNeverTakesAUsersFile) {
-    Touch("Temp-QOR-File");
-    Plan(kTargetOgg, {"a.mp3", "b.wav"});
-    EXPECT_EQ(plan.temporaryFiles, std::vector<std::string>{At("Temp-QOR-File(1)")});
-    EXPECT_EQ(plan.jobs[0].targetPath, At("Temp-QOR-File(1)"));
-    EXPECT_EQ(plan.jobs[3].targetPath, At("Temp-QOR-File(1)"));
+TEST_F(Planning, OneFolderReachedTwoWaysIsOnePlace) {
+    // real/ and link/ are one folder: a.wav and a.ogg there would both
+    // become a.mp3 if names were compared by their spelling.
+    std::filesystem::create_directory(dir / "real");
+    std::filesystem::create_directory_symlink(dir / "real", dir / "link");
+    Touch("real/a.wav");
+    Touch("real/a.ogg");
+    for (ExistingFileAction action : {ExistingFileAction::kOverwrite, ExistingFileAction::kRename}) {
+        settings.general.existingFileAction = action;
+        Plan(kTargetLame, {"real/a.wav", "link/a.ogg"});
+        ASSERT_EQ(plan.files.size(), 2u);
+        EXPECT_EQ(plan.files[0].finalTarget, At("real/a.mp3"));
+        EXPECT_EQ(plan.files[1].finalTarget, At("link/a(1).mp3")) << static_cast<int>(action);
+    }
 }
 
 TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
@@ -203,10 +219,8 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
         Plan(target.format, {"a.wav", "b.mp3", "c.ogg", "d.ape"});
         const EngineSettings block = target.settings(settings);
         std::vector<std::string> finals;
-        for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-            const Job& job = plan.jobs[i];
-            const bool last = i + 1 == plan.jobs.size() || plan.jobs[i + 1].fileIndex != job.fileIndex;
-            if (!last) continue;
+        for (const PlannedFile& file : plan.files) {
+            const Job& job = file.chain.back();
             EXPECT_EQ(job.engine, target.encoder) << target.cliName;
             EXPECT_EQ(job.settings, block) << target.cliName;
             finals.push_back(job.targetPath.substr(job.targetPath.rfind('.')));
@@ -219,7 +233,7 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
 TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {
     for (int32_t unknown : {0, 9, -1}) {
         Plan(unknown, {"a.wav"});
-        EXPECT_TRUE(plan.jobs.empty()) << unknown;
+        EXPECT_TRUE(plan.files.empty()) << unknown;
         EXPECT_NE(plan.error, "") << unknown;
     }
     Plan(kTargetOgg, {"a.wav"});

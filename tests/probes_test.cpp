@@ -190,7 +190,7 @@ TEST_F(Probes, DispatchByExtensionAndFilesInUse) {
 TEST_F(Probes, DescribeLines) {
     const std::string vqf = Write("a.vqf", TwinVq(1, 20, 22));
     std::ostringstream out;
-    EXPECT_EQ(RunDescribe({vqf, dir / "gone.mp3", wav, dir / "notes.txt"}, out), 0);
+    EXPECT_EQ(RunDescribe({vqf, dir / "gone.mp3", wav, dir / "notes.txt"}, out), 1) << "gone.mp3 is missing";
     EXPECT_EQ(out.str(), vqf + "\t36\tTwinVQ Stereo 20Kbps 22KHz\tScheduled\n" + dir / "gone.mp3" +
                              "\t---\tFile Doesnot Exist Or In Use\tScheduled\n" + wav +
                              "\t529244\tPCM Wave Stereo 16Bit 44100Hz\tScheduled\n" + dir / "notes.txt" +

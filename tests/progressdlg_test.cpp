@@ -29,6 +29,11 @@ void Instant(const Job&, JobState& state) {
     state.running.store(0);
 }
 
+void Refusing(const Job&, JobState& state) {
+    state.reason = "not an MPEG audio stream";
+    state.running.store(0);
+}
+
 class ProgressWindow : public ::testing::Test {
 protected:
     ProgressWindow() { ApplyDefaults(settings, dir.path()); }
@@ -89,9 +94,11 @@ TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
             QTest::keyClick(shown, Qt::Key_Return);
             EXPECT_TRUE(shown->isVisible());
             shown->skipButton()->click();
-            EXPECT_EQ(Status(0), "Cancelled");
-            EXPECT_EQ(Status(1), "Scheduled");
-            QTimer::singleShot(300, [shown] { QTest::keyClick(shown, Qt::Key_Escape); });
+            QTimer::singleShot(300, [&, shown] {
+                EXPECT_EQ(Status(0), "Cancelled");
+                EXPECT_EQ(Status(1), "Scheduled");
+                QTest::keyClick(shown, Qt::Key_Escape);
+            });
         });
     });
     EXPECT_EQ(window.exec(), QDialog::Rejected);
@@ -116,4 +123,30 @@ TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) 
     QTimer::singleShot(10000, &window, &QDialog::reject);  // a hang fails instead
     EXPECT_EQ(window.exec(), QDialog::Accepted);
     for (int row = 0; row < 4; ++row) EXPECT_EQ(Status(row), "Done") << row;
+}
+
+TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow) {
+    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}, {EngineId::kDecMp3, Refusing}});
+    window.SetFilesAtOnce(2);
+    Plan(window, {"1.wav", "2.wav", "3.mp3"});
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        QTimer::singleShot(400, [&, shown] {
+            QTreeWidget* list = shown->runningList();
+            ASSERT_EQ(list->topLevelItemCount(), 2);
+            EXPECT_EQ(list->topLevelItem(0)->text(0), "1.wav");
+            EXPECT_EQ(list->topLevelItem(1)->text(0), "2.wav");
+            list->setCurrentItem(list->topLevelItem(1));
+            shown->skipButton()->click();
+            QTimer::singleShot(400, [&, shown] {
+                EXPECT_EQ(Status(0), "Scheduled") << "the file not chosen goes on";
+                EXPECT_EQ(Status(1), "Cancelled");
+                EXPECT_EQ(Status(2), "Error Occured");
+                EXPECT_EQ(rows.topLevelItem(2)->toolTip(kStatusColumn), "not an MPEG audio stream");
+                QTest::keyClick(shown, Qt::Key_Escape);
+            });
+        });
+    });
+    EXPECT_EQ(window.exec(), QDialog::Rejected);
+    EXPECT_EQ(Status(0), "Cancelled");
+    EXPECT_FALSE(window.runner().engineRunning());
 }

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -10,6 +15,7 @@
 using namespace zelph;
 using zelph::test::Exists;
 using zelph::test::ReadFile;
+using zelph::test::RunCommand;
 using zelph::test::ScratchDir;
 using zelph::test::WriteFile;
 
@@ -36,10 +42,11 @@ void Succeeding(const Job& job, JobState& state) {
     Finish(state, true);
 }
 
-// Leaves half an output behind and fails.
+// Leaves half an output behind and fails, saying why.
 void Failing(const Job& job, JobState& state) {
     Log(job);
     if (!job.targetPath.empty()) WriteFile(job.targetPath, "half");
+    state.reason = "cannot write: disk full";
     Finish(state, false);
 }
 
@@ -63,12 +70,26 @@ void Empty(const Job& job, JobState& state) {
 }
 
 struct Recorder : RunnerListener {
-    std::map<int, std::vector<std::string>> rows;
+    std::map<uint32_t, std::vector<std::string>> rows;
+    std::map<uint32_t, std::string> reasons;
+    std::map<uint32_t, std::string> kept;
     std::vector<std::string> status;
-    void RowStatus(int row, const std::string& text) override { rows[row].push_back(text); }
+    void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override {
+        rows[row].push_back(text);
+        reasons[row] = reason;
+    }
     void StatusText(const std::string& text) override { status.push_back(text); }
-    std::string Last(int row) { return rows[row].empty() ? "" : rows[row].back(); }
+    void SourceKept(uint32_t row, const std::string& reason) override { kept[row] = reason; }
+    std::string Last(uint32_t row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
+
+// The files a run leaves in `folder` besides `expected`.
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 class Running : public ::testing::Test {
 protected:
@@ -88,18 +109,32 @@ protected:
         plan = PlanJobs(settings, target, names);
     }
 
-    bool Open() { return runner->Open(std::move(plan), settings.general.afterOperation); }
-
-    // Ticks until the engine in hand is running or the run has finished.
-    void Step() {
-        runner->Tick();
-        while (runner->engineRunning()) runner->endSignal().WaitFor(std::chrono::seconds(5));
+    bool Open(unsigned filesAtOnce = 1) {
+        return runner->Open(std::move(plan), {.afterOperation = settings.general.afterOperation,
+                                              .existingFileAction = settings.general.existingFileAction,
+                                              .filesAtOnce = filesAtOnce});
     }
 
-    void RunToEnd() {
-        ASSERT_TRUE(Open());
-        for (int guard = 0; !runner->finished() && guard < 100; ++guard) Step();
+    // One tick, then a wait while an engine runs.
+    void Step() {
+        runner->Tick();
+        if (runner->engineRunning()) runner->endSignal().WaitFor(std::chrono::milliseconds(200));
+    }
+
+    // Steps until `done` holds (at most a few seconds).
+    void StepUntil(const std::function<bool()>& done) {
+        for (int guard = 0; !done() && guard < 100; ++guard) Step();
+        ASSERT_TRUE(done());
+    }
+
+    void TickToEnd() {
+        for (int guard = 0; !runner->finished() && guard < 1000; ++guard) Step();
         ASSERT_TRUE(runner->finished());
+    }
+
+    void RunToEnd(unsigned filesAtOnce = 1) {
+        ASSERT_TRUE(Open(filesAtOnce));
+        TickToEnd();
     }
 
     ScratchDir dir;
@@ -115,6 +150,7 @@ protected:
 TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
     Use({{EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
     WriteFile(dir / "a.mp3", "src");
+    WriteFile(dir / "c.wav", "src");
     Plan(kTargetOgg, {"a.mp3", "b.vqf", "c.wav"});
     RunToEnd();
     EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
@@ -125,67 +161,116 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
     EXPECT_EQ(recorder.status, (std::vector<std::string>{"Starting Engine...", "Converting File 1 of 3",
                                                          "Converting File 3 of 3"}));
     EXPECT_EQ(runner->progress(), 100);
-    EXPECT_FALSE(Exists(dir / "Temp-QOR-File"));
-    EXPECT_TRUE(Exists(dir / "a.mp3")) << "sources stay unless asked";
+    EXPECT_EQ(ReadFile(dir / "a.ogg"), "audio");
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"a.mp3", "a.ogg", "c.ogg", "c.wav"}))
+        << "no temporary or partial file stays, and sources stay unless asked";
 }
 
-TEST_F(Running, FailedStepDropsTheRestOfItsFileAndItsPartialOutput) {
+TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
     Use({{EngineId::kDecMp3, Failing}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncMp3Lame, Failing}});
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
-    WriteFile(dir / "kept.mp3", "old song");  // the output a failed decoder never reached
+    WriteFile(dir / "kept.mp3", "old song");
+    WriteFile(dir / "b.mp3", "an older b");
+    WriteFile(dir / "b.wav", "src");
     Plan(kTargetLame, {"kept.mp3", "b.wav"});
     RunToEnd();
     EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
-    EXPECT_EQ(ReadFile(dir / "kept(1).mp3"), "") << "not planned over its own source";
+    EXPECT_EQ(recorder.reasons[1], "cannot write: disk full");
     EXPECT_EQ(ReadFile(dir / "kept.mp3"), "old song");
-    EXPECT_FALSE(Exists(dir / "b.mp3")) << "the half-written output is removed";
+    EXPECT_EQ(ReadFile(dir / "b.mp3"), "an older b") << "a failed overwrite leaves the old file";
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"b.mp3", "b.wav", "kept.mp3"}));
 }
 
-TEST_F(Running, UnknownEngineFailsItsFile) {
+TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
     Use({{EngineId::kEncWavPcm, Succeeding}});
     Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
+    EXPECT_NE(recorder.reasons[1].find("ENCOGGVORBIS"), std::string::npos) << recorder.reasons[1];
 }
 
-TEST_F(Running, SkipThisCancelsOnlyTheCurrentFile) {
+TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
     Use({{EngineId::kDecOggVorbis, Succeeding}, {EngineId::kEncWavPcm, Endless}, {EngineId::kEncApeMonkey, Succeeding}});
     Plan(kTargetApe, {"a.ogg", "b.ogg"});
     ASSERT_TRUE(Open());
     Step();  // decoder of a.ogg
-    runner->Tick();  // its preparing step, which never ends on its own
+    Step();  // its preparing step, which never ends on its own
     ASSERT_TRUE(runner->engineRunning());
     runner->SkipThis();
-    EXPECT_FALSE(runner->engineRunning());
-    EXPECT_EQ(recorder.Last(0), "Cancelled");
-    EXPECT_EQ(runner->progress(), 0);
+    StepUntil([&] { return recorder.Last(0) == "Cancelled"; });
     EXPECT_FALSE(runner->finished());
 
-    Step();  // b.ogg starts without a "Done" for a.ogg
-    runner->Tick();
+    StepUntil([&] { return g_log.size() == 4; });  // b.ogg: decoded, then its preparing step
     ASSERT_TRUE(runner->engineRunning());
-    runner->SkipThis();  // the last file: the run finishes
-    EXPECT_TRUE(runner->finished());
+    runner->SkipFile(1);  // the last file: the run finishes
+    TickToEnd();
     EXPECT_EQ(recorder.rows[0], std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(recorder.Last(1), "Cancelled");
     EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "ENCAPEMONKEY 40"), 0);
-    EXPECT_FALSE(Exists(dir / "Temp-QOR-File"));
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
     Use({{EngineId::kEncWavPcm, Endless}, {EngineId::kEncOggVorbis, Succeeding}});
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
     Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
-    ASSERT_TRUE(Open());
-    runner->Tick();
+    ASSERT_TRUE(Open(2));
+    Step();
+    ASSERT_EQ(runner->runningFiles().size(), 2u);
     runner->CloseRequest();
-    EXPECT_TRUE(runner->finished());
-    for (int row = 0; row < 4; ++row) EXPECT_EQ(recorder.Last(row), "Cancelled") << row;
-    EXPECT_FALSE(Exists(dir / "Temp-QOR-File(1)"));
+    TickToEnd();
+    for (uint32_t row = 0; row < 4; ++row) EXPECT_EQ(recorder.Last(row), "Cancelled") << row;
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"Temp-QOR-File"});
     EXPECT_EQ(ReadFile(dir / "Temp-QOR-File"), "a user's file that only looks like ours");
+}
+
+TEST_F(Running, FilesRunSideBySideAndEachEndsOnItsOwn) {
+    Use({{EngineId::kDecApeMonkey, Endless}, {EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}});
+    Plan(kTargetWav, {"slow.ape", "a.mp3", "b.mp3"});
+    ASSERT_TRUE(Open(2));
+    StepUntil([&] { return recorder.Last(2) == "Done"; });
+    // The slow file holds one place; the others pass it on the other.
+    EXPECT_EQ(recorder.Last(1), "Done");
+    EXPECT_EQ(recorder.Last(2), "Done");
+    EXPECT_TRUE(recorder.rows[0].empty());
+    ASSERT_EQ(runner->runningFiles().size(), 1u);
+    EXPECT_EQ(runner->runningFiles()[0].row, 0u);
+    runner->SkipThis();
+    TickToEnd();
+    EXPECT_EQ(recorder.Last(0), "Cancelled");
+}
+
+TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
+    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    settings.general.outputFolderMode = OutputFolderMode::kInFolder;
+    SetOutputFolder(settings.general, dir / "missing");
+    Plan(kTargetOgg, {"a.wav", "b.wav"});
+    RunToEnd();
+    EXPECT_TRUE(g_log.empty());
+    for (uint32_t row : {0u, 1u}) {
+        EXPECT_EQ(recorder.Last(row), "Error Occured");
+        EXPECT_NE(recorder.reasons[row].find("missing"), std::string::npos) << recorder.reasons[row];
+    }
+}
+
+TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
+    Use({{EngineId::kEncWavPcm, Succeeding}});
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    // A process that has ended, and this one (still running).
+    const auto dead = RunCommand("sh -c 'echo $$'").out;
+    const std::string stale = std::string("Temp-QOR-File~") + host + "~" + dead.substr(0, dead.size() - 1) + "~0.mp3";
+    const std::string live = std::string("Temp-QOR-File~") + host + "~" + std::to_string(::getpid()) + "~999";
+    const std::string foreign = "Temp-QOR-File~another-host~1~0";
+    for (const std::string& name : {stale, live, foreign}) WriteFile(dir / name, "x");
+    Plan(kTargetWav, {"a.wav"});
+    RunToEnd();
+    EXPECT_FALSE(Exists(dir / stale));
+    EXPECT_TRUE(Exists(dir / live));
+    EXPECT_TRUE(Exists(dir / foreign));
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
@@ -202,7 +287,8 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     Plan(kTargetOgg, {"hollow.ogg"});  // its encoder "succeeds" without writing
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Done");
-    EXPECT_TRUE(Exists(dir / "hollow.ogg")) << "a missing output does not justify deleting";
+    EXPECT_TRUE(Exists(dir / "hollow.ogg")) << "an empty output does not justify deleting";
+    EXPECT_NE(recorder.kept[0], "");
 }
 
 TEST_F(Running, EndOfAnEngineWakesTheDriver) {
@@ -229,4 +315,5 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
     ASSERT_TRUE(runner->engineRunning());
     runner.reset();  // asks the engine to stop and waits for its thread
     EXPECT_EQ(g_endlessRunning, 0);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{}) << "its run files go with it";
 }
