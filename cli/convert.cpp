@@ -23,6 +23,9 @@ void CatchStopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A file size limit is a full disk to the engines: the write fails with
+    // EFBIG and the file fails with its reason, instead of the process dying.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 class ResultPrinter : public RunnerListener {

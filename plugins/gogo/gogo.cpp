@@ -1,7 +1,7 @@
 // GoGo.so: the GoGo encoder interface over LAME. The interface has no
-// handle, so the library holds the one encoding it serves at a time.
-
-#include <mutex>
+// handle, so the library holds one encoding per calling thread: a program
+// that encodes several files side by side, each on a thread of its own,
+// never mixes their state.
 
 #include "plugins/gogo/gogoencoder.h"
 #include "plugins/mp3enc/exports.h"
@@ -13,11 +13,10 @@ namespace {
 class Session {
 public:
     static Session& Instance() {
-        static Session session;
+        thread_local Session session;
         return session;
     }
 
-    std::mutex mutex;
     mp3enc::GoGoConfig config;
     std::unique_ptr<mp3enc::GoGoEncoder> encoder;
     MERET detected = ME_INTERNALERROR;  // before MPGE_detectConfigure nothing can be encoded
@@ -33,20 +32,17 @@ public:
 
 ZELPH_EXPORT MERET MPGE_initializeWork() {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     s.Reset();
     return ME_NOERR;
 }
 
 ZELPH_EXPORT MERET MPGE_setConfigure(UPARAM code, UPARAM first, UPARAM second) {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     return s.config.Set(code, first, second);
 }
 
 ZELPH_EXPORT MERET MPGE_getConfigure(UPARAM code, void* value) {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     if (code != MG_COUNT_FRAME || !value) return ME_PARAMERROR;
     if (!s.encoder) return s.detected == ME_NOERR ? ME_INTERNALERROR : s.detected;
     *static_cast<uint32_t*>(value) = s.encoder->FrameCount();
@@ -55,7 +51,6 @@ ZELPH_EXPORT MERET MPGE_getConfigure(UPARAM code, void* value) {
 
 ZELPH_EXPORT MERET MPGE_detectConfigure() {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     s.encoder.reset();
     auto opened = mp3enc::GoGoEncoder::Open(s.config);
     s.encoder = std::move(opened.encoder);
@@ -65,21 +60,18 @@ ZELPH_EXPORT MERET MPGE_detectConfigure() {
 
 ZELPH_EXPORT MERET MPGE_processFrame() {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     if (!s.encoder) return s.detected == ME_NOERR ? ME_INTERNALERROR : s.detected;
     return s.encoder->ProcessFrame();
 }
 
 ZELPH_EXPORT MERET MPGE_closeCoder() {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     s.encoder.reset();
     return ME_NOERR;
 }
 
 ZELPH_EXPORT MERET MPGE_endCoder() {
     Session& s = Session::Instance();
-    std::lock_guard lock(s.mutex);
     s.Reset();
     return ME_NOERR;
 }

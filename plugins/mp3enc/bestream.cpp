@@ -1,6 +1,5 @@
 #include "plugins/mp3enc/bestream.h"
 
-#include <mutex>
 #include <vector>
 
 #include "plugins/mp3enc/cfile.h"
@@ -17,25 +16,19 @@ struct BeStream {
 
 BeStream* StreamOf(HBE_STREAM handle) { return static_cast<BeStream*>(handle); }
 
-// The tag frame left by the last closed stream, guarded because the
-// interface lets any thread close a stream.
+// The tag frame left by the last stream closed on the calling thread: the
+// interface writes it with the next beWriteVBRHeader, which names no stream,
+// so streams encoded side by side on other threads must not take its place.
 class ClosedStreamTag {
 public:
     static ClosedStreamTag& Instance() {
-        static ClosedStreamTag tag;
+        thread_local ClosedStreamTag tag;
         return tag;
     }
-    void Keep(std::vector<uint8_t> frame) {
-        std::lock_guard lock(mutex_);
-        frame_ = std::move(frame);
-    }
-    std::vector<uint8_t> Take() {
-        std::lock_guard lock(mutex_);
-        return std::move(frame_);
-    }
+    void Keep(std::vector<uint8_t> frame) { frame_ = std::move(frame); }
+    std::vector<uint8_t> Take() { return std::move(frame_); }
 
 private:
-    std::mutex mutex_;
     std::vector<uint8_t> frame_;
 };
 

@@ -1,0 +1,236 @@
+// Faults injected into whole zelph-convert runs: full disks, folders and
+// sources that vanish, kills at random moments, several runs into one
+// folder. After each: every source still exists or has a complete output
+// that FFmpeg decodes whole, no existing file was destroyed, and no
+// temporary or partial file is left (after a second run, for a kill).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "tests/support/scratch.h"
+
+namespace fs = std::filesystem;
+using zelph::test::BinDir;
+using zelph::test::Exists;
+using zelph::test::ReadFile;
+using zelph::test::RunCommand;
+using zelph::test::ScratchDir;
+using zelph::test::WriteFile;
+
+namespace {
+
+const std::vector<std::string> kTargets = {"wav", "lame", "blade", "gogo", "ogg", "ape"};
+
+std::string ExtensionOf(const std::string& target) {
+    if (target == "wav" || target == "ogg" || target == "ape") return "." + target;
+    return ".mp3";
+}
+
+std::string Convert(const std::string& folder, const std::string& args) {
+    return "cd '" + folder + "' && " + BinDir() + "/zelph-convert --quiet " + args;
+}
+
+// Seconds of audio FFmpeg decodes from `path` without an error, or -1.
+double DecodedSeconds(const std::string& path) {
+    const auto decoded = RunCommand("ffmpeg -v error -xerror -i '" + path +
+                                    "' -f s16le -ac 1 -ar 8000 - 2>&1 >/dev/null | head -c 1; echo; "
+                                    "ffmpeg -v quiet -i '" + path + "' -f s16le -ac 1 -ar 8000 - | wc -c");
+    if (decoded.out.empty() || decoded.out[0] != '\n') return -1;  // FFmpeg complained
+    return std::stod(decoded.out.substr(1)) / 16000.0;
+}
+
+// Files whose names show they are a run's temporary or partial files.
+std::vector<std::string> RunFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.path().filename().string().rfind("Temp-QOR-File~", 0) == 0) found.push_back(entry.path());
+    return found;
+}
+
+class Faults : public ::testing::Test {
+protected:
+    // `count` short WAVs of different lengths: s0.wav, s1.wav, ...
+    void MakeSources(int count, double length = 0.6) {
+        sources.clear();
+        seconds.clear();
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "s" + std::to_string(i) + ".wav";
+            seconds.push_back(length + 0.1 * i);
+            ASSERT_EQ(RunCommand("sox -n -r 22050 -c 2 -b 16 '" + dir / name + "' synth " +
+                                 std::to_string(seconds.back()) + " sine 300-2000").status, 0);
+            sources.push_back(name);
+        }
+    }
+
+    std::string SourceList() const {
+        std::string list;
+        for (const std::string& name : sources) list += " " + name;
+        return list;
+    }
+
+    // Every source is still there, or its output is complete: the output
+    // decodes whole and lasts as long as the source (within the encoders'
+    // delay and padding). And no run file is left.
+    void ExpectNothingLost(const std::string& target, const std::string& outputFolder) {
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (Exists(dir / sources[i])) continue;
+            const std::string output = outputFolder + sources[i].substr(0, sources[i].size() - 4) + ExtensionOf(target);
+            ASSERT_TRUE(Exists(output)) << sources[i] << " is gone without its output";
+            EXPECT_NEAR(DecodedSeconds(output), seconds[i], 0.12) << output;
+        }
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+    }
+
+    ScratchDir dir;
+    std::vector<std::string> sources;
+    std::vector<double> seconds;  // each source's length
+};
+
+}  // namespace
+
+TEST_F(Faults, AFullDiskAtAnyPointLosesNothing) {
+    MakeSources(2);
+    // Beyond the file size limit every write fails, as on a full disk.
+    for (const std::string& target : kTargets) {
+        for (unsigned long limit : {0ul, 4096ul, 30000ul, 70000ul}) {
+            SCOPED_TRACE(target + " limited to " + std::to_string(limit));
+            for (const std::string& name : sources) {
+                const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+                WriteFile(output, "an older output");
+            }
+            const auto run = RunCommand("prlimit --fsize=" + std::to_string(limit) + " sh -c \"" +
+                                        Convert(dir.path(), "--jobs 2 --if-exists overwrite --delete-source --target " +
+                                                                target + SourceList()) + "\"");
+            for (const std::string& name : sources) {
+                const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+                if (Exists(dir / name)) {
+                    EXPECT_EQ(ReadFile(output), "an older output") << "a failed overwrite";
+                }
+            }
+            ExpectNothingLost(target, dir.path());
+            if (run.status != 0) {
+                EXPECT_NE(run.out.find("Error Occured"), std::string::npos) << run.out;
+            }
+            MakeSources(2);
+        }
+    }
+}
+
+TEST_F(Faults, MissingOutputFoldersAndVanishingSourcesFailOnlyTheirFiles) {
+    MakeSources(3, 2.0);
+    // An output folder that is not there fails every file at once, with why.
+    const auto refused = RunCommand(Convert(dir.path(), "--jobs 1 --target ogg --set general.outputFolderMode=2 "
+                                                        "--set general.outputFolder=" + dir / "gone" + SourceList()));
+    EXPECT_EQ(refused.status, 1);
+    for (const std::string& name : sources)
+        EXPECT_NE(refused.out.find("Error Occured\t" + name + "\toutput folder " + dir / "gone/"), std::string::npos)
+            << refused.out;
+
+    // A source removed while the batch runs fails with its reason; the others convert.
+    fs::create_directory(dir / "out");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c",
+                (Convert(dir.path(), "--jobs 1 --delete-source --target ogg --output-dir out" + SourceList()) + " > '" +
+                 dir / "log" + "'")
+                    .c_str(),
+                nullptr);
+        ::_exit(127);
+    }
+    fs::remove(dir / "s2.wav");
+    ::waitpid(child, nullptr, 0);
+    const std::string log = ReadFile(dir / "log");
+    EXPECT_NE(log.find("Error Occured\ts2.wav\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("Done\ts0.wav"), std::string::npos) << log;
+    sources.pop_back();
+    ExpectNothingLost("ogg", dir / "out/");
+    EXPECT_FALSE(Exists(dir / "out/s2.ogg"));
+}
+
+TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 6; ++round) {
+        const std::string target = kTargets[round % kTargets.size()];
+        SCOPED_TRACE(target);
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
+        MakeSources(4, 1.5);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c",
+                    ("exec " + Convert(dir.path(), "--jobs 2 --delete-source --target " + target + SourceList()) +
+                     " > /dev/null")
+                        .c_str(),
+                    nullptr);
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 400));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        // Whatever stands under a final name is complete, and no source went without it.
+        for (const std::string& name : sources) {
+            const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+            if (Exists(output)) {
+                EXPECT_GT(DecodedSeconds(output), 1.4) << output;
+            } else {
+                EXPECT_TRUE(Exists(dir / name)) << name << " deleted without its output";
+            }
+        }
+        // The next run converts what is left and removes what the killed one left behind.
+        RunCommand(Convert(dir.path(), "--jobs 2 --if-exists skip --target " + target + SourceList()));
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+    }
+}
+
+TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
+    for (int runs : {2, 3}) {
+        SCOPED_TRACE(std::to_string(runs) + " runs");
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+        MakeSources(6);
+        fs::create_directory(dir / "out");
+        std::vector<pid_t> children;
+        for (int run = 0; run < runs; ++run) {
+            // Overlapping sets: every run takes every source, each in its own order.
+            std::string list;
+            for (std::size_t i = 0; i < sources.size(); ++i) list += " " + sources[(i + run * 2) % sources.size()];
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::execl("/bin/sh", "sh", "-c",
+                        (Convert(dir.path(), "--jobs 2 --delete-source --target ogg --output-dir out" + list) +
+                         " > /dev/null 2>&1")
+                            .c_str(),
+                        nullptr);
+                ::_exit(127);
+            }
+            children.push_back(child);
+        }
+        for (pid_t child : children) ::waitpid(child, nullptr, 0);
+        // Every output in the folder is complete, and a source is gone only
+        // when an output of it is there.
+        for (const auto& entry : fs::directory_iterator(dir / "out"))
+            EXPECT_GT(DecodedSeconds(entry.path()), 0.5) << entry.path();
+        for (const std::string& name : sources)
+            EXPECT_TRUE(Exists(dir / name) || Exists(dir / ("out/" + name.substr(0, 2) + ".ogg"))) << name;
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+    }
+}
+
+TEST_F(Faults, AFolderReachedThroughALinkIsOneFolder) {
+    MakeSources(1);
+    fs::create_directory(dir / "real");
+    fs::create_directory_symlink(dir / "real", dir / "link");
+    ASSERT_EQ(RunCommand("cp '" + dir / "s0.wav" + "' '" + dir / "real/a.wav" + "' && oggenc -Q -o '" +
+                         dir / "real/a.ogg" + "' '" + dir / "s0.wav" + "'").status, 0);
+    const auto run = RunCommand(Convert(dir.path(), "--target lame --delete-source real/a.wav link/a.ogg"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    // Two outputs under two names, each complete; both sources may go.
+    EXPECT_GT(DecodedSeconds(dir / "real/a.mp3"), 0.5);
+    EXPECT_GT(DecodedSeconds(dir / "real/a(1).mp3"), 0.5);
+    EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+}
