@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProcess>
 #include <QScreen>
 #include <QTreeWidget>
 
@@ -47,6 +48,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
       status_(new QLabel("Idle", this)),
+      fileName_(new QLabel(this)),
       progressBar_(new QProgressBar(this)) {
     setWindowTitle("Convert Progress");
     setWindowModality(Qt::ApplicationModal);
@@ -55,13 +57,18 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     skipButton_->SetButtonIcons(":/icons/skip.svg", CTargetButton::kIconLeft);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setMinimumWidth(260);
+    // A fixed width: a long name is shortened in the middle rather than
+    // making the window jump with every file.
+    fileName_->setObjectName("fileName");
+    fileName_->setFixedWidth(status_->minimumWidth());
     progressBar_->setRange(0, 100);
     progressBar_->setTextVisible(false);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(skipButton_, 0, 0, 2, 1, Qt::AlignVCenter);
+    layout->addWidget(skipButton_, 0, 0, 3, 1, Qt::AlignVCenter);
     layout->addWidget(status_, 0, 1);
-    layout->addWidget(progressBar_, 1, 1);
+    layout->addWidget(fileName_, 1, 1);
+    layout->addWidget(progressBar_, 2, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     schedulingTimer_->setObjectName("schedulingTimer");
@@ -80,10 +87,22 @@ CConvertProgressDlg::~CConvertProgressDlg() {
     runner_.endSignal()->SetCallback(nullptr);
 }
 
+QString BatchSummary(int converted, int failed, int cancelled) {
+    QString text = QString::number(converted) + (converted == 1 ? " file converted" : " files converted");
+    if (failed) text += ", " + QString::number(failed) + " failed";
+    if (cancelled) text += ", " + QString::number(cancelled) + " cancelled";
+    return text;
+}
+
 QString CConvertProgressDlg::statusText() const { return status_->text(); }
+
+QString CConvertProgressDlg::fileNameText() const { return fileName_->toolTip().section('/', -1); }
 
 int CConvertProgressDlg::exec() {
     status_->clear();
+    fileName_->clear();
+    fileName_->setToolTip({});
+    outcomes_.clear();
     progressBar_->setValue(0);
     skipButton_->setEnabled(true);
     if (!runner_.Open()) {
@@ -98,6 +117,7 @@ int CConvertProgressDlg::exec() {
 }
 
 void CConvertProgressDlg::RowStatus(int row, const std::string& text) {
+    outcomes_[row] = text;
     if (!fileList_ || row < 0 || row >= fileList_->topLevelItemCount()) return;
     fileList_->topLevelItem(row)->setText(kStatusColumn, QString::fromStdString(text));
 }
@@ -119,7 +139,31 @@ void CConvertProgressDlg::StopTimers() {
 void CConvertProgressDlg::SchedulingTick() {
     if (runner_.finished()) return;
     runner_.Tick();
+    ShowCurrentFile();
     FinishIfDone();
+}
+
+void CConvertProgressDlg::ShowCurrentFile() {
+    const int row = runner_.currentFileIndex;
+    if (row < 0 || row >= static_cast<int>(plannedFiles_.size())) return;
+    const QString path = QString::fromStdString(plannedFiles_[row]);
+    if (fileName_->toolTip() == path) return;
+    fileName_->setToolTip(path);
+    const QString name = path.section('/', -1);
+    fileName_->setText(fileName_->fontMetrics().elidedText(name, Qt::ElideMiddle, fileName_->width()));
+}
+
+void CConvertProgressDlg::NoticeIfUnwatched() {
+    if (isActiveWindow()) return;
+    int converted = 0, failed = 0, cancelled = 0;
+    for (const auto& [row, outcome] : outcomes_) {
+        if (outcome == kRowDone) ++converted;
+        else if (outcome == kRowError) ++failed;
+        else if (outcome == kRowCancelled) ++cancelled;
+    }
+    // Without notify-send or a notification service the notice is simply lost.
+    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph",
+                                            "Zelph Audio Converter", BatchSummary(converted, failed, cancelled)});
 }
 
 void CConvertProgressDlg::ShowProgress() { progressBar_->setValue(runner_.progress()); }
@@ -127,6 +171,7 @@ void CConvertProgressDlg::ShowProgress() { progressBar_->setValue(runner_.progre
 void CConvertProgressDlg::FinishIfDone() {
     if (!runner_.finished()) return;
     StopTimers();
+    NoticeIfUnwatched();
     accept();
 }
 

@@ -6,7 +6,10 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/engines.h"
 #include "core/runner.h"
@@ -23,6 +26,9 @@ class EngineWaker;
 inline constexpr const char* kNoJobsText = "No Jobs In Queue...";
 inline constexpr int kStatusColumn = 3;
 
+// "12 files converted, 1 failed": what the end-of-batch notice says.
+QString BatchSummary(int converted, int failed, int cancelled);
+
 class CConvertProgressDlg : public QDialog, private RunnerListener {
     Q_OBJECT
 public:
@@ -34,6 +40,7 @@ public:
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
 
     void PlanJobs(const std::string& engineId, const std::vector<std::string>& files) {
+        plannedFiles_ = files;
         runner_.PlanJobs(engineId, files);
     }
 
@@ -45,6 +52,8 @@ public:
     CTargetButton* skipButton() const { return skipButton_; }
     QProgressBar* progressBar() const { return progressBar_; }
     QString statusText() const;
+    // The name of the file being converted, shown under the status line.
+    QString fileNameText() const;
 
 public slots:
     // Escape and the close box end the run: every file left is cancelled.
@@ -64,6 +73,9 @@ private:
     void StartTimers();
     void StopTimers();
     void FinishIfDone();
+    void ShowCurrentFile();
+    // Tells the desktop how the batch went when nobody is watching the window.
+    void NoticeIfUnwatched();
 
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
@@ -72,6 +84,9 @@ private:
     std::shared_ptr<EngineWaker> waker_;
     CTargetButton* skipButton_;
     QLabel* status_;
+    QLabel* fileName_;
+    std::vector<std::string> plannedFiles_;
+    std::map<int, std::string> outcomes_;  // the last status written to each row
     QProgressBar* progressBar_;
 };
 
