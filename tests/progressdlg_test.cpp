@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -15,6 +18,7 @@ using namespace zelph;
 using test::RunCommand;
 using test::ScratchDir;
 using test::WhenModalShows;
+using test::WriteFile;
 
 namespace {
 
@@ -116,4 +120,72 @@ TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) 
     QTimer::singleShot(10000, &window, &QDialog::reject);  // a hang fails instead
     EXPECT_EQ(window.exec(), QDialog::Accepted);
     for (int row = 0; row < 4; ++row) EXPECT_EQ(Status(row), "Done") << row;
+}
+
+TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
+    CConvertProgressDlg window(nullptr, {{kEncWavPcm, Endless}});
+    Plan(window, {"first.wav", "skipped.vqf", "a rather long name that the window shortens in the middle.wav"});
+    std::vector<std::pair<QString, QString>> seen;  // status line, file name
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        QTimer::singleShot(300, [&, shown] {
+            seen.emplace_back(shown->statusText(), shown->fileNameText());
+            shown->skipButton()->click();
+            QTimer::singleShot(300, [&, shown] {
+                seen.emplace_back(shown->statusText(), shown->fileNameText());
+                auto* label = shown->findChild<QLabel*>("fileName");
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+                EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
+                shown->reject();
+            });
+        });
+    });
+    window.exec();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_pair(QString("Converting File 1 of 3"), QString("first.wav")));
+    EXPECT_EQ(seen[1], std::make_pair(QString("Converting File 3 of 3"),
+                                      QString("a rather long name that the window shortens in the middle.wav")));
+}
+
+TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
+    // A notify-send of our own, first on the PATH, notes what it is asked to say.
+    const std::string said = dir / "said";
+    ::mkdir((dir / "bin").c_str(), 0755);
+    WriteFile(dir / "bin/notify-send", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + said + ".part' && mv '" + said +
+                                           ".part' '" + said + "'\n");
+    ::chmod((dir / "bin/notify-send").c_str(), 0755);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(dir / "bin") + ":" + path);
+    for (const char* name : {"a.wav", "b.wav"})
+        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / name + "' synth 0.2 sine 300").status, 0);
+    WriteFile(dir / "broken.wav", std::string(100, 'x'));
+    auto waitForNotice = [&] {
+        for (int i = 0; i < 100 && !test::Exists(said); ++i) QTest::qWait(20);
+        return test::Exists(said);
+    };
+
+    // Watched: the window is the active one when the batch ends.
+    CConvertProgressDlg watched;
+    Plan(watched, {"a.wav", "broken.wav", "b.wav"});
+    bool wasActive = false;
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) { wasActive = shown->isActiveWindow(); });
+    watched.exec();
+    EXPECT_TRUE(wasActive);
+    EXPECT_FALSE(waitForNotice());
+
+    // Unwatched: another window took the focus during the run.
+    rows.clear();
+    paths.clear();
+    CConvertProgressDlg unwatched;
+    Plan(unwatched, {"a.wav", "broken.wav", "b.wav"});
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        auto* other = new QWidget(shown, Qt::Window);
+        other->show();
+        other->activateWindow();
+    });
+    unwatched.exec();
+    qputenv("PATH", path);
+    ASSERT_TRUE(waitForNotice());
+    EXPECT_EQ(test::ReadFile(said),
+              "--app-name=Zelph Audio Converter\n--icon=zelph\nZelph Audio Converter\n"
+              "2 files converted, 1 failed\n");
 }
