@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <thread>
 
 #include "app/convertprogressdlg.h"
@@ -146,6 +147,14 @@ TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
                                       QString("a rather long name that the window shortens in the middle.wav")));
 }
 
+// Held until the test opens the gate; files named "broken..." then fail.
+std::atomic<bool> gateOpen{false};
+void Gated(Job* job) {
+    while (!gateOpen && !LoadShared(job->stopRequested)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    StoreShared(job->succeeded, gateOpen && job->sourcePath.find("broken") == std::string::npos ? 1 : 0);
+    StoreShared(job->running, 0);
+}
+
 TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
     // A notify-send of our own, first on the PATH, notes what it is asked to say.
     const std::string said = dir / "said";
@@ -155,32 +164,36 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
     ::chmod((dir / "bin/notify-send").c_str(), 0755);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(dir / "bin") + ":" + path);
-    for (const char* name : {"a.wav", "b.wav"})
-        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / name + "' synth 0.2 sine 300").status, 0);
-    WriteFile(dir / "broken.wav", std::string(100, 'x'));
     auto waitForNotice = [&] {
         for (int i = 0; i < 100 && !test::Exists(said); ++i) QTest::qWait(20);
         return test::Exists(said);
     };
 
     // Watched: the window is the active one when the batch ends.
-    CConvertProgressDlg watched;
+    gateOpen = false;
+    CConvertProgressDlg watched(nullptr, {{kEncWavPcm, Gated}});
     Plan(watched, {"a.wav", "broken.wav", "b.wav"});
     bool wasActive = false;
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) { wasActive = shown->isActiveWindow(); });
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        wasActive = QTest::qWaitForWindowActive(shown);
+        gateOpen = true;
+    });
     watched.exec();
     EXPECT_TRUE(wasActive);
     EXPECT_FALSE(waitForNotice());
 
-    // Unwatched: another window took the focus during the run.
+    // Unwatched: another window has the focus when it ends.
+    gateOpen = false;
     rows.clear();
     paths.clear();
-    CConvertProgressDlg unwatched;
+    CConvertProgressDlg unwatched(nullptr, {{kEncWavPcm, Gated}});
     Plan(unwatched, {"a.wav", "broken.wav", "b.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         auto* other = new QWidget(shown, Qt::Window);
         other->show();
         other->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(other));
+        gateOpen = true;
     });
     unwatched.exec();
     qputenv("PATH", path);
