@@ -59,7 +59,9 @@ QString SizeText(off_t bytes) {
 }  // namespace
 
 CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString& startupFolder)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // A main window rather than a dialog to the window manager, which may
+    // otherwise refuse to maximise it.
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       startupFolder_(startupFolder),
       settings_(SettingsStore::PathIn(startupFolder.toStdString())),

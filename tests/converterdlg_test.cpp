@@ -242,6 +242,11 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(300, 200));
     window.SetWindowSize(QSize(10, 10));
     EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
+    window.showMaximized();
+    QTest::qWait(20);
+    EXPECT_GT(window.WindowSize().height(), window.FullSize().height()) << "maximised";
+    EXPECT_EQ(window.fileList()->size() - listAtFull, window.WindowSize() - window.FullSize());
+    window.showNormal();
 
     // 1280 x 800 at 200 %: every command stays inside a window that fits.
     const QSize smallScreen(640, 400);
