@@ -1,11 +1,6 @@
 #!/usr/bin/env bash
-# Checks of the installed program. Usage: install_test.sh STEP BUILD_DIR
-#   install     cmake --install into BUILD_DIR/install-test/root (the others use it)
-#   convert     the installed zelph-convert converts a WAV to every target
-#   desktop     the menu entry, AppStream file and icons pass their validators
-#   manpages    both manual pages render and name every option of --help
-#   completion  bash completion offers the options and values of --help
-#   deb         cpack builds a Debian package with the files and dependencies
+# Checks of the installed program: install_test.sh STEP BUILD_DIR, where
+# "install" installs into BUILD_DIR/install-test/root for the other steps.
 set -euo pipefail
 step=$1
 build=$(realpath "$2")
@@ -13,10 +8,7 @@ root=$build/install-test/root
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Every file an installed program needs, relative to the prefix.
 expected_files=(
@@ -33,9 +25,7 @@ expected_files=(
     share/applications/org.zelph.AudioConverter.desktop
     share/metainfo/org.zelph.AudioConverter.metainfo.xml
     share/icons/hicolor/scalable/apps/zelph.svg
-    share/icons/hicolor/16x16/apps/zelph.png
     share/icons/hicolor/48x48/apps/zelph.png
-    share/icons/hicolor/256x256/apps/zelph.png
     share/man/man1/zelph.1.gz
     share/man/man1/zelph-convert.1.gz
     share/bash-completion/completions/zelph-convert
