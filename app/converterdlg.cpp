@@ -63,7 +63,6 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     // otherwise refuse to maximise it.
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      startupFolder_(startupFolder),
       settings_(SettingsStore::PathIn(startupFolder.toStdString())),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),

@@ -70,7 +70,6 @@ public:
     void FitTo(const QSize& available);
     // The size the window is laid out for where the screen has room.
     QSize FullSize() const { return fullSize_; }
-    const QString& startupFolder() const { return startupFolder_; }
 
     const std::vector<std::string>& filePaths() const { return filePaths_; }
     QTreeWidget* fileList() const { return fileList_; }
@@ -106,7 +105,6 @@ private:
     QIcon FileIcon(const QString& path);
     static QStringList MusicFilesIn(const QString& folder);
 
-    QString startupFolder_;
     SettingsStore settings_;
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;

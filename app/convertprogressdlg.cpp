@@ -39,6 +39,18 @@ private:
     CConvertProgressDlg* window_;
 };
 
+namespace {
+
+// "12 files converted, 1 failed": what the end-of-batch notice says.
+QString BatchSummary(int converted, int failed, int cancelled) {
+    QString text = QString::number(converted) + (converted == 1 ? " file converted" : " files converted");
+    if (failed) text += ", " + QString::number(failed) + " failed";
+    if (cancelled) text += ", " + QString::number(cancelled) + " cancelled";
+    return text;
+}
+
+}  // namespace
+
 CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -85,13 +97,6 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
 CConvertProgressDlg::~CConvertProgressDlg() {
     waker_->Detach();
     runner_.endSignal()->SetCallback(nullptr);
-}
-
-QString BatchSummary(int converted, int failed, int cancelled) {
-    QString text = QString::number(converted) + (converted == 1 ? " file converted" : " files converted");
-    if (failed) text += ", " + QString::number(failed) + " failed";
-    if (cancelled) text += ", " + QString::number(cancelled) + " cancelled";
-    return text;
 }
 
 QString CConvertProgressDlg::statusText() const { return status_->text(); }

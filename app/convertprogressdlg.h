@@ -26,9 +26,6 @@ class EngineWaker;
 inline constexpr const char* kNoJobsText = "No Jobs In Queue...";
 inline constexpr int kStatusColumn = 3;
 
-// "12 files converted, 1 failed": what the end-of-batch notice says.
-QString BatchSummary(int converted, int failed, int cancelled);
-
 class CConvertProgressDlg : public QDialog, private RunnerListener {
     Q_OBJECT
 public:
