@@ -47,22 +47,21 @@ convert)
     bin=$root/usr/bin
     [[ ! -e $bin/Plugins ]] || fail "a Plugins folder beside the installed program would hide the installed one"
     sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440
-    # Each target's output, as an outside decoder reads it: codec and channels.
-    declare -A want=([wav]=pcm_s16le [blade]=mp3 [lame]=mp3 [gogo]=mp3 [ogg]=vorbis [ape]=ape)
-    declare -A ext=([wav]=wav [blade]=mp3 [lame]=mp3 [gogo]=mp3 [ogg]=ogg [ape]=ape)
-    for target in wav blade lame gogo ogg ape; do
+    # Every target the installed program offers, as its --help names them.
+    targets=$("$bin/zelph-convert" --help | sed -n 's/^ *--target \([a-z0-9|]*\).*/\1/p' | tr '|' ' ')
+    [[ -n $targets ]] || fail "no targets in --help"
+    for target in $targets; do
         mkdir "$work/$target"
-        (cd "$work" && "$bin/zelph-convert" --quiet --target "$target" --output-dir "$work/$target" tone.wav) \
-            >"$work/result" || fail "$target: $(cat "$work/result")"
-        out=$work/$target/tone.${ext[$target]}
-        [[ -s $out ]] || fail "$target: no output"
-        codec=$(ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 "$out")
-        [[ $codec == "${want[$target]}" ]] || fail "$target: ffprobe reads '$codec'"
-        seconds=$(ffmpeg -v error -i "$out" -f s16le -ac 1 -ar 8000 - | wc -c)
-        ((seconds > 8000 * 2 * 9 / 10)) || fail "$target: decodes to $seconds bytes, less than a second"
+        result=$(cd "$work" && "$bin/zelph-convert" --quiet --verbose --target "$target" \
+            --output-dir "$work/$target" tone.wav) || fail "$target: $result"
+        out=$(cut -f3 <<<"$result")
+        [[ -s $out ]] || fail "$target: no output in '$result'"
+        # An outside decoder reads a second of audio from it.
+        bytes=$(ffmpeg -v error -i "$out" -f s16le -ac 1 -ar 8000 - | wc -c)
+        ((bytes > 8000 * 2 * 9 / 10)) || fail "$target: $out decodes to $bytes bytes, less than a second"
     done
     # An MP3 source goes through the installed decoder library too.
-    (cd "$work" && "$bin/zelph-convert" --quiet --target wav --output-dir "$work/wav" blade/tone.mp3) >/dev/null ||
+    (cd "$work" && "$bin/zelph-convert" --quiet --target wav --output-dir "$work/wav" lame/tone.mp3) >/dev/null ||
         fail "the installed MP3 decoder"
     ;;
 
