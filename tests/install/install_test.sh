@@ -89,6 +89,10 @@ manpages)
         for option in $(grep -o -- '--[a-z-]*' "$work/help" | sort -u); do
             grep -q -- "$option" "$work/$page.txt" || fail "$page(1) does not describe $option"
         done
+        # The values an option takes, as in "--target wav|blade|...".
+        for value in $(sed -n 's/^ *--[a-z-]* \([a-z0-9]*|[a-z0-9|]*\).*/\1/p' "$work/help" | tr '|' ' '); do
+            grep -qw -- "$value" "$work/$page.txt" || fail "$page(1) does not name the value $value"
+        done
     done
     ;;
 
