@@ -71,6 +71,14 @@ desktop)
         fail "appstreamcli: $(cat "$work/as")"
     grep -q '^Exec=zelph --xdg-settings %F$' "$root/usr/share/applications/org.zelph.AudioConverter.desktop" ||
         fail "the menu entry does not start the program with its settings folder and the files"
+    # The entry's command starts the installed program, which makes its settings folder.
+    exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/org.zelph.AudioConverter.desktop")
+    read -r -a command <<<"${exec_line/\%F/$work/tone.wav}"
+    status=0
+    XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen PATH=$root/usr/bin:$PATH \
+        timeout 3 "${command[@]}" 2>/dev/null || status=$?
+    ((status == 124)) || fail "the menu entry's command ended with status $status instead of running"
+    [[ -d $work/config/zelph ]] || fail "no settings folder in XDG_CONFIG_HOME"
     icon=$(sed -n 's/^Icon=//p' "$root/usr/share/applications/org.zelph.AudioConverter.desktop")
     for size in 16 22 24 32 48 64 128 256; do
         png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png
