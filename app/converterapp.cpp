@@ -2,7 +2,10 @@
 
 #include <QEventLoop>
 
+#include <iostream>
+
 #include "app/converterdlg.h"
+#include "app/startoptions.h"
 #include "settings/enginetuning.h"
 #include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
@@ -18,7 +21,12 @@ CConverterApp::CConverterApp(int& argc, char** argv) : QApplication(argc, argv) 
 }
 
 int CConverterApp::InitInstance() {
-    CConverterDlg window;
+    const StartOptions options = ParseStartOptions(arguments().mid(1));
+    if (!options.error.isEmpty()) {
+        std::cerr << "zelph: " << options.error.toStdString() << " (see --help)\n";
+        return 2;
+    }
+    CConverterDlg window(nullptr, StandardEngines(), StartupFolder(options));
     window.SetEngineTuningOpener([](int32_t target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(target, settings, parent);
     });
@@ -26,6 +34,8 @@ int CConverterApp::InitInstance() {
         CGeneralSettingsDlg dialog(&general, parent);
         dialog.exec();
     });
+    // Files handed over by a file manager or a terminal are listed at once.
+    if (!options.files.isEmpty()) window.AddFilesAndFolders(options.files);
     RunMainWindow(window);
     return 0;
 }

@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QDropEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -33,6 +35,13 @@ namespace {
 
 enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
 
+// The list's smallest size: today's on a screen with room, less where the
+// window has to fit a small screen.
+constexpr QSize kFullListMinimum(720, 280);
+constexpr QSize kNarrowListMinimum(240, 96);
+// Room left for the title bar and borders, which the window does not draw.
+constexpr QSize kDecorations(16, 48);
+
 // What tells a rewritten file from the one that was probed.
 std::string Stamp(const struct stat& info) {
     return std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
@@ -46,11 +55,13 @@ QString SizeText(off_t bytes) {
 
 }  // namespace
 
-CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      settings_(SettingsStore::PathIn(QDir::currentPath().toStdString())),
-      preferences_(Preferences::PathIn(QDir::currentPath().toStdString())),
+CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString& startupFolder)
+    // A main window rather than a dialog to the window manager, which may
+    // otherwise refuse to maximise it.
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      settings_(SettingsStore::PathIn(startupFolder.toStdString())),
+      preferences_(Preferences::PathIn(startupFolder.toStdString())),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
@@ -74,7 +85,6 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
     fileList_->setSortingEnabled(false);
     fileList_->header()->setSectionsClickable(false);
     fileList_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    fileList_->setMinimumSize(720, 280);
     fileList_->setAcceptDrops(true);
     fileList_->viewport()->setAcceptDrops(true);
     fileList_->installEventFilter(this);
@@ -82,10 +92,14 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines)
 
     auto* layout = new QVBoxLayout(this);
     BuildMenus(layout);
-    layout->addWidget(fileList_);
+    // The list takes whatever room the window gains.
+    layout->addWidget(fileList_, 1);
     layout->addWidget(BuildTargetRow());
-    // A fixed size and no maximise button: the window is laid out once.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    Arrange(false);
+    fileList_->setMinimumSize(kFullListMinimum);
+    layout->activate();
+    fullSize_ = layout->totalSizeHint();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
     ResizeColumns();
 
     settings_.LoadSettings(true);
@@ -145,23 +159,27 @@ QWidget* CConverterDlg::BuildTargetRow() {
     rowLayout->setContentsMargins(0, 0, 0, 0);
 
     auto* convertTo = new QGroupBox("Convert To", row);
-    auto* radioLayout = new QHBoxLayout(convertTo);
+    radioLayout_ = new QGridLayout(convertTo);
     auto* group = new QButtonGroup(convertTo);
     for (const TargetRow& target : Targets()) {
         auto* radio = new QRadioButton(target.radioText, convertTo);
         radios_.push_back(radio);
         group->addButton(radio);
-        radioLayout->addWidget(radio);
     }
     rowLayout->addWidget(convertTo);
 
-    auto* commands = new QGroupBox(row);
+    auto* actions = new QWidget(row);
+    auto* actionLayout = new QHBoxLayout(actions);
+    actionLayout->setContentsMargins(0, 0, 0, 0);
+    auto* commands = new QGroupBox(actions);
     auto* commandLayout = new QHBoxLayout(commands);
     commandLayout->addWidget(engineTuningButton_);
     commandLayout->addWidget(restoreDefaultsButton_);
-    rowLayout->addWidget(commands);
-    rowLayout->addStretch();
-    rowLayout->addWidget(convertButton_, 0, Qt::AlignVCenter);
+    actionLayout->addWidget(commands);
+    actionLayout->addStretch();
+    actionLayout->addWidget(convertButton_, 0, Qt::AlignVCenter);
+    rowLayout->addWidget(actions, 1);
+    targetRowLayout_ = rowLayout;
     return row;
 }
 
@@ -169,6 +187,27 @@ QRadioButton* CConverterDlg::targetRadio(int32_t targetFormat) const {
     for (std::size_t i = 0; i < radios_.size(); ++i)
         if (Targets()[i].format == targetFormat) return radios_[i];
     return nullptr;
+}
+
+void CConverterDlg::Arrange(bool narrow) {
+    targetRowLayout_->setDirection(narrow ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    const int columns = narrow ? 3 : static_cast<int>(radios_.size());
+    for (QRadioButton* radio : radios_) radioLayout_->removeWidget(radio);
+    for (int i = 0; i < static_cast<int>(radios_.size()); ++i)
+        radioLayout_->addWidget(radios_[i], i / columns, i % columns);
+    // The enclosing layouts keep the sizes they saw last until told.
+    radioLayout_->parentWidget()->updateGeometry();
+    targetRowLayout_->parentWidget()->updateGeometry();
+}
+
+void CConverterDlg::FitTo(const QSize& available) {
+    const QSize room = available - kDecorations;
+    const bool narrow = fullSize_.width() > room.width() || fullSize_.height() > room.height();
+    Arrange(narrow);
+    fileList_->setMinimumSize(narrow ? kNarrowListMinimum : kFullListMinimum);
+    layout()->activate();
+    setMinimumSize(narrow ? layout()->totalMinimumSize() : fullSize_);
+    resize(narrow ? fullSize_.boundedTo(room).expandedTo(minimumSize()) : fullSize_);
 }
 
 int32_t CConverterDlg::CheckedTarget() const {
@@ -198,11 +237,11 @@ void CConverterDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CConverterDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter on a command button presses it; anywhere else it closes the
-    // window the way Escape does, without saving.
+    // Enter on a command button presses it; anywhere else it does nothing,
+    // so a stray Enter never closes the window and loses the list.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
-        accept();
+        event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -226,14 +265,10 @@ bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
             QStringList paths;
-            for (const QUrl& url : drop->mimeData()->urls()) {
-                if (!url.isLocalFile()) continue;
-                const QString path = url.toLocalFile();
-                if (QFileInfo(path).isDir()) paths << MusicFilesIn(path);
-                else paths << path;
-            }
+            for (const QUrl& url : drop->mimeData()->urls())
+                if (url.isLocalFile()) paths << url.toLocalFile();
             drop->acceptProposedAction();
-            AddPaths(paths);
+            AddFilesAndFolders(paths);
             return true;
         }
         default:
@@ -248,6 +283,15 @@ QStringList CConverterDlg::MusicFilesIn(const QString& folder) {
     while (it.hasNext()) files << it.next();
     std::sort(files.begin(), files.end());
     return files;
+}
+
+void CConverterDlg::AddFilesAndFolders(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir()) files << MusicFilesIn(path);
+        else files << path;
+    }
+    AddPaths(files);
 }
 
 void CConverterDlg::AddFiles() {

@@ -3,6 +3,7 @@
 // format description and status, the choice of target, and the commands.
 
 #include <QDialog>
+#include <QDir>
 #include <QFileIconProvider>
 
 #include <array>
@@ -16,6 +17,8 @@
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
+class QBoxLayout;
+class QGridLayout;
 class QRadioButton;
 class QVBoxLayout;
 class QTreeWidget;
@@ -34,7 +37,9 @@ public:
     using EngineTuningOpener = std::function<void(int32_t targetFormat, ConverterSettings&, QWidget* parent)>;
     using GeneralSettingsOpener = std::function<void(GeneralSettings&, QWidget* parent)>;
 
-    explicit CConverterDlg(QWidget* parent = nullptr, EngineTable engines = StandardEngines());
+    // Settings.dat is read from and saved to `startupFolder`.
+    explicit CConverterDlg(QWidget* parent = nullptr, EngineTable engines = StandardEngines(),
+                           const QString& startupFolder = QDir::currentPath());
 
     void SetEngineTuningOpener(EngineTuningOpener opener) { engineTuningOpener_ = std::move(opener); }
     void SetGeneralSettingsOpener(GeneralSettingsOpener opener) {
@@ -45,6 +50,8 @@ public:
     void AddFiles();
     // Appends the paths not listed yet (exact comparison) and rebuilds the rows.
     void AddPaths(const QStringList& paths);
+    // As AddPaths, with each folder standing for the music files under it.
+    void AddFilesAndFolders(const QStringList& paths);
     void RemoveFiles();
     void ClearFiles();
     void RefreshFileList();
@@ -53,6 +60,17 @@ public:
     void RestoreDefaults();
     void Convert();
     void ShowAbout();
+
+    // The window's size without its frame, for keeping it between runs; a
+    // size below the smallest the window allows is raised to that.
+    QSize WindowSize() const { return size(); }
+    void SetWindowSize(const QSize& size) { resize(size.expandedTo(minimumSize())); }
+    // Lays the window out for a screen area of `available` (without window
+    // decorations): today's full-width row and size where it fits, otherwise
+    // a narrower arrangement that keeps every command on the screen.
+    void FitTo(const QSize& available);
+    // The size the window is laid out for where the screen has room.
+    QSize FullSize() const { return fullSize_; }
 
     const std::vector<std::string>& filePaths() const { return filePaths_; }
     QTreeWidget* fileList() const { return fileList_; }
@@ -78,6 +96,8 @@ private:
 
     void BuildMenus(QVBoxLayout* layout);
     QWidget* BuildTargetRow();
+    // One row of radios and commands beside them, or stacked in two rows.
+    void Arrange(bool narrow);
     void SaveSettings();
     void CheckTargetRadio(int32_t targetFormat);
     // 0 when no radio is checked.
@@ -93,6 +113,9 @@ private:
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
+    QBoxLayout* targetRowLayout_ = nullptr;
+    QGridLayout* radioLayout_ = nullptr;
+    QSize fullSize_;
     CTargetButton* engineTuningButton_;
     CTargetButton* restoreDefaultsButton_;
     CTargetButton* convertButton_;

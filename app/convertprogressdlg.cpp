@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProcess>
 #include <QScreen>
 #include <QTreeWidget>
 
@@ -42,6 +43,18 @@ private:
     CConvertProgressDlg* window_;
 };
 
+namespace {
+
+// "12 files converted, 1 failed": what the end-of-batch notice says.
+QString BatchSummary(int converted, int failed, int cancelled) {
+    QString text = QString::number(converted) + (converted == 1 ? " file converted" : " files converted");
+    if (failed) text += ", " + QString::number(failed) + " failed";
+    if (cancelled) text += ", " + QString::number(cancelled) + " cancelled";
+    return text;
+}
+
+}  // namespace
+
 CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -51,6 +64,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
       status_(new QLabel("Idle", this)),
+      fileName_(new QLabel(this)),
       progressBar_(new QProgressBar(this)),
       runningList_(new QTreeWidget(this)) {
     setWindowTitle("Convert Progress");
@@ -60,6 +74,10 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     skipButton_->SetButtonIcons(":/icons/skip.svg", CTargetButton::kIconLeft);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setMinimumWidth(260);
+    // A fixed width: a long name is shortened in the middle rather than
+    // making the window jump with every file.
+    fileName_->setObjectName("fileName");
+    fileName_->setFixedWidth(status_->minimumWidth());
     progressBar_->setRange(0, 100);
     progressBar_->setTextVisible(false);
 
@@ -71,10 +89,11 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     runningList_->setColumnWidth(0, 300);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(skipButton_, 0, 0, 2, 1, Qt::AlignVCenter);
+    layout->addWidget(skipButton_, 0, 0, 3, 1, Qt::AlignVCenter);
     layout->addWidget(status_, 0, 1);
-    layout->addWidget(progressBar_, 1, 1);
-    layout->addWidget(runningList_, 2, 0, 1, 2);
+    layout->addWidget(fileName_, 1, 1);
+    layout->addWidget(progressBar_, 2, 1);
+    layout->addWidget(runningList_, 3, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     schedulingTimer_->setObjectName("schedulingTimer");
@@ -95,8 +114,13 @@ CConvertProgressDlg::~CConvertProgressDlg() {
 
 QString CConvertProgressDlg::statusText() const { return status_->text(); }
 
+QString CConvertProgressDlg::fileNameText() const { return fileName_->toolTip().section('/', -1); }
+
 int CConvertProgressDlg::exec() {
     status_->clear();
+    fileName_->clear();
+    fileName_->setToolTip({});
+    outcomes_.clear();
     progressBar_->setValue(0);
     runningList_->clear();
     skipButton_->setEnabled(true);
@@ -119,6 +143,7 @@ int CConvertProgressDlg::exec() {
 }
 
 void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const std::string& reason) {
+    outcomes_[row] = text;
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
     item->setText(kStatusColumn, QString::fromStdString(text));
@@ -148,6 +173,7 @@ void CConvertProgressDlg::StopTimers() {
 void CConvertProgressDlg::SchedulingTick() {
     if (runner_.finished()) return;
     runner_.Tick();
+    ShowCurrentFile();
     FinishIfDone();
 }
 
@@ -184,9 +210,35 @@ void CConvertProgressDlg::ShowRunningFiles() {
     }
 }
 
+// The oldest running file's name under "Converting File N of M", shortened
+// in the middle when it is long; the whole path is its tool tip.
+void CConvertProgressDlg::ShowCurrentFile() {
+    const std::vector<RunningFile> files = runner_.runningFiles();
+    if (files.empty()) return;
+    const QString path = QString::fromStdString(files.front().source);
+    if (fileName_->toolTip() == path) return;
+    fileName_->setToolTip(path);
+    const QString name = path.section('/', -1);
+    fileName_->setText(fileName_->fontMetrics().elidedText(name, Qt::ElideMiddle, fileName_->width()));
+}
+void CConvertProgressDlg::NoticeIfUnwatched() {
+    if (isActiveWindow()) return;
+    int converted = 0, failed = 0, cancelled = 0;
+    for (const auto& [row, outcome] : outcomes_) {
+        if (outcome == kRowDone) ++converted;
+        else if (outcome == kRowError) ++failed;
+        else if (outcome == kRowCancelled) ++cancelled;
+    }
+    // Without notify-send or a notification service the notice is simply lost.
+    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph",
+                                            "Zelph Audio Converter", BatchSummary(converted, failed, cancelled)});
+}
+
+
 void CConvertProgressDlg::FinishIfDone() {
     if (!runner_.finished()) return;
     StopTimers();
+    NoticeIfUnwatched();
     if (closing_)
         QDialog::reject();
     else

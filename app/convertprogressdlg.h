@@ -6,7 +6,10 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "codecs/engines.h"
 #include "core/runner.h"
@@ -48,6 +51,8 @@ public:
     // One line per running file: its name and its own bar.
     QTreeWidget* runningList() const { return runningList_; }
     QString statusText() const;
+    // The name of the file being converted, shown under the status line.
+    QString fileNameText() const;
 
 public slots:
     // Escape and the close box end the run: every file left is cancelled.
@@ -68,7 +73,10 @@ private:
     void StartTimers();
     void StopTimers();
     void FinishIfDone();
+    void ShowCurrentFile();
     void ShowRunningFiles();
+    // Tells the desktop how the batch went when nobody is watching the window.
+    void NoticeIfUnwatched();
 
     const ConverterSettings* settings_ = nullptr;
     unsigned filesAtOnce_ = 1;
@@ -80,6 +88,8 @@ private:
     std::shared_ptr<EngineWaker> waker_;
     CTargetButton* skipButton_;
     QLabel* status_;
+    QLabel* fileName_;
+    std::map<uint32_t, std::string> outcomes_;  // the last status written to each row
     QProgressBar* progressBar_;
     QTreeWidget* runningList_;
     bool closing_ = false;

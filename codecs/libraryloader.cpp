@@ -1,6 +1,7 @@
 #include "codecs/libraryloader.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,7 +13,13 @@ std::string PluginsFolder() {
     const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (size <= 0) return "Plugins/";
     const std::string exe(path, static_cast<std::size_t>(size));
-    return exe.substr(0, exe.rfind('/') + 1) + "Plugins/";
+    const std::string programFolder = exe.substr(0, exe.rfind('/') + 1);
+    // A build or an unpacked copy keeps Plugins beside the program; an
+    // installed program keeps it in its private library folder.
+    const std::string beside = programFolder + "Plugins/";
+    struct stat info;
+    if (::stat(beside.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return beside;
+    return programFolder + ZELPH_PLUGINS_FROM_BIN;
 }
 
 CodecLibraries::~CodecLibraries() {

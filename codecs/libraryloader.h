@@ -1,5 +1,5 @@
 #pragma once
-// Codec libraries of one engine run, loaded from the Plugins folder beside
+// Codec libraries of one engine run, loaded from the Plugins folder of
 // the program by file name, every entry point resolved by name before any is
 // called. Everything loaded is released when the object goes, on every path
 // out of the engine.
@@ -21,7 +21,8 @@ EntryPoint Bind(const char* name, Function*& pointer) {
     return {name, reinterpret_cast<void**>(&pointer)};
 }
 
-// "Plugins/" in the folder of the running executable.
+// "Plugins/" in the folder of the running executable when it exists there,
+// else the installed Plugins folder relative to that folder (with its "/").
 std::string PluginsFolder();
 
 class CodecLibraries {

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Takes docs/screenshots/main-window.png: starts the main window on a virtual
-# display, adds a few generated files through "Add File" as a user would,
-# and photographs the screen.
-# Usage: scripts/screenshot.sh [BUILD_DIR]   (run under xvfb-run -a -s "-screen 0 1024x600x24")
+# Takes the main window's pictures for the README: starts it on a virtual
+# 1280 x 800 display with a few generated files named on its command line,
+# at 100 % (docs/screenshots/main-window.png) and at 200 % scaling
+# (docs/screenshots/main-window-200.png), and photographs the window.
+# Usage: xvfb-run -a -s "-screen 0 1280x800x24" scripts/screenshot.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=
+trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/Music"
 cd "$work/Music"
 
@@ -17,15 +19,15 @@ lame -S --preset cbr 192 "Morning Tone.wav" "Morning Tone.mp3"
 lame -S -V 2 "Morning Tone.wav" "Evening Tone.mp3"
 oggenc -Q -q 5 "Morning Tone.wav" -o "Night Tone.ogg"
 
-"$build/bin/zelph" & pid=$!
-until xdotool search --name "Zelph Audio Converter" >/dev/null 2>&1; do sleep 0.2; done
-sleep 1
-xdotool key alt+f Return
-until xdotool search --name "File\(s\) To Load" >/dev/null 2>&1; do sleep 0.2; done
-sleep 1
-# Every music file in the folder: a click into the file view, select all, open.
-eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name "File\(s\) To Load" | head -1)")"
-xdotool mousemove $((X + 200)) $((Y + 75)) click 1
-xdotool key ctrl+a alt+o
-sleep 2
-import -window root "$root/docs/screenshots/main-window.png"
+shoot() {
+    local scale=$1 picture=$2
+    QT_SCALE_FACTOR=$scale "$build/bin/zelph" ./*.wav ./*.mp3 ./*.ogg & pid=$!
+    until xdotool search --name "Zelph Audio Converter" >/dev/null 2>&1; do sleep 0.2; done
+    sleep 1.5
+    import -window "$(xdotool search --name "Zelph Audio Converter" | head -1)" "$picture"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=
+}
+shoot 1 "$root/docs/screenshots/main-window.png"
+shoot 2 "$root/docs/screenshots/main-window-200.png"

@@ -1,20 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "app/aboutdlg.h"
 #include "app/converterapp.h"
 #include "app/converterdlg.h"
+#include "app/startoptions.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/xtargetbutton.h"
@@ -213,4 +217,128 @@ TEST_F(MainWindow, TheLogoOpensTheAboutBox) {
     });
     window.findChild<QToolButton*>("logo")->click();
     EXPECT_EQ(title, "About Zelph Audio Converter");
+}
+
+namespace {
+
+// True when `widget` lies wholly inside its window.
+bool InsideWindow(const QWidget* widget) {
+    const QWidget* window = widget->window();
+    return window->rect().contains(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()));
+}
+
+}  // namespace
+
+TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) {
+    window.FitTo(QSize(1280, 800));
+    EXPECT_EQ(window.minimumSize(), window.FullSize()) << "the smallest size is the full layout's";
+    window.show();
+    window.SetWindowSize(window.FullSize());
+    QTest::qWait(20);
+    const QSize listAtFull = window.fileList()->size();
+    window.SetWindowSize(window.FullSize() + QSize(300, 200));
+    QTest::qWait(20);
+    EXPECT_EQ(window.WindowSize(), window.FullSize() + QSize(300, 200));
+    EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(300, 200));
+    window.SetWindowSize(QSize(10, 10));
+    EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
+    window.showMaximized();
+    QTest::qWait(20);
+    EXPECT_GT(window.WindowSize().height(), window.FullSize().height()) << "maximised";
+    EXPECT_EQ(window.fileList()->size() - listAtFull, window.WindowSize() - window.FullSize());
+    window.showNormal();
+
+    // 1280 x 800 at 200 %: every command stays inside a window that fits.
+    const QSize smallScreen(640, 400);
+    window.FitTo(smallScreen);
+    EXPECT_LT(window.minimumSize().width(), smallScreen.width());
+    EXPECT_LT(window.minimumSize().height(), smallScreen.height() - 30) << "room for a title bar";
+    window.SetWindowSize(window.minimumSize());
+    QTest::qWait(20);
+    for (QWidget* command : std::initializer_list<QWidget*>{window.convertButton(), window.engineTuningButton(),
+                                                            window.restoreDefaultsButton()})
+        EXPECT_TRUE(InsideWindow(command)) << command->objectName().toStdString();
+    for (int target = kTargetWav; target <= kTargetApe; ++target)
+        EXPECT_TRUE(InsideWindow(window.targetRadio(static_cast<TargetFormat>(target)))) << target;
+    EXPECT_GE(window.fileList()->height(), 90);
+
+    window.FitTo(QSize(1280, 800));
+    EXPECT_EQ(window.minimumSize(), window.FullSize());
+}
+
+TEST_F(MainWindow, EnterOnARowLeavesTheWindowTheListAndTheSettingsAlone) {
+    Add({"a.wav", "b.wav"});
+    window.show();
+    window.fileList()->setFocus();
+    window.fileList()->setCurrentItem(window.fileList()->topLevelItem(1));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(window.fileList(), key);
+    QTest::qWait(20);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Listed(), (Names{"a.wav", "b.wav"}));
+    EXPECT_FALSE(Exists(dir / "Settings.dat"));
+    // Enter on a command button still presses it.
+    bool opened = false;
+    window.SetEngineTuningOpener([&](int32_t, ConverterSettings&, QWidget*) { opened = true; });
+    window.engineTuningButton()->setFocus();
+    QTest::keyClick(window.engineTuningButton(), Qt::Key_Return);
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInTheConfigFolder) {
+    ::mkdir((dir / "box").c_str(), 0755);
+    for (const char* name : {"a.wav", "-dash.ogg", "box/b.mp3", "box/notes.txt"}) WriteFile(dir / name, "");
+    const StartOptions options = ParseStartOptions({"a.wav", "--xdg-settings", "--", "-dash.ogg", "box"});
+    EXPECT_TRUE(options.error.isEmpty());
+    EXPECT_TRUE(options.xdgSettings);
+    window.AddFilesAndFolders(options.files);
+    EXPECT_EQ(Listed(), (Names{"a.wav", "-dash.ogg", "box/b.mp3"}));
+    EXPECT_EQ(ParseStartOptions({"--bogus"}).error, "unknown option '--bogus'");
+    EXPECT_EQ(RunCommand(test::BinDir() + "/zelph --bogus 2>&1").status, 2);
+
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir / "config"));
+    const QString folder = StartupFolder(options);
+    EXPECT_EQ(folder.toStdString(), dir / "config/zelph/");
+    {
+        CConverterDlg fromMenu(nullptr, StandardEngines(), folder);
+        fromMenu.show();
+        fromMenu.close();
+    }
+    EXPECT_EQ(test::ReadFile(dir / "config/zelph/Settings.dat").size(), sizeof(ConverterSettings));
+    EXPECT_FALSE(Exists(dir / "Settings.dat")) << "the working folder is left alone";
+    qputenv("XDG_CONFIG_HOME", "relative/folder");
+    EXPECT_EQ(XdgSettingsFolder(), QDir::homePath() + "/.config/zelph/");
+    EXPECT_EQ(StartupFolder(ParseStartOptions({})), QDir::currentPath());
+    if (configHome.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", configHome);
+}
+
+TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWhole) {
+    for (const char* name : {"song.ape", "song.ogg", "song.mp3", "song.wav"}) {
+        const int file = ::open((dir / name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_EQ(::ftruncate(file, 1000LL * 1024 * 1024 - 12345), 0);  // sparse, "999.99 MiB"
+        ::close(file);
+    }
+    // A larger desktop font than the offscreen default, as many desktops use.
+    const QFont oldFont = QApplication::font();
+    QFont font = oldFont;
+    font.setPointSizeF(oldFont.pointSizeF() * 1.5);
+    QApplication::setFont(font);
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(QString::fromStdString(dir.path()));
+        dialog->setViewMode(QFileDialog::Detail);
+        auto* view = dialog->findChild<QTreeView*>("treeView");
+        for (int i = 0; i < 100 && view->model()->rowCount(view->rootIndex()) < 4; ++i) QTest::qWait(20);
+        ASSERT_EQ(view->model()->rowCount(view->rootIndex()), 4);
+        for (int row = 0; row < 4; ++row) {
+            for (int column : {1, 2}) {
+                const QString text = view->model()->index(row, column, view->rootIndex()).data().toString();
+                EXPECT_LT(view->fontMetrics().horizontalAdvance(text), view->header()->sectionSize(column))
+                    << text.toStdString();
+            }
+        }
+        dialog->reject();
+    });
+    window.AddFiles();
+    QApplication::setFont(oldFont);
 }

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <thread>
 
 #include "app/convertprogressdlg.h"
@@ -15,6 +19,7 @@ using namespace zelph;
 using test::RunCommand;
 using test::ScratchDir;
 using test::WhenModalShows;
+using test::WriteFile;
 
 namespace {
 
@@ -149,4 +154,84 @@ TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow)
     EXPECT_EQ(window.exec(), QDialog::Rejected);
     EXPECT_EQ(Status(0), "Cancelled");
     EXPECT_FALSE(window.runner().engineRunning());
+}
+
+TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
+    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}});
+    Plan(window, {"first.wav", "skipped.vqf", "a rather long name that the window shortens in the middle.wav"});
+    std::vector<std::pair<QString, QString>> seen;  // status line, file name
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        QTimer::singleShot(300, [&, shown] {
+            seen.emplace_back(shown->statusText(), shown->fileNameText());
+            shown->skipButton()->click();
+            QTimer::singleShot(300, [&, shown] {
+                seen.emplace_back(shown->statusText(), shown->fileNameText());
+                auto* label = shown->findChild<QLabel*>("fileName");
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+                EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
+                shown->reject();
+            });
+        });
+    });
+    window.exec();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_pair(QString("Converting File 1 of 3"), QString("first.wav")));
+    EXPECT_EQ(seen[1], std::make_pair(QString("Converting File 3 of 3"),
+                                      QString("a rather long name that the window shortens in the middle.wav")));
+}
+
+// Held until the test opens the gate; files named "broken..." then fail.
+std::atomic<bool> gateOpen{false};
+void Gated(const Job& job, JobState& state) {
+    while (!gateOpen && !state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    state.succeeded.store(gateOpen && job.sourcePath.find("broken") == std::string::npos ? 1 : 0);
+    state.running.store(0);
+}
+
+TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
+    // A notify-send of our own, first on the PATH, notes what it is asked to say.
+    const std::string said = dir / "said";
+    ::mkdir((dir / "bin").c_str(), 0755);
+    WriteFile(dir / "bin/notify-send", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + said + "'\n");
+    ::chmod((dir / "bin/notify-send").c_str(), 0755);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(dir / "bin") + ":" + path);
+    // Whole once it ends with the summary's line.
+    auto waitForNotice = [&] {
+        for (int i = 0; i < 100 && !test::ReadFile(said).ends_with("failed\n"); ++i) QTest::qWait(20);
+        return test::Exists(said);
+    };
+
+    // Watched: the window is the active one when the batch ends.
+    gateOpen = false;
+    CConvertProgressDlg watched(nullptr, EngineTable{{EngineId::kEncWavPcm, Gated}});
+    Plan(watched, {"a.wav", "broken.wav", "b.wav"});
+    bool wasActive = false;
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        wasActive = QTest::qWaitForWindowActive(shown);
+        gateOpen = true;
+    });
+    watched.exec();
+    EXPECT_TRUE(wasActive);
+    EXPECT_FALSE(waitForNotice());
+
+    // Unwatched: another window has the focus when it ends.
+    gateOpen = false;
+    rows.clear();
+    paths.clear();
+    CConvertProgressDlg unwatched(nullptr, EngineTable{{EngineId::kEncWavPcm, Gated}});
+    Plan(unwatched, {"a.wav", "broken.wav", "b.wav"});
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+        auto* other = new QWidget(shown, Qt::Window);
+        other->show();
+        other->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(other));
+        gateOpen = true;
+    });
+    unwatched.exec();
+    qputenv("PATH", path);
+    ASSERT_TRUE(waitForNotice());
+    EXPECT_EQ(test::ReadFile(said),
+              "--app-name=Zelph Audio Converter\n--icon=zelph\nZelph Audio Converter\n"
+              "2 files converted, 1 failed\n");
 }

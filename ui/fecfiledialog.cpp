@@ -1,6 +1,12 @@
 #include "ui/fecfiledialog.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QMimeDatabase>
+#include <QStyle>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace zelph {
 
@@ -27,6 +33,32 @@ QStringList MusicFilePatterns() {
     return QString(kMusicFileFilter).section('|', 1, 1).split(';', Qt::SkipEmptyParts);
 }
 
+namespace {
+
+enum DetailColumn { kSizeDetail = 1, kTypeDetail = 2 };
+
+// Qt's own dialog opens its detail view with the Size and Type columns too
+// narrow for "123.45 MiB" or "Monkey's Audio audio"; a desktop's own dialog
+// (no tree view inside) sizes its columns itself.
+void WidenDetailColumns(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>("treeView");
+    if (!view) return;
+    const QFontMetrics metrics(view->font());
+    int typeWidth = metrics.horizontalAdvance("Type");
+    const QMimeDatabase mimes;
+    for (const QString& pattern : MusicFilePatterns()) {
+        const QString example = "x" + pattern.mid(1);
+        typeWidth = std::max(typeWidth, metrics.horizontalAdvance(
+                                            mimes.mimeTypeForFile(example, QMimeDatabase::MatchExtension).comment()));
+    }
+    const int padding = 2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, view) +
+                        metrics.horizontalAdvance("MM");
+    view->header()->resizeSection(kSizeDetail, metrics.horizontalAdvance("1023.99 MiB") + padding);
+    view->header()->resizeSection(kTypeDetail, typeWidth + padding);
+}
+
+}  // namespace
+
 int CFECFileDialog::DoModal() {
     QFileDialog dialog(parent_, title_);
     dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -35,6 +67,7 @@ int CFECFileDialog::DoModal() {
     // Shows each filter by its own name; the patterns Qt reads stay hidden.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters_);
+    WidenDetailColumns(dialog);
     paths_.clear();
     if (dialog.exec() != QDialog::Accepted) return kCancel;
     paths_ = dialog.selectedFiles();

@@ -1,12 +1,16 @@
-// Pictures of the settings windows for the documentation:
+// Pictures of the settings windows and the progress window for the
+// documentation:
 //   xvfb-run -a build/bin/zelph-window-shots docs/screenshots
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include "app/convertprogressdlg.h"
 #include "settings/enginemp3lame.h"
 #include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
@@ -24,6 +28,13 @@ bool Shoot(QDialog& window, const QString& path) {
     return saved;
 }
 
+// Halfway through its file until the window stops it.
+void HalfDone(const zelph::Job&, zelph::JobState& state) {
+    state.progress.store(45);
+    while (!state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    state.running.store(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,6 +49,10 @@ int main(int argc, char** argv) {
     zelph::ApplyDefaults(settings, "/home/user/Music/");
     zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::CGeneralSettingsDlg general(&settings.general);
-    const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png");
+    zelph::CConvertProgressDlg progress(nullptr, zelph::EngineTable{{zelph::EngineId::kEncWavPcm, HalfDone}});
+    progress.SetSettings(&settings);
+    progress.PlanJobs(zelph::kTargetWav, {"/home/user/Music/Morning Tone.wav", "/home/user/Music/voice memo.wav"});
+    const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png") &&
+                       Shoot(progress, folder + "progress-window.png");
     return saved ? 0 : 1;
 }
