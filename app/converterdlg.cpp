@@ -104,6 +104,9 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
 
     settings_.LoadSettings(true);
     preferences_.Load();
+    // The size the window had when it was last closed, as far as it fits.
+    const QSize remembered(preferences_.Get(kWindowWidth), preferences_.Get(kWindowHeight));
+    if (!remembered.isEmpty()) SetWindowSize(remembered);
     progress_.SetSettings(&settings_.record);
     progress_.SetFileList(fileList_);
     CheckTargetRadio(settings_.record.targetFormat);
@@ -228,6 +231,8 @@ void CConverterDlg::CheckTargetRadio(int32_t targetFormat) {
 void CConverterDlg::SaveSettings() {
     if (const int32_t target = CheckedTarget()) settings_.record.targetFormat = target;
     settings_.SaveSettings();
+    preferences_.Set(kWindowWidth, std::to_string(WindowSize().width()));
+    preferences_.Set(kWindowHeight, std::to_string(WindowSize().height()));
     preferences_.Save();
 }
 

@@ -178,10 +178,13 @@ TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(Exists(dir / "Settings.dat"));
     window.show();
+    const QSize larger = window.WindowSize() + QSize(60, 40);
+    window.SetWindowSize(larger);
     window.close();
     EXPECT_EQ(test::ReadFile(dir / "Settings.dat").size(), sizeof(ConverterSettings));
     CConverterDlg again;
     EXPECT_TRUE(again.targetRadio(kTargetApe)->isChecked());
+    EXPECT_EQ(again.WindowSize(), larger) << "the size comes back from zelph.conf";
 }
 
 TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
