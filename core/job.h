@@ -17,6 +17,8 @@ inline constexpr const char* kEncApeMonkey = "ENCAPEMONKEY";
 inline constexpr const char* kDecMp3 = "DECMP3";
 inline constexpr const char* kDecOggVorbis = "DECOGGVORBIS";
 inline constexpr const char* kDecApeMonkey = "DECAPEMONKEY";
+inline constexpr const char* kDecFlac = "DECFLAC";
+inline constexpr const char* kDecOpus = "DECOPUS";
 
 // A value type: copied into the queue and out of it into the runner's
 // current-job record. While an engine runs, the four flag fields are shared

@@ -25,6 +25,8 @@ const char* DecoderFor(const std::string& extension) {
     if (extension == ".mp3") return kDecMp3;
     if (extension == ".ogg") return kDecOggVorbis;
     if (extension == ".ape") return kDecApeMonkey;
+    if (extension == ".flac" || extension == ".oga") return kDecFlac;
+    if (extension == ".opus") return kDecOpus;
     return nullptr;
 }
 

@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "codecs/engine.h"
+#include "codecs/samplereduction.h"
 #include "core/naming.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
@@ -36,13 +38,12 @@ void PutSample(uint8_t* at, int16_t sample, int bits) {
     }
 }
 
-// To mono keeps the first (left) sample; mono to stereo doubles it; from
-// more than two channels (a 5.1 decode) the front left and right are kept.
+// To mono keeps the first (left) sample; mono to stereo doubles it.
 std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, PcmForm to, uint8_t* out) {
     const int inSample = from.bits / 8, outSample = to.bits / 8;
     for (std::size_t f = 0; f < frames; ++f, in += from.frameBytes(), out += to.frameBytes()) {
         const int16_t left = Sample16(in, from.bits);
-        const int16_t right = from.channels >= 2 ? Sample16(in + inSample, from.bits) : left;
+        const int16_t right = from.channels == 2 ? Sample16(in + inSample, from.bits) : left;
         PutSample(out, left, to.bits);
         if (to.channels == 2) PutSample(out + outSample, right, to.bits);
     }
@@ -60,25 +61,24 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return false;
 
-    WaveHeader header;
-    const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
+    WaveFormat format;
+    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format);
+    const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0 || from.channels < 1 || from.channels > 8 || (from.bits != 8 && from.bits != 16))
-        return false;
+    if (dataOffset == 0 || !IsReducibleSource(format)) return false;
+    // 8- and 16-bit mono and stereo keep their exact sample rules; every
+    // other form is widened, folded and dithered.
+    const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
+    std::optional<SampleReducer> reducer;
+    if (!exact) reducer.emplace(format, to.channels, to.bits);
 
     const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
     const uint64_t frames = sourceBytes / from.frameBytes();
     const uint64_t outputBytes = frames * to.frameBytes();
     if (outputBytes > UINT32_MAX - 36) return false;
 
-    WaveHeader out = header;
-    out.fmtSize = 16;
-    out.channels = static_cast<uint16_t>(to.channels);
-    out.bitsPerSample = static_cast<uint16_t>(to.bits);
-    out.blockAlign = static_cast<uint16_t>(to.frameBytes());
-    out.byteRate = out.blockAlign * out.sampleRate;
-    out.dataSize = static_cast<uint32_t>(outputBytes);
-    out.riffSize = out.dataSize + 36;
+    const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
+                                          static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
     if (!WriteWaveHeader(target, out)) return false;
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of output.
@@ -89,7 +89,8 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
         const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
         const std::size_t bytes = count * from.frameBytes();
         if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
-        const std::size_t produced = ConvertFrames(in.data(), count, from, to, converted.data());
+        const std::size_t produced = reducer ? reducer->Convert(in.data(), count, converted.data())
+                                             : ConvertFrames(in.data(), count, from, to, converted.data());
         if (!target.WriteAll(converted.data(), produced)) return false;
         done += count;
         run.Progress(done, frames);

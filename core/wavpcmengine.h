@@ -1,5 +1,6 @@
 #pragma once
-// ENCWAVPCM: rewrites a PCM WAV as mono or stereo, 8 or 16 bits, keeping its rate.
+// ENCWAVPCM: rewrites a WAV (integer or float samples, 1 to 8 channels) as
+// mono or stereo, 8 or 16 bits, keeping its rate.
 
 #include "core/job.h"
 
@@ -7,7 +8,7 @@ namespace zelph {
 
 void EncodeWavPcm(Job* job);
 
-// The four target forms; each accepts mono or stereo, 8- or 16-bit sources.
+// The four target forms; each accepts every source the engine takes.
 void ConvertToMono8(Job* job);
 void ConvertToMono16(Job* job);
 void ConvertToStereo8(Job* job);

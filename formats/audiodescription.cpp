@@ -22,6 +22,8 @@ std::string LowerCaseExtension(const std::string& path) {
 AudioDescription DescribeAudioFile(const std::string& path) {
     const std::string extension = LowerCaseExtension(path);
     if (extension == "ape") return {true, DescribeApeFile(path)};
+    if (extension == "flac" || extension == "oga") return {true, DescribeFlacFile(path)};
+    if (extension == "opus") return {true, DescribeOpusFile(path)};
     if (extension == "mp3" || extension == "mp2") return {true, DescribeMpegFile(path)};
     if (extension == "ogg") return {true, DescribeOggFile(path)};
     if (extension == "vqf") return {true, DescribeTwinVqFile(path)};

@@ -1,0 +1,122 @@
+#include "codecs/opusdecoder.h"
+
+#include <unistd.h>
+
+#include <bit>
+#include <string_view>
+#include <vector>
+
+#include "codecs/engine.h"
+#include "codecs/opusfilecalls.h"
+#include "codecs/pcmfiles.h"
+#include "codecs/vorbisorder.h"
+#include "formats/exclusivefile.h"
+
+namespace zelph {
+
+namespace {
+
+constexpr int kOpusRate = 48000;
+// 120 ms, the longest packet, for the most channels a WAV of ours takes.
+constexpr int kMaxChannels = 8;
+constexpr int kPacketFrames = 5760;
+
+// The source as libopusfile reads it: forward only, counting the bytes for
+// the progress bar.
+struct OpusSource {
+    ExclusiveFile& file;
+    uint64_t bytesRead = 0;
+};
+
+int ReadSource(void* stream, unsigned char* buffer, int bytes) {
+    auto& source = *static_cast<OpusSource*>(stream);
+    const std::size_t got = source.file.Read(buffer, static_cast<std::size_t>(bytes));
+    source.bytesRead += got;
+    return static_cast<int>(got);
+}
+
+class OpusStream {
+public:
+    OpusStream(const OpusFileCalls& calls, OpusSource& source) : calls_(calls) {
+        const OpusFileCallbacks callbacks{ReadSource, nullptr, nullptr, nullptr};
+        file_ = calls.op_open_callbacks(&source, &callbacks, nullptr, 0, nullptr);
+    }
+    ~OpusStream() {
+        if (file_) calls_.op_free(file_);
+    }
+    OpusStream(const OpusStream&) = delete;
+    OpusStream& operator=(const OpusStream&) = delete;
+
+    OggOpusFile* get() const { return file_; }
+
+private:
+    const OpusFileCalls& calls_;
+    OggOpusFile* file_ = nullptr;
+};
+
+// A stream cut short loses its last page, the one marked as the end of the
+// stream; libopusfile decodes what is there without a word, so the end
+// mark is looked for here.
+bool EndsWithLastPage(ExclusiveFile& file) {
+    constexpr std::size_t kTail = 65536;
+    const uint64_t size = file.Size();
+    const uint64_t from = size > kTail ? size - kTail : 0;
+    std::vector<char> tail(static_cast<std::size_t>(size - from));
+    if (::pread(file.fd(), tail.data(), tail.size(), static_cast<off_t>(from)) != static_cast<ssize_t>(tail.size()))
+        return false;
+    const std::string_view bytes(tail.data(), tail.size());
+    const std::size_t page = bytes.rfind("OggS");
+    constexpr std::size_t kHeaderTypeAt = 5, kPageHeaderSize = 27;
+    constexpr char kEndOfStream = 0x04;
+    return page != std::string_view::npos && tail.size() - page >= kPageHeaderSize &&
+           (bytes[page + kHeaderTypeAt] & kEndOfStream) != 0;
+}
+
+// Decodes every link, all of the first link's channel count, into the sink
+// in WAV channel order; false on a stop, damage or a failed write.
+bool DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* file, OpusSource& source, WavSink& sink,
+               int channels) {
+    std::vector<int16_t> decoded(kPacketFrames * kMaxChannels), ordered(kPacketFrames * kMaxChannels);
+    const uint64_t sourceBytes = source.file.Size();
+    for (;;) {
+        int link = 0;
+        const int frames = opus.op_read(file, decoded.data(), static_cast<int>(decoded.size()), &link);
+        if (frames == 0) return true;
+        if (frames < 0 || opus.op_channel_count(file, link) != channels) return false;
+        const int16_t* pcm = decoded.data();
+        if (channels > 2) {
+            for (int f = 0; f < frames; ++f)
+                for (int w = 0; w < channels; ++w)
+                    ordered[f * channels + w] = decoded[f * channels + VorbisChannelAt(w, channels)];
+            pcm = ordered.data();
+        }
+        static_assert(std::endian::native == std::endian::little);
+        if (!sink.Write(pcm, std::size_t(frames) * channels * sizeof(int16_t))) return false;
+        run.Progress(source.bytesRead, sourceBytes);
+        if (run.StopRequested()) return false;
+    }
+}
+
+}  // namespace
+
+void DecodeOpus(Job* job) {
+    EngineRun run(job);
+    ExclusiveFile file(job->sourcePath, ExclusiveFile::kRead);
+    if (!file.is_open()) return;
+    WavSink target(job->targetPath);
+    if (!target.ok()) return;
+    OpusFileCalls opus;
+    CodecLibraries libraries;
+    if (!LoadOpusFileCalls(libraries, opus)) return;
+    if (!EndsWithLastPage(file)) return;
+
+    OpusSource source{file};
+    OpusStream stream(opus, source);
+    if (!stream.get()) return;
+    const int channels = opus.op_channel_count(stream.get(), -1);
+    if (channels < 1 || channels > kMaxChannels) return;
+    if (!DecodeAll(run, opus, stream.get(), source, target, channels) || target.pcmBytes() == 0) return;
+    if (target.Finish(static_cast<uint16_t>(channels), kOpusRate, 16)) run.Succeed();
+}
+
+}  // namespace zelph
