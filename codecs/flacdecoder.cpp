@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -44,6 +45,12 @@ struct FlacDecodeState {
     std::vector<uint8_t> block{};
 
     unsigned wavBits() const { return (bits + 7) / 8 * 8; }
+    // Writes the gathered audio; false when the write failed.
+    bool Flush() {
+        const bool written = sink.Write(block.data(), block.size());
+        block.clear();
+        return written;
+    }
 };
 
 FLAC__StreamDecoderReadStatus ReadSource(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes, void* client) {
@@ -63,6 +70,10 @@ void TakeStreamInfo(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* meta
     state.totalFrames = info.total_samples;
 }
 
+// Decoded audio is gathered up to this size before it is written: a FLAC
+// frame is only a few kilobytes of PCM.
+constexpr std::size_t kWriteBytes = 1 << 18;
+
 // One block of frames, interleaved, little-endian, left-justified in whole
 // bytes; 8-bit samples unsigned, as WAV keeps them.
 FLAC__StreamDecoderWriteStatus WriteBlock(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
@@ -73,14 +84,14 @@ FLAC__StreamDecoderWriteStatus WriteBlock(const FLAC__StreamDecoder*, const FLAC
     if (channels != state.channels || frame->header.bits_per_sample != state.bits)
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     const unsigned bytes = state.wavBits() / 8, shift = state.wavBits() - state.bits;
-    state.block.resize(std::size_t{frames} * channels * bytes);
-    uint8_t* at = state.block.data();
+    const std::size_t start = state.block.size();
+    state.block.resize(start + std::size_t{frames} * channels * bytes);
+    uint8_t* at = state.block.data() + start;
     if (bytes == 2 && shift == 0) {
-        for (unsigned i = 0; i < frames; ++i)
-            for (unsigned c = 0; c < channels; ++c, at += 2) {
-                at[0] = static_cast<uint8_t>(buffer[c][i]);
-                at[1] = static_cast<uint8_t>(buffer[c][i] >> 8);
-            }
+        static_assert(std::endian::native == std::endian::little);
+        auto* out = reinterpret_cast<int16_t*>(at);
+        for (unsigned c = 0; c < channels; ++c)
+            for (unsigned i = 0; i < frames; ++i) out[i * channels + c] = static_cast<int16_t>(buffer[c][i]);
     } else {
         const uint32_t bias = bytes == 1 ? 0x80u : 0;
         for (unsigned i = 0; i < frames; ++i)
@@ -90,8 +101,8 @@ FLAC__StreamDecoderWriteStatus WriteBlock(const FLAC__StreamDecoder*, const FLAC
             }
     }
     state.framesDecoded += frames;
-    return state.sink.Write(state.block.data(), state.block.size()) ? FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE
-                                                                    : FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    return state.block.size() < kWriteBytes || state.Flush() ? FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE
+                                                             : FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
 }
 
 void NoteError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* client) {
@@ -115,7 +126,7 @@ bool DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decod
         if (run.StopRequested()) return false;
     }
     // finish() compares the audio's MD5 with the one the stream carries.
-    const bool checksumOk = flac.FLAC__stream_decoder_finish(decoder);
+    const bool checksumOk = flac.FLAC__stream_decoder_finish(decoder) && state.Flush();
     const bool whole = state.totalFrames == 0 || state.framesDecoded == state.totalFrames;
     return checksumOk && whole && state.framesDecoded > 0;
 }

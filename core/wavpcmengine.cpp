@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
+#include <span>
 
 #include "codecs/engine.h"
 #include "codecs/samplereduction.h"
@@ -51,6 +53,28 @@ std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, P
 }
 
 constexpr std::size_t kBlockBytes = 8192;
+// Between two looks at the stop request when the audio is copied unchanged.
+constexpr std::size_t kCopyBytes = 1 << 16;
+
+// Copies `bytes` audio bytes unchanged from the source's position to the
+// target's, in the kernel where the file system allows (the bytes never
+// pass through our buffers), else through `buffer`.
+bool CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, std::span<uint8_t> buffer) {
+    while (bytes > 0) {
+        const ssize_t copied = ::copy_file_range(source.fd(), nullptr, target.fd(), nullptr, bytes, 0);
+        if (copied > 0) {
+            bytes -= static_cast<std::size_t>(copied);
+            continue;
+        }
+        if (copied == 0) return false;  // the file ended early
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) return false;
+        const std::size_t piece = std::min(bytes, buffer.size());
+        if (source.Read(buffer.data(), piece) != piece || !target.WriteAll(buffer.data(), piece)) return false;
+        bytes -= piece;
+    }
+    return true;
+}
 
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
@@ -81,17 +105,23 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
                                           static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
     if (!WriteWaveHeader(target, out)) return false;
 
-    // Blocks hold whole frames on both sides and never exceed 8 KiB of output.
+    // Blocks hold whole frames on both sides and never exceed 8 KiB of
+    // output, but for a copy of the audio as it stands.
+    const bool unchanged = exact && from.channels == to.channels && from.bits == to.bits;
     const std::size_t framesPerBlock =
-        kBlockBytes / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
+        (unchanged ? kCopyBytes : kBlockBytes) / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
     std::array<uint8_t, kBlockBytes> in{}, converted{};
     for (uint64_t done = 0; done < frames;) {
         const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
         const std::size_t bytes = count * from.frameBytes();
-        if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
-        const std::size_t produced = reducer ? reducer->Convert(in.data(), count, converted.data())
-                                             : ConvertFrames(in.data(), count, from, to, converted.data());
-        if (!target.WriteAll(converted.data(), produced)) return false;
+        if (unchanged) {
+            if (!CopyAudio(source, target, bytes, in)) return false;
+        } else {
+            if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
+            const std::size_t produced = reducer ? reducer->Convert(in.data(), count, converted.data())
+                                                 : ConvertFrames(in.data(), count, from, to, converted.data());
+            if (!target.WriteAll(converted.data(), produced)) return false;
+        }
         done += count;
         run.Progress(done, frames);
         if (run.StopRequested() && done < frames) return false;
