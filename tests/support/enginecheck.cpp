@@ -1,5 +1,6 @@
 #include "tests/support/enginecheck.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -59,6 +60,19 @@ double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel,
         last = i / channels;
     }
     return crossings > 1 ? (crossings - 1) / 2.0 * rate / static_cast<double>(last - first) : 0.0;
+}
+
+std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources) {
+    RunCommand("rm -rf " + out + " && mkdir " + out);
+    return RunCommand(BinDir() + "/zelph-convert --quiet --target " + target +
+                      " --set gogo.sampleRateMode=2 --set gogo.resampleRate=44100"
+                      " --set ogg.sampleRateMode=2 --set ogg.resampleRate=48000 --output-dir " + out + "/ " + sources)
+        .out;
+}
+
+double DecodedSeconds(const std::string& path) {
+    const auto decoded = RunCommand("ffmpeg -v error -i " + path + " -f s16le -ac 1 -ar 8000 - | wc -c");
+    return std::atof(decoded.out.c_str()) / 16000.0;
 }
 
 std::string ConverterWithPlugins(const std::string& folder,
