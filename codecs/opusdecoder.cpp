@@ -55,21 +55,28 @@ private:
 };
 
 // A stream cut short loses its last page, the one marked as the end of the
-// stream; libopusfile decodes what is there without a word, so the end
-// mark is looked for here.
+// stream; libopusfile decodes what is there without a word, so the end mark
+// is looked for here: the last page is the one whose length ends exactly at
+// the end of the file (a page is at most 65307 bytes).
 bool EndsWithLastPage(ExclusiveFile& file) {
-    constexpr std::size_t kTail = 65536;
+    constexpr std::size_t kTail = 65536, kPageHeaderSize = 27, kHeaderTypeAt = 5, kSegmentCountAt = 26;
+    constexpr uint8_t kEndOfStream = 0x04;
     const uint64_t size = file.Size();
     const uint64_t from = size > kTail ? size - kTail : 0;
-    std::vector<char> tail(static_cast<std::size_t>(size - from));
+    std::vector<uint8_t> tail(static_cast<std::size_t>(size - from));
     if (::pread(file.fd(), tail.data(), tail.size(), static_cast<off_t>(from)) != static_cast<ssize_t>(tail.size()))
         return false;
-    const std::string_view bytes(tail.data(), tail.size());
-    const std::size_t page = bytes.rfind("OggS");
-    constexpr std::size_t kHeaderTypeAt = 5, kPageHeaderSize = 27;
-    constexpr char kEndOfStream = 0x04;
-    return page != std::string_view::npos && tail.size() - page >= kPageHeaderSize &&
-           (bytes[page + kHeaderTypeAt] & kEndOfStream) != 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(tail.data()), tail.size());
+    for (std::size_t page = bytes.rfind("OggS"); page != std::string_view::npos;
+         page = page == 0 ? std::string_view::npos : bytes.rfind("OggS", page - 1)) {
+        if (tail.size() - page < kPageHeaderSize) continue;
+        const std::size_t segments = tail[page + kSegmentCountAt];
+        std::size_t length = kPageHeaderSize + segments;
+        if (tail.size() - page < length) continue;
+        for (std::size_t i = 0; i < segments; ++i) length += tail[page + kPageHeaderSize + i];
+        if (tail.size() - page == length) return (tail[page + kHeaderTypeAt] & kEndOfStream) != 0;
+    }
+    return false;
 }
 
 // Decodes every link, all of the first link's channel count, into the sink
