@@ -42,6 +42,12 @@ public:
 
     void StatusText(const std::string& text) override { status_ = text; }
 
+    // On the error stream, so that the result lines stay one per file.
+    void RowFailure(int row, const std::string& reason) override {
+        ClearProgress();
+        std::cerr << "zelph-convert: " << options_.files[row] << ": " << reason << std::endl;
+    }
+
     void ShowProgress(int position) {
         if (options_.quiet || !::isatty(STDERR_FILENO)) return;
         std::fprintf(stderr, "\r%s %3d%%", status_.c_str(), position);

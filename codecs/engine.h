@@ -38,6 +38,8 @@ public:
         StoreShared(job_.progress, static_cast<int32_t>(base_ + std::clamp<int64_t>(step, 0, span)));
     }
     void Succeed() { succeeded_ = true; }
+    // Fails the job with a short reason for the front ends to show.
+    void Fail(const char* reason) { job_.failureReason = reason; }
 
 private:
     Job& job_;

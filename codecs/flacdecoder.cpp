@@ -114,21 +114,28 @@ bool StartsWithOggPage(ExclusiveFile& source) {
     return ::pread(source.fd(), magic, 4, 0) == 4 && std::memcmp(magic, "OggS", 4) == 0;
 }
 
-// Decodes frame by frame until the end of the stream; false on a stop, a
-// damaged or cut stream, a failed write or a wrong checksum.
-bool DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decoder, FlacDecodeState& state) {
+// Decodes frame by frame until the end of the stream; the reason it
+// failed, or null. A stream that ends before the samples its information
+// promises is cut short, whether its last frame is whole or not.
+const char* DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decoder, FlacDecodeState& state) {
     for (;;) {
-        if (!flac.FLAC__stream_decoder_process_single(decoder) || state.damaged) return false;
+        const bool decoded = flac.FLAC__stream_decoder_process_single(decoder);
         const FLAC__StreamDecoderState now = flac.FLAC__stream_decoder_get_state(decoder);
-        if (now == FLAC__STREAM_DECODER_END_OF_STREAM) break;
-        if (now > FLAC__STREAM_DECODER_END_OF_STREAM) return false;
+        if (state.damaged || now == FLAC__STREAM_DECODER_END_OF_STREAM) break;
+        if (now == FLAC__STREAM_DECODER_ABORTED) return "FLAC frame of another form, or the output could not be written";
+        if (!decoded || now > FLAC__STREAM_DECODER_END_OF_STREAM) return "no FLAC stream";
         run.Progress(state.bytesRead, state.sourceBytes);
-        if (run.StopRequested()) return false;
+        if (run.StopRequested()) return "stopped";
     }
+    const bool fewer = state.totalFrames != 0 && state.framesDecoded < state.totalFrames;
+    if (state.channels == 0) return "no FLAC stream";
+    if (fewer && state.bytesRead >= state.sourceBytes) return "FLAC stream cut short";
+    if (state.damaged) return "damaged FLAC stream";
+    if (state.framesDecoded == 0) return "no FLAC audio";
+    if (state.totalFrames != 0 && state.framesDecoded != state.totalFrames) return "FLAC stream of another length than it states";
     // finish() compares the audio's MD5 with the one the stream carries.
-    const bool checksumOk = flac.FLAC__stream_decoder_finish(decoder) && state.Flush();
-    const bool whole = state.totalFrames == 0 || state.framesDecoded == state.totalFrames;
-    return checksumOk && whole && state.framesDecoded > 0;
+    if (!flac.FLAC__stream_decoder_finish(decoder)) return "FLAC audio does not match its MD5";
+    return state.Flush() ? nullptr : "the output could not be written";
 }
 
 }  // namespace
@@ -141,7 +148,7 @@ void DecodeFlac(Job* job) {
     if (!target.ok()) return;
     FlacCalls flac;
     CodecLibraries libraries;
-    if (!LoadFlacCalls(libraries, flac)) return;
+    if (!LoadFlacCalls(libraries, flac)) return run.Fail("FLAC.so or one of its entry points is missing");
 
     FlacStream stream(flac);
     if (!stream.get()) return;
@@ -152,7 +159,7 @@ void DecodeFlac(Job* job) {
     if (init(stream.get(), ReadSource, nullptr, nullptr, nullptr, nullptr, WriteBlock, TakeStreamInfo, NoteError,
              &state) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
         return;
-    if (!DecodeAll(run, flac, stream.get(), state)) return;
+    if (const char* reason = DecodeAll(run, flac, stream.get(), state)) return run.Fail(reason);
     if (target.Finish(static_cast<uint16_t>(state.channels), state.rate, static_cast<uint16_t>(state.wavBits())))
         run.Succeed();
 }

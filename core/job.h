@@ -35,6 +35,9 @@ struct Job {
     std::string sourcePath;
     std::string targetPath;           // empty: rewrite the source in place
     std::string engineId;
+    // Why the engine failed, when it can say (a fixed text); written before
+    // running = 0, so the runner may read it once it sees the job ended.
+    const char* failureReason = nullptr;
 };
 
 }  // namespace zelph

@@ -136,6 +136,7 @@ void JobRunner::Tick() {
     }
     const bool succeeded = LoadShared(currentJob.succeeded) == 1;
     if (!succeeded) {
+        if (currentJob.failureReason) listener_.RowFailure(currentFileIndex, currentJob.failureReason);
         WriteRow(currentFileIndex, kRowError);
         DropJobsOf(currentFileIndex);
     }

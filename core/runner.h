@@ -29,6 +29,8 @@ public:
     virtual ~RunnerListener() = default;
     virtual void RowStatus(int row, const std::string& text) = 0;
     virtual void StatusText(const std::string& text) = 0;
+    // A failed job's reason, when its engine gave one; comes before the row's "Error Occured".
+    virtual void RowFailure(int /*row*/, const std::string& /*reason*/) {}
 };
 
 // Lets a driver sleep until the running engine has ended; engine threads

@@ -24,8 +24,10 @@ std::string Tones(const ScratchDir& dir, const std::string& name, int rate, int 
     return dir / name;
 }
 
-// The MD5 of the audio stands at bytes 26-41 of a file that starts with "fLaC".
+// In a file that starts with "fLaC": the MD5 of the audio stands at bytes 26-41.
 constexpr std::size_t kMd5At = 26, kMd5Size = 16;
+// Bits 16-23 of the total sample count stand at byte 23.
+constexpr std::size_t kTotalSamplesAt = 23;
 
 // A good file with 64 bytes in its middle inverted, and cut at three fifths.
 std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good) {
@@ -34,13 +36,17 @@ std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good
     return {{"flipped", flipped}, {"cut", good.substr(0, good.size() * 3 / 5)}, {"no audio", std::string(20000, 'x')}};
 }
 
-void ExpectFailures(void (*engine)(Job*), const ScratchDir& dir, const std::vector<std::pair<std::string, std::string>>& cases) {
-    for (const auto& [what, bytes] : cases) {
-        SCOPED_TRACE(what);
-        WriteFile(dir / "bad", bytes);
+// Each case fails with its reason.
+void ExpectFailures(void (*engine)(Job*), const ScratchDir& dir, const std::vector<std::pair<std::string, std::string>>& cases,
+                    const std::vector<std::string>& reasons) {
+    ASSERT_EQ(cases.size(), reasons.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].first);
+        WriteFile(dir / "bad", cases[i].second);
         const Job job = RunEngine(engine, dir / "bad", dir / "out.wav");
         EXPECT_EQ(job.succeeded, 0);
         EXPECT_EQ(job.running, 0);
+        EXPECT_EQ(job.failureReason ? job.failureReason : "", reasons[i]);
     }
 }
 
@@ -94,16 +100,25 @@ TEST(DecodeFlac, DamagedCutOrMisSummedStreamsFail) {
     misSummed[kMd5At + 3] ^= 0x5A;
     auto cases = Damaged(good);
     cases.push_back({"wrong MD5", misSummed});
-    cases.push_back({"headers only", good.substr(0, 8192)});
-    ExpectFailures(DecodeFlac, dir, cases);
+    cases.push_back({"cut in its metadata", good.substr(0, 8192)});
+    // Fewer whole frames than the stream information promises (65536
+    // samples more, the MD5 cleared) is a cut like a cut inside a frame.
+    std::string promised = good;
+    promised[kTotalSamplesAt] = static_cast<char>(promised[kTotalSamplesAt] + 1);
+    promised.replace(kMd5At, kMd5Size, kMd5Size, '\0');
+    cases.push_back({"whole frames missing", promised});
+    ExpectFailures(DecodeFlac, dir, cases, {"damaged FLAC stream", "FLAC stream cut short", "no FLAC stream",
+                                            "FLAC audio does not match its MD5", "FLAC stream cut short",
+                                            "FLAC stream cut short"});
 
-    // Through the program: the file fails, and neither the target nor the
-    // intermediate file stays behind.
+    // Through the program: the file fails with its reason (on the error
+    // stream), and neither the target nor the intermediate file stays behind.
     WriteFile(dir / "bad.flac", cases[0].second);
     RunCommand("mkdir " + dir / "out");
-    const auto result = RunCommand(BinDir() + "/zelph-convert --quiet --target ogg --output-dir " + dir / "out/ " + dir / "bad.flac");
+    const auto result = RunCommand(BinDir() + "/zelph-convert --quiet --target ogg --output-dir " + dir / "out/ " +
+                                   dir / "bad.flac", true);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Error Occured\t" + dir / "bad.flac\n");
+    EXPECT_EQ(result.out, "zelph-convert: " + dir / "bad.flac: damaged FLAC stream\nError Occured\t" + dir / "bad.flac\n");
     EXPECT_EQ(RunCommand("ls -A " + dir / "out").out, "");
 }
 
@@ -175,7 +190,7 @@ TEST(DecodeOpus, SixChannelsKeepTheirSpeakers) {
 TEST(DecodeOpus, DamagedOrCutStreamsFail) {
     ScratchDir dir;
     const std::string good = ReadFile(OpusOf(dir, Tones(dir, "in.wav", 48000, 2, 16, 3.0), "a.opus"));
-    ExpectFailures(DecodeOpus, dir, Damaged(good));
+    ExpectFailures(DecodeOpus, dir, Damaged(good), {"damaged Opus stream", "Opus stream cut short", "no Opus stream"});
 }
 
 TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "codecs/engine.h"
 #include "core/runner.h"
 #include "tests/support/scratch.h"
 
@@ -43,6 +44,13 @@ void Failing(Job* job) {
     Finish(job, false);
 }
 
+// Fails as an engine that can say why.
+void FailingWithReason(Job* job) {
+    Log(job);
+    EngineRun run(job);
+    run.Fail("no such stream");
+}
+
 // Works until it is asked to stop.
 void Endless(Job* job) {
     Log(job);
@@ -63,6 +71,7 @@ struct Recorder : RunnerListener {
     std::vector<std::string> status;
     void RowStatus(int row, const std::string& text) override { rows[row].push_back(text); }
     void StatusText(const std::string& text) override { status.push_back(text); }
+    void RowFailure(int row, const std::string& reason) override { rows[row].push_back("why: " + reason); }
     std::string Last(int row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
 
@@ -134,6 +143,15 @@ TEST_F(Running, FailedStepDropsTheRestOfItsFileAndItsPartialOutput) {
     EXPECT_EQ(ReadFile(dir / "kept(1).mp3"), "") << "not planned over its own source";
     EXPECT_EQ(ReadFile(dir / "kept.mp3"), "old song");
     EXPECT_FALSE(Exists(dir / "b.mp3")) << "the half-written output is removed";
+}
+
+TEST_F(Running, AFailureReasonReachesTheListenerBeforeTheRowText) {
+    Use({{kDecFlac, FailingWithReason}, {kEncWavPcm, Failing}, {kEncOggVorbis, Succeeding}});
+    Plan(kEncOggVorbis, {"a.flac", "b.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.rows[0], (std::vector<std::string>{"why: no such stream", "Error Occured"}));
+    EXPECT_EQ(recorder.Last(1), "Error Occured");
+    EXPECT_EQ(recorder.rows[1].front(), "Error Occured") << "an engine without a reason gives none";
 }
 
 TEST_F(Running, UnknownEngineFailsItsFile) {
