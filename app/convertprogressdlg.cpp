@@ -99,7 +99,14 @@ int CConvertProgressDlg::exec() {
 
 void CConvertProgressDlg::RowStatus(int row, const std::string& text) {
     if (!fileList_ || row < 0 || row >= fileList_->topLevelItemCount()) return;
-    fileList_->topLevelItem(row)->setText(kStatusColumn, QString::fromStdString(text));
+    QTreeWidgetItem* item = fileList_->topLevelItem(row);
+    if (text != kRowError) item->setToolTip(kStatusColumn, {});  // a reason from an earlier run is void
+    item->setText(kStatusColumn, QString::fromStdString(text));
+}
+
+void CConvertProgressDlg::RowFailure(int row, const std::string& reason) {
+    if (!fileList_ || row < 0 || row >= fileList_->topLevelItemCount()) return;
+    fileList_->topLevelItem(row)->setToolTip(kStatusColumn, QString::fromStdString(reason));
 }
 
 void CConvertProgressDlg::StatusText(const std::string& text) {

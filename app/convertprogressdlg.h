@@ -55,6 +55,8 @@ protected:
 
 private:
     void RowStatus(int row, const std::string& text) override;
+    // The reason stands as the tool tip of the row's "Error Occured".
+    void RowFailure(int row, const std::string& reason) override;
     void StatusText(const std::string& text) override;
 
     friend class EngineWaker;
