@@ -1,12 +1,14 @@
 #include "codecs/engines.h"
 
 #include "codecs/apeengines.h"
+#include "codecs/flacdecoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
 #include "codecs/mp3lameencoder.h"
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
+#include "codecs/opusdecoder.h"
 #include "codecs/wavpcmengine.h"
 
 namespace zelph {
@@ -22,6 +24,8 @@ EngineTable StandardEngines() {
         {EngineId::kEncMp3GoGo, EncodeMp3GoGo},
         {EngineId::kDecApeMonkey, DecodeApe},
         {EngineId::kEncApeMonkey, EncodeApe},
+        {EngineId::kDecFlac, DecodeFlac},
+        {EngineId::kDecOpus, DecodeOpus},
     };
 }
 

@@ -7,7 +7,7 @@ namespace zelph {
 
 namespace {
 
-constexpr std::array<std::pair<EngineId, std::string_view>, 9> kEngineNames = {{
+constexpr std::array<std::pair<EngineId, std::string_view>, 11> kEngineNames = {{
     {EngineId::kEncWavPcm, "ENCWAVPCM"},
     {EngineId::kEncMp3Blade, "ENCMP3BLADE"},
     {EngineId::kEncMp3Lame, "ENCMP3LAME"},
@@ -17,6 +17,8 @@ constexpr std::array<std::pair<EngineId, std::string_view>, 9> kEngineNames = {{
     {EngineId::kDecMp3, "DECMP3"},
     {EngineId::kDecOggVorbis, "DECOGGVORBIS"},
     {EngineId::kDecApeMonkey, "DECAPEMONKEY"},
+    {EngineId::kDecFlac, "DECFLAC"},
+    {EngineId::kDecOpus, "DECOPUS"},
 }};
 
 }  // namespace

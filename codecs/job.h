@@ -24,6 +24,8 @@ enum class EngineId {
     kDecMp3,
     kDecOggVorbis,
     kDecApeMonkey,
+    kDecFlac,
+    kDecOpus,
 };
 
 // "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.

@@ -7,6 +7,7 @@
 #include "codecs/engine.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
+#include "codecs/vorbisorder.h"
 #include "codecs/vorbiscalls.h"
 #include "formats/exclusivefile.h"
 
@@ -60,27 +61,6 @@ struct PcmFormat {
     long rate = 0;
     bool operator==(const PcmFormat&) const = default;
 };
-
-// Vorbis orders the channels of 3 to 8 channel streams differently from
-// WAV; the WAV gets its own order so that a player puts every channel on
-// the speaker it was meant for. Entry [n][w] is the Vorbis channel that
-// goes to WAV position w.
-constexpr int kMaxOrdered = 8;
-constexpr std::array<std::array<int, kMaxOrdered>, kMaxOrdered + 1> kWavOrder{{
-    {},
-    {0},
-    {0, 1},
-    {0, 2, 1},
-    {0, 1, 2, 3},
-    {0, 2, 1, 3, 4},
-    {0, 2, 1, 5, 3, 4},
-    {0, 2, 1, 6, 5, 3, 4},
-    {0, 2, 1, 7, 5, 6, 3, 4},
-}};
-
-int VorbisChannelAt(int wavPosition, int channels) {
-    return channels <= kMaxOrdered ? kWavOrder[channels][wavPosition] : wavPosition;
-}
 
 enum class Outcome { kDone, kStopped, kFailed };
 

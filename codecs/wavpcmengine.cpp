@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <span>
 
 #include "codecs/engine.h"
+#include "codecs/samplereduction.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
@@ -36,13 +40,12 @@ void PutSample(uint8_t* at, int16_t sample, int bits) {
     }
 }
 
-// To mono keeps the first (left) sample; mono to stereo doubles it; from
-// more than two channels (a 5.1 decode) the front left and right are kept.
+// To mono keeps the first (left) sample; mono to stereo doubles it.
 std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, PcmForm to, uint8_t* out) {
     const int inSample = from.bits / 8, outSample = to.bits / 8;
     for (std::size_t f = 0; f < frames; ++f, in += from.frameBytes(), out += to.frameBytes()) {
         const int16_t left = Sample16(in, from.bits);
-        const int16_t right = from.channels >= 2 ? Sample16(in + inSample, from.bits) : left;
+        const int16_t right = from.channels == 2 ? Sample16(in + inSample, from.bits) : left;
         PutSample(out, left, to.bits);
         if (to.channels == 2) PutSample(out + outSample, right, to.bits);
     }
@@ -50,6 +53,28 @@ std::size_t ConvertFrames(const uint8_t* in, std::size_t frames, PcmForm from, P
 }
 
 constexpr std::size_t kBlockBytes = 8192;
+// Between two looks at the stop request when the audio is copied unchanged.
+constexpr std::size_t kCopyBytes = 1 << 16;
+
+// Copies `bytes` audio bytes unchanged from the source's position to the
+// target's, in the kernel where the file system allows (the bytes never
+// pass through our buffers), else through `buffer`.
+bool CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, std::span<uint8_t> buffer) {
+    while (bytes > 0) {
+        const ssize_t copied = ::copy_file_range(source.fd(), nullptr, target.fd(), nullptr, bytes, 0);
+        if (copied > 0) {
+            bytes -= static_cast<std::size_t>(copied);
+            continue;
+        }
+        if (copied == 0) return false;  // the file ended early
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) return false;
+        const std::size_t piece = std::min(bytes, buffer.size());
+        if (source.Read(buffer.data(), piece) != piece || !target.WriteAll(buffer.data(), piece)) return false;
+        bytes -= piece;
+    }
+    return true;
+}
 
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
@@ -60,37 +85,43 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return false;
 
-    WaveHeader header;
-    const uint32_t dataOffset = ReadWaveHeader(source.fd(), header);
+    WaveFormat format;
+    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format);
+    const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0 || from.channels < 1 || from.channels > 8 || (from.bits != 8 && from.bits != 16))
-        return false;
+    if (dataOffset == 0 || !IsReducibleSource(format)) return false;
+    // 8- and 16-bit mono and stereo keep their exact sample rules; every
+    // other form is widened, folded and dithered.
+    const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
+    std::optional<SampleReducer> reducer;
+    if (!exact) reducer.emplace(format, to.channels, to.bits);
 
     const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
     const uint64_t frames = sourceBytes / from.frameBytes();
     const uint64_t outputBytes = frames * to.frameBytes();
     if (outputBytes > UINT32_MAX - 36) return false;
 
-    WaveHeader out = header;
-    out.fmtSize = 16;
-    out.channels = static_cast<uint16_t>(to.channels);
-    out.bitsPerSample = static_cast<uint16_t>(to.bits);
-    out.blockAlign = static_cast<uint16_t>(to.frameBytes());
-    out.byteRate = out.blockAlign * out.sampleRate;
-    out.dataSize = static_cast<uint32_t>(outputBytes);
-    out.riffSize = out.dataSize + 36;
+    const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
+                                          static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
     if (!WriteWaveHeader(target, out)) return false;
 
-    // Blocks hold whole frames on both sides and never exceed 8 KiB of output.
+    // Blocks hold whole frames on both sides and never exceed 8 KiB of
+    // output, but for a copy of the audio as it stands.
+    const bool unchanged = exact && from.channels == to.channels && from.bits == to.bits;
     const std::size_t framesPerBlock =
-        kBlockBytes / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
+        (unchanged ? kCopyBytes : kBlockBytes) / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
     std::array<uint8_t, kBlockBytes> in{}, converted{};
     for (uint64_t done = 0; done < frames;) {
         const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
         const std::size_t bytes = count * from.frameBytes();
-        if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
-        const std::size_t produced = ConvertFrames(in.data(), count, from, to, converted.data());
-        if (!target.WriteAll(converted.data(), produced)) return false;
+        if (unchanged) {
+            if (!CopyAudio(source, target, bytes, in)) return false;
+        } else {
+            if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
+            const std::size_t produced = reducer ? reducer->Convert(in.data(), count, converted.data())
+                                                 : ConvertFrames(in.data(), count, from, to, converted.data());
+            if (!target.WriteAll(converted.data(), produced)) return false;
+        }
         done += count;
         run.Progress(done, frames);
         if (run.StopRequested() && done < frames) return false;

@@ -41,6 +41,10 @@ const SourceRow kSources[] = {
     {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true},
     {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true},
     {".vqf", DescribeTwinVqFile, std::nullopt, false},
+    {".flac", DescribeFlacFile, EngineId::kDecFlac, true},
+    // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
+    {".oga", DescribeFlacFile, EngineId::kDecFlac, true},
+    {".opus", DescribeOpusFile, EngineId::kDecOpus, true},
 };
 
 template <typename Row, typename Match>

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "formats/bytereader.h"
+#include "formats/oggpage.h"
 #include "formats/probes.h"
 #include "formats/probetext.h"
 #include "formats/readonlyfile.h"
@@ -10,8 +11,6 @@ namespace zelph {
 
 namespace {
 
-constexpr std::size_t kPageHeaderSize = 27;
-constexpr std::size_t kSegmentCountAt = 26;
 // Header type and "vorbis", version, channels, rate and three bitrates.
 constexpr std::size_t kIdentificationSize = 7 + 4 + 1 + 4 * 4;
 constexpr uint8_t kIdentificationHeader = 1;
@@ -37,20 +36,10 @@ std::string DescribeOggFile(const std::string& path) {
     const ReadOnlyFile file(path);
     if (!file.isOpen()) return kFileInUseText;
 
-    std::array<uint8_t, kPageHeaderSize> page{};
-    const std::size_t got = file.ReadAt(0, page.data(), page.size()).value_or(0);
-    if (got < kPageHeaderSize) return "Not A Valid OggVorbis File";
-    // The segment table is skipped whatever its length (at most 255 bytes).
-    const uint8_t segments = page[kSegmentCountAt];
-
     std::array<uint8_t, kIdentificationSize> packet{};
-    const std::size_t packetGot =
-        file.ReadAt(kPageHeaderSize + segments, packet.data(), packet.size()).value_or(0);
-    ByteReader in({packet.data(), packetGot});
-    ByteReader capture({page.data(), 4});
-    const bool isOggS = capture.Tag("OggS");
+    ByteReader in({packet.data(), ReadFirstOggPacket(file, packet)});
     const uint8_t type = in.U8();
-    if (!in.Tag("vorbis") || !isOggS || type != kIdentificationHeader) return "Not A Valid OggVorbis File";
+    if (!in.Tag("vorbis") || type != kIdentificationHeader) return "Not A Valid OggVorbis File";
 
     in.Skip(4);  // Vorbis version
     const uint8_t channels = in.U8();

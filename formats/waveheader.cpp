@@ -15,11 +15,10 @@ namespace zelph {
 
 namespace {
 
-constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-// The PCM sub-format GUID after its first two bytes (which hold the tag 1).
-constexpr uint8_t kPcmGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Every sub-format GUID after its first two bytes (which hold the plain tag).
+constexpr uint8_t kSubFormatGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool ReadAt(int fd, uint64_t offset, uint8_t* buffer, std::size_t size) {
     std::size_t done = 0;
@@ -35,6 +34,7 @@ struct FormatChunk {
     uint32_t size = 0;
     uint16_t tag = 0, channels = 0, blockAlign = 0, bitsPerSample = 0;
     uint32_t sampleRate = 0, byteRate = 0;
+    uint32_t channelMask = 0;
 };
 
 struct RiffLayout {
@@ -54,11 +54,15 @@ FormatChunk ParseFormat(std::span<const uint8_t> body, uint32_t size) {
     f.blockAlign = in.U16();
     f.bitsPerSample = in.U16();
     if (f.tag == kFormatExtensible && size >= 40) {
-        in.Skip(8);  // cbSize, valid bits, channel mask
+        in.Skip(4);  // cbSize, valid bits
+        const uint32_t mask = in.U32();
         const uint16_t subFormat = in.U16();
-        const auto tail = in.Bytes(sizeof kPcmGuidTail);
-        if (in.ok() && subFormat == kFormatPcm && std::memcmp(tail.data(), kPcmGuidTail, sizeof kPcmGuidTail) == 0)
-            f.tag = kFormatPcm;
+        const auto tail = in.Bytes(sizeof kSubFormatGuidTail);
+        if (in.ok() && (subFormat == kWaveFormatPcm || subFormat == kWaveFormatFloat) &&
+            std::memcmp(tail.data(), kSubFormatGuidTail, sizeof kSubFormatGuidTail) == 0) {
+            f.tag = subFormat;
+            f.channelMask = mask;
+        }
     }
     return f;
 }
@@ -99,24 +103,24 @@ RiffLayout WalkChunks(int fd) {
     return layout;
 }
 
-}  // namespace
-
-uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
+// Reads the layout and fills `format` when the tag is one the caller takes.
+uint32_t ReadAcceptedTags(int fd, WaveFormat& format, bool floatAccepted) {
     const RiffLayout layout = WalkChunks(fd);
-    if (!layout.format || layout.format->tag != kFormatPcm || layout.dataOffset == 0 ||
-        layout.dataOffset > UINT32_MAX)
-        return 0;
+    const bool accepted = layout.format && (layout.format->tag == kWaveFormatPcm ||
+                                            (floatAccepted && layout.format->tag == kWaveFormatFloat));
+    if (!accepted || layout.dataOffset == 0 || layout.dataOffset > UINT32_MAX) return 0;
     if (::lseek(fd, static_cast<off_t>(layout.dataOffset), SEEK_SET) < 0) return 0;
     uint8_t riffSize[4];
     ReadAt(fd, 4, riffSize, 4);
 
     const FormatChunk& f = *layout.format;
+    WaveHeader& header = format.header;
     std::memcpy(header.riffId, "RIFF", 4);
     header.riffSize = ByteReader(riffSize).U32();
     std::memcpy(header.waveId, "WAVE", 4);
     std::memcpy(header.fmtId, "fmt ", 4);
     header.fmtSize = f.size;
-    header.formatTag = kFormatPcm;
+    header.formatTag = f.tag;
     header.channels = f.channels;
     header.sampleRate = f.sampleRate;
     header.byteRate = f.byteRate;
@@ -124,7 +128,24 @@ uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
     header.bitsPerSample = f.bitsPerSample;
     std::memcpy(header.dataId, "data", 4);
     header.dataSize = layout.dataSize;
+    format.channelMask = f.channelMask;
     return static_cast<uint32_t>(layout.dataOffset);
+}
+
+}  // namespace
+
+uint32_t ReadWaveHeader(int fd, WaveHeader& header) {
+    WaveFormat format;
+    const uint32_t offset = ReadAcceptedTags(fd, format, false);
+    if (offset != 0) header = format.header;
+    return offset;
+}
+
+uint32_t ReadWaveFormat(int fd, WaveFormat& format) {
+    WaveFormat read;
+    const uint32_t offset = ReadAcceptedTags(fd, read, true);
+    if (offset != 0) format = read;
+    return offset;
 }
 
 uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize) {
@@ -143,7 +164,7 @@ WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsP
     std::memcpy(h.waveId, "WAVE", 4);
     std::memcpy(h.fmtId, "fmt ", 4);
     h.fmtSize = 16;
-    h.formatTag = kFormatPcm;
+    h.formatTag = kWaveFormatPcm;
     h.channels = channels;
     h.sampleRate = sampleRate;
     h.blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
@@ -204,9 +225,9 @@ std::string DescribeWaveFile(const std::string& path) {
     const RiffLayout layout = WalkChunks(file.fd());
     if (!layout.format) return "Not A Valid Wave File";
     const FormatChunk& f = *layout.format;
-    if (f.tag != kFormatPcm) return "Not A Valid PCM Wave File";
+    if (f.tag != kWaveFormatPcm && f.tag != kWaveFormatFloat) return "Not A Valid PCM Wave File";
     if (f.channels != 1 && f.channels != 2) return "Unrecognized Wave Format";
-    return std::string("PCM Wave ") + (f.channels == 1 ? "Mono " : "Stereo ") +
+    return std::string(f.tag == kWaveFormatFloat ? "Float Wave " : "PCM Wave ") + (f.channels == 1 ? "Mono " : "Stereo ") +
            std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";
 }
 

@@ -29,6 +29,9 @@ struct WaveHeader {
 #pragma pack(pop)
 static_assert(sizeof(WaveHeader) == 44);
 
+inline constexpr uint16_t kWaveFormatPcm = 1;
+inline constexpr uint16_t kWaveFormatFloat = 3;
+
 // Reads the RIFF chunks of the open file `fd`: the "fmt " chunk, then the
 // "data" chunk, skipping any other chunk. Accepts integer PCM (format tag 1,
 // or the extensible form with the PCM sub-format, returned as tag 1). On
@@ -36,6 +39,17 @@ static_assert(sizeof(WaveHeader) == 44);
 // positions the file at the first audio byte and returns that offset; on
 // rejection returns 0 and leaves the position and `header` as they were.
 uint32_t ReadWaveHeader(int fd, WaveHeader& header);
+
+// A source of any sample type: integer or floating-point samples, with the
+// speaker positions of an extensible file.
+struct WaveFormat {
+    WaveHeader header{};        // formatTag is kWaveFormatPcm or kWaveFormatFloat
+    uint32_t channelMask = 0;   // speaker bits, one per channel in order; 0: none given
+};
+
+// ReadWaveHeader for integer and floating-point files alike (the extensible
+// form resolved to tag 1 or 3).
+uint32_t ReadWaveFormat(int fd, WaveFormat& format);
 
 // The audio bytes of an accepted file: the data chunk's size, bounded by the
 // bytes the file holds after `dataOffset` (a size of 0 or 0xFFFFFFFF, as
@@ -55,7 +69,8 @@ bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 bool WriteWaveHeaderPlaceholder(ExclusiveFile& file);
 bool PatchWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 
-// "PCM Wave Stereo 16Bit 44100Hz", or the error text.
+// "PCM Wave Stereo 16Bit 44100Hz", "Float Wave Stereo 32Bit 48000Hz", or the
+// error text.
 std::string DescribeWaveFile(const std::string& path);
 
 }  // namespace zelph

@@ -116,7 +116,7 @@ TEST_F(MainWindow, AddDialogAddsTheChosenFilesAndACancelRebuildsTheRows) {
     WriteFile(dir / "y.ogg", "");
     WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "File(s) To Load");
-        EXPECT_EQ(dialog->nameFilters().size(), 8);
+        EXPECT_EQ(dialog->nameFilters().size(), 10);
         dialog->setDirectory(QString::fromStdString(dir.path()));
         dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"y.ogg\" \"x.wav\"");
         QMetaObject::invokeMethod(dialog, "accept");
@@ -134,7 +134,8 @@ TEST_F(MainWindow, AddDialogAddsTheChosenFilesAndACancelRebuildsTheRows) {
 TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrder) {
     ::mkdir((dir / "box").c_str(), 0755);
     ::mkdir((dir / "box/sub").c_str(), 0755);
-    for (const char* name : {"box/b.mp3", "box/sub/a.WAV", "box/readme.txt", "box/a.ogg", "single.txt"})
+    for (const char* name : {"box/b.mp3", "box/sub/a.WAV", "box/readme.txt", "box/a.ogg", "single.txt", "box/c.flac",
+                             "box/sub/d.opus", "box/e.oga"})
         WriteFile(dir / name, "");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(Path("box")), QUrl::fromLocalFile(Path("single.txt"))});
@@ -143,7 +144,8 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrder) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.fileList()->viewport(), &drop);
-    EXPECT_EQ(Listed(), (Names{"box/a.ogg", "box/b.mp3", "box/sub/a.WAV", "single.txt"}));
+    EXPECT_EQ(Listed(), (Names{"box/a.ogg", "box/b.mp3", "box/c.flac", "box/e.oga", "box/sub/a.WAV", "box/sub/d.opus",
+                               "single.txt"}));
 }
 
 TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {

@@ -169,7 +169,7 @@ TEST_F(Probes, DispatchByExtensionAndFilesInUse) {
     const std::string ogg = Encode("two.dots.ogg", "oggenc -Q -q 3 IN -o OUT");
     EXPECT_EQ(DescribeAudioFile(ogg).text, "OggVorbis VBR Stereo 112Kbps 44100Hz");
     EXPECT_TRUE(DescribeAudioFile(dir / "missing.vqf").known);
-    for (const std::string& unknown : {dir / "README", dir / "x.flac", dir / "x.mp3.bak"}) {
+    for (const std::string& unknown : {dir / "README", dir / "x.wma", dir / "x.mp3.bak"}) {
         const AudioDescription d = DescribeAudioFile(unknown);
         EXPECT_FALSE(d.known);
         EXPECT_EQ(d.text, "Unknown Audio File Format");
@@ -181,10 +181,41 @@ TEST_F(Probes, DispatchByExtensionAndFilesInUse) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);  // must not stall the open
     for (const std::string& path : {held, dir / "missing", dir / "pipe", dir.path()})
-        for (auto probe : {DescribeApeFile, DescribeMpegFile, DescribeOggFile, DescribeTwinVqFile})
+        for (auto probe : {DescribeApeFile, DescribeFlacFile, DescribeMpegFile, DescribeOggFile, DescribeOpusFile,
+                           DescribeTwinVqFile})
             EXPECT_EQ(probe(path), "File Doesnot Exist Or In Use") << path;
     ::close(fd);
     EXPECT_EQ(DescribeApeFile(held), "MonkeysAudio Stereo 16Bit 44100Hz");
+}
+
+TEST_F(Probes, FlacAndOpusFromTheirEncoders) {
+    const std::string hiRes = dir / "hi.wav", surround = dir / "six.wav";
+    ASSERT_EQ(RunCommand("sox -n -r 96000 -c 2 -b 24 " + hiRes + " synth 0.2 sine 440 && sox -n -r 48000 -c 6 -b 16 " +
+                         surround + " synth 0.2 sine 440").status, 0);
+    auto encode = [&](const std::string& name, const std::string& command, const std::string& source) {
+        EXPECT_EQ(RunCommand(command + " " + source + " -o " + dir / name + " 2>/dev/null").status, 0) << command;
+        return dir / name;
+    };
+    EXPECT_EQ(DescribeAudioFile(encode("a.flac", "flac -s -f", wav)).text, "FLAC Stereo 16Bit 44100Hz");
+    EXPECT_EQ(DescribeAudioFile(encode("hi.FLAC", "flac -s -f", hiRes)).text, "FLAC Stereo 24Bit 96000Hz");
+    EXPECT_EQ(DescribeAudioFile(encode("hi.oga", "flac -s -f --ogg", hiRes)).text, "FLAC Stereo 24Bit 96000Hz");
+    EXPECT_EQ(DescribeAudioFile(encode("m.flac", "flac -s -f --channels=1 --force-raw-format --endian=little "
+                                                 "--sign=signed --bps=8 --sample-rate=8000", "/dev/null")).text,
+              "FLAC Mono 8Bit 8000Hz");
+    EXPECT_EQ(DescribeAudioFile(encode("six.flac", "flac -s -f", surround)).text, "Unrecognized FLAC Format");
+    // A tag written before the stream, as some taggers do, is stepped over.
+    const std::string tagged = Write("tagged.flac", std::string("ID3\x03\x00\x00\x00\x00\x00\x10", 10) +
+                                                        std::string(16, '\0') + test::ReadFile(dir / "a.flac"));
+    EXPECT_EQ(DescribeFlacFile(tagged), "FLAC Stereo 16Bit 44100Hz");
+    EXPECT_EQ(DescribeFlacFile(Encode("v.ogg", "oggenc -Q -q 3 IN -o OUT")), "Not A Valid FLAC File");
+
+    EXPECT_EQ(DescribeAudioFile(Encode("a.opus", "opusenc --quiet IN OUT")).text, "Opus Stereo 48000Hz");
+    EXPECT_EQ(DescribeAudioFile(Encode("m.Opus", "opusenc --quiet --downmix-mono IN OUT")).text, "Opus Mono 48000Hz");
+    ASSERT_EQ(RunCommand("opusenc --quiet " + surround + " " + dir / "six.opus").status, 0);
+    EXPECT_EQ(DescribeOpusFile(dir / "six.opus"), "Unrecognized Opus Format");
+    EXPECT_EQ(DescribeOpusFile(dir / "hi.oga"), "Not A Valid Opus File");
+    EXPECT_EQ(DescribeOpusFile(Write("short.opus", OggFirstPage("OpusHead"))), "Unrecognized Opus Format");
+    EXPECT_EQ(DescribeFlacFile(Write("short.flac", "fLaC\x80\x00\x00\x22")), "Not A Valid FLAC File");
 }
 
 TEST_F(Probes, DescribeLines) {

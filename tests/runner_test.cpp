@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "codecs/engine.h"
 #include "core/runner.h"
 #include "tests/support/scratch.h"
 

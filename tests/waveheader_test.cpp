@@ -94,6 +94,47 @@ TEST(WaveHeader, ReaderFindsFormatAndDataAcrossOtherChunks) {
     EXPECT_EQ(extensible.header.fmtSize, 40u);
 }
 
+TEST(WaveHeader, FormatReaderTakesFloatSamplesAndTheSpeakerMask) {
+    ScratchDir dir;
+    auto read = [&](const std::string& bytes) {
+        WriteFile(dir / "f.wav", bytes);
+        const int fd = ::open((dir / "f.wav").c_str(), O_RDONLY);
+        WaveFormat format;
+        format.channelMask = 0xDEAD;
+        const uint32_t offset = ReadWaveFormat(fd, format);
+        ::close(fd);
+        return std::pair{offset, format};
+    };
+    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    auto extensible = [&](uint16_t subFormat, uint16_t channels, uint16_t bits, uint32_t mask) {
+        return Riff(Chunk("fmt ", Fmt(0xFFFE, channels, 96000, bits, U16(22) + U16(bits) + U32(mask) + U16(subFormat) + guidTail)) +
+                    Chunk("data", "abcdefgh"));
+    };
+
+    const auto [plainOffset, plain] = read(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 64)) + Chunk("data", "abcdefgh")));
+    EXPECT_EQ(plainOffset, 44u);
+    EXPECT_EQ(plain.header.formatTag, kWaveFormatFloat);
+    EXPECT_EQ(plain.header.bitsPerSample, 64);
+    EXPECT_EQ(plain.channelMask, 0u) << "a plain format chunk names no speakers";
+
+    const auto [floatOffset, surround] = read(extensible(3, 6, 32, 0x60F));
+    EXPECT_EQ(floatOffset, 68u);
+    EXPECT_EQ(surround.header.formatTag, kWaveFormatFloat);
+    EXPECT_EQ(surround.header.channels, 6);
+    EXPECT_EQ(surround.channelMask, 0x60Fu);
+    const auto [pcmOffset, pcm] = read(extensible(1, 8, 24, 0x63F));
+    EXPECT_EQ(pcmOffset, 68u);
+    EXPECT_EQ(pcm.header.formatTag, kWaveFormatPcm);
+    EXPECT_EQ(pcm.channelMask, 0x63Fu);
+
+    // Neither integer nor float samples: refused, the record untouched.
+    for (const std::string& other : {extensible(2, 2, 16, 3), Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)) + Chunk("data", "ab"))}) {
+        const auto [offset, format] = read(other);
+        EXPECT_EQ(offset, 0u);
+        EXPECT_EQ(format.channelMask, 0xDEADu);
+    }
+}
+
 TEST(WaveHeader, RejectionLeavesPositionAndHeader) {
     ScratchDir dir;
     const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
@@ -133,7 +174,8 @@ TEST(WaveHeader, DescriptionTexts) {
     };
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", ""))), "PCM Wave Stereo 16Bit 44100Hz");
     EXPECT_EQ(describe(Riff(Chunk("LIST", "x") + Chunk("fmt ", Fmt(1, 1, 8000, 8)))), "PCM Wave Mono 8Bit 8000Hz");
-    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Not A Valid PCM Wave File");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Float Wave Stereo 32Bit 44100Hz");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)))), "Not A Valid PCM Wave File") << "ADPCM";
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 16)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(""), "Not A Valid Wave File");
     EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");

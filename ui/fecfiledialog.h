@@ -38,10 +38,12 @@ private:
 
 // The filter of the main window's "Add File" command.
 inline constexpr const char* kMusicFileFilter =
-    "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf)|*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf|"
+    "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus)|"
+    "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus|"
     "PCM Wave Files (*.wav)|*.wav|Mp2 Files (*.mp2)|*.mp2|Mp3 Files (*.mp3)|*.mp3|"
     "OggVorbis Files (*.ogg)|*.ogg|MonkeysAudio Files (*.ape)|*.ape|"
-    "TwinVQ Files (*.vqf)|*.vqf|All Files (*.*)|*.*||";
+    "TwinVQ Files (*.vqf)|*.vqf|FLAC Files (*.flac,*.oga)|*.flac;*.oga|Opus Files (*.opus)|*.opus|"
+    "All Files (*.*)|*.*||";
 
 // The patterns of the filter's first entry, the music files ("*.wav", ...).
 QStringList MusicFilePatterns();

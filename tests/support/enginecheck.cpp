@@ -1,5 +1,6 @@
 #include "tests/support/enginecheck.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -17,7 +18,7 @@ EngineResult RunEngine(EngineProc engine, const std::string& source, const std::
     job.progressSpan = 100;
     JobState state;
     engine(job, state);
-    return {state.succeeded, state.running, state.progress};
+    return {state.succeeded, state.running, state.progress, state.reason};
 }
 
 PcmWav ReadPcmWav(const std::string& path) {
@@ -60,6 +61,19 @@ double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel,
         last = i / channels;
     }
     return crossings > 1 ? (crossings - 1) / 2.0 * rate / static_cast<double>(last - first) : 0.0;
+}
+
+std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources) {
+    RunCommand("rm -rf " + out + " && mkdir " + out);
+    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target " + target +
+                      " --set gogo.sampleRateMode=2 --set gogo.resampleRate=44100"
+                      " --set ogg.sampleRateMode=2 --set ogg.resampleRate=48000 --output-dir " + out + "/ " + sources)
+        .out;
+}
+
+double DecodedSeconds(const std::string& path) {
+    const auto decoded = RunCommand("ffmpeg -v error -i " + path + " -f s16le -ac 1 -ar 8000 - | wc -c");
+    return std::atof(decoded.out.c_str()) / 16000.0;
 }
 
 std::string ConverterWithPlugins(const std::string& folder,

@@ -16,6 +16,7 @@ struct EngineResult {
     int32_t succeeded = 0;
     int32_t running = 0;
     int32_t progress = 0;
+    std::string reason;
 };
 
 // `engine` run on `source` → `target` on the calling thread.
@@ -36,6 +37,17 @@ std::vector<int16_t> SoxPcm(const std::string& path);
 
 // The frequency of a pure tone in one channel, from its zero crossings.
 double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate);
+
+// Every target's name for zelph-convert --target.
+inline const char* const kEveryTarget[] = {"wav", "lame", "blade", "gogo", "ogg", "ape"};
+
+// zelph-convert run on `sources` with `target` into the folder `out` (made
+// empty first); what it printed. GoGo (MPEG rates only) and Vorbis (up to
+// 192 kHz) are told to resample, so that every source rate converts.
+std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources);
+
+// Seconds of audio ffmpeg decodes from any audio file; 0 when it decodes none.
+double DecodedSeconds(const std::string& path);
 
 // zelph-convert copied into `folder` with a Plugins folder holding links
 // named `plugins[i].first` to `plugins[i].second` in the real Plugins

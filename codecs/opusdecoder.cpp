@@ -1,0 +1,131 @@
+#include "codecs/opusdecoder.h"
+
+#include <unistd.h>
+
+#include <bit>
+#include <string_view>
+#include <vector>
+
+#include "codecs/engine.h"
+#include "codecs/opusfilecalls.h"
+#include "codecs/pcmfiles.h"
+#include "codecs/vorbisorder.h"
+#include "formats/exclusivefile.h"
+
+namespace zelph {
+
+namespace {
+
+constexpr int kOpusRate = 48000;
+// 120 ms, the longest packet, for the most channels a WAV of ours takes.
+constexpr int kMaxChannels = 8;
+constexpr int kPacketFrames = 5760;
+
+// The source as libopusfile reads it: forward only, counting the bytes for
+// the progress bar.
+struct OpusSource {
+    ExclusiveFile& file;
+    uint64_t bytesRead = 0;
+};
+
+int ReadSource(void* stream, unsigned char* buffer, int bytes) {
+    auto& source = *static_cast<OpusSource*>(stream);
+    const std::size_t got = source.file.Read(buffer, static_cast<std::size_t>(bytes));
+    source.bytesRead += got;
+    return static_cast<int>(got);
+}
+
+class OpusStream {
+public:
+    OpusStream(const OpusFileCalls& calls, OpusSource& source) : calls_(calls) {
+        const OpusFileCallbacks callbacks{ReadSource, nullptr, nullptr, nullptr};
+        file_ = calls.op_open_callbacks(&source, &callbacks, nullptr, 0, nullptr);
+    }
+    ~OpusStream() {
+        if (file_) calls_.op_free(file_);
+    }
+    OpusStream(const OpusStream&) = delete;
+    OpusStream& operator=(const OpusStream&) = delete;
+
+    OggOpusFile* get() const { return file_; }
+
+private:
+    const OpusFileCalls& calls_;
+    OggOpusFile* file_ = nullptr;
+};
+
+// A stream cut short loses its last page, the one marked as the end of the
+// stream; libopusfile decodes what is there without a word, so the end mark
+// is looked for here: the last page is the one whose length ends exactly at
+// the end of the file (a page is at most 65307 bytes).
+bool EndsWithLastPage(ExclusiveFile& file) {
+    constexpr std::size_t kTail = 65536, kPageHeaderSize = 27, kHeaderTypeAt = 5, kSegmentCountAt = 26;
+    constexpr uint8_t kEndOfStream = 0x04;
+    const uint64_t size = file.Size();
+    const uint64_t from = size > kTail ? size - kTail : 0;
+    std::vector<uint8_t> tail(static_cast<std::size_t>(size - from));
+    if (::pread(file.fd(), tail.data(), tail.size(), static_cast<off_t>(from)) != static_cast<ssize_t>(tail.size()))
+        return false;
+    const std::string_view bytes(reinterpret_cast<const char*>(tail.data()), tail.size());
+    for (std::size_t page = bytes.rfind("OggS"); page != std::string_view::npos;
+         page = page == 0 ? std::string_view::npos : bytes.rfind("OggS", page - 1)) {
+        if (tail.size() - page < kPageHeaderSize) continue;
+        const std::size_t segments = tail[page + kSegmentCountAt];
+        std::size_t length = kPageHeaderSize + segments;
+        if (tail.size() - page < length) continue;
+        for (std::size_t i = 0; i < segments; ++i) length += tail[page + kPageHeaderSize + i];
+        if (tail.size() - page == length) return (tail[page + kHeaderTypeAt] & kEndOfStream) != 0;
+    }
+    return false;
+}
+
+// Decodes every link, all of the first link's channel count, into the sink
+// in WAV channel order; the reason it failed, or null.
+const char* DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* file, OpusSource& source, WavSink& sink,
+                      int channels) {
+    std::vector<int16_t> decoded(kPacketFrames * kMaxChannels), ordered(kPacketFrames * kMaxChannels);
+    const uint64_t sourceBytes = source.file.Size();
+    for (;;) {
+        int link = 0;
+        const int frames = opus.op_read(file, decoded.data(), static_cast<int>(decoded.size()), &link);
+        if (frames == 0) return nullptr;
+        if (frames < 0) return "damaged Opus stream";
+        if (opus.op_channel_count(file, link) != channels) return "Opus links of different channel counts";
+        const int16_t* pcm = decoded.data();
+        if (channels > 2) {
+            for (int f = 0; f < frames; ++f)
+                for (int w = 0; w < channels; ++w)
+                    ordered[f * channels + w] = decoded[f * channels + VorbisChannelAt(w, channels)];
+            pcm = ordered.data();
+        }
+        static_assert(std::endian::native == std::endian::little);
+        if (!sink.Write(pcm, std::size_t(frames) * channels * sizeof(int16_t))) return "the output could not be written";
+        run.Progress(source.bytesRead, sourceBytes);
+        if (run.StopRequested()) return "stopped";
+    }
+}
+
+}  // namespace
+
+void DecodeOpus(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    ExclusiveFile file(job.sourcePath, ExclusiveFile::kRead);
+    if (!file.is_open()) return;
+    WavSink target(job.targetPath);
+    if (!target.ok()) return;
+    OpusFileCalls opus;
+    CodecLibraries libraries;
+    if (!LoadOpusFileCalls(libraries, opus)) return run.Fail(libraries.error());
+
+    OpusSource source{file};
+    OpusStream stream(opus, source);
+    if (!stream.get()) return run.Fail("no Opus stream");
+    const int channels = opus.op_channel_count(stream.get(), -1);
+    if (channels < 1 || channels > kMaxChannels) return run.Fail("Opus stream of more than 8 channels");
+    if (!EndsWithLastPage(file)) return run.Fail("Opus stream cut short");
+    if (const char* reason = DecodeAll(run, opus, stream.get(), source, target, channels)) return run.Fail(reason);
+    if (target.pcmBytes() == 0) return run.Fail("no Opus audio");
+    if (target.Finish(static_cast<uint16_t>(channels), kOpusRate, 16)) run.Succeed();
+}
+
+}  // namespace zelph

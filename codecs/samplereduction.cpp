@@ -1,0 +1,149 @@
+#include "codecs/samplereduction.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace zelph {
+
+namespace {
+
+// One widening loop per sample type, so that the per-sample work has no branch on the type.
+void Widen8(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i) out[i] = static_cast<int32_t>(uint32_t(in[i] ^ 0x80u) << 24);
+}
+void Widen16(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += 2) out[i] = static_cast<int32_t>(uint32_t(in[0] | in[1] << 8) << 16);
+}
+void Widen24(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += 3)
+        out[i] = static_cast<int32_t>(uint32_t(in[0]) << 8 | uint32_t(in[1]) << 16 | uint32_t(in[2]) << 24);
+}
+void Widen32(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += 4)
+        out[i] = static_cast<int32_t>(uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 |
+                                      uint32_t(in[3]) << 24);
+}
+
+// Full scale 1.0 is 2^31; louder samples clip, NaN (a damaged file) is silence.
+int32_t FloatToWide(double value) {
+    const double scaled = value * 2147483648.0;
+    if (!(scaled == scaled)) return 0;
+    if (scaled >= 2147483647.0) return INT32_MAX;
+    if (scaled <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(std::lrint(scaled));
+}
+void WidenFloat32(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += 4) {
+        uint32_t bits = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
+        out[i] = FloatToWide(std::bit_cast<float>(bits));
+    }
+}
+void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += 8) {
+        uint64_t bits = 0;
+        for (int b = 7; b >= 0; --b) bits = bits << 8 | in[b];
+        out[i] = FloatToWide(std::bit_cast<double>(bits));
+    }
+}
+
+// Speaker bits of the extensible format, in channel order, for files that
+// name none: the layouts WAV writers and FLAC use for 1 to 8 channels.
+constexpr uint32_t kDefaultMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+
+// -3 dB in Q15.
+constexpr int32_t kFull = 32768, kMinus3dB = 23170;
+
+// Left and right gains of one speaker bit. Front channels go to their own
+// side at full level, centres to both sides at -3 dB, surrounds (side, back
+// and top) to their side at -3 dB; the low-frequency channel is dropped.
+std::array<int32_t, 2> FoldGains(int speakerBit) {
+    switch (speakerBit) {
+        case 0: case 6: return {kFull, 0};                  // front left, front left of centre
+        case 1: case 7: return {0, kFull};                  // front right, front right of centre
+        case 2: case 8: case 11: case 13: case 16:          // the centres, front to top
+            return {kMinus3dB, kMinus3dB};
+        case 4: case 9: case 12: case 15: return {kMinus3dB, 0};  // back, side, top left
+        case 5: case 10: case 14: case 17: return {0, kMinus3dB};
+        default: return {0, 0};                             // low frequency, unknown
+    }
+}
+
+int32_t Clip(int64_t value) {
+    return static_cast<int32_t>(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
+}
+
+}  // namespace
+
+bool IsReducibleSource(const WaveFormat& source) {
+    const WaveHeader& h = source.header;
+    const bool integer = h.formatTag == kWaveFormatPcm &&
+                         (h.bitsPerSample == 8 || h.bitsPerSample == 16 || h.bitsPerSample == 24 || h.bitsPerSample == 32);
+    const bool floating = h.formatTag == kWaveFormatFloat && (h.bitsPerSample == 32 || h.bitsPerSample == 64);
+    return (integer || floating) && h.channels >= 1 && h.channels <= 8 &&
+           h.blockAlign == h.channels * h.bitsPerSample / 8;
+}
+
+SampleReducer::SampleReducer(const WaveFormat& source, int targetChannels, int targetBits)
+    : sourceChannels_(source.header.channels),
+      targetChannels_(targetChannels),
+      targetBits_(targetBits),
+      dither_(32 - targetBits),
+      wide_(kMaxFrames * 8) {
+    const WaveHeader& h = source.header;
+    if (h.formatTag == kWaveFormatFloat) {
+        widen_ = h.bitsPerSample == 32 ? WidenFloat32 : WidenFloat64;
+    } else {
+        widen_ = h.bitsPerSample == 8 ? Widen8 : h.bitsPerSample == 16 ? Widen16 : h.bitsPerSample == 24 ? Widen24 : Widen32;
+    }
+    // A mask that does not name one speaker per channel is not trusted.
+    const uint32_t named = source.channelMask;
+    uint32_t mask = std::popcount(named) == sourceChannels_ ? named : kDefaultMasks[sourceChannels_];
+    for (int channel = 0; channel < sourceChannels_; ++channel) {
+        const int bit = std::countr_zero(mask);
+        mask &= mask - 1;
+        fold_[channel] = FoldGains(bit);
+    }
+}
+
+std::size_t SampleReducer::Convert(const uint8_t* in, std::size_t frames, uint8_t* out) {
+    int32_t* wide = wide_.data();
+    widen_(in, frames * sourceChannels_, wide);
+
+    // Left and right (or the mono sample) of every frame, side by side in place.
+    if (sourceChannels_ > 2) {
+        for (std::size_t f = 0; f < frames; ++f) {
+            const int32_t* frame = wide + f * sourceChannels_;
+            int64_t left = 0, right = 0;
+            for (int c = 0; c < sourceChannels_; ++c) {
+                left += int64_t{frame[c]} * fold_[c][0];
+                right += int64_t{frame[c]} * fold_[c][1];
+            }
+            wide[2 * f] = Clip(left >> 15);
+            wide[2 * f + 1] = Clip(right >> 15);
+        }
+    }
+    const int folded = sourceChannels_ == 1 ? 1 : 2;
+
+    const bool eightBit = targetBits_ == 8;
+    auto put = [eightBit](uint8_t* at, int32_t sample) {
+        if (eightBit) {
+            *at = static_cast<uint8_t>(sample + 128);
+            return at + 1;
+        }
+        at[0] = static_cast<uint8_t>(sample);
+        at[1] = static_cast<uint8_t>(sample >> 8);
+        return at + 2;
+    };
+    uint8_t* at = out;
+    for (std::size_t f = 0; f < frames; ++f) {
+        // Mono keeps the left channel; a mono source is doubled after
+        // dithering, so both channels carry the same sample.
+        const int32_t left = dither_.Requantize(wide[f * folded]);
+        at = put(at, left);
+        if (targetChannels_ == 2) at = put(at, folded == 2 ? dither_.Requantize(wide[f * folded + 1]) : left);
+    }
+    return static_cast<std::size_t>(at - out);
+}
+
+}  // namespace zelph

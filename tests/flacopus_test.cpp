@@ -1,0 +1,218 @@
+// The FLAC and Opus decoders on files made by flac and opusenc at test time,
+// judged against `flac -d` and opusdec decoding the same files, and both
+// formats through every target of the command-line program.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "codecs/flacdecoder.h"
+#include "codecs/opusdecoder.h"
+#include "formats/waveheader.h"
+#include "tests/support/enginecheck.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+std::string Tones(const ScratchDir& dir, const std::string& name, int rate, int channels, int bits, double seconds) {
+    std::string synth = " synth " + std::to_string(seconds);
+    for (int c = 0; c < channels; ++c) synth += " sine " + std::to_string(300 + 200 * c);
+    RunCommand("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " + std::to_string(bits) +
+               " " + dir / name + synth + " vol 0.4");
+    return dir / name;
+}
+
+// In a file that starts with "fLaC": the MD5 of the audio stands at bytes 26-41.
+constexpr std::size_t kMd5At = 26, kMd5Size = 16;
+// Bits 16-23 of the total sample count stand at byte 23.
+constexpr std::size_t kTotalSamplesAt = 23;
+
+// A good file with 64 bytes in its middle inverted, and cut at three fifths.
+std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good) {
+    std::string flipped = good;
+    for (std::size_t at = good.size() / 2; at < good.size() / 2 + 64; ++at) flipped[at] = static_cast<char>(~flipped[at]);
+    return {{"flipped", flipped}, {"cut", good.substr(0, good.size() * 3 / 5)}, {"no audio", std::string(20000, 'x')}};
+}
+
+// Each case fails with its reason.
+void ExpectFailures(EngineProc engine, const ScratchDir& dir, const std::vector<std::pair<std::string, std::string>>& cases,
+                    const std::vector<std::string>& reasons) {
+    ASSERT_EQ(cases.size(), reasons.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].first);
+        WriteFile(dir / "bad", cases[i].second);
+        const auto job = RunEngine(engine, dir / "bad", dir / "out.wav");
+        EXPECT_EQ(job.succeeded, 0);
+        EXPECT_EQ(job.running, 0);
+        EXPECT_EQ(job.reason, reasons[i]);
+    }
+}
+
+struct FlacCase {
+    int bits, channels;
+    bool ogg, md5;
+};
+
+TEST(DecodeFlac, SameSamplesAsFlacDecodingItself) {
+    const FlacCase cases[] = {{16, 2, false, true}, {16, 1, false, false}, {24, 2, false, true},
+                              {24, 6, false, true}, {16, 6, false, false}, {24, 1, true, true}, {16, 2, true, true}};
+    for (const FlacCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.channels << " channels" << (c.ogg ? ", Ogg" : "")
+                                        << (c.md5 ? "" : ", no MD5"));
+        ScratchDir dir;
+        const std::string wav = Tones(dir, "in.wav", 48000, c.channels, c.bits, 1.5);
+        const std::string flac = dir / (c.ogg ? "a.oga" : "a.flac");
+        ASSERT_EQ(RunCommand("flac -s -f " + std::string(c.ogg ? "--ogg " : "") + wav + " -o " + flac).status, 0);
+        if (!c.md5) {
+            std::string bytes = ReadFile(flac);
+            bytes.replace(kMd5At, kMd5Size, kMd5Size, '\0');  // how a stream without a checksum says so
+            WriteFile(flac, bytes);
+        }
+        const auto job = RunEngine(DecodeFlac, flac, dir / "out.wav");
+        EXPECT_EQ(job.succeeded, 1);
+        EXPECT_EQ(job.running, 0);
+        EXPECT_EQ(job.progress, 100);
+
+        ASSERT_EQ(RunCommand("flac -s -d -f --force-raw-format --endian=little --sign=signed " + flac + " -o " +
+                             dir / "ref.raw").status, 0);
+        const std::string out = ReadFile(dir / "out.wav"), ref = ReadFile(dir / "ref.raw");
+        WaveHeader h{};
+        std::memcpy(&h, out.data(), std::min(out.size(), sizeof h));
+        EXPECT_EQ(h.formatTag, 1);
+        EXPECT_EQ(h.channels, c.channels);
+        EXPECT_EQ(h.bitsPerSample, c.bits);
+        EXPECT_EQ(h.sampleRate, 48000u);
+        EXPECT_EQ(h.dataSize, ref.size());
+        EXPECT_EQ(ref.size(), 72000u * c.channels * c.bits / 8) << "sample-exact length";
+        EXPECT_TRUE(out.substr(44) == ref);
+    }
+}
+
+TEST(DecodeFlac, DamagedCutOrMisSummedStreamsFail) {
+    ScratchDir dir;
+    const std::string wav = Tones(dir, "in.wav", 44100, 2, 16, 3.0);
+    ASSERT_EQ(RunCommand("flac -s -f " + wav + " -o " + dir / "a.flac").status, 0);
+    const std::string good = ReadFile(dir / "a.flac");
+
+    std::string misSummed = good;
+    misSummed[kMd5At + 3] ^= 0x5A;
+    auto cases = Damaged(good);
+    cases.push_back({"wrong MD5", misSummed});
+    cases.push_back({"cut in its metadata", good.substr(0, 8192)});
+    // Fewer whole frames than the stream information promises (65536
+    // samples more, the MD5 cleared) is a cut like a cut inside a frame.
+    std::string promised = good;
+    promised[kTotalSamplesAt] = static_cast<char>(promised[kTotalSamplesAt] + 1);
+    promised.replace(kMd5At, kMd5Size, kMd5Size, '\0');
+    cases.push_back({"whole frames missing", promised});
+    ExpectFailures(DecodeFlac, dir, cases, {"damaged FLAC stream", "FLAC stream cut short", "no FLAC stream",
+                                            "FLAC audio does not match its MD5", "FLAC stream cut short",
+                                            "FLAC stream cut short"});
+
+    // Through the program: the file fails with its reason, and neither the
+    // target nor the intermediate file stays behind.
+    WriteFile(dir / "bad.flac", cases[0].second);
+    RunCommand("mkdir " + dir / "out");
+    const auto result = RunCommand(BinDir() + "/zelph-convert --quiet --target ogg --output-dir " + dir / "out/ " +
+                                   dir / "bad.flac", true);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error Occured\t" + dir / "bad.flac\tdamaged FLAC stream\n");
+    EXPECT_EQ(RunCommand("ls -A " + dir / "out").out, "");
+}
+
+std::string OpusOf(const ScratchDir& dir, const std::string& wav, const std::string& name, const std::string& options = "") {
+    RunCommand("opusenc --quiet " + options + " " + wav + " " + dir / name);
+    return dir / name;
+}
+
+// opusdec's float decode of the same file at the decoder's own rate, as 16-bit steps.
+std::vector<float> OpusdecSteps(const ScratchDir& dir, const std::string& opus) {
+    RunCommand("opusdec --quiet --rate 48000 --float " + opus + " " + dir / "ref.wav && sox " + dir / "ref.wav -t raw -e floating-point -b 32 " +
+               dir / "ref.f32");
+    const std::string bytes = ReadFile(dir / "ref.f32");
+    std::vector<float> steps(bytes.size() / 4);
+    std::memcpy(steps.data(), bytes.data(), steps.size() * 4);
+    for (float& s : steps) s *= 32768.0f;
+    return steps;
+}
+
+TEST(DecodeOpus, SameLengthAndSamplesAsOpusdec) {
+    struct Case {
+        int rate, channels;
+        double seconds;
+        const char* options;
+    };
+    // 44.1 kHz sources are resampled by the encoder; the decode keeps 48 kHz.
+    for (const Case& c : {Case{48000, 1, 1.0, ""}, Case{44100, 2, 1.0, "--bitrate 96"}, Case{48000, 1, 600.0, "--comp 0 --bitrate 24"}}) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.seconds << " s");
+        ScratchDir dir;
+        const std::string opus = OpusOf(dir, Tones(dir, "in.wav", c.rate, c.channels, 16, c.seconds), "a.opus", c.options);
+        const auto job = RunEngine(DecodeOpus, opus, dir / "out.wav");
+        EXPECT_EQ(job.succeeded, 1);
+        EXPECT_EQ(job.progress, 100);
+        const PcmWav out = ReadPcmWav(dir / "out.wav");
+        EXPECT_TRUE(out.honest);
+        EXPECT_EQ(out.rate, 48000);
+        EXPECT_EQ(out.channels, c.channels);
+        const std::vector<float> ref = OpusdecSteps(dir, opus);
+        ASSERT_EQ(out.pcm.size(), ref.size()) << "pre-skip and end trimming";
+        EXPECT_EQ(out.frames(), static_cast<std::size_t>(std::llround(c.seconds * 48000))) << "the encoded length";
+        // libopusfile's 16-bit samples carry noise-shaped dither, which
+        // strays up to about 15 steps from the float decode (opusdec's own
+        // 16-bit output strays as far); a sample off by one place would
+        // be hundreds of steps away.
+        double worst = 0, squares = 0;
+        for (std::size_t i = 0; i < ref.size(); ++i) {
+            const double error = out.pcm[i] - double{ref[i]};
+            worst = std::max(worst, std::abs(error));
+            squares += error * error;
+        }
+        EXPECT_LE(worst, 20.0);
+        EXPECT_LE(std::sqrt(squares / static_cast<double>(ref.size())), 8.0);
+    }
+}
+
+TEST(DecodeOpus, SixChannelsKeepTheirSpeakers) {
+    ScratchDir dir;
+    const std::string opus = OpusOf(dir, Tones(dir, "six.wav", 48000, 6, 16, 1.0), "six.opus");
+    ASSERT_EQ(RunEngine(DecodeOpus, opus, dir / "out.wav").succeeded, 1);
+    const PcmWav out = ReadPcmWav(dir / "out.wav");
+    ASSERT_EQ(out.channels, 6);
+    EXPECT_EQ(out.frames(), 48000u);
+    for (int c = 0; c < 6; ++c)
+        if (c != 3) {  // the low-frequency channel is band-limited by the encoder
+            EXPECT_NEAR(ToneFrequency(out.pcm, 6, c, 48000), 300 + 200 * c, 5) << "channel " << c;
+        }
+}
+
+TEST(DecodeOpus, DamagedOrCutStreamsFail) {
+    ScratchDir dir;
+    const std::string good = ReadFile(OpusOf(dir, Tones(dir, "in.wav", 48000, 2, 16, 3.0), "a.opus"));
+    ExpectFailures(DecodeOpus, dir, Damaged(good), {"damaged Opus stream", "Opus stream cut short", "no Opus stream"});
+}
+
+TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {
+    ScratchDir dir;
+    const std::string flac = dir / "hi.flac", oga = dir / "ogg.oga";
+    const std::string wav24 = Tones(dir, "in24.wav", 96000, 2, 24, 0.5);
+    ASSERT_EQ(RunCommand("flac -s -f " + wav24 + " -o " + flac + " && flac -s -f --ogg " + wav24 + " -o " + oga).status, 0);
+    const std::string opus = OpusOf(dir, Tones(dir, "in16.wav", 48000, 2, 16, 0.5), "op.opus");
+    for (const char* target : kEveryTarget) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(ConvertAll(target, dir / "out", flac + " " + oga + " " + opus),
+                  "Done\t" + flac + "\nDone\t" + oga + "\nDone\t" + opus + "\n");
+        for (const char* name : {"hi", "ogg", "op"}) EXPECT_NEAR(DecodedSeconds(dir / "out/" + name + ".*"), 0.5, 0.06) << name;
+    }
+
+    // Without FLAC.so the FLAC files fail; the Opus file still converts.
+    const std::string program = ConverterWithPlugins(dir / "bare", {{"OpusFile.so", "OpusFile.so"}});
+    RunCommand("rm -rf " + dir / "out && mkdir " + dir / "out");
+    const auto result =
+        RunCommand(program + " --quiet --jobs 1 --target wav --output-dir " + dir / "out/ " + flac + " " + opus);
+    EXPECT_EQ(result.out, "Error Occured\t" + flac + "\tPlugins/FLAC.so is missing\nDone\t" + opus + "\n");
+}
+
+}  // namespace
+}  // namespace zelph::test
