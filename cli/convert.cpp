@@ -42,6 +42,17 @@ public:
 
     void StatusText(const std::string& text) override { status_ = text; }
 
+    // Shown ahead of the file's result line: the reason for a failure
+    // always, what was left behind when asked for.
+    void TagsCopied(int row, const TagCopyReport& report) override {
+        ClearProgress();
+        if (options_.verbose)
+            for (const std::string& field : report.dropped) std::cout << "dropped: " << field << '\n';
+        if (!report.error.empty())
+            std::cerr << "zelph-convert: " << options_.files[row] << ": tags not written: " << report.error
+                      << '\n';
+    }
+
     void ShowProgress(int position) {
         if (options_.quiet || !::isatty(STDERR_FILENO)) return;
         std::fprintf(stderr, "\r%s %3d%%", status_.c_str(), position);
@@ -83,6 +94,7 @@ int RunConversion(const CliOptions& options, const std::string& targetId,
                   ConverterSettings& settings, EngineTable engines) {
     ResultPrinter printer(options);
     JobRunner runner(&settings, std::move(engines), printer);
+    runner.options.copyTags = options.copyTags;
     runner.PlanJobs(targetId, options.files);
     printer.SetOutputs(FinalTargets(runner));
 

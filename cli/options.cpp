@@ -20,11 +20,13 @@ const char* const kCliUsage =
     "  --if-exists overwrite|rename|skip\n"
     "                         what to do when an output file exists\n"
     "  --delete-source        delete each source that was converted with success\n"
+    "  --no-tags              do not copy tags and pictures to the outputs\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
-    "  --verbose              print each output path after its result\n"
+    "  --verbose              print each output path after its result, and each\n"
+    "                         tag field an output could not take as 'dropped: FIELD'\n"
     "  --quiet                no progress line\n"
     "  --help                 show this text\n"
     "  --version              show the version\n";
@@ -94,6 +96,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.describe = true;
         } else if (arg == "--verbose" || arg == "-v") {
             options.verbose = true;
+        } else if (arg == "--no-tags") {
+            options.copyTags = false;
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--beside-source") {

@@ -15,6 +15,7 @@ struct CliOptions {
     bool describe = false;
     bool verbose = false;
     bool quiet = false;
+    bool copyTags = true;
     std::string settingsFile;          // "" : Settings.dat in the working folder
     std::string targetId;              // "" : the target the settings name
     std::vector<std::pair<std::string, std::string>> edits;  // applied in order

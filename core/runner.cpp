@@ -139,16 +139,29 @@ void JobRunner::Tick() {
         WriteRow(currentFileIndex, kRowError);
         DropJobsOf(currentFileIndex);
     }
+    const bool fileEnded = jobQueue.empty() || jobQueue.front().fileIndex != currentFileIndex;
+    if (succeeded && fileEnded) CompleteFile(currentFileIndex);
     if (jobQueue.empty()) {
-        WriteRow(currentFileIndex, succeeded ? kRowDone : kRowError);
         Finish();
         return;
     }
-    if (jobQueue.front().fileIndex != currentFileIndex) {
-        if (succeeded) WriteRow(currentFileIndex, kRowDone);
-        announce(jobQueue.front().fileIndex);
-    }
+    if (fileEnded) announce(jobQueue.front().fileIndex);
     StartCurrentJob();
+}
+
+void JobRunner::CompleteFile(int row) {
+    // Tags go on once the audio is complete, so a tag that cannot be
+    // written fails the file rather than leaving it silently bare.
+    if (options.copyTags) {
+        const FileOutcome& file = files_[row];
+        const TagCopyReport report = CopyTags(file.source, file.finalTarget);
+        listener_.TagsCopied(row, report);
+        if (!report.error.empty()) {
+            WriteRow(row, kRowError);
+            return;
+        }
+    }
+    WriteRow(row, kRowDone);
 }
 
 void JobRunner::StopEngine() {

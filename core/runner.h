@@ -15,6 +15,7 @@
 
 #include "core/job.h"
 #include "core/planner.h"
+#include "core/tagcopy.h"
 
 namespace zelph {
 
@@ -24,11 +25,19 @@ inline constexpr const char* kRowCancelled = "Cancelled";
 
 using EngineTable = std::map<std::string, EngineProc>;
 
+// Choices for a run that the settings record has no room for.
+struct RunOptions {
+    bool copyTags = true;  // carry each source's tags onto its output
+};
+
 class RunnerListener {
 public:
     virtual ~RunnerListener() = default;
     virtual void RowStatus(int row, const std::string& text) = 0;
     virtual void StatusText(const std::string& text) = 0;
+    // Told once per finished file whose tags were copied, before its row
+    // says how it ended.
+    virtual void TagsCopied(int /*row*/, const TagCopyReport& /*report*/) {}
 };
 
 // Lets a driver sleep until the running engine has ended; engine threads
@@ -51,6 +60,8 @@ private:
 class JobRunner : public JobPlanner {
 public:
     JobRunner(ConverterSettings* settings, EngineTable engines, RunnerListener& listener);
+
+    RunOptions options;
 
     // Starts a run of the planned queue. False when there is nothing to do
     // (the driver then says "No Jobs In Queue..." and does not tick).
@@ -80,6 +91,8 @@ private:
     void StopEngine();
     void WriteRow(int row, const char* text);
     void DropJobsOf(int row);
+    // The last step of a file whose every job succeeded.
+    void CompleteFile(int row);
     void Finish();
     bool IsPlannedTemp(const std::string& path) const;
 

@@ -1,0 +1,262 @@
+#include "metadata/tags.h"
+
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+#include "metadata/pictures.h"
+
+namespace zelph {
+
+namespace {
+
+using Fields = std::map<std::string, std::vector<std::string>>;
+
+std::string Utf8(const TagLib::String& text) { return text.to8Bit(true); }
+
+TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
+
+// Fields of `map` take the place of the same fields in `fields`, so a richer
+// tag read later wins over a poorer one read before it.
+void Overlay(Fields& fields, const TagLib::PropertyMap& map) {
+    for (const auto& [key, values] : map) {
+        std::vector<std::string>& out = fields[Utf8(key)];
+        out.clear();
+        for (const TagLib::String& value : values) out.push_back(Utf8(value));
+    }
+}
+
+TagLib::PropertyMap ToPropertyMap(const Fields& fields) {
+    TagLib::PropertyMap map;
+    for (const auto& [key, values] : fields) {
+        TagLib::StringList list;
+        for (const std::string& value : values) list.append(FromUtf8(value));
+        map.insert(FromUtf8(key), list);
+    }
+    return map;
+}
+
+std::vector<std::string> Keys(const TagLib::PropertyMap& map) {
+    std::vector<std::string> keys;
+    for (const auto& entry : map) keys.push_back(Utf8(entry.first));
+    return keys;
+}
+
+// Totals kept apart (Vorbis's TRACKTOTAL, some taggers' TOTALTRACKS) join
+// their number as "n/N", the one form every target understands.
+void JoinTotal(Fields& fields, const std::string& number, std::initializer_list<const char*> totals) {
+    for (const char* total : totals) {
+        auto found = fields.find(total);
+        if (found == fields.end()) continue;
+        auto target = fields.find(number);
+        const bool joinable = target != fields.end() && target->second.size() == 1 &&
+                              target->second[0].find('/') == std::string::npos && found->second.size() == 1;
+        if (joinable) {
+            target->second[0] += "/" + found->second[0];
+            fields.erase(found);
+        }
+    }
+}
+
+void JoinTotals(Fields& fields) {
+    JoinTotal(fields, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});
+    JoinTotal(fields, "DISCNUMBER", {"DISCTOTAL", "TOTALDISCS"});
+}
+
+// Vorbis comments keep the total in a field of its own.
+void SplitTotal(Fields& fields, const std::string& number, const std::string& total) {
+    auto found = fields.find(number);
+    if (found == fields.end() || found->second.size() != 1) return;
+    const std::size_t slash = found->second[0].find('/');
+    if (slash == std::string::npos) return;
+    fields[total] = {found->second[0].substr(slash + 1)};
+    found->second[0].resize(slash);
+}
+
+// What a tag holds that the neutral form cannot, pictures aside (they are
+// carried on their own).
+void NoteUnsupported(TagReadResult& result, const TagLib::PropertyMap& map) {
+    for (const TagLib::String& name : map.unsupportedData()) {
+        const std::string text = Utf8(name);
+        if (text == "APIC" || IsApePictureKey(text)) continue;
+        if (std::find(result.unreadable.begin(), result.unreadable.end(), text) == result.unreadable.end())
+            result.unreadable.push_back(text);
+    }
+}
+
+void ReadApe(TagReadResult& result, const TagLib::APE::Tag* tag) {
+    if (!tag) return;
+    const TagLib::PropertyMap map = tag->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    if (result.tags.pictures.empty()) result.tags.pictures = ReadPictures(*tag);
+}
+
+void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag) {
+    if (!tag) return;
+    const TagLib::PropertyMap map = tag->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    std::vector<TagPicture> pictures = ReadPictures(*tag);
+    if (!pictures.empty()) result.tags.pictures = std::move(pictures);
+}
+
+void ReadMpeg(const std::string& path, TagReadResult& result) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as MPEG audio";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasAPETag()) ReadApe(result, file.APETag());
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+}
+
+void ReadVorbis(const std::string& path, TagReadResult& result) {
+    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot read it as Ogg Vorbis";
+        return;
+    }
+    const TagLib::PropertyMap map = file.tag()->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    result.tags.pictures = ReadPictures(*file.tag());
+}
+
+void ReadMonkey(const std::string& path, TagReadResult& result) {
+    TagLib::APE::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as Monkey's Audio";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasAPETag()) ReadApe(result, file.APETag());
+}
+
+void ReadWave(const std::string& path, TagReadResult& result) {
+    TagLib::RIFF::WAV::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as RIFF WAVE";
+        return;
+    }
+    if (file.hasInfoTag()) Overlay(result.tags.fields, file.InfoTag()->properties());
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+}
+
+void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as MPEG audio";
+        return;
+    }
+    file.strip(TagLib::MPEG::File::AllTags);
+    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
+    result.dropped = Keys(file.ID3v2Tag(true)->setProperties(map));
+    WritePictures(*file.ID3v2Tag(), tags.pictures);
+    // ID3v1 is for old players only: what it cannot hold is in ID3v2.
+    file.ID3v1Tag(true)->setProperties(map);
+    if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
+                   TagLib::ID3v2::v4))
+        result.error = "TagLib could not save the ID3 tags";
+}
+
+void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot open it as Ogg Vorbis";
+        return;
+    }
+    Fields fields = tags.fields;
+    SplitTotal(fields, "TRACKNUMBER", "TRACKTOTAL");
+    SplitTotal(fields, "DISCNUMBER", "DISCTOTAL");
+    result.dropped = Keys(file.tag()->setProperties(ToPropertyMap(fields)));
+    file.tag()->removeAllPictures();
+    WritePictures(*file.tag(), tags.pictures);
+    if (!file.save()) result.error = "TagLib could not save the Vorbis comments";
+}
+
+void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::APE::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as Monkey's Audio";
+        return;
+    }
+    file.strip();
+    TagLib::APE::Tag* tag = file.APETag(true);
+    result.dropped = Keys(tag->setProperties(ToPropertyMap(tags.fields)));
+    for (std::string& picture : WritePictures(*tag, tags.pictures)) result.dropped.push_back(std::move(picture));
+    if (!file.save()) result.error = "TagLib could not save the APEv2 tag";
+}
+
+void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::RIFF::WAV::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as RIFF WAVE";
+        return;
+    }
+    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
+    file.ID3v2Tag()->removeFrames("APIC");
+    result.dropped = Keys(file.ID3v2Tag()->setProperties(map));
+    WritePictures(*file.ID3v2Tag(), tags.pictures);
+    // LIST/INFO has room for a few fields only; the "id3 " chunk holds all.
+    file.InfoTag()->setProperties(map);
+    if (!file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4))
+        result.error = "TagLib could not save the WAV tags";
+}
+
+struct TagFormat {
+    const char* extension;
+    void (*read)(const std::string&, TagReadResult&);
+    void (*write)(const std::string&, const Tags&, TagWriteResult&);
+};
+
+constexpr TagFormat kTagFormats[] = {
+    {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
+    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},
+};
+
+const TagFormat* FormatOf(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return nullptr;
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    for (const TagFormat& format : kTagFormats)
+        if (extension == format.extension) return &format;
+    return nullptr;
+}
+
+}  // namespace
+
+TagReadResult ReadTags(const std::string& path) {
+    TagReadResult result;
+    if (const TagFormat* format = FormatOf(path)) format->read(path, result);
+    JoinTotals(result.tags.fields);
+    return result;
+}
+
+TagWriteResult WriteTags(const std::string& path, const Tags& tags) {
+    TagWriteResult result;
+    const TagFormat* format = FormatOf(path);
+    if (!format) {
+        result.error = "no tag form is known for this kind of file";
+        return result;
+    }
+    format->write(path, tags, result);
+    return result;
+}
+
+bool CanHoldTags(const std::string& path) { return FormatOf(path) != nullptr; }
+
+}  // namespace zelph
