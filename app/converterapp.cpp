@@ -23,8 +23,8 @@ int CConverterApp::InitInstance() {
     window.SetEngineTuningOpener([](TargetFormat target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(TargetIdOf(target), settings, parent);
     });
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget* parent) {
-        CGeneralSettingsDlg dialog(&general, parent);
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, RunOptions& options, QWidget* parent) {
+        CGeneralSettingsDlg dialog(&general, &options.copyTags, parent);
         dialog.exec();
     });
     RunMainWindow(window);

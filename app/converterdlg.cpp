@@ -340,7 +340,7 @@ void CConverterDlg::OpenEngineTuning() {
 }
 
 void CConverterDlg::OpenGeneralSettings() {
-    if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, this);
+    if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, runOptions_, this);
 }
 
 void CConverterDlg::RestoreDefaults() {
@@ -351,6 +351,7 @@ void CConverterDlg::RestoreDefaults() {
 void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
+    progress_.SetRunOptions(runOptions_);
     progress_.PlanJobs(TargetIdOf(target), filePaths_);
     hide();
     progress_.exec();

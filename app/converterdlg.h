@@ -31,7 +31,7 @@ public:
     // The settings windows are opened through these; until one is given the
     // command opens nothing.
     using EngineTuningOpener = std::function<void(TargetFormat, ConverterSettings&, QWidget* parent)>;
-    using GeneralSettingsOpener = std::function<void(GeneralSettings&, QWidget* parent)>;
+    using GeneralSettingsOpener = std::function<void(GeneralSettings&, RunOptions&, QWidget* parent)>;
 
     explicit CConverterDlg(QWidget* parent = nullptr, EngineTable engines = StandardEngines());
 
@@ -61,6 +61,7 @@ public:
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
     CConvertProgressDlg& progressWindow() { return progress_; }
     SettingsStore& settings() { return settings_; }
+    RunOptions& runOptions() { return runOptions_; }
 
 protected:
     // The close request saves the settings; Escape closes without saving.
@@ -86,6 +87,7 @@ private:
     static QStringList MusicFilesIn(const QString& folder);
 
     SettingsStore settings_;
+    RunOptions runOptions_;  // the choices Settings.dat has no room for
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;

@@ -32,6 +32,7 @@ public:
     // Given once by the main window; neither is owned.
     void SetSettings(ConverterSettings* settings) { runner_.settings = settings; }
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
+    void SetRunOptions(const RunOptions& options) { runner_.options = options; }
 
     void PlanJobs(const std::string& engineId, const std::vector<std::string>& files) {
         runner_.PlanJobs(engineId, files);

@@ -3,6 +3,10 @@
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2extendedheader.h>
+#include <taglib/id3v2frame.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
@@ -111,6 +115,25 @@ void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag) {
     if (!pictures.empty()) result.tags.pictures = std::move(pictures);
 }
 
+// TagLib keeps the frames in front of one whose size runs past the tag (or
+// that it cannot make sense of) and quietly goes no further. Whatever it
+// left unread, padding aside, is lost, and is said so.
+bool LeadingTagLostFrames(TagLib::MPEG::File& file, const TagLib::ID3v2::Tag& tag) {
+    const TagLib::ID3v2::Header& header = *tag.header();
+    file.seek(0);
+    TagLib::ByteVector bytes = file.readBlock(header.completeTagSize());
+    if (!bytes.startsWith("ID3")) return false;
+    bytes = bytes.mid(TagLib::ID3v2::Header::size(), header.tagSize());
+    if (header.unsynchronisation() && header.majorVersion() <= 3)
+        bytes = TagLib::ID3v2::SynchData::decode(bytes);
+    std::size_t used = tag.extendedHeader() ? tag.extendedHeader()->size() : 0;
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList())
+        used += TagLib::ID3v2::Frame::headerSize(header.majorVersion()) + frame->size();
+    for (std::size_t i = used; i < bytes.size(); ++i)
+        if (bytes[static_cast<unsigned>(i)] != 0) return true;
+    return false;
+}
+
 void ReadMpeg(const std::string& path, TagReadResult& result) {
     TagLib::MPEG::File file(path.c_str(), false);
     if (!file.isValid()) {
@@ -119,7 +142,10 @@ void ReadMpeg(const std::string& path, TagReadResult& result) {
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
     if (file.hasAPETag()) ReadApe(result, file.APETag());
-    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasID3v2Tag()) {
+        ReadId3v2(result, file.ID3v2Tag());
+        if (LeadingTagLostFrames(file, *file.ID3v2Tag())) result.unreadable.push_back("ID3v2 (damaged frames)");
+    }
 }
 
 void ReadVorbis(const std::string& path, TagReadResult& result) {

@@ -1,5 +1,6 @@
 #include "settings/generalsettingsdlg.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -15,16 +16,18 @@
 
 namespace zelph {
 
-CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent)
+CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, bool* copyTags, QWidget* parent)
     : CSettingsWindow("General Settings", parent),
       block_(block),
+      copyTags_(copyTags),
       folderMode_(this),
       existingFile_(this),
       afterOperation_(this),
       besideSource_(folderMode_.Add("In Folder Of Source File", 1)),
       inFolder_(folderMode_.Add("In Folder", 2)),
       folderField_(new QLineEdit(this)),
-      browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)) {
+      browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
+      copyTagsBox_(new QCheckBox("Copy Tags", this)) {
     folderField_->setReadOnly(true);
     folderField_->setMinimumWidth(320);
     folderField_->installEventFilter(this);
@@ -49,6 +52,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent
                                   Column({afterOperation_.Add("Leave The Source File Intact", 1),
                                           afterOperation_.Add("Delete Source File", 2)}),
                                   this));
+    controls->addWidget(copyTagsBox_);
     SetControls(controls);
 }
 
@@ -56,6 +60,7 @@ void CGeneralSettingsDlg::ShowBlock() {
     folderMode_.Show(block_->outputFolderMode);
     existingFile_.Show(block_->existingFileAction);
     afterOperation_.Show(block_->afterOperation);
+    copyTagsBox_->setChecked(*copyTags_);
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
     // Not the folder field: its focus rule would replace the stored choice
@@ -67,6 +72,7 @@ void CGeneralSettingsDlg::StoreBlock() {
     folderMode_.Store(block_->outputFolderMode);
     existingFile_.Store(block_->existingFileAction);
     afterOperation_.Store(block_->afterOperation);
+    *copyTags_ = copyTagsBox_->isChecked();
     // A folder that does not fit the field (only from a damaged file) keeps
     // the stored one.
     SetOutputFolder(*block_, folderText_);

@@ -1,19 +1,21 @@
 #pragma once
 // "General Settings": where outputs go, what happens to an existing output,
-// and whether the source is kept.
+// whether the source is kept, and whether tags are copied to the outputs.
 
 #include <string>
 
 #include "settings/dialogparts.h"
 #include "settings/settingswindow.h"
 
+class QCheckBox;
 class QLineEdit;
 
 namespace zelph {
 
 class CGeneralSettingsDlg : public CSettingsWindow {
 public:
-    CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent = nullptr);
+    // `copyTags` is a preference kept outside the settings record.
+    CGeneralSettingsDlg(GeneralSettings* block, bool* copyTags, QWidget* parent = nullptr);
 
     QPushButton* browseButton() const { return browse_; }
 
@@ -27,6 +29,7 @@ private:
     void ChooseInFolder();
 
     GeneralSettings* block_;
+    bool* copyTags_;
     RadioGroup folderMode_;
     RadioGroup existingFile_;
     RadioGroup afterOperation_;
@@ -34,6 +37,7 @@ private:
     QRadioButton* inFolder_;
     QLineEdit* folderField_;
     QPushButton* browse_;
+    QCheckBox* copyTagsBox_;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;
 };

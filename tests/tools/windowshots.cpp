@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     zelph::ConverterSettings settings{};
     zelph::ApplyDefaults(settings, "/home/user/Music/");
     zelph::CEngineMp3Lame lame(&settings.lame);
-    zelph::CGeneralSettingsDlg general(&settings.general);
+    bool copyTags = true;
+    zelph::CGeneralSettingsDlg general(&settings.general, &copyTags);
     const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png");
     return saved ? 0 : 1;
 }
