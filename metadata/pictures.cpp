@@ -60,15 +60,24 @@ std::string SniffMimeType(const std::string& data) {
     return "";
 }
 
-// The text before an APEv2 picture's bytes is by custom a file name, which
-// is how other readers tell a picture from other binary items.
-std::string ApePictureName(const TagPicture& picture) {
-    if (!picture.description.empty()) return picture.description;
+std::string ExtensionFor(const TagPicture& picture) {
     const std::string mime = picture.mimeType.empty() ? SniffMimeType(picture.data) : picture.mimeType;
-    if (mime == "image/png") return "cover.png";
-    if (mime == "image/gif") return "cover.gif";
-    if (mime == "image/bmp") return "cover.bmp";
-    return "cover.jpg";
+    if (mime == "image/png") return ".png";
+    if (mime == "image/gif") return ".gif";
+    if (mime == "image/bmp") return ".bmp";
+    return ".jpg";
+}
+
+// The text before an APEv2 picture's bytes is by custom a file name, which
+// is how other readers (FFmpeg among them) tell a picture from other binary
+// items: the description becomes one, with the picture's extension.
+std::string ApePictureName(const TagPicture& picture) {
+    const std::string extension = ExtensionFor(picture);
+    const std::string& name = picture.description;
+    const bool named = name.size() > extension.size() &&
+                       Upper(name.substr(name.size() - extension.size())) == Upper(extension);
+    if (named) return name;
+    return (name.empty() ? "cover" : name) + extension;
 }
 
 }  // namespace

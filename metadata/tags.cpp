@@ -170,7 +170,49 @@ void ReadMonkey(const std::string& path, TagReadResult& result) {
     if (file.hasAPETag()) ReadApe(result, file.APETag());
 }
 
+bool IsUtf8(const TagLib::ByteVector& bytes) {
+    int follow = 0;
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (follow > 0) {
+            if ((c & 0xC0) != 0x80) return false;
+            --follow;
+        } else if (c >= 0xC2 && c < 0xE0) {
+            follow = 1;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            follow = 2;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            follow = 3;
+        } else if (c >= 0x80) {
+            return false;
+        }
+    }
+    return follow == 0;
+}
+
+// LIST/INFO names no text encoding. Current writers (FFmpeg, TagLib users,
+// editors) use UTF-8, older ones Latin-1, so it is read as UTF-8 where the
+// bytes are valid UTF-8 and written as UTF-8, so that no character is lost.
+class InfoText : public TagLib::RIFF::Info::StringHandler {
+public:
+    TagLib::String parse(const TagLib::ByteVector& data) const override {
+        const int end = data.find('\0');
+        const TagLib::ByteVector text = end < 0 ? data : data.mid(0, static_cast<unsigned>(end));
+        return TagLib::String(text, IsUtf8(text) ? TagLib::String::UTF8 : TagLib::String::Latin1);
+    }
+    TagLib::ByteVector render(const TagLib::String& text) const override { return text.data(TagLib::String::UTF8); }
+};
+
+// TagLib keeps the handler in one place for the whole program; it is set
+// once, before the first WAV tag is touched.
+void UseUtf8InfoText() {
+    static const InfoText handler;
+    static const bool set = (TagLib::RIFF::Info::Tag::setStringHandler(&handler), true);
+    (void)set;
+}
+
 void ReadWave(const std::string& path, TagReadResult& result) {
+    UseUtf8InfoText();
     TagLib::RIFF::WAV::File file(path.c_str(), false);
     if (!file.isValid()) {
         result.error = "TagLib cannot read it as RIFF WAVE";
@@ -226,6 +268,7 @@ void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& resu
 }
 
 void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    UseUtf8InfoText();
     TagLib::RIFF::WAV::File file(path.c_str(), false);
     if (!file.isValid()) {
         result.error = "TagLib cannot open it as RIFF WAVE";

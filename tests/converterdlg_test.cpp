@@ -152,7 +152,10 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     EXPECT_EQ(opened, (std::vector<TargetFormat>{kTargetOgg, kTargetBlade}));
 
     // General Settings edits the same record the tuning windows see.
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget*) { general.afterOperation = 2; });
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, RunOptions& options, QWidget*) {
+        general.afterOperation = 2;
+        options.copyTags = false;
+    });
     int16_t afterOperationSeen = 0;
     window.SetEngineTuningOpener(
         [&](TargetFormat, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
@@ -160,6 +163,7 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
         if (action->text() == "General Settings") action->trigger();
     window.engineTuningButton()->click();
     EXPECT_EQ(afterOperationSeen, 2);
+    EXPECT_FALSE(window.runOptions().copyTags) << "Copy Tags is kept beside the record";
 
     WriteFile(dir / "Settings.dat", "old");
     window.restoreDefaultsButton()->click();
@@ -184,6 +188,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     MakeWav("one.wav");
     MakeWav("two.wav");
     Add({"one.wav", "two.wav"});
+    window.runOptions().copyTags = false;
     bool hiddenDuringRun = false, shownAfterRun = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
     QTimer::singleShot(0, [&] {
@@ -200,6 +205,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     EXPECT_TRUE(Exists(dir / "Settings.dat")) << "closed by its close request, not ended by the run";
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(1, kStatusColumn), "Done");
+    EXPECT_FALSE(window.progressWindow().runner().options.copyTags) << "the window's choice reaches the run";
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
               "2\n");
 }

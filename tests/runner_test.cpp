@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/runner.h"
+#include "metadata/tags.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -58,10 +59,24 @@ void Empty(Job* job) {
     Finish(job, true);
 }
 
+// Copies its source to its target, as a WAV-to-WAV run would.
+void Copying(Job* job) {
+    Log(job);
+    WriteFile(job->targetPath, ReadFile(job->sourcePath));
+    Finish(job, true);
+}
+
 struct Recorder : RunnerListener {
     std::map<int, std::vector<std::string>> rows;
     std::vector<std::string> status;
-    void RowStatus(int row, const std::string& text) override { rows[row].push_back(text); }
+    std::vector<std::string> events;  // "tags ROW error" and "row ROW TEXT", in order
+    void RowStatus(int row, const std::string& text) override {
+        rows[row].push_back(text);
+        events.push_back("row " + std::to_string(row) + " " + text);
+    }
+    void TagsCopied(int row, const TagCopyReport& report) override {
+        events.push_back("tags " + std::to_string(row) + " " + report.error);
+    }
     void StatusText(const std::string& text) override { status.push_back(text); }
     std::string Last(int row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
@@ -212,4 +227,36 @@ TEST_F(Running, NothingPlannedIsReported) {
     Plan(kEncWavPcm, {"a.mp2"});
     EXPECT_FALSE(runner->Open());
     EXPECT_TRUE(recorder.rows.empty());
+}
+
+TEST_F(Running, TagsGoOnBeforeDoneAndAFailedTagWriteFailsTheFile) {
+    ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
+    Tags tags;
+    tags.fields["TITLE"] = {"Song"};
+    ASSERT_EQ(WriteTags(dir / "song.wav", tags).error, "");
+    settings.general.existingFileAction = 2;
+
+    Use({{kEncWavPcm, Copying}});
+    Plan(kEncWavPcm, {"song.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"tags 0 ", "row 0 Done"}));
+    EXPECT_EQ(ReadTags(dir / "song(1).wav").tags.fields["TITLE"], std::vector<std::string>{"Song"});
+
+    // An output TagLib cannot take tags into: the file fails and its output goes.
+    recorder.events.clear();
+    Use({{kEncWavPcm, Succeeding}, {kEncOggVorbis, Succeeding}});
+    Plan(kEncOggVorbis, {"song.wav"});
+    RunToEnd();
+    ASSERT_EQ(recorder.events.size(), 2u);
+    EXPECT_NE(recorder.events[0], "tags 0 ") << "a reason is given";
+    EXPECT_EQ(recorder.events[1], "row 0 Error Occured");
+    EXPECT_FALSE(Exists(dir / "song.ogg"));
+
+    // Without Copy Tags the same run is done and nothing is read or written.
+    recorder.events.clear();
+    runner->options.copyTags = false;
+    Plan(kEncOggVorbis, {"song.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
+    EXPECT_EQ(ReadFile(dir / "song.ogg"), "audio");
 }

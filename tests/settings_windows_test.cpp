@@ -336,7 +336,8 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
 TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
-    CGeneralSettingsDlg window(&block);
+    bool copyTags = true;
+    CGeneralSettingsDlg window(&block, &copyTags);
     EXPECT_EQ(Open(window,
                    [](QWidget* w) {
                        EXPECT_EQ(w->windowTitle(), "General Settings");
@@ -361,12 +362,37 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
+TEST(GeneralSettings, CopyTagsEditsItsOwnFlagAndNothingInTheRecord) {
+    GeneralSettings block = Defaults().general;
+    const GeneralSettings before = block;
+    bool copyTags = true;
+    CGeneralSettingsDlg window(&block, &copyTags);
+    auto toggleThen = [&](const char* button) {
+        Open(window, [&](QWidget* w) {
+            auto* box = w->findChild<QCheckBox*>();
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), "Copy Tags");
+            EXPECT_EQ(box->isChecked(), copyTags) << "the box shows the flag as it is";
+            box->click();
+            Press(w, button);
+        });
+    };
+    toggleThen("Cancel");
+    EXPECT_TRUE(copyTags);
+    toggleThen("Save");
+    EXPECT_FALSE(copyTags);
+    toggleThen("Save");
+    EXPECT_TRUE(copyTags);
+    EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the flag has no place in Settings.dat";
+}
+
 TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
     zelph::test::ScratchDir dir;
     const std::string chosen = dir / "out";
     std::filesystem::create_directory(chosen);
     GeneralSettings block = Defaults().general;
-    CGeneralSettingsDlg window(&block);
+    bool copyTags = true;
+    CGeneralSettingsDlg window(&block, &copyTags);
     auto browseThenSave = [&](const std::string& answer, const char* also) {
         FakeFolderDialog dialog(answer);
         Open(window, [&](QWidget* w) {
@@ -395,7 +421,8 @@ TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
 TEST(GeneralSettings, FolderThatDoesNotFitIsNeverStored) {
     GeneralSettings block = Defaults().general;
     std::memset(block.outputFolder, 'a', kOutputFolderSize);  // no terminating zero
-    CGeneralSettingsDlg window(&block);
+    bool copyTags = true;
+    CGeneralSettingsDlg window(&block, &copyTags);
     Open(window, [](QWidget* w) {
         Press(w, "Overwrite Output File");
         Press(w, "Save");
