@@ -102,6 +102,15 @@ void CConvertProgressDlg::RowStatus(int row, const std::string& text) {
     fileList_->topLevelItem(row)->setText(kStatusColumn, QString::fromStdString(text));
 }
 
+void CConvertProgressDlg::TagsCopied(int row, const TagCopyReport& report) {
+    if (!fileList_ || row < 0 || row >= fileList_->topLevelItemCount()) return;
+    // The row keeps its one-word outcome; what happened to the tags is its tip.
+    QStringList lines;
+    if (!report.error.empty()) lines << "Tags not written: " + QString::fromStdString(report.error);
+    for (const std::string& field : report.dropped) lines << "dropped: " + QString::fromStdString(field);
+    fileList_->topLevelItem(row)->setToolTip(kStatusColumn, lines.join('\n'));
+}
+
 void CConvertProgressDlg::StatusText(const std::string& text) {
     status_->setText(QString::fromStdString(text));
 }

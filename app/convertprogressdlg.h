@@ -57,6 +57,7 @@ protected:
 private:
     void RowStatus(int row, const std::string& text) override;
     void StatusText(const std::string& text) override;
+    void TagsCopied(int row, const TagCopyReport& report) override;
 
     friend class EngineWaker;
     void SchedulingTick();

@@ -16,7 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <functional>
+#include <initializer_list>
 
 #include "metadata/pictures.h"
 

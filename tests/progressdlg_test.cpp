@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "metadata/tags.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/xtargetbutton.h"
@@ -116,4 +117,18 @@ TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) 
     QTimer::singleShot(10000, &window, &QDialog::reject);  // a hang fails instead
     EXPECT_EQ(window.exec(), QDialog::Accepted);
     for (int row = 0; row < 4; ++row) EXPECT_EQ(Status(row), "Done") << row;
+}
+
+TEST_F(ProgressWindow, AFileWhoseTagsCannotBeWrittenFailsAndSaysWhyInItsTip) {
+    ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.2 sine 300").status, 0);
+    Tags tags;
+    tags.fields["TITLE"] = {"Song"};
+    ASSERT_EQ(WriteTags(dir / "a.wav", tags).error, "");
+    // An engine that reports success without leaving an output behind.
+    CConvertProgressDlg window(nullptr, {{kEncWavPcm, Instant}});
+    Plan(window, {"a.wav"});
+    window.exec();
+    EXPECT_EQ(Status(0), "Error Occured");
+    EXPECT_TRUE(rows.topLevelItem(0)->toolTip(kStatusColumn).startsWith("Tags not written: "))
+        << rows.topLevelItem(0)->toolTip(kStatusColumn).toStdString();
 }
