@@ -92,6 +92,21 @@ std::map<std::string, Values> TagLibFields(const std::string& path) {
     return fields;
 }
 
+// The fields beyond the common set that the TagLib- and vorbiscomment-made
+// sources carry (lame has no switch for most of them).
+const std::map<std::string, std::string> kMoreFields = {
+    {"DISCNUMBER", "1/2"},
+    {"COMMENT", "Nice"},
+    {"COMPOSER", "Zoë"},
+    {"LYRICS", "La la"},
+    {"REPLAYGAIN_TRACK_GAIN", "-6.50 dB"},
+    {"REPLAYGAIN_TRACK_PEAK", "0.988"},
+    {"REPLAYGAIN_ALBUM_GAIN", "-7.00 dB"},
+    {"REPLAYGAIN_ALBUM_PEAK", "0.999"},
+    {"MUSICBRAINZ_TRACKID", "3a8c6e4e-0c6f-4d3e-9f0a-5d2b8c1e7a11"},
+    {"MUSICBRAINZ_ALBUMID", "9b1f2e3d-4c5b-4a69-8e7d-6c5b4a392817"},
+};
+
 TagLib::PropertyMap CommonFields(const Values& artists) {
     TagLib::PropertyMap map;
     auto put = [&](const char* key, const Values& values) {
@@ -107,6 +122,7 @@ TagLib::PropertyMap CommonFields(const Values& artists) {
     put("DATE", {"2001"});
     put("GENRE", {"Rock"});
     put("MOOD", {"calm"});
+    for (const auto& [key, value] : kMoreFields) put(key.c_str(), {value});
     return map;
 }
 
@@ -165,8 +181,11 @@ struct Sources {
     }
     std::string Ogg() {
         const std::string out = dir / "vorbis.ogg";
+        std::string more;
+        for (const auto& [key, value] : kMoreFields) more += " -c '" + key + "=" + value + "'";
         EXPECT_EQ(RunCommand("oggenc -Q -t 'Tïtle ☃' -a Ann -c ARTIST=Bob -l 'Älbum' -N 3 -d 2001 -G Rock -c MOOD=calm "
-                             "-c TRACKTOTAL=12 -c ALBUMARTIST=Band -o " + out + " " + Sine(dir, "vorbis.wav")).status,
+                             "-c TRACKTOTAL=12 -c ALBUMARTIST=Band" + more + " -o " + out + " " +
+                             Sine(dir, "vorbis.wav")).status,
                   0);
         WriteFile(dir / "comments.txt",
                   "METADATA_BLOCK_PICTURE=" + Base64(PictureBlock(coverBytes, 3, "image/jpeg", "front")) + "\n");
@@ -200,15 +219,27 @@ struct Sources {
 
 // Every field of the common set, in the target's native spelling as TagLib
 // gives it, and the cover's bytes as ffmpeg copies them out.
-void ExpectCarried(Sources& sources, const std::string& source, const Values& artists) {
+void ExpectCarried(Sources& sources, const std::string& source, const Values& artists, bool more = true) {
     for (const char* target : {"wav", "lame", "ogg", "ape"}) {
         SCOPED_TRACE(source + " -> " + target);
         const std::string result = Convert(source, target);
         const std::string output = OutputOf(result);
         ASSERT_FALSE(output.empty()) << result;
+        // Only the second front cover of the WAV source has no room (in APEv2).
+        const bool apeDrop = std::string(target) == "ape" && source.ends_with(".wav");
+        EXPECT_EQ(result.find("dropped:") != std::string::npos, apeDrop) << result;
 
         std::map<std::string, Values> fields = TagLibFields(output);
         const bool vorbis = std::string(target) == "ogg";
+        for (const auto& [key, value] : kMoreFields) {
+            if (!more) break;
+            if (vorbis && key == "DISCNUMBER") {
+                EXPECT_EQ(fields["DISCNUMBER"], Values{"1"});
+                EXPECT_EQ(fields["DISCTOTAL"], Values{"2"});
+            } else {
+                EXPECT_EQ(fields[key], Values{value}) << key;
+            }
+        }
         EXPECT_EQ(fields["TITLE"], Values{"Tïtle ☃"});
         EXPECT_EQ(fields["ARTIST"], artists);
         EXPECT_EQ(fields["ALBUM"], Values{"Älbum"});
@@ -231,7 +262,7 @@ void ExpectCarried(Sources& sources, const std::string& source, const Values& ar
 
 TEST(TagMatrix, LameTaggedMp3ToEveryTarget) {
     Sources sources;
-    ExpectCarried(sources, sources.Mp3(), {"Ann"});
+    ExpectCarried(sources, sources.Mp3(), {"Ann"}, false);
 }
 
 TEST(TagMatrix, VorbisCommentsToEveryTarget) {
@@ -257,8 +288,8 @@ TEST(TagMatrix, PicturesKeepTypeAndDescriptionAndWhatDoesNotFitIsListed) {
     for (const char* target : {"lame", "ogg", "wav"}) {
         SCOPED_TRACE(target);
         const auto tags = FfprobeTags(OutputOf(Convert(wav, target)));
-        EXPECT_EQ(tags.count("comment"), 2u);
-        EXPECT_TRUE(Has(tags, "comment", "Cover (front)"));
+        auto [from, to] = tags.equal_range("comment");
+        EXPECT_EQ(std::count_if(from, to, [](const auto& entry) { return entry.second == "Cover (front)"; }), 2);
         EXPECT_TRUE(Has(tags, "title", "front"));
         EXPECT_TRUE(Has(tags, "title", "spare"));
     }
