@@ -367,22 +367,15 @@ TEST(GeneralSettings, CopyTagsEditsItsOwnFlagAndNothingInTheRecord) {
     const GeneralSettings before = block;
     bool copyTags = true;
     CGeneralSettingsDlg window(&block, &copyTags);
-    auto toggleThen = [&](const char* button) {
+    for (const char* button : {"Cancel", "Save", "Save"}) {
+        const bool was = copyTags;
         Open(window, [&](QWidget* w) {
-            auto* box = w->findChild<QCheckBox*>();
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(box->text(), "Copy Tags");
-            EXPECT_EQ(box->isChecked(), copyTags) << "the box shows the flag as it is";
-            box->click();
+            EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the flag as it is";
+            Press(w, "Copy Tags");
             Press(w, button);
         });
-    };
-    toggleThen("Cancel");
-    EXPECT_TRUE(copyTags);
-    toggleThen("Save");
-    EXPECT_FALSE(copyTags);
-    toggleThen("Save");
-    EXPECT_TRUE(copyTags);
+        EXPECT_EQ(copyTags, std::string(button) == "Save" ? !was : was);
+    }
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the flag has no place in Settings.dat";
 }
 
