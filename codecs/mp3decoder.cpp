@@ -157,10 +157,12 @@ public:
     SampleWindow() = default;
     SampleWindow(const EncoderInfoFrame& info, uint32_t samplesPerFrame) {
         if (!info.frames || !info.delay || !info.padding) return;
-        constexpr uint64_t kSynthesisDelay = 529;
         const uint64_t total = uint64_t{*info.frames} * samplesPerFrame;
+        // A tag that would cut away everything is not believed.
+        if (uint64_t{*info.delay} + *info.padding >= total) return;
+        constexpr uint64_t kSynthesisDelay = 529;
         begin_ = *info.delay + kSynthesisDelay;
-        end_ = total + kSynthesisDelay > *info.padding ? total + kSynthesisDelay - *info.padding : 0;
+        end_ = total + kSynthesisDelay - *info.padding;
     }
     bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
     bool Over(uint64_t sample) const { return sample >= end_; }

@@ -70,10 +70,9 @@ std::optional<EncoderInfoFrame> ReadEncoderInfoFrame(std::span<const uint8_t> fr
         return ReadXing(fields);
     }
     if (TagAt(frame, kVBRITagOffset, "VBRI")) {
+        if (frame.size() < kVBRITagOffset + kVBRIFramesAt + 4) return EncoderInfoFrame{};
         ByteReader count(frame.subspan(kVBRITagOffset + kVBRIFramesAt));
-        const uint32_t frames = count.BE32();
-        if (count.ok()) return EncoderInfoFrame{frames, std::nullopt, std::nullopt};
-        return EncoderInfoFrame{};
+        return EncoderInfoFrame{count.BE32(), std::nullopt, std::nullopt};
     }
     return std::nullopt;
 }
