@@ -3,9 +3,9 @@
 #include <mad.h>
 
 #include <array>
+#include <cstring>
 #include <optional>
 #include <span>
-#include <cstring>
 
 #include "codecs/engine.h"
 #include "codecs/libraryloader.h"
