@@ -24,7 +24,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     for (const char* line : {"Conversion core and windows: the Zelph developers",
                              "MP3 decoding: libmad; Ogg Vorbis: libogg and libvorbis",
                              "MP3 encoding: LAME, behind the Blade, LAME and GoGo engines",
-                             "Monkey's Audio codec: written for Zelph"})
+                             "Monkey's Audio codec: written for Zelph",
+                             "Tags and cover pictures carried to every output: TagLib"})
         creditLines->addWidget(new QLabel(line, credits));
 
     auto* ok = new CTargetButton("OK", this);

@@ -30,8 +30,8 @@ int CConverterApp::InitInstance() {
     window.SetEngineTuningOpener([](int32_t target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(target, settings, parent);
     });
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget* parent) {
-        CGeneralSettingsDlg dialog(&general, parent);
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
+        CGeneralSettingsDlg dialog(&general, &preferences, parent);
         dialog.exec();
     });
     // Files handed over by a file manager or a terminal are listed at once.

@@ -108,6 +108,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     const QSize remembered(preferences_.Get(kWindowWidth), preferences_.Get(kWindowHeight));
     if (!remembered.isEmpty()) SetWindowSize(remembered);
     progress_.SetSettings(&settings_.record);
+    progress_.SetPreferences(&preferences_);
     progress_.SetFileList(fileList_);
     CheckTargetRadio(settings_.record.targetFormat);
 }
@@ -396,7 +397,7 @@ void CConverterDlg::OpenEngineTuning() {
 }
 
 void CConverterDlg::OpenGeneralSettings() {
-    if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, this);
+    if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, preferences_, this);
 }
 
 void CConverterDlg::RestoreDefaults() {
@@ -407,7 +408,6 @@ void CConverterDlg::RestoreDefaults() {
 void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
-    progress_.SetFilesAtOnce(FilesAtOnce(preferences_));
     progress_.PlanJobs(target, filePaths_);
     hide();
     progress_.exec();

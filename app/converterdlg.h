@@ -35,7 +35,7 @@ public:
     // The settings windows are opened through these; until one is given the
     // command opens nothing.
     using EngineTuningOpener = std::function<void(int32_t targetFormat, ConverterSettings&, QWidget* parent)>;
-    using GeneralSettingsOpener = std::function<void(GeneralSettings&, QWidget* parent)>;
+    using GeneralSettingsOpener = std::function<void(GeneralSettings&, Preferences&, QWidget* parent)>;
 
     // Settings.dat is read from and saved to `startupFolder`.
     explicit CConverterDlg(QWidget* parent = nullptr, EngineTable engines = StandardEngines(),
@@ -81,6 +81,7 @@ public:
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
     CConvertProgressDlg& progressWindow() { return progress_; }
     SettingsStore& settings() { return settings_; }
+    Preferences& preferences() { return preferences_; }
 
 protected:
     // The close request saves the settings; Escape closes without saving.

@@ -121,13 +121,15 @@ int CConvertProgressDlg::exec() {
     fileName_->clear();
     fileName_->setToolTip({});
     outcomes_.clear();
+    tagNotes_.clear();
     progressBar_->setValue(0);
     runningList_->clear();
     skipButton_->setEnabled(true);
     closing_ = false;
     const RunOptions options{.afterOperation = settings_->general.afterOperation,
                              .existingFileAction = settings_->general.existingFileAction,
-                             .filesAtOnce = filesAtOnce_};
+                             .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
+                             .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0};
     if (!runner_.Open(std::exchange(plan_, {}), options)) {
         QMessageBox::information(parentWidget(), "Zelph Audio Converter", kNoJobsText);
         return Accepted;
@@ -147,13 +149,23 @@ void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
     item->setText(kStatusColumn, QString::fromStdString(text));
-    item->setToolTip(kStatusColumn, QString::fromStdString(reason));
+    QStringList tip = tagNotes_[row];
+    if (!reason.empty()) tip.prepend(QString::fromStdString(reason));
+    item->setToolTip(kStatusColumn, tip.join('\n'));
 }
 
 void CConvertProgressDlg::SourceKept(uint32_t row, const std::string& reason) {
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     fileList_->topLevelItem(static_cast<int>(row))
         ->setToolTip(kStatusColumn, QString::fromStdString("The source was kept: " + reason));
+}
+
+// The row keeps its one-word outcome; the tag fields its output could not
+// take join the reason in its tip.
+void CConvertProgressDlg::TagsCopied(uint32_t row, const TagCopyReport& report) {
+    QStringList& lines = tagNotes_[row];
+    lines.clear();
+    for (const std::string& field : report.dropped) lines << "dropped: " + QString::fromStdString(field);
 }
 
 void CConvertProgressDlg::StatusText(const std::string& text) {

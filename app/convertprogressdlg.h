@@ -13,6 +13,7 @@
 
 #include "codecs/engines.h"
 #include "core/runner.h"
+#include "settings/preferences.h"
 
 class QLabel;
 class QProgressBar;
@@ -34,7 +35,7 @@ public:
 
     // Given once by the main window; neither is owned.
     void SetSettings(const ConverterSettings* settings) { settings_ = settings; }
-    void SetFilesAtOnce(unsigned files) { filesAtOnce_ = files; }
+    void SetPreferences(const Preferences* preferences) { preferences_ = preferences; }
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
 
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
@@ -65,6 +66,7 @@ private:
     void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override;
     void SourceKept(uint32_t row, const std::string& reason) override;
     void StatusText(const std::string& text) override;
+    void TagsCopied(uint32_t row, const TagCopyReport& report) override;
 
     friend class EngineWaker;
     void SchedulingTick();
@@ -79,7 +81,7 @@ private:
     void NoticeIfUnwatched();
 
     const ConverterSettings* settings_ = nullptr;
-    unsigned filesAtOnce_ = 1;
+    const Preferences* preferences_ = nullptr;
     BatchPlan plan_;
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
@@ -89,7 +91,8 @@ private:
     CTargetButton* skipButton_;
     QLabel* status_;
     QLabel* fileName_;
-    std::map<uint32_t, std::string> outcomes_;  // the last status written to each row
+    std::map<uint32_t, std::string> outcomes_;
+    std::map<uint32_t, QStringList> tagNotes_;  // per row, from the last copy of its tags
     QProgressBar* progressBar_;
     QTreeWidget* runningList_;
     bool closing_ = false;

@@ -56,6 +56,14 @@ public:
 
     void StatusText(const std::string& text) override { status_ = text; }
 
+    // Ahead of the file's result line, when asked for: the tag fields its
+    // output could not take. A failed tag write is the result's reason.
+    void TagsCopied(uint32_t, const TagCopyReport& report) override {
+        if (!options_.verbose) return;
+        ClearProgress();
+        for (const std::string& field : report.dropped) std::cout << "dropped: " << Field(field) << '\n';
+    }
+
     void ShowProgress(int position) {
         if (options_.quiet || !::isatty(STDERR_FILENO)) return;
         std::fprintf(stderr, "\r%s %3d%%", status_.c_str(), position);

@@ -20,12 +20,14 @@ const char* const kCliUsage =
     "  --if-exists overwrite|rename|skip\n"
     "                         what to do when an output file exists\n"
     "  --delete-source        delete each source that was converted with success\n"
+    "  --no-tags              do not copy tags and pictures to the outputs\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
     "  --jobs N               convert N files side by side (default: one per processor)\n"
-    "  --verbose              print each output path after its result\n"
+    "  --verbose              print each output path after its result, and each\n"
+    "                         tag field an output could not take as 'dropped: FIELD'\n"
     "  --quiet                no progress line\n"
     "  --help                 show this text\n"
     "  --version              show the version\n";
@@ -88,6 +90,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.describe = true;
         } else if (arg == "--verbose" || arg == "-v") {
             options.verbose = true;
+        } else if (arg == "--no-tags") {
+            options.edits.emplace_back(std::string(kCopyTags), "0");
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--beside-source") {

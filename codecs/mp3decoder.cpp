@@ -4,11 +4,15 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+#include <span>
 
 #include "codecs/engine.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
+#include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
+#include "formats/mpafile.h"
 
 namespace zelph {
 
@@ -68,7 +72,8 @@ constexpr uint32_t kFirstDitherSeed = 0xA8B9FF7E;
 // right behind the last data.
 class Mp3Input {
 public:
-    explicit Mp3Input(ExclusiveFile& file) : file_(file), size_(file.Size()) {}
+    // `start` is where the file has been read up to already.
+    Mp3Input(ExclusiveFile& file, uint64_t start) : file_(file), size_(file.Size()), bytesRead_(start) {}
 
     uint64_t bytesRead() const { return bytesRead_; }
     uint64_t size() const { return size_; }
@@ -96,7 +101,7 @@ public:
 private:
     ExclusiveFile& file_;
     const uint64_t size_;
-    uint64_t bytesRead_ = 0;
+    uint64_t bytesRead_;
     std::array<unsigned char, kReadBytes + MAD_BUFFER_GUARD> buffer_{};
 };
 
@@ -127,6 +132,46 @@ private:
     std::size_t used_ = 0;
 };
 
+// A leading ID3v2 tag (or several) is stepped over: a cover picture can hold
+// bytes that look like frames, and the encoder's info frame must be the
+// first frame the decoder sees. Returns where the audio starts.
+uint64_t SkipLeadingId3v2(ExclusiveFile& file) {
+    const uint64_t size = file.Size();
+    uint64_t begin = 0;
+    for (;;) {
+        uint8_t header[kId3HeaderSize];
+        const std::size_t got = file.Read(header, sizeof header);
+        const std::optional<uint64_t> length = Id3v2TagLength({header, got});
+        if (!length || begin + *length >= size) break;
+        begin += *length;
+        if (!file.SeekTo(begin)) break;
+    }
+    return file.SeekTo(begin) ? begin : 0;
+}
+
+// The decoded samples that are music. A LAME tag states the silence the
+// encoder put before and after it; libmad's synthesis delays everything by
+// another 529 samples. Without a LAME tag every sample is kept.
+class SampleWindow {
+public:
+    SampleWindow() = default;
+    SampleWindow(const EncoderInfoFrame& info, uint32_t samplesPerFrame) {
+        if (!info.frames || !info.delay || !info.padding) return;
+        const uint64_t total = uint64_t{*info.frames} * samplesPerFrame;
+        // A tag that would cut away everything is not believed.
+        if (uint64_t{*info.delay} + *info.padding >= total) return;
+        constexpr uint64_t kSynthesisDelay = 529;
+        begin_ = *info.delay + kSynthesisDelay;
+        end_ = total + kSynthesisDelay - *info.padding;
+    }
+    bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
+    bool Over(uint64_t sample) const { return sample >= end_; }
+
+private:
+    uint64_t begin_ = 0;
+    uint64_t end_ = UINT64_MAX;
+};
+
 enum class Outcome { kEnded, kStopped, kFailed };
 
 // Decodes every frame the input holds into `block`. `sampleRate` and
@@ -135,6 +180,9 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
                      uint32_t& sampleRate, uint64_t& frames) {
     uint32_t ditherSeed = kFirstDitherSeed;
     mad_stream& stream = state.stream;
+    SampleWindow window;
+    uint64_t sample = 0;
+    bool firstFrame = true;
     while (true) {
         if ((!stream.buffer || stream.error == MAD_ERROR_BUFLEN) && !input.Refill(mad, stream))
             return Outcome::kEnded;
@@ -143,12 +191,22 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
             if (MAD_RECOVERABLE(stream.error) || stream.error == MAD_ERROR_BUFLEN) continue;
             return Outcome::kEnded;
         }
-        mad.mad_synth_frame(&state.synth, &state.frame);
         sampleRate = state.frame.header.samplerate;
+        if (firstFrame) {
+            firstFrame = false;
+            const std::span<const uint8_t> bytes(stream.this_frame, stream.next_frame);
+            if (const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame(bytes)) {
+                window = SampleWindow(*info, 32 * MAD_NSBSAMPLES(&state.frame.header));
+                continue;  // it describes the stream and holds no music
+            }
+        }
+        if (window.Over(sample)) return Outcome::kEnded;
+        mad.mad_synth_frame(&state.synth, &state.frame);
         ++frames;
         const bool mono = state.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
         const mad_pcm& pcm = state.synth.pcm;
         for (unsigned i = 0; i < pcm.length; ++i) {
+            if (!window.Keeps(sample++)) continue;
             const int16_t left = DitherSample(pcm.samples[0][i], &ditherSeed);
             const int16_t right = mono ? left : DitherSample(pcm.samples[1][i], &ditherSeed);
             if (!block.Append(left, right)) return Outcome::kFailed;
@@ -183,7 +241,7 @@ void DecodeMp3(const Job& job, JobState& state) {
     CodecLibraries libraries;
     if (!mad.Load(libraries)) return run.Fail(libraries.error());
 
-    Mp3Input input(source);
+    Mp3Input input(source, SkipLeadingId3v2(source));
     PcmBlock block(target);
     uint32_t sampleRate = 0;
     uint64_t frames = 0;

@@ -75,8 +75,33 @@ struct JobRunner::FileRun {
     Job job;
     JobState state;
     std::thread thread;
+    // The worker has let go of the job (and, after the last one, of the
+    // output); only then does the driver look at the file again.
+    std::atomic<bool> workDone{true};
+    TagCopyReport tags;          // from the last job's worker
+    std::string finishProblem;   // why the complete output could not be finished
     bool cancelled = false;  // asked to stop by a skip or a close
     bool ended = false;      // its row has its outcome; the runner drops it
+
+    // On the worker, after the last job: the output gets its tags and goes
+    // to the disk, so the driver only has to give it its name. Tags go on
+    // once the audio is complete, and a tag that cannot be written fails the
+    // file rather than leaving it silently bare.
+    void FinishOutput(bool copyTags) {
+        struct stat info;
+        if (::stat(partial.c_str(), &info) != 0 || info.st_size == 0) {
+            finishProblem = std::string(EngineName(job.engine)) + " wrote no output";
+            return;
+        }
+        if (copyTags) {
+            tags = CopyTags(plan.source, partial);
+            if (!tags.error.empty()) {
+                finishProblem = "tags not written: " + tags.error;
+                return;
+            }
+        }
+        if (!SyncPath(partial, O_RDONLY)) finishProblem = SystemReason("cannot write " + plan.finalTarget);
+    }
 };
 
 void EngineEndSignal::Notify() {
@@ -139,9 +164,8 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
 }
 
 bool JobRunner::engineRunning() const {
-    return std::any_of(running_.begin(), running_.end(), [](const auto& file) {
-        return file->state.running.load(std::memory_order_acquire) != 0;
-    });
+    return std::any_of(running_.begin(), running_.end(),
+                       [](const auto& file) { return !file->workDone.load(std::memory_order_acquire); });
 }
 
 int JobRunner::progress() const {
@@ -195,15 +219,22 @@ void JobRunner::StartJob(FileRun& file) {
         return;
     }
     file.state.running.store(1, std::memory_order_release);
-    // The signal wakes the driver as soon as the engine has let go of
+    file.workDone.store(false, std::memory_order_relaxed);
+    const bool last = file.nextJob == file.plan.chain.size();
+    // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
-    file.thread = std::thread([proc = engine->second, &job = file.job, &state = file.state, &signal = endSignal_] {
+    file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
+                               &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
-            proc(job, state);
+            proc(file.job, file.state);
         } catch (...) {
-            state.running.store(0, std::memory_order_release);
+            file.state.running.store(0, std::memory_order_release);
         }
+        if (last && file.state.succeeded.load(std::memory_order_acquire) == 1 &&
+            !file.state.stopRequested.load(std::memory_order_acquire))
+            file.FinishOutput(copyTags);
+        file.workDone.store(true, std::memory_order_release);
         signal.Notify();
     });
 }
@@ -225,8 +256,9 @@ bool JobRunner::Advance(FileRun& file) {
         StartJob(file);
         return false;
     }
-    std::string reason;
-    if (!PlaceOutput(file, reason)) {
+    if (options_.copyTags) listener_.TagsCopied(file.plan.row, file.tags);
+    std::string reason = file.finishProblem;
+    if (!reason.empty() || !PlaceOutput(file, reason)) {
         EndFile(file, kRowError, reason);
         return true;
     }
@@ -234,14 +266,10 @@ bool JobRunner::Advance(FileRun& file) {
     return true;
 }
 
-// Syncs the complete output and puts it under its final name by the
-// if-exists rule; a name that turned up meanwhile is never replaced unless
-// the rule is to overwrite.
+// Puts the complete, synced output under its final name by the if-exists
+// rule; a name that turned up meanwhile is never replaced unless the rule is
+// to overwrite.
 bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
-    if (!SyncPath(file.partial, O_RDONLY)) {
-        reason = SystemReason("cannot write " + file.plan.finalTarget);
-        return false;
-    }
     std::string final = file.plan.finalTarget;
     bool placed = false;
     if (options_.existingFileAction == ExistingFileAction::kOverwrite) {
@@ -260,8 +288,6 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
     }
     file.partial.clear();
     file.plan.finalTarget = final;
-    // The new name is on the disk before a source may go.
-    SyncPath(file.plan.outputFolder.empty() ? "." : file.plan.outputFolder, O_RDONLY | O_DIRECTORY);
     return true;
 }
 
@@ -276,7 +302,7 @@ void JobRunner::Tick() {
     if (finished_) return;
     for (auto it = running_.begin(); it != running_.end();) {
         FileRun& file = **it;
-        const bool over = file.ended || (file.state.running.load(std::memory_order_acquire) == 0 && Advance(file));
+        const bool over = file.ended || (file.workDone.load(std::memory_order_acquire) && Advance(file));
         it = over ? running_.erase(it) : it + 1;
     }
     while (!closing_ && running_.size() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
@@ -311,6 +337,11 @@ void JobRunner::CloseRequest() {
 
 void JobRunner::Finish() {
     finished_ = true;
+    // The outputs' new names are on the disk, each folder synced once,
+    // before any source may go.
+    std::set<std::string> folders;
+    for (const Converted& file : converted_) folders.insert(FolderOf(file.output));
+    for (const std::string& folder : folders) SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
     if (options_.afterOperation != AfterOperation::kDeleteSource) return;
     for (const auto& [row, source, output] : converted_) {
         // A source goes only when its output is really there.

@@ -23,6 +23,8 @@
 #include "codecs/engines.h"
 #include "codecs/job.h"
 #include "core/planner.h"
+#include "core/tagcopy.h"
+#include "core/tagcopy.h"
 
 namespace zelph {
 
@@ -38,6 +40,9 @@ public:
     virtual void StatusText(const std::string& text) = 0;
     // A converted file whose source had to stay although it was to be deleted.
     virtual void SourceKept(uint32_t, const std::string& /*reason*/) {}
+    // Told once per finished file whose tags were copied, before its row
+    // says how it ended.
+    virtual void TagsCopied(uint32_t /*row*/, const TagCopyReport& /*report*/) {}
 };
 
 // Lets a driver sleep until a running engine has ended.
@@ -60,6 +65,7 @@ struct RunOptions {
     AfterOperation afterOperation = AfterOperation::kKeepSource;
     ExistingFileAction existingFileAction = ExistingFileAction::kRename;
     unsigned filesAtOnce = 1;
+    bool copyTags = true;  // carry each source's tags and pictures onto its output
 };
 
 // A file being converted, as the progress window lists it.
@@ -91,6 +97,7 @@ public:
     void CloseRequest();
 
     bool finished() const { return finished_; }
+    const RunOptions& options() const { return options_; }
     bool engineRunning() const;
     // The oldest running file's progress.
     int progress() const;

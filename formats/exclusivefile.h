@@ -70,6 +70,11 @@ public:
         return done;
     }
 
+    // Moves the place the next Read starts from.
+    bool SeekTo(uint64_t offset) {
+        return offset <= INT64_MAX && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+    }
+
     bool WriteAll(const void* buffer, std::size_t size) { return WriteAllTo(fd_, buffer, size); }
     bool WriteAllAt(uint64_t offset, const void* buffer, std::size_t size) {
         return offset <= INT64_MAX && WriteAllTo(fd_, buffer, size, static_cast<off_t>(offset));

@@ -42,9 +42,9 @@ constexpr uint32_t kSyncMask = 0xFFE00000u;
 
 uint32_t Bits(uint32_t word, int high, int low) { return (word >> low) & ((1u << (high - low + 1)) - 1); }
 
-// The ID3v2 tag header: "ID3", version, revision, flags, 28-bit syncsafe size.
-constexpr std::size_t kId3HeaderSize = 10;
 constexpr uint8_t kId3FooterFlag = 0x10;
+
+}  // namespace
 
 std::optional<uint64_t> Id3v2TagLength(std::span<const uint8_t> header) {
     ByteReader in(header);
@@ -59,8 +59,6 @@ std::optional<uint64_t> Id3v2TagLength(std::span<const uint8_t> header) {
     if (!in.ok() || major == 0xFF || revision == 0xFF) return std::nullopt;
     return kId3HeaderSize + size + ((flags & kId3FooterFlag) ? kId3HeaderSize : 0);
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 

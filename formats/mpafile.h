@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@
 namespace zelph {
 
 class CVBRHeader;
+
+// The ID3v2 tag header: "ID3", version, revision, flags, 28-bit syncsafe size.
+inline constexpr std::size_t kId3HeaderSize = 10;
+// The whole length of the ID3v2 tag whose 10-byte header `header` starts
+// with (footer included), or nothing when it is not one.
+std::optional<uint64_t> Id3v2TagLength(std::span<const uint8_t> header);
 
 class CMPAException {
 public:

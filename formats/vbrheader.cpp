@@ -7,7 +7,6 @@ namespace zelph {
 namespace {
 
 constexpr uint32_t kSingleChannel = 3;
-constexpr uint32_t kVBRIPosition = 36;
 constexpr uint32_t kXingSeekEntries = 100;
 constexpr uint32_t kVBRIFixedPart = 26;  // tag to the end of frames per entry
 constexpr uint32_t kMaxVBRIEntrySize = 4;
@@ -20,19 +19,22 @@ uint32_t Tag(const char (&text)[5]) {
 }
 
 uint32_t XingPosition(const CMPAHeader& frame) {
-    const bool mono = frame.channelMode == kSingleChannel;
-    if (frame.lsf) return mono ? 13 : 21;
-    return mono ? 21 : 36;
+    return XingTagOffset(frame.lsf != 0, frame.channelMode == kSingleChannel);
 }
 
 bool IsXingTag(uint32_t word) { return word == Tag("Xing") || word == Tag("Info"); }
 
 }  // namespace
 
+uint32_t XingTagOffset(bool lowSamplingFrequency, bool mono) {
+    if (lowSamplingFrequency) return mono ? 13 : 21;
+    return mono ? 21 : 36;
+}
+
 std::optional<VBRHeaderPlace> FindVBRHeader(CMPAFile& file, uint32_t frameOffset) {
     const uint32_t xing = frameOffset + XingPosition(file.frame());
     if (IsXingTag(file.GetBytes(xing, 4))) return VBRHeaderPlace{CVBRHeader::kXing, xing};
-    const uint32_t vbri = frameOffset + kVBRIPosition;
+    const uint32_t vbri = frameOffset + kVBRITagOffset;
     if (file.GetBytes(vbri, 4) == Tag("VBRI")) return VBRHeaderPlace{CVBRHeader::kVBRI, vbri};
     return std::nullopt;
 }

@@ -16,6 +16,11 @@ struct VBRHeaderPlace {
     uint32_t offset;  // of the tag, relative to the file's begin
 };
 
+// Where a Xing or Info tag starts in its frame: behind the header and the
+// side information, whose size depends on the MPEG version and the mode.
+uint32_t XingTagOffset(bool lowSamplingFrequency, bool mono);
+constexpr uint32_t kVBRITagOffset = 36;
+
 // Looks for a tag where the first frame's kind of stream puts it. Throws
 // only when the file can't be read.
 std::optional<VBRHeaderPlace> FindVBRHeader(CMPAFile& file, uint32_t frameOffset);

@@ -1,5 +1,8 @@
 #include "settings/generalsettingsdlg.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -15,16 +18,23 @@
 
 namespace zelph {
 
-CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent)
+CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent)
     : CSettingsWindow("General Settings", parent),
       block_(block),
+      preferences_(preferences),
       folderMode_(this),
       existingFile_(this),
       afterOperation_(this),
       besideSource_(folderMode_.Add("In Folder Of Source File", OutputFolderMode::kBesideSource)),
       inFolder_(folderMode_.Add("In Folder", OutputFolderMode::kInFolder)),
       folderField_(new QLineEdit(this)),
-      browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)) {
+      browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
+      copyTagsBox_(new QCheckBox("Copy Tags", this)),
+      filesAtOnce_(new QSpinBox(this)) {
+    // 0 stands for one file per processor.
+    filesAtOnce_->setRange(0, 64);
+    filesAtOnce_->setSpecialValueText("One Per Processor");
+    folderField_->setObjectName("outputFolder");
     folderField_->setReadOnly(true);
     folderField_->setMinimumWidth(320);
     folderField_->installEventFilter(this);
@@ -49,6 +59,12 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent
                                   Column({afterOperation_.Add("Leave The Source File Intact", AfterOperation::kKeepSource),
                                           afterOperation_.Add("Delete Source File", AfterOperation::kDeleteSource)}),
                                   this));
+    auto* filesRow = new QHBoxLayout;
+    filesRow->addWidget(new QLabel("Files At Once", this));
+    filesRow->addWidget(filesAtOnce_);
+    filesRow->addStretch();
+    controls->addWidget(copyTagsBox_);
+    controls->addLayout(filesRow);
     SetControls(controls);
 }
 
@@ -56,6 +72,8 @@ void CGeneralSettingsDlg::ShowBlock() {
     folderMode_.Show(block_->outputFolderMode);
     existingFile_.Show(block_->existingFileAction);
     afterOperation_.Show(block_->afterOperation);
+    copyTagsBox_->setChecked(preferences_->Get(kCopyTags) != 0);
+    filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
     // Not the folder field: its focus rule would replace the stored choice
@@ -67,6 +85,8 @@ void CGeneralSettingsDlg::StoreBlock() {
     folderMode_.Store(block_->outputFolderMode);
     existingFile_.Store(block_->existingFileAction);
     afterOperation_.Store(block_->afterOperation);
+    preferences_->Set(kCopyTags, copyTagsBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
     // A folder that does not fit the field (only from a damaged file) keeps
     // the stored one.
     SetOutputFolder(*block_, folderText_);

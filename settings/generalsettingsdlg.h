@@ -1,19 +1,23 @@
 #pragma once
 // "General Settings": where outputs go, what happens to an existing output,
-// and whether the source is kept.
+// whether the source is kept, and whether tags are copied to the outputs.
 
 #include <string>
 
 #include "settings/dialogparts.h"
+#include "settings/preferences.h"
 #include "settings/settingswindow.h"
 
+class QCheckBox;
+class QSpinBox;
 class QLineEdit;
 
 namespace zelph {
 
 class CGeneralSettingsDlg : public CSettingsWindow {
 public:
-    CGeneralSettingsDlg(GeneralSettings* block, QWidget* parent = nullptr);
+    // Copy Tags and Files At Once are kept in the preferences, not the record.
+    CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent = nullptr);
 
     QPushButton* browseButton() const { return browse_; }
 
@@ -27,6 +31,7 @@ private:
     void ChooseInFolder();
 
     GeneralSettings* block_;
+    Preferences* preferences_;
     RadioGroup folderMode_;
     RadioGroup existingFile_;
     RadioGroup afterOperation_;
@@ -34,6 +39,8 @@ private:
     QRadioButton* inFolder_;
     QLineEdit* folderField_;
     QPushButton* browse_;
+    QCheckBox* copyTagsBox_;
+    QSpinBox* filesAtOnce_;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;
 };

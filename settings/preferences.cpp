@@ -17,6 +17,8 @@ constexpr PreferenceKey kKeys[] = {
     {kWindowHeight, 0, 16384, 0},
     // Files converted side by side; 0: one per processor.
     {kFilesAtOnce, 0, 64, 0},
+    // 1: each source's tags and pictures are carried to its output.
+    {kCopyTags, 0, 1, 1},
 };
 
 std::string_view Trim(std::string_view text) {

@@ -18,6 +18,7 @@ inline constexpr const char* kPreferencesFileName = "zelph.conf";
 inline constexpr std::string_view kWindowWidth = "window.width";
 inline constexpr std::string_view kWindowHeight = "window.height";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
+inline constexpr std::string_view kCopyTags = "general.copyTags";
 
 struct PreferenceKey {
     std::string_view name;

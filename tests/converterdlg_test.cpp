@@ -158,7 +158,10 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     EXPECT_EQ(opened, (std::vector<int32_t>{kTargetOgg, kTargetBlade}));
 
     // General Settings edits the same record the tuning windows see.
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, QWidget*) { general.afterOperation = AfterOperation::kDeleteSource; });
+    window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget*) {
+        general.afterOperation = AfterOperation::kDeleteSource;
+        preferences.Set(kCopyTags, "0");
+    });
     AfterOperation afterOperationSeen = AfterOperation::kKeepSource;
     window.SetEngineTuningOpener(
         [&](int32_t, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
@@ -166,6 +169,7 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
         if (action->text() == "General Settings") action->trigger();
     window.engineTuningButton()->click();
     EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
+    EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
 
     WriteFile(dir / "Settings.dat", "old");
     window.restoreDefaultsButton()->click();
@@ -193,6 +197,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     MakeWav("one.wav");
     MakeWav("two.wav");
     Add({"one.wav", "two.wav"});
+    window.preferences().Set(kCopyTags, "0");
     bool hiddenDuringRun = false, shownAfterRun = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
     QTimer::singleShot(0, [&] {
@@ -209,6 +214,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     EXPECT_TRUE(Exists(dir / "Settings.dat")) << "closed by its close request, not ended by the run";
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(1, kStatusColumn), "Done");
+    EXPECT_FALSE(window.progressWindow().runner().options().copyTags) << "the window's choice reaches the run";
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
               "2\n");
 }

@@ -47,7 +47,13 @@ struct Mp3Case {
     const char* lameOptions;
 };
 
-TEST(DecodeMp3, EveryFrameToTheLastMatchesMpg123) {
+// mpg123's gapless decode of `mp3`, in sample frames.
+std::size_t Mpg123Frames(const std::string& mp3, int channels) {
+    const std::size_t bytes = RunCommand("mpg123 -q -s '" + mp3 + "'").out.size();
+    return bytes / (2 * channels);
+}
+
+TEST(DecodeMp3, SampleCountsMatchMpg123sGaplessDecode) {
     const Mp3Case cases[] = {{44100, 2, "-b 128"}, {48000, 2, "-V 2"}, {32000, 2, "-b 96 -t"},
                              {22050, 2, "-b 64"},  {8000, 1, "-b 16"}, {44100, 1, "-V 4 -t"}};
     for (const Mp3Case& c : cases) {
@@ -64,16 +70,70 @@ TEST(DecodeMp3, EveryFrameToTheLastMatchesMpg123) {
         EXPECT_TRUE(out.honest);
         EXPECT_EQ(out.channels, 2);
         EXPECT_EQ(out.rate, c.rate);
-        // libmad gives every frame, the tag frame as silence, the last frame
-        // (which ends exactly at the end of the file) included.
-        const int frameSamples = c.rate >= 32000 ? 1152 : 576;
-        EXPECT_EQ(out.frames(), ScanMp3(ReadFile(dir / "a.mp3")).frames.size() * frameSamples);
+        // With a LAME tag exactly the encoded samples come back; without
+        // one (-t, and at 8 kHz where the tag does not fit a frame) every
+        // frame, the last one (ending exactly at the end of the file) included.
+        const Mp3Scan scan = ScanMp3(ReadFile(dir / "a.mp3"));
+        const std::size_t frameSamples = c.rate >= 32000 ? 1152 : 576;
+        if (scan.tagged())
+            EXPECT_EQ(out.frames(), static_cast<std::size_t>(2.0 * c.rate));
+        else
+            EXPECT_EQ(out.frames(), scan.frames.size() * frameSamples);
+        EXPECT_EQ(out.frames(), Mpg123Frames(dir / "a.mp3", c.channels));
         if (c.channels == 1) {
             EXPECT_TRUE(ChannelsEqual(out));
         }
 
         RunCommand("mpg123 -q --stereo -w " + dir / "ref.wav" + " " + dir / "a.mp3");
         EXPECT_GT(Compare(SoxPcm(dir / "ref.wav"), out.pcm, 2).correlation, 0.999);
+    }
+}
+
+TEST(DecodeMp3, LeadingTagsAndInfoFramesAreNotDecoded) {
+    ScratchDir dir;
+    const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 1.0);
+    // A picture that holds a run of well-formed (silent) frames, in front
+    // of the audio.
+    std::string picture = "\xFF\xD8\xFF\xE0";
+    for (int i = 0; i < 50; ++i) picture += std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\0');
+    WriteFile(dir / "cover.jpg", picture);
+    ASSERT_EQ(RunCommand("lame --quiet -b 128 --ti " + dir / "cover.jpg" + " --tt x '" + wav + "' " + dir / "a.mp3").status, 0);
+    ASSERT_EQ(RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "out.wav").succeeded, 1);
+    EXPECT_EQ(ReadPcmWav(dir / "out.wav").frames(), 44100u);
+    EXPECT_EQ(Mpg123Frames(dir / "a.mp3", 2), 44100u);
+
+    // An Info tag without LAME's extension (zeroed by hand): the frame is
+    // skipped and nothing trimmed.
+    ASSERT_EQ(RunCommand("lame --quiet -b 128 '" + wav + "' " + dir / "bare.mp3").status, 0);
+    std::string plain = ReadFile(dir / "bare.mp3");
+    const std::size_t tagAt = plain.find("Info");
+    ASSERT_EQ(tagAt, 36u);
+    std::fill(plain.begin() + tagAt + 120, plain.begin() + tagAt + 156, '\0');
+    WriteFile(dir / "plain.mp3", plain);
+    ASSERT_EQ(RunEngine(zelph::DecodeMp3, dir / "plain.mp3", dir / "plain.wav").succeeded, 1);
+    EXPECT_EQ(ReadPcmWav(dir / "plain.wav").frames(), (ScanMp3(plain).frames.size() - 1) * 1152);
+}
+
+TEST(DecodeMp3, EveryMp3EngineRoundTripsToItsLength) {
+    ScratchDir dir;
+    const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 1.234);
+    const std::size_t original = ReadPcmWav(wav).frames();
+    for (const char* engine : {"lame", "blade", "gogo"}) {
+        SCOPED_TRACE(engine);
+        const std::string folder = dir / engine;
+        ASSERT_EQ(RunCommand("mkdir " + folder + " && " + BinDir() + "/zelph-convert --quiet --output-dir " + folder +
+                             "/ --target " + engine + " " + wav + " && " + BinDir() +
+                             "/zelph-convert --quiet --output-dir " + folder + "/ --target wav " + folder + "/in.mp3")
+                      .status,
+                  0);
+        const PcmWav back = ReadPcmWav(folder + "/in.wav");
+        // Exact where the encoder left its tag frame (LAME's); whole frames otherwise.
+        const Mp3Scan scan = ScanMp3(ReadFile(folder + "/in.mp3"));
+        if (scan.tagged())
+            EXPECT_EQ(back.frames(), original);
+        else
+            EXPECT_EQ(back.frames(), scan.frames.size() * 1152);
+        EXPECT_EQ(back.frames(), Mpg123Frames(folder + "/in.mp3", 2));
     }
 }
 

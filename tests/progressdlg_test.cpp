@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "metadata/tags.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/xtargetbutton.h"
@@ -29,7 +30,9 @@ void Endless(const Job&, JobState& state) {
     state.running.store(0);
 }
 
-void Instant(const Job&, JobState& state) {
+// Leaves a few bytes as its output and succeeds at once.
+void Instant(const Job& job, JobState& state) {
+    if (!job.targetPath.empty()) test::WriteFile(job.targetPath, "audio");
     state.succeeded.store(1);
     state.running.store(0);
 }
@@ -149,7 +152,9 @@ TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) 
 
 TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow) {
     CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}, {EngineId::kDecMp3, Refusing}});
-    window.SetFilesAtOnce(2);
+    Preferences preferences(dir / "zelph.conf");
+    ASSERT_EQ(preferences.Set(kFilesAtOnce, "2"), "");
+    window.SetPreferences(&preferences);
     Plan(window, {"1.wav", "2.wav", "3.mp3"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(400, [&, shown] {
@@ -201,7 +206,9 @@ TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
 std::atomic<bool> gateOpen{false};
 void Gated(const Job& job, JobState& state) {
     while (!gateOpen && !state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    state.succeeded.store(gateOpen && job.sourcePath.find("broken") == std::string::npos ? 1 : 0);
+    const bool ok = gateOpen && job.sourcePath.find("broken") == std::string::npos;
+    if (ok) test::WriteFile(job.targetPath, "audio");
+    state.succeeded.store(ok ? 1 : 0);
     state.running.store(0);
 }
 
@@ -251,4 +258,19 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
     EXPECT_EQ(test::ReadFile(said),
               "--app-name=Zelph Audio Converter\n--icon=zelph\nZelph Audio Converter\n"
               "2 files converted, 1 failed\n");
+}
+
+TEST_F(ProgressWindow, AFileWhoseTagsCannotBeWrittenFailsAndSaysWhyInItsTip) {
+    ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.2 sine 300").status, 0);
+    Tags tags;
+    tags.fields["TITLE"] = {"Song"};
+    ASSERT_EQ(WriteTags(dir / "a.wav", tags).error, "");
+    // Engines that report success but leave bytes TagLib cannot take tags into.
+    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Instant}, {EngineId::kEncOggVorbis, Instant}});
+    Plan(window, {"a.wav"});
+    window.PlanJobs(kTargetOgg, paths);
+    window.exec();
+    EXPECT_EQ(Status(0), "Error Occured");
+    EXPECT_TRUE(rows.topLevelItem(0)->toolTip(kStatusColumn).startsWith("tags not written: "))
+        << rows.topLevelItem(0)->toolTip(kStatusColumn).toStdString();
 }

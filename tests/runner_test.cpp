@@ -11,6 +11,7 @@
 
 #include "codecs/engine.h"
 #include "core/runner.h"
+#include "metadata/tags.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -75,9 +76,14 @@ struct Recorder : RunnerListener {
     std::map<uint32_t, std::string> reasons;
     std::map<uint32_t, std::string> kept;
     std::vector<std::string> status;
+    std::vector<std::string> events;  // "tags ROW error" and "row ROW TEXT", in order
     void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override {
         rows[row].push_back(text);
         reasons[row] = reason;
+        events.push_back("row " + std::to_string(row) + " " + text);
+    }
+    void TagsCopied(uint32_t row, const TagCopyReport& report) override {
+        events.push_back("tags " + std::to_string(row) + " " + report.error);
     }
     void StatusText(const std::string& text) override { status.push_back(text); }
     void SourceKept(uint32_t row, const std::string& reason) override { kept[row] = reason; }
@@ -113,7 +119,8 @@ protected:
     bool Open(unsigned filesAtOnce = 1) {
         return runner->Open(std::move(plan), {.afterOperation = settings.general.afterOperation,
                                               .existingFileAction = settings.general.existingFileAction,
-                                              .filesAtOnce = filesAtOnce});
+                                              .filesAtOnce = filesAtOnce,
+                                              .copyTags = copyTags});
     }
 
     // One tick, then a wait while an engine runs.
@@ -143,6 +150,7 @@ protected:
     EngineTable engines;
     Recorder recorder;
     BatchPlan plan;
+    bool copyTags = true;
     std::unique_ptr<JobRunner> runner;
 };
 
@@ -287,9 +295,9 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
 
     Plan(kTargetOgg, {"hollow.ogg"});  // its encoder "succeeds" without writing
     RunToEnd();
-    EXPECT_EQ(recorder.Last(0), "Done");
+    EXPECT_EQ(recorder.Last(0), "Error Occured");
+    EXPECT_EQ(recorder.reasons[0], "ENCOGGVORBIS wrote no output");
     EXPECT_TRUE(Exists(dir / "hollow.ogg")) << "an empty output does not justify deleting";
-    EXPECT_NE(recorder.kept[0], "");
 }
 
 TEST_F(Running, EndOfAnEngineWakesTheDriver) {
@@ -317,4 +325,24 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
     runner.reset();  // asks the engine to stop and waits for its thread
     EXPECT_EQ(g_endlessRunning, 0);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{}) << "its run files go with it";
+}
+
+TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
+    ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
+    ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}).error, "");
+    // The engines leave an output TagLib cannot take tags into.
+    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Plan(kTargetOgg, {"song.wav"});
+    RunToEnd();
+    ASSERT_EQ(recorder.events.size(), 2u);
+    EXPECT_NE(recorder.events[0], "tags 0 ") << "a reason is given";
+    EXPECT_EQ(recorder.events[1], "row 0 Error Occured");
+    EXPECT_FALSE(Exists(dir / "song.ogg"));
+
+    // Without Copy Tags the same run is done and nothing is read or written.
+    recorder.events.clear();
+    copyTags = false;
+    Plan(kTargetOgg, {"song.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -97,7 +98,7 @@ private:
     FolderDialog previous_;
 };
 
-QLineEdit* FolderField(QWidget* window) { return window->findChild<QLineEdit*>(); }
+QLineEdit* FolderField(QWidget* window) { return window->findChild<QLineEdit*>("outputFolder"); }
 
 bool SameBytes(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
 
@@ -337,7 +338,8 @@ TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
 TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
-    CGeneralSettingsDlg window(&block);
+    Preferences preferences("/nowhere/zelph.conf");
+    CGeneralSettingsDlg window(&block, &preferences);
     EXPECT_EQ(Open(window,
                    [](QWidget* w) {
                        EXPECT_EQ(w->windowTitle(), "General Settings");
@@ -362,12 +364,34 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
+TEST(GeneralSettings, CopyTagsAndFilesAtOnceEditThePreferencesAndNothingInTheRecord) {
+    GeneralSettings block = Defaults().general;
+    const GeneralSettings before = block;
+    Preferences preferences("/nowhere/zelph.conf");
+    CGeneralSettingsDlg window(&block, &preferences);
+    for (const char* button : {"Cancel", "Save", "Save"}) {
+        const bool was = preferences.Get(kCopyTags) != 0;
+        const int files = preferences.Get(kFilesAtOnce);
+        Open(window, [&](QWidget* w) {
+            EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
+            Press(w, "Copy Tags");
+            w->findChild<QSpinBox*>()->setValue(files + 3);
+            Press(w, button);
+        });
+        const bool saved = std::string(button) == "Save";
+        EXPECT_EQ(preferences.Get(kCopyTags) != 0, saved ? !was : was);
+        EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
+    }
+    EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";
+}
+
 TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
     zelph::test::ScratchDir dir;
     const std::string chosen = dir / "out";
     std::filesystem::create_directory(chosen);
     GeneralSettings block = Defaults().general;
-    CGeneralSettingsDlg window(&block);
+    Preferences preferences("/nowhere/zelph.conf");
+    CGeneralSettingsDlg window(&block, &preferences);
     auto browseThenSave = [&](const std::string& answer, const char* also) {
         FakeFolderDialog dialog(answer);
         Open(window, [&](QWidget* w) {
@@ -396,7 +420,8 @@ TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlash) {
 TEST(GeneralSettings, FolderThatDoesNotFitIsNeverStored) {
     GeneralSettings block = Defaults().general;
     std::memset(block.outputFolder, 'a', kOutputFolderSize);  // no terminating zero
-    CGeneralSettingsDlg window(&block);
+    Preferences preferences("/nowhere/zelph.conf");
+    CGeneralSettingsDlg window(&block, &preferences);
     Open(window, [](QWidget* w) {
         Press(w, "Overwrite Output File");
         Press(w, "Save");

@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     zelph::ConverterSettings settings{};
     zelph::ApplyDefaults(settings, "/home/user/Music/");
     zelph::CEngineMp3Lame lame(&settings.lame);
-    zelph::CGeneralSettingsDlg general(&settings.general);
+    zelph::Preferences preferences("/nowhere/zelph.conf");
+    zelph::CGeneralSettingsDlg general(&settings.general, &preferences);
     zelph::CConvertProgressDlg progress(nullptr, zelph::EngineTable{{zelph::EngineId::kEncWavPcm, HalfDone}});
     progress.SetSettings(&settings);
     progress.PlanJobs(zelph::kTargetWav, {"/home/user/Music/Morning Tone.wav", "/home/user/Music/voice memo.wav"});

@@ -1,0 +1,331 @@
+#include "metadata/tags.h"
+
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2extendedheader.h>
+#include <taglib/id3v2frame.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2synchdata.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+
+#include "metadata/pictures.h"
+
+namespace zelph {
+
+namespace {
+
+using Fields = std::map<std::string, std::vector<std::string>>;
+
+std::string Utf8(const TagLib::String& text) { return text.to8Bit(true); }
+
+TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
+
+// Fields of `map` take the place of the same fields in `fields`, so a richer
+// tag read later wins over a poorer one read before it.
+void Overlay(Fields& fields, const TagLib::PropertyMap& map) {
+    for (const auto& [key, values] : map) {
+        std::vector<std::string>& out = fields[Utf8(key)];
+        out.clear();
+        for (const TagLib::String& value : values) out.push_back(Utf8(value));
+    }
+}
+
+TagLib::PropertyMap ToPropertyMap(const Fields& fields) {
+    TagLib::PropertyMap map;
+    for (const auto& [key, values] : fields) {
+        TagLib::StringList list;
+        for (const std::string& value : values) list.append(FromUtf8(value));
+        map.insert(FromUtf8(key), list);
+    }
+    return map;
+}
+
+std::vector<std::string> Keys(const TagLib::PropertyMap& map) {
+    std::vector<std::string> keys;
+    for (const auto& entry : map) keys.push_back(Utf8(entry.first));
+    return keys;
+}
+
+// Totals kept apart (Vorbis's TRACKTOTAL, some taggers' TOTALTRACKS) join
+// their number as "n/N", the one form every target understands.
+void JoinTotal(Fields& fields, const std::string& number, std::initializer_list<const char*> totals) {
+    for (const char* total : totals) {
+        auto found = fields.find(total);
+        if (found == fields.end()) continue;
+        auto target = fields.find(number);
+        const bool joinable = target != fields.end() && target->second.size() == 1 &&
+                              target->second[0].find('/') == std::string::npos && found->second.size() == 1;
+        if (joinable) {
+            target->second[0] += "/" + found->second[0];
+            fields.erase(found);
+        }
+    }
+}
+
+void JoinTotals(Fields& fields) {
+    JoinTotal(fields, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});
+    JoinTotal(fields, "DISCNUMBER", {"DISCTOTAL", "TOTALDISCS"});
+}
+
+// Vorbis comments keep the total in a field of its own.
+void SplitTotal(Fields& fields, const std::string& number, const std::string& total) {
+    auto found = fields.find(number);
+    if (found == fields.end() || found->second.size() != 1) return;
+    const std::size_t slash = found->second[0].find('/');
+    if (slash == std::string::npos) return;
+    fields[total] = {found->second[0].substr(slash + 1)};
+    found->second[0].resize(slash);
+}
+
+// What a tag holds that the neutral form cannot, pictures aside (they are
+// carried on their own).
+void NoteUnsupported(TagReadResult& result, const TagLib::PropertyMap& map) {
+    for (const TagLib::String& name : map.unsupportedData()) {
+        const std::string text = Utf8(name);
+        if (text == "APIC" || IsApePictureKey(text)) continue;
+        if (std::find(result.unreadable.begin(), result.unreadable.end(), text) == result.unreadable.end())
+            result.unreadable.push_back(text);
+    }
+}
+
+void ReadApe(TagReadResult& result, const TagLib::APE::Tag* tag) {
+    if (!tag) return;
+    const TagLib::PropertyMap map = tag->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    if (result.tags.pictures.empty()) result.tags.pictures = ReadPictures(*tag);
+}
+
+void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag) {
+    if (!tag) return;
+    const TagLib::PropertyMap map = tag->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    std::vector<TagPicture> pictures = ReadPictures(*tag);
+    if (!pictures.empty()) result.tags.pictures = std::move(pictures);
+}
+
+// TagLib keeps the frames in front of one whose size runs past the tag (or
+// that it cannot make sense of) and quietly goes no further. Whatever it
+// left unread, padding aside, is lost, and is said so.
+bool LeadingTagLostFrames(TagLib::MPEG::File& file, const TagLib::ID3v2::Tag& tag) {
+    const TagLib::ID3v2::Header& header = *tag.header();
+    file.seek(0);
+    TagLib::ByteVector bytes = file.readBlock(header.completeTagSize());
+    if (!bytes.startsWith("ID3")) return false;
+    bytes = bytes.mid(TagLib::ID3v2::Header::size(), header.tagSize());
+    if (header.unsynchronisation() && header.majorVersion() <= 3)
+        bytes = TagLib::ID3v2::SynchData::decode(bytes);
+    std::size_t used = tag.extendedHeader() ? tag.extendedHeader()->size() : 0;
+    for (const TagLib::ID3v2::Frame* frame : tag.frameList())
+        used += TagLib::ID3v2::Frame::headerSize(header.majorVersion()) + frame->size();
+    for (std::size_t i = used; i < bytes.size(); ++i)
+        if (bytes[static_cast<unsigned>(i)] != 0) return true;
+    return false;
+}
+
+void ReadMpeg(const std::string& path, TagReadResult& result) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as MPEG audio";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasAPETag()) ReadApe(result, file.APETag());
+    if (file.hasID3v2Tag()) {
+        ReadId3v2(result, file.ID3v2Tag());
+        if (LeadingTagLostFrames(file, *file.ID3v2Tag())) result.unreadable.push_back("ID3v2 (damaged frames)");
+    }
+}
+
+void ReadVorbis(const std::string& path, TagReadResult& result) {
+    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot read it as Ogg Vorbis";
+        return;
+    }
+    const TagLib::PropertyMap map = file.tag()->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    result.tags.pictures = ReadPictures(*file.tag());
+}
+
+void ReadMonkey(const std::string& path, TagReadResult& result) {
+    TagLib::APE::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as Monkey's Audio";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasAPETag()) ReadApe(result, file.APETag());
+}
+
+bool IsUtf8(const TagLib::ByteVector& bytes) {
+    int follow = 0;
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (follow > 0) {
+            if ((c & 0xC0) != 0x80) return false;
+            --follow;
+        } else if (c >= 0xC2 && c < 0xE0) {
+            follow = 1;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            follow = 2;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            follow = 3;
+        } else if (c >= 0x80) {
+            return false;
+        }
+    }
+    return follow == 0;
+}
+
+// LIST/INFO names no text encoding. Current writers (FFmpeg, TagLib users,
+// editors) use UTF-8, older ones Latin-1, so it is read as UTF-8 where the
+// bytes are valid UTF-8 and written as UTF-8, so that no character is lost.
+class InfoText : public TagLib::RIFF::Info::StringHandler {
+public:
+    TagLib::String parse(const TagLib::ByteVector& data) const override {
+        const int end = data.find('\0');
+        const TagLib::ByteVector text = end < 0 ? data : data.mid(0, static_cast<unsigned>(end));
+        return TagLib::String(text, IsUtf8(text) ? TagLib::String::UTF8 : TagLib::String::Latin1);
+    }
+    TagLib::ByteVector render(const TagLib::String& text) const override { return text.data(TagLib::String::UTF8); }
+};
+
+// TagLib keeps the handler in one place for the whole program; it is set
+// once, before the first WAV tag is touched.
+void UseUtf8InfoText() {
+    static const InfoText handler;
+    static const bool set = (TagLib::RIFF::Info::Tag::setStringHandler(&handler), true);
+    (void)set;
+}
+
+void ReadWave(const std::string& path, TagReadResult& result) {
+    UseUtf8InfoText();
+    TagLib::RIFF::WAV::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as RIFF WAVE";
+        return;
+    }
+    if (file.hasInfoTag()) Overlay(result.tags.fields, file.InfoTag()->properties());
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+}
+
+void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as MPEG audio";
+        return;
+    }
+    file.strip(TagLib::MPEG::File::AllTags);
+    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
+    result.dropped = Keys(file.ID3v2Tag(true)->setProperties(map));
+    WritePictures(*file.ID3v2Tag(), tags.pictures);
+    // ID3v1 is for old players only: what it cannot hold is in ID3v2.
+    file.ID3v1Tag(true)->setProperties(map);
+    if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
+                   TagLib::ID3v2::v4))
+        result.error = "TagLib could not save the ID3 tags";
+}
+
+void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot open it as Ogg Vorbis";
+        return;
+    }
+    Fields fields = tags.fields;
+    SplitTotal(fields, "TRACKNUMBER", "TRACKTOTAL");
+    SplitTotal(fields, "DISCNUMBER", "DISCTOTAL");
+    result.dropped = Keys(file.tag()->setProperties(ToPropertyMap(fields)));
+    file.tag()->removeAllPictures();
+    WritePictures(*file.tag(), tags.pictures);
+    if (!file.save()) result.error = "TagLib could not save the Vorbis comments";
+}
+
+void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::APE::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as Monkey's Audio";
+        return;
+    }
+    file.strip();
+    TagLib::APE::Tag* tag = file.APETag(true);
+    result.dropped = Keys(tag->setProperties(ToPropertyMap(tags.fields)));
+    for (std::string& picture : WritePictures(*tag, tags.pictures)) result.dropped.push_back(std::move(picture));
+    if (!file.save()) result.error = "TagLib could not save the APEv2 tag";
+}
+
+void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    UseUtf8InfoText();
+    TagLib::RIFF::WAV::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as RIFF WAVE";
+        return;
+    }
+    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
+    file.ID3v2Tag()->removeFrames("APIC");
+    result.dropped = Keys(file.ID3v2Tag()->setProperties(map));
+    WritePictures(*file.ID3v2Tag(), tags.pictures);
+    // LIST/INFO has room for a few fields only; the "id3 " chunk holds all.
+    file.InfoTag()->setProperties(map);
+    if (!file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4))
+        result.error = "TagLib could not save the WAV tags";
+}
+
+struct TagFormat {
+    const char* extension;
+    void (*read)(const std::string&, TagReadResult&);
+    void (*write)(const std::string&, const Tags&, TagWriteResult&);
+};
+
+constexpr TagFormat kTagFormats[] = {
+    {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
+    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},
+};
+
+const TagFormat* FormatOf(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return nullptr;
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    for (const TagFormat& format : kTagFormats)
+        if (extension == format.extension) return &format;
+    return nullptr;
+}
+
+}  // namespace
+
+TagReadResult ReadTags(const std::string& path) {
+    TagReadResult result;
+    if (const TagFormat* format = FormatOf(path)) format->read(path, result);
+    JoinTotals(result.tags.fields);
+    return result;
+}
+
+TagWriteResult WriteTags(const std::string& path, const Tags& tags) {
+    TagWriteResult result;
+    const TagFormat* format = FormatOf(path);
+    if (!format) {
+        result.error = "no tag form is known for this kind of file";
+        return result;
+    }
+    format->write(path, tags, result);
+    return result;
+}
+
+bool CanHoldTags(const std::string& path) { return FormatOf(path) != nullptr; }
+
+}  // namespace zelph

@@ -1,0 +1,56 @@
+#pragma once
+// Tags in one neutral form, read from and written to every format the
+// converter handles, each in its native tag form (ID3v2.4 and ID3v1 on MP3,
+// Vorbis comments on Ogg, APEv2 on Monkey's Audio, LIST/INFO and an "id3 "
+// chunk on WAV). The work is TagLib's; this module only translates.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zelph {
+
+struct TagPicture {
+    int type = 3;            // the ID3v2 / FLAC picture type; 3 is the front cover
+    std::string mimeType;    // "" when the source did not say
+    std::string description;  // UTF-8
+    std::string data;        // the picture file's bytes, untouched
+
+    bool operator==(const TagPicture&) const = default;
+};
+
+// Field names are TagLib's common ones: TITLE, ARTIST, ALBUM, ALBUMARTIST,
+// TRACKNUMBER and DISCNUMBER as "n" or "n/N", DATE, GENRE, COMMENT, COMPOSER,
+// LYRICS, REPLAYGAIN_TRACK_GAIN, MUSICBRAINZ_TRACKID, ..., and any other
+// text field under its own upper-case name. Values are UTF-8; a field may
+// hold several values (two artists stay two).
+struct Tags {
+    std::map<std::string, std::vector<std::string>> fields;
+    std::vector<TagPicture> pictures;
+
+    bool empty() const { return fields.empty() && pictures.empty(); }
+};
+
+struct TagReadResult {
+    Tags tags;
+    // What the source holds that cannot be carried (frames TagLib cannot
+    // interpret, damaged ones included), by the source's own names.
+    std::vector<std::string> unreadable;
+    std::string error;  // "" when the tags (or their absence) were read
+};
+
+struct TagWriteResult {
+    std::vector<std::string> dropped;  // fields and pictures the target cannot hold
+    std::string error;                 // "" when the file was saved
+};
+
+// A file of a kind without tags (or unknown to TagLib) reads as empty.
+TagReadResult ReadTags(const std::string& path);
+
+// Replaces the tags of `path` (chosen by its extension) with `tags`.
+TagWriteResult WriteTags(const std::string& path, const Tags& tags);
+
+// Whether WriteTags knows the kind of `path`.
+bool CanHoldTags(const std::string& path);
+
+}  // namespace zelph

@@ -1,0 +1,309 @@
+// Tags through whole conversions: sources tagged at test time by lame,
+// oggenc/vorbiscomment, id3v2 and TagLib, converted by zelph-convert to every
+// target, and read back by ffprobe/ffmpeg and by TagLib directly.
+
+#include <gtest/gtest.h>
+
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "metadata/tags.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+using Values = std::vector<std::string>;
+
+struct Converted {
+    std::string output;  // "" when the file was not done
+    std::string printed;
+};
+
+Converted Convert(const std::string& source, const std::string& target, const std::string& options = "") {
+    const std::string out = RunCommand(BinDir() + "/zelph-convert --quiet --verbose --beside-source " + options +
+                                           " --target " + target + " '" + source + "'", true).out;
+    const std::size_t done = out.rfind("Done\t");
+    if (done == std::string::npos) return {"", out};
+    const std::size_t tab = out.find('\t', done + 5);
+    return {out.substr(tab + 1, out.find('\n', tab) - tab - 1), out};
+}
+
+// ffprobe's tags of the file and its streams, one "tag:key=value" a line, in
+// lower case (keys differ in case between formats; the values tested are
+// ASCII where it matters).
+std::string Probed(const std::string& path) {
+    std::string out = RunCommand("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1 '" + path +
+                                 "'").out;
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+// The bytes of the file's first attached picture, as ffmpeg copies them out.
+std::string FfmpegPicture(const ScratchDir& dir, const std::string& path) {
+    ::unlink((dir / "picture.bin").c_str());
+    RunCommand("ffmpeg -v error -y -i '" + path + "' -map 0:v:0 -c copy -f data " + dir / "picture.bin");
+    return Exists(dir / "picture.bin") ? ReadFile(dir / "picture.bin") : "";
+}
+
+std::map<std::string, Values> TagLibFields(const std::string& path) {
+    TagLib::FileRef file(path.c_str(), false);
+    std::map<std::string, Values> fields;
+    for (const auto& [key, values] : file.isNull() ? TagLib::PropertyMap() : file.file()->properties())
+        for (const TagLib::String& value : values) fields[key.to8Bit(true)].push_back(value.to8Bit(true));
+    return fields;
+}
+
+// Beyond what lame can write: the fields the other sources carry too.
+const std::map<std::string, std::string> kMoreFields = {
+    {"DISCNUMBER", "1/2"},
+    {"COMMENT", "Nice"},
+    {"COMPOSER", "Zoë"},
+    {"LYRICS", "La la"},
+    {"REPLAYGAIN_TRACK_GAIN", "-6.50 dB"},
+    {"REPLAYGAIN_ALBUM_PEAK", "0.999"},
+    {"MUSICBRAINZ_TRACKID", "3a8c6e4e-0c6f-4d3e-9f0a-5d2b8c1e7a11"},
+    {"MUSICBRAINZ_ALBUMID", "9b1f2e3d-4c5b-4a69-8e7d-6c5b4a392817"},
+};
+
+TagLib::PropertyMap AllFields() {
+    TagLib::PropertyMap map;
+    auto put = [&](const std::string& key, const Values& values) {
+        for (const std::string& value : values) map[key].append(TagLib::String(value, TagLib::String::UTF8));
+    };
+    put("TITLE", {"Tïtle ☃"});
+    put("ARTIST", {"Ann", "Bob"});
+    put("ALBUM", {"Älbum"});
+    put("ALBUMARTIST", {"Band"});
+    put("TRACKNUMBER", {"3/12"});
+    put("DATE", {"2001"});
+    put("GENRE", {"Rock"});
+    put("MOOD", {"calm"});
+    for (const auto& [key, value] : kMoreFields) put(key, {value});
+    return map;
+}
+
+TagLib::ByteVector Bytes(const std::string& bytes) { return {bytes.data(), static_cast<unsigned>(bytes.size())}; }
+
+// A FLAC picture block, the form Vorbis comments carry pictures in, base64 by coreutils.
+std::string PictureComment(const ScratchDir& dir, const std::string& bytes, const std::string& text) {
+    auto be32 = [](std::size_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    WriteFile(dir / "block", be32(3) + be32(10) + "image/jpeg" + be32(text.size()) + text + be32(16) + be32(16) +
+                                 be32(24) + be32(0) + be32(bytes.size()) + bytes);
+    return "METADATA_BLOCK_PICTURE=" + RunCommand("base64 -w0 " + dir / "block").out + "\n";
+}
+
+// The sources, each tagged by a tool of its own kind, with a real JPEG cover.
+struct Sources {
+    ScratchDir dir;
+    std::string cover = Jpeg(dir, "cover.jpg", "16x16 xc:red");
+
+    static std::string Jpeg(const ScratchDir& dir, const std::string& name, const std::string& image) {
+        RunCommand("convert -size " + image + " " + dir / name);
+        return ReadFile(dir / name);
+    }
+    std::string Sine(const std::string& name) {
+        RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / name + " synth 0.4 sine 440");
+        return dir / name;
+    }
+    std::string Mp3() {
+        RunCommand("lame --quiet -b 128 --id3v2-utf16 --tt 'Tïtle ☃' --ta Ann --tl 'Älbum' --tn 3/12 --ty 2001 "
+                   "--tg Rock --tv TXXX=MOOD=calm --tv TPE2=Band --ti " + dir / "cover.jpg " + Sine("lame.wav") +
+                   " " + dir / "lame.mp3");
+        return dir / "lame.mp3";
+    }
+    std::string Ogg() {
+        std::string more;
+        for (const auto& [key, value] : kMoreFields) more += " -c '" + key + "=" + value + "'";
+        RunCommand("oggenc -Q -t 'Tïtle ☃' -a Ann -c ARTIST=Bob -l 'Älbum' -N 3 -d 2001 -G Rock -c MOOD=calm "
+                   "-c TRACKTOTAL=12 -c ALBUMARTIST=Band" + more + " -o " + dir / "vorbis.ogg " + Sine("vorbis.wav"));
+        WriteFile(dir / "comments.txt", PictureComment(dir, cover, "front"));
+        RunCommand("vorbiscomment -a -c " + dir / "comments.txt " + dir / "vorbis.ogg");
+        return dir / "vorbis.ogg";
+    }
+    // Two front covers, where APEv2 has room for one.
+    std::string Wav() {
+        TagLib::RIFF::WAV::File file(Sine("riff.wav").c_str());
+        file.ID3v2Tag()->setProperties(AllFields());
+        for (const char* description : {"front", "spare"}) {
+            auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+            frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+            frame->setMimeType("image/jpeg");
+            frame->setDescription(description);
+            frame->setPicture(Bytes(cover));
+            file.ID3v2Tag()->addFrame(frame);
+        }
+        file.InfoTag()->setTitle("Tïtle ☃");
+        file.save();
+        return dir / "riff.wav";
+    }
+    std::string Ape() {
+        Convert(Sine("monkey.wav"), "ape", "--no-tags");
+        TagLib::APE::File file((dir / "monkey.ape").c_str());
+        file.APETag(true)->setProperties(AllFields());
+        file.APETag()->setData("Cover Art (Front)", Bytes(std::string("front.jpg", 10) + cover));
+        file.save();
+        return dir / "monkey.ape";
+    }
+};
+
+// Every field, in the target's native spelling as TagLib reads it back, the
+// main ones by ffprobe too, and the cover's bytes as ffmpeg copies them out.
+void ExpectCarried(Sources& sources, const std::string& source, const Values& artists, bool more) {
+    for (const std::string target : {"wav", "lame", "ogg", "ape"}) {
+        SCOPED_TRACE(source + " -> " + target);
+        const Converted run = Convert(source, target);
+        ASSERT_FALSE(run.output.empty()) << run.printed;
+        // Only the WAV source's second front cover has no room (in APEv2).
+        EXPECT_EQ(run.printed.find("dropped:") != std::string::npos, target == "ape" && source.ends_with(".wav"))
+            << run.printed;
+
+        std::map<std::string, Values> fields = TagLibFields(run.output);
+        const bool vorbis = target == "ogg";
+        std::map<std::string, Values> expected = {
+            {"TITLE", {"Tïtle ☃"}}, {"ARTIST", artists}, {"ALBUM", {"Älbum"}}, {"ALBUMARTIST", {"Band"}},
+            {"DATE", {"2001"}},     {"GENRE", {"Rock"}}, {"MOOD", {"calm"}},   {"TRACKNUMBER", {"3/12"}}};
+        for (const auto& [key, value] : kMoreFields)
+            if (more) expected[key] = {value};
+        if (vorbis) {
+            expected["TRACKNUMBER"] = {"3"};
+            expected["TRACKTOTAL"] = {"12"};
+            if (more) expected["DISCNUMBER"] = {"1"}, expected["DISCTOTAL"] = {"2"};
+        }
+        for (const auto& [key, values] : expected) EXPECT_EQ(fields[key], values) << key;
+
+        const std::string probed = Probed(run.output);
+        for (const char* line : {"tag:title=tïtle ☃\n", "tag:album=Älbum\n", "tag:genre=rock\n"})
+            EXPECT_NE(probed.find(line), std::string::npos) << line << probed;
+        EXPECT_EQ(FfmpegPicture(sources.dir, run.output), sources.cover);
+    }
+}
+
+TEST(TagMatrix, EverySourceToEveryTarget) {
+    Sources sources;
+    ExpectCarried(sources, sources.Mp3(), {"Ann"}, false);
+    // oggenc writes its -c comments ahead of the artist; the order is kept.
+    ExpectCarried(sources, sources.Ogg(), {"Bob", "Ann"}, true);
+    ExpectCarried(sources, sources.Wav(), {"Ann", "Bob"}, true);
+    ExpectCarried(sources, sources.Ape(), {"Ann", "Bob"}, true);
+}
+
+TEST(TagMatrix, PicturesKeepTypeAndDescriptionAndWhatDoesNotFitIsListed) {
+    Sources sources;
+    const std::string wav = sources.Wav();
+    for (const char* target : {"lame", "ogg", "wav"}) {
+        const std::string probed = Probed(Convert(wav, target).output);
+        const std::size_t front = probed.find("tag:comment=cover (front)\n");
+        EXPECT_NE(probed.find("tag:comment=cover (front)\n", front + 1), std::string::npos) << probed;
+        EXPECT_NE(probed.find("tag:title=front\n"), std::string::npos) << probed;
+        EXPECT_NE(probed.find("tag:title=spare\n"), std::string::npos) << probed;
+    }
+    const Converted ape = Convert(wav, "ape");
+    EXPECT_NE(ape.printed.find("dropped: PICTURE (type 3)\n"), std::string::npos) << ape.printed;
+    // The WAV target keeps LIST/INFO for the readers that know only that.
+    TagLib::RIFF::WAV::File back(Convert(wav, "wav").output.c_str());
+    EXPECT_EQ(back.InfoTag()->title().to8Bit(true), "Tïtle ☃");
+    EXPECT_EQ(back.InfoTag()->artist().to8Bit(true), "Ann");
+
+    const std::string bare = Convert(sources.Mp3(), "ogg", "--no-tags").output;
+    EXPECT_TRUE(TagLibFields(bare).empty());
+    EXPECT_EQ(FfmpegPicture(sources.dir, bare), "");
+}
+
+// An ID3v2 tag by hand: a header with `flags` and the frames.
+std::string Id3v2(int version, uint8_t flags, const std::string& frames) {
+    std::string tag = std::string("ID3") + char(version) + '\0' + char(flags);
+    for (int shift = 21; shift >= 0; shift -= 7) tag += char((frames.size() >> shift) & 0x7F);
+    return tag + frames;
+}
+
+std::string Frame(const std::string& id, const std::string& body, int bitsPerByte = 8) {
+    std::string frame = id;
+    for (int i = 3; i >= 0; --i) frame += char((body.size() >> (bitsPerByte * i)) & ((1 << bitsPerByte) - 1));
+    return frame + std::string(2, '\0') + body;
+}
+
+TEST(TagRead, HeaderVariantsAndTextEncodings) {
+    ScratchDir dir;
+    RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / "a.wav synth 0.3 sine 440 && lame --quiet -b 64 " + dir / "a.wav " +
+               dir / "audio.mp3");
+    const std::string audio = ReadFile(dir / "audio.mp3");
+
+    // ID3v2.4 with an extended header (6 bytes, no flags) and every text
+    // encoding: Latin-1, UTF-16 with BOM, UTF-16BE without, UTF-8. (Padding
+    // behind the frames, as taggers leave it: TagLib 1.13 does not reach a
+    // last frame that ends the tag exactly when an extended header is there.)
+    const std::string frames = Frame("TIT2", std::string("\0Caf\xE9", 5), 7) +
+                               Frame("TPE1", std::string("\x01\xFF\xFE" "A\0n\0", 7), 7) +
+                               Frame("TALB", std::string("\x02\0B\0e", 5), 7) + Frame("TCOM", "\x03Zo\xC3\xAB", 7);
+    WriteFile(dir / "v24.mp3", Id3v2(4, 0x40, std::string("\0\0\0\x06\x01\0", 6) + frames + std::string(32, '\0')) + audio);
+    const TagReadResult v24 = ReadTags(dir / "v24.mp3");
+    EXPECT_EQ(v24.tags.fields, (std::map<std::string, Values>{
+                                   {"TITLE", {"Café"}}, {"ARTIST", {"An"}}, {"ALBUM", {"Be"}}, {"COMPOSER", {"Zoë"}}}));
+    EXPECT_TRUE(v24.unreadable.empty());
+
+    // ID3v2.3, unsynchronised: "ÿà" (FF E0) is stored as FF 00 E0; the
+    // frame's size counts the bytes after resynchronisation.
+    WriteFile(dir / "unsync.mp3", Id3v2(3, 0x80, std::string("TIT2\0\0\0\x03\0\0\0\xFF\0\xE0", 14)) + audio);
+    EXPECT_EQ(ReadTags(dir / "unsync.mp3").tags.fields.at("TITLE"), Values{"ÿà"});
+
+    // ID3v1 only, from id3v2 -1; APEv2 on an MP3, from TagLib.
+    WriteFile(dir / "v1.mp3", audio);
+    RunCommand("id3v2 -1 -t Old -a Timer -T 7 " + dir / "v1.mp3");
+    EXPECT_EQ(ReadTags(dir / "v1.mp3").tags.fields,
+              (std::map<std::string, Values>{{"TITLE", {"Old"}}, {"ARTIST", {"Timer"}}, {"TRACKNUMBER", {"7"}}}));
+    WriteFile(dir / "ape.mp3", audio);
+    {
+        TagLib::MPEG::File file((dir / "ape.mp3").c_str());
+        file.APETag(true)->setProperties(AllFields());
+        ASSERT_TRUE(file.save(TagLib::MPEG::File::APE));
+    }
+    EXPECT_EQ(ReadTags(dir / "ape.mp3").tags.fields.at("ARTIST"), (Values{"Ann", "Bob"}));
+}
+
+TEST(TagCopy, DamagedFramesAreReportedAndTheAudioStillConverts) {
+    ScratchDir dir;
+    RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / "a.wav synth 0.3 sine 440 && lame --quiet -b 64 " + dir / "a.wav " +
+               dir / "audio.mp3");
+    // The second frame (behind the first's 15 bytes) claims more bytes than the tag has.
+    std::string frames = Frame("TIT2", std::string("\0Kept", 5)) + Frame("TPE1", std::string("\0Lost", 5));
+    frames[15 + 4] = '\x7F';
+    WriteFile(dir / "damaged.mp3", Id3v2(3, 0, frames + std::string(64, '\0')) + ReadFile(dir / "audio.mp3"));
+    const Converted damaged = Convert(dir / "damaged.mp3", "ogg");
+    EXPECT_NE(damaged.printed.find("dropped: ID3v2 (damaged frames)\n"), std::string::npos) << damaged.printed;
+    EXPECT_EQ(TagLibFields(damaged.output)["TITLE"], Values{"Kept"});
+    // Padding alone is no damage.
+    WriteFile(dir / "padded.mp3",
+              Id3v2(3, 0, Frame("TIT2", std::string("\0Fine", 5)) + std::string(64, '\0')) + ReadFile(dir / "audio.mp3"));
+    EXPECT_EQ(Convert(dir / "padded.mp3", "ogg").printed.find("dropped:"), std::string::npos);
+}
+
+TEST(TagCopy, MegabyteCoversSurviveBothWays) {
+    ScratchDir dir;
+    const std::string big = Sources::Jpeg(dir, "big.jpg", "1024x1024 xc:gray +noise Random -quality 100");
+    ASSERT_GT(big.size(), 1000000u);
+    // Vorbis comments of that size span many Ogg pages.
+    RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / "a.wav synth 0.3 sine 440 && oggenc -Q -t Big -o " + dir / "big.ogg " +
+               dir / "a.wav");
+    WriteFile(dir / "comments.txt", PictureComment(dir, big, ""));
+    ASSERT_EQ(RunCommand("vorbiscomment -a -c " + dir / "comments.txt " + dir / "big.ogg").status, 0);
+    const std::string mp3 = Convert(dir / "big.ogg", "lame").output;
+    EXPECT_EQ(FfmpegPicture(dir, mp3), big);
+    const std::string ogg = Convert(mp3, "ogg").output;
+    EXPECT_EQ(FfmpegPicture(dir, ogg), big);
+    EXPECT_EQ(TagLibFields(ogg)["TITLE"], Values{"Big"});
+}
+
+}  // namespace
+}  // namespace zelph::test
