@@ -187,8 +187,10 @@ int32_t DecodeResidual(RangeDecoder& coder, ResidualModel& model) {
             overflow |= coder.DecodeBits(16);
         }
     } else {
+        // Counted without branches: which symbol comes is unpredictable, and
+        // a search loop would mispredict nearly every time.
         overflow = 0;
-        while (kSymbolLow[overflow + 1] <= cf) ++overflow;
+        for (uint32_t s = 1; s < kTrainedSymbols; ++s) overflow += kSymbolLow[s] <= cf;
         coder.Update(kSymbolLow[overflow], kSymbolLow[overflow + 1] - kSymbolLow[overflow]);
     }
 
