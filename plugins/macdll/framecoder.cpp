@@ -40,8 +40,8 @@ uint32_t GetBE32(std::span<const uint8_t> b, std::size_t at) {
 int32_t Side(int32_t left, int32_t right) { return right - left; }
 int32_t Mid(int32_t left, int32_t side) { return left + side / 2; }
 
-// The flags a frame of `pcm` earns. Stereo sets one silence flag per silent
-// channel, the second WAV channel's first, as the format's own encoder does.
+// The flags a frame of `pcm` earns: a silence flag for each silent channel
+// (decoders act only on both together) and, for stereo, equal channels.
 uint32_t SpecialFlags(const StreamFormat& format, std::span<const uint8_t> pcm) {
     const int bits = format.bitsPerSample;
     const int bytesPerSample = bits / 8;
@@ -100,15 +100,12 @@ void EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm, std::
         for (auto f = filters[channel].rbegin(); f != filters[channel].rend(); ++f) value = f->Encode(value);
         return value;
     };
-    auto codeMono = [&](int32_t sample) {
-        EncodeResidual(coder, models[0], throughFilters(0, predictor.EncodeMono(sample)));
-    };
 
     for (std::size_t i = 0; i < blocks && !IsSilent(format.channels, flags); ++i) {
         const uint8_t* block = pcm.data() + i * align;
         const int32_t left = ReadSample(block, bits);
         if (format.channels == 1 || (flags & kFlagPseudoStereo)) {
-            codeMono(left);
+            EncodeResidual(coder, models[0], throughFilters(0, predictor.EncodeMono(left)));
             continue;
         }
         int32_t side = Side(left, ReadSample(block + bytesPerSample, bits));
