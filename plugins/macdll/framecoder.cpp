@@ -48,7 +48,8 @@ uint32_t SpecialFlags(const StreamFormat& format, std::span<const uint8_t> pcm) 
     const std::size_t align = format.BlockAlign();
     bool silent[2] = {true, true};
     bool equal = true;
-    for (std::size_t at = 0; at < pcm.size(); at += align) {
+    // Music settles all three questions within its first few blocks.
+    for (std::size_t at = 0; at < pcm.size() && (silent[0] || silent[1] || equal); at += align) {
         const int32_t first = ReadSample(&pcm[at], bits);
         const int32_t second = format.channels == 2 ? ReadSample(&pcm[at + bytesPerSample], bits) : 0;
         silent[0] = silent[0] && first == 0;
