@@ -1,8 +1,21 @@
-// Monkey's Audio library against its peers: decode and encode speed of a
-// 10-minute 16-bit stereo file at Normal against FFmpeg's decoder, and the
-// size at every level against `flac -5`, on a music-like signal.
+// Monkey's Audio library against its peers, at every level, on a music-like
+// 16-bit stereo signal:
+//   - decode: our decoder as a whole process (the file's PCM to /dev/null)
+//     against `ffmpeg -i x.ape -f s16le -y /dev/null` on the same file;
+//   - encode: our encoder as a whole process (WAV file to .ape) against our
+//     decode of the file it wrote;
+//   - size: against `flac -5` and `flac -8` of the same WAV.
+// Times are the processes' CPU time (user + sys) with wall time beside it,
+// the median of several runs.
 //
-// Usage: ape_bench [work folder]   (default: /tmp)
+// Usage: ape_bench [seconds of audio (120)] [runs (5)] [work folder (/tmp)]
+// Two minutes keep the CPU times well above the clock's 10 ms grain.
+// The program also serves as the timed child: `ape_bench --decode x.ape` and
+// `ape_bench --encode x.wav x.ape LEVEL`.
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,8 +31,9 @@
 #include "plugins/macdll/compressor.h"
 #include "plugins/macdll/decompressor.h"
 
+extern char** environ;
+
 using namespace zelph;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -52,41 +66,87 @@ std::vector<uint8_t> MusicLikePcm(double seconds) {
     return pcm;
 }
 
-bool EncodeApe(const std::string& path, const std::vector<uint8_t>& pcm, int level) {
-    ape::Compressor c;
-    ape::CompressOptions o;
-    o.format = {2, 16, level};
-    o.maxAudioBytes = static_cast<int64_t>(pcm.size());
-    if (c.Start(path, o) != 0) return false;
-    for (std::size_t at = 0; at < pcm.size(); at += 1024)
-        if (c.AddData(std::span(pcm).subspan(at, std::min<std::size_t>(1024, pcm.size() - at))) != 0) return false;
-    return c.Finish({}, 0) == 0;
-}
-
-bool DecodeApe(const std::string& path, uint64_t& blocks) {
-    int error = 0;
-    auto d = ape::Decompressor::Open(ape::OpenFileSource(path), error);
-    if (!d) return false;
-    std::vector<uint8_t> buffer(4 * 1024);
-    blocks = 0;
-    for (uint32_t got = 1; got > 0; blocks += got)
-        if (d->GetData(buffer.data(), 1024, got) != 0) return false;
-    return true;
-}
-
-void WriteWav(const std::string& path, const std::vector<uint8_t>& pcm) {
+bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm) {
     const WaveHeader h = MakeWaveHeader(2, kRate, 16, static_cast<uint32_t>(pcm.size()));
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(&h, sizeof h, 1, f);
-    std::fwrite(pcm.data(), 1, pcm.size(), f);
-    std::fclose(f);
+    if (!f) return false;
+    const bool ok = std::fwrite(&h, sizeof h, 1, f) == 1 && std::fwrite(pcm.data(), 1, pcm.size(), f) == pcm.size();
+    return std::fclose(f) == 0 && ok;
 }
 
-template <typename Work>
-double Seconds(Work work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// The timed children. Both move the data in 1024-unit pieces, as the engines do.
+
+int DecodeToNull(const char* path) {
+    int error = 0;
+    auto d = ape::Decompressor::Open(ape::OpenFileSource(path), error);
+    std::FILE* out = std::fopen("/dev/null", "wb");
+    if (!d || !out) return 1;
+    const auto align = static_cast<std::size_t>(d->Info(1007));
+    std::vector<uint8_t> buffer(align * 1024);
+    for (uint32_t got = 1; got > 0;) {
+        if (d->GetData(buffer.data(), 1024, got) != 0) return 1;
+        std::fwrite(buffer.data(), align, got, out);
+    }
+    return std::fclose(out) == 0 ? 0 : 1;
+}
+
+int EncodeWav(const char* wav, const char* apePath, int level) {
+    std::FILE* in = std::fopen(wav, "rb");
+    WaveHeader h{};
+    if (!in || std::fread(&h, sizeof h, 1, in) != 1) return 1;
+    ape::Compressor c;
+    ape::CompressOptions o;
+    o.format = {h.channels, h.bitsPerSample, level};
+    o.sampleRate = h.sampleRate;
+    o.maxAudioBytes = h.dataSize;
+    if (c.Start(apePath, o) != 0) return 1;
+    uint8_t buffer[1024];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        if (c.AddData({buffer, n}) != 0) return 1;
+    std::fclose(in);
+    return c.Finish({}, 0);
+}
+
+struct Cost {
+    double cpu = 0;   // user + sys, seconds
+    double wall = 0;  // seconds
+};
+
+// Runs `argv` as a child process with its output discarded.
+bool Run(const std::vector<std::string>& args, Cost& cost) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    cost.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    cost.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The median of `runs` runs, by CPU time and by wall time separately.
+bool Median(const std::vector<std::string>& args, int runs, Cost& median) {
+    std::vector<double> cpu, wall;
+    for (int i = 0; i < runs; ++i) {
+        Cost c;
+        if (!Run(args, c)) return false;
+        cpu.push_back(c.cpu);
+        wall.push_back(c.wall);
+    }
+    std::sort(cpu.begin(), cpu.end());
+    std::sort(wall.begin(), wall.end());
+    median = {cpu[cpu.size() / 2], wall[wall.size() / 2]};
+    return true;
 }
 
 uint64_t SizeOf(const std::string& path) { return std::filesystem::file_size(path); }
@@ -94,36 +154,52 @@ uint64_t SizeOf(const std::string& path) { return std::filesystem::file_size(pat
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string dir = std::string(argc > 1 ? argv[1] : "/tmp") + "/";
-    const std::string ape = dir + "bench.ape", wav = dir + "bench.wav", flac = dir + "bench.flac";
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    if (argc == 3 && std::string(argv[1]) == "--decode") return DecodeToNull(argv[2]);
+    if (argc == 5 && std::string(argv[1]) == "--encode") return EncodeWav(argv[2], argv[3], std::atoi(argv[4]));
 
-    std::printf("10-minute 16-bit stereo, Normal (2000):\n");
-    const std::vector<uint8_t> pcm = MusicLikePcm(600);
-    bool ok = true;
-    const double encode = Seconds([&] { ok = EncodeApe(ape, pcm, 2000); });
-    uint64_t blocks = 0;
-    const double decode = Seconds([&] { ok = ok && DecodeApe(ape, blocks); });
-    const std::string ffmpeg = "ffmpeg -v error -i " + ape + " -f s16le -y /dev/null";
-    const double peer = Seconds([&] { ok = ok && std::system(ffmpeg.c_str()) == 0; });
-    if (!ok || blocks != pcm.size() / 4) {
-        std::printf("coding failed\n");
-        return 1;
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 120;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::string dir = std::string(argc > 3 ? argv[3] : "/tmp") + "/";
+    const std::string wav = dir + "ape_bench.wav", ape = dir + "ape_bench.ape", flac = dir + "ape_bench.flac";
+
+    const std::vector<uint8_t> pcm = MusicLikePcm(seconds);
+    if (!WriteWav(wav, pcm)) return 1;
+    std::printf("%.0f s of 16-bit stereo, median of %d runs; CPU = user + sys of the whole process\n\n", seconds,
+                runs);
+
+    Cost flacCost;
+    uint64_t flacBytes[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const char* level = i == 0 ? "-5" : "-8";
+        if (!Run({"flac", level, "-s", "-f", "-o", flac, wav}, flacCost)) return 1;
+        flacBytes[i] = SizeOf(flac);
     }
-    std::printf("  our decode   %7.2f s   ffmpeg decode %7.2f s   ratio ours/ffmpeg %.2f\n", decode, peer, decode / peer);
-    std::printf("  our encode   %7.2f s   ratio encode/ffmpeg decode %.2f\n", encode, encode / peer);
+    std::printf("flac -5 %llu bytes, flac -8 %llu bytes (PCM %zu bytes)\n\n",
+                static_cast<unsigned long long>(flacBytes[0]), static_cast<unsigned long long>(flacBytes[1]),
+                pcm.size());
 
-    // Sizes on one minute of the same signal, so that Insane stays quick.
-    const std::vector<uint8_t> minute(pcm.begin(), pcm.begin() + 60 * kRate * 4);
-    WriteWav(wav, minute);
-    if (std::system(("flac -5 -s -f -o " + flac + " " + wav).c_str()) != 0) return 1;
-    const double flacBytes = double(SizeOf(flac));
-    std::printf("Size of one minute (PCM %zu bytes), flac -5: %.0f bytes\n", minute.size(), flacBytes);
+    std::printf("level  decode CPU (wall)   ffmpeg CPU (wall)   ratio  |  encode CPU (wall)   ratio enc/dec  |"
+                "  bytes      /flac-5  /flac-8\n");
+    bool allMet = true;
     for (int level : {1000, 2000, 3000, 4000, 5000}) {
-        double seconds = Seconds([&] { ok = EncodeApe(ape, minute, level); });
-        if (!ok) return 1;
-        std::printf("  level %d: %9llu bytes   ratio to flac -5 %.3f   (encode %.2f s)\n", level,
-                    static_cast<unsigned long long>(SizeOf(ape)), SizeOf(ape) / flacBytes, seconds);
+        Cost encode, decode, ffmpeg;
+        if (!Median({self, "--encode", wav, ape, std::to_string(level)}, runs, encode) ||
+            !Median({self, "--decode", ape}, runs, decode) ||
+            !Median({"ffmpeg", "-v", "error", "-i", ape, "-f", "s16le", "-y", "/dev/null"}, runs, ffmpeg)) {
+            std::printf("level %d: a run failed\n", level);
+            return 1;
+        }
+        const double decodeRatio = decode.cpu / ffmpeg.cpu, encodeRatio = encode.cpu / decode.cpu;
+        const double bytes = double(SizeOf(ape));
+        allMet = allMet && decodeRatio <= 0.8 && encodeRatio <= 1.1;
+        std::printf("%5d  %6.2f s (%6.2f)   %6.2f s (%6.2f)   %5.2f  |  %6.2f s (%6.2f)   %5.2f          |"
+                    "  %9.0f  %6.3f   %6.3f\n",
+                    level, decode.cpu, decode.wall, ffmpeg.cpu, ffmpeg.wall, decodeRatio, encode.cpu, encode.wall,
+                    encodeRatio, bytes, bytes / double(flacBytes[0]), bytes / double(flacBytes[1]));
     }
+    std::printf("\ntargets: decode/ffmpeg <= 0.80 and encode/decode <= 1.10 at every level: %s\n",
+                allMet ? "met" : "NOT met");
     std::filesystem::remove(ape);
     std::filesystem::remove(wav);
     std::filesystem::remove(flac);

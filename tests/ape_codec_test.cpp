@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "formats/bytereader.h"
+#include "formats/waveheader.h"
 #include "plugins/macdll/compressor.h"
 #include "plugins/macdll/decompressor.h"
 #include "plugins/macdll/macdll.h"
+#include "plugins/macdll/nnfilter.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -19,13 +21,16 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-enum class Signal { Silence, Square, Noise, Sweep };
+enum class Signal { Silence, Square, Noise, Sweep, Music, EqualChannels };
 
-// Interleaved PCM as a WAV file holds it.
+// Interleaved PCM as a WAV file holds it. Music is two partials with a
+// little noise; EqualChannels is the same music in every channel.
 Bytes MakePcm(Signal kind, std::size_t blocks, int channels, int bits) {
     std::mt19937 random(7);
+    std::normal_distribution<double> hiss(0, 0.01);
     Bytes pcm;
     for (std::size_t i = 0; i < blocks; ++i) {
+        const double t = double(i) / 44100, noise = hiss(random);
         for (int c = 0; c < channels; ++c) {
             double v = 0;  // in [-1, 1]
             switch (kind) {
@@ -33,6 +38,13 @@ Bytes MakePcm(Signal kind, std::size_t blocks, int channels, int bits) {
                 case Signal::Square: v = ((i / 50 + c) % 2) ? 1.0 : -1.0; break;
                 case Signal::Noise: v = std::uniform_real_distribution<double>(-1, 1)(random); break;
                 case Signal::Sweep: v = 0.8 * std::sin(0.5 * i * i / double(blocks) + c); break;
+                case Signal::Music:
+                case Signal::EqualChannels: {
+                    const int phase = kind == Signal::Music ? c : 0;
+                    v = 0.3 * std::sin(2 * M_PI * 220 * t + phase) + 0.2 * std::sin(2 * M_PI * 331 * t) +
+                        (phase ? hiss(random) : noise);
+                    break;
+                }
             }
             if (bits == 8) {
                 pcm.push_back(static_cast<uint8_t>(std::clamp(128 + std::lround(v * 128), 0L, 255L)));
@@ -87,6 +99,38 @@ Bytes ReadBytes(const std::string& path) {
 
 std::string PcmFormatName(int bits) { return bits == 8 ? "u8" : "s16le"; }
 
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+void WriteWav(const std::string& path, const StreamFormat& f, const Bytes& pcm) {
+    const WaveHeader h = MakeWaveHeader(static_cast<uint16_t>(f.channels), 44100,
+                                        static_cast<uint16_t>(f.bitsPerSample), static_cast<uint32_t>(pcm.size()));
+    test::WriteFile(path, std::string(reinterpret_cast<const char*>(&h), sizeof h) + AsString(pcm));
+}
+
+// The Java decoder of the format reads frames one after the other, as many
+// players do; it runs once per file (its command line takes one) and leaves
+// a WAV file, whose audio must be ours exactly.
+const std::string kJmac = "java -XX:TieredStopAtLevel=1 -XX:+UseSerialGC -XX:-UsePerfData -Xshare:auto -jar /usr/share/java/jmac.jar ";
+
+std::string JmacDecode(const std::string& ape, const std::string& wav) {
+    test::RunCommand(kJmac + "d " + ape + " " + wav + " >/dev/null 2>&1");
+    const std::string out = test::Exists(wav) ? test::ReadFile(wav) : "";
+    return out.size() >= 44 ? out.substr(44) : "(no WAV written)";
+}
+
+// FFmpeg checks every frame's CRC; any complaint lands in the output too.
+std::string FfmpegDecode(const std::string& ape, int bits) {
+    return test::RunCommand("ffmpeg -v error -err_detect crccheck -i " + ape + " -f " + PcmFormatName(bits) + " -",
+                            true)
+        .out;
+}
+
 }  // namespace
 
 // Every level × sample size × channel count, across signals that stress the
@@ -118,23 +162,128 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, RoundTrip,
                          ::testing::Combine(::testing::Values(1000, 2000, 3000, 4000, 5000), ::testing::Values(8, 16),
                                             ::testing::Values(1, 2)));
 
-// FFmpeg's decoder (with its CRC check on) must read our files exactly.
-TEST(ApeInterop, FfmpegDecodesEveryLevelExactly) {
+// Every level × channel count × sample size: files of several frames (with a
+// silent and an equal-channel frame amid the music), pure silence, and the
+// lengths around a frame's end, decoded bit for bit by the Java decoder,
+// which reads the frames as one stream, and by FFmpeg, which finds each
+// through the seek table. Frames are short here to keep the Java runs quick;
+// the layout is the same at the levels' own frame sizes.
+class Interop : public ::testing::TestWithParam<int> {};
+
+TEST_P(Interop, JavaAndFfmpegDecodeOurFilesExactly) {
+    const int level = GetParam();
+    constexpr std::size_t kFrame = 4096;
     test::ScratchDir dir;
-    for (int level : {1000, 2000, 3000, 4000, 5000}) {
-        for (auto [bits, channels] : {std::pair{16, 2}, std::pair{8, 1}}) {
-            const Bytes pcm = MakePcm(Signal::Sweep, 20000, channels, bits);
-            ASSERT_EQ(Encode(dir / "x.ape", {channels, bits, level}, pcm, 8192), 0);
-            const std::string base = "ffmpeg -v warning -err_detect crccheck -i " + dir / "x.ape";
-            const auto decoded = test::RunCommand(base + " -f " + PcmFormatName(bits) + " - 2>" + dir / "err");
-            EXPECT_EQ(decoded.status, 0);
-            EXPECT_TRUE(decoded.out == std::string(pcm.begin(), pcm.end())) << "level " << level << " bits " << bits;
-            EXPECT_EQ(test::ReadFile(dir / "err"), "") << "level " << level;
+    for (auto [channels, bits] : {std::pair{1, 8}, std::pair{1, 16}, std::pair{2, 8}, std::pair{2, 16}}) {
+        const StreamFormat format{channels, bits, level};
+        auto make = [&](Signal s, std::size_t blocks) { return MakePcm(s, blocks, channels, bits); };
+        const std::pair<const char*, Bytes> cases[] = {
+            {"mixed", Join({make(Signal::Music, kFrame + kFrame / 2), make(Signal::Silence, kFrame + kFrame / 2),
+                            make(Signal::EqualChannels, kFrame), make(Signal::Music, kFrame / 3)})},
+            {"silence", make(Signal::Silence, 3 * kFrame)},
+            {"one-block", make(Signal::Music, 1)},
+            {"one-frame", make(Signal::Music, kFrame)},
+            {"frame-plus-one", make(Signal::Music, kFrame + 1)},
+        };
+        for (const auto& [name, pcm] : cases) {
+            const std::string base = dir / (std::string(name) + "-" + std::to_string(channels) + "-" +
+                                            std::to_string(bits));
+            ASSERT_EQ(Encode(base + ".ape", format, pcm, kFrame), 0);
+            const std::string expected = AsString(pcm);
+            EXPECT_TRUE(JmacDecode(base + ".ape", base + ".wav") == expected)
+                << "Java decoder, " << base << ", level " << level;
+            EXPECT_TRUE(FfmpegDecode(base + ".ape", bits) == expected) << "FFmpeg, " << base << ", level " << level;
         }
     }
-    const auto probe = test::RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels,duration -of csv=p=0 " +
-                                        dir / "x.ape");
-    EXPECT_EQ(probe.out, "44100,1,0.453515\n");
+}
+
+// Files the Java encoder makes at the same level, longer than its own frame
+// at the lower levels, read back bit for bit by our decoder.
+TEST_P(Interop, OurDecoderReadsJavaMadeFiles) {
+    const int level = GetParam();
+    test::ScratchDir dir;
+    for (auto [channels, bits] : {std::pair{1, 8}, std::pair{1, 16}, std::pair{2, 8}, std::pair{2, 16}}) {
+        const StreamFormat format{channels, bits, level};
+        const Bytes pcm = Join({MakePcm(Signal::Music, 60000, channels, bits), MakePcm(Signal::Silence, 20000, channels, bits)});
+        const std::string base = dir / (std::to_string(channels) + "-" + std::to_string(bits));
+        WriteWav(base + ".wav", format, pcm);
+        test::RunCommand(kJmac + "c" + std::to_string(level) + " " + base + ".wav " + base + ".ape >/dev/null 2>&1");
+        const Decoded out = DecodeFile(base + ".ape");
+        ASSERT_EQ(out.createError, 0) << base;
+        EXPECT_EQ(out.dataError, 0) << base;
+        EXPECT_TRUE(out.pcm == pcm) << base << ", level " << level;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLevel, Interop, ::testing::Values(1000, 2000, 3000, 4000, 5000));
+
+// The levels' own frame sizes: a file one block longer than a frame ends in
+// a one-block frame that both outside decoders reach. The Java decoder reads
+// the Normal file only: the larger frames take it seconds each (the frame
+// layout it checks is the same at every size).
+TEST(ApeFrames, EachLevelUsesItsFrameSizeAndItsFilesDecodeOutside) {
+    test::ScratchDir dir;
+    const std::pair<int, uint32_t> levels[] = {
+        {1000, 73728}, {2000, 73728}, {3000, 73728}, {4000, 294912}, {5000, 1179648}};
+    for (auto [level, frameBlocks] : levels) {
+        const std::string ape = dir / (std::to_string(level) + ".ape");
+        const Bytes pcm = MakePcm(Signal::Music, frameBlocks + 1, 2, 16);
+        ASSERT_EQ(Encode(ape, {2, 16, level}, pcm), 0);
+        int error = 0;
+        const auto d = Decompressor::Open(OpenFileSource(ape), error);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->Info(APE_INFO_BLOCKS_PER_FRAME), frameBlocks) << level;
+        EXPECT_EQ(d->Info(APE_INFO_TOTAL_FRAMES), 2) << level;
+        EXPECT_EQ(d->Info(APE_INFO_FINAL_FRAME_BLOCKS), 1) << level;
+        EXPECT_TRUE(FfmpegDecode(ape, 16) == AsString(pcm)) << level;
+        if (level == 2000) {
+            EXPECT_TRUE(JmacDecode(ape, dir / "out.wav") == AsString(pcm));
+        }
+    }
+}
+
+// Silence codes to a few bytes per frame at every level, and a stereo file
+// whose channels are equal costs what its mono file does.
+TEST(ApeSize, SilenceAndEqualChannelsAreCodedOnce) {
+    test::ScratchDir dir;
+    const std::string ape = dir / "x.ape";
+    for (int level : {1000, 2000, 3000, 4000, 5000}) {
+        ASSERT_EQ(Encode(ape, {2, 16, level}, MakePcm(Signal::Silence, 441000, 2, 16)), 0);
+        EXPECT_LE(test::ReadFile(ape).size(), 2048u) << "10 s of silence, level " << level;
+
+        const Bytes mono = MakePcm(Signal::Music, 3 * 44100, 1, 16);
+        Bytes stereo;
+        for (std::size_t at = 0; at < mono.size(); at += 2) stereo.insert(stereo.end(), {mono[at], mono[at + 1], mono[at], mono[at + 1]});
+        ASSERT_EQ(Encode(ape, {1, 16, level}, mono), 0);
+        const double monoBytes = double(test::ReadFile(ape).size());
+        ASSERT_EQ(Encode(ape, {2, 16, level}, stereo), 0);
+        EXPECT_LE(double(test::ReadFile(ape).size()), monoBytes * 1.01) << "level " << level;
+        EXPECT_TRUE(DecodeFile(ape).pcm == stereo) << "level " << level;
+    }
+}
+
+// The filter's two vector kernels, each forced in turn, code the same bytes,
+// and FFmpeg reads them exactly. The filter stages exist from High upwards.
+TEST(ApeFilterKernels, EachKernelCodesTheSameExactFiles) {
+    test::ScratchDir dir;
+    const FilterKernel chosen = ActiveFilterKernel();
+    const Bytes pcm = MakePcm(Signal::Music, 30000, 2, 16);
+    for (int level : {3000, 4000, 5000}) {
+        std::string files[2];
+        for (FilterKernel kernel : {FilterKernel::Sse2, FilterKernel::Avx2}) {
+            // A processor without AVX2 can never run that kernel.
+            if (!ForceFilterKernel(kernel)) continue;
+            const std::string ape = dir / "x.ape";
+            ASSERT_EQ(Encode(ape, {2, 16, level}, pcm, 8192), 0);
+            EXPECT_TRUE(DecodeFile(ape).pcm == pcm) << level;
+            EXPECT_TRUE(FfmpegDecode(ape, 16) == AsString(pcm)) << level;
+            files[int(kernel)] = test::ReadFile(ape);
+        }
+        if (!files[1].empty()) {
+            EXPECT_TRUE(files[0] == files[1]) << "level " << level;
+        }
+    }
+    ForceFilterKernel(chosen);
 }
 
 TEST(ApeInterop, DescriptorMd5CoversTheFileBody) {
@@ -246,7 +395,7 @@ TEST(MacDllPlugin, ExportsTheInterfaceAndCodesLongFiles) {
     EXPECT_EQ(info(d, APE_INFO_CHANNELS, 0, 0), 2);
     EXPECT_EQ(info(d, APE_INFO_SAMPLE_RATE, 0, 0), 44100);
     EXPECT_EQ(info(d, APE_INFO_BITS_PER_SAMPLE, 0, 0), 16);
-    EXPECT_EQ(info(d, APE_INFO_TOTAL_FRAMES, 0, 0), 2);
+    EXPECT_EQ(info(d, APE_INFO_TOTAL_FRAMES, 0, 0), 5);  // 73,728 blocks each at Normal
     Bytes out, buffer(4 * 1024);
     for (int got = 1; got > 0;) {
         ASSERT_EQ(getData(d, reinterpret_cast<char*>(buffer.data()), 1024, &got), 0);

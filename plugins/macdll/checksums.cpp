@@ -65,28 +65,19 @@ void Md5::Block(const uint8_t* block) {
         m[i] = uint32_t{block[4 * i]} | uint32_t{block[4 * i + 1]} << 8 | uint32_t{block[4 * i + 2]} << 16 |
                uint32_t{block[4 * i + 3]} << 24;
     uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3];
-    for (int i = 0; i < 64; ++i) {
-        uint32_t f;
-        int g;
-        if (i < 16) {
-            f = (b & c) | (~b & d);
-            g = i;
-        } else if (i < 32) {
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) % 16;
-        } else if (i < 48) {
-            f = b ^ c ^ d;
-            g = (3 * i + 5) % 16;
-        } else {
-            f = c ^ (b | ~d);
-            g = (7 * i) % 16;
-        }
+    // One loop per round, each with its own mixing function, so that the
+    // compiler unrolls them with every constant folded in.
+    auto step = [&](uint32_t f, int i, int g) {
         const uint32_t next = b + Rotl(a + f + kMd5.k[i] + m[g], kShift[i]);
         a = d;
         d = c;
         c = b;
         b = next;
-    }
+    };
+    for (int i = 0; i < 16; ++i) step((b & c) | (~b & d), i, i);
+    for (int i = 16; i < 32; ++i) step((d & b) | (~d & c), i, (5 * i + 1) % 16);
+    for (int i = 32; i < 48; ++i) step(b ^ c ^ d, i, (3 * i + 5) % 16);
+    for (int i = 48; i < 64; ++i) step(c ^ (b | ~d), i, (7 * i) % 16);
     h_[0] += a;
     h_[1] += b;
     h_[2] += c;

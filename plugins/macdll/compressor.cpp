@@ -12,6 +12,12 @@ namespace {
 // frames for 4 GiB of PCM.
 constexpr uint64_t kUnknownLengthBytes = uint64_t{1} << 32;
 
+// Some readers look for a 128-byte ID3v1 tag at the end of every file
+// without checking its length first, and fail on a shorter file (a second of
+// silence codes to less). Spare seek-table entries, which readers skip, keep
+// even the smallest file longer than that.
+constexpr uint64_t kMinSeekEntries = (128 - kDescriptorBytes - kHeaderBytes) / 4;
+
 }  // namespace
 
 Compressor::~Compressor() {
@@ -19,6 +25,7 @@ Compressor::~Compressor() {
 }
 
 bool Compressor::Write(std::span<const uint8_t> bytes) {
+    if (bytes.empty()) return true;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) return false;
     offset_ += bytes.size();
     return true;
@@ -37,7 +44,7 @@ int Compressor::Start(const std::string& path, const CompressOptions& o) {
 
     frameBytes_ = std::size_t{header_.blocksPerFrame} * o.format.BlockAlign();
     const uint64_t maxBytes = o.maxAudioBytes >= 0 ? uint64_t(o.maxAudioBytes) : kUnknownLengthBytes;
-    const uint64_t frames = std::max<uint64_t>(1, (maxBytes + frameBytes_ - 1) / frameBytes_);
+    const uint64_t frames = std::max(kMinSeekEntries, (maxBytes + frameBytes_ - 1) / frameBytes_);
     if (frames > (1u << 24)) return ERROR_INPUT_FILE_TOO_LARGE;
     seekTable_.assign(frames, 0);
     pending_.reserve(frameBytes_);
@@ -49,21 +56,33 @@ int Compressor::Start(const std::string& path, const CompressOptions& o) {
 
     // Placeholders now; Finish writes the real descriptor, header and table.
     std::vector<uint8_t> reserved(kDescriptorBytes + kHeaderBytes + descriptor_.seekTableBytes, 0);
-    if (!Write(reserved) || !Write(wavHeader_)) return failure_ = ERROR_IO_WRITE;
-    frameMd5_.Add(wavHeader_);
+    if (!Write(reserved) || !WriteBody(wavHeader_)) return failure_ = ERROR_IO_WRITE;
     return ERROR_SUCCESS;
 }
 
+bool Compressor::WriteBody(std::span<const uint8_t> bytes) {
+    frameMd5_.Add(bytes);
+    return Write(bytes);
+}
+
+bool Compressor::WriteStream(bool atEnd) {
+    if (atEnd) stream_.resize((stream_.size() / 4 + 1) * 4, 0);
+    const std::size_t whole = stream_.size() & ~std::size_t{3};
+    const std::span<uint8_t> words = std::span(stream_).first(whole);
+    SwapWords(words);
+    const bool written = WriteBody(words);
+    descriptor_.frameDataBytes += whole;
+    stream_.erase(stream_.begin(), stream_.begin() + static_cast<std::ptrdiff_t>(whole));
+    return written;
+}
+
 int Compressor::WriteFrame(std::span<const uint8_t> pcm) {
-    if (header_.totalFrames == seekTable_.size()) return ERROR_INPUT_FILE_TOO_LARGE;
-    if (offset_ > UINT32_MAX) return ERROR_INPUT_FILE_TOO_LARGE;
-    std::vector<uint8_t> frame = EncodeFrame(format_, pcm);
-    SwapWords(frame);
-    seekTable_[header_.totalFrames++] = static_cast<uint32_t>(offset_);
+    const uint64_t start = offset_ + stream_.size();
+    if (header_.totalFrames == seekTable_.size() || start > UINT32_MAX) return ERROR_INPUT_FILE_TOO_LARGE;
+    seekTable_[header_.totalFrames++] = static_cast<uint32_t>(start);
     header_.finalFrameBlocks = static_cast<uint32_t>(pcm.size() / format_.BlockAlign());
-    descriptor_.frameDataBytes += frame.size();
-    frameMd5_.Add(frame);
-    return Write(frame) ? ERROR_SUCCESS : ERROR_IO_WRITE;
+    EncodeFrame(format_, pcm, stream_);
+    return WriteStream(false) ? ERROR_SUCCESS : ERROR_IO_WRITE;
 }
 
 int Compressor::AddData(std::span<const uint8_t> bytes) {
@@ -88,8 +107,7 @@ int Compressor::Finish(std::span<const uint8_t> tail, uint32_t wavTailBytes) {
     const std::size_t whole = pending_.size() - pending_.size() % format_.BlockAlign();
     if (!result && whole > 0) result = WriteFrame(std::span(pending_).first(whole));
     pending_.clear();
-    if (!Write(tail) && !result) result = ERROR_IO_WRITE;
-    frameMd5_.Add(tail);
+    if ((!WriteStream(true) || !WriteBody(tail)) && !result) result = ERROR_IO_WRITE;
     descriptor_.wavTailBytes = std::min<uint32_t>(wavTailBytes, static_cast<uint32_t>(tail.size()));
 
     const std::vector<uint8_t> header = SerializeHeader(header_);

@@ -12,7 +12,10 @@ constexpr uint32_t kMaxSampleRate = 1536000;
 
 }  // namespace
 
-uint32_t DefaultBlocksPerFrame(int level) { return level >= 5000 ? 73728 * 16 : 73728 * 4; }
+uint32_t DefaultBlocksPerFrame(int level) {
+    constexpr uint32_t kBase = 73728;
+    return level >= 5000 ? kBase * 16 : level >= 4000 ? kBase * 4 : kBase;
+}
 
 std::vector<uint8_t> SerializeDescriptor(const Descriptor& d) {
     std::vector<uint8_t> out(kDescriptorBytes, 0);

@@ -66,16 +66,19 @@ int Decompressor::Fail(int error) {
     return error;
 }
 
+// A frame starts inside a stored word and ends inside another, which it may
+// share with the next frame; the words are read whole and swapped into coding
+// order, and decoding starts at the frame's first byte.
 int Decompressor::StartFrame(uint32_t frame) {
-    const uint64_t firstFrame = frameStart_.front();
     const uint64_t start = frameStart_[frame];
-    const uint64_t skip = (start - firstFrame) & 3;  // frames begin inside a stored word
+    const uint64_t skip = (start - frameStart_.front()) & 3;
     const uint32_t blocks = header_.FrameBlocks(frame);
-    const uint64_t available = frameStart_[frame + 1] - (start - skip);
-    const uint64_t length = std::min(available, MaxFrameBytes(blocks, format_.channels));
+    const uint64_t wordsEnd = (frameStart_[frame + 1] - (start - skip) + 3) & ~uint64_t{3};
+    const uint64_t length = std::min(wordsEnd, MaxFrameBytes(blocks, format_.channels));
+    const uint64_t inFile = std::min(length, source_->size() - (start - skip));
 
-    frameBytes_.assign((length + 3) & ~uint64_t{3}, 0);
-    if (!source_->Read(start - skip, std::span(frameBytes_).first(length))) return ERROR_IO_READ;
+    frameBytes_.assign(length, 0);
+    if (!source_->Read(start - skip, std::span(frameBytes_).first(inFile))) return ERROR_IO_READ;
     SwapWords(frameBytes_);
     if (!frame_.Start(format_, std::span<const uint8_t>(frameBytes_).subspan(skip), blocks))
         return ERROR_DECOMPRESSING_FRAME;

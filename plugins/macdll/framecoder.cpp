@@ -5,9 +5,12 @@
 namespace zelph::ape {
 namespace {
 
-// Frame flags that other encoders set for frames they did not code in full.
+// Frame flags: a silent channel (mono files use the first), and a stereo
+// frame whose channels are equal, coded as one. The CRC's top bit says that
+// a flags word follows it.
 constexpr uint32_t kFlagLeftSilence = 1;
 constexpr uint32_t kFlagRightSilence = 2;
+constexpr uint32_t kFlagSilence = kFlagLeftSilence | kFlagRightSilence;
 constexpr uint32_t kFlagPseudoStereo = 4;
 constexpr uint32_t kFlagsPresent = 0x80000000u;
 
@@ -37,6 +40,31 @@ uint32_t GetBE32(std::span<const uint8_t> b, std::size_t at) {
 int32_t Side(int32_t left, int32_t right) { return right - left; }
 int32_t Mid(int32_t left, int32_t side) { return left + side / 2; }
 
+// The flags a frame of `pcm` earns: a silence flag for each silent channel
+// (decoders act only on both together) and, for stereo, equal channels.
+uint32_t SpecialFlags(const StreamFormat& format, std::span<const uint8_t> pcm) {
+    const int bits = format.bitsPerSample;
+    const int bytesPerSample = bits / 8;
+    const std::size_t align = format.BlockAlign();
+    bool silent[2] = {true, true};
+    bool equal = true;
+    // Music settles all three questions within its first few blocks.
+    for (std::size_t at = 0; at < pcm.size() && (silent[0] || silent[1] || equal); at += align) {
+        const int32_t first = ReadSample(&pcm[at], bits);
+        const int32_t second = format.channels == 2 ? ReadSample(&pcm[at + bytesPerSample], bits) : 0;
+        silent[0] = silent[0] && first == 0;
+        silent[1] = silent[1] && second == 0;
+        equal = equal && first == second;
+    }
+    if (format.channels == 1) return silent[0] ? kFlagLeftSilence : 0;
+    return (silent[1] ? kFlagLeftSilence : 0) | (silent[0] ? kFlagRightSilence : 0) | (equal ? kFlagPseudoStereo : 0);
+}
+
+// A silent frame codes no residuals at all.
+bool IsSilent(int channels, uint32_t flags) {
+    return channels == 1 ? (flags & kFlagLeftSilence) != 0 : (flags & kFlagSilence) == kFlagSilence;
+}
+
 }  // namespace
 
 bool IsSupported(const StreamFormat& f) {
@@ -51,46 +79,43 @@ void SwapWords(std::span<uint8_t> bytes) {
     }
 }
 
-std::vector<uint8_t> EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm) {
+void EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm, std::vector<uint8_t>& stream) {
     const int align = format.BlockAlign();
-    const int bytesPerSample = format.bitsPerSample / 8;
+    const int bits = format.bitsPerSample;
+    const int bytesPerSample = bits / 8;
     const std::size_t blocks = pcm.size() / align;
+    pcm = pcm.first(blocks * align);
 
     Crc32 crc;
-    crc.Add(pcm.first(blocks * align));
-
-    std::vector<uint8_t> out;
-    out.reserve(pcm.size() + 64);
-    PutBE32(out, crc.Value() >> 1);
+    crc.Add(pcm);
+    const uint32_t flags = SpecialFlags(format, pcm);
+    PutBE32(stream, crc.Value() >> 1 | (flags ? kFlagsPresent : 0));
+    if (flags) PutBE32(stream, flags);
 
     Predictor predictor;
     std::vector<NNFilter> filters[2] = {FiltersForLevel(format.level), FiltersForLevel(format.level)};
     ResidualModel models[2];
-    RangeEncoder coder(out);
+    RangeEncoder coder(stream);
 
     auto throughFilters = [&](int channel, int32_t value) {
         for (auto f = filters[channel].rbegin(); f != filters[channel].rend(); ++f) value = f->Encode(value);
         return value;
     };
 
-    for (std::size_t i = 0; i < blocks; ++i) {
+    for (std::size_t i = 0; i < blocks && !IsSilent(format.channels, flags); ++i) {
         const uint8_t* block = pcm.data() + i * align;
-        if (format.channels == 2) {
-            const int32_t left = ReadSample(block, format.bitsPerSample);
-            const int32_t right = ReadSample(block + bytesPerSample, format.bitsPerSample);
-            int32_t side = Side(left, right);
-            int32_t mid = Mid(left, side);
-            predictor.EncodeStereo(side, mid);
-            EncodeResidual(coder, models[0], throughFilters(0, side));
-            EncodeResidual(coder, models[1], throughFilters(1, mid));
-        } else {
-            const int32_t residual = predictor.EncodeMono(ReadSample(block, format.bitsPerSample));
-            EncodeResidual(coder, models[0], throughFilters(0, residual));
+        const int32_t left = ReadSample(block, bits);
+        if (format.channels == 1 || (flags & kFlagPseudoStereo)) {
+            EncodeResidual(coder, models[0], throughFilters(0, predictor.EncodeMono(left)));
+            continue;
         }
+        int32_t side = Side(left, ReadSample(block + bytesPerSample, bits));
+        int32_t mid = Mid(left, side);
+        predictor.EncodeStereo(side, mid);
+        EncodeResidual(coder, models[0], throughFilters(0, side));
+        EncodeResidual(coder, models[1], throughFilters(1, mid));
     }
     coder.Finish();
-    out.resize((out.size() + 3) & ~std::size_t{3}, 0);
-    return out;
 }
 
 bool FrameDecoder::Start(const StreamFormat& format, std::span<const uint8_t> bytes, uint32_t blocks) {
@@ -122,16 +147,9 @@ void FrameDecoder::DecodeBlock(int32_t* samples) {
         return value;
     };
 
-    if (format_.channels == 1) {
-        samples[0] = (flags_ & kFlagLeftSilence)
-                         ? 0
-                         : predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
-        return;
-    }
-    const bool silent = (flags_ & kFlagLeftSilence) && (flags_ & kFlagRightSilence);
-    if (silent) {
+    if (IsSilent(format_.channels, flags_)) {
         samples[0] = samples[1] = 0;
-    } else if (flags_ & kFlagPseudoStereo) {
+    } else if (format_.channels == 1 || (flags_ & kFlagPseudoStereo)) {
         samples[0] = samples[1] = predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
     } else {
         int32_t side = throughFilters(0, DecodeResidual(*coder_, models_[0]));

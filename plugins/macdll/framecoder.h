@@ -3,8 +3,10 @@
 // flags, then the range-coded residuals of every block. Frames are coded
 // independently: every frame starts from fresh predictor and filter state.
 //
-// Frame bytes here are in coding order; the file stores them as 32-bit
-// little-endian words (see SwapWords).
+// The frames of a file form one byte stream: each starts at the byte where
+// the previous one ended, which is where a decoder reading them one after
+// the other stands. Bytes here are in coding order; the file stores the
+// stream as 32-bit little-endian words (see SwapWords).
 
 #include <cstddef>
 #include <cstdint>
@@ -31,9 +33,10 @@ bool IsSupported(const StreamFormat& format);
 // Reverses the bytes of every whole 32-bit word (file order <-> coding order).
 void SwapWords(std::span<uint8_t> bytes);
 
-// Codes `pcm` (whole blocks, interleaved as in a WAV file) into one frame,
-// padded to whole words.
-std::vector<uint8_t> EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm);
+// Codes `pcm` (whole blocks, interleaved as in a WAV file) as one frame and
+// appends it to `stream`. A frame of silence carries no residuals, and a
+// stereo frame of two equal channels codes only one.
+void EncodeFrame(const StreamFormat& format, std::span<const uint8_t> pcm, std::vector<uint8_t>& stream);
 
 // Decodes one frame block by block, checking its CRC after the last block.
 class FrameDecoder {

@@ -71,10 +71,17 @@ void RangeEncoder::EncodeShift(uint32_t low, uint32_t width, int shift) {
     range_ = step * width;
 }
 
+// The pending bytes, then the top byte of the low end plus one, which lies
+// inside the final interval, then three zero bytes: exactly the bytes a
+// decoder reads (or steps over) before the next frame begins.
 void RangeEncoder::Finish() {
     Normalize();
-    for (int i = 0; i < 5; ++i) ShiftOut();
-    for (int i = 0; i < 4; ++i) Emit(0);
+    const uint32_t top = (low_ >> kShiftBits) + 1;
+    const bool carry = top > 0xFF;
+    Emit(static_cast<uint8_t>(pending_ + carry));
+    for (; pendingFFs_; --pendingFFs_) Emit(carry ? 0x00 : 0xFF);
+    Emit(static_cast<uint8_t>(top));
+    for (int i = 0; i < 3; ++i) Emit(0);
 }
 
 RangeDecoder::RangeDecoder(std::span<const uint8_t> bytes) : bytes_(bytes) {
@@ -180,8 +187,10 @@ int32_t DecodeResidual(RangeDecoder& coder, ResidualModel& model) {
             overflow |= coder.DecodeBits(16);
         }
     } else {
+        // Counted without branches: which symbol comes is unpredictable, and
+        // a search loop would mispredict nearly every time.
         overflow = 0;
-        while (kSymbolLow[overflow + 1] <= cf) ++overflow;
+        for (uint32_t s = 1; s < kTrainedSymbols; ++s) overflow += kSymbolLow[s] <= cf;
         coder.Update(kSymbolLow[overflow], kSymbolLow[overflow + 1] - kSymbolLow[overflow]);
     }
 

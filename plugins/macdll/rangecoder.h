@@ -2,7 +2,8 @@
 // The range coder of format 3.99 and the adaptive residual code on top of it.
 // The encoder keeps a 31-bit low end and shifts out one byte whenever the range
 // falls to 2^23 or less, carrying into bytes already pending; the decoder reads
-// the same bytes offset by one bit, so that both see the same intervals.
+// the same bytes offset by one bit, so that both see the same intervals. The
+// encoder starts with a pending zero byte, which the decoder steps over.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +20,7 @@ public:
     void Encode(uint32_t low, uint32_t width, uint32_t total);
     void EncodeShift(uint32_t low, uint32_t width, int shift);
     void EncodeBits(uint32_t value, int bits) { EncodeShift(value, 1, bits); }
-    // Writes out every bit the decoder will still read, plus slack for its
-    // one-bit offset.
+    // Ends the frame's code where a decoder's reading of it ends.
     void Finish();
 
 private:

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A few bytes can rightly stand for millions of quiet blocks, so the work
     // per input is bounded to keep the runs fast.
     uint32_t got = 1;
-    for (int calls = 0; got > 0 && calls < 3; ++calls)
+    for (int calls = 0; got > 0 && calls < 8; ++calls)
         if (d->GetData(buffer.data(), kBlocks, got) != 0) break;
     // Into the second frame, past its start, so that the seek decodes a little.
     const uint64_t total = uint64_t(d->Info(2002));

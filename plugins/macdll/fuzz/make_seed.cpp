@@ -1,4 +1,5 @@
-// Writes the fuzzer's seed corpus: tiny files of each level and format.
+// Writes the fuzzer's seed corpus: tiny files of each level and format, with
+// frames of music, of silence and of two equal channels.
 
 #include <cmath>
 #include <string>
@@ -12,8 +13,11 @@ int main(int argc, char** argv) {
     for (int level : {1000, 2000, 5000}) {
         for (auto [channels, bits] : {std::pair{2, 16}, std::pair{1, 8}}) {
             std::vector<uint8_t> pcm;
-            for (int i = 0; i < 300 * channels; ++i) {
-                const int v = static_cast<int>(100 * std::sin(i * 0.05));
+            for (int i = 0; i < 500 * channels; ++i) {
+                const int block = i / channels;
+                const bool silent = block >= 128 && block < 256;
+                const bool equal = block >= 256 && block < 384;
+                const int v = silent ? 0 : static_cast<int>(100 * std::sin((equal ? block : i) * 0.05));
                 if (bits == 8) {
                     pcm.push_back(static_cast<uint8_t>(128 + v));
                 } else {
