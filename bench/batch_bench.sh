@@ -18,28 +18,33 @@ cli=$build/bin/zelph-convert
 source "$bench/timing.sh"
 
 files=1000
-mkdir "$bench_work/in" "$bench_work/long" "$bench_work/out"
+mkdir "$bench_work/in" "$bench_work/long"
 sox -n -r 44100 -c 2 -b 16 "$bench_work/long/long.wav" synth $((files / 10)) pinknoise sine 440 vol 0.5
 # The batch is the long file cut into its 0.1 s pieces.
 sox "$bench_work/long/long.wav" "$bench_work/in/piece.wav" trim 0 0.1 : newfile : restart
 [ "$(ls "$bench_work/in" | wc -l)" -eq "$files" ] || { echo "cutting the long file went wrong" >&2; exit 1; }
 
+# Each run writes into a folder of its own, and nothing is deleted until the
+# end: ext4 spends much longer creating a file just after many were deleted,
+# a cost of the benchmark's clean-up rather than of either side.
+run=0
+fresh_output() { out=$bench_work/out-$((++run)); mkdir "$out"; }
 ours() {
     local name=$1 jobs=$2
     shift 2
-    rm -f "$bench_work"/out/*
+    fresh_output
     sample "$name" "$cli" --quiet --jobs "$jobs" --target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 \
-        --output-dir "$bench_work/out" --if-exists overwrite "$@"
+        --output-dir "$out" --if-exists overwrite "$@"
 }
 sox_loop() {
-    rm -f "$bench_work"/out/*
-    sample "$1" bash -c 'for f in "$1"/*.wav; do sox -D "$f" -b 8 "$2/${f##*/}" remix 1; done' _ "$2" "$bench_work/out"
+    fresh_output
+    sample "$1" bash -c 'for f in "$1"/*.wav; do sox -D "$f" -b 8 "$2/${f##*/}" remix 1; done' _ "$2" "$out"
 }
 
 for _ in $(seq "$bench_runs"); do
     for jobs in 1 2; do
         ours "ours-batch-$jobs" "$jobs" "$bench_work"/in/*.wav
-        [ "$(ls "$bench_work/out" | wc -l)" -eq "$files" ] || { echo "zelph-convert did not write $files files" >&2; exit 1; }
+        [ "$(ls "$out" | wc -l)" -eq "$files" ] || { echo "zelph-convert did not write $files files" >&2; exit 1; }
         ours "ours-long-$jobs" "$jobs" "$bench_work/long/long.wav"
     done
     sox_loop sox-batch "$bench_work/in"
@@ -49,20 +54,22 @@ done
 # per_file BATCH LONG FIGURE: the per-file cost in milliseconds from the medians.
 per_file() { awk -v b="$($3 "$1")" -v l="$($3 "$2")" -v n="$files" 'BEGIN { printf "%.3f", (b - l) * 1000 / (n - 1) }'; }
 
-echo "$files WAVs of 0.1 s (44.1 kHz stereo 16-bit) to 8-bit mono; medians of $bench_runs runs"
-printf '%-22s %12s %12s %12s %12s\n' "" "batch cpu s" "one file cpu" "ms/file cpu" "ms/file wall"
+echo "$files WAVs of 0.1 s (44.1 kHz stereo 16-bit) to 8-bit mono; medians of $bench_runs runs" \
+    "(load average $(cut -d ' ' -f 1-3 /proc/loadavg))"
+printf '%-22s %12s %12s %12s %12s %12s\n' "" "batch cpu s" "one file cpu" "ms/file cpu" "of it user" "ms/file wall"
 for side in ours-1 ours-2 sox; do
     case $side in
         ours-*) batch=ours-batch-${side#ours-} long=ours-long-${side#ours-} label="zelph-convert --jobs ${side#ours-}" ;;
         sox) batch=sox-batch long=sox-long label="sox loop" ;;
     esac
-    printf '%-22s %12.3f %12.3f %12s %12s\n' "$label" "$(cpu_of "$batch")" "$(cpu_of "$long")" \
-        "$(per_file "$batch" "$long" cpu_of)" "$(per_file "$batch" "$long" wall_of)"
+    printf '%-22s %12.3f %12.3f %12s %12s %12s\n' "$label" "$(cpu_of "$batch")" "$(cpu_of "$long")" \
+        "$(per_file "$batch" "$long" cpu_of)" "$(per_file "$batch" "$long" user_of)" \
+        "$(per_file "$batch" "$long" wall_of)"
 done
 for jobs in 1 2; do
     awk -v ours="$(per_file "ours-batch-$jobs" "ours-long-$jobs" cpu_of)" -v sox="$(per_file sox-batch sox-long cpu_of)" \
         -v jobs="$jobs" 'BEGIN {
         printf "--jobs %d: %.3f ms per file, ratio to sox per file %.3f; target < 1 ms: %s\n", jobs, ours,
-               sox > 0 ? ours / sox : 0, ours < 1 ? "met" : "MISSED"
+               (sox > 0 ? ours / sox : 0), ours < 1 ? "met" : "MISSED"
     }'
 done
