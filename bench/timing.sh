@@ -56,8 +56,8 @@ report() {
         cpu = pc > 0 ? oc / pc : 0
         wall = pw > 0 ? ow / pw : 0
         printf "%s  (load average %s)\n", label, load
-        printf "  %-32s cpu %8.3f s   wall %8.3f s   cores busy %.2f\n", on, oc, ow, ow > 0 ? oc / ow : 0
-        printf "  %-32s cpu %8.3f s   wall %8.3f s   cores busy %.2f\n", pn, pc, pw, pw > 0 ? pc / pw : 0
+        printf "  %-32s cpu %8.3f s   wall %8.3f s   cores busy %.2f\n", on, oc, ow, (ow > 0 ? oc / ow : 0)
+        printf "  %-32s cpu %8.3f s   wall %8.3f s   cores busy %.2f\n", pn, pc, pw, (pw > 0 ? pc / pw : 0)
         printf "  ratio  cpu %.3f   wall %.3f   (medians of %d runs)", cpu, wall, runs
         if (judged != "") {
             ratio = judged == "wall" ? wall : cpu
