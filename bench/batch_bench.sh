@@ -1,35 +1,75 @@
 #!/usr/bin/env bash
-# Per-file overhead of a batch: 300 one-second WAV files brought to 8-bit mono
-# by one zelph-convert run, against a shell loop running sox once per file on
-# the same files. Prints both times (best of several runs) and the ratio
-# zelph / sox: at most 1 means a job costs us less than a process start.
-# Usage: bench/batch_bench.sh [build folder]   (default: build)
+# What a file costs beyond its audio: 1,000 WAVs of 0.1 s each brought to
+# 8-bit mono by one zelph-convert run, against one WAV holding the same 100 s
+# of audio converted the same way. The engine work is the same in both runs,
+# so (batch - one file) / 999 is what the runner and the engine's opening
+# and closing cost per file. sox is measured the same way, once per file in a
+# shell loop and once on the long file, with the same conversion (`remix 1`
+# keeps the left channel as our engine does, -D no dither as ours has none),
+# so its per-file figure is a process start plus its own opening and closing.
+# Target: below 1 ms of processor time per file, for --jobs 1 and --jobs 2.
+# Usage: bench/batch_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
+bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:-build}" && pwd)
 cli=$build/bin/zelph-convert
 [ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/in" "$work/ours" "$work/sox"
+# shellcheck source=bench/timing.sh
+source "$bench/timing.sh"
 
-sox -n -r 44100 -c 2 -b 16 "$work/one.wav" synth 1 sine 440 sine 660
-for i in $(seq -w 300); do cp "$work/one.wav" "$work/in/$i.wav"; done
-runs=3
+files=1000
+mkdir "$bench_work/in" "$bench_work/long"
+sox -n -r 44100 -c 2 -b 16 "$bench_work/long/long.wav" synth $((files / 10)) pinknoise sine 440 vol 0.5
+# The batch is the long file cut into its 0.1 s pieces.
+sox "$bench_work/long/long.wav" "$bench_work/in/piece.wav" trim 0 0.1 : newfile : restart
+[ "$(ls "$bench_work/in" | wc -l)" -eq "$files" ] || { echo "cutting the long file went wrong" >&2; exit 1; }
 
-best() { sort -g | head -n 1; }
-seconds_of() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
-ours_run() {
-    rm -f "$work"/ours/*
-    "$cli" --quiet --target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 \
-        --output-dir "$work/ours" --if-exists overwrite "$work"/in/*.wav
+# Each run writes into a folder of its own, and nothing is deleted until the
+# end: ext4 spends much longer creating a file just after many were deleted,
+# a cost of the benchmark's clean-up rather than of either side.
+run=0
+fresh_output() { out=$bench_work/out-$((++run)); mkdir "$out"; }
+ours() {
+    local name=$1 jobs=$2
+    shift 2
+    fresh_output
+    sample "$name" "$cli" --quiet --jobs "$jobs" --target wav --set wav.channelMode=1 --set wav.sampleSizeMode=1 \
+        --output-dir "$out" --if-exists overwrite "$@"
 }
-sox_run() {
-    for f in "$work"/in/*.wav; do sox "$f" -c 1 -b 8 "$work/sox/${f##*/}"; done
+sox_loop() {
+    fresh_output
+    sample "$1" bash -c 'for f in "$1"/*.wav; do sox -D "$f" -b 8 "$2/${f##*/}" remix 1; done' _ "$2" "$out"
 }
 
-ours=$(for _ in $(seq $runs); do seconds_of ours_run; done | best)
-theirs=$(for _ in $(seq $runs); do seconds_of sox_run; done | best)
-[ "$(ls "$work/ours" | wc -l)" -eq 300 ] || { echo "zelph-convert did not write 300 files" >&2; exit 1; }
+for _ in $(seq "$bench_runs"); do
+    for jobs in 1 2; do
+        ours "ours-batch-$jobs" "$jobs" "$bench_work"/in/*.wav
+        [ "$(ls "$out" | wc -l)" -eq "$files" ] || { echo "zelph-convert did not write $files files" >&2; exit 1; }
+        ours "ours-long-$jobs" "$jobs" "$bench_work/long/long.wav"
+    done
+    sox_loop sox-batch "$bench_work/in"
+    sox_loop sox-long "$bench_work/long"
+done
 
-printf 'zelph-convert, 300 files: %.3f s\nsox loop, 300 files:      %.3f s\nratio:                    %.2f\n' \
-    "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+# per_file BATCH LONG FIGURE: the per-file cost in milliseconds from the medians.
+per_file() { awk -v b="$($3 "$1")" -v l="$($3 "$2")" -v n="$files" 'BEGIN { printf "%.3f", (b - l) * 1000 / (n - 1) }'; }
+
+echo "$files WAVs of 0.1 s (44.1 kHz stereo 16-bit) to 8-bit mono; medians of $bench_runs runs" \
+    "(load average $(cut -d ' ' -f 1-3 /proc/loadavg))"
+printf '%-22s %12s %12s %12s %12s %12s\n' "" "batch cpu s" "one file cpu" "ms/file cpu" "of it user" "ms/file wall"
+for side in ours-1 ours-2 sox; do
+    case $side in
+        ours-*) batch=ours-batch-${side#ours-} long=ours-long-${side#ours-} label="zelph-convert --jobs ${side#ours-}" ;;
+        sox) batch=sox-batch long=sox-long label="sox loop" ;;
+    esac
+    printf '%-22s %12.3f %12.3f %12s %12s %12s\n' "$label" "$(cpu_of "$batch")" "$(cpu_of "$long")" \
+        "$(per_file "$batch" "$long" cpu_of)" "$(per_file "$batch" "$long" user_of)" \
+        "$(per_file "$batch" "$long" wall_of)"
+done
+for jobs in 1 2; do
+    awk -v ours="$(per_file "ours-batch-$jobs" "ours-long-$jobs" cpu_of)" -v sox="$(per_file sox-batch sox-long cpu_of)" \
+        -v jobs="$jobs" 'BEGIN {
+        printf "--jobs %d: %.3f ms per file, ratio to sox per file %.3f; target < 1 ms: %s\n", jobs, ours,
+               (sox > 0 ? ours / sox : 0), ours < 1 ? "met" : "MISSED"
+    }'
+done

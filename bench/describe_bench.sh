@@ -1,36 +1,23 @@
 #!/usr/bin/env bash
-# Describes 5,000 generated files of mixed formats with the converter's probes
-# and with `file -b`, over the same files in the same run, and prints the
-# ratio of the two times (below 1.0: the probes are faster).
-# Usage: bench/describe_bench.sh [BUILD_DIR]
+# Describes 5,000 generated files of mixed formats with `zelph-convert
+# --describe` and with `file -b`, whole processes over the same files in the
+# same run, and prints the ratio (below 1.0: the probes are faster).
+# Usage: bench/describe_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
-shopt -s inherit_errexit
-bench=$(realpath "$(dirname "${BASH_SOURCE[0]}")")
-build=$(realpath "${1:-$bench/../build}")
-describe=("$build/bin/describe_files")
-if "$build/bin/zelph-convert" --help 2>/dev/null | grep -q -- --describe; then
-  describe=("$build/bin/zelph-convert" --describe)
-fi
+bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:-$bench/../build}" && pwd)
+cli=$build/bin/zelph-convert
+[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
+# shellcheck source=bench/timing.sh
+source "$bench/timing.sh"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
+cd "$bench_work"
 "$bench/mixed_files.sh" files 5000
 mapfile -t list < <(printf '%s\n' files/*)
 
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" > /dev/null || { echo "failed: $1" >&2; exit 1; }
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc
-}
-best() { local t b=; for _ in 1 2 3; do t=$(seconds "$@"); if [[ -z $b ]] || (($(echo "$t < $b" | bc))); then b=$t; fi; done; echo "$b"; }
-
-ours=$(best "${describe[@]}" "${list[@]}")
-peer=$(best file -b "${list[@]}")
+for _ in $(seq "$bench_runs"); do
+    sample "zelph-convert --describe" "$cli" --describe "${list[@]}"
+    sample "file -b" file -b "${list[@]}"
+done
 echo "files: ${#list[@]}"
-echo "describe: ${ours}s  (${describe[*]##*/})"
-echo "file -b:  ${peer}s"
-echo "ratio: $(echo "scale=3; $ours / $peer" | bc)"
+report "file descriptions" "zelph-convert --describe" "file -b"

@@ -1,23 +1,40 @@
 #!/usr/bin/env bash
-# ENCWAVPCM against sox on the same 10-minute 44.1 kHz stereo WAV, brought to
-# 8-bit mono. Prints both times (best of several runs) and the ratio
-# zelph / sox: at most 1 means we are as fast as sox or faster.
-# Usage: bench/wav_pcm_bench.sh [build folder]   (default: build)
+# The WAV engine, as `zelph-convert --target wav` runs it, against sox on the
+# same 10-minute 44.1 kHz stereo 16-bit WAV, for each form that changes the
+# data: 8-bit mono, 8-bit stereo, 16-bit mono. sox does the same work: `remix
+# 1` keeps the left channel as our engine does, -D turns off the dither we
+# do not apply. Whole processes on both sides.
+# Usage: bench/wav_pcm_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
-build=${1:-build}
-driver=$build/bin/wav_pcm_bench
-[ -x "$driver" ] || { echo "build $driver first (cmake --build $build --target wav_pcm_bench)" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+cli=$build/bin/zelph-convert
+[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
+# shellcheck source=bench/timing.sh
+source "$bench/timing.sh"
 
-sox -n -r 44100 -c 2 -b 16 "$work/in.wav" synth 600 sine 440 sine 660
-runs=5
+sox -n -r 44100 -c 2 -b 16 "$bench_work/in.wav" synth 600 pinknoise sine 440 vol 0.5
 
-best() { sort -g | head -n 1; }
-seconds_of() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
+# shape FILE: channels, bits and length of a WAV.
+shape() { local o; for o in -c -b -s; do soxi "$o" "$1"; done; }
 
-ours=$(for _ in $(seq $runs); do seconds_of "$driver" "$work/in.wav" "$work/ours.wav" 1 8; done | best)
-theirs=$(for _ in $(seq $runs); do seconds_of sox "$work/in.wav" -c 1 -b 8 "$work/sox.wav"; done | best)
+# form LABEL CHANNELS BITS: zelph's channelMode/sampleSizeMode are 1 for mono / 8-bit, 2 for stereo / 16-bit.
+form() {
+    local label=$1 channels=$2 bits=$3 remix=()
+    [ "$channels" -eq 1 ] && remix=(remix 1)
+    for _ in $(seq "$bench_runs"); do
+        sample "zelph-convert ($label)" "$cli" --quiet --target wav --set "wav.channelMode=$channels" \
+            --set "wav.sampleSizeMode=$((bits / 8))" --output-dir "$bench_work/ours" --if-exists overwrite \
+            "$bench_work/in.wav"
+        sample "sox -D ($label)" sox -D "$bench_work/in.wav" -b "$bits" "$bench_work/sox.wav" "${remix[@]}"
+    done
+    # Same work: the same form and length out.
+    [ "$(shape "$bench_work/ours/in.wav")" = "$(shape "$bench_work/sox.wav")" ] ||
+        { echo "the two sides wrote different forms ($label)" >&2; exit 1; }
+    report "10 min stereo 16-bit to $label" "zelph-convert ($label)" "sox -D ($label)"
+}
 
-printf 'zelph ENCWAVPCM: %.3f s\nsox:             %.3f s\nratio:           %.2f\n' \
-    "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+mkdir "$bench_work/ours"
+form "8-bit mono" 1 8
+form "8-bit stereo" 2 8
+form "16-bit mono" 1 16

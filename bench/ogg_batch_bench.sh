@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Files at once: 200 WAVs of a few seconds each to Ogg Vorbis at the default
+# settings (VBR quality 0.5, which oggenc calls -q 5), converted by one
+# zelph-convert run with --jobs 2 against the same run with --jobs 1, and
+# against oggenc on two cores (`ls *.wav | xargs -P2 -n1 oggenc -Q -q 5`) on
+# the same files. The targets are of wall time: --jobs 2 at most 0.6 of
+# --jobs 1 on a two-core machine, and at most 1.05 of the oggenc pair.
+# Usage: bench/ogg_batch_bench.sh [build folder] [seconds per file]
+#   (defaults: build, 3; BENCH_RUNS sets the runs per side, default 5)
+set -euo pipefail
+bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+seconds=${2:-3}
+cli=$build/bin/zelph-convert
+[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
+# shellcheck source=bench/timing.sh
+source "$bench/timing.sh"
+
+# Every file different, so that no run gains from a cache of the last one.
+mkdir "$bench_work/in" "$bench_work/ours" "$bench_work/peer"
+for i in $(seq -w 200); do
+    sox -n -r 44100 -c 2 -b 16 "$bench_work/in/$i.wav" synth "$seconds" pinknoise sine $((200 + 10#$i * 7)) \
+        tremolo 3 40 vol 0.5
+done
+
+ours() {
+    rm -f "$bench_work"/ours/*
+    sample "$1" "$cli" --quiet --jobs "$2" --target ogg --output-dir "$bench_work/ours" --if-exists overwrite \
+        "$bench_work"/in/*.wav
+}
+peer() {
+    rm -rf "$bench_work/peer" && cp -r "$bench_work/in" "$bench_work/peer"
+    sample "$1" bash -c "cd '$bench_work/peer' && ls *.wav | xargs -P2 -n1 oggenc -Q -q 5"
+}
+
+for _ in $(seq "$bench_runs"); do
+    ours "zelph-convert --jobs 1" 1
+    ours "zelph-convert --jobs 2" 2
+    peer "xargs -P2 oggenc -q 5"
+done
+
+# Both sides did the same work: every file, and the same encoding (the
+# decoded audio of the first file is identical).
+[ "$(ls "$bench_work"/ours/*.ogg | wc -l)" -eq 200 ] || { echo "zelph-convert did not write 200 files" >&2; exit 1; }
+[ "$(ls "$bench_work"/peer/*.ogg | wc -l)" -eq 200 ] || { echo "oggenc did not write 200 files" >&2; exit 1; }
+same=different
+cmp -s <(oggdec -Q -o - "$bench_work/ours/001.ogg") <(oggdec -Q -o - "$bench_work/peer/001.ogg") && same=identical
+
+echo "200 WAV files of $seconds s to Ogg Vorbis q 0.5 ($(nproc) processors; decoded audio of both sides $same)"
+report "files side by side" "zelph-convert --jobs 2" "zelph-convert --jobs 1" wall 0.6
+report "against oggenc on two cores" "zelph-convert --jobs 2" "xargs -P2 oggenc -q 5" wall 1.05
