@@ -129,6 +129,15 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     return target.Close();
 }
 
+// Whether the WAV at `path` holds plain integer PCM of the form `form`: the
+// next step reads its data chunk as it stands, so it needs no rewriting.
+bool HasForm(const std::string& path, PcmForm form) {
+    ExclusiveFile file(path, ExclusiveFile::kRead);
+    WaveFormat format;
+    return file.is_open() && ReadWaveFormat(file.fd(), format) != 0 && format.header.formatTag == kWaveFormatPcm &&
+           format.header.channels == form.channels && format.header.bitsPerSample == form.bits;
+}
+
 // A new file beside `path` that no other run can be given (mkstemp); "" when
 // none could be made.
 std::string NewFileBeside(const std::string& path) {
@@ -154,6 +163,11 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     const PcmForm to{channels == WavChannels::kMono ? 1 : 2, size == WavSampleSize::k8Bit ? 8 : 16};
 
     const bool inPlace = job.targetPath.empty();
+    if (inPlace && HasForm(job.sourcePath, to)) {
+        run.Progress(1, 1);
+        run.Succeed();
+        return;
+    }
     // In place, the converted file replaces the source only once it is complete.
     const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath) : job.targetPath;
     if (outputPath.empty()) return;

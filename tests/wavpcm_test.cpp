@@ -1,5 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -237,19 +240,25 @@ TEST(WavPcmEngine, TruncatedSourceGivesAConsistentFile) {
     EXPECT_EQ(out.size(), 544u);
 }
 
+// How many entries the folder holds.
+std::size_t FilesIn(const ScratchDir& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                                  std::filesystem::directory_iterator()));
+}
+
 TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     ScratchDir dir;
     const std::string temp = dir / "Temp-QOR-File";
     WriteFile(temp, Wav(1, 8, Bytes({0x80, 0x81})));
     EXPECT_TRUE(Convert(temp, "", nullptr).succeeded);
     EXPECT_EQ(ReadFile(temp).substr(44), Bytes({0, 0, 0, 0, 0, 1, 0, 1}));
-    EXPECT_FALSE(Exists(temp + "(1)"));
+    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
 
     const std::string unusable = Wav(9, 16, std::string(36, '\0'));
     WriteFile(temp, unusable);
     EXPECT_FALSE(Convert(temp, "", nullptr).succeeded);
     EXPECT_EQ(ReadFile(temp), unusable);
-    EXPECT_FALSE(Exists(temp + "(1)"));
+    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
 
     // Stopped, or cut short by a full disk, after part of the output was
     // written: the partial file goes, the source stays.
@@ -257,11 +266,24 @@ TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     WriteFile(temp, original);
     EXPECT_FALSE(Convert(temp, "", nullptr, /*stop=*/true).succeeded);
     EXPECT_TRUE(ReadFile(temp) == original);
-    EXPECT_FALSE(Exists(temp + "(1)"));
+    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
     auto full = zelph::test::WithFileSizeLimit(40000, [&] { return Convert(temp, "", nullptr); });
     EXPECT_FALSE(full.succeeded);
     EXPECT_TRUE(ReadFile(temp) == original);
-    EXPECT_FALSE(Exists(temp + "(1)"));
+    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
+
+    // A file already in the wanted form is left as it is: not even rewritten.
+    const std::string ready = Wav(2, 16, Noise(40000, 7));
+    WriteFile(temp, ready);
+    struct stat before, after;
+    ASSERT_EQ(::stat(temp.c_str(), &before), 0);
+    const Outcome kept = Convert(temp, "", nullptr, false, 30, 10);
+    ASSERT_EQ(::stat(temp.c_str(), &after), 0);
+    EXPECT_TRUE(kept.succeeded);
+    EXPECT_EQ(kept.progress, 40);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_TRUE(ReadFile(temp) == ready);
 }
 
 TEST(WavPcmEngine, OutputOfRealFilesDecodesElsewhere) {
