@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
@@ -97,7 +98,7 @@ WAVEFORMATEX FormatRecord(const WaveHeader& header) {
 void DecodeApe(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
-    if (!target.is_open()) return;
+    if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return run.Fail(libs.error());
@@ -106,16 +107,16 @@ void DecodeApe(const Job& job, JobState& state) {
 
     int createError = 0;
     const CodecHandle decompressor(calls.decompressCreate(job.sourcePath.c_str(), &createError), calls.decompressDestroy);
-    if (!decompressor) return;
+    if (!decompressor) return run.Fail("not a Monkey's Audio file it can read");
     const DecodedLayout layout = AskLayout(calls, decompressor.get());
-    if (!layout.Valid()) return;
+    if (!layout.Valid()) return run.Fail("a Monkey's Audio header this converter does not take");
     std::vector<char> buffer(static_cast<std::size_t>(layout.blockAlign) * kBlocksPerCall);
 
     // The sizes are known up front, so the header is complete before any sample.
     if (!WriteWaveHeader(target, MakeWaveHeader(static_cast<uint16_t>(layout.channels),
                                                 static_cast<uint32_t>(layout.sampleRate),
                                                 static_cast<uint16_t>(layout.bitsPerSample), layout.dataBytes())))
-        return;
+        return run.Fail(WriteProblem(target.error()));
 
     // Every frame the header promises must arrive: a damaged frame (the
     // library reports an error) or a file that ends early fails the job
@@ -124,13 +125,15 @@ void DecodeApe(const Job& job, JobState& state) {
         int retrieved = 0;
         if (calls.getData(decompressor.get(), buffer.data(), kBlocksPerCall, &retrieved) != 0 || retrieved <= 0 ||
             retrieved > kBlocksPerCall || retrieved > layout.totalBlocks - done)
-            return;
-        if (!target.WriteAll(buffer.data(), static_cast<std::size_t>(retrieved * layout.blockAlign))) return;
+            return run.Fail("damaged Monkey's Audio frame");
+        if (!target.WriteAll(buffer.data(), static_cast<std::size_t>(retrieved * layout.blockAlign)))
+            return run.Fail(WriteProblem(target.error()));
         done += retrieved;
         run.Progress(static_cast<uint64_t>(done), static_cast<uint64_t>(layout.totalBlocks));
         if (run.StopRequested()) return;
     }
-    if (target.Close()) run.Succeed();
+    if (!target.Close()) return run.Fail(WriteProblem(target.error()));
+    run.Succeed();
 }
 
 void EncodeApe(const Job& job, JobState& state) {
@@ -138,27 +141,30 @@ void EncodeApe(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<ApeSettings>(job);
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
-    if (!source.ok() || settings == nullptr) return;
+    if (!source.ok()) return run.Fail(source.problem());
+    if (!settings) return;
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return run.Fail(libs.error());
 
     // The library counts the audio in a 32-bit signed int.
-    if (source.audioBytes() > static_cast<uint64_t>(INT32_MAX)) return;
+    if (source.audioBytes() > static_cast<uint64_t>(INT32_MAX))
+        return run.Fail("Monkey's Audio files hold at most 2 GiB of audio");
     const WAVEFORMATEX format = FormatRecord(source.header());
     int createError = 0;
     const CodecHandle compressor(calls.compressCreate(&createError), calls.compressDestroy);
     if (!compressor ||
         calls.start(compressor.get(), job.targetPath.c_str(), &format, static_cast<int>(source.audioBytes()),
                     settings->compressionLevel, nullptr, CREATE_WAV_HEADER_ON_DECOMPRESSION) != 0)
-        return;
+        return run.Fail("the Monkey's Audio encoder cannot start on " + std::to_string(source.header().channels) +
+                        " channels of " + std::to_string(source.header().bitsPerSample) + " bits");
 
     unsigned char block[kBytesPerCall];
     while (!source.atEnd()) {
         std::size_t count = 0;
-        if (!source.Read(block, sizeof block, count) ||
-            calls.addData(compressor.get(), block, static_cast<int>(count)) != 0)
-            return;
+        if (!source.Read(block, sizeof block, count)) return run.Fail(source.problem());
+        if (calls.addData(compressor.get(), block, static_cast<int>(count)) != 0)
+            return run.Fail("cannot write the Monkey's Audio file");
         run.Progress(source.bytesRead(), source.audioBytes());
         // A stopped encode still leaves a playable file of what was added.
         if (run.StopRequested()) {
@@ -166,7 +172,8 @@ void EncodeApe(const Job& job, JobState& state) {
             return;
         }
     }
-    if (calls.finish(compressor.get(), nullptr, 0, 0) == 0) run.Succeed();
+    if (calls.finish(compressor.get(), nullptr, 0, 0) != 0) return run.Fail("cannot write the Monkey's Audio file");
+    run.Succeed();
 }
 
 }  // namespace zelph

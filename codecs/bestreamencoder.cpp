@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/reasons.h"
 #include "codecs/resampler.h"
 
 namespace zelph {
@@ -153,6 +154,12 @@ bool EncodeWithBeStream(EngineRun& run, WavSource& source, ExclusiveFile& target
     uint32_t produced = 0;
     if (calls.deinit(stream.handle(), mp3.data(), &produced) != BE_ERR_SUCCESSFUL) return true;
     return produced <= mp3.size() && target.WriteAll(mp3.data(), produced);
+}
+
+std::string BeStreamProblem(const WavSource& source, const ExclusiveFile& target, const std::string& library) {
+    if (std::string problem = source.problem(); !problem.empty()) return problem;
+    if (target.error() != 0) return WriteProblem(target.error());
+    return "Plugins/" + library + " refused these settings or this audio";
 }
 
 }  // namespace zelph

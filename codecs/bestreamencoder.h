@@ -41,4 +41,8 @@ struct BeStreamShape {
 bool EncodeWithBeStream(EngineRun& run, WavSource& source, ExclusiveFile& target, const BeStreamCalls& calls,
                         BE_CONFIG config, const BeStreamShape& shape);
 
+// Why an encode through `library` failed: the source, the target, or else
+// the library itself.
+std::string BeStreamProblem(const WavSource& source, const ExclusiveFile& target, const std::string& library);
+
 }  // namespace zelph

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/flaccalls.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
@@ -143,25 +144,27 @@ const char* DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder
 void DecodeFlac(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return;
+    if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WavSink target(job.targetPath);
-    if (!target.ok()) return;
+    if (!target.ok()) return run.Fail(target.problem());
     FlacCalls flac;
     CodecLibraries libraries;
     if (!LoadFlacCalls(libraries, flac)) return run.Fail(libraries.error());
 
     FlacStream stream(flac);
-    if (!stream.get()) return;
+    if (!stream.get()) return run.Fail("Plugins/FLAC.so cannot make a decoder");
     FlacDecodeState decoding{.source = source, .sink = target, .sourceBytes = source.Size()};
     const bool ogg = StartsWithOggPage(source);
     flac.FLAC__stream_decoder_set_md5_checking(stream.get(), true);
     const auto init = ogg ? flac.FLAC__stream_decoder_init_ogg_stream : flac.FLAC__stream_decoder_init_stream;
     if (init(stream.get(), ReadSource, nullptr, nullptr, nullptr, nullptr, WriteBlock, TakeStreamInfo, NoteError,
              &decoding) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
-        return;
+        return run.Fail("Plugins/FLAC.so cannot start decoding");
     if (const char* reason = DecodeAll(run, flac, stream.get(), decoding)) return run.Fail(reason);
-    if (target.Finish(static_cast<uint16_t>(decoding.channels), decoding.rate, static_cast<uint16_t>(decoding.wavBits())))
-        run.Succeed();
+    if (!target.Finish(static_cast<uint16_t>(decoding.channels), decoding.rate,
+                       static_cast<uint16_t>(decoding.wavBits())))
+        return run.Fail(target.problem());
+    run.Succeed();
 }
 
 }  // namespace zelph

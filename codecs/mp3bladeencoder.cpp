@@ -1,6 +1,7 @@
 #include "codecs/mp3bladeencoder.h"
 
 #include "codecs/bestreamencoder.h"
+#include "codecs/reasons.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -31,9 +32,9 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     if (!block) return;
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok()) return run.Fail(source.problem());
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
-    if (!target.is_open()) return;
+    if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;
     BeStreamCalls calls;
     if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return run.Fail(libraries.error());
@@ -41,8 +42,11 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     // The MP3 declares the settings' rate, so a source of another rate is
     // resampled to it and keeps its pitch and length.
     const BeStreamShape shape{settings.channelMode == BladeChannels::kMono ? 1 : 2, static_cast<uint32_t>(settings.sampleRate), true};
-    if (EncodeWithBeStream(run, source, target, calls, BladeConfig(settings), shape) && target.Close())
-        run.Succeed();
+    if (!EncodeWithBeStream(run, source, target, calls, BladeConfig(settings), shape) || !target.Close()) {
+        if (!run.StopRequested()) run.Fail(BeStreamProblem(source, target, "BladeEnc.so"));
+        return;
+    }
+    run.Succeed();
 }
 
 }  // namespace zelph

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/encoderinfo.h"
@@ -234,9 +235,9 @@ int16_t DitherSample(int32_t sample, uint32_t* ditherSeed) {
 void DecodeMp3(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return;
+    if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WavSink target(job.targetPath);
-    if (!target.ok()) return;
+    if (!target.ok()) return run.Fail(target.problem());
     MadCalls mad;
     CodecLibraries libraries;
     if (!mad.Load(libraries)) return run.Fail(libraries.error());
@@ -250,9 +251,12 @@ void DecodeMp3(const Job& job, JobState& state) {
         MadState state(mad);
         outcome = DecodeFrames(run, mad, state, input, block, sampleRate, frames);
     }
+    if (outcome == Outcome::kFailed) return run.Fail(target.problem());
+    if (outcome != Outcome::kEnded) return;
     // A file without a single decodable frame is not a conversion.
-    if (outcome != Outcome::kEnded || frames == 0) return;
-    if (block.Flush() && target.Finish(2, sampleRate, 16)) run.Succeed();
+    if (frames == 0) return run.Fail("not an MPEG audio stream");
+    if (!block.Flush() || !target.Finish(2, sampleRate, 16)) return run.Fail(target.problem());
+    run.Succeed();
 }
 
 }  // namespace zelph

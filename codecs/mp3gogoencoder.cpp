@@ -6,6 +6,7 @@
 
 #include "codecs/engine.h"
 #include "codecs/libraryloader.h"
+#include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
 #include "plugins/gogo/gogointerface.h"
@@ -84,9 +85,11 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
 
 // The header of the source, read and released again before the library
 // opens the file by its path.
-bool ReadSourceHeader(const std::string& path, WaveHeader& header) {
-    ExclusiveFile source(path, ExclusiveFile::kRead);
-    return source.is_open() && ReadWaveHeader(source.fd(), header) != 0;
+// The source's header, or why it could not be read ("" when it was).
+std::string ReadSourceHeader(const std::string& path, WaveHeader& header) {
+    const WavSource source(path);
+    if (source.ok()) header = source.header();
+    return source.ok() ? "" : source.problem();
 }
 
 // A configured coder, closed and ended exactly once whichever way the run ends.
@@ -112,7 +115,8 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     if (!block) return;
     const GoGoSettings& settings = *block;
     WaveHeader header{};
-    if (!ReadSourceHeader(job.sourcePath, header)) return;
+    if (const std::string problem = ReadSourceHeader(job.sourcePath, header); !problem.empty())
+        return run.Fail(problem);
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls)) return run.Fail(libraries.error());
@@ -132,8 +136,11 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
         run.Progress(frame, std::max<uint32_t>(totalFrames, 1));
         ++frame;
         const MERET result = calls.processFrame();
-        if (result == ME_EMPTYSTREAM) run.Succeed();
-        if (result != ME_NOERR) return;
+        if (result == ME_EMPTYSTREAM) return run.Succeed();
+        // The library reads the source and writes the target itself.
+        if (result != ME_NOERR)
+            return run.Fail("Plugins/GoGo.so stopped with error " + std::to_string(result) +
+                            " (settings it refuses, or a file it cannot read or write)");
     }
 }
 

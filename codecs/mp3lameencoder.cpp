@@ -1,6 +1,7 @@
 #include "codecs/mp3lameencoder.h"
 
 #include "codecs/bestreamencoder.h"
+#include "codecs/reasons.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -53,9 +54,9 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     if (!block) return;
     const LameSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok()) return run.Fail(source.problem());
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
-    if (!target.is_open()) return;
+    if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;
     BeStreamCalls calls;
     BEWRITEVBRHEADER writeTag = nullptr;
@@ -63,11 +64,14 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
 
     const uint32_t rate = source.header().sampleRate;
     const BeStreamShape shape{settings.channelMode == Mp3Channels::kMono ? 1 : 2, rate, false};
-    if (!EncodeWithBeStream(run, source, target, calls, LameConfig(settings, rate), shape) || !target.Close())
+    if (!EncodeWithBeStream(run, source, target, calls, LameConfig(settings, rate), shape) || !target.Close()) {
+        if (!run.StopRequested()) run.Fail(BeStreamProblem(source, target, "Lame_Enc.so"));
         return;
+    }
     // The stream began with a placeholder frame; the library fills in the
     // tag (frame count, bytes, seek table) once the file is complete.
-    if (settings.xingVbrHeader && writeTag(job.targetPath.c_str()) != BE_ERR_SUCCESSFUL) return;
+    if (settings.xingVbrHeader && writeTag(job.targetPath.c_str()) != BE_ERR_SUCCESSFUL)
+        return run.Fail("Plugins/Lame_Enc.so could not write the file's VBR tag");
     run.Succeed();
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "codecs/vorbisorder.h"
@@ -76,12 +77,13 @@ public:
         ogg_page page;
         while (input_.ReadPage(page)) {
             VorbisStream stream(ogg_, vorbis_, ogg_.ogg_page_serialno(&page));
-            if (!ReadHeaders(stream, page)) return Outcome::kFailed;
+            if (!ReadHeaders(stream, page)) return Failed("not an Ogg Vorbis stream");
             const PcmFormat streamFormat{stream.info.channels, stream.info.rate};
-            if (streamFormat.channels <= 0 || (format_.channels != 0 && !(streamFormat == format_)))
-                return Outcome::kFailed;
+            if (streamFormat.channels <= 0) return Failed("not an Ogg Vorbis stream");
+            if (format_.channels != 0 && !(streamFormat == format_))
+                return Failed("chained Ogg streams of different channels or rates");
             format_ = streamFormat;
-            if (!stream.StartSynthesis()) return Outcome::kFailed;
+            if (!stream.StartSynthesis()) return Failed("damaged Ogg Vorbis stream");
             if (const Outcome outcome = DecodeStream(stream); outcome != Outcome::kDone) return outcome;
         }
         return Outcome::kDone;
@@ -90,6 +92,11 @@ public:
     const PcmFormat& format() const { return format_; }
 
 private:
+    Outcome Failed(std::string reason) {
+        run_.Fail(std::move(reason));
+        return Outcome::kFailed;
+    }
+
     // The identification header on `first`, then the comment and codebook headers.
     bool ReadHeaders(VorbisStream& stream, ogg_page& first) {
         ogg_packet packet;
@@ -115,13 +122,13 @@ private:
     // Until the end-of-stream page or the end of the file. Gaps and damaged
     // packets are skipped.
     Outcome DecodeStream(VorbisStream& stream) {
-        if (!DecodePackets(stream)) return Outcome::kFailed;
+        if (!DecodePackets(stream)) return Failed(sink_.problem());
         for (bool eos = false; !eos;) {
             ogg_page page;
             for (int got; !eos && (got = input_.NextPage(page)) != 0;) {
                 if (got < 0) continue;
                 ogg_.ogg_stream_pagein(&stream.stream, &page);
-                if (!DecodePackets(stream)) return Outcome::kFailed;
+                if (!DecodePackets(stream)) return Failed(sink_.problem());
                 eos = ogg_.ogg_page_eos(&page) != 0;
             }
             run_.Progress(input_.bytesRead(), input_.size());
@@ -184,9 +191,9 @@ int16_t FloatToPcm16(float sample) {
 void DecodeOggVorbis(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return;
+    if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WavSink target(job.targetPath);
-    if (!target.ok()) return;
+    if (!target.ok()) return run.Fail(target.problem());
     OggCalls ogg;
     VorbisCalls vorbis;
     CodecLibraries libraries;
@@ -200,9 +207,10 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
         format = decoder.format();
     }
     // A source without a single decoded sample is not a conversion.
-    if (target.pcmBytes() == 0) return;
-    if (target.Finish(static_cast<uint16_t>(format.channels), static_cast<uint32_t>(format.rate), 16))
-        run.Succeed();
+    if (target.pcmBytes() == 0) return run.Fail("no Ogg Vorbis audio");
+    if (!target.Finish(static_cast<uint16_t>(format.channels), static_cast<uint32_t>(format.rate), 16))
+        return run.Fail(target.problem());
+    run.Succeed();
 }
 
 }  // namespace zelph

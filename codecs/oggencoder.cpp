@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "codecs/resampler.h"
@@ -177,9 +178,11 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<OggVorbisSettings>(job);
     if (!settings) return;
     WavSource source(job.sourcePath);
-    if (!source.ok() || source.header().bitsPerSample != 16 || source.header().channels == 0) return;
+    if (!source.ok()) return run.Fail(source.problem());
+    if (source.header().bitsPerSample != 16 || source.header().channels == 0)
+        return run.Fail("the Ogg encoder takes 16-bit PCM");
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
-    if (!target.is_open()) return;
+    if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     OggCalls ogg;
     VorbisCalls vorbis;
     VorbisEncCalls enc;
@@ -190,15 +193,25 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const StreamFormat format{static_cast<int>(settings->channelMode),
                               settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate
                                                             : static_cast<long>(source.header().sampleRate)};
-    if ((format.channels != 1 && format.channels != 2) || format.rate <= 0) return;
+    if ((format.channels != 1 && format.channels != 2) || format.rate <= 0)
+        return run.Fail("no Ogg Vorbis encoding for this channel setting or sample rate");
     Outcome outcome;
     {
         VorbisStream stream(ogg, vorbis, SerialNumber());
-        if (!SetUpEncoder(enc, stream.info, *settings, format) || !stream.StartAnalysis()) return;
+        if (!SetUpEncoder(enc, stream.info, *settings, format) || !stream.StartAnalysis())
+            return run.Fail("libvorbis has no encoding for " + std::to_string(format.channels) + " channels at " +
+                            std::to_string(format.rate) + " Hz with these settings");
         VorbisEncoder encoder(ogg, vorbis, stream, target);
         outcome = encoder.WriteHeaders() ? EncodeSource(run, source, format, encoder) : Outcome::kFailed;
     }
-    if (outcome == Outcome::kDone && target.Close()) run.Succeed();
+    if (outcome == Outcome::kStopped) return;
+    if (outcome == Outcome::kFailed || !target.Close()) {
+        const std::string sourceProblem = source.problem();
+        return run.Fail(!sourceProblem.empty() ? sourceProblem
+                        : target.error()   ? WriteProblem(target.error())
+                                           : "the Vorbis encoder failed");
+    }
+    run.Succeed();
 }
 
 }  // namespace zelph

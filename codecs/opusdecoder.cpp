@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/opusfilecalls.h"
 #include "codecs/pcmfiles.h"
 #include "codecs/vorbisorder.h"
@@ -110,9 +111,9 @@ const char* DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* fi
 void DecodeOpus(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile file(job.sourcePath, ExclusiveFile::kRead);
-    if (!file.is_open()) return;
+    if (!file.is_open()) return run.Fail(ReadProblem(job.sourcePath, file.error()));
     WavSink target(job.targetPath);
-    if (!target.ok()) return;
+    if (!target.ok()) return run.Fail(target.problem());
     OpusFileCalls opus;
     CodecLibraries libraries;
     if (!LoadOpusFileCalls(libraries, opus)) return run.Fail(libraries.error());
@@ -125,7 +126,8 @@ void DecodeOpus(const Job& job, JobState& state) {
     if (!EndsWithLastPage(file)) return run.Fail("Opus stream cut short");
     if (const char* reason = DecodeAll(run, opus, stream.get(), source, target, channels)) return run.Fail(reason);
     if (target.pcmBytes() == 0) return run.Fail("no Opus audio");
-    if (target.Finish(static_cast<uint16_t>(channels), kOpusRate, 16)) run.Succeed();
+    if (!target.Finish(static_cast<uint16_t>(channels), kOpusRate, 16)) return run.Fail(target.problem());
+    run.Succeed();
 }
 
 }  // namespace zelph

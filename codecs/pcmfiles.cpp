@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "codecs/reasons.h"
+
 namespace zelph {
 
 namespace {
@@ -9,16 +11,23 @@ namespace {
 constexpr uint64_t kMaxDataBytes = UINT32_MAX - 36;
 }  // namespace
 
-WavSource::WavSource(const std::string& path) : file_(path, ExclusiveFile::kRead) {
+WavSource::WavSource(const std::string& path) : path_(path), file_(path, ExclusiveFile::kRead) {
     if (!file_.is_open()) return;
     dataOffset_ = ReadWaveHeader(file_.fd(), header_);
     if (dataOffset_ != 0) audioBytes_ = AudioBytesOf(header_, dataOffset_, file_.Size());
+}
+
+std::string WavSource::problem() const {
+    if (!file_.is_open() && file_.error() != 0) return ReadProblem(path_, file_.error());
+    if (dataOffset_ == 0) return "not a PCM WAV file";
+    return readShort_ ? "the WAV file ends before its audio does" : "";
 }
 
 bool WavSource::Read(void* buffer, std::size_t size, std::size_t& count) {
     count = static_cast<std::size_t>(std::min<uint64_t>(size, audioBytes_ - std::min(bytesRead_, audioBytes_)));
     const std::size_t got = file_.Read(buffer, count);
     bytesRead_ += got;
+    readShort_ = readShort_ || got != count;
     return got == count;
 }
 
@@ -26,8 +35,14 @@ WavSink::WavSink(const std::string& path) : file_(path, ExclusiveFile::kCreate) 
     ok_ = file_.is_open() && WriteWaveHeaderPlaceholder(file_);
 }
 
+std::string WavSink::problem() const {
+    if (tooLarge_) return "the WAV output would pass 4 GiB";
+    return ok_ ? "" : WriteProblem(file_.error());
+}
+
 bool WavSink::Write(const void* data, std::size_t size) {
-    ok_ = ok_ && pcmBytes_ + size <= kMaxDataBytes && file_.WriteAll(data, size);
+    tooLarge_ = tooLarge_ || pcmBytes_ + size > kMaxDataBytes;
+    ok_ = ok_ && !tooLarge_ && file_.WriteAll(data, size);
     if (ok_) pcmBytes_ += size;
     return ok_;
 }

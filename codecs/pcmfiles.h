@@ -21,6 +21,8 @@ public:
 
     // Opened and accepted by the header reader.
     bool ok() const { return dataOffset_ != 0; }
+    // Why not ok(), or why the last Read failed.
+    std::string problem() const;
     const WaveHeader& header() const { return header_; }
     uint32_t dataOffset() const { return dataOffset_; }
     // The data chunk's bytes, bounded by the file, in whole sample frames.
@@ -34,11 +36,13 @@ public:
     bool Read(void* buffer, std::size_t size, std::size_t& count);
 
 private:
+    std::string path_;
     ExclusiveFile file_;
     WaveHeader header_{};
     uint32_t dataOffset_ = 0;
     uint64_t audioBytes_ = 0;
     uint64_t bytesRead_ = 0;
+    bool readShort_ = false;
 };
 
 class WavSink {
@@ -47,6 +51,8 @@ public:
     explicit WavSink(const std::string& path);
 
     bool ok() const { return ok_; }
+    // Why not ok().
+    std::string problem() const;
     uint64_t pcmBytes() const { return pcmBytes_; }
 
     // Appends PCM bytes. False on a failed write or when the data would no
@@ -59,6 +65,7 @@ public:
 private:
     ExclusiveFile file_;
     bool ok_ = false;
+    bool tooLarge_ = false;
     uint64_t pcmBytes_ = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "codecs/engine.h"
+#include "codecs/reasons.h"
 #include "codecs/samplereduction.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
@@ -59,37 +60,48 @@ constexpr std::size_t kCopyBytes = 1 << 16;
 // Copies `bytes` audio bytes unchanged from the source's position to the
 // target's, in the kernel where the file system allows (the bytes never
 // pass through our buffers), else through `buffer`.
-bool CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, std::span<uint8_t> buffer) {
+// Returns "" or why the copy failed.
+std::string CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, std::span<uint8_t> buffer) {
+    constexpr const char* kEndedEarly = "the WAV file ends before its audio does";
     while (bytes > 0) {
         const ssize_t copied = ::copy_file_range(source.fd(), nullptr, target.fd(), nullptr, bytes, 0);
         if (copied > 0) {
             bytes -= static_cast<std::size_t>(copied);
             continue;
         }
-        if (copied == 0) return false;  // the file ended early
+        if (copied == 0) return kEndedEarly;
         if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) return false;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
+            return WriteProblem(errno);
         const std::size_t piece = std::min(bytes, buffer.size());
-        if (source.Read(buffer.data(), piece) != piece || !target.WriteAll(buffer.data(), piece)) return false;
+        if (source.Read(buffer.data(), piece) != piece) return kEndedEarly;
+        if (!target.WriteAll(buffer.data(), piece)) return WriteProblem(target.error());
         bytes -= piece;
     }
-    return true;
+    return "";
 }
 
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
 // left mid-write.
 bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm to) {
+    const auto fail = [&run](std::string reason) {
+        run.Fail(std::move(reason));
+        return false;
+    };
     ExclusiveFile source(sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return false;
+    if (!source.is_open()) return fail(ReadProblem(sourcePath, source.error()));
     ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
-    if (!target.is_open()) return false;
+    if (!target.is_open()) return fail(WriteProblem(target.error()));
 
     WaveFormat format;
     const uint32_t dataOffset = ReadWaveFormat(source.fd(), format);
     const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0 || !IsReducibleSource(format)) return false;
+    if (dataOffset == 0) return fail("not a WAV file it can read");
+    if (!IsReducibleSource(format))
+        return fail("a WAV form it does not take (" + std::to_string(header.channels) + " channels of " +
+                    std::to_string(header.bitsPerSample) + " bits)");
     // 8- and 16-bit mono and stereo keep their exact sample rules; every
     // other form is widened, folded and dithered.
     const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
@@ -99,11 +111,11 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
     const uint64_t frames = sourceBytes / from.frameBytes();
     const uint64_t outputBytes = frames * to.frameBytes();
-    if (outputBytes > UINT32_MAX - 36) return false;
+    if (outputBytes > UINT32_MAX - 36) return fail("the WAV output would pass 4 GiB");
 
     const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
                                           static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
-    if (!WriteWaveHeader(target, out)) return false;
+    if (!WriteWaveHeader(target, out)) return fail(WriteProblem(target.error()));
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of
     // output, but for a copy of the audio as it stands.
@@ -115,18 +127,18 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
         const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(framesPerBlock, frames - done));
         const std::size_t bytes = count * from.frameBytes();
         if (unchanged) {
-            if (!CopyAudio(source, target, bytes, in)) return false;
+            if (std::string problem = CopyAudio(source, target, bytes, in); !problem.empty()) return fail(problem);
         } else {
-            if (source.Read(in.data(), bytes) != bytes) return false;  // the file ended early
+            if (source.Read(in.data(), bytes) != bytes) return fail("the WAV file ends before its audio does");
             const std::size_t produced = reducer ? reducer->Convert(in.data(), count, converted.data())
                                                  : ConvertFrames(in.data(), count, from, to, converted.data());
-            if (!target.WriteAll(converted.data(), produced)) return false;
+            if (!target.WriteAll(converted.data(), produced)) return fail(WriteProblem(target.error()));
         }
         done += count;
         run.Progress(done, frames);
         if (run.StopRequested() && done < frames) return false;
     }
-    return target.Close();
+    return target.Close() || fail(WriteProblem(target.error()));
 }
 
 // Whether the WAV at `path` holds plain integer PCM of the form `form`: the
@@ -159,7 +171,7 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
     if ((channels != WavChannels::kMono && channels != WavChannels::kStereo) ||
         (size != WavSampleSize::k8Bit && size != WavSampleSize::k16Bit))
-        return;
+        return run.Fail("the WAV settings name no known channel count or sample size");
     const PcmForm to{channels == WavChannels::kMono ? 1 : 2, size == WavSampleSize::k8Bit ? 8 : 16};
 
     const bool inPlace = job.targetPath.empty();
@@ -170,10 +182,15 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     }
     // In place, the converted file replaces the source only once it is complete.
     const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath) : job.targetPath;
-    if (outputPath.empty()) return;
+    if (outputPath.empty()) return run.Fail(WriteProblem(errno));
     const bool converted = ConvertFile(run, job.sourcePath, outputPath, to);
     if (inPlace) {
-        if (!converted || ::rename(outputPath.c_str(), job.sourcePath.c_str()) != 0) {
+        if (converted && ::rename(outputPath.c_str(), job.sourcePath.c_str()) != 0) {
+            run.Fail(WriteProblem(errno));
+            ::unlink(outputPath.c_str());
+            return;
+        }
+        if (!converted) {
             ::unlink(outputPath.c_str());
             return;
         }

@@ -24,6 +24,7 @@ inline bool WriteAllTo(int fd, const void* buffer, std::size_t size, off_t offse
         const ssize_t put = offset < 0 ? ::write(fd, from, size - done)
                                        : ::pwrite(fd, from, size - done, offset + static_cast<off_t>(done));
         if (put < 0 && errno == EINTR) continue;
+        if (put == 0) errno = ENOSPC;  // nothing written, no error: a full device
         if (put <= 0) return false;
         done += static_cast<std::size_t>(put);
     }
@@ -37,20 +38,27 @@ public:
     ExclusiveFile(const std::string& path, Mode mode)
         : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)
                             : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)) {
-        if (fd_ < 0) return;
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
         // Truncate only once the lock is ours, so a file in use is left alone.
         // Only a regular file has a length to cut; a device (/dev/full) is
         // written as it is.
         struct stat info;
         const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0))
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0)) {
+            error_ = errno;
             Close();
+        }
     }
     ~ExclusiveFile() { Close(); }
     ExclusiveFile(const ExclusiveFile&) = delete;
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
     bool is_open() const { return fd_ >= 0; }
+    // The errno of the last open or write that failed (EWOULDBLOCK: in use).
+    int error() const { return error_; }
     int fd() const { return fd_; }
 
     uint64_t Size() const {
@@ -75,9 +83,9 @@ public:
         return offset <= INT64_MAX && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
     }
 
-    bool WriteAll(const void* buffer, std::size_t size) { return WriteAllTo(fd_, buffer, size); }
+    bool WriteAll(const void* buffer, std::size_t size) { return Wrote(WriteAllTo(fd_, buffer, size)); }
     bool WriteAllAt(uint64_t offset, const void* buffer, std::size_t size) {
-        return offset <= INT64_MAX && WriteAllTo(fd_, buffer, size, static_cast<off_t>(offset));
+        return offset <= INT64_MAX && Wrote(WriteAllTo(fd_, buffer, size, static_cast<off_t>(offset)));
     }
 
     // Closes now; false when the close reported an error (a lost write).
@@ -85,11 +93,19 @@ public:
         if (fd_ < 0) return true;
         const int fd = fd_;
         fd_ = -1;
-        return ::close(fd) == 0;
+        if (::close(fd) == 0) return true;
+        error_ = errno;
+        return false;
     }
 
 private:
+    bool Wrote(bool all) {
+        if (!all) error_ = errno;
+        return all;
+    }
+
     int fd_;
+    int error_ = 0;
 };
 
 }  // namespace zelph

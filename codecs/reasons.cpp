@@ -1,0 +1,41 @@
+#include "codecs/reasons.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace zelph {
+
+namespace {
+
+std::string Words(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return "disk full";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case EROFS:
+            return "read-only file system";
+        case ENOENT:
+            return "no such file";
+        case EWOULDBLOCK:
+            return "in use by another program";
+        case EISDIR:
+            return "is a folder";
+        default:
+            return std::strerror(error);
+    }
+}
+
+}  // namespace
+
+std::string ReadProblem(const std::string& path, int error) {
+    const auto slash = path.rfind('/');
+    return "cannot read " + (slash == std::string::npos ? path : path.substr(slash + 1)) + ": " + Words(error);
+}
+
+std::string WriteProblem(int error) { return "cannot write: " + Words(error); }
+
+}  // namespace zelph
