@@ -8,6 +8,7 @@
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 #include "plugins/macdll/macdll.h"
 #include "settings/settings.h"
@@ -136,7 +137,7 @@ void EncodeApe(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<ApeSettings>(job);
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
-    if (!source.ok() || settings == nullptr) return;
+    if (!source.ok() || !IsPcmFormat(source.header()) || settings == nullptr) return;
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return;

@@ -1,6 +1,7 @@
 #include "codecs/mp3bladeencoder.h"
 
 #include "codecs/bestreamencoder.h"
+#include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -31,7 +32,7 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     if (!block) return;
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok() || !IsPcmFormat(source.header())) return;
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;

@@ -7,6 +7,7 @@
 #include "codecs/engine.h"
 #include "codecs/libraryloader.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 #include "plugins/gogo/gogointerface.h"
 #include "settings/settings.h"
@@ -112,7 +113,8 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     if (!block) return;
     const GoGoSettings& settings = *block;
     WaveHeader header{};
-    if (!ReadSourceHeader(job.sourcePath, header)) return;
+    // The library divides by the rate and the frame size it is handed.
+    if (!ReadSourceHeader(job.sourcePath, header) || !IsPcmFormat(header)) return;
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls) || calls.initializeWork() != ME_NOERR) return;

@@ -1,6 +1,7 @@
 #include "codecs/mp3lameencoder.h"
 
 #include "codecs/bestreamencoder.h"
+#include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -53,7 +54,7 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     if (!block) return;
     const LameSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok() || !IsPcmFormat(source.header())) return;
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;

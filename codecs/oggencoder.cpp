@@ -1,5 +1,6 @@
 #include "codecs/oggencoder.h"
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "codecs/resampler.h"
 #include "codecs/vorbiscalls.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -177,7 +179,7 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<OggVorbisSettings>(job);
     if (!settings) return;
     WavSource source(job.sourcePath);
-    if (!source.ok() || source.header().bitsPerSample != 16 || source.header().channels == 0) return;
+    if (!source.ok() || !IsPcmFormat(source.header()) || source.header().bitsPerSample != 16) return;
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     OggCalls ogg;
@@ -190,7 +192,8 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const StreamFormat format{static_cast<int>(settings->channelMode),
                               settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate
                                                             : static_cast<long>(source.header().sampleRate)};
-    if ((format.channels != 1 && format.channels != 2) || format.rate <= 0) return;
+    if ((format.channels != 1 && format.channels != 2) || !IsPcmRate(static_cast<uint64_t>(std::max(format.rate, 0L))))
+        return;
     Outcome outcome;
     {
         VorbisStream stream(ogg, vorbis, SerialNumber());

@@ -5,12 +5,14 @@
 
 #include <functional>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3gogoencoder.h"
 #include "codecs/mp3lameencoder.h"
+#include "plugins/mp3enc/bladeinterface.h"
 #include "settings/settings.h"
 #include "tests/support/mp3check.h"
 #include "tests/support/scratch.h"
@@ -115,6 +117,63 @@ TEST_F(Mp3Engines, ChannelsFollowTheModeWhateverTheSource) {
         ASSERT_TRUE(Run(c.engine, c.params, WavFile(mono, 44100, 1)));
         ExpectFaithful(mp3, mono, 2);
     }
+}
+
+// A 1 kHz tone at half scale in one channel of a stereo pair, silence in
+// the other.
+std::vector<int16_t> ToneInOneChannel(int rate, double seconds, int toneChannel) {
+    std::vector<int16_t> pcm(static_cast<std::size_t>(rate * seconds) * 2, 0);
+    for (std::size_t f = 0; f < pcm.size() / 2; ++f)
+        pcm[f * 2 + toneChannel] = static_cast<int16_t>(16384 * std::sin(2 * M_PI * 1000.0 * f / rate));
+    return pcm;
+}
+
+double Rms(const std::vector<int16_t>& pcm) {
+    double sum = 0;
+    for (int16_t s : pcm) sum += double{s} * s;
+    return pcm.empty() ? 0 : std::sqrt(sum / pcm.size());
+}
+
+// Mono from a stereo source is the mix of both channels: a tone in either
+// channel alone comes out at half its level, whichever channel holds it.
+TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
+    settings.lame.channelMode = Mp3Channels::kMono;
+    settings.blade.channelMode = BladeChannels::kMono;
+    settings.gogo.channelMode = Mp3Channels::kMono;
+    const double toneRms = 16384 / std::sqrt(2.0);
+    for (int toneChannel : {0, 1}) {
+        const std::string wav = WavFile(ToneInOneChannel(44100, 1.0, toneChannel), 44100, 2);
+        for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
+                                      {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+            ASSERT_TRUE(Run(engine, params, wav));
+            EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().mode, 3);
+            const Decoded decoded = DecodeMp3(mp3, 1);
+            EXPECT_EQ(decoded.errors, "");
+            // The middle of the file, away from the encoder's delay and fade-in.
+            const std::vector<int16_t> middle(decoded.pcm.begin() + 11025, decoded.pcm.begin() + 33075);
+            EXPECT_NEAR(Rms(middle) / toneRms, 0.5, 0.05) << "tone in channel " << toneChannel;
+        }
+    }
+}
+
+// ABR chosen as LAME's VBR method aims at the middle of the VBR limits, at
+// the source's own rate.
+TEST_F(Mp3Engines, LameAbrAsVbrMethodAimsBetweenTheLimits) {
+    settings.lame.bitrateMode = Mp3BitrateMode::kVbr;
+    settings.lame.vbrMethod = VBR_METHOD_ABR;
+    settings.lame.vbrMinBitrate = 128;
+    settings.lame.vbrMaxBitrate = 256;
+    // Noise makes LAME spend what it aims at; a sweep would leave it below.
+    ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavFile(HalfScaleNoise(44100, 2, 2), 44100, 2)));
+    const Mp3Scan scan = ScanMp3(ReadFile(mp3));
+    ASSERT_GT(scan.audioFrames(), 10u);
+    double sum = 0;
+    for (std::size_t i = scan.tagged() ? 1 : 0; i < scan.frames.size(); ++i) {
+        EXPECT_EQ(scan.frames[i].sampleRate, 44100);
+        sum += scan.frames[i].kbps;
+    }
+    EXPECT_NEAR(sum / scan.audioFrames(), 192, 24);
+    EXPECT_EQ(DecodeMp3(mp3, 2).errors, "");
 }
 
 TEST_F(Mp3Engines, LameCapsBitratesOfLowRateSources) {
