@@ -24,3 +24,16 @@ vorbis '\x01\x22\x56\x00\x00\xff\xff\xff\xff\x00\x71\x02\x00\xff\xff\xff\xff' > 
 
 printf 'TWIN97012000\x00\x00\x00\x00COMM\x00\x00\x00\x0c\x00\x00\x00\x01\x00\x00\x00\x14\x00\x00\x00\x16' \
   > "$out/twinvq/stereo"
+
+# The engines' inputs, made by the tools: a few short WAV forms, an MP3 and
+# an Ogg Vorbis file of them, and a settings record of zeros whose check
+# value (1332 plus its last byte) holds.
+mkdir -p "$out"/{wav,mp3,ogg-file,settings}
+tone() { sox -q -n -r "$1" -c "$2" -b "$3" "$4" synth 0.03 sine 440; }
+tone 44100 2 16 "$out/wav/stereo16.wav"
+tone 22050 1 16 "$out/wav/mono16.wav"
+tone 8000 1 8 "$out/wav/mono8.wav"
+tone 48000 2 24 "$out/wav/stereo24.wav"
+lame --quiet -b 32 "$out/wav/mono16.wav" "$out/mp3/mono.mp3"
+oggenc -Q -q 0 -o "$out/ogg-file/mono.ogg" "$out/wav/mono16.wav"
+{ printf '\x34\x05\x00\x00'; zeros 1332; } > "$out/settings/zeros"
