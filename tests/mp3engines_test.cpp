@@ -12,7 +12,6 @@
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3gogoencoder.h"
 #include "codecs/mp3lameencoder.h"
-#include "plugins/mp3enc/bladeinterface.h"
 #include "settings/settings.h"
 #include "tests/support/mp3check.h"
 #include "tests/support/scratch.h"
@@ -154,26 +153,6 @@ TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
             EXPECT_NEAR(Rms(middle) / toneRms, 0.5, 0.05) << "tone in channel " << toneChannel;
         }
     }
-}
-
-// ABR chosen as LAME's VBR method aims at the middle of the VBR limits, at
-// the source's own rate.
-TEST_F(Mp3Engines, LameAbrAsVbrMethodAimsBetweenTheLimits) {
-    settings.lame.bitrateMode = Mp3BitrateMode::kVbr;
-    settings.lame.vbrMethod = VBR_METHOD_ABR;
-    settings.lame.vbrMinBitrate = 128;
-    settings.lame.vbrMaxBitrate = 256;
-    // Noise makes LAME spend what it aims at; a sweep would leave it below.
-    ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavFile(HalfScaleNoise(44100, 2, 2), 44100, 2)));
-    const Mp3Scan scan = ScanMp3(ReadFile(mp3));
-    ASSERT_GT(scan.audioFrames(), 10u);
-    double sum = 0;
-    for (std::size_t i = scan.tagged() ? 1 : 0; i < scan.frames.size(); ++i) {
-        EXPECT_EQ(scan.frames[i].sampleRate, 44100);
-        sum += scan.frames[i].kbps;
-    }
-    EXPECT_NEAR(sum / scan.audioFrames(), 192, 24);
-    EXPECT_EQ(DecodeMp3(mp3, 2).errors, "");
 }
 
 TEST_F(Mp3Engines, LameCapsBitratesOfLowRateSources) {
