@@ -9,6 +9,7 @@
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 #include "plugins/macdll/macdll.h"
 #include "settings/settings.h"
@@ -142,6 +143,7 @@ void EncodeApe(const Job& job, JobState& state) {
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
+    if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
     if (!settings) return;
     MacDllCalls calls;
     CodecLibraries libs;

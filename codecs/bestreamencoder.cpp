@@ -7,6 +7,7 @@
 
 #include "codecs/reasons.h"
 #include "codecs/resampler.h"
+#include "formats/pcmlimits.h"
 
 namespace zelph {
 
@@ -46,11 +47,16 @@ private:
 };
 
 // Brings interleaved frames to the stream's channel count: stereo to mono
-// keeps the left sample, mono to stereo doubles it.
+// is the mean of both channels (as `lame -m m` mixes), mono to stereo
+// doubles the sample.
 void MapChannels(const int16_t* in, std::size_t frames, int from, int to, std::vector<int16_t>& out) {
     for (std::size_t f = 0; f < frames; ++f, in += from) {
+        if (to == 1) {
+            out.push_back(static_cast<int16_t>((int32_t{in[0]} + in[from - 1]) / 2));
+            continue;
+        }
         out.push_back(in[0]);
-        if (to == 2) out.push_back(in[from - 1]);
+        out.push_back(in[from - 1]);
     }
 }
 
@@ -125,7 +131,8 @@ bool EncodeWithBeStream(EngineRun& run, WavSource& source, ExclusiveFile& target
                         BE_CONFIG config, const BeStreamShape& shape) {
     const WaveHeader& header = source.header();
     const int sourceChannels = header.channels;
-    if ((sourceChannels != 1 && sourceChannels != 2) || header.bitsPerSample != 16) return false;
+    if (!IsPcmFormat(header) || (sourceChannels != 1 && sourceChannels != 2) || header.bitsPerSample != 16)
+        return false;
     if (shape.channels != 1 && shape.channels != 2) return false;
 
     OpenStream stream(calls, config);

@@ -2,6 +2,7 @@
 
 #include "codecs/bestreamencoder.h"
 #include "codecs/reasons.h"
+#include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -33,6 +34,7 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
+    if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;

@@ -8,6 +8,7 @@
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 #include "plugins/gogo/gogointerface.h"
 #include "settings/settings.h"
@@ -117,6 +118,8 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     WaveHeader header{};
     if (const std::string problem = ReadSourceHeader(job.sourcePath, header); !problem.empty())
         return run.Fail(problem);
+    // The library divides by the rate and the frame size it is handed.
+    if (!IsPcmFormat(header)) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls)) return run.Fail(libraries.error());

@@ -1,5 +1,6 @@
 #include "codecs/oggencoder.h"
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "codecs/resampler.h"
 #include "codecs/vorbiscalls.h"
 #include "formats/exclusivefile.h"
+#include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -179,8 +181,8 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     if (!settings) return;
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
-    if (source.header().bitsPerSample != 16 || source.header().channels == 0)
-        return run.Fail("the Ogg encoder takes 16-bit PCM");
+    if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
+    if (source.header().bitsPerSample != 16) return run.Fail("the Ogg encoder takes 16-bit PCM");
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     OggCalls ogg;
@@ -193,7 +195,7 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const StreamFormat format{static_cast<int>(settings->channelMode),
                               settings->sampleRateMode == SampleRateMode::kResample ? settings->resampleRate
                                                             : static_cast<long>(source.header().sampleRate)};
-    if ((format.channels != 1 && format.channels != 2) || format.rate <= 0)
+    if ((format.channels != 1 && format.channels != 2) || !IsPcmRate(static_cast<uint64_t>(std::max(format.rate, 0L))))
         return run.Fail("no Ogg Vorbis encoding for this channel setting or sample rate");
     Outcome outcome;
     {

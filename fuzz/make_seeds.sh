@@ -43,3 +43,16 @@ riff() { printf 'RIFF\x00\x01\x00\x00WAVE'; }
 { riff; printf 'fmt \x28\x00\x00\x00\xfe\xff\x06\x00\x80\xbb\x00\x00\x00\x5f\x0d\x00\x12\x00\x18\x00'
   printf '\x16\x00\x18\x00\x3f\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71'
   printf 'LIST\x04\x00\x00\x00INFOdata\x24\x00\x00\x00'; zeros 36; } > "$out/wav/extensible"
+
+# The engines' inputs, made by the tools: a few short WAV forms, an MP3 and
+# an Ogg Vorbis file of them, and a settings record of zeros whose check
+# value (1332 plus its last byte) holds.
+mkdir -p "$out"/{wav,mp3,ogg-file,settings}
+tone() { sox -q -n -r "$1" -c "$2" -b "$3" "$4" synth 0.03 sine 440; }
+tone 44100 2 16 "$out/wav/stereo16.wav"
+tone 22050 1 16 "$out/wav/mono16.wav"
+tone 8000 1 8 "$out/wav/mono8.wav"
+tone 48000 2 24 "$out/wav/stereo24.wav"
+lame --quiet -b 32 "$out/wav/mono16.wav" "$out/mp3/mono.mp3"
+oggenc -Q -q 0 -o "$out/ogg-file/mono.ogg" "$out/wav/mono16.wav"
+{ printf '\x34\x05\x00\x00'; zeros 1332; } > "$out/settings/zeros"

@@ -496,5 +496,62 @@ TEST_F(GoGoTest, FailuresAreErrorResults) {
     EXPECT_EQ(run.end, ME_WRITEERROR);
 }
 
+// Rates no encoder can take are refused by the library itself, whoever
+// calls it: LAME would otherwise resample 1 Hz into an endless stream.
+TEST_F(LameEncTest, RefusesImpossibleInputRates) {
+    for (uint32_t hz : {0u, 1u, 999u, 768001u, 0xFFFFFFFFu}) {
+        BE_CONFIG c = LameConfig(hz);
+        EXPECT_EQ(lame.Encode(c, stereo44, dir / "x.mp3"), BE_ERR_INVALID_FORMAT_PARAMETERS) << hz;
+    }
+}
+
+// ABR as the VBR method aims at the middle of the limits rather than at a
+// mean of 0, which LAME would turn into an 8 kHz stream.
+TEST_F(LameEncTest, AbrVbrMethodUsesTheMeanOfTheLimits) {
+    BE_CONFIG c = LameConfig(44100);
+    c.format.LHV1.bEnableVBR = 1;
+    c.format.LHV1.nVbrMethod = VBR_METHOD_ABR;
+    // Noise makes LAME spend what it aims at; a sweep would leave it below.
+    const auto noise = HalfScaleNoise(44100, 2, 2.0);
+    for (auto [low, high] : {std::pair{96u, 160u}, {160u, 320u}}) {
+        c.format.LHV1.dwBitrate = low;
+        c.format.LHV1.dwMaxBitrate = high;
+        ASSERT_EQ(lame.Encode(c, noise, dir / "abr.mp3"), BE_ERR_SUCCESSFUL);
+        const Mp3Scan scan = Scan("abr.mp3");
+        ASSERT_GT(scan.frames.size(), 10u);
+        double sum = 0;
+        for (const Mp3Frame& f : scan.frames) {
+            EXPECT_EQ(f.sampleRate, 44100);
+            sum += f.kbps;
+        }
+        EXPECT_NEAR(sum / scan.frames.size(), (low + high) / 2.0, (low + high) / 16.0) << low << "-" << high;
+    }
+}
+
+// The canonical WAV of `pcm` with one 16- or 32-bit header field replaced.
+std::string WavWithField(const std::vector<int16_t>& pcm, std::size_t offset, uint32_t value, int width) {
+    std::string wav = WavFile(pcm, 44100, 2);
+    std::memcpy(&wav[offset], &value, static_cast<std::size_t>(width));
+    return wav;
+}
+
+// A header the encoder cannot take is its own error result, never a
+// division by zero, an endless file or a 0 Hz stream.
+TEST_F(GoGoTest, ImpossibleHeadersAreWaveTypeErrors) {
+    const auto stereo = SineSweep(44100, 2, 0.5);
+    struct Field { std::size_t offset; uint32_t value; int width; };
+    const Field fields[] = {{24, 0, 4}, {24, 1, 4}, {24, 999, 4}, {24, 768001, 4}, {24, 0xFFFFFFFFu, 4},
+                            {22, 0, 2}, {32, 0, 2}, {32, 0xFFFF, 2}, {34, 0, 2}};
+    for (const Field& f : fields) {
+        WriteFile(dir / "in.wav", WavWithField(stereo, f.offset, f.value, f.width));
+        EXPECT_EQ(Run("in.wav", "x.mp3", {}).end, ME_WAVETYPE_ERR) << f.offset << "=" << f.value;
+        EXPECT_FALSE(Exists(dir / "x.mp3")) << f.offset << "=" << f.value;
+    }
+    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+    for (UPARAM hz : {UPARAM{1}, UPARAM{999}, UPARAM{0xFFFFFFFFu}})
+        EXPECT_EQ(Run("in.wav", "y.mp3", {{MC_INPFREQ, hz, 0}}).end, ME_FREQERROR) << hz;
+    EXPECT_EQ(Run("in.wav", "z.mp3", {}).end, ME_EMPTYSTREAM);
+}
+
 }  // namespace
 }  // namespace zelph::test

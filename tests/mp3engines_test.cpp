@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -145,6 +146,43 @@ TEST_F(Mp3Engines, EncodesSideBySideGiveTheBytesOfEncodesOneAfterAnother) {
         ASSERT_TRUE(a && b);
         EXPECT_EQ(ReadFile(dir / "a2.mp3"), ReadFile(dir / "a1.mp3"));
         EXPECT_EQ(ReadFile(dir / "b2.mp3"), ReadFile(dir / "b1.mp3"));
+    }
+}
+
+// A 1 kHz tone at half scale in one channel of a stereo pair, silence in
+// the other.
+std::vector<int16_t> ToneInOneChannel(int rate, double seconds, int toneChannel) {
+    std::vector<int16_t> pcm(static_cast<std::size_t>(rate * seconds) * 2, 0);
+    for (std::size_t f = 0; f < pcm.size() / 2; ++f)
+        pcm[f * 2 + toneChannel] = static_cast<int16_t>(16384 * std::sin(2 * M_PI * 1000.0 * f / rate));
+    return pcm;
+}
+
+double Rms(const std::vector<int16_t>& pcm) {
+    double sum = 0;
+    for (int16_t s : pcm) sum += double{s} * s;
+    return pcm.empty() ? 0 : std::sqrt(sum / pcm.size());
+}
+
+// Mono from a stereo source is the mix of both channels: a tone in either
+// channel alone comes out at half its level, whichever channel holds it.
+TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
+    settings.lame.channelMode = Mp3Channels::kMono;
+    settings.blade.channelMode = BladeChannels::kMono;
+    settings.gogo.channelMode = Mp3Channels::kMono;
+    const double toneRms = 16384 / std::sqrt(2.0);
+    for (int toneChannel : {0, 1}) {
+        const std::string wav = WavFile(ToneInOneChannel(44100, 1.0, toneChannel), 44100, 2);
+        for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
+                                      {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+            ASSERT_TRUE(Run(engine, params, wav));
+            EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().mode, 3);
+            const Decoded decoded = DecodeMp3(mp3, 1);
+            EXPECT_EQ(decoded.errors, "");
+            // The middle of the file, away from the encoder's delay and fade-in.
+            const std::vector<int16_t> middle(decoded.pcm.begin() + 11025, decoded.pcm.begin() + 33075);
+            EXPECT_NEAR(Rms(middle) / toneRms, 0.5, 0.05) << "tone in channel " << toneChannel;
+        }
     }
 }
 

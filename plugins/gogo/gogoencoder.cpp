@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "formats/pcmlimits.h"
 #include "plugins/mp3enc/tagframe.h"
 
 namespace zelph::mp3enc {
@@ -47,7 +48,9 @@ MERET CheckBitrates(const GoGoConfig& c) {
 MERET CheckConfig(const GoGoConfig& c) {
     if (c.quality < -1 || c.quality > 9 || (c.vbrLevel && (*c.vbrLevel < 0 || *c.vbrLevel > 9))) return ME_PARAMERROR;
     if (c.emphasis != 0 && c.emphasis != 1 && c.emphasis != 3) return ME_PARAMERROR;
-    if (c.inputRate < 0 || (c.outputRate != 0 && !IsMp3Rate(c.outputRate))) return ME_FREQERROR;
+    if (c.inputRate < 0 || (c.inputRate != 0 && !IsPcmRate(static_cast<uint64_t>(c.inputRate))) ||
+        (c.outputRate != 0 && !IsMp3Rate(c.outputRate)))
+        return ME_FREQERROR;
     return CheckBitrates(c);
 }
 
@@ -162,6 +165,7 @@ GoGoEncoder::Opened GoGoEncoder::Open(const GoGoConfig& config) {
     // One call takes the input of one MP3 frame, resampling included.
     const int64_t frameSamples = lame_get_framesize(encoder->lame_.get());
     const int64_t outRate = lame_get_out_samplerate(encoder->lame_.get());
+    if (frameSamples <= 0 || outRate <= 0) return {ME_FREQERROR, nullptr};
     const int64_t samplesPerCall = (frameSamples * options.inputRate + outRate - 1) / outRate;
     encoder->bytesPerCall_ = static_cast<std::size_t>(samplesPerCall) * layout->blockAlign;
     encoder->remaining_ = layout->dataSize - layout->dataSize % layout->blockAlign;

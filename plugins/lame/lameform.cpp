@@ -47,6 +47,15 @@ bool ApplyPreset(int32_t code, EncoderOptions& options) {
     return true;
 }
 
+// ABR chosen as the VBR method aims at the middle of the VBR limits; a
+// missing limit leaves the other, and with neither LAME's own ABR default.
+int AbrMeanOf(int minKbps, int maxKbps) {
+    constexpr int kLameDefaultAbr = 128;
+    if (minKbps <= 0 && maxKbps <= 0) return kLameDefaultAbr;
+    if (minKbps <= 0 || maxKbps <= 0) return std::clamp(std::max(minKbps, maxKbps), 8, 320);
+    return std::clamp((minKbps + maxKbps) / 2, 8, 320);
+}
+
 bool ApplyRateControl(const Lhv1& lhv1, EncoderOptions& options) {
     options.bitrate = static_cast<int>(lhv1.dwBitrate);
     if (lhv1.dwVbrAbr_bps > 0) {
@@ -70,7 +79,7 @@ bool ApplyRateControl(const Lhv1& lhv1, EncoderOptions& options) {
     case VBR_METHOD_MTRH: options.vbrMethod = vbr_mtrh; return true;
     case VBR_METHOD_ABR:
         options.rateControl = RateControl::Abr;
-        options.abrBitrate = 0;  // LAME's default mean
+        options.abrBitrate = AbrMeanOf(options.bitrate, options.maxBitrate);
         return true;
     default: return false;
     }

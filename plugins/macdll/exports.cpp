@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "formats/pcmlimits.h"
 #include "plugins/macdll/compressor.h"
 #include "plugins/macdll/decompressor.h"
 #include "plugins/macdll/macdll.h"
@@ -85,6 +86,8 @@ MACDLL_EXPORT void c_APECompress_Destroy(APE_COMPRESS_HANDLE h) { delete AsCompr
 MACDLL_EXPORT int c_APECompress_Start(APE_COMPRESS_HANDLE h, const char* path, const WAVEFORMATEX* format,
                                       int maxAudioBytes, int level, const void* headerData, int headerBytes) {
     if (!h || !path || !format || format->wFormatTag != 1) return ERROR_BAD_PARAMETER;
+    if (!zelph::IsPcmFormat(format->nChannels, format->nSamplesPerSec, format->wBitsPerSample, format->nBlockAlign))
+        return ERROR_BAD_PARAMETER;
     if (headerBytes > 0 && !headerData) return ERROR_BAD_PARAMETER;
     zelph::ape::CompressOptions o;
     o.format = {format->nChannels, format->wBitsPerSample, level};

@@ -1,5 +1,9 @@
 #include "plugins/mp3enc/lamesetup.h"
 
+#include <algorithm>
+
+#include "formats/pcmlimits.h"
+
 namespace zelph::mp3enc {
 namespace {
 
@@ -46,6 +50,11 @@ void SetStream(lame_global_flags* lame, const EncoderOptions& o) {
 
 LamePtr OpenLame(const EncoderOptions& options) {
     if (options.inputChannels != 1 && options.inputChannels != 2) return nullptr;
+    // LAME takes any input rate and any mean; a nonsense one would quietly
+    // become an endless or 8 kHz stream rather than an error.
+    if (!IsPcmRate(static_cast<uint64_t>(std::max(options.inputRate, 0)))) return nullptr;
+    if (options.rateControl == RateControl::Abr && (options.abrBitrate < 8 || options.abrBitrate > 320))
+        return nullptr;
     LamePtr lame(lame_init());
     if (!lame) return nullptr;
     lame_set_errorf(lame.get(), nullptr);

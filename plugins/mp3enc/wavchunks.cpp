@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 
 namespace zelph::mp3enc {
@@ -14,9 +15,7 @@ std::optional<WavLayout> ReadWavLayout(std::FILE* wav) {
     WaveHeader header;
     if (fd < 0 || ::fstat(fd, &info) != 0) return std::nullopt;
     const uint32_t dataOffset = ReadWaveHeader(fd, header);
-    if (dataOffset == 0 || header.channels == 0 ||
-        header.blockAlign != header.channels * header.bitsPerSample / 8 || header.blockAlign == 0)
-        return std::nullopt;
+    if (dataOffset == 0 || !IsPcmFormat(header)) return std::nullopt;
 
     WavLayout layout;
     layout.channels = header.channels;

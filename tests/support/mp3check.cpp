@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "formats/bytereader.h"
 #include "tests/support/scratch.h"
@@ -70,6 +71,14 @@ std::vector<int16_t> SineSweep(int rate, int channels, double seconds) {
         const double v = 0.5 * std::sin(2 * M_PI * f0 * (std::exp(k * t) - 1) / k);
         for (int c = 0; c < channels; ++c) pcm[i * channels + c] = static_cast<int16_t>(32767 * v * (c ? 0.7 : 1));
     }
+    return pcm;
+}
+
+std::vector<int16_t> HalfScaleNoise(int rate, int channels, double seconds) {
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> sample(-16384, 16383);
+    std::vector<int16_t> pcm(static_cast<std::size_t>(rate * seconds) * channels);
+    for (int16_t& s : pcm) s = static_cast<int16_t>(sample(random));
     return pcm;
 }
 

@@ -36,6 +36,9 @@ Mp3Scan ScanMp3(const std::string& bytes);
 // A logarithmic sine sweep, 100 Hz to 8 kHz at half scale, in every channel
 // (the second one at 0.7 of the first), interleaved.
 std::vector<int16_t> SineSweep(int rate, int channels, double seconds);
+// White noise at half scale in every channel, the same every call: content
+// that makes a rate-controlled encoder spend the bits it aims at.
+std::vector<int16_t> HalfScaleNoise(int rate, int channels, double seconds);
 // A canonical 44-byte-header PCM WAV of `pcm`.
 std::string WavFile(const std::vector<int16_t>& pcm, int rate, int channels);
 

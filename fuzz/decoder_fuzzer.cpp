@@ -1,0 +1,27 @@
+// The MP3 or Ogg Vorbis decode engine (chosen at build time) over a file
+// made of the fuzz input, with the system's libmad or libvorbis behind it.
+
+#include "codecs/mp3decoder.h"
+#include "codecs/oggdecoder.h"
+#include "fuzz/enginefuzz.h"
+
+namespace {
+
+#if defined(ZELPH_FUZZ_MP3)
+constexpr zelph::EngineProc kEngine = zelph::DecodeMp3;
+#define ZELPH_FUZZ_LIBRARIES {"libMAD.so"}
+#else
+constexpr zelph::EngineProc kEngine = zelph::DecodeOggVorbis;
+#define ZELPH_FUZZ_LIBRARIES {"Ogg.so", "Vorbis.so"}
+#endif
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    zelph::fuzz::HoldLibraries(ZELPH_FUZZ_LIBRARIES);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    return zelph::fuzz::RunEngineOnBytes(kEngine, {}, data, size);
+}
