@@ -8,10 +8,9 @@
 # Usage: bench/add_files_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-$bench/../build}" && pwd)
-[ -x "$build/bin/add_files" ] || { echo "build $build/bin/add_files first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
+[ -x "$build/bin/add_files" ] || { echo "build $build/bin/add_files first" >&2; exit 1; }
 
 cd "$bench_work"
 "$bench/mixed_files.sh" files 5000

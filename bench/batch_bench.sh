@@ -11,11 +11,8 @@
 # Usage: bench/batch_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
 
 files=1000
 mkdir "$bench_work/in" "$bench_work/long"

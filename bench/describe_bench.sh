@@ -5,11 +5,8 @@
 # Usage: bench/describe_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-$bench/../build}" && pwd)
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
 
 cd "$bench_work"
 "$bench/mixed_files.sh" files 5000

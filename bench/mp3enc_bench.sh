@@ -10,11 +10,8 @@
 #   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
 
 wav=${2:-$bench_work/source.wav}
 [ -n "${2:-}" ] || sox -n -r 44100 -c 2 -b 16 "$wav" synth 600 pinknoise synth 600 sine mix 110-3520 gain -9 \

@@ -9,12 +9,9 @@
 #   (defaults: build, 3; BENCH_RUNS sets the runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-seconds=${2:-3}
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
+seconds=${2:-3}
 
 # Every file different, so that no run gains from a cache of the last one.
 mkdir "$bench_work/in" "$bench_work/ours" "$bench_work/peer"

@@ -8,6 +8,11 @@
 # work. Sides are sampled in turn (ours, peer, ours, ...) so that a change
 # in the machine's load falls on both.
 
+# The build folder is the first argument; `cli` is its zelph-convert.
+build=$(cd "$1" && pwd)
+cli=$build/bin/zelph-convert
+[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
+
 bench_runs=${BENCH_RUNS:-5}
 # Every script works in this folder, removed on any way out.
 bench_work=$(mktemp -d -t zelph-bench.XXXXXX)

@@ -8,11 +8,8 @@
 # Usage: bench/vorbismad_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
 
 # Noise under a slow tremolo: material every codec has to work on.
 make_wav() { sox -n -r 44100 -c 2 -b 16 "$1" synth "$2" pinknoise sine 300-3000 tremolo 2 60 vol 0.4; }

@@ -7,11 +7,8 @@
 # Usage: bench/wav_pcm_bench.sh [build folder]   (BENCH_RUNS: runs per side, default 5)
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-cli=$build/bin/zelph-convert
-[ -x "$cli" ] || { echo "build $cli first" >&2; exit 1; }
 # shellcheck source=bench/timing.sh
-source "$bench/timing.sh"
+source "$bench/timing.sh" "${1:-$bench/../build}"
 
 sox -n -r 44100 -c 2 -b 16 "$bench_work/in.wav" synth 600 pinknoise sine 440 vol 0.5
 
