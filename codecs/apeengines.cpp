@@ -138,7 +138,8 @@ void EncodeApe(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<ApeSettings>(job);
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
-    if (!source.ok() || settings == nullptr) return;
+    if (settings == nullptr) return;
+    if (!source.ok()) return run.Fail(source.reason());
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return run.Fail(libs.error());

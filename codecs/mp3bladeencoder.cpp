@@ -31,7 +31,7 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     if (!block) return;
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok()) return run.Fail(source.reason());
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;

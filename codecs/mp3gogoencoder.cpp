@@ -84,9 +84,17 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
 
 // The header of the source, read and released again before the library
 // opens the file by its path.
-bool ReadSourceHeader(const std::string& path, WaveHeader& header) {
+// Says why when the source is refused.
+bool ReadSourceHeader(const std::string& path, WaveHeader& header, std::string& reason) {
     ExclusiveFile source(path, ExclusiveFile::kRead);
-    return source.is_open() && ReadWaveHeader(source.fd(), header) != 0;
+    WaveFormat format;
+    if (!source.is_open()) {
+        reason = "the source cannot be opened";
+        return false;
+    }
+    if (ReadWaveHeader(source.fd(), format, &reason) == 0) return false;
+    header = format.header;
+    return true;
 }
 
 // A configured coder, closed and ended exactly once whichever way the run ends.
@@ -112,7 +120,8 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     if (!block) return;
     const GoGoSettings& settings = *block;
     WaveHeader header{};
-    if (!ReadSourceHeader(job.sourcePath, header)) return;
+    std::string reason;
+    if (!ReadSourceHeader(job.sourcePath, header, reason)) return run.Fail(reason);
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls)) return run.Fail(libraries.error());

@@ -53,7 +53,7 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     if (!block) return;
     const LameSettings& settings = *block;
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok()) return run.Fail(source.reason());
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     CodecLibraries libraries;

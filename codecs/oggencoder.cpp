@@ -177,7 +177,8 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     const auto* settings = SettingsOf<OggVorbisSettings>(job);
     if (!settings) return;
     WavSource source(job.sourcePath);
-    if (!source.ok() || source.header().bitsPerSample != 16 || source.header().channels == 0) return;
+    if (!source.ok()) return run.Fail(source.reason());
+    if (source.header().bitsPerSample != 16 || source.header().channels == 0) return;
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return;
     OggCalls ogg;

@@ -10,13 +10,15 @@ constexpr uint64_t kMaxDataBytes = UINT32_MAX - 36;
 }  // namespace
 
 WavSource::WavSource(const std::string& path) : file_(path, ExclusiveFile::kRead) {
-    if (!file_.is_open()) return;
-    dataOffset_ = ReadWaveHeader(file_.fd(), header_);
-    if (dataOffset_ != 0) audioBytes_ = AudioBytesOf(header_, dataOffset_, file_.Size());
+    if (!file_.is_open()) {
+        reason_ = "the source cannot be opened";
+        return;
+    }
+    dataOffset_ = ReadWaveHeader(file_.fd(), format_, &reason_);
 }
 
 bool WavSource::Read(void* buffer, std::size_t size, std::size_t& count) {
-    count = static_cast<std::size_t>(std::min<uint64_t>(size, audioBytes_ - std::min(bytesRead_, audioBytes_)));
+    count = static_cast<std::size_t>(std::min<uint64_t>(size, format_.audioBytes - std::min(bytesRead_, format_.audioBytes)));
     const std::size_t got = file_.Read(buffer, count);
     bytesRead_ += got;
     return got == count;

@@ -86,20 +86,26 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     if (!target.is_open()) return false;
 
     WaveFormat format;
-    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format);
+    std::string reason;
+    if (ReadWaveFormat(source.fd(), format, &reason) == 0) {
+        run.Fail(reason);
+        return false;
+    }
     const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0 || !IsReducibleSource(format)) return false;
+    if (!IsReducibleSource(format)) return false;
     // 8- and 16-bit mono and stereo keep their exact sample rules; every
     // other form is widened, folded and dithered.
     const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
     std::optional<SampleReducer> reducer;
     if (!exact) reducer.emplace(format, to.channels, to.bits);
 
-    const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
-    const uint64_t frames = sourceBytes / from.frameBytes();
+    const uint64_t frames = format.audioBytes / from.frameBytes();
     const uint64_t outputBytes = frames * to.frameBytes();
-    if (outputBytes > UINT32_MAX - 36) return false;
+    if (outputBytes > UINT32_MAX - 36) {
+        run.Fail("the output would pass 4 GiB, more than a WAV file holds");
+        return false;
+    }
 
     const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
                                           static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
