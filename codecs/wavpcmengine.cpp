@@ -101,15 +101,9 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     if (!exact) reducer.emplace(format, to.channels, to.bits);
 
     const uint64_t frames = format.audioBytes / from.frameBytes();
-    const uint64_t outputBytes = frames * to.frameBytes();
-    if (outputBytes > UINT32_MAX - 36) {
-        run.Fail("the output would pass 4 GiB, more than a WAV file holds");
+    if (!WriteSizedWaveHeader(target, static_cast<uint16_t>(to.channels), header.sampleRate,
+                              static_cast<uint16_t>(to.bits), frames * to.frameBytes()))
         return false;
-    }
-
-    const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
-                                          static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
-    if (!WriteWaveHeader(target, out)) return false;
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of
     // output, but for a copy of the audio as it stands.

@@ -299,6 +299,38 @@ bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header) {
     return file.WriteAll(bytes.data(), bytes.size());
 }
 
+bool WriteSizedWaveHeader(ExclusiveFile& file, uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
+                          uint64_t dataBytes) {
+    constexpr uint64_t kLargestRiffData = UINT32_MAX - 36;
+    if (dataBytes <= kLargestRiffData)
+        return WriteWaveHeader(file, MakeWaveHeader(channels, sampleRate, bitsPerSample, static_cast<uint32_t>(dataBytes)));
+
+    const WaveHeader plain = MakeWaveHeader(channels, sampleRate, bitsPerSample, 0xFFFFFFFFu);
+    const auto fields = WaveHeaderBytes(plain);
+    constexpr std::size_t kDs64Bytes = 8 + 28;
+    std::array<uint8_t, sizeof(WaveHeader) + kDs64Bytes> out{};
+    uint8_t* at = out.data();
+    std::memcpy(at, "RF64", 4);
+    PutLE32(at + 4, 0xFFFFFFFFu);
+    std::memcpy(at + 8, "WAVE", 4);
+    at += 12;
+    // ds64: RIFF size, data size, sample count (each as two 32-bit halves), no table.
+    std::memcpy(at, "ds64", 4);
+    PutLE32(at + 4, 28);
+    auto put64 = [](uint8_t* to, uint64_t value) {
+        PutLE32(to, static_cast<uint32_t>(value));
+        PutLE32(to + 4, static_cast<uint32_t>(value >> 32));
+    };
+    put64(at + 8, dataBytes + out.size() - 8);
+    put64(at + 16, dataBytes);
+    put64(at + 24, dataBytes / plain.blockAlign);
+    PutLE32(at + 32, 0);
+    at += kDs64Bytes;
+    // "fmt " and "data" as in the 44-byte form, the data size 0xFFFFFFFF.
+    std::memcpy(at, fields.data() + 12, sizeof(WaveHeader) - 12);
+    return file.WriteAll(out.data(), out.size());
+}
+
 bool WriteWaveHeaderPlaceholder(ExclusiveFile& file) {
     const std::array<uint8_t, sizeof(WaveHeader)> zeros{};
     return file.WriteAll(zeros.data(), zeros.size());

@@ -65,6 +65,13 @@ WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsP
 // Sizes known in advance: the header at the current position, then the data.
 bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 
+// The header of `dataBytes` bytes of integer PCM at the current position:
+// the 44-byte form when its sizes fit in 32 bits, else the RF64 form (the
+// real sizes in a "ds64" chunk, the 32-bit ones 0xFFFFFFFF), as other tools
+// write WAVs over 4 GiB.
+bool WriteSizedWaveHeader(ExclusiveFile& file, uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
+                          uint64_t dataBytes);
+
 // Sizes known only at the end: 44 zero bytes first, the data after them
 // (counted by the writer), and at the end the real header over the
 // placeholder. Patching leaves the file position where it was. A writer

@@ -228,6 +228,31 @@ TEST(WaveHeader, FilesOver4GiBAreReadWhole) {
     EXPECT_EQ(DescribeWaveFile(rf64), "PCM Wave Stereo 16Bit 48000Hz");
 }
 
+TEST(WaveHeader, OutputsOver4GiBAreWrittenAsRF64) {
+    ScratchDir dir;
+    const std::string path = dir / "out.wav";
+    auto write = [&](uint64_t dataBytes) {
+        {
+            ExclusiveFile file(path, ExclusiveFile::kCreate);
+            EXPECT_TRUE(WriteSizedWaveHeader(file, 2, 48000, 16, dataBytes));
+        }
+        const std::string head = test::ReadFile(path);
+        EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(head.size() + dataBytes)), 0);  // sparse audio
+        return head.size();
+    };
+    const uint64_t largest = UINT32_MAX - 36;
+    EXPECT_EQ(write(largest), 44u) << "the usual form while it fits";
+    EXPECT_EQ(AudioOf(path), std::to_string(largest - largest % 4));
+    const uint64_t big = (uint64_t{5} << 30) + 8;
+    EXPECT_EQ(write(big), 80u);
+    EXPECT_EQ(test::ReadFile(path).substr(0, 4), "RF64");
+    EXPECT_EQ(AudioOf(path), std::to_string(big));
+    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
+                                  "-of csv=p=0 " + path);
+    EXPECT_EQ(probe.out, "48000,2," + std::to_string(big / 4) + "\n");
+    EXPECT_EQ(RunCommand("soxi -s " + path).out, std::to_string(big / 4) + "\n");
+}
+
 TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
     ScratchDir dir;
     auto refusal = [&](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int alignChange = 0) {
