@@ -83,8 +83,7 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
 }
 
 // The header of the source, read and released again before the library
-// opens the file by its path.
-// Says why when the source is refused.
+// opens the file by its path; `reason` says why a source is refused.
 bool ReadSourceHeader(const std::string& path, WaveHeader& header, std::string& reason) {
     ExclusiveFile source(path, ExclusiveFile::kRead);
     WaveFormat format;

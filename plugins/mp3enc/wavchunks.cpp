@@ -1,7 +1,5 @@
 #include "plugins/mp3enc/wavchunks.h"
 
-#include <sys/stat.h>
-
 #include "formats/waveheader.h"
 
 namespace zelph::mp3enc {
