@@ -13,18 +13,17 @@ constexpr uint64_t kMaxDataBytes = UINT32_MAX - 36;
 
 WavSource::WavSource(const std::string& path) : path_(path), file_(path, ExclusiveFile::kRead) {
     if (!file_.is_open()) return;
-    dataOffset_ = ReadWaveHeader(file_.fd(), header_);
-    if (dataOffset_ != 0) audioBytes_ = AudioBytesOf(header_, dataOffset_, file_.Size());
+    dataOffset_ = ReadWaveHeader(file_.fd(), format_, &reason_);
 }
 
 std::string WavSource::problem() const {
     if (!file_.is_open() && file_.error() != 0) return ReadProblem(path_, file_.error());
-    if (dataOffset_ == 0) return "not a PCM WAV file";
+    if (dataOffset_ == 0) return reason_.empty() ? "not a PCM WAV file" : reason_;
     return readShort_ ? "the WAV file ends before its audio does" : "";
 }
 
 bool WavSource::Read(void* buffer, std::size_t size, std::size_t& count) {
-    count = static_cast<std::size_t>(std::min<uint64_t>(size, audioBytes_ - std::min(bytesRead_, audioBytes_)));
+    count = static_cast<std::size_t>(std::min<uint64_t>(size, format_.audioBytes - std::min(bytesRead_, format_.audioBytes)));
     const std::size_t got = file_.Read(buffer, count);
     bytesRead_ += got;
     readShort_ = readShort_ || got != count;

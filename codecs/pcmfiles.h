@@ -21,14 +21,15 @@ public:
 
     // Opened and accepted by the header reader.
     bool ok() const { return dataOffset_ != 0; }
-    // Why not ok(), or why the last Read failed.
+    // Why not ok() (the reader's reason for a refused header), or why the
+    // last Read failed.
     std::string problem() const;
-    const WaveHeader& header() const { return header_; }
+    const WaveHeader& header() const { return format_.header; }
     uint32_t dataOffset() const { return dataOffset_; }
-    // The data chunk's bytes, bounded by the file, in whole sample frames.
-    uint64_t audioBytes() const { return audioBytes_; }
+    // The data chunk's bytes in whole sample frames.
+    uint64_t audioBytes() const { return format_.audioBytes; }
     uint64_t bytesRead() const { return bytesRead_; }
-    bool atEnd() const { return bytesRead_ >= audioBytes_; }
+    bool atEnd() const { return bytesRead_ >= format_.audioBytes; }
 
     // Reads min(`size`, audio bytes left) bytes into `buffer` and sets
     // `count` to that number. False when the file held fewer bytes than its
@@ -38,9 +39,9 @@ public:
 private:
     std::string path_;
     ExclusiveFile file_;
-    WaveHeader header_{};
+    WaveFormat format_;
+    std::string reason_;
     uint32_t dataOffset_ = 0;
-    uint64_t audioBytes_ = 0;
     uint64_t bytesRead_ = 0;
     bool readShort_ = false;
 };
@@ -56,7 +57,8 @@ public:
     uint64_t pcmBytes() const { return pcmBytes_; }
 
     // Appends PCM bytes. False on a failed write or when the data would no
-    // longer fit in a WAV file's 32-bit sizes; the sink then stays failed.
+    // longer fit in a WAV file's 32-bit sizes (4 GiB; such an output fails
+    // rather than being written as RF64); the sink then stays failed.
     bool Write(const void* data, std::size_t size);
     // Writes the real header over the placeholder and closes the file; false
     // when any write, the patch or the close failed.

@@ -95,10 +95,11 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     if (!target.is_open()) return fail(WriteProblem(target.error()));
 
     WaveFormat format;
-    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format);
+    std::string reason;
+    if (ReadWaveFormat(source.fd(), format, &reason) == 0)
+        return fail(reason.empty() ? "not a WAV file it can read" : reason);
     const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
-    if (dataOffset == 0) return fail("not a WAV file it can read");
     if (!IsReducibleSource(format))
         return fail("a WAV form it does not take (" + std::to_string(header.channels) + " channels of " +
                     std::to_string(header.bitsPerSample) + " bits)");
@@ -108,14 +109,10 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     std::optional<SampleReducer> reducer;
     if (!exact) reducer.emplace(format, to.channels, to.bits);
 
-    const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
-    const uint64_t frames = sourceBytes / from.frameBytes();
-    const uint64_t outputBytes = frames * to.frameBytes();
-    if (outputBytes > UINT32_MAX - 36) return fail("the WAV output would pass 4 GiB");
-
-    const WaveHeader out = MakeWaveHeader(static_cast<uint16_t>(to.channels), header.sampleRate,
-                                          static_cast<uint16_t>(to.bits), static_cast<uint32_t>(outputBytes));
-    if (!WriteWaveHeader(target, out)) return fail(WriteProblem(target.error()));
+    const uint64_t frames = format.audioBytes / from.frameBytes();
+    if (!WriteSizedWaveHeader(target, static_cast<uint16_t>(to.channels), header.sampleRate,
+                              static_cast<uint16_t>(to.bits), frames * to.frameBytes()))
+        return fail(WriteProblem(target.error()));
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of
     // output, but for a copy of the audio as it stands.

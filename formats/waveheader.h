@@ -32,35 +32,45 @@ static_assert(sizeof(WaveHeader) == 44);
 inline constexpr uint16_t kWaveFormatPcm = 1;
 inline constexpr uint16_t kWaveFormatFloat = 3;
 
-// Reads the RIFF chunks of the open file `fd`: the "fmt " chunk, then the
-// "data" chunk, skipping any other chunk. Accepts integer PCM (format tag 1,
-// or the extensible form with the PCM sub-format, returned as tag 1). On
-// success fills `header` with the file's own values (dataSize as stored),
-// positions the file at the first audio byte and returns that offset; on
-// rejection returns 0 and leaves the position and `header` as they were.
-uint32_t ReadWaveHeader(int fd, WaveHeader& header);
-
 // A source of any sample type: integer or floating-point samples, with the
 // speaker positions of an extensible file.
 struct WaveFormat {
     WaveHeader header{};        // formatTag is kWaveFormatPcm or kWaveFormatFloat
     uint32_t channelMask = 0;   // speaker bits, one per channel in order; 0: none given
+    // The audio bytes in whole sample frames: the data chunk's real length,
+    // which can pass 4 GiB (from the ds64 chunk of an RF64 or BW64 file, or
+    // a wrapped 32-bit size in a last data chunk); a size of 0 or 0xFFFFFFFF,
+    // as streamed files have, means up to the end.
+    uint64_t audioBytes = 0;
 };
 
-// ReadWaveHeader for integer and floating-point files alike (the extensible
-// form resolved to tag 1 or 3).
-uint32_t ReadWaveFormat(int fd, WaveFormat& format);
+// Reads the RIFF (or RF64/BW64) chunks of the open file `fd`: the "fmt "
+// chunk, then the "data" chunk, skipping any other chunk. Accepts integer
+// PCM (format tag 1, or the extensible form with the PCM sub-format,
+// returned as tag 1) of 1 to 8 channels, 1 to 768 kHz, 8/16/24/32 bits and
+// a block align of channels x bytes per sample, whose data chunk is as long
+// as it says. On success fills `format` with the file's own values
+// (dataSize as stored), positions the file at the first audio byte and
+// returns that offset; on rejection returns 0, says why in `reason` (when
+// given) and leaves the position and `format` as they were.
+uint32_t ReadWaveHeader(int fd, WaveFormat& format, std::string* reason = nullptr);
 
-// The audio bytes of an accepted file: the data chunk's size, bounded by the
-// bytes the file holds after `dataOffset` (a size of 0 or 0xFFFFFFFF, as
-// streamed files have, means up to the end), in whole sample frames.
-uint64_t AudioBytesOf(const WaveHeader& header, uint64_t dataOffset, uint64_t fileSize);
+// ReadWaveHeader that also takes 32- and 64-bit floating-point files (the
+// extensible form resolved to tag 1 or 3).
+uint32_t ReadWaveFormat(int fd, WaveFormat& format, std::string* reason = nullptr);
 
 WaveHeader MakeWaveHeader(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
                           uint32_t dataSize);
 
 // Sizes known in advance: the header at the current position, then the data.
 bool WriteWaveHeader(ExclusiveFile& file, const WaveHeader& header);
+
+// The header of `dataBytes` bytes of integer PCM at the current position:
+// the 44-byte form when its sizes fit in 32 bits, else the RF64 form (the
+// real sizes in a "ds64" chunk, the 32-bit ones 0xFFFFFFFF), as other tools
+// write WAVs over 4 GiB.
+bool WriteSizedWaveHeader(ExclusiveFile& file, uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample,
+                          uint64_t dataBytes);
 
 // Sizes known only at the end: 44 zero bytes first, the data after them
 // (counted by the writer), and at the end the real header over the

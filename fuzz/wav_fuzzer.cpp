@@ -18,14 +18,19 @@ std::string ReadWave(const std::string& path) {
     struct stat info;
     if (fd < 0 || ::fstat(fd, &info) != 0) std::abort();
     const uint64_t size = static_cast<uint64_t>(info.st_size);
-    zelph::WaveFormat format;
-    zelph::WaveHeader header;
-    const uint32_t offset = zelph::ReadWaveFormat(fd, format);
-    const uint32_t pcmOffset = zelph::ReadWaveHeader(fd, header);
+    zelph::WaveFormat format, pcm;
+    std::string reason;
+    const uint32_t offset = zelph::ReadWaveFormat(fd, format, &reason);
+    const uint32_t pcmOffset = zelph::ReadWaveHeader(fd, pcm);
+    // A refusal always says why; an accepted format is one the engines take.
+    if ((offset == 0) == reason.empty()) std::abort();
+    if (offset != 0 && (format.header.channels == 0 || format.header.sampleRate == 0 ||
+                        format.audioBytes % format.header.blockAlign != 0))
+        std::abort();
     // Integer files are read alike by both; nothing points past the file.
     if (pcmOffset != 0 && pcmOffset != offset) std::abort();
     if (offset > size) std::abort();
-    if (offset != 0 && zelph::AudioBytesOf(format.header, offset, size) > size - offset) std::abort();
+    if (offset != 0 && format.audioBytes > size - offset) std::abort();
     ::close(fd);
     return text;
 }

@@ -46,8 +46,10 @@ Read ReadBytes(const ScratchDir& dir, const std::string& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY);
     ::lseek(fd, 3, SEEK_SET);
     Read r{};
-    std::memset(&r.header, 0x5A, sizeof r.header);
-    r.offset = ReadWaveHeader(fd, r.header);
+    WaveFormat format;
+    std::memset(&format.header, 0x5A, sizeof format.header);
+    r.offset = ReadWaveHeader(fd, format);
+    r.header = format.header;
     r.position = ::lseek(fd, 0, SEEK_CUR);
     ::close(fd);
     return r;
@@ -155,15 +157,128 @@ TEST(WaveHeader, RejectionLeavesPositionAndHeader) {
     }
 }
 
-TEST(WaveHeader, AudioIsTheDataChunkBoundedByTheFile) {
-    WaveHeader h = MakeWaveHeader(2, 44100, 16, 1000);
-    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 2000), 1000u) << "a trailing tag is not audio";
-    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 503), 500u) << "truncated: what is there, whole frames only";
-    h.dataSize = 0xFFFFFFFFu;
-    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 4003), 4000u);
-    h.dataSize = 0;
-    EXPECT_EQ(AudioBytesOf(h, 44, 44 + 8), 8u);
-    EXPECT_EQ(AudioBytesOf(h, 44, 10), 0u);
+namespace {
+
+// The audio length the reader accepts in the file at `path`, or the reason it gives.
+std::string AudioOf(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    WaveFormat format;
+    std::string reason;
+    const uint32_t offset = ReadWaveFormat(fd, format, &reason);
+    ::close(fd);
+    return offset ? std::to_string(format.audioBytes) : "refused: " + reason;
+}
+
+}  // namespace
+
+TEST(WaveHeader, AudioIsTheDataChunkAndEveryOtherSizeMismatchIsRefused) {
+    ScratchDir dir;
+    const std::string fmt = Chunk("fmt ", Fmt(1, 2, 44100, 16));
+    auto audio = [&](const std::string& bytes) {
+        WriteFile(dir / "s.wav", bytes);
+        return AudioOf(dir / "s.wav");
+    };
+    EXPECT_EQ(audio(Riff(fmt + Chunk("data", std::string(1000, 'a')) + Chunk("LIST", "INFOab"))), "1000")
+        << "a trailing tag is not audio";
+    EXPECT_EQ(audio(Riff(fmt + Chunk("data", std::string(1003, 'a')))), "1000") << "whole frames only";
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(0xFFFFFFFFu) + std::string(4003, 'a'))), "4000") << "streamed";
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(0) + std::string(8, 'a'))), "8") << "streamed";
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(503, 'a'))),
+              "refused: the data chunk claims 1000 bytes, the file holds 503");
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(1040, 'a'))),
+              "refused: the data chunk claims 1000 bytes, 1040 follow it");
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(1000, 'a') + "LIST" + U32(100) + "xy")),
+              "refused: the data chunk claims 1000 bytes, 1010 follow it") << "a tag cut short";
+}
+
+TEST(WaveHeader, FilesOver4GiBAreReadWhole) {
+    ScratchDir dir;
+    const uint64_t real = (uint64_t{1} << 32) + 4000;
+    const std::string fmt = Chunk("fmt ", Fmt(1, 2, 44100, 16));
+    // Sparse: the zeros of the audio cost no disk.
+    auto sparse = [&](const std::string& head, uint64_t audio) {
+        const std::string path = dir / "big.wav";
+        WriteFile(path, head);
+        EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(head.size() + audio)), 0);
+        return AudioOf(path);
+    };
+    const std::string riff = "RIFF" + U32(static_cast<uint32_t>(real + 36)) + "WAVE" + fmt;
+    EXPECT_EQ(sparse(riff + "data" + U32(static_cast<uint32_t>(real)), real), std::to_string(real))
+        << "a wrapped size in a last data chunk running to the end";
+    EXPECT_EQ(sparse(riff + "data" + U32(static_cast<uint32_t>(real)), real + 2),
+              "refused: the data chunk claims 4000 bytes, " + std::to_string(real + 2) + " follow it");
+
+    const std::string ds64 = Chunk("ds64", std::string(8, '\0') + U32(static_cast<uint32_t>(real)) + U32(1) +
+                                               U32(static_cast<uint32_t>(real / 4)) + U32(0));
+    for (const char* magic : {"RF64", "BW64"}) {
+        const std::string head = std::string(magic) + U32(0xFFFFFFFFu) + "WAVE" + ds64 + fmt + "data" + U32(0xFFFFFFFFu);
+        EXPECT_EQ(sparse(head, real), std::to_string(real)) << magic;
+        EXPECT_EQ(sparse(head, real - 4), "refused: the data chunk claims " + std::to_string(real) +
+                                              " bytes, the file holds " + std::to_string(real - 4)) << magic;
+    }
+    EXPECT_EQ(sparse("RF64" + U32(0xFFFFFFFFu) + "WAVE" + fmt + "data" + U32(0xFFFFFFFFu), 8),
+              "refused: an RF64 file without its ds64 sizes");
+
+    // The form FFmpeg writes for large outputs.
+    const std::string rf64 = dir / "rf64.wav";
+    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=0.25:sample_rate=48000 -ac 2 "
+                         "-c:a pcm_s16le -rf64 always -y " + rf64).status, 0);
+    ASSERT_EQ(test::ReadFile(rf64).substr(0, 4), "RF64");
+    EXPECT_EQ(AudioOf(rf64), "48000");
+    EXPECT_EQ(DescribeWaveFile(rf64), "PCM Wave Stereo 16Bit 48000Hz");
+}
+
+TEST(WaveHeader, OutputsOver4GiBAreWrittenAsRF64) {
+    ScratchDir dir;
+    const std::string path = dir / "out.wav";
+    // The header's length; the audio after it is sparse. Only the header is ever read.
+    auto write = [&](uint64_t dataBytes) {
+        ::unlink(path.c_str());
+        off_t headerBytes = 0;
+        {
+            ExclusiveFile file(path, ExclusiveFile::kCreate);
+            EXPECT_TRUE(WriteSizedWaveHeader(file, 2, 48000, 16, dataBytes));
+            headerBytes = ::lseek(file.fd(), 0, SEEK_CUR);
+        }
+        EXPECT_EQ(::truncate(path.c_str(), headerBytes + static_cast<off_t>(dataBytes)), 0);
+        return static_cast<uint64_t>(headerBytes);
+    };
+    const uint64_t largest = UINT32_MAX - 36;
+    EXPECT_EQ(write(largest), 44u) << "the usual form while it fits";
+    EXPECT_EQ(AudioOf(path), std::to_string(largest - largest % 4));
+    const uint64_t big = (uint64_t{5} << 30) + 8;
+    EXPECT_EQ(write(big), 80u);
+    EXPECT_EQ(RunCommand("head -c 4 " + path).out, "RF64");
+    EXPECT_EQ(AudioOf(path), std::to_string(big));
+    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
+                                  "-of csv=p=0 " + path);
+    EXPECT_EQ(probe.out, "48000,2," + std::to_string(big / 4) + "\n");
+}
+
+TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
+    ScratchDir dir;
+    auto refusal = [&](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int alignChange = 0) {
+        std::string fmt = Fmt(tag, channels, rate, bits);
+        const uint16_t align = static_cast<uint16_t>(channels * bits / 8 + alignChange);
+        fmt[12] = static_cast<char>(align), fmt[13] = static_cast<char>(align >> 8);
+        WriteFile(dir / "f.wav", Riff(Chunk("fmt ", fmt) + Chunk("data", std::string(96, 'a'))));
+        return AudioOf(dir / "f.wav");
+    };
+    EXPECT_EQ(refusal(1, 0, 44100, 16), "refused: 0 channels (1 to 8 are taken)");
+    EXPECT_EQ(refusal(1, 9, 44100, 16), "refused: 9 channels (1 to 8 are taken)");
+    EXPECT_EQ(refusal(1, 2, 0, 16), "refused: a sample rate of 0 Hz (1000 to 768000 Hz are taken)");
+    EXPECT_EQ(refusal(1, 2, 999, 16), "refused: a sample rate of 999 Hz (1000 to 768000 Hz are taken)");
+    EXPECT_EQ(refusal(1, 2, 768001, 16), "refused: a sample rate of 768001 Hz (1000 to 768000 Hz are taken)");
+    EXPECT_EQ(refusal(1, 2, 0xFFFFFFFFu, 16), "refused: a sample rate of 4294967295 Hz (1000 to 768000 Hz are taken)");
+    EXPECT_EQ(refusal(1, 2, 44100, 12), "refused: 12-bit samples");
+    EXPECT_EQ(refusal(1, 2, 44100, 0), "refused: 0-bit samples");
+    EXPECT_EQ(refusal(3, 2, 44100, 16), "refused: 16-bit samples") << "float";
+    EXPECT_EQ(refusal(1, 2, 44100, 16, 1), "refused: a block align of 5 for 4-byte sample frames");
+    EXPECT_EQ(refusal(1, 2, 44100, 16, -4), "refused: a block align of 0 for 4-byte sample frames");
+    EXPECT_EQ(refusal(2, 2, 44100, 4), "refused: not PCM or float samples");
+    // The edges themselves are taken.
+    EXPECT_EQ(refusal(1, 8, 1000, 32), "96");
+    EXPECT_EQ(refusal(3, 1, 768000, 64), "96");
 }
 
 TEST(WaveHeader, DescriptionTexts) {
@@ -199,8 +314,9 @@ TEST(WaveHeader, FilesFromOtherTools) {
     EXPECT_EQ(DescribeWaveFile(ff), "PCM Wave Stereo 16Bit 32000Hz");
     for (const auto& [path, frames, channels] : {std::tuple{ff, 16000u, 2u}, std::tuple{sx, 12000u, 6u}}) {
         const int fd = ::open(path.c_str(), O_RDONLY);
-        WaveHeader h;
-        const uint32_t offset = ReadWaveHeader(fd, h);
+        WaveFormat format;
+        const uint32_t offset = ReadWaveHeader(fd, format);
+        const WaveHeader& h = format.header;
         ::close(fd);
         EXPECT_GT(offset, 44u) << path << ": these tools add chunks or the extensible form";
         EXPECT_EQ(h.channels, channels);

@@ -1,7 +1,5 @@
 #include "plugins/mp3enc/wavchunks.h"
 
-#include <sys/stat.h>
-
 #include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 
@@ -11,10 +9,10 @@ namespace zelph::mp3enc {
 // checks an encoder needs before it trusts the format.
 std::optional<WavLayout> ReadWavLayout(std::FILE* wav) {
     const int fd = ::fileno(wav);
-    struct stat info;
-    WaveHeader header;
-    if (fd < 0 || ::fstat(fd, &info) != 0) return std::nullopt;
-    const uint32_t dataOffset = ReadWaveHeader(fd, header);
+    WaveFormat format;
+    if (fd < 0) return std::nullopt;
+    const uint32_t dataOffset = ReadWaveHeader(fd, format);
+    const WaveHeader& header = format.header;
     if (dataOffset == 0 || !IsPcmFormat(header)) return std::nullopt;
 
     WavLayout layout;
@@ -23,7 +21,7 @@ std::optional<WavLayout> ReadWavLayout(std::FILE* wav) {
     layout.bitsPerSample = header.bitsPerSample;
     layout.blockAlign = header.blockAlign;
     layout.dataOffset = dataOffset;
-    layout.dataSize = AudioBytesOf(header, dataOffset, static_cast<uint64_t>(info.st_size));
+    layout.dataSize = format.audioBytes;
     return layout;
 }
 
