@@ -2,6 +2,7 @@
 
 #include "codecs/apeengines.h"
 #include "codecs/flacdecoder.h"
+#include "codecs/flacencoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -25,6 +26,7 @@ EngineTable StandardEngines() {
         {EngineId::kDecApeMonkey, DecodeApe},
         {EngineId::kEncApeMonkey, EncodeApe},
         {EngineId::kDecFlac, DecodeFlac},
+        {EngineId::kEncFlac, EncodeFlac},
         {EngineId::kDecOpus, DecodeOpus},
     };
 }

@@ -76,10 +76,23 @@ bool CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, 
     return true;
 }
 
+// The form the output takes. A zero count or size keeps the source's: integer
+// PCM of any channel count and size passes as it is; a source that has to
+// change at all goes through the reductions, which give 1 or 2 channels of 8
+// or 16 bits (float is brought to 16 bits, more channels fold to stereo).
+PcmForm ResolveForm(PcmForm wanted, const WaveHeader& source) {
+    const PcmForm from{source.channels, source.bitsPerSample};
+    const bool keepChannels = wanted.channels == 0 || wanted.channels == from.channels;
+    const bool keepBits = wanted.bits == 0 || wanted.bits == from.bits;
+    if (source.formatTag == kWaveFormatPcm && keepChannels && keepBits) return from;
+    return {wanted.channels ? wanted.channels : std::min(from.channels, 2),
+            wanted.bits ? wanted.bits : (source.formatTag == kWaveFormatPcm && from.bits <= 8 ? 8 : 16)};
+}
+
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
 // left mid-write.
-bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm to) {
+bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm wanted) {
     ExclusiveFile source(sourcePath, ExclusiveFile::kRead);
     if (!source.is_open()) return false;
     ExclusiveFile target(targetPath, ExclusiveFile::kCreate);
@@ -90,11 +103,13 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     const WaveHeader& header = format.header;
     const PcmForm from{header.channels, header.bitsPerSample};
     if (dataOffset == 0 || !IsReducibleSource(format)) return false;
+    const PcmForm to = ResolveForm(wanted, header);
+    const bool unchanged = header.formatTag == kWaveFormatPcm && from.channels == to.channels && from.bits == to.bits;
     // 8- and 16-bit mono and stereo keep their exact sample rules; every
     // other form is widened, folded and dithered.
     const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
     std::optional<SampleReducer> reducer;
-    if (!exact) reducer.emplace(format, to.channels, to.bits);
+    if (!exact && !unchanged) reducer.emplace(format, to.channels, to.bits);
 
     const uint64_t sourceBytes = AudioBytesOf(header, dataOffset, source.Size());
     const uint64_t frames = sourceBytes / from.frameBytes();
@@ -107,7 +122,6 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of
     // output, but for a copy of the audio as it stands.
-    const bool unchanged = exact && from.channels == to.channels && from.bits == to.bits;
     const std::size_t framesPerBlock =
         (unchanged ? kCopyBytes : kBlockBytes) / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
     std::array<uint8_t, kBlockBytes> in{}, converted{};
@@ -129,6 +143,16 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     return target.Close();
 }
 
+// True when `path` is a WAV file that `wanted` leaves as it is.
+bool KeptAsItIs(const std::string& path, PcmForm wanted) {
+    ExclusiveFile source(path, ExclusiveFile::kRead);
+    WaveFormat format;
+    if (!source.is_open() || ReadWaveFormat(source.fd(), format) == 0 || !IsReducibleSource(format)) return false;
+    const PcmForm to = ResolveForm(wanted, format.header);
+    return format.header.formatTag == kWaveFormatPcm && to.channels == format.header.channels &&
+           to.bits == format.header.bitsPerSample;
+}
+
 // A new file beside `path` that no other run can be given (mkstemp); "" when
 // none could be made.
 std::string NewFileBeside(const std::string& path) {
@@ -144,16 +168,24 @@ std::string NewFileBeside(const std::string& path) {
 void EncodeWavPcm(const Job& job, JobState& state) {
     EngineRun run(job, state);
     // Without a block of its own (the preparing step of most targets) the
-    // engine brings its input to 16-bit stereo.
-    const WavPcmSettings* pcm = SettingsOf<WavPcmSettings>(job);
+    // engine brings its input to 16-bit stereo. Only FLAC's input form may
+    // keep the source's shape; in the record's blocks that value is refused.
+    const FlacSettings* flac = SettingsOf<FlacSettings>(job);
+    const WavPcmSettings* pcm = flac ? &flac->input : SettingsOf<WavPcmSettings>(job);
     const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
     const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
-    if ((channels != WavChannels::kMono && channels != WavChannels::kStereo) ||
-        (size != WavSampleSize::k8Bit && size != WavSampleSize::k16Bit))
-        return;
-    const PcmForm to{channels == WavChannels::kMono ? 1 : 2, size == WavSampleSize::k8Bit ? 8 : 16};
+    const auto lowest = flac ? 0 : 1;
+    const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
+    if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit)) return;
+    const PcmForm to{static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16};
 
     const bool inPlace = job.targetPath.empty();
+    // A decoder's output that is already in the wanted form stays as it is.
+    if (inPlace && KeptAsItIs(job.sourcePath, to)) {
+        run.Progress(1, 1);
+        run.Succeed();
+        return;
+    }
     // In place, the converted file replaces the source only once it is complete.
     const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath) : job.targetPath;
     if (outputPath.empty()) return;

@@ -2,6 +2,7 @@
 
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2extendedheader.h>
 #include <taglib/id3v2frame.h>
@@ -160,6 +161,22 @@ void ReadVorbis(const std::string& path, TagReadResult& result) {
     result.tags.pictures = ReadPictures(*file.tag());
 }
 
+void ReadFlac(const std::string& path, TagReadResult& result) {
+    TagLib::FLAC::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as FLAC";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasXiphComment()) {
+        const TagLib::PropertyMap map = file.xiphComment()->properties();
+        Overlay(result.tags.fields, map);
+        NoteUnsupported(result, map);
+    }
+    result.tags.pictures = ReadPictures(file);
+}
+
 void ReadMonkey(const std::string& path, TagReadResult& result) {
     TagLib::APE::File file(path.c_str(), false);
     if (!file.isValid()) {
@@ -254,6 +271,24 @@ void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& resu
     if (!file.save()) result.error = "TagLib could not save the Vorbis comments";
 }
 
+// Vorbis comments and PICTURE blocks; ID3 tags on FLAC are stripped, as
+// players read the comments.
+void WriteFlac(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::FLAC::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as FLAC";
+        return;
+    }
+    Fields fields = tags.fields;
+    SplitTotal(fields, "TRACKNUMBER", "TRACKTOTAL");
+    SplitTotal(fields, "DISCNUMBER", "DISCTOTAL");
+    result.dropped = Keys(file.xiphComment(true)->setProperties(ToPropertyMap(fields)));
+    file.removePictures();
+    WritePictures(file, tags.pictures);
+    file.strip(TagLib::FLAC::File::ID3v1 | TagLib::FLAC::File::ID3v2);
+    if (!file.save()) result.error = "TagLib could not save the FLAC comments";
+}
+
 void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
     TagLib::APE::File file(path.c_str(), false);
     if (!file.isValid()) {
@@ -292,7 +327,7 @@ struct TagFormat {
 
 constexpr TagFormat kTagFormats[] = {
     {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
-    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},
+    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},  {"flac", ReadFlac, WriteFlac},
 };
 
 const TagFormat* FormatOf(const std::string& path) {

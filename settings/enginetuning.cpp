@@ -5,11 +5,14 @@
 #include <memory>
 
 #include "settings/engineapemonkey.h"
+#include "settings/engineflac.h"
 #include "settings/enginemp3blade.h"
 #include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
 #include "settings/engineoggvorbis.h"
 #include "settings/enginewavpcm.h"
+#include "settings/preferences.h"
+#include "settings/tuning.h"
 
 namespace zelph {
 
@@ -32,9 +35,20 @@ constexpr std::pair<TargetFormat, WindowMaker> kTuningWindows[] = {
     {kTargetApe, Make<CEngineApeMonkey, &ConverterSettings::ape>},
 };
 
+// FLAC's tuning lives in the preferences file; a Save writes it there.
+bool OpenFlacTuning(Preferences& preferences, QWidget* parent) {
+    TargetTuning tuning = TuningFrom(preferences);
+    CEngineFlac window(&tuning.flac, parent);
+    if (window.exec() != QDialog::Accepted) return false;
+    StoreTuning(tuning, preferences);
+    preferences.Save();
+    return true;
+}
+
 }  // namespace
 
-bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, QWidget* parent) {
+bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, Preferences& preferences, QWidget* parent) {
+    if (targetFormat == kTargetFlac) return OpenFlacTuning(preferences, parent);
     for (const auto& [target, make] : kTuningWindows) {
         if (target != targetFormat) continue;
         const std::unique_ptr<QDialog> window = make(settings, parent);

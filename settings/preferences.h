@@ -19,6 +19,10 @@ inline constexpr std::string_view kWindowWidth = "window.width";
 inline constexpr std::string_view kWindowHeight = "window.height";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
+inline constexpr std::string_view kFlacLevel = "flac.level";
+inline constexpr std::string_view kFlacVerify = "flac.verify";
+inline constexpr std::string_view kFlacChannels = "flac.channels";
+inline constexpr std::string_view kFlacSampleSize = "flac.sampleSize";
 
 struct PreferenceKey {
     std::string_view name;
