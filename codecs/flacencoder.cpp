@@ -98,13 +98,14 @@ bool Supported(const WaveHeader& header) {
 void EncodeFlac(const Job& job, JobState& state) {
     EngineRun run(job, state);
     const auto* settings = SettingsOf<FlacSettings>(job);
-    if (!settings || settings->level < 0 || settings->level > 8) return;
+    if (!settings || settings->level < 0 || settings->level > 8)
+        return run.Fail("the FLAC settings are missing or out of range");
     WavSource source(job.sourcePath);
-    if (!source.ok()) return;
+    if (!source.ok()) return run.Fail("the source could not be read as a PCM WAV file");
     const WaveHeader& header = source.header();
     if (!Supported(header)) return run.Fail("FLAC takes 8- to 32-bit integer PCM of 1 to 8 channels");
     ExclusiveFile targetFile(job.targetPath, ExclusiveFile::kCreate);
-    if (!targetFile.is_open()) return;
+    if (!targetFile.is_open()) return run.Fail("the FLAC file could not be created");
     FlacCalls flac;
     CodecLibraries libraries;
     if (!LoadFlacCalls(libraries, flac)) return run.Fail(libraries.error());

@@ -146,10 +146,14 @@ TEST(FlacEncoder, FailsWithItsReason) {
     RunCommand("sox " + wav + " -e floating-point -b 32 " + dir / "float.wav");
     job = RunEngine(EncodeFlac, dir / "float.wav", dir / "f.flac", &settings);
     EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
+    job = RunEngine(EncodeFlac, dir / "missing.wav", dir / "m.flac", &settings);
+    EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
 
     settings.level = 9;
     job = RunEngine(EncodeFlac, wav, dir / "bad.flac", &settings);
     EXPECT_EQ(job.succeeded, 0) << "a level out of range is refused";
+    EXPECT_EQ(job.reason, "the FLAC settings are missing or out of range");
     EXPECT_EQ(RunEngine(EncodeFlac, wav, dir / "none.flac").succeeded, 0) << "no settings block";
 }
 
