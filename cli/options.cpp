@@ -13,7 +13,7 @@ const char* const kCliUsage =
     "\"Done\", \"Error Occured\" or \"Cancelled\", a tab, and the source path.\n"
     "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
     "\n"
-    "  --target wav|blade|lame|gogo|ogg|ape|flac\n"
+    "  --target wav|blade|lame|gogo|ogg|ape|flac|opus\n"
     "                         target format (default: the one in the settings)\n"
     "  --settings FILE        settings file to read (default: Settings.dat here; never written)\n"
     "  --output-dir DIR       put every output into DIR\n"

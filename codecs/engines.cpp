@@ -10,6 +10,7 @@
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/opusdecoder.h"
+#include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
 
 namespace zelph {
@@ -28,6 +29,7 @@ EngineTable StandardEngines() {
         {EngineId::kDecFlac, DecodeFlac},
         {EngineId::kEncFlac, EncodeFlac},
         {EngineId::kDecOpus, DecodeOpus},
+        {EngineId::kEncOpus, EncodeOpus},
     };
 }
 

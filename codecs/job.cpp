@@ -7,7 +7,7 @@ namespace zelph {
 
 namespace {
 
-constexpr std::array<std::pair<EngineId, std::string_view>, 12> kEngineNames = {{
+constexpr std::array<std::pair<EngineId, std::string_view>, 13> kEngineNames = {{
     {EngineId::kEncWavPcm, "ENCWAVPCM"},
     {EngineId::kEncMp3Blade, "ENCMP3BLADE"},
     {EngineId::kEncMp3Lame, "ENCMP3LAME"},
@@ -15,6 +15,7 @@ constexpr std::array<std::pair<EngineId, std::string_view>, 12> kEngineNames = {
     {EngineId::kEncOggVorbis, "ENCOGGVORBIS"},
     {EngineId::kEncApeMonkey, "ENCAPEMONKEY"},
     {EngineId::kEncFlac, "ENCFLAC"},
+    {EngineId::kEncOpus, "ENCOPUS"},
     {EngineId::kDecMp3, "DECMP3"},
     {EngineId::kDecOggVorbis, "DECOGGVORBIS"},
     {EngineId::kDecApeMonkey, "DECAPEMONKEY"},

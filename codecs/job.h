@@ -23,6 +23,7 @@ enum class EngineId {
     kEncOggVorbis,
     kEncApeMonkey,
     kEncFlac,
+    kEncOpus,
     kDecMp3,
     kDecOggVorbis,
     kDecApeMonkey,
@@ -40,7 +41,7 @@ std::optional<EngineId> EngineByName(std::string_view name);
 using EngineSettings =
     std::variant<std::monostate, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
                  const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*,
-                 const FlacSettings*>;
+                 const FlacSettings*, const OpusSettings*>;
 
 struct Job {
     uint32_t fileIndex = 0;

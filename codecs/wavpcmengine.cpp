@@ -22,6 +22,7 @@ namespace {
 struct PcmForm {
     int channels;
     int bits;
+    int keepUpTo = 8;  // channels kept as they are when `channels` is 0
     int frameBytes() const { return channels * bits / 8; }
 };
 
@@ -82,7 +83,7 @@ bool CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t bytes, 
 // or 16 bits (float is brought to 16 bits, more channels fold to stereo).
 PcmForm ResolveForm(PcmForm wanted, const WaveHeader& source) {
     const PcmForm from{source.channels, source.bitsPerSample};
-    const bool keepChannels = wanted.channels == 0 || wanted.channels == from.channels;
+    const bool keepChannels = (wanted.channels == 0 && from.channels <= wanted.keepUpTo) || wanted.channels == from.channels;
     const bool keepBits = wanted.bits == 0 || wanted.bits == from.bits;
     if (source.formatTag == kWaveFormatPcm && keepChannels && keepBits) return from;
     return {wanted.channels ? wanted.channels : std::min(from.channels, 2),
@@ -163,22 +164,8 @@ std::string NewFileBeside(const std::string& path) {
     return name;
 }
 
-}  // namespace
-
-void EncodeWavPcm(const Job& job, JobState& state) {
-    EngineRun run(job, state);
-    // Without a block of its own (the preparing step of most targets) the
-    // engine brings its input to 16-bit stereo. Only FLAC's input form may
-    // keep the source's shape; in the record's blocks that value is refused.
-    const FlacSettings* flac = SettingsOf<FlacSettings>(job);
-    const WavPcmSettings* pcm = flac ? &flac->input : SettingsOf<WavPcmSettings>(job);
-    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
-    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
-    const auto lowest = flac ? 0 : 1;
-    const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
-    if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit)) return;
-    const PcmForm to{static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16};
-
+// Brings the job's source to `to` in its target (or in place).
+void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
     const bool inPlace = job.targetPath.empty();
     // A decoder's output that is already in the wanted form stays as it is.
     if (inPlace && KeptAsItIs(job.sourcePath, to)) {
@@ -197,6 +184,25 @@ void EncodeWavPcm(const Job& job, JobState& state) {
         }
     }
     if (converted) run.Succeed();
+}
+
+}  // namespace
+
+void EncodeWavPcm(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    // Without a block of its own (the preparing step of most targets) the
+    // engine brings its input to 16-bit stereo. Only FLAC's input form may
+    // keep the source's shape; in the record's blocks that value is refused.
+    // Opus keeps mono and stereo and folds more channels.
+    if (SettingsOf<OpusSettings>(job)) return PrepareFile(run, job, {0, 16, 2});
+    const FlacSettings* flac = SettingsOf<FlacSettings>(job);
+    const WavPcmSettings* pcm = flac ? &flac->input : SettingsOf<WavPcmSettings>(job);
+    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
+    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
+    const auto lowest = flac ? 0 : 1;
+    const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
+    if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit)) return;
+    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16});
 }
 
 }  // namespace zelph

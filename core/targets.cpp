@@ -21,6 +21,8 @@ EngineSettings ApeInput(const ConverterSettings& s, const TargetTuning&) { retur
 // Lossless: the WAV stage reads FLAC's own block, whose input form may keep
 // the source's channels, sample size and rate.
 EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return &t.flac; }
+// The WAV stage reads Opus's block as "16 bits, mono kept, more folded to stereo".
+EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { return &t.opus; }
 
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
@@ -36,6 +38,7 @@ constexpr TargetRow kTargets[] = {
     {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
      BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput},
     {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput},
+    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput},
 };
 
 const SourceRow kSources[] = {

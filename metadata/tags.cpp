@@ -11,6 +11,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
@@ -149,10 +150,12 @@ void ReadMpeg(const std::string& path, TagReadResult& result) {
     }
 }
 
-void ReadVorbis(const std::string& path, TagReadResult& result) {
-    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+// Ogg Vorbis and Ogg Opus both carry Vorbis comments.
+template <typename OggFile>
+void ReadXiph(const std::string& path, TagReadResult& result, const char* formatName) {
+    OggFile file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) {
-        result.error = "TagLib cannot read it as Ogg Vorbis";
+        result.error = std::string("TagLib cannot read it as ") + formatName;
         return;
     }
     const TagLib::PropertyMap map = file.tag()->properties();
@@ -256,10 +259,11 @@ void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result
         result.error = "TagLib could not save the ID3 tags";
 }
 
-void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+template <typename OggFile>
+void WriteXiph(const std::string& path, const Tags& tags, TagWriteResult& result, const char* formatName) {
+    OggFile file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) {
-        result.error = "TagLib cannot open it as Ogg Vorbis";
+        result.error = std::string("TagLib cannot open it as ") + formatName;
         return;
     }
     Fields fields = tags.fields;
@@ -319,6 +323,19 @@ void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result
         result.error = "TagLib could not save the WAV tags";
 }
 
+void ReadVorbis(const std::string& path, TagReadResult& result) {
+    ReadXiph<TagLib::Ogg::Vorbis::File>(path, result, "Ogg Vorbis");
+}
+void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteXiph<TagLib::Ogg::Vorbis::File>(path, tags, result, "Ogg Vorbis");
+}
+void ReadOpus(const std::string& path, TagReadResult& result) {
+    ReadXiph<TagLib::Ogg::Opus::File>(path, result, "Ogg Opus");
+}
+void WriteOpus(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteXiph<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus");
+}
+
 struct TagFormat {
     const char* extension;
     void (*read)(const std::string&, TagReadResult&);
@@ -327,6 +344,7 @@ struct TagFormat {
 
 constexpr TagFormat kTagFormats[] = {
     {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
+    {"opus", ReadOpus, WriteOpus},
     {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},  {"flac", ReadFlac, WriteFlac},
 };
 

@@ -6,6 +6,7 @@
 
 #include "settings/engineapemonkey.h"
 #include "settings/engineflac.h"
+#include "settings/engineopus.h"
 #include "settings/enginemp3blade.h"
 #include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
@@ -35,10 +36,11 @@ constexpr std::pair<TargetFormat, WindowMaker> kTuningWindows[] = {
     {kTargetApe, Make<CEngineApeMonkey, &ConverterSettings::ape>},
 };
 
-// FLAC's tuning lives in the preferences file; a Save writes it there.
-bool OpenFlacTuning(Preferences& preferences, QWidget* parent) {
+// FLAC's and Opus' tuning lives in the preferences file; a Save writes it there.
+template <typename Window, auto block>
+bool OpenPreferencesTuning(Preferences& preferences, QWidget* parent) {
     TargetTuning tuning = TuningFrom(preferences);
-    CEngineFlac window(&tuning.flac, parent);
+    Window window(&(tuning.*block), parent);
     if (window.exec() != QDialog::Accepted) return false;
     StoreTuning(tuning, preferences);
     preferences.Save();
@@ -48,7 +50,8 @@ bool OpenFlacTuning(Preferences& preferences, QWidget* parent) {
 }  // namespace
 
 bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, Preferences& preferences, QWidget* parent) {
-    if (targetFormat == kTargetFlac) return OpenFlacTuning(preferences, parent);
+    if (targetFormat == kTargetFlac) return OpenPreferencesTuning<CEngineFlac, &TargetTuning::flac>(preferences, parent);
+    if (targetFormat == kTargetOpus) return OpenPreferencesTuning<CEngineOpus, &TargetTuning::opus>(preferences, parent);
     for (const auto& [target, make] : kTuningWindows) {
         if (target != targetFormat) continue;
         const std::unique_ptr<QDialog> window = make(settings, parent);

@@ -27,6 +27,12 @@ constexpr PreferenceKey kKeys[] = {
     // (channels 1 mono, 2 stereo; sample size 1 8-bit, 2 16-bit).
     {kFlacChannels, 0, 2, 0},
     {kFlacSampleSize, 0, 2, 0},
+    // Opus: kbit/s (0: 128 stereo, 64 mono; below 6 the engine refuses);
+    // 0 VBR, 1 constrained VBR, 2 CBR; complexity; 0 music, 1 speech.
+    {kOpusBitrate, 0, 510, 0},
+    {kOpusMode, 0, 2, 0},
+    {kOpusComplexity, 0, 10, 10},
+    {kOpusApplication, 0, 1, 0},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -62,6 +68,10 @@ TargetTuning TuningFrom(const Preferences& preferences) {
     tuning.flac.verify = preferences.Get(kFlacVerify) != 0;
     tuning.flac.input.channelMode = static_cast<WavChannels>(preferences.Get(kFlacChannels));
     tuning.flac.input.sampleSizeMode = static_cast<WavSampleSize>(preferences.Get(kFlacSampleSize));
+    tuning.opus.bitrate = preferences.Get(kOpusBitrate);
+    tuning.opus.mode = static_cast<OpusMode>(preferences.Get(kOpusMode));
+    tuning.opus.complexity = preferences.Get(kOpusComplexity);
+    tuning.opus.application = static_cast<OpusApplication>(preferences.Get(kOpusApplication));
     return tuning;
 }
 
@@ -71,6 +81,10 @@ void StoreTuning(const TargetTuning& tuning, Preferences& preferences) {
     store(kFlacVerify, tuning.flac.verify ? 1 : 0);
     store(kFlacChannels, static_cast<int>(tuning.flac.input.channelMode));
     store(kFlacSampleSize, static_cast<int>(tuning.flac.input.sampleSizeMode));
+    store(kOpusBitrate, tuning.opus.bitrate);
+    store(kOpusMode, static_cast<int>(tuning.opus.mode));
+    store(kOpusComplexity, tuning.opus.complexity);
+    store(kOpusApplication, static_cast<int>(tuning.opus.application));
 }
 
 Preferences::Preferences(std::string path) : path_(std::move(path)) {}

@@ -141,6 +141,7 @@ enum TargetFormat : int32_t {
     kTargetOgg = 5,
     kTargetApe = 6,
     kTargetFlac = 7,
+    kTargetOpus = 8,
 };
 
 inline constexpr const char* kSettingsFileName = "Settings.dat";

@@ -254,6 +254,56 @@ TEST(TuningWindows, FlacKeepsItsTuningInThePreferencesFile) {
     EXPECT_FALSE(OpenEngineTuning(kTargetFlac, s, reread, nullptr));
 }
 
+TEST(TuningWindows, OpusKeepsItsTuningInThePreferencesFile) {
+    zelph::test::ScratchDir dir;
+    const std::string path = dir / "zelph.conf";
+    Preferences preferences(path);
+    preferences.Load();
+    ConverterSettings s = Defaults();
+
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "Opus Engine");
+        ChangeEverything(window);
+        Press(window, "Cancel");
+    });
+    EXPECT_FALSE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
+    EXPECT_FALSE(std::filesystem::exists(path)) << "Cancel wrote the preferences";
+
+    // Opened on the defaults: bit rate by channels, VBR, music, complexity 10.
+    WhenOpen([](QWidget* window) {
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        auto* complexity = window->findChild<QSlider*>("complexity");
+        EXPECT_EQ(bitrate->text().toStdString(), "Auto (128 Stereo, 64 Mono)");
+        EXPECT_EQ(complexity->value(), 10);
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "VBR" || radio->text() == "Music")
+                << radio->text().toStdString();
+        bitrate->setValue(96);
+        complexity->setValue(3);
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            if (radio->text() == "CBR" || radio->text() == "Speech") radio->click();
+        Press(window, "Save");
+    });
+    EXPECT_TRUE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
+    Preferences reread(path);
+    reread.Load();
+    const OpusSettings opus = TuningFrom(reread).opus;
+    EXPECT_EQ(opus.bitrate, 96);
+    EXPECT_EQ(opus.complexity, 3);
+    EXPECT_EQ(opus.mode, OpusMode::kCbr);
+    EXPECT_EQ(opus.application, OpusApplication::kSpeech);
+
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->findChild<QSpinBox*>("bitrate")->value(), 96);
+        EXPECT_EQ(window->findChild<QSlider*>("complexity")->value(), 3);
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "CBR" || radio->text() == "Speech")
+                << radio->text().toStdString();
+        Press(window, "Cancel");
+    });
+    EXPECT_FALSE(OpenEngineTuning(kTargetOpus, s, reread, nullptr));
+}
+
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
     ConverterSettings s = Defaults();
     CEngineMp3Lame window(&s.lame);
