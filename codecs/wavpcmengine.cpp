@@ -164,9 +164,27 @@ std::string NewFileBeside(const std::string& path) {
     return name;
 }
 
-// Brings the job's source to `to` in its target (or in place).
-void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
+// Makes `target` a second name of `source`'s file, replacing what `target`
+// named; false when the file system cannot (another device, no links).
+bool LinkAs(const std::string& source, const std::string& target) {
+    const std::string name = NewFileBeside(target);
+    if (name.empty()) return false;
+    const bool linked = ::unlink(name.c_str()) == 0 && ::link(source.c_str(), name.c_str()) == 0 &&
+                        ::rename(name.c_str(), target.c_str()) == 0;
+    if (!linked) ::unlink(name.c_str());
+    return linked;
+}
+
+// Brings the job's source to `to` in its target (or in place). An input that
+// only the encoder reads (`shareable`) and that is already in form is not
+// copied: the target becomes a link to it.
+void PrepareFile(EngineRun& run, const Job& job, PcmForm to, bool shareable = false) {
     const bool inPlace = job.targetPath.empty();
+    if (shareable && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
+        run.Progress(1, 1);
+        run.Succeed();
+        return;
+    }
     // A decoder's output that is already in the wanted form stays as it is.
     if (inPlace && KeptAsItIs(job.sourcePath, to)) {
         run.Progress(1, 1);
@@ -202,7 +220,9 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     const auto lowest = flac ? 0 : 1;
     const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
     if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit)) return;
-    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16});
+    // FLAC's encoder only reads its input, and reads any integer PCM header.
+    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16},
+                flac != nullptr);
 }
 
 }  // namespace zelph
