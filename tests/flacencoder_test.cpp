@@ -68,6 +68,11 @@ TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
         const std::string source = SourceSamples(dir, wav);
         ASSERT_FALSE(source.empty());
         EXPECT_TRUE(FlacSamples(dir, flac) == source) << "the decoded samples differ from the source";
+        // The source lent its file to the WAV stage; nothing else is left.
+        EXPECT_EQ(RunCommand("ls " + dir / "out").out, "in.flac\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(wav.c_str(), &info), 0);
+        EXPECT_EQ(info.st_nlink, 1u);
     }
 }
 

@@ -292,16 +292,6 @@ TEST(TuningWindows, OpusKeepsItsTuningInThePreferencesFile) {
     EXPECT_EQ(opus.complexity, 3);
     EXPECT_EQ(opus.mode, OpusMode::kCbr);
     EXPECT_EQ(opus.application, OpusApplication::kSpeech);
-
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->findChild<QSpinBox*>("bitrate")->value(), 96);
-        EXPECT_EQ(window->findChild<QSlider*>("complexity")->value(), 3);
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            EXPECT_EQ(radio->isChecked(), radio->text() == "CBR" || radio->text() == "Speech")
-                << radio->text().toStdString();
-        Press(window, "Cancel");
-    });
-    EXPECT_FALSE(OpenEngineTuning(kTargetOpus, s, reread, nullptr));
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
