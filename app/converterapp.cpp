@@ -27,8 +27,8 @@ int CConverterApp::InitInstance() {
         return 2;
     }
     CConverterDlg window(nullptr, StandardEngines(), StartupFolder(options));
-    window.SetEngineTuningOpener([](int32_t target, ConverterSettings& settings, QWidget* parent) {
-        OpenEngineTuning(target, settings, parent);
+    window.SetEngineTuningOpener([&window](int32_t target, ConverterSettings& settings, QWidget* parent) {
+        OpenEngineTuning(target, settings, window.preferences(), parent);
     });
     window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
         CGeneralSettingsDlg dialog(&general, &preferences, parent);

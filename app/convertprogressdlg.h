@@ -14,6 +14,7 @@
 #include "codecs/engines.h"
 #include "core/runner.h"
 #include "settings/preferences.h"
+#include "settings/tuning.h"
 
 class QLabel;
 class QProgressBar;
@@ -39,7 +40,8 @@ public:
     void SetFileList(QTreeWidget* fileList) { fileList_ = fileList; }
 
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
-        plan_ = zelph::PlanJobs(*settings_, targetFormat, files);
+        tuning_ = preferences_ ? TuningFrom(*preferences_) : TargetTuning{};
+        plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files);
     }
 
     // Runs the planned queue to its end; says "No Jobs In Queue..." instead
@@ -82,6 +84,7 @@ private:
 
     const ConverterSettings* settings_ = nullptr;
     const Preferences* preferences_ = nullptr;
+    TargetTuning tuning_;  // read at planning; the planned jobs point into it
     BatchPlan plan_;
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;

@@ -14,7 +14,9 @@
 #include "core/naming.h"
 #include "core/planner.h"
 #include "core/targets.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
+#include "settings/tuning.h"
 
 namespace {
 
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
     if (!zelph::FindTarget(targetFormat)) return UsageError("the settings name no target; give --target");
     if (options.files.empty()) return UsageError("no files given");
 
-    zelph::BatchPlan plan = zelph::PlanJobs(store.record, targetFormat, options.files);
+    const zelph::TargetTuning tuning = zelph::TuningFrom(preferences);
+    zelph::BatchPlan plan = zelph::PlanJobs(store.record, tuning, targetFormat, options.files);
     if (options.dryRun) {
         PrintPlan(plan);
         return 0;

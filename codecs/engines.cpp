@@ -2,6 +2,7 @@
 
 #include "codecs/apeengines.h"
 #include "codecs/flacdecoder.h"
+#include "codecs/flacencoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -9,6 +10,7 @@
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/opusdecoder.h"
+#include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
 
 namespace zelph {
@@ -25,7 +27,9 @@ EngineTable StandardEngines() {
         {EngineId::kDecApeMonkey, DecodeApe},
         {EngineId::kEncApeMonkey, EncodeApe},
         {EngineId::kDecFlac, DecodeFlac},
+        {EngineId::kEncFlac, EncodeFlac},
         {EngineId::kDecOpus, DecodeOpus},
+        {EngineId::kEncOpus, EncodeOpus},
     };
 }
 

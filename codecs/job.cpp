@@ -7,13 +7,15 @@ namespace zelph {
 
 namespace {
 
-constexpr std::array<std::pair<EngineId, std::string_view>, 11> kEngineNames = {{
+constexpr std::array<std::pair<EngineId, std::string_view>, 13> kEngineNames = {{
     {EngineId::kEncWavPcm, "ENCWAVPCM"},
     {EngineId::kEncMp3Blade, "ENCMP3BLADE"},
     {EngineId::kEncMp3Lame, "ENCMP3LAME"},
     {EngineId::kEncMp3GoGo, "ENCMP3GOGO"},
     {EngineId::kEncOggVorbis, "ENCOGGVORBIS"},
     {EngineId::kEncApeMonkey, "ENCAPEMONKEY"},
+    {EngineId::kEncFlac, "ENCFLAC"},
+    {EngineId::kEncOpus, "ENCOPUS"},
     {EngineId::kDecMp3, "DECMP3"},
     {EngineId::kDecOggVorbis, "DECOGGVORBIS"},
     {EngineId::kDecApeMonkey, "DECAPEMONKEY"},

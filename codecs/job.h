@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "settings/settings.h"
+#include "settings/tuning.h"
 
 namespace zelph {
 
@@ -21,6 +22,8 @@ enum class EngineId {
     kEncMp3GoGo,
     kEncOggVorbis,
     kEncApeMonkey,
+    kEncFlac,
+    kEncOpus,
     kDecMp3,
     kDecOggVorbis,
     kDecApeMonkey,
@@ -32,11 +35,13 @@ enum class EngineId {
 std::string_view EngineName(EngineId id);
 std::optional<EngineId> EngineByName(std::string_view name);
 
-// The block of the settings record an engine reads; decoders read none. It
-// points into the record, which outlives every run.
+// The block of the settings record (or of the target tuning) an engine
+// reads; decoders read none. It points into the record or the tuning, which
+// outlive every run.
 using EngineSettings =
     std::variant<std::monostate, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
-                 const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*>;
+                 const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*,
+                 const FlacSettings*, const OpusSettings*>;
 
 struct Job {
     uint32_t fileIndex = 0;

@@ -23,6 +23,7 @@ namespace {
 struct PcmForm {
     int channels;
     int bits;
+    int keepUpTo = 8;  // channels kept as they are when `channels` is 0
     int frameBytes() const { return channels * bits / 8; }
 };
 
@@ -81,10 +82,23 @@ std::string CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t 
     return "";
 }
 
+// The form the output takes. A zero count or size keeps the source's: integer
+// PCM of any channel count and size passes as it is; a source that has to
+// change at all goes through the reductions, which give 1 or 2 channels of 8
+// or 16 bits (float is brought to 16 bits, more channels fold to stereo).
+PcmForm ResolveForm(PcmForm wanted, const WaveHeader& source) {
+    const PcmForm from{source.channels, source.bitsPerSample};
+    const bool keepChannels = (wanted.channels == 0 && from.channels <= wanted.keepUpTo) || wanted.channels == from.channels;
+    const bool keepBits = wanted.bits == 0 || wanted.bits == from.bits;
+    if (source.formatTag == kWaveFormatPcm && keepChannels && keepBits) return from;
+    return {wanted.channels ? wanted.channels : std::min(from.channels, 2),
+            wanted.bits ? wanted.bits : (source.formatTag == kWaveFormatPcm && from.bits <= 8 ? 8 : 16)};
+}
+
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
 // left mid-write.
-bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm to) {
+bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::string& targetPath, PcmForm wanted) {
     const auto fail = [&run](std::string reason) {
         run.Fail(std::move(reason));
         return false;
@@ -103,11 +117,13 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     if (!IsReducibleSource(format))
         return fail("a WAV form it does not take (" + std::to_string(header.channels) + " channels of " +
                     std::to_string(header.bitsPerSample) + " bits)");
+    const PcmForm to = ResolveForm(wanted, header);
+    const bool unchanged = header.formatTag == kWaveFormatPcm && from.channels == to.channels && from.bits == to.bits;
     // 8- and 16-bit mono and stereo keep their exact sample rules; every
     // other form is widened, folded and dithered.
     const bool exact = header.formatTag == kWaveFormatPcm && from.channels <= 2 && from.bits <= 16;
     std::optional<SampleReducer> reducer;
-    if (!exact) reducer.emplace(format, to.channels, to.bits);
+    if (!exact && !unchanged) reducer.emplace(format, to.channels, to.bits);
 
     const uint64_t frames = format.audioBytes / from.frameBytes();
     if (!WriteSizedWaveHeader(target, static_cast<uint16_t>(to.channels), header.sampleRate,
@@ -116,7 +132,6 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
 
     // Blocks hold whole frames on both sides and never exceed 8 KiB of
     // output, but for a copy of the audio as it stands.
-    const bool unchanged = exact && from.channels == to.channels && from.bits == to.bits;
     const std::size_t framesPerBlock =
         (unchanged ? kCopyBytes : kBlockBytes) / static_cast<std::size_t>(std::max(from.frameBytes(), to.frameBytes()));
     std::array<uint8_t, kBlockBytes> in{}, converted{};
@@ -138,13 +153,14 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
     return target.Close() || fail(WriteProblem(target.error()));
 }
 
-// Whether the WAV at `path` holds plain integer PCM of the form `form`: the
-// next step reads its data chunk as it stands, so it needs no rewriting.
-bool HasForm(const std::string& path, PcmForm form) {
-    ExclusiveFile file(path, ExclusiveFile::kRead);
+// True when `path` is a WAV file that `wanted` leaves as it is.
+bool KeptAsItIs(const std::string& path, PcmForm wanted) {
+    ExclusiveFile source(path, ExclusiveFile::kRead);
     WaveFormat format;
-    return file.is_open() && ReadWaveFormat(file.fd(), format) != 0 && format.header.formatTag == kWaveFormatPcm &&
-           format.header.channels == form.channels && format.header.bitsPerSample == form.bits;
+    if (!source.is_open() || ReadWaveFormat(source.fd(), format) == 0 || !IsReducibleSource(format)) return false;
+    const PcmForm to = ResolveForm(wanted, format.header);
+    return format.header.formatTag == kWaveFormatPcm && to.channels == format.header.channels &&
+           to.bits == format.header.bitsPerSample;
 }
 
 // A new file beside `path` that no other run can be given (mkstemp); "" when
@@ -157,22 +173,29 @@ std::string NewFileBeside(const std::string& path) {
     return name;
 }
 
-}  // namespace
+// Makes `target` a second name of `source`'s file, replacing what `target`
+// named; false when the file system cannot (another device, no links).
+bool LinkAs(const std::string& source, const std::string& target) {
+    const std::string name = NewFileBeside(target);
+    if (name.empty()) return false;
+    const bool linked = ::unlink(name.c_str()) == 0 && ::link(source.c_str(), name.c_str()) == 0 &&
+                        ::rename(name.c_str(), target.c_str()) == 0;
+    if (!linked) ::unlink(name.c_str());
+    return linked;
+}
 
-void EncodeWavPcm(const Job& job, JobState& state) {
-    EngineRun run(job, state);
-    // Without a block of its own (the preparing step of most targets) the
-    // engine brings its input to 16-bit stereo.
-    const WavPcmSettings* pcm = SettingsOf<WavPcmSettings>(job);
-    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
-    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
-    if ((channels != WavChannels::kMono && channels != WavChannels::kStereo) ||
-        (size != WavSampleSize::k8Bit && size != WavSampleSize::k16Bit))
-        return run.Fail("the WAV settings name no known channel count or sample size");
-    const PcmForm to{channels == WavChannels::kMono ? 1 : 2, size == WavSampleSize::k8Bit ? 8 : 16};
-
+// Brings the job's source to `to` in its target (or in place). An input that
+// only the encoder reads (`shareable`) and that is already in form is not
+// copied: the target becomes a link to it.
+void PrepareFile(EngineRun& run, const Job& job, PcmForm to, bool shareable = false) {
     const bool inPlace = job.targetPath.empty();
-    if (inPlace && HasForm(job.sourcePath, to)) {
+    if (shareable && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
+        run.Progress(1, 1);
+        run.Succeed();
+        return;
+    }
+    // A decoder's output that is already in the wanted form stays as it is.
+    if (inPlace && KeptAsItIs(job.sourcePath, to)) {
         run.Progress(1, 1);
         run.Succeed();
         return;
@@ -193,6 +216,28 @@ void EncodeWavPcm(const Job& job, JobState& state) {
         }
     }
     if (converted) run.Succeed();
+}
+
+}  // namespace
+
+void EncodeWavPcm(const Job& job, JobState& state) {
+    EngineRun run(job, state);
+    // Without a block of its own (the preparing step of most targets) the
+    // engine brings its input to 16-bit stereo. Only FLAC's input form may
+    // keep the source's shape; in the record's blocks that value is refused.
+    // Opus keeps mono and stereo and folds more channels.
+    if (SettingsOf<OpusSettings>(job)) return PrepareFile(run, job, {0, 16, 2});
+    const FlacSettings* flac = SettingsOf<FlacSettings>(job);
+    const WavPcmSettings* pcm = flac ? &flac->input : SettingsOf<WavPcmSettings>(job);
+    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
+    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
+    const auto lowest = flac ? 0 : 1;
+    const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
+    if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit))
+        return run.Fail("the WAV settings name no known channel count or sample size");
+    // FLAC's encoder only reads its input, and reads any integer PCM header.
+    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16},
+                flac != nullptr);
 }
 
 }  // namespace zelph

@@ -21,8 +21,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 class Planning {
 public:
-    Planning(const ConverterSettings& settings, const TargetRow& target, const std::vector<std::string>& files)
-        : settings_(settings), target_(target) {
+    Planning(const ConverterSettings& settings, const TargetTuning& tuning, const TargetRow& target,
+             const std::vector<std::string>& files)
+        : settings_(settings), tuning_(tuning), target_(target) {
         for (const std::string& file : files) batchPlaces_.insert(PlaceOf(file));
     }
 
@@ -34,6 +35,7 @@ private:
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
 
     const ConverterSettings& settings_;
+    const TargetTuning& tuning_;
     const TargetRow& target_;
     BatchPlan plan_;
     std::set<std::string> batchPlaces_;  // the places of the batch's targets and sources
@@ -78,9 +80,8 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     batchPlaces_.insert(PlaceOf(file.finalTarget));
 
     const bool toWav = target_.encoder == EngineId::kEncWavPcm;
-    const WavPcmSettings* form = target_.inputForm(settings_);
-    const EngineSettings inputForm = form ? EngineSettings{form} : EngineSettings{};
-    const EngineSettings encoderBlock = target_.settings(settings_);
+    const EngineSettings inputForm = target_.inputForm(settings_, tuning_);
+    const EngineSettings encoderBlock = target_.settings(settings_, tuning_);
     auto queue = [&](EngineId engine, EngineSettings settings, std::string from, std::string to, int32_t start,
                      int32_t span) {
         file.chain.push_back({.fileIndex = row,
@@ -113,14 +114,15 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
 
 }  // namespace
 
-BatchPlan PlanJobs(const ConverterSettings& settings, int32_t targetFormat, const std::vector<std::string>& files) {
+BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning, int32_t targetFormat,
+                   const std::vector<std::string>& files) {
     const TargetRow* target = FindTarget(targetFormat);
     if (!target) {
         BatchPlan nothing;
         nothing.error = "unknown target format " + std::to_string(targetFormat);
         return nothing;
     }
-    Planning planning(settings, *target, files);
+    Planning planning(settings, tuning, *target, files);
     for (uint32_t row = 0; row < files.size(); ++row) planning.PlanFile(row, files[row]);
     BatchPlan plan = planning.Result();
     plan.fileCount = static_cast<uint32_t>(files.size());

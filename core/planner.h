@@ -30,10 +30,10 @@ struct BatchPlan {
 };
 
 // `files` are the list's paths in row order; a file the planner cannot
-// handle gets no job but keeps its row index. The jobs point into `settings`,
-// which must outlive their run. An unknown `targetFormat` plans nothing and
-// says why.
-BatchPlan PlanJobs(const ConverterSettings& settings, int32_t targetFormat,
+// handle gets no job but keeps its row index. The jobs point into `settings`
+// and `tuning`, which must outlive their run. An unknown `targetFormat` plans
+// nothing and says why.
+BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning, int32_t targetFormat,
                    const std::vector<std::string>& files);
 
 }  // namespace zelph

@@ -11,13 +11,18 @@ namespace zelph {
 namespace {
 
 template <typename Block, Block ConverterSettings::*block>
-EngineSettings BlockOf(const ConverterSettings& s) {
+EngineSettings BlockOf(const ConverterSettings& s, const TargetTuning&) {
     return &(s.*block);
 }
 
-const WavPcmSettings* SixteenBitStereo(const ConverterSettings&) { return nullptr; }
-const WavPcmSettings* WavBlock(const ConverterSettings& s) { return &s.wav; }
-const WavPcmSettings* ApeInput(const ConverterSettings& s) { return &s.ape.pcm; }
+EngineSettings SixteenBitStereo(const ConverterSettings&, const TargetTuning&) { return {}; }
+EngineSettings WavBlock(const ConverterSettings& s, const TargetTuning&) { return &s.wav; }
+EngineSettings ApeInput(const ConverterSettings& s, const TargetTuning&) { return &s.ape.pcm; }
+// Lossless: the WAV stage reads FLAC's own block, whose input form may keep
+// the source's channels, sample size and rate.
+EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return &t.flac; }
+// The WAV stage reads Opus's block as "16 bits, mono kept, more folded to stereo".
+EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { return &t.opus; }
 
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
@@ -32,6 +37,8 @@ constexpr TargetRow kTargets[] = {
      BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo},
     {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
      BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput},
+    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput},
+    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput},
 };
 
 const SourceRow kSources[] = {

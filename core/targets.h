@@ -22,9 +22,10 @@ struct TargetRow {
     const char* extension;     // of the output file
     EngineId encoder;          // the last job of every chain
     // The encoder's settings block.
-    EngineSettings (*settings)(const ConverterSettings&);
-    // What the WAV stage brings the encoder's input to; nullptr: 16-bit stereo.
-    const WavPcmSettings* (*inputForm)(const ConverterSettings&);
+    EngineSettings (*settings)(const ConverterSettings&, const TargetTuning&);
+    // The WAV stage's block, which says what it brings the encoder's input
+    // to; none: 16-bit stereo.
+    EngineSettings (*inputForm)(const ConverterSettings&, const TargetTuning&);
 };
 
 struct SourceRow {

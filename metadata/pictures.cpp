@@ -2,6 +2,7 @@
 
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/xiphcomment.h>
@@ -105,23 +106,42 @@ void WritePictures(TagLib::ID3v2::Tag& tag, const std::vector<TagPicture>& pictu
     }
 }
 
-std::vector<TagPicture> ReadPictures(TagLib::Ogg::XiphComment& tag) {
+namespace {
+
+// Vorbis comments and FLAC files hold the same picture block.
+std::vector<TagPicture> FromPictureBlocks(const TagLib::List<TagLib::FLAC::Picture*>& blocks) {
     std::vector<TagPicture> pictures;
-    for (const TagLib::FLAC::Picture* picture : tag.pictureList())
+    for (const TagLib::FLAC::Picture* picture : blocks)
         pictures.push_back({static_cast<int>(picture->type()), Utf8(picture->mimeType()),
                             Utf8(picture->description()), Bytes(picture->data())});
     return pictures;
 }
 
-void WritePictures(TagLib::Ogg::XiphComment& tag, const std::vector<TagPicture>& pictures) {
+// Each block goes to `holder`, which owns it from there.
+template <typename Holder>
+void AddPictureBlocks(Holder& holder, const std::vector<TagPicture>& pictures) {
     for (const TagPicture& picture : pictures) {
         auto* block = new TagLib::FLAC::Picture;
         block->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
         block->setMimeType(FromUtf8(picture.mimeType));
         block->setDescription(FromUtf8(picture.description));
         block->setData(Bytes(picture.data));
-        tag.addPicture(block);  // the comment owns it from here
+        holder.addPicture(block);
     }
+}
+
+}  // namespace
+
+std::vector<TagPicture> ReadPictures(TagLib::Ogg::XiphComment& tag) { return FromPictureBlocks(tag.pictureList()); }
+
+void WritePictures(TagLib::Ogg::XiphComment& tag, const std::vector<TagPicture>& pictures) {
+    AddPictureBlocks(tag, pictures);
+}
+
+std::vector<TagPicture> ReadPictures(TagLib::FLAC::File& file) { return FromPictureBlocks(file.pictureList()); }
+
+void WritePictures(TagLib::FLAC::File& file, const std::vector<TagPicture>& pictures) {
+    AddPictureBlocks(file, pictures);
 }
 
 bool IsApePictureKey(const std::string& key) { return ApePictureType(key) >= 0; }

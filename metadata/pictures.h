@@ -19,6 +19,9 @@ class Tag;
 namespace Ogg {
 class XiphComment;
 }
+namespace FLAC {
+class File;
+}
 }  // namespace TagLib
 
 namespace zelph {
@@ -28,6 +31,10 @@ void WritePictures(TagLib::ID3v2::Tag& tag, const std::vector<TagPicture>& pictu
 
 std::vector<TagPicture> ReadPictures(TagLib::Ogg::XiphComment& tag);
 void WritePictures(TagLib::Ogg::XiphComment& tag, const std::vector<TagPicture>& pictures);
+
+// A FLAC file's own PICTURE blocks.
+std::vector<TagPicture> ReadPictures(TagLib::FLAC::File& file);
+void WritePictures(TagLib::FLAC::File& file, const std::vector<TagPicture>& pictures);
 
 std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
 // APEv2 keeps one picture per type; the others are returned as dropped.

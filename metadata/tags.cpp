@@ -2,6 +2,7 @@
 
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2extendedheader.h>
 #include <taglib/id3v2frame.h>
@@ -10,6 +11,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
@@ -148,16 +150,34 @@ void ReadMpeg(const std::string& path, TagReadResult& result) {
     }
 }
 
-void ReadVorbis(const std::string& path, TagReadResult& result) {
-    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+// Ogg Vorbis and Ogg Opus both carry Vorbis comments.
+template <typename OggFile>
+void ReadXiph(const std::string& path, TagReadResult& result, const char* formatName) {
+    OggFile file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) {
-        result.error = "TagLib cannot read it as Ogg Vorbis";
+        result.error = std::string("TagLib cannot read it as ") + formatName;
         return;
     }
     const TagLib::PropertyMap map = file.tag()->properties();
     Overlay(result.tags.fields, map);
     NoteUnsupported(result, map);
     result.tags.pictures = ReadPictures(*file.tag());
+}
+
+void ReadFlac(const std::string& path, TagReadResult& result) {
+    TagLib::FLAC::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as FLAC";
+        return;
+    }
+    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasXiphComment()) {
+        const TagLib::PropertyMap map = file.xiphComment()->properties();
+        Overlay(result.tags.fields, map);
+        NoteUnsupported(result, map);
+    }
+    result.tags.pictures = ReadPictures(file);
 }
 
 void ReadMonkey(const std::string& path, TagReadResult& result) {
@@ -239,10 +259,11 @@ void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result
         result.error = "TagLib could not save the ID3 tags";
 }
 
-void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+template <typename OggFile>
+void WriteXiph(const std::string& path, const Tags& tags, TagWriteResult& result, const char* formatName) {
+    OggFile file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) {
-        result.error = "TagLib cannot open it as Ogg Vorbis";
+        result.error = std::string("TagLib cannot open it as ") + formatName;
         return;
     }
     Fields fields = tags.fields;
@@ -252,6 +273,24 @@ void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& resu
     file.tag()->removeAllPictures();
     WritePictures(*file.tag(), tags.pictures);
     if (!file.save()) result.error = "TagLib could not save the Vorbis comments";
+}
+
+// Vorbis comments and PICTURE blocks; ID3 tags on FLAC are stripped, as
+// players read the comments.
+void WriteFlac(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::FLAC::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as FLAC";
+        return;
+    }
+    Fields fields = tags.fields;
+    SplitTotal(fields, "TRACKNUMBER", "TRACKTOTAL");
+    SplitTotal(fields, "DISCNUMBER", "DISCTOTAL");
+    result.dropped = Keys(file.xiphComment(true)->setProperties(ToPropertyMap(fields)));
+    file.removePictures();
+    WritePictures(file, tags.pictures);
+    file.strip(TagLib::FLAC::File::ID3v1 | TagLib::FLAC::File::ID3v2);
+    if (!file.save()) result.error = "TagLib could not save the FLAC comments";
 }
 
 void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
@@ -284,6 +323,19 @@ void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result
         result.error = "TagLib could not save the WAV tags";
 }
 
+void ReadVorbis(const std::string& path, TagReadResult& result) {
+    ReadXiph<TagLib::Ogg::Vorbis::File>(path, result, "Ogg Vorbis");
+}
+void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteXiph<TagLib::Ogg::Vorbis::File>(path, tags, result, "Ogg Vorbis");
+}
+void ReadOpus(const std::string& path, TagReadResult& result) {
+    ReadXiph<TagLib::Ogg::Opus::File>(path, result, "Ogg Opus");
+}
+void WriteOpus(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteXiph<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus");
+}
+
 struct TagFormat {
     const char* extension;
     void (*read)(const std::string&, TagReadResult&);
@@ -292,7 +344,8 @@ struct TagFormat {
 
 constexpr TagFormat kTagFormats[] = {
     {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
-    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},
+    {"opus", ReadOpus, WriteOpus},
+    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},  {"flac", ReadFlac, WriteFlac},
 };
 
 const TagFormat* FormatOf(const std::string& path) {

@@ -107,10 +107,16 @@ void KeepMinimumBelowMaximum(ValueListBox* minimum, ValueListBox* maximum) {
     });
 }
 
-PcmFormatChoice::PcmFormatChoice(QWidget* owner) : channels_(owner), sampleSize_(owner) {
-    channelsBox_ = MakeGroup("Channels", Column({channels_.Add("Mono", WavChannels::kMono), channels_.Add("Stereo", WavChannels::kStereo)}), owner);
-    sampleSizeBox_ = MakeGroup(
-        "Bit Rate", Column({sampleSize_.Add("8 Bits/Sample", WavSampleSize::k8Bit), sampleSize_.Add("16 Bits/Sample", WavSampleSize::k16Bit)}), owner);
+PcmFormatChoice::PcmFormatChoice(QWidget* owner, bool offerAsSource) : channels_(owner), sampleSize_(owner) {
+    QLayout* channels = Column({channels_.Add("Mono", WavChannels::kMono), channels_.Add("Stereo", WavChannels::kStereo)});
+    QLayout* sizes = Column({sampleSize_.Add("8 Bits/Sample", WavSampleSize::k8Bit),
+                             sampleSize_.Add("16 Bits/Sample", WavSampleSize::k16Bit)});
+    if (offerAsSource) {
+        channels->addWidget(channels_.Add("As Source", WavChannels::kAsSource));
+        sizes->addWidget(sampleSize_.Add("As Source", WavSampleSize::kAsSource));
+    }
+    channelsBox_ = MakeGroup("Channels", channels, owner);
+    sampleSizeBox_ = MakeGroup("Bit Rate", sizes, owner);
 }
 
 void PcmFormatChoice::Show(const WavPcmSettings& pcm) {

@@ -131,11 +131,11 @@ private:
 // the maximum's entry.
 void KeepMinimumBelowMaximum(ValueListBox* minimum, ValueListBox* maximum);
 
-// The channel and sample-size choice shared by the WAV and Monkey's Audio
-// windows.
+// The channel and sample-size choice shared by the WAV, Monkey's Audio and
+// FLAC windows; FLAC's also offers keeping the source's.
 class PcmFormatChoice {
 public:
-    explicit PcmFormatChoice(QWidget* owner);
+    explicit PcmFormatChoice(QWidget* owner, bool offerAsSource = false);
     QGroupBox* channelsBox() const { return channelsBox_; }
     QGroupBox* sampleSizeBox() const { return sampleSizeBox_; }
     void Show(const WavPcmSettings& pcm);

@@ -5,11 +5,15 @@
 #include <memory>
 
 #include "settings/engineapemonkey.h"
+#include "settings/engineflac.h"
+#include "settings/engineopus.h"
 #include "settings/enginemp3blade.h"
 #include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
 #include "settings/engineoggvorbis.h"
 #include "settings/enginewavpcm.h"
+#include "settings/preferences.h"
+#include "settings/tuning.h"
 
 namespace zelph {
 
@@ -32,9 +36,22 @@ constexpr std::pair<TargetFormat, WindowMaker> kTuningWindows[] = {
     {kTargetApe, Make<CEngineApeMonkey, &ConverterSettings::ape>},
 };
 
+// FLAC's and Opus' tuning lives in the preferences file; a Save writes it there.
+template <typename Window, auto block>
+bool OpenPreferencesTuning(Preferences& preferences, QWidget* parent) {
+    TargetTuning tuning = TuningFrom(preferences);
+    Window window(&(tuning.*block), parent);
+    if (window.exec() != QDialog::Accepted) return false;
+    StoreTuning(tuning, preferences);
+    preferences.Save();
+    return true;
+}
+
 }  // namespace
 
-bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, QWidget* parent) {
+bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, Preferences& preferences, QWidget* parent) {
+    if (targetFormat == kTargetFlac) return OpenPreferencesTuning<CEngineFlac, &TargetTuning::flac>(preferences, parent);
+    if (targetFormat == kTargetOpus) return OpenPreferencesTuning<CEngineOpus, &TargetTuning::opus>(preferences, parent);
     for (const auto& [target, make] : kTuningWindows) {
         if (target != targetFormat) continue;
         const std::unique_ptr<QDialog> window = make(settings, parent);

@@ -1,5 +1,6 @@
 #pragma once
-// Opens the tuning window of a target's encoder on its block of the settings.
+// Opens the tuning window of a target's encoder on its block of the settings
+// (or, for targets tuned in zelph.conf, on the preferences, saved on Save).
 
 #include <cstdint>
 
@@ -8,9 +9,13 @@
 class QWidget;
 
 namespace zelph {
+class Preferences;
+}
+
+namespace zelph {
 
 // Returns true when the user saved; a target without a tuning window opens
 // nothing and returns false.
-bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, QWidget* parent);
+bool OpenEngineTuning(int32_t targetFormat, ConverterSettings& settings, Preferences& preferences, QWidget* parent);
 
 }  // namespace zelph

@@ -20,8 +20,10 @@ inline constexpr std::size_t kOutputFolderSize = 1024;
 enum class OutputFolderMode : int16_t { kBesideSource = 1, kInFolder = 2 };
 enum class ExistingFileAction : int16_t { kOverwrite = 1, kRename = 2, kSkip = 3 };
 enum class AfterOperation : int16_t { kKeepSource = 1, kDeleteSource = 2 };
-enum class WavChannels : int16_t { kMono = 1, kStereo = 2 };
-enum class WavSampleSize : int16_t { k8Bit = 1, k16Bit = 2 };
+// kAsSource is FLAC's alone (its input form, kept in zelph.conf): the WAV
+// stage refuses it in the record's blocks.
+enum class WavChannels : int16_t { kAsSource = 0, kMono = 1, kStereo = 2 };
+enum class WavSampleSize : int16_t { kAsSource = 0, k8Bit = 1, k16Bit = 2 };
 enum class BladeChannels : int32_t { kMono = 1, kStereo = 2, kDualChannel = 3 };
 enum class Mp3BitrateMode : int32_t { kCbr = 1, kAbr = 2, kVbr = 3 };
 enum class Mp3Channels : int32_t { kMono = 1, kStereo = 2, kJointStereo = 3 };
@@ -138,6 +140,8 @@ enum TargetFormat : int32_t {
     kTargetBlade = 4,
     kTargetOgg = 5,
     kTargetApe = 6,
+    kTargetFlac = 7,
+    kTargetOpus = 8,
 };
 
 inline constexpr const char* kSettingsFileName = "Settings.dat";

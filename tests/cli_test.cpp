@@ -22,9 +22,9 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     ScratchDir dir;
     const std::string cd = "cd " + dir.path() + " && ";
-    for (const char* args : {"--bogus a.wav", "--target flac a.wav", "--target", "--target wav",
+    for (const char* args : {"--bogus a.wav", "--target aiff a.wav", "--target", "--target wav",
                              "--set lame.cbrBitrate=100 a.wav", "--set nothing.here=1 a.wav",
-                             "--set lame.quality a.wav", "--if-exists maybe a.wav",
+                             "--set lame.quality a.wav", "--set flac.level=9 a.wav", "--set opus.complexity=11 a.wav", "--if-exists maybe a.wav",
                              "--output-dir /no/such/folder a.wav"}) {
         const auto result = RunCommand(cd + Cli(args), true);
         EXPECT_EQ(result.status, 2) << args;

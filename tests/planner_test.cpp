@@ -21,7 +21,7 @@ protected:
     std::string At(const std::string& name) const { return dir / name; }
     void Plan(int32_t target, std::vector<std::string> names) {
         for (auto& name : names) name = At(name);
-        plan = PlanJobs(settings, target, names);
+        plan = PlanJobs(settings, tuning, target, names);
     }
     // "ENGINE source>target progress/span" with the folder left out.
     std::vector<std::string> Queue() const {
@@ -45,6 +45,7 @@ protected:
 
     ScratchDir dir;
     ConverterSettings settings{};
+    TargetTuning tuning{};
     BatchPlan plan;
 };
 
@@ -239,7 +240,7 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
     // extension, from a WAV and from every compressed source.
     for (const TargetRow& target : Targets()) {
         Plan(target.format, {"a.wav", "b.mp3", "c.ogg", "d.ape"});
-        const EngineSettings block = target.settings(settings);
+        const EngineSettings block = target.settings(settings, tuning);
         std::vector<std::string> finals;
         for (const PlannedFile& file : plan.files) {
             const Job& job = file.chain.back();

@@ -113,7 +113,7 @@ protected:
 
     void Plan(int32_t target, std::vector<std::string> names) {
         for (auto& name : names) name = dir / name;
-        plan = PlanJobs(settings, target, names);
+        plan = PlanJobs(settings, tuning, target, names);
     }
 
     bool Open(unsigned filesAtOnce = 1) {
@@ -147,6 +147,7 @@ protected:
 
     ScratchDir dir;
     ConverterSettings settings{};
+    TargetTuning tuning{};
     EngineTable engines;
     Recorder recorder;
     BatchPlan plan;

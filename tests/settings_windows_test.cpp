@@ -20,11 +20,14 @@
 
 #include "codecs/job.h"
 #include "settings/engineapemonkey.h"
+#include "settings/engineflac.h"
 #include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
 #include "settings/engineoggvorbis.h"
 #include "settings/enginetuning.h"
 #include "settings/generalsettingsdlg.h"
+#include "settings/preferences.h"
+#include "settings/tuning.h"
 #include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 #include "ui/folderbrowser.h"
@@ -149,6 +152,8 @@ ConverterSettings VariedSettings() {
 }  // namespace
 
 TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
+    zelph::test::ScratchDir dir;
+    Preferences preferences(dir / "zelph.conf");
     for (const ConverterSettings& start : {Defaults(), VariedSettings()}) {
         for (const Engine& engine : kEngines) {
             SCOPED_TRACE(engine.title);
@@ -158,18 +163,18 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
                 ChangeEverything(window);
                 Press(window, "Cancel");
             });
-            EXPECT_FALSE(OpenEngineTuning(engine.target, s, nullptr));
+            EXPECT_FALSE(OpenEngineTuning(engine.target, s, preferences, nullptr));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "Cancel changed the record";
 
             WhenOpen([](QWidget* window) { Press(window, "Save"); });
-            EXPECT_TRUE(OpenEngineTuning(engine.target, s, nullptr));
+            EXPECT_TRUE(OpenEngineTuning(engine.target, s, preferences, nullptr));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "an untouched Save changed the record";
 
             WhenOpen([](QWidget* window) {
                 ChangeEverything(window);
                 Press(window, "Save");
             });
-            EXPECT_TRUE(OpenEngineTuning(engine.target, s, nullptr));
+            EXPECT_TRUE(OpenEngineTuning(engine.target, s, preferences, nullptr));
             const auto* now = reinterpret_cast<const char*>(&s);
             const auto* before = reinterpret_cast<const char*>(&start);
             EXPECT_TRUE(SameBytes(now, before, engine.begin));
@@ -187,7 +192,106 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
         }
     }
     ConverterSettings s = Defaults();
-    EXPECT_FALSE(OpenEngineTuning(0, s, nullptr)) << "no target, no window";
+    EXPECT_FALSE(OpenEngineTuning(0, s, preferences, nullptr)) << "no target, no window";
+}
+
+TEST(TuningWindows, FlacKeepsItsTuningInThePreferencesFile) {
+    using zelph::test::ReadFile;
+    using zelph::test::WriteFile;
+    zelph::test::ScratchDir dir;
+    const std::string path = dir / "zelph.conf";
+    WriteFile(path, "# kept\nother.key = 3\n");
+    Preferences preferences(path);
+    preferences.Load();
+    ConverterSettings s = Defaults();
+    const ConverterSettings start = s;
+
+    // Cancel: nothing is written, whatever was changed.
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "Flac Engine");
+        ChangeEverything(window);
+        Press(window, "Cancel");
+    });
+    EXPECT_FALSE(OpenEngineTuning(kTargetFlac, s, preferences, nullptr));
+    EXPECT_EQ(ReadFile(path), "# kept\nother.key = 3\n");
+
+    // The defaults as the window opens: level 5, no verify, the source's form.
+    WhenOpen([](QWidget* window) {
+        auto* level = window->findChild<QSlider*>("level");
+        ASSERT_NE(level, nullptr);
+        EXPECT_EQ(level->value(), 5);
+        EXPECT_FALSE(window->findChild<QCheckBox*>()->isChecked());
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "As Source") << radio->text().toStdString();
+        level->setValue(8);
+        window->findChild<QCheckBox*>()->click();
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            if (radio->text() == "Mono" || radio->text() == "16 Bits/Sample") radio->click();
+        Press(window, "Save");
+    });
+    EXPECT_TRUE(OpenEngineTuning(kTargetFlac, s, preferences, nullptr));
+    EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "FLAC's tuning is not in the record";
+
+    // The file holds the choices beside what was there, and reads back.
+    Preferences reread(path);
+    reread.Load();
+    const FlacSettings flac = TuningFrom(reread).flac;
+    EXPECT_EQ(flac.level, 8);
+    EXPECT_TRUE(flac.verify);
+    EXPECT_EQ(flac.input.channelMode, WavChannels::kMono);
+    EXPECT_EQ(flac.input.sampleSizeMode, WavSampleSize::k16Bit);
+    EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
+
+    // Reopened, the window shows what was saved.
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->findChild<QSlider*>("level")->value(), 8);
+        EXPECT_TRUE(window->findChild<QCheckBox*>()->isChecked());
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "Mono" || radio->text() == "16 Bits/Sample")
+                << radio->text().toStdString();
+        Press(window, "Cancel");
+    });
+    EXPECT_FALSE(OpenEngineTuning(kTargetFlac, s, reread, nullptr));
+}
+
+TEST(TuningWindows, OpusKeepsItsTuningInThePreferencesFile) {
+    zelph::test::ScratchDir dir;
+    const std::string path = dir / "zelph.conf";
+    Preferences preferences(path);
+    preferences.Load();
+    ConverterSettings s = Defaults();
+
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "Opus Engine");
+        ChangeEverything(window);
+        Press(window, "Cancel");
+    });
+    EXPECT_FALSE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
+    EXPECT_FALSE(std::filesystem::exists(path)) << "Cancel wrote the preferences";
+
+    // Opened on the defaults: bit rate by channels, VBR, music, complexity 10.
+    WhenOpen([](QWidget* window) {
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        auto* complexity = window->findChild<QSlider*>("complexity");
+        EXPECT_EQ(bitrate->text().toStdString(), "Auto (128 Stereo, 64 Mono)");
+        EXPECT_EQ(complexity->value(), 10);
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "VBR" || radio->text() == "Music")
+                << radio->text().toStdString();
+        bitrate->setValue(96);
+        complexity->setValue(3);
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            if (radio->text() == "CBR" || radio->text() == "Speech") radio->click();
+        Press(window, "Save");
+    });
+    EXPECT_TRUE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
+    Preferences reread(path);
+    reread.Load();
+    const OpusSettings opus = TuningFrom(reread).opus;
+    EXPECT_EQ(opus.bitrate, 96);
+    EXPECT_EQ(opus.complexity, 3);
+    EXPECT_EQ(opus.mode, OpusMode::kCbr);
+    EXPECT_EQ(opus.application, OpusApplication::kSpeech);
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {

@@ -39,7 +39,7 @@ std::vector<int16_t> SoxPcm(const std::string& path);
 double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate);
 
 // Every target's name for zelph-convert --target.
-inline const char* const kEveryTarget[] = {"wav", "lame", "blade", "gogo", "ogg", "ape"};
+inline const char* const kEveryTarget[] = {"wav", "lame", "blade", "gogo", "ogg", "ape", "flac", "opus"};
 
 // zelph-convert run on `sources` with `target` into the folder `out` (made
 // empty first); what it printed. GoGo (MPEG rates only) and Vorbis (up to

@@ -1,0 +1,184 @@
+// The FLAC target, judged by the flac tool itself: `flac -t` accepts every
+// output and `flac -d` gives back the source's samples bit for bit, from the
+// engine alone and through zelph-convert with its WAV stage.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "codecs/flacencoder.h"
+#include "settings/tuning.h"
+#include "tests/support/enginecheck.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+// Tones plus a little noise, so that every predictor order has work to do.
+std::string Source(const ScratchDir& dir, const std::string& name, int rate, int channels, int bits, double seconds) {
+    std::string synth = " synth " + std::to_string(seconds);
+    for (int c = 0; c < channels; ++c) synth += " sine " + std::to_string(200 + 170 * c);
+    const std::string path = dir / name;
+    RunCommand("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " +
+               std::to_string(bits) + " " + path + synth + " vol 0.4 dither");
+    return path;
+}
+
+bool FlacAccepts(const std::string& flac) { return RunCommand("flac -s -t " + flac + " 2>&1").status == 0; }
+
+// Signed little-endian samples as flac decodes them and as sox reads the source.
+std::string FlacSamples(const ScratchDir& dir, const std::string& flac) {
+    RunCommand("flac -s -d -f --force-raw-format --endian=little --sign=signed " + flac + " -o " + dir / "dec.raw");
+    return ReadFile(dir / "dec.raw");
+}
+std::string SourceSamples(const ScratchDir& dir, const std::string& wav) {
+    RunCommand("sox " + wav + " -t raw -e signed -L " + dir / "src.raw");
+    return ReadFile(dir / "src.raw");
+}
+
+std::string StreamInfo(const std::string& flac) {
+    return RunCommand("metaflac --show-channels --show-bps --show-sample-rate --show-total-samples " + flac).out;
+}
+
+std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
+    RunCommand("rm -rf " + dir + "/out && mkdir " + dir + "/out");
+    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target flac " + options + " --output-dir " + dir +
+                      "/out/ " + sources)
+        .out;
+}
+
+struct Form {
+    int bits, channels, rate;
+};
+
+TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
+    const Form forms[] = {{8, 1, 8000},   {8, 2, 22050},  {16, 1, 44100}, {16, 2, 48000}, {16, 3, 32000},
+                          {24, 2, 96000}, {24, 4, 44100}, {24, 6, 48000}, {16, 6, 192000}, {24, 5, 88200}};
+    for (const Form& form : forms) {
+        SCOPED_TRACE(testing::Message() << form.bits << " bits, " << form.channels << " channels, " << form.rate);
+        ScratchDir dir;
+        const std::string wav = Source(dir, "in.wav", form.rate, form.channels, form.bits, 0.7);
+        EXPECT_EQ(Convert(dir.path(), wav), "Done\t" + wav + "\n");
+        const std::string flac = dir / "out/in.flac";
+        EXPECT_TRUE(FlacAccepts(flac));
+        EXPECT_EQ(StreamInfo(flac), std::to_string(form.channels) + "\n" + std::to_string(form.bits) + "\n" +
+                                        std::to_string(form.rate) + "\n" + std::to_string(form.rate * 7 / 10) + "\n");
+        const std::string source = SourceSamples(dir, wav);
+        ASSERT_FALSE(source.empty());
+        EXPECT_TRUE(FlacSamples(dir, flac) == source) << "the decoded samples differ from the source";
+        // The source lent its file to the WAV stage; nothing else is left.
+        EXPECT_EQ(RunCommand("ls " + dir / "out").out, "in.flac\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(wav.c_str(), &info), 0);
+        EXPECT_EQ(info.st_nlink, 1u);
+    }
+}
+
+TEST(FlacTarget, DecodedSourcesPassThroughTheirOwnForm) {
+    // A 24-bit 6-channel FLAC source: the decoder's WAV is left as it is by
+    // the WAV stage, so the new FLAC holds the same samples.
+    ScratchDir dir;
+    const std::string wav = Source(dir, "in.wav", 48000, 6, 24, 0.5);
+    ASSERT_EQ(RunCommand("flac -s -f -8 " + wav + " -o " + dir / "src.flac").status, 0);
+    RunCommand("mkdir " + dir / "from");
+    RunCommand("mv " + dir / "src.flac " + dir / "from/a.flac");
+    EXPECT_EQ(Convert(dir.path(), dir / "from/a.flac"), "Done\t" + dir / "from/a.flac" + "\n");
+    EXPECT_TRUE(FlacAccepts(dir / "out/a.flac"));
+    EXPECT_TRUE(FlacSamples(dir, dir / "out/a.flac") == SourceSamples(dir, wav));
+}
+
+TEST(FlacTarget, TheReduceOptionsBringTheInputDown) {
+    ScratchDir dir;
+    const std::string wav = Source(dir, "in.wav", 96000, 6, 24, 0.5);
+    EXPECT_EQ(Convert(dir.path(), wav, "--set flac.channels=2 --set flac.sampleSize=2"), "Done\t" + wav + "\n");
+    EXPECT_EQ(StreamInfo(dir / "out/in.flac"), "2\n16\n96000\n48000\n");
+    EXPECT_EQ(Convert(dir.path(), wav, "--set flac.channels=1"), "Done\t" + wav + "\n");
+    EXPECT_EQ(StreamInfo(dir / "out/in.flac"), "1\n16\n96000\n48000\n");
+    EXPECT_TRUE(FlacAccepts(dir / "out/in.flac"));
+}
+
+TEST(FlacEncoder, EveryLevelWithAndWithoutVerify) {
+    ScratchDir dir;
+    const std::string wav = Source(dir, "in.wav", 44100, 2, 16, 2.0);
+    const std::string source = SourceSamples(dir, wav);
+    long fastest = 0, smallest = 0;
+    for (int level = 0; level <= 8; ++level) {
+        std::string withoutVerify;
+        for (bool verify : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "level " << level << (verify ? ", verify" : ""));
+            FlacSettings settings{.level = level, .verify = verify};
+            const std::string flac = dir / "out.flac";
+            const auto job = RunEngine(EncodeFlac, wav, flac, &settings);
+            EXPECT_EQ(job.succeeded, 1) << job.reason;
+            EXPECT_EQ(job.running, 0);
+            EXPECT_EQ(job.progress, 100);
+            EXPECT_TRUE(FlacAccepts(flac));
+            EXPECT_TRUE(FlacSamples(dir, flac) == source);
+            // The verify pass checks the stream; it never changes it.
+            if (verify) EXPECT_TRUE(ReadFile(flac) == withoutVerify);
+            withoutVerify = ReadFile(flac);
+        }
+        const long size = static_cast<long>(withoutVerify.size());
+        if (level == 0) fastest = size;
+        if (level == 8) smallest = size;
+    }
+    EXPECT_LT(smallest, fastest) << "level 8 compresses better than level 0";
+    // The stream's MD5 is that of the source's samples.
+    const std::string md5 = RunCommand("metaflac --show-md5sum " + dir / "out.flac").out;
+    const std::string expected = RunCommand("md5sum < " + dir / "src.raw" + " | cut -c1-32").out;
+    EXPECT_EQ(md5, expected);
+}
+
+TEST(FlacEncoder, FailsWithItsReason) {
+    ScratchDir dir;
+    const std::string wav = Source(dir, "in.wav", 44100, 2, 16, 1.0);
+    FlacSettings settings;
+    // A disk full from the first byte, and one that fills up mid-stream.
+    auto job = RunEngine(EncodeFlac, wav, "/dev/full", &settings);
+    EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.running, 0);
+    EXPECT_EQ(job.reason, "the FLAC file could not be written");
+    job = WithFileSizeLimit(20000, [&] { return RunEngine(EncodeFlac, wav, dir / "cut.flac", &settings); });
+    EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.reason, "the FLAC file could not be written");
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "cut.flac").c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 20000) << "the limit was reached mid-stream";
+
+    // A float WAV is not the engine's input (the WAV stage brings it to PCM).
+    RunCommand("sox " + wav + " -e floating-point -b 32 " + dir / "float.wav");
+    job = RunEngine(EncodeFlac, dir / "float.wav", dir / "f.flac", &settings);
+    EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
+    job = RunEngine(EncodeFlac, dir / "missing.wav", dir / "m.flac", &settings);
+    EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
+
+    settings.level = 9;
+    job = RunEngine(EncodeFlac, wav, dir / "bad.flac", &settings);
+    EXPECT_EQ(job.succeeded, 0) << "a level out of range is refused";
+    EXPECT_EQ(job.reason, "the FLAC settings are missing or out of range");
+    EXPECT_EQ(RunEngine(EncodeFlac, wav, dir / "none.flac").succeeded, 0) << "no settings block";
+}
+
+TEST(FlacTarget, TagsAndPicturesReachTheOutput) {
+    ScratchDir dir;
+    const std::string wav = Source(dir, "in.wav", 44100, 2, 16, 0.5);
+    RunCommand("ffmpeg -v error -f lavfi -i color=red:s=16x16 -frames:v 1 " + dir / "cover.png");
+    RunCommand("mkdir " + dir / "from");
+    const std::string mp3 = dir / "from/song.mp3";
+    ASSERT_EQ(RunCommand("lame --silent --ta 'The Artist' --tt 'Ünïcode Title' --tn 3/12 --ti " + dir / "cover.png " +
+                         wav + " " + mp3).status, 0);
+    EXPECT_EQ(Convert(dir.path(), mp3), "Done\t" + mp3 + "\n");
+    const std::string flac = dir / "out/song.flac";
+    EXPECT_TRUE(FlacAccepts(flac));
+    EXPECT_EQ(RunCommand("metaflac --show-tag=ARTIST --show-tag=TITLE --show-tag=TRACKNUMBER --show-tag=TRACKTOTAL " +
+                         flac).out,
+              "ARTIST=The Artist\nTITLE=Ünïcode Title\nTRACKNUMBER=3\nTRACKTOTAL=12\n");
+    RunCommand("metaflac --export-picture-to=" + dir / "back.png " + flac);
+    EXPECT_TRUE(ReadFile(dir / "back.png") == ReadFile(dir / "cover.png"));
+}
+
+}  // namespace
+}  // namespace zelph::test

@@ -1,0 +1,142 @@
+// The Opus target, judged by opus-tools: opusinfo accepts every output,
+// opusdec gives the source's exact length at 48 kHz, and the bit rate
+// follows the setting in each mode.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "codecs/opusencoder.h"
+#include "settings/tuning.h"
+#include "tests/support/enginecheck.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+// Tones over pink noise: audio an encoder cannot make trivially small.
+std::string Music(const ScratchDir& dir, const std::string& name, int rate, int channels, double seconds,
+                  int bits = 16) {
+    const std::string path = dir / name;
+    RunCommand("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " +
+               std::to_string(bits) + " " + path + " synth " + std::to_string(seconds) +
+               " sine 220 sine 330 synth pinknoise mix vol 0.5");
+    return path;
+}
+
+long Frames(const std::string& wav) { return std::atol(RunCommand("soxi -s " + wav).out.c_str()); }
+
+// The frames opusdec decodes at 48 kHz, or -1 when it refuses the file.
+long DecodedFrames(const ScratchDir& dir, const std::string& opus) {
+    if (RunCommand("opusdec --quiet --rate 48000 " + opus + " " + dir / "dec.wav" + " 2>&1").status != 0) return -1;
+    return Frames(dir / "dec.wav");
+}
+
+bool OpusinfoAccepts(const std::string& opus) {
+    const auto info = RunCommand("opusinfo " + opus + " 2>&1");
+    return info.status == 0 && info.out.find("WARNING") == std::string::npos;
+}
+
+std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
+    RunCommand("rm -rf " + dir + "/out && mkdir " + dir + "/out");
+    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target opus " + options + " --output-dir " + dir +
+                      "/out/ " + sources)
+        .out;
+}
+
+TEST(OpusTarget, EveryRateAndChannelCountKeepsItsExactLength) {
+    struct Form {
+        int rate, channels, bits;
+    };
+    const Form forms[] = {{8000, 1, 16},  {11025, 2, 16}, {16000, 1, 8},  {22050, 2, 16},
+                          {44100, 2, 24}, {48000, 1, 16}, {96000, 2, 16}, {48000, 6, 24}};
+    for (const Form& form : forms) {
+        SCOPED_TRACE(testing::Message() << form.rate << " Hz, " << form.channels << " channels, " << form.bits);
+        ScratchDir dir;
+        const std::string wav = Music(dir, "in.wav", form.rate, form.channels, 1.37, form.bits);
+        EXPECT_EQ(Convert(dir.path(), wav), "Done\t" + wav + "\n");
+        const std::string opus = dir / "out/in.opus";
+        EXPECT_TRUE(OpusinfoAccepts(opus));
+        // At 48 kHz a length that falls between two samples is rounded up.
+        EXPECT_EQ(DecodedFrames(dir, opus), (Frames(wav) * 48000 + form.rate - 1) / form.rate);
+        // Mono stays mono; more channels are folded to stereo.
+        const std::string channels = RunCommand("opusinfo " + opus + " | grep -c 'Channels: " +
+                                                std::to_string(form.channels == 1 ? 1 : 2) + "'").out;
+        EXPECT_EQ(channels, "1\n");
+    }
+}
+
+TEST(OpusEncoder, EachModeHoldsTheBitRate) {
+    ScratchDir dir;
+    const std::string wav = Music(dir, "in.wav", 48000, 2, 8.0);
+    const std::pair<OpusMode, const char*> modes[] = {
+        {OpusMode::kVbr, "VBR"}, {OpusMode::kConstrainedVbr, "constrained VBR"}, {OpusMode::kCbr, "CBR"}};
+    for (const auto& [mode, name] : modes) {
+        for (int kbps : {64, 160}) {
+            SCOPED_TRACE(testing::Message() << name << " " << kbps);
+            OpusSettings settings{.bitrate = kbps, .mode = mode};
+            const std::string opus = dir / "out.opus";
+            const auto job = RunEngine(EncodeOpus, wav, opus, &settings);
+            ASSERT_EQ(job.succeeded, 1) << job.reason;
+            EXPECT_EQ(job.progress, 100);
+            EXPECT_TRUE(OpusinfoAccepts(opus));
+            EXPECT_EQ(DecodedFrames(dir, opus), Frames(wav));
+            // The audio's bit rate, headers left out, within 10 % of the setting.
+            const double bytes = std::atof(RunCommand("stat -c %s " + opus).out.c_str());
+            const double kbit = bytes * 8 / 8.0 / 1000;
+            EXPECT_NEAR(kbit, kbps, kbps * 0.1);
+        }
+    }
+}
+
+TEST(OpusEncoder, SettingsAndFailuresSayWhy) {
+    ScratchDir dir;
+    const std::string wav = Music(dir, "in.wav", 44100, 2, 1.0);
+    OpusSettings settings;
+    auto job = RunEngine(EncodeOpus, wav, "/dev/full", &settings);
+    EXPECT_EQ(job.succeeded, 0);
+    EXPECT_EQ(job.reason, "the Opus file could not be written");
+    settings.bitrate = 5;
+    job = RunEngine(EncodeOpus, wav, dir / "a.opus", &settings);
+    EXPECT_EQ(job.reason, "the Opus settings are missing or out of range");
+    settings = {.complexity = 11};
+    EXPECT_EQ(RunEngine(EncodeOpus, wav, dir / "a.opus", &settings).succeeded, 0);
+    RunCommand("sox " + wav + " -b 24 " + dir / "wide.wav");
+    settings = {};
+    job = RunEngine(EncodeOpus, dir / "wide.wav", dir / "a.opus", &settings);
+    EXPECT_EQ(job.reason, "the source could not be read as a 16-bit mono or stereo WAV file");
+
+    // The application and complexity reach the encoder: speech at complexity
+    // 0 gives another stream than music at 10.
+    settings = {.bitrate = 48};
+    ASSERT_EQ(RunEngine(EncodeOpus, wav, dir / "music.opus", &settings).succeeded, 1);
+    settings = {.bitrate = 48, .complexity = 0, .application = OpusApplication::kSpeech};
+    ASSERT_EQ(RunEngine(EncodeOpus, wav, dir / "speech.opus", &settings).succeeded, 1);
+    EXPECT_EQ(DecodedFrames(dir, dir / "speech.opus"), (Frames(wav) * 48000 + 44099) / 44100);
+    RunCommand("opusdec --quiet " + dir / "music.opus" + " " + dir / "m.wav");
+    RunCommand("opusdec --quiet " + dir / "speech.opus" + " " + dir / "s.wav");
+    EXPECT_FALSE(ReadFile(dir / "m.wav") == ReadFile(dir / "s.wav"));
+}
+
+TEST(OpusTarget, TagsAndPicturesReachTheOutput) {
+    ScratchDir dir;
+    const std::string wav = Music(dir, "in.wav", 44100, 2, 0.5);
+    RunCommand("ffmpeg -v error -f lavfi -i color=blue:s=16x16 -frames:v 1 " + dir / "cover.png");
+    RunCommand("mkdir " + dir / "from");
+    const std::string mp3 = dir / "from/song.mp3";
+    ASSERT_EQ(RunCommand("lame --silent --ta 'The Artist' --tt 'Ünïcode Title' --ti " + dir / "cover.png " + wav +
+                         " " + mp3).status, 0);
+    EXPECT_EQ(Convert(dir.path(), mp3, "--set opus.bitrate=96"), "Done\t" + mp3 + "\n");
+    const std::string opus = dir / "out/song.opus";
+    EXPECT_TRUE(OpusinfoAccepts(opus));
+    const std::string tags = RunCommand("opusinfo " + opus).out;
+    EXPECT_NE(tags.find("ARTIST=The Artist"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("TITLE=Ünïcode Title"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("METADATA_BLOCK_PICTURE="), std::string::npos) << tags;
+    RunCommand("ffmpeg -v error -i " + opus + " -an -c:v copy -f image2 " + dir / "back.png");
+    EXPECT_TRUE(ReadFile(dir / "back.png") == ReadFile(dir / "cover.png"));
+}
+
+}  // namespace
+}  // namespace zelph::test
