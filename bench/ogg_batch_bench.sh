@@ -27,7 +27,9 @@ ours() {
 }
 peer() {
     rm -rf "$bench_work/peer" && cp -r "$bench_work/in" "$bench_work/peer"
-    sample "$1" bash -c "cd '$bench_work/peer' && ls *.wav | xargs -P2 -n1 oggenc -Q -q 5"
+    # Our outputs are on the disk when a run ends (each synced, the folder
+    # too); so are the peer's, with one sync of every output and the folder.
+    sample "$1" bash -c "cd '$bench_work/peer' && ls *.wav | xargs -P2 -n1 oggenc -Q -q 5 && sync *.ogg ."
 }
 
 for _ in $(seq "$bench_runs"); do
