@@ -49,6 +49,9 @@ struct Job {
     EngineSettings settings;
     std::string sourcePath;
     std::string targetPath;      // empty: rewrite the source in place
+    // The WAV stage may make the target a second name of a source that is
+    // already in form: the next job only reads it.
+    bool mayLinkSource = false;
     int32_t progressStart = 0;   // percent of the file's bar where this job starts
     int32_t progressSpan = 0;    // share of the bar this job covers
 };

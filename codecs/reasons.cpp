@@ -24,6 +24,8 @@ std::string Words(int error) {
             return "in use by another program";
         case EISDIR:
             return "is a folder";
+        case EMLINK:
+            return "the file has another name, which it would change too";
         default:
             return std::strerror(error);
     }

@@ -184,12 +184,12 @@ bool LinkAs(const std::string& source, const std::string& target) {
     return linked;
 }
 
-// Brings the job's source to `to` in its target (or in place). An input that
-// only the encoder reads (`shareable`) and that is already in form is not
-// copied: the target becomes a link to it.
-void PrepareFile(EngineRun& run, const Job& job, PcmForm to, bool shareable = false) {
+// Brings the job's source to `to` in its target (or in place). A source
+// already in form that the job may link is not copied: the target becomes a
+// second name of it.
+void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
     const bool inPlace = job.targetPath.empty();
-    if (shareable && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
+    if (job.mayLinkSource && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
         run.Progress(1, 1);
         run.Succeed();
         return;
@@ -235,9 +235,7 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
     if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit))
         return run.Fail("the WAV settings name no known channel count or sample size");
-    // FLAC's encoder only reads its input, and reads any integer PCM header.
-    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16},
-                flac != nullptr);
+    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16});
 }
 
 }  // namespace zelph

@@ -99,6 +99,7 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
         const std::string& temp = file.temporary;
         if (!format->decoder) {
             queue(EngineId::kEncWavPcm, inputForm, source, temp, 0, 10);
+            file.chain.back().mayLinkSource = target_.readsAudioOnly;
             queue(target_.encoder, encoderBlock, temp, file.finalTarget, 10, 90);
         } else if (toWav) {
             queue(*format->decoder, {}, source, temp, 0, 90);

@@ -78,6 +78,9 @@ struct JobRunner::FileRun {
     // The worker has let go of the job (and, after the last one, of the
     // output); only then does the driver look at the file again.
     std::atomic<bool> workDone{true};
+    // The encoding is over and the worker is finishing the output (tags,
+    // sync), which is mostly waiting on the disk.
+    std::atomic<bool> finishing{false};
     TagCopyReport tags;          // from the last job's worker
     std::string finishProblem;   // why the complete output could not be finished
     bool cancelled = false;  // asked to stop by a skip or a close
@@ -224,7 +227,7 @@ void JobRunner::StartJob(FileRun& file) {
     // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
     file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
-                               &signal = endSignal_] {
+                               freesSlot = options_.filesAtOnce > 1, &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(file.job, file.state);
@@ -232,8 +235,12 @@ void JobRunner::StartJob(FileRun& file) {
             file.state.running.store(0, std::memory_order_release);
         }
         if (last && file.state.succeeded.load(std::memory_order_acquire) == 1 &&
-            !file.state.stopRequested.load(std::memory_order_acquire))
+            !file.state.stopRequested.load(std::memory_order_acquire)) {
+            // The driver may start the next file while this one waits on the disk.
+            file.finishing.store(true, std::memory_order_release);
+            if (freesSlot) signal.Notify();
             file.FinishOutput(copyTags);
+        }
         file.workDone.store(true, std::memory_order_release);
         signal.Notify();
     });
@@ -305,11 +312,20 @@ void JobRunner::Tick() {
         const bool over = file.ended || (file.workDone.load(std::memory_order_acquire) && Advance(file));
         it = over ? running_.erase(it) : it + 1;
     }
-    while (!closing_ && running_.size() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
+    while (!closing_ && FilesHoldingASlot() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
         StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
     // A file that could not start has ended already.
     std::erase_if(running_, [](const auto& file) { return file->ended; });
     if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
+}
+
+// A file finishing its output leaves its slot to the next file; with one
+// file at a time it keeps it, so that files still end in their order.
+std::size_t JobRunner::FilesHoldingASlot() const {
+    if (options_.filesAtOnce == 1) return running_.size();
+    return static_cast<std::size_t>(std::count_if(running_.begin(), running_.end(), [](const auto& file) {
+        return !file->finishing.load(std::memory_order_acquire);
+    }));
 }
 
 void JobRunner::RequestStop(FileRun& file, bool cancel) {

@@ -24,7 +24,6 @@
 #include "codecs/job.h"
 #include "core/planner.h"
 #include "core/tagcopy.h"
-#include "core/tagcopy.h"
 
 namespace zelph {
 
@@ -64,6 +63,8 @@ private:
 struct RunOptions {
     AfterOperation afterOperation = AfterOperation::kKeepSource;
     ExistingFileAction existingFileAction = ExistingFileAction::kRename;
+    // Files being encoded at once; a file whose output is only being finished
+    // (tags, sync) does not count when more than one is allowed.
     unsigned filesAtOnce = 1;
     bool copyTags = true;  // carry each source's tags and pictures onto its output
 };
@@ -113,6 +114,7 @@ private:
     bool Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
     void EndFile(FileRun& file, const char* status, const std::string& reason);
+    std::size_t FilesHoldingASlot() const;
     void RequestStop(FileRun& file, bool cancel);
     void Finish();
 

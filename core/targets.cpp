@@ -24,21 +24,24 @@ EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { retu
 // The WAV stage reads Opus's block as "16 bits, mono kept, more folded to stereo".
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { return &t.opus; }
 
+// GoGo's library opens its input by path and parses the header itself, and
+// Monkey's Audio keeps the source's WAV header in its output: both are given
+// the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock},
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false},
     {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", EngineId::kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo},
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false},
     {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", EngineId::kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo},
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true},
     {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", EngineId::kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo},
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true},
     {kTargetOgg, "ogg", "Ogg", ".ogg", EngineId::kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo},
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true},
     {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput},
-    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput},
-    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput},
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false},
+    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput, true},
+    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput, true},
 };
 
 const SourceRow kSources[] = {

@@ -26,6 +26,10 @@ struct TargetRow {
     // The WAV stage's block, which says what it brings the encoder's input
     // to; none: 16-bit stereo.
     EngineSettings (*inputForm)(const ConverterSettings&, const TargetTuning&);
+    // The encoder reads nothing of its input but the audio and its shape
+    // (through the WAV reader), so a WAV source already in form can be handed
+    // to it as it stands instead of being copied.
+    bool readsAudioOnly;
 };
 
 struct SourceRow {

@@ -33,7 +33,9 @@ inline bool WriteAllTo(int fd, const void* buffer, std::size_t size, off_t offse
 
 class ExclusiveFile {
 public:
-    enum Mode { kRead, kCreate };  // kCreate truncates an existing file
+    // kCreate truncates an existing file, but never one with a second name
+    // (EMLINK): that other name may be a source lent to the next job.
+    enum Mode { kRead, kCreate };
 
     ExclusiveFile(const std::string& path, Mode mode)
         : fd_(mode == kRead ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)
@@ -47,7 +49,10 @@ public:
         // written as it is.
         struct stat info;
         const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0)) {
+        const bool secondName = mode == kCreate && regular && info.st_nlink > 1;
+        if (secondName) errno = EMLINK;
+        if (secondName || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
+            (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0)) {
             error_ = errno;
             Close();
         }

@@ -3,6 +3,7 @@
 // formats through every target of the command-line program.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -212,6 +213,42 @@ TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {
     const auto result =
         RunCommand(program + " --quiet --jobs 1 --target wav --output-dir " + dir / "out/ " + flac + " " + opus);
     EXPECT_EQ(result.out, "Error Occured\t" + flac + "\tPlugins/FLAC.so is missing\nDone\t" + opus + "\n");
+}
+
+TEST(WavStage, ASourceInFormReachesTheEncoderAsItStands) {
+    // A 16-bit stereo WAV with a LIST chunk before its audio is handed to the
+    // encoders that only read audio, not copied; a FLAC of the same samples
+    // goes through the decoder's canonical WAV. Both give the same output (the
+    // same bytes where the format has no random stream serial), the WAV keeps
+    // its one name, and the output folder holds the outputs alone.
+    ScratchDir dir;
+    const std::string tones = Tones(dir, "tones.wav", 44100, 2, 16, 1.0);
+    const std::string flac = dir / "b.flac", wav = dir / "a.wav";
+    ASSERT_EQ(RunCommand("flac -s -f " + tones + " -o " + flac + " && ffmpeg -v error -i " + flac + " " + wav).status, 0);
+    ASSERT_NE(ReadFile(wav).find("LIST"), std::string::npos);
+    const auto decoded = [&](const std::string& path) {
+        RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + path + ".pcm");
+        return ReadFile(path + ".pcm");
+    };
+    for (const char* target : {"lame", "blade", "gogo", "ogg", "opus"}) {
+        SCOPED_TRACE(target);
+        const std::string out = dir / "out";
+        RunCommand("rm -rf " + out + " && mkdir " + out);
+        EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --no-tags --jobs 1 --target " + target +
+                             " --output-dir " + out + "/ " + wav + " " + flac).out,
+                  "Done\t" + wav + "\nDone\t" + flac + "\n");
+        const std::string extension = std::string(".") + (target[0] == 'o' ? target : "mp3");
+        const std::string fromWav = out + "/a" + extension, fromFlac = out + "/b" + extension;
+        EXPECT_EQ(RunCommand("ls " + out).out, "a" + extension + "\nb" + extension + "\n");
+        if (extension == ".mp3")
+            EXPECT_TRUE(ReadFile(fromWav) == ReadFile(fromFlac)) << "the outputs differ";
+        const std::string audio = decoded(fromWav);
+        EXPECT_GT(audio.size(), 100000u);
+        EXPECT_TRUE(audio == decoded(fromFlac)) << "the decoded outputs differ";
+        struct stat info {};
+        ASSERT_EQ(::stat(wav.c_str(), &info), 0);
+        EXPECT_EQ(info.st_nlink, 1u);
+    }
 }
 
 }  // namespace

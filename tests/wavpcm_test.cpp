@@ -47,11 +47,12 @@ struct Outcome {
 };
 
 Outcome Convert(const std::string& source, const std::string& target, const WavPcmSettings* pair,
-                bool stop = false, int base = 0, int span = 100) {
+                bool stop = false, int base = 0, int span = 100, bool mayLink = false) {
     Job job;
     job.engine = EngineId::kEncWavPcm;
     job.sourcePath = source;
     job.targetPath = target;
+    job.mayLinkSource = mayLink;
     if (pair) job.settings = pair;
     job.progressStart = base;
     job.progressSpan = span;
@@ -284,6 +285,38 @@ TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     EXPECT_TRUE(ReadFile(temp) == ready);
+}
+
+TEST(WavPcmEngine, ASourceInFormIsLinkedOnlyWhereTheJobAllowsIt) {
+    ScratchDir dir;
+    const std::string ready = dir / "ready.wav", mono = dir / "mono.wav", temp = dir / "temp";
+    WriteFile(ready, Wav(2, 16, Noise(40000, 8)));
+    WriteFile(mono, Wav(1, 16, Noise(40000, 9)));
+    const auto inode = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    for (bool mayLink : {false, true}) {
+        SCOPED_TRACE(mayLink ? "may link" : "may not link");
+        // The runner has made the target already, exclusively.
+        WriteFile(temp, "");
+        EXPECT_TRUE(Convert(ready, temp, nullptr, false, 0, 10, mayLink).succeeded);
+        EXPECT_EQ(inode(temp) == inode(ready), mayLink);
+        EXPECT_TRUE(ReadFile(temp).substr(44) == ReadFile(ready).substr(44));
+        // A linked target is never written through: the source stays whole.
+        const Outcome through = Convert(mono, temp, nullptr, false, 0, 10, mayLink);
+        EXPECT_EQ(through.succeeded, !mayLink);
+        if (mayLink) EXPECT_EQ(through.reason, "cannot write: the file has another name, which it would change too");
+        EXPECT_EQ(HeaderOf(ReadFile(ready)).channels, 2);
+        EXPECT_EQ(ReadFile(ready).size(), 44u + 40000u);
+        // A source out of form is converted either way, never linked.
+        ::unlink(temp.c_str());
+        WriteFile(temp, "");
+        EXPECT_TRUE(Convert(mono, temp, nullptr, false, 0, 10, mayLink).succeeded);
+        EXPECT_NE(inode(temp), inode(mono));
+        EXPECT_EQ(HeaderOf(ReadFile(temp)).channels, 2);
+        EXPECT_EQ(FilesIn(dir), 3u) << "nothing but the sources and the target";
+    }
 }
 
 TEST(WavPcmEngine, OutputOfRealFilesDecodesElsewhere) {
