@@ -29,7 +29,7 @@ sox -n -r 96000 -c 2 -b 24 hires.wav synth 600 sine 220 sine 330 synth pinknoise
 # sides in turn, then their report; the peer writes peer.TARGET.
 compare() {
     local label=$1 input=$2 target=$3 options=$4 peer=$5 command=$6
-    local ours="zelph-convert ${options:-(defaults)}"
+    local ours="zelph-convert"
     for _ in $(seq "$bench_runs"); do
         # shellcheck disable=SC2086 # the options are words
         sample "$label: $ours" "$cli" --quiet --target "$target" --if-exists overwrite --output-dir out/ $options "$input"

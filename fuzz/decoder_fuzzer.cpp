@@ -1,8 +1,11 @@
-// The MP3 or Ogg Vorbis decode engine (chosen at build time) over a file
-// made of the fuzz input, with the system's libmad or libvorbis behind it.
+// One decode engine (chosen at build time: MP3, Ogg Vorbis, FLAC or Opus)
+// over a file made of the fuzz input, with the system's codec library
+// behind it.
 
+#include "codecs/flacdecoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/oggdecoder.h"
+#include "codecs/opusdecoder.h"
 #include "fuzz/enginefuzz.h"
 
 namespace {
@@ -10,6 +13,12 @@ namespace {
 #if defined(ZELPH_FUZZ_MP3)
 constexpr zelph::EngineProc kEngine = zelph::DecodeMp3;
 #define ZELPH_FUZZ_LIBRARIES {"libMAD.so"}
+#elif defined(ZELPH_FUZZ_FLAC)
+constexpr zelph::EngineProc kEngine = zelph::DecodeFlac;
+#define ZELPH_FUZZ_LIBRARIES {"FLAC.so"}
+#elif defined(ZELPH_FUZZ_OPUS)
+constexpr zelph::EngineProc kEngine = zelph::DecodeOpus;
+#define ZELPH_FUZZ_LIBRARIES {"OpusFile.so"}
 #else
 constexpr zelph::EngineProc kEngine = zelph::DecodeOggVorbis;
 #define ZELPH_FUZZ_LIBRARIES {"Ogg.so", "Vorbis.so"}

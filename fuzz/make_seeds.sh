@@ -51,10 +51,10 @@ riff() { printf 'RIFF\x00\x01\x00\x00WAVE'; }
 { riff; printf 'fmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1f\x00\x00\x40\x1f\x00\x00\x01\x00\x08\x00data\x03\x00\x00\x00'
   zeros 3; printf 'id3 \x04\x00\x00\x00abcd'; } > "$out/wav/tagged"
 
-# The engines' inputs, made by the tools: a few short WAV forms, an MP3 and
-# an Ogg Vorbis file of them, and a settings record of zeros whose check
+# The engines' inputs, made by the tools: a few short WAV forms, an MP3, an
+# Ogg Vorbis, a FLAC, an Ogg FLAC and an Opus file of them, and a settings record of zeros whose check
 # value (1332 plus its last byte) holds.
-mkdir -p "$out"/{wav,mp3,ogg-file,settings}
+mkdir -p "$out"/{wav,mp3,ogg-file,flac-file,opus-file,settings}
 tone() { sox -q -n -r "$1" -c "$2" -b "$3" "$4" synth 0.03 sine 440; }
 tone 44100 2 16 "$out/wav/stereo16.wav"
 tone 22050 1 16 "$out/wav/mono16.wav"
@@ -62,4 +62,7 @@ tone 8000 1 8 "$out/wav/mono8.wav"
 tone 48000 2 24 "$out/wav/stereo24.wav"
 lame --quiet -b 32 "$out/wav/mono16.wav" "$out/mp3/mono.mp3"
 oggenc -Q -q 0 -o "$out/ogg-file/mono.ogg" "$out/wav/mono16.wav"
+flac -s -o "$out/flac-file/stereo.flac" "$out/wav/stereo16.wav"
+flac -s --ogg -o "$out/flac-file/mono.oga" "$out/wav/mono8.wav"
+opusenc --quiet --bitrate 16 "$out/wav/mono16.wav" "$out/opus-file/mono.opus"
 { printf '\x34\x05\x00\x00'; zeros 1332; } > "$out/settings/zeros"
