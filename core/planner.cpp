@@ -104,6 +104,8 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
         } else if (toWav) {
             queue(*format->decoder, {}, source, temp, 0, 90);
             queue(EngineId::kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
+            // The decoder's WAV is this file's alone: already in form, it is the output.
+            file.chain.back().mayLinkSource = true;
         } else {
             queue(*format->decoder, {}, source, temp, 0, 30);
             queue(EngineId::kEncWavPcm, inputForm, temp, "", 30, 10);

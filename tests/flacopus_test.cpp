@@ -218,9 +218,10 @@ TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {
 TEST(WavStage, ASourceInFormReachesTheEncoderAsItStands) {
     // A 16-bit stereo WAV with a LIST chunk before its audio is handed to the
     // encoders that only read audio, not copied; a FLAC of the same samples
-    // goes through the decoder's canonical WAV. Both give the same output (the
-    // same bytes where the format has no random stream serial), the WAV keeps
-    // its one name, and the output folder holds the outputs alone.
+    // goes through the decoder's canonical WAV, which is itself the output of
+    // a WAV target. Both give the same output (the same bytes where the format
+    // has no random stream serial), the WAV keeps its one name, and the output
+    // folder holds the outputs alone.
     ScratchDir dir;
     const std::string tones = Tones(dir, "tones.wav", 44100, 2, 16, 1.0);
     const std::string flac = dir / "b.flac", wav = dir / "a.wav";
@@ -230,17 +231,18 @@ TEST(WavStage, ASourceInFormReachesTheEncoderAsItStands) {
         RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + path + ".pcm");
         return ReadFile(path + ".pcm");
     };
-    for (const char* target : {"lame", "blade", "gogo", "ogg", "opus"}) {
+    for (const char* target : {"wav", "lame", "blade", "gogo", "ogg", "opus"}) {
         SCOPED_TRACE(target);
         const std::string out = dir / "out";
         RunCommand("rm -rf " + out + " && mkdir " + out);
         EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --no-tags --jobs 1 --target " + target +
                              " --output-dir " + out + "/ " + wav + " " + flac).out,
                   "Done\t" + wav + "\nDone\t" + flac + "\n");
-        const std::string extension = std::string(".") + (target[0] == 'o' ? target : "mp3");
+        const std::string extension =
+            std::string(".") + (target[0] == 'o' || target[0] == 'w' ? target : "mp3");
         const std::string fromWav = out + "/a" + extension, fromFlac = out + "/b" + extension;
         EXPECT_EQ(RunCommand("ls " + out).out, "a" + extension + "\nb" + extension + "\n");
-        if (extension == ".mp3")
+        if (extension == ".mp3" || extension == ".wav")
             EXPECT_TRUE(ReadFile(fromWav) == ReadFile(fromFlac)) << "the outputs differ";
         const std::string audio = decoded(fromWav);
         EXPECT_GT(audio.size(), 100000u);
