@@ -39,7 +39,8 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;
     BeStreamCalls calls;
-    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return run.Fail(libraries.error());
+    BEWRITEVBRHEADER writeTag = nullptr;
+    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls, &writeTag)) return run.Fail(libraries.error());
 
     // The MP3 declares the settings' rate, so a source of another rate is
     // resampled to it and keeps its pitch and length.
@@ -48,6 +49,10 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
         if (!run.StopRequested()) run.Fail(BeStreamProblem(source, target, "BladeEnc.so"));
         return;
     }
+    // The library fills the stream's first frame with the Info tag, whose
+    // encoder delay and padding let decoders give the source's exact length.
+    if (writeTag(job.targetPath.c_str()) != BE_ERR_SUCCESSFUL)
+        return run.Fail("Plugins/BladeEnc.so could not write the file's Info tag");
     run.Succeed();
 }
 

@@ -90,6 +90,18 @@ TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     }
 }
 
+// The Info tag's encoder delay and padding let ffmpeg and mpg123 give back
+// the source's exact length, whichever library wrote the stream.
+TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
+    const auto sweep = SineSweep(44100, 2, 2.003);
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        ASSERT_TRUE(Run(engine, params, WavFile(sweep, 44100, 2)));
+        EXPECT_EQ(DecodeMp3(mp3, 2).pcm.size(), sweep.size());
+        EXPECT_EQ(RunCommand("mpg123 -q -s '" + mp3 + "' | wc -c").out, std::to_string(sweep.size() * 2) + "\n");
+    }
+}
+
 TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
     const std::vector<int16_t> silence(44100 * 2, 0);
     for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
