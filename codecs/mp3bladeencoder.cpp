@@ -2,6 +2,7 @@
 
 #include "codecs/bestreamencoder.h"
 #include "codecs/reasons.h"
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
@@ -17,7 +18,8 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
     f.byMode = s.channelMode == BladeChannels::kMono   ? BE_MP3_MODE_MONO
                : s.channelMode == BladeChannels::kDualChannel ? BE_MP3_MODE_DUALCHANNEL
                                     : BE_MP3_MODE_STEREO;
-    f.wBitrate = static_cast<uint16_t>(s.bitrate);
+    // A bitrate MPEG-1 frames cannot carry becomes the nearest one they can.
+    f.wBitrate = static_cast<uint16_t>(NearestMp3Bitrate(static_cast<uint32_t>(s.sampleRate), s.bitrate));
     f.bPrivate = s.privateBit;
     f.bCRC = s.crcBit;
     f.bCopyright = s.copyrightBit;
@@ -35,6 +37,9 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
     if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
+    if (std::string problem = Mp3StreamProblem(static_cast<uint32_t>(settings.sampleRate), true, settings.bitrate);
+        !problem.empty())
+        return run.Fail(problem);
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;

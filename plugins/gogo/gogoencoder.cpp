@@ -3,22 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "plugins/mp3enc/tagframe.h"
 
 namespace zelph::mp3enc {
 namespace {
-
-bool IsMp3Bitrate(int kbps) {
-    static constexpr std::array<int, 18> kBitrates = {8,   16,  24,  32,  40,  48,  56,  64,  80,
-                                                      96, 112, 128, 144, 160, 192, 224, 256, 320};
-    return std::find(kBitrates.begin(), kBitrates.end(), kbps) != kBitrates.end();
-}
-
-bool IsMp3Rate(int hz) {
-    static constexpr std::array<int, 9> kRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-    return std::find(kRates.begin(), kRates.end(), hz) != kRates.end();
-}
 
 bool ApplyMode(UPARAM mode, EncoderOptions& options) {
     switch (mode) {
@@ -48,7 +38,7 @@ MERET CheckConfig(const GoGoConfig& c) {
     if (c.quality < -1 || c.quality > 9 || (c.vbrLevel && (*c.vbrLevel < 0 || *c.vbrLevel > 9))) return ME_PARAMERROR;
     if (c.emphasis != 0 && c.emphasis != 1 && c.emphasis != 3) return ME_PARAMERROR;
     if (c.inputRate < 0 || (c.inputRate != 0 && !IsPcmRate(static_cast<uint64_t>(c.inputRate))) ||
-        (c.outputRate != 0 && !IsMp3Rate(c.outputRate)))
+        (c.outputRate != 0 && !IsMp3Rate(static_cast<uint32_t>(c.outputRate))))
         return ME_FREQERROR;
     return CheckBitrates(c);
 }
