@@ -296,7 +296,6 @@ TEST(WaveHeader, DescriptionTexts) {
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Float Wave Stereo 32Bit 44100Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)))), "Not A Valid PCM Wave File") << "ADPCM";
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 24)))), "PCM Wave 6Ch 24Bit 48000Hz");
-    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 8, 96000, 32)))), "Float Wave 8Ch 32Bit 96000Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 9, 48000, 16)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 12)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(""), "Not A Valid Wave File");
