@@ -46,7 +46,7 @@ using Setting = std::array<UPARAM, 3>;  // code, first, second
 
 UPARAM Value(int32_t v) { return static_cast<UPARAM>(static_cast<uint32_t>(v)); }
 
-// The rate of the frames: the resample rate, or the MP3 rate nearest the
+// The rate of the frames: the resample rate, or the MP3 rate for the
 // source's (a 96 kHz source is encoded at 48 kHz, as LAME does).
 uint32_t OutputRate(const GoGoSettings& s, const WaveHeader& source) {
     return s.sampleRateMode == SampleRateMode::kResample ? static_cast<uint32_t>(s.resampleRate)

@@ -17,7 +17,7 @@ bool RateIsLames(const LameSettings& s) {
 }
 
 // The rate whose bitrates the frames take: the resample rate, an MPEG-1 rate
-// when MPEG-1 is asked for, else the one LAME picks for the source.
+// when MPEG-1 is asked for, else one of the MPEG version LAME picks.
 uint32_t FrameRate(const LameSettings& s, uint32_t sourceRate) {
     if (s.sampleRateMode == SampleRateMode::kResample) return static_cast<uint32_t>(s.resampleRate);
     const uint32_t picked = Mp3RateFor(sourceRate);

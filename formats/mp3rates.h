@@ -16,8 +16,9 @@ bool IsMp3Bitrate(int kbps);
 // Whether frames at `hz` carry `kbps`.
 bool CarriesBitrate(uint32_t hz, int kbps);
 
-// The rate LAME encodes a source of `hz` at when the choice is its own: the
-// lowest MP3 rate at or above it, 48000 Hz for anything higher.
+// The MP3 rate for a source of `hz`: the lowest one at or above it (no band
+// of the source is lost), 48000 Hz for anything higher. The rate LAME picks
+// for itself belongs to the same MPEG version, so it takes the same bitrates.
 uint32_t Mp3RateFor(uint32_t hz);
 
 // The bitrate of frames at `hz` nearest to `kbps` (of two as near, the lower),
