@@ -42,9 +42,12 @@ int NearestMp3Bitrate(uint32_t hz, int kbps) {
 }
 
 std::string Mp3StreamProblem(uint32_t hz, bool mpeg1, int kbps) {
-    if (mpeg1 && !IsMpeg1Rate(hz)) return "MPEG-1 frames cannot carry " + std::to_string(hz) + " Hz (32000, 44100 or 48000 Hz)";
-    if (!IsMp3Rate(hz)) return "MP3 frames cannot carry " + std::to_string(hz) + " Hz (8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz)";
-    if (kbps != 0 && (kbps < 8 || kbps > 320)) return "a bitrate of " + std::to_string(kbps) + " kbit/s (MP3 frames carry 8 to 320)";
+    const std::string rate = std::to_string(hz) + " Hz";
+    if (mpeg1 && !IsMpeg1Rate(hz)) return "MPEG-1 frames cannot carry " + rate + " (32000, 44100 or 48000 Hz)";
+    if (!IsMp3Rate(hz))
+        return "MP3 frames cannot carry " + rate + " (8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz)";
+    if (kbps != 0 && (kbps < 8 || kbps > 320))
+        return "a bitrate of " + std::to_string(kbps) + " kbit/s (MP3 frames carry 8 to 320)";
     return "";
 }
 

@@ -361,7 +361,7 @@ std::string DescribeWaveFile(const std::string& path) {
     if (f.tag != kWaveFormatPcm && f.tag != kWaveFormatFloat) return "Not A Valid PCM Wave File";
     // Mono and stereo keep their words; more channels are counted, for every
     // layout the engines convert.
-    std::string channels = f.channels == 1 ? "Mono " : f.channels == 2 ? "Stereo " : std::to_string(f.channels) + "Ch ";
+    const std::string channels = f.channels == 1 ? "Mono " : f.channels == 2 ? "Stereo " : std::to_string(f.channels) + "Ch ";
     if (f.channels > 2 && !FormatProblem(f, true).empty()) return "Unrecognized Wave Format";
     return std::string(f.tag == kWaveFormatFloat ? "Float Wave " : "PCM Wave ") + channels +
            std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";

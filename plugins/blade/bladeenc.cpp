@@ -20,5 +20,4 @@ ZELPH_EXPORT BE_ERR beInitStream(BE_CONFIG* config, uint32_t* chunkSamples, uint
     return mp3enc::OpenBeStream(*options, chunkSamples, mp3BufferSize, stream);
 }
 
-
 ZELPH_EXPORT BE_ERR beWriteVBRHeader(const char* mp3Path) { return mp3enc::WriteClosedStreamTag(mp3Path); }

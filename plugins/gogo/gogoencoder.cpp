@@ -1,7 +1,6 @@
 #include "plugins/gogo/gogoencoder.h"
 
 #include <algorithm>
-#include <array>
 
 #include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
