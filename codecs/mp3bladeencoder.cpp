@@ -2,6 +2,7 @@
 
 #include "codecs/bestreamencoder.h"
 #include "codecs/reasons.h"
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
@@ -17,7 +18,8 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
     f.byMode = s.channelMode == BladeChannels::kMono   ? BE_MP3_MODE_MONO
                : s.channelMode == BladeChannels::kDualChannel ? BE_MP3_MODE_DUALCHANNEL
                                     : BE_MP3_MODE_STEREO;
-    f.wBitrate = static_cast<uint16_t>(s.bitrate);
+    // A bitrate MPEG-1 frames cannot carry becomes the nearest one they can.
+    f.wBitrate = static_cast<uint16_t>(NearestMp3Bitrate(static_cast<uint32_t>(s.sampleRate), s.bitrate));
     f.bPrivate = s.privateBit;
     f.bCRC = s.crcBit;
     f.bCopyright = s.copyrightBit;
@@ -35,11 +37,15 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
     if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
+    if (std::string problem = Mp3StreamProblem(static_cast<uint32_t>(settings.sampleRate), true, settings.bitrate);
+        !problem.empty())
+        return run.Fail(problem);
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;
     BeStreamCalls calls;
-    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls)) return run.Fail(libraries.error());
+    BEWRITEVBRHEADER writeTag = nullptr;
+    if (!LoadBeLibrary(libraries, "BladeEnc.so", calls, &writeTag)) return run.Fail(libraries.error());
 
     // The MP3 declares the settings' rate, so a source of another rate is
     // resampled to it and keeps its pitch and length.
@@ -48,6 +54,10 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
         if (!run.StopRequested()) run.Fail(BeStreamProblem(source, target, "BladeEnc.so"));
         return;
     }
+    // The library fills the stream's first frame with the Info tag, whose
+    // encoder delay and padding let decoders give the source's exact length.
+    if (writeTag(job.targetPath.c_str()) != BE_ERR_SUCCESSFUL)
+        return run.Fail("Plugins/BladeEnc.so could not write the file's Info tag");
     run.Succeed();
 }
 

@@ -8,6 +8,7 @@
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "formats/waveheader.h"
 #include "plugins/gogo/gogointerface.h"
@@ -45,6 +46,13 @@ using Setting = std::array<UPARAM, 3>;  // code, first, second
 
 UPARAM Value(int32_t v) { return static_cast<UPARAM>(static_cast<uint32_t>(v)); }
 
+// The rate of the frames: the resample rate, or the MP3 rate for the
+// source's (a 96 kHz source is encoded at 48 kHz, as LAME does).
+uint32_t OutputRate(const GoGoSettings& s, const WaveHeader& source) {
+    return s.sampleRateMode == SampleRateMode::kResample ? static_cast<uint32_t>(s.resampleRate)
+                                                         : Mp3RateFor(source.sampleRate);
+}
+
 // The configuration values in the order the library is given them.
 std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& source, const Job& job) {
     std::vector<Setting> c;
@@ -54,8 +62,8 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
     if (s.channelMode == Mp3Channels::kStereo) c.push_back({MC_ENCODEMODE, MC_MODE_STEREO, 0});
     if (s.channelMode == Mp3Channels::kJointStereo) c.push_back({MC_ENCODEMODE, MC_MODE_JOINT, 0});
     c.push_back({MC_INPFREQ, source.sampleRate, 0});
-    if (s.sampleRateMode == SampleRateMode::kFromSource) c.push_back({MC_OUTFREQ, source.sampleRate, 0});
-    if (s.sampleRateMode == SampleRateMode::kResample) c.push_back({MC_OUTFREQ, Value(s.resampleRate), 0});
+    if (s.sampleRateMode == SampleRateMode::kFromSource || s.sampleRateMode == SampleRateMode::kResample)
+        c.push_back({MC_OUTFREQ, OutputRate(s, source), 0});
     c.push_back({MC_USEPSY, Value(s.psychoAcoustics), 0});
     c.push_back({MC_USELPF16, Value(s.lowPassFilter), 0});
     c.push_back({MC_USEMMX, Value(s.useMMX), 0});
@@ -70,7 +78,9 @@ std::vector<Setting> GoGoConfiguration(const GoGoSettings& s, const WaveHeader& 
     if (source.channels == 1) c.push_back({MC_MONO_PCM, 1, 0});
     c.push_back({MC_EMPHASIS, Value(s.emphasis), 0});
     c.push_back({MC_ENCODE_QUALITY, Value(s.quality), 0});
-    if (s.bitrateMode == Mp3BitrateMode::kCbr) c.push_back({MC_BITRATE, Value(s.bitrate), 0});
+    // A CBR bitrate the frames cannot carry becomes the nearest one they can.
+    if (s.bitrateMode == Mp3BitrateMode::kCbr)
+        c.push_back({MC_BITRATE, Value(NearestMp3Bitrate(OutputRate(s, source), s.bitrate)), 0});
     if (s.bitrateMode == Mp3BitrateMode::kAbr) {
         c.push_back({MC_ABR, 1, 0});
         c.push_back({MC_BITRATE, Value(s.bitrate), 0});
@@ -120,6 +130,9 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
         return run.Fail(problem);
     // The library divides by the rate and the frame size it is handed.
     if (!IsPcmFormat(header)) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
+    const int32_t kbps = settings.bitrateMode == Mp3BitrateMode::kVbr ? settings.vbrMaxBitrate : settings.bitrate;
+    if (std::string problem = Mp3StreamProblem(OutputRate(settings, header), false, kbps); !problem.empty())
+        return run.Fail(problem);
     CodecLibraries libraries;
     GoGoCalls calls;
     if (!LoadGoGo(libraries, calls)) return run.Fail(libraries.error());

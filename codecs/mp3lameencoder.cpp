@@ -1,7 +1,10 @@
 #include "codecs/mp3lameencoder.h"
 
+#include <algorithm>
+
 #include "codecs/bestreamencoder.h"
 #include "codecs/reasons.h"
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "settings/settings.h"
 
@@ -9,11 +12,25 @@ namespace zelph {
 
 namespace {
 
-// MPEG-2 frames carry at most 160 kbit/s, and sources of 24 kHz or less are
-// encoded as MPEG-2.
-uint32_t CappedForRate(int32_t kbps, uint32_t sourceRate) {
-    const auto bitrate = static_cast<uint32_t>(kbps);
-    return sourceRate <= 24000 && bitrate > 160 ? 160 : bitrate;
+bool RateIsLames(const LameSettings& s) {
+    return s.sampleRateMode != SampleRateMode::kResample && s.mpegVersion != MpegVersion::kMpeg1;
+}
+
+// The rate whose bitrates the frames take: the resample rate, an MPEG-1 rate
+// when MPEG-1 is asked for, else one of the MPEG version LAME picks.
+uint32_t FrameRate(const LameSettings& s, uint32_t sourceRate) {
+    if (s.sampleRateMode == SampleRateMode::kResample) return static_cast<uint32_t>(s.resampleRate);
+    const uint32_t picked = Mp3RateFor(sourceRate);
+    return s.mpegVersion == MpegVersion::kMpeg1 ? std::max<uint32_t>(picked, 32000) : picked;
+}
+
+// A bitrate the frames cannot carry becomes the nearest one they can, as
+// with the lame tool (MPEG-2 frames carry at most 160 kbit/s, MPEG-2.5 ones
+// 64). Where the rate is LAME's own, a bitrate below all of its rate's
+// stays: LAME then picks a lower rate that carries it.
+uint32_t BitrateFor(int32_t kbps, const LameSettings& s, uint32_t sourceRate) {
+    const int nearest = NearestMp3Bitrate(FrameRate(s, sourceRate), kbps);
+    return static_cast<uint32_t>(RateIsLames(s) && nearest > kbps ? kbps : nearest);
 }
 
 BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
@@ -27,10 +44,10 @@ BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
     f.nMode = s.channelMode == Mp3Channels::kMono   ? BE_MP3_MODE_MONO
               : s.channelMode == Mp3Channels::kJointStereo ? BE_MP3_MODE_JSTEREO
                                    : BE_MP3_MODE_STEREO;  // 2, and 0 for an unknown mode as well
-    if (s.bitrateMode == Mp3BitrateMode::kCbr) f.dwBitrate = CappedForRate(s.cbrBitrate, sourceRate);
+    if (s.bitrateMode == Mp3BitrateMode::kCbr) f.dwBitrate = BitrateFor(s.cbrBitrate, s, sourceRate);
     if (s.bitrateMode == Mp3BitrateMode::kVbr) {
-        f.dwBitrate = CappedForRate(s.vbrMinBitrate, sourceRate);
-        f.dwMaxBitrate = CappedForRate(s.vbrMaxBitrate, sourceRate);
+        f.dwBitrate = BitrateFor(s.vbrMinBitrate, s, sourceRate);
+        f.dwMaxBitrate = BitrateFor(s.vbrMaxBitrate, s, sourceRate);
         f.bEnableVBR = 1;
         f.nVBRQuality = s.quality;
     }
@@ -57,6 +74,12 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
     if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
+    const uint32_t rate = source.header().sampleRate;
+    const int32_t kbps = settings.bitrateMode == Mp3BitrateMode::kCbr ? settings.cbrBitrate
+                         : settings.bitrateMode == Mp3BitrateMode::kVbr ? settings.vbrMaxBitrate : 0;
+    const bool mpeg1 = settings.mpegVersion == MpegVersion::kMpeg1;
+    if (std::string problem = Mp3StreamProblem(FrameRate(settings, rate), mpeg1, kbps); !problem.empty())
+        return run.Fail(problem);
     ExclusiveFile target(job.targetPath, ExclusiveFile::kCreate);
     if (!target.is_open()) return run.Fail(WriteProblem(target.error()));
     CodecLibraries libraries;
@@ -64,7 +87,6 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     BEWRITEVBRHEADER writeTag = nullptr;
     if (!LoadBeLibrary(libraries, "Lame_Enc.so", calls, &writeTag)) return run.Fail(libraries.error());
 
-    const uint32_t rate = source.header().sampleRate;
     const BeStreamShape shape{settings.channelMode == Mp3Channels::kMono ? 1 : 2, rate, false};
     if (!EncodeWithBeStream(run, source, target, calls, LameConfig(settings, rate), shape) || !target.Close()) {
         if (!run.StopRequested()) run.Fail(BeStreamProblem(source, target, "Lame_Enc.so"));

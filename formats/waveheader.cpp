@@ -86,19 +86,28 @@ std::optional<ChunkHead> ReadChunkHead(int fd, uint64_t at) {
     return head;
 }
 
+bool IsChunkName(const char id[4]) {
+    return std::all_of(id, id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 // Whether the bytes from `at` to the end are whole chunks with printable
-// names (tags such as LIST or id3 after the audio). Zeros are no chunk, so
+// names (tags such as LIST or id3 after the audio), perhaps ending in a few
+// stray bytes that are no chunk at all (too short, or no printable name), as
+// some writers leave. A named chunk cut short is a size that does not fit.
+// Zeros are no chunk and more than a few stray bytes are never ignored, so
 // audio that runs on past a wrapped size is never mistaken for chunks.
 bool OnlyChunksFrom(int fd, uint64_t at, uint64_t fileSize) {
     constexpr int kMostTrailingChunks = 64;
+    constexpr uint64_t kMostStrayBytes = 1024;
     for (int n = 0; n < kMostTrailingChunks && at + 8 <= fileSize; ++n) {
         const auto head = ReadChunkHead(fd, at);
-        if (!head || !std::all_of(head->id, head->id + 4, [](char c) { return c >= 0x20 && c <= 0x7E; })) return false;
+        if (!head) return false;
+        if (!IsChunkName(head->id)) return fileSize - at <= kMostStrayBytes;
         at += 8 + uint64_t{head->size};
         if (at > fileSize) return false;
         at += head->size & 1u;
     }
-    return at >= fileSize;
+    return at + 8 > fileSize;
 }
 
 // The real length of the data chunk whose body starts at `body`. `declared`
@@ -350,8 +359,11 @@ std::string DescribeWaveFile(const std::string& path) {
     if (!layout.format) return "Not A Valid Wave File";
     const FormatChunk& f = *layout.format;
     if (f.tag != kWaveFormatPcm && f.tag != kWaveFormatFloat) return "Not A Valid PCM Wave File";
-    if (f.channels != 1 && f.channels != 2) return "Unrecognized Wave Format";
-    return std::string(f.tag == kWaveFormatFloat ? "Float Wave " : "PCM Wave ") + (f.channels == 1 ? "Mono " : "Stereo ") +
+    // Mono and stereo keep their words; more channels are counted, for every
+    // layout the engines convert.
+    const std::string channels = f.channels == 1 ? "Mono " : f.channels == 2 ? "Stereo " : std::to_string(f.channels) + "Ch ";
+    if (f.channels > 2 && !FormatProblem(f, true).empty()) return "Unrecognized Wave Format";
+    return std::string(f.tag == kWaveFormatFloat ? "Float Wave " : "PCM Wave ") + channels +
            std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";
 }
 

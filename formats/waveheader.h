@@ -79,7 +79,8 @@ bool WriteSizedWaveHeader(ExclusiveFile& file, uint16_t channels, uint32_t sampl
 bool WriteWaveHeaderPlaceholder(ExclusiveFile& file);
 bool PatchWaveHeader(ExclusiveFile& file, const WaveHeader& header);
 
-// "PCM Wave Stereo 16Bit 44100Hz", "Float Wave Stereo 32Bit 48000Hz", or the
+// "PCM Wave Stereo 16Bit 44100Hz", "Float Wave Stereo 32Bit 48000Hz", "PCM
+// Wave 6Ch 24Bit 48000Hz" for more channels the engines convert, or the
 // error text.
 std::string DescribeWaveFile(const std::string& path);
 

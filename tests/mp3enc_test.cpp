@@ -133,7 +133,7 @@ protected:
 TEST(Mp3EncoderLibraries, ExportExactlyTheirEntryPointsByName) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> libraries = {
         {"Lame_Enc.so", {"beInitStream", "beEncodeChunk", "beDeinitStream", "beCloseStream", "beWriteVBRHeader"}},
-        {"BladeEnc.so", {"beInitStream", "beEncodeChunk", "beDeinitStream", "beCloseStream"}},
+        {"BladeEnc.so", {"beInitStream", "beEncodeChunk", "beDeinitStream", "beCloseStream", "beWriteVBRHeader"}},
         {"GoGo.so",
          {"MPGE_initializeWork", "MPGE_setConfigure", "MPGE_getConfigure", "MPGE_detectConfigure", "MPGE_processFrame",
           "MPGE_closeCoder", "MPGE_endCoder", "MPGE_getUnitStates", "MPGE_processTrack"}},
@@ -334,6 +334,7 @@ TEST_F(BladeEncTest, TheRecordAloneSetsRateModeAndBitrate) {
     BE_CONFIG c = BladeConfig(44100, BE_MP3_MODE_DUALCHANNEL, 320);
     c.format.mp3.bCRC = c.format.mp3.bOriginal = 1;
     ASSERT_EQ(blade.Encode(c, stereo, dir / "dual.mp3"), BE_ERR_SUCCESSFUL);
+    ASSERT_EQ(blade.writeTag((dir / "dual.mp3").c_str()), BE_ERR_SUCCESSFUL);
     const Mp3Scan scan = Scan("dual.mp3");
     for (const Mp3Frame& f : scan.frames) {
         ASSERT_EQ(f.sampleRate, 44100);
@@ -341,13 +342,13 @@ TEST_F(BladeEncTest, TheRecordAloneSetsRateModeAndBitrate) {
         ASSERT_EQ(f.mode, 2);
         ASSERT_TRUE(f.crc && f.original && !f.copyright && !f.privateBit);
     }
-    EXPECT_FALSE(scan.tagged());
-    ExpectFaithful("dual.mp3", stereo, 2, false);
+    ExpectFaithful("dual.mp3", stereo, 2, true);
 
     const auto mono = SineSweep(48000, 1, 2.0);
     ASSERT_EQ(blade.Encode(BladeConfig(48000, BE_MP3_MODE_MONO, 128), mono, dir / "mono.mp3"), BE_ERR_SUCCESSFUL);
+    ASSERT_EQ(blade.writeTag((dir / "mono.mp3").c_str()), BE_ERR_SUCCESSFUL);
     EXPECT_EQ(Scan("mono.mp3").frames.at(3).mode, 3);
-    ExpectFaithful("mono.mp3", mono, 1, false);
+    ExpectFaithful("mono.mp3", mono, 1, true);
 }
 
 TEST_F(BladeEncTest, RefusesWhatMpeg1BladeCannotEncode) {
@@ -409,7 +410,7 @@ TEST_F(GoGoTest, CbrRunCountsItsFramesAndCarriesEmphasis) {
     EXPECT_EQ(run.frames, run.announced);
     EXPECT_EQ(run.frames, (stereo.size() / 2 + 1151) / 1152);
     const Mp3Scan scan = Scan("cbr.mp3");
-    EXPECT_FALSE(scan.tagged());  // a VBR tag says nothing of a CBR stream
+    EXPECT_TRUE(scan.tagged());  // the Info tag carries the encoder delay in every mode
     for (const Mp3Frame& f : scan.frames) {
         ASSERT_EQ(f.kbps, 192);
         ASSERT_EQ(f.mode, 0);
@@ -418,7 +419,7 @@ TEST_F(GoGoTest, CbrRunCountsItsFramesAndCarriesEmphasis) {
     EXPECT_EQ(DecodeMp3(dir / "cbr.mp3", 2).errors, "");
 }
 
-TEST_F(GoGoTest, VbrAndAbrWriteTheTagsAskedFor) {
+TEST_F(GoGoTest, VbrAndAbrVaryTheBitrateAndEveryModeIsTagged) {
     const auto stereo = SineSweep(44100, 2, 2.0);
     WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
     const GoGoRun vbr = Run("in.wav", "vbr.mp3", {{MC_VBR, 1, 0}, {MC_VBRBITRATE, 128, 320}, {MC_WRITEVBRTAG, 1, 0}});
@@ -429,7 +430,7 @@ TEST_F(GoGoTest, VbrAndAbrWriteTheTagsAskedFor) {
     const std::set<int> rates = Bitrates(scan);
     EXPECT_GE(*rates.begin(), 128);
     EXPECT_GT(rates.size(), 1u);
-    ExpectFaithful("vbr.mp3", stereo, 2, false);  // no LAME tag: the decoders keep the delay
+    ExpectFaithful("vbr.mp3", stereo, 2, true);
 
     ASSERT_EQ(Run("in.wav", "abr.mp3", {{MC_ABR, 1, 0}, {MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end,
               ME_EMPTYSTREAM);
@@ -440,7 +441,7 @@ TEST_F(GoGoTest, VbrAndAbrWriteTheTagsAskedFor) {
     ASSERT_EQ(Run("in.wav", "info.mp3", {{MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end, ME_EMPTYSTREAM);
     EXPECT_TRUE(Scan("info.mp3").tagged());
     ASSERT_EQ(Run("in.wav", "none.mp3", {{MC_VBR, 1, 0}}).end, ME_EMPTYSTREAM);
-    EXPECT_FALSE(Scan("none.mp3").tagged());
+    EXPECT_TRUE(Scan("none.mp3").tagged());
 }
 
 // 8-bit mono, odd-sized, in WAVE_FORMAT_EXTENSIBLE, behind an odd-sized chunk.
@@ -474,7 +475,7 @@ TEST_F(GoGoTest, WalksToTheDataOfAnyPcmWav) {
     EXPECT_EQ(Scan("out.mp3").frames.at(3).mode, 3);
     const Decoded decoded = DecodeMp3(dir / "out.mp3", 1);
     EXPECT_EQ(decoded.errors, "");
-    EXPECT_NEAR(static_cast<double>(decoded.pcm.size() - kLameStartDelay) / 32000, 2.0, 1152.0 / 32000);
+    EXPECT_NEAR(static_cast<double>(decoded.pcm.size()) / 32000, 2.0, 1152.0 / 32000);
 }
 
 TEST_F(GoGoTest, FailuresAreErrorResults) {

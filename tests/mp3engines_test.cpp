@@ -90,6 +90,17 @@ TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     }
 }
 
+// The Info tag's encoder delay and padding let decoders give the exact length.
+TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
+    const auto sweep = SineSweep(44100, 2, 2.003);
+    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
+                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        ASSERT_TRUE(Run(engine, params, WavFile(sweep, 44100, 2)));
+        EXPECT_EQ(DecodeMp3(mp3, 2).pcm.size(), sweep.size());
+        EXPECT_EQ(RunCommand("mpg123 -q -s '" + mp3 + "' | wc -c").out, std::to_string(sweep.size() * 2) + "\n");
+    }
+}
+
 TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
     const std::vector<int16_t> silence(44100 * 2, 0);
     for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
@@ -186,13 +197,19 @@ TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
     }
 }
 
-TEST_F(Mp3Engines, LameCapsBitratesOfLowRateSources) {
-    settings.lame.cbrBitrate = 320;
-    ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavFile(SineSweep(22050, 2, 2), 22050, 2)));
-    const Mp3Scan scan = ScanMp3(ReadFile(mp3));
-    EXPECT_EQ(scan.frames.back().kbps, 160);
-    EXPECT_EQ(scan.frames.back().sampleRate, 22050);
-    ExpectFaithful(mp3, Left(SineSweep(22050, 2, 2), 2), 2);
+// A bitrate the frames cannot carry becomes the nearest one they can (MPEG-2:
+// 160 kbit/s at most, MPEG-2.5: 64), a rate no MP3 carries the nearest one.
+TEST_F(Mp3Engines, LowAndHighRateSourcesGetARateAndBitrateTheFramesCarry) {
+    settings.lame.cbrBitrate = settings.gogo.bitrate = 320;
+    struct Case { EngineProc engine; EngineSettings params; int source, rate, kbps; };
+    for (const Case& c : {Case{EncodeMp3Lame, &settings.lame, 22050, 22050, 160}, {EncodeMp3Lame, &settings.lame, 8000, 8000, 64},
+                          {EncodeMp3Lame, &settings.lame, 96000, 48000, 320}, {EncodeMp3GoGo, &settings.gogo, 11025, 11025, 64},
+                          {EncodeMp3GoGo, &settings.gogo, 96000, 48000, 320}, {EncodeMp3Blade, &settings.blade, 12000, 44100, 320}}) {
+        ASSERT_TRUE(Run(c.engine, c.params, WavFile(SineSweep(c.source, 2, 2), c.source, 2))) << c.source;
+        const Mp3Frame last = ScanMp3(ReadFile(mp3)).frames.back();
+        EXPECT_EQ(std::pair(last.sampleRate, last.kbps), std::pair(c.rate, c.kbps)) << c.source;
+        EXPECT_EQ(DecodeMp3(mp3, 2).errors, "");
+    }
 }
 
 TEST_F(Mp3Engines, BladeResamplesToItsRateKeepingPitchAndLength) {
@@ -249,9 +266,9 @@ TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
     settings.lame.sampleRateMode = SampleRateMode::kResample;
     settings.lame.resampleRate = 22050;
     EXPECT_FALSE(Run(EncodeMp3Lame, &settings.lame, wav));
-    settings.blade.bitrate = 33;
+    settings.blade.bitrate = 999;
     EXPECT_FALSE(Run(EncodeMp3Blade, &settings.blade, wav));
-    settings.gogo.bitrate = 33;
+    settings.gogo.bitrate = 999;
     EXPECT_FALSE(Run(EncodeMp3GoGo, &settings.gogo, wav));
 }
 
@@ -264,8 +281,8 @@ TEST_F(Mp3Engines, TheFileReadsErrorOccuredForRefusedSetupsAndMissingEntryPoints
         return RunCommand("cd '" + dir.path() + "' && '" + program + "' --quiet --target lame --output-dir '" +
                           dir.path() + "' " + args + " '" + wav + "'").out;
     };
-    EXPECT_TRUE(convert(real, "--set lame.mpegVersion=1 --set lame.sampleRateMode=2 --set lame.resampleRate=22050")
-                    .starts_with("Error Occured\t" + wav + "\t"));
+    EXPECT_EQ(convert(real, "--set lame.mpegVersion=1 --set lame.sampleRateMode=2 --set lame.resampleRate=22050"),
+              "Error Occured\t" + wav + "\tMPEG-1 frames cannot carry 22050 Hz (32000, 44100 or 48000 Hz)\n");
 
     ASSERT_EQ(RunCommand("cp '" + real + "' '" + cli + "' && mkdir '" + dir.path() + "Plugins'").status, 0);
     const auto lameFrom = [&](const std::string& library) {

@@ -186,7 +186,11 @@ TEST(WaveHeader, AudioIsTheDataChunkAndEveryOtherSizeMismatchIsRefused) {
     EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(503, 'a'))),
               "refused: the data chunk claims 1000 bytes, the file holds 503");
     EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(1040, 'a'))),
-              "refused: the data chunk claims 1000 bytes, 1040 follow it");
+              "refused: the data chunk claims 1000 bytes, 1040 follow it") << "a chunk \"aaaa\" cut short";
+    for (const std::string& stray : {std::string(5, 'x'), std::string(96, '\0'), Chunk("LIST", "INFO") + "\x01" + std::string(90, 'b')})
+        EXPECT_EQ(audio(Riff(fmt + Chunk("data", std::string(1000, 'a')) + stray)), "1000") << "stray bytes ignored";
+    EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(1000, 'a') + std::string(1100, '\0'))),
+              "refused: the data chunk claims 1000 bytes, 2100 follow it") << "more than a few";
     EXPECT_EQ(audio(Riff(fmt + "data" + U32(1000) + std::string(1000, 'a') + "LIST" + U32(100) + "xy")),
               "refused: the data chunk claims 1000 bytes, 1010 follow it") << "a tag cut short";
 }
@@ -291,7 +295,9 @@ TEST(WaveHeader, DescriptionTexts) {
     EXPECT_EQ(describe(Riff(Chunk("LIST", "x") + Chunk("fmt ", Fmt(1, 1, 8000, 8)))), "PCM Wave Mono 8Bit 8000Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Float Wave Stereo 32Bit 44100Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)))), "Not A Valid PCM Wave File") << "ADPCM";
-    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 16)))), "Unrecognized Wave Format");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 24)))), "PCM Wave 6Ch 24Bit 48000Hz");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 9, 48000, 16)))), "Unrecognized Wave Format");
+    EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 12)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(""), "Not A Valid Wave File");
     EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");
     EXPECT_EQ(describe("RIFX" + U32(4) + "WAVE"), "Not A Valid Wave File");

@@ -1,25 +1,13 @@
 #include "plugins/gogo/gogoencoder.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 
+#include "formats/mp3rates.h"
 #include "formats/pcmlimits.h"
 #include "plugins/mp3enc/tagframe.h"
 
 namespace zelph::mp3enc {
 namespace {
-
-bool IsMp3Bitrate(int kbps) {
-    static constexpr std::array<int, 18> kBitrates = {8,   16,  24,  32,  40,  48,  56,  64,  80,
-                                                      96, 112, 128, 144, 160, 192, 224, 256, 320};
-    return std::find(kBitrates.begin(), kBitrates.end(), kbps) != kBitrates.end();
-}
-
-bool IsMp3Rate(int hz) {
-    static constexpr std::array<int, 9> kRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-    return std::find(kRates.begin(), kRates.end(), hz) != kRates.end();
-}
 
 bool ApplyMode(UPARAM mode, EncoderOptions& options) {
     switch (mode) {
@@ -49,7 +37,7 @@ MERET CheckConfig(const GoGoConfig& c) {
     if (c.quality < -1 || c.quality > 9 || (c.vbrLevel && (*c.vbrLevel < 0 || *c.vbrLevel > 9))) return ME_PARAMERROR;
     if (c.emphasis != 0 && c.emphasis != 1 && c.emphasis != 3) return ME_PARAMERROR;
     if (c.inputRate < 0 || (c.inputRate != 0 && !IsPcmRate(static_cast<uint64_t>(c.inputRate))) ||
-        (c.outputRate != 0 && !IsMp3Rate(c.outputRate)))
+        (c.outputRate != 0 && !IsMp3Rate(static_cast<uint32_t>(c.outputRate))))
         return ME_FREQERROR;
     return CheckBitrates(c);
 }
@@ -84,22 +72,10 @@ EncoderOptions OptionsFor(const GoGoConfig& c, const WavLayout& layout) {
     o.quality = c.psychoAcoustics ? c.quality : 9;
     if (c.lowPass16) o.lowpassHz = 16000;
     o.emphasis = c.emphasis;
-    // A VBR tag alone says nothing a CBR stream's size does not; the LAME tag
-    // is written in every mode.
-    o.tagFrame = c.lameTag || (c.vbrTag && o.rateControl != RateControl::Cbr);
+    // Every stream carries the Xing/Info tag with LAME's extension: its
+    // encoder delay and padding let decoders give the source's exact length.
+    o.tagFrame = true;
     return o;
-}
-
-// Without the LAME tag the Xing tag ends after its quality field: frame
-// count, bytes, seek table and quality take 120 bytes from "Xing"/"Info".
-void DropLameExtension(std::vector<uint8_t>& tag) {
-    constexpr std::size_t kXingLength = 120;
-    for (std::size_t at = 0; at + 4 <= tag.size(); ++at) {
-        if (std::memcmp(&tag[at], "Xing", 4) == 0 || std::memcmp(&tag[at], "Info", 4) == 0) {
-            if (at + kXingLength < tag.size()) std::fill(tag.begin() + at + kXingLength, tag.end(), 0);
-            return;
-        }
-    }
 }
 
 }  // namespace
@@ -133,8 +109,9 @@ MERET GoGoConfig::Set(UPARAM code, UPARAM first, UPARAM second) {
         vbrMinBitrate = value;
         vbrMaxBitrate = static_cast<int>(second);
         return ME_NOERR;
-    case MC_WRITELAMETAG: lameTag = first != 0; return ME_NOERR;
-    case MC_WRITEVBRTAG: vbrTag = first != 0; return ME_NOERR;
+    // The tag is always written whole (see OptionsFor); either code asks for it.
+    case MC_WRITELAMETAG:
+    case MC_WRITEVBRTAG: return ME_NOERR;
     // LAME picks its own instruction sets; the unit switches change nothing.
     case MC_USEMMX:
     case MC_USE3DNOW:
@@ -160,7 +137,6 @@ GoGoEncoder::Opened GoGoEncoder::Open(const GoGoConfig& config) {
     const EncoderOptions options = OptionsFor(config, *layout);
     encoder->lame_ = OpenLame(options);
     if (!encoder->lame_) return {ME_PARAMERROR, nullptr};
-    encoder->lameExtension_ = config.lameTag;
 
     // One call takes the input of one MP3 frame, resampling included.
     const int64_t frameSamples = lame_get_framesize(encoder->lame_.get());
@@ -211,8 +187,7 @@ MERET GoGoEncoder::Finish() {
     if (produced < 0) return ME_INTERNALERROR;
     if (std::fwrite(mp3Buffer_.data(), 1, produced, mp3_.get()) != static_cast<std::size_t>(produced))
         return ME_WRITEERROR;
-    std::vector<uint8_t> tag = FinishedTagFrame(lame_.get());
-    if (!lameExtension_) DropLameExtension(tag);
+    const std::vector<uint8_t> tag = FinishedTagFrame(lame_.get());
     if (!tag.empty() && !WriteTagFrame(mp3_.get(), tag)) return ME_WRITEERROR;
     wav_.reset();
     return CloseChecked(mp3_) ? ME_EMPTYSTREAM : ME_WRITEERROR;

@@ -32,8 +32,6 @@ struct GoGoConfig {
     std::optional<int> vbrLevel;
     int vbrMinBitrate = 0;
     int vbrMaxBitrate = 0;
-    bool lameTag = false;
-    bool vbrTag = false;
 
     // ME_NOERR, or the error for the first code that was refused.
     MERET Set(UPARAM code, UPARAM first, UPARAM second);
@@ -61,7 +59,6 @@ private:
     uint64_t remaining_ = 0;
     std::size_t bytesPerCall_ = 0;
     uint32_t frameCount_ = 0;
-    bool lameExtension_ = false;
     std::optional<MERET> end_;  // the result every call returns once the input is used up
     std::vector<uint8_t> raw_;
     std::vector<int16_t> pcm_;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "formats/mp3rates.h"
 #include "plugins/mp3enc/mp3form.h"
 
 namespace zelph::mp3enc {
@@ -85,15 +86,13 @@ bool ApplyRateControl(const Lhv1& lhv1, EncoderOptions& options) {
     }
 }
 
-bool IsMpeg1Rate(int rate) { return rate == 32000 || rate == 44100 || rate == 48000; }
-
 // MPEG1 keeps the output on an MPEG-1 rate, where LAME would otherwise drop
 // to a half rate for a low bitrate. MPEG2, the value of a zeroed record,
 // leaves the rate to LAME, which picks MPEG-2 for sources of 24 kHz or less.
 bool ApplyMpegVersion(uint32_t version, EncoderOptions& options) {
     if (version == MPEG2) return true;
     if (version != MPEG1) return false;
-    if (options.outputRate > 0) return IsMpeg1Rate(options.outputRate);
+    if (options.outputRate > 0) return IsMpeg1Rate(static_cast<uint32_t>(options.outputRate));
     options.outputRate = options.inputRate <= 32000 ? 32000 : options.inputRate <= 44100 ? 44100 : 48000;
     return true;
 }

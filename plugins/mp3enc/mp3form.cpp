@@ -1,7 +1,6 @@
 #include "plugins/mp3enc/mp3form.h"
 
-#include <algorithm>
-#include <array>
+#include "formats/mp3rates.h"
 
 namespace zelph::mp3enc {
 
@@ -20,20 +19,17 @@ bool ApplyBeMode(int32_t beMode, EncoderOptions& options) {
 }
 
 std::optional<EncoderOptions> OptionsFromMp3Form(const BE_CONFIG& config) {
-    static constexpr std::array<int, 3> kRates = {32000, 44100, 48000};
-    static constexpr std::array<int, 14> kBitrates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
     const auto& mp3 = config.format.mp3;
-    const int rate = static_cast<int>(mp3.dwSampleRate);
+    const uint32_t rate = mp3.dwSampleRate;
     const int bitrate = mp3.wBitrate;
-    if (std::find(kRates.begin(), kRates.end(), rate) == kRates.end()) return std::nullopt;
-    if (std::find(kBitrates.begin(), kBitrates.end(), bitrate) == kBitrates.end()) return std::nullopt;
+    if (!IsMpeg1Rate(rate) || !CarriesBitrate(rate, bitrate)) return std::nullopt;
     // BladeEnc offers stereo, dual channel and mono only.
     if (mp3.byMode == BE_MP3_MODE_JSTEREO) return std::nullopt;
 
     EncoderOptions options;
     if (!ApplyBeMode(mp3.byMode, options)) return std::nullopt;
-    options.inputRate = rate;
-    options.outputRate = rate;
+    options.inputRate = static_cast<int>(rate);
+    options.outputRate = static_cast<int>(rate);
     options.rateControl = RateControl::Cbr;
     options.bitrate = bitrate;
     options.privateBit = mp3.bPrivate != 0;
