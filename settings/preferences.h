@@ -38,7 +38,7 @@ struct PreferenceKey {
 class Preferences {
 public:
     explicit Preferences(std::string path);
-    // zelph.conf in `folder`, the start-up folder.
+    // zelph.conf in `folder`, the one SettingsFolder() names.
     static std::string PathIn(std::string folder);
 
     // Reads the file; a missing or unreadable file means every default.

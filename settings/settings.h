@@ -161,7 +161,7 @@ std::string DefaultOutputFolder();
 class SettingsStore {
 public:
     explicit SettingsStore(std::string settingsPath);
-    // Settings.dat in `folder`, the start-up folder.
+    // Settings.dat in `folder`, the one SettingsFolder() names.
     static std::string PathIn(std::string folder);
 
     // Fills the record from the file, or with defaults when it is missing,
