@@ -88,11 +88,16 @@ bool CanEnterFolder(const char* folder) {
            ::access(folder, X_OK) == 0;
 }
 
+// Why `file` cannot be read as a settings file (an errno), or 0.
+int OpenError(const ExclusiveFile& file) {
+    if (!file.is_open()) return file.error();
+    struct stat info;
+    return ::fstat(file.fd(), &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
+}
+
 // Reads the file over the record, as far as it goes; returns "" when it held
 // exactly one record, else what it held instead.
 std::string ReadWhole(ExclusiveFile& file, ConverterSettings& record) {
-    struct stat info;
-    if (::fstat(file.fd(), &info) == 0 && S_ISDIR(info.st_mode)) return std::string(": ") + std::strerror(EISDIR);
     const std::size_t got = file.Read(&record, sizeof record);
     char more;
     if (got == sizeof record && file.Read(&more, 1) == 0) return "";
@@ -118,13 +123,12 @@ std::string SettingsStore::LoadSettings(bool keepFile) {
     bool accepted = false;
     {
         ExclusiveFile file(path_, ExclusiveFile::kRead);
-        if (file.is_open()) {
+        if (const int error = OpenError(file); error != 0) {
+            problem = error == EWOULDBLOCK ? ": in use by another program" : std::string(": ") + std::strerror(error);
+        } else {
             problem = ReadWhole(file, record);
             accepted = zelph::SettingsCheckValue(record) == record.checkValue;
             if (!accepted && problem.empty()) problem = " fails its check value";
-        } else {
-            problem = file.error() == EWOULDBLOCK ? ": in use by another program"
-                                                  : std::string(": ") + std::strerror(file.error());
         }
     }
     if (!problem.empty()) problem = "settings file '" + path_ + "'" + problem;

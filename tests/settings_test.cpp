@@ -138,6 +138,12 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     WriteFile(path, image);
     store.LoadSettings(true);
     EXPECT_EQ(store.record.lame.cbrBitrate, 128);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    store.record.lame.cbrBitrate = 999;
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "': Is a directory");
+    EXPECT_EQ(store.record.lame.cbrBitrate, 128);
 }
 
 TEST_F(SettingsFile, FileHeldByAnotherProgramGivesDefaults) {
