@@ -26,7 +26,7 @@ int CConverterApp::InitInstance() {
         std::cerr << "zelph: " << options.error.toStdString() << " (see --help)\n";
         return 2;
     }
-    CConverterDlg window(nullptr, StandardEngines(), StartupFolder(options));
+    CConverterDlg window(nullptr, StandardEngines(), StartupFolder());
     window.SetEngineTuningOpener([&window](int32_t target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(target, settings, window.preferences(), parent);
     });

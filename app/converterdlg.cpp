@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QScreen>
@@ -231,10 +232,15 @@ void CConverterDlg::CheckTargetRadio(int32_t targetFormat) {
 
 void CConverterDlg::SaveSettings() {
     if (const int32_t target = CheckedTarget()) settings_.record.targetFormat = target;
-    settings_.SaveSettings();
     preferences_.Set(kWindowWidth, std::to_string(WindowSize().width()));
     preferences_.Set(kWindowHeight, std::to_string(WindowSize().height()));
-    preferences_.Save();
+    // A choice that silently fails to stick is worse than a message.
+    QStringList reasons;
+    for (const std::string& reason : {settings_.SaveSettings(), preferences_.Save()})
+        if (!reason.empty()) reasons << QString::fromStdString(reason);
+    if (!reasons.isEmpty())
+        QMessageBox::warning(this, "Zelph Audio Converter",
+                             "The settings could not be saved:\n\n" + reasons.join('\n'));
 }
 
 void CConverterDlg::closeEvent(QCloseEvent* event) {

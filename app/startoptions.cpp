@@ -3,15 +3,18 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "settings/settingsfolder.h"
+
 namespace zelph {
 
 const char* const kAppUsage =
-    "Usage: zelph [--xdg-settings] [Qt options] [FILE...]\n"
+    "Usage: zelph [Qt options] [FILE...]\n"
     "Opens the converter's main window with FILE... listed (a folder lists the\n"
-    "music files under it).\n"
+    "music files under it). The settings live in $XDG_CONFIG_HOME/zelph/ (default\n"
+    "~/.config/zelph/), shared with zelph-convert, unless a Settings.dat in the\n"
+    "working folder or beside the program is there.\n"
     "\n"
-    "  --xdg-settings   keep Settings.dat in $XDG_CONFIG_HOME/zelph/ (default\n"
-    "                   ~/.config/zelph/) instead of the working folder\n"
+    "  --xdg-settings   accepted and ignored (the menu entry passes it)\n"
     "  --help           show this text\n"
     "  --version        show the version\n";
 
@@ -25,7 +28,8 @@ StartOptions ParseStartOptions(const QStringList& arguments) {
         } else if (argument == "--") {
             onlyFiles = true;
         } else if (argument == "--xdg-settings") {
-            options.xdgSettings = true;
+            // Menu entries and scripts pass it; the settings are kept in the
+            // configuration folder without it.
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version") {
@@ -37,15 +41,8 @@ StartOptions ParseStartOptions(const QStringList& arguments) {
     return options;
 }
 
-QString XdgSettingsFolder() {
-    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString base = QDir::isAbsolutePath(configHome) ? configHome : QDir::homePath() + "/.config";
-    return QDir::cleanPath(base + "/zelph") + '/';
-}
-
-QString StartupFolder(const StartOptions& options) {
-    if (!options.xdgSettings) return QDir::currentPath();
-    const QString folder = XdgSettingsFolder();
+QString StartupFolder() {
+    const QString folder = QString::fromStdString(SettingsFolder());
     QDir().mkpath(folder);
     return folder;
 }

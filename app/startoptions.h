@@ -1,6 +1,5 @@
 #pragma once
-// The main window's command line: the files to list when it opens and where
-// the settings live.
+// The main window's command line: the files to list when it opens.
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +10,6 @@ extern const char* const kAppUsage;
 
 struct StartOptions {
     QStringList files;         // absolute paths, in the order given
-    bool xdgSettings = false;  // settings in the XDG configuration folder
     bool help = false;
     bool version = false;
     QString error;             // set for an unknown option
@@ -20,12 +18,8 @@ struct StartOptions {
 // `arguments` are what Qt left of the command line, without the program name.
 StartOptions ParseStartOptions(const QStringList& arguments);
 
-// "$XDG_CONFIG_HOME/zelph/", or "~/.config/zelph/" when that is unset or
-// not absolute (as the XDG base directory rules say).
-QString XdgSettingsFolder();
-
-// The folder whose Settings.dat the main window uses: the working folder,
-// or the XDG one (made when missing) for --xdg-settings.
-QString StartupFolder(const StartOptions& options);
+// The folder whose Settings.dat the main window uses (SettingsFolder()),
+// made when missing so that closing the window can save there.
+QString StartupFolder();
 
 }  // namespace zelph

@@ -1,7 +1,5 @@
 // zelph-convert: the converter's core driven from the command line.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "cli/convert.h"
 #include "cli/describe.h"
+#include "cli/listings.h"
 #include "cli/options.h"
 #include "codecs/engines.h"
 #include "core/naming.h"
@@ -16,6 +15,7 @@
 #include "core/targets.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
+#include "settings/settingsfolder.h"
 #include "settings/tuning.h"
 
 namespace {
@@ -25,10 +25,8 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-std::string WorkingFolder() {
-    std::vector<char> buffer(4096);
-    if (!::getcwd(buffer.data(), buffer.size())) return "./";
-    return buffer.data();
+void PrintLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::cout << line << '\n';
 }
 
 void PrintPlan(const zelph::BatchPlan& plan) {
@@ -45,7 +43,11 @@ int main(int argc, char** argv) {
     const std::string error = zelph::ParseCliOptions({argv + 1, argv + argc}, options);
     if (!error.empty()) return UsageError(error);
     if (options.help) {
-        std::cout << zelph::kCliUsage;
+        std::cout << zelph::kCliUsage << zelph::SetFieldsHelp();
+        return 0;
+    }
+    if (options.listFields || options.listExtensions) {
+        PrintLines(options.listFields ? zelph::SetFieldNames() : zelph::SourceExtensions());
         return 0;
     }
     if (options.version) {
@@ -56,9 +58,12 @@ int main(int argc, char** argv) {
     if (options.describe) return zelph::RunDescribe(options.files, std::cout);
 
     const std::string settingsPath =
-        options.settingsFile.empty() ? zelph::SettingsStore::PathIn(WorkingFolder()) : options.settingsFile;
+        options.settingsFile.empty() ? zelph::SettingsStore::PathIn(zelph::SettingsFolder()) : options.settingsFile;
     zelph::SettingsStore store(settingsPath);
-    store.LoadSettings(true);
+    // Settings asked for by name must be what the run uses; the shared file
+    // falls back to defaults as the main window does.
+    if (const std::string problem = store.LoadSettings(true); !problem.empty() && !options.settingsFile.empty())
+        return UsageError(problem);
     // The preferences live beside the settings file; the command line reads
     // them and never writes them.
     zelph::Preferences preferences(zelph::Preferences::PathIn(zelph::FolderOf(settingsPath)));

@@ -15,7 +15,9 @@ const char* const kCliUsage =
     "\n"
     "  --target wav|blade|lame|gogo|ogg|ape|flac|opus\n"
     "                         target format (default: the one in the settings)\n"
-    "  --settings FILE        settings file to read (default: Settings.dat here; never written)\n"
+    "  --settings FILE        settings file to read, never written (default: the main\n"
+    "                         window's: ./Settings.dat, one beside the program, or\n"
+    "                         ~/.config/zelph/Settings.dat)\n"
     "  --output-dir DIR       put every output into DIR\n"
     "  --beside-source        put every output beside its source\n"
     "  --if-exists overwrite|rename|skip\n"
@@ -25,6 +27,7 @@ const char* const kCliUsage =
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192,\n"
     "                         or one key of zelph.conf, e.g. --set flac.level=8\n"
+    "                         (every field is listed below)\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
     "  --jobs N               convert N files side by side (default: one per processor)\n"
@@ -94,6 +97,10 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.verbose = true;
         } else if (arg == "--no-tags") {
             options.edits.emplace_back(std::string(kCopyTags), "0");
+        } else if (arg == "--list-fields") {
+            options.listFields = true;
+        } else if (arg == "--list-extensions") {
+            options.listExtensions = true;
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--beside-source") {

@@ -17,7 +17,9 @@ struct CliOptions {
     bool describe = false;
     bool verbose = false;
     bool quiet = false;
-    std::string settingsFile;          // "" : Settings.dat in the working folder
+    bool listFields = false;       // for the shell completion and the manual page
+    bool listExtensions = false;
+    std::string settingsFile;          // "": Settings.dat of the settings folder
     int32_t targetFormat = 0;          // 0: the target the settings name
     std::vector<std::pair<std::string, std::string>> edits;  // applied in order
     std::vector<std::string> files;

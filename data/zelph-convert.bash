@@ -1,7 +1,9 @@
 # bash completion for zelph-convert
 #
-# The options and their values are read from "zelph-convert --help", so the
-# completion always offers what the installed program takes.
+# The options and their values are read from "zelph-convert --help", the
+# --set fields from "--list-fields" and the file kinds from
+# "--list-extensions", so the completion always offers what the installed
+# program takes.
 
 _zelph_convert() {
     local cur prev words cword
@@ -25,7 +27,19 @@ _zelph_convert() {
             _filedir -d
             return
             ;;
+        --jobs | -j)
+            # 0 is one file per processor.
+            COMPREPLY=($(compgen -W "$(seq 0 "$(nproc 2>/dev/null || echo 1)")" -- "$cur"))
+            return
+            ;;
+        =)
+            # A value after "--set NAME=": nothing to offer.
+            [[ ${words[cword - 3]} == --set ]] && return
+            ;;
         --set)
+            # The value follows an "=", typed right after the name.
+            compopt -o nospace
+            COMPREPLY=($(compgen -W "$("$1" --list-fields 2>/dev/null)" -- "$cur"))
             return
             ;;
     esac
@@ -34,5 +48,9 @@ _zelph_convert() {
         COMPREPLY=($(compgen -W "$(sed -n 's/^  \(--[a-z-]*\).*/\1/p' <<<"$help")" -- "$cur"))
         return
     fi
-    _filedir '@(wav|mp2|mp3|ogg|ape|vqf|WAV|MP2|MP3|OGG|APE|VQF)'
+    # Every source kind, in lower and upper case.
+    local extensions
+    extensions=$("$1" --list-extensions 2>/dev/null | tr '\n' '|')
+    extensions=${extensions%|}
+    _filedir "@(${extensions}|${extensions^^})"
 } && complete -F _zelph_convert zelph-convert

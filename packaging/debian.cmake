@@ -13,12 +13,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelph)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Zelph developers <developers@zelph.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio converter for WAV, MP3, Ogg Vorbis and Monkey's Audio")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio converter for WAV, MP3, Ogg Vorbis, Monkey's Audio, FLAC and Opus")
 # CPack puts the summary line above this text itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zelph Audio Converter lists music files (PCM WAV, MP3 and MP2, Ogg Vorbis,
-Monkey's Audio, TwinVQ) with each file's size and format, and converts the
-whole list to one target: WAV, MP3 through the LAME, Blade or GoGo encoder,
-Ogg Vorbis or Monkey's Audio.
+FLAC and FLAC in Ogg, Opus, Monkey's Audio, TwinVQ) with each file's size and
+format, and converts the whole list to one target: WAV, MP3 through the LAME,
+Blade or GoGo encoder, Ogg Vorbis, Monkey's Audio, FLAC or Opus. MP2 and
+TwinVQ files are described, not converted.
 .
 The package holds the desktop program zelph and the command-line tool
 zelph-convert, which share the same settings file.")

@@ -56,6 +56,8 @@ unsigned FilesAtOnce(const Preferences& preferences) {
     return chosen > 0 ? static_cast<unsigned>(chosen) : std::max(1u, std::thread::hardware_concurrency());
 }
 
+std::span<const PreferenceKey> PreferenceKeys() { return kKeys; }
+
 const PreferenceKey* FindPreferenceKey(std::string_view name) {
     for (const PreferenceKey& key : kKeys)
         if (key.name == name) return &key;
@@ -108,7 +110,7 @@ void Preferences::Load() {
     }
 }
 
-bool Preferences::Save() const {
+std::string Preferences::Save() const {
     std::string text;
     for (const Line& line : lines_) text += line.key.empty() ? line.text + "\n" : line.key + " = " + line.text + "\n";
     return ReplaceFileContents(path_, text.data(), text.size());

@@ -5,6 +5,7 @@
 // Lines this version does not know (other keys, comments, anything else) are
 // kept as they stand, so that nothing another version wrote is lost.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,13 +38,13 @@ struct PreferenceKey {
 class Preferences {
 public:
     explicit Preferences(std::string path);
-    // zelph.conf in `folder`, the start-up folder.
+    // zelph.conf in `folder`, the one SettingsFolder() names.
     static std::string PathIn(std::string folder);
 
     // Reads the file; a missing or unreadable file means every default.
     void Load();
-    // Writes every line back atomically; false when nothing could be written.
-    bool Save() const;
+    // Writes every line back atomically; returns "" or why nothing was written.
+    std::string Save() const;
 
     // The key's value, or its default when it is unset or out of range.
     int Get(std::string_view key) const;
@@ -69,7 +70,8 @@ private:
 // number of processors when it is 0 (the default).
 unsigned FilesAtOnce(const Preferences& preferences);
 
-// Every key this version knows, or nullptr for `name`.
+// Every key this version knows, and the one called `name` (or nullptr).
+std::span<const PreferenceKey> PreferenceKeys();
 const PreferenceKey* FindPreferenceKey(std::string_view name);
 
 }  // namespace zelph

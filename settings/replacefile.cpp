@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "formats/exclusivefile.h"
@@ -28,22 +30,22 @@ std::string FileBehind(const std::string& path) {
 
 }  // namespace
 
-bool ReplaceFileContents(const std::string& path, const void* data, std::size_t size) {
+std::string ReplaceFileContents(const std::string& path, const void* data, std::size_t size) {
     const std::string target = FileBehind(path);
     const auto slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const auto failed = [&path] { return path + ": " + std::strerror(errno); };
     std::string temporary = folder + "." + name + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
+    if (fd < 0) return failed();
     const bool written = WriteAllTo(fd, data, size) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::chmod(temporary.c_str(), 0644) != 0 ||
-        ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::string reason = written ? "" : failed();
+    if (::close(fd) != 0 && reason.empty()) reason = failed();
+    if (reason.empty() && (::chmod(temporary.c_str(), 0644) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0))
+        reason = failed();
+    if (!reason.empty()) ::unlink(temporary.c_str());
+    return reason;
 }
 
 }  // namespace zelph

@@ -9,6 +9,7 @@
 
 namespace zelph {
 
-bool ReplaceFileContents(const std::string& path, const void* data, std::size_t size);
+// Returns "", or why the file could not be replaced: "PATH: reason".
+std::string ReplaceFileContents(const std::string& path, const void* data, std::size_t size);
 
 }  // namespace zelph

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -87,6 +88,23 @@ bool CanEnterFolder(const char* folder) {
            ::access(folder, X_OK) == 0;
 }
 
+// Why `file` cannot be read as a settings file (an errno), or 0.
+int OpenError(const ExclusiveFile& file) {
+    if (!file.is_open()) return file.error();
+    struct stat info;
+    return ::fstat(file.fd(), &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
+}
+
+// Reads the file over the record, as far as it goes; returns "" when it held
+// exactly one record, else what it held instead.
+std::string ReadWhole(ExclusiveFile& file, ConverterSettings& record) {
+    const std::size_t got = file.Read(&record, sizeof record);
+    char more;
+    if (got == sizeof record && file.Read(&more, 1) == 0) return "";
+    const std::string whole = std::to_string(sizeof record) + " bytes";
+    return got < sizeof record ? " is " + std::to_string(got) + " bytes, not " + whole : " is longer than " + whole;
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(std::string settingsPath) : path_(std::move(settingsPath)) {
@@ -98,20 +116,25 @@ std::string SettingsStore::PathIn(std::string folder) {
     return folder + kSettingsFileName;
 }
 
-void SettingsStore::LoadSettings(bool keepFile) {
+std::string SettingsStore::LoadSettings(bool keepFile) {
     if (!keepFile) ::unlink(path_.c_str());
 
+    std::string problem;
     bool accepted = false;
     {
         ExclusiveFile file(path_, ExclusiveFile::kRead);
-        if (file.is_open()) {
-            file.Read(&record, sizeof record);
+        if (const int error = OpenError(file); error != 0) {
+            problem = error == EWOULDBLOCK ? ": in use by another program" : std::string(": ") + std::strerror(error);
+        } else {
+            problem = ReadWhole(file, record);
             accepted = zelph::SettingsCheckValue(record) == record.checkValue;
+            if (!accepted && problem.empty()) problem = " fails its check value";
         }
     }
+    if (!problem.empty()) problem = "settings file '" + path_ + "'" + problem;
     if (!accepted) {
         ApplyDefaults(record, DefaultOutputFolder());
-        return;
+        return problem;
     }
     // A folder stored without its terminating zero ends at the field's last byte.
     record.general.outputFolder[kOutputFolderSize - 1] = '\0';
@@ -119,9 +142,10 @@ void SettingsStore::LoadSettings(bool keepFile) {
         SetOutputFolder(record.general, DefaultOutputFolder());
         record.general.outputFolderMode = OutputFolderMode::kBesideSource;
     }
+    return problem;
 }
 
-bool SettingsStore::SaveSettings() {
+std::string SettingsStore::SaveSettings() {
     record.checkValue = zelph::SettingsCheckValue(record);
     return ReplaceFileContents(path_, &record, sizeof record);
 }

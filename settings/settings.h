@@ -161,15 +161,17 @@ std::string DefaultOutputFolder();
 class SettingsStore {
 public:
     explicit SettingsStore(std::string settingsPath);
-    // Settings.dat in `folder`, the start-up folder.
+    // Settings.dat in `folder`, the one SettingsFolder() names.
     static std::string PathIn(std::string folder);
 
     // Fills the record from the file, or with defaults when it is missing,
     // unreadable or fails its check value. keepFile=false deletes it first.
-    void LoadSettings(bool keepFile);
+    // Returns "" when the whole file was read and passed its check, else what
+    // was wrong with it (a short file that passes its check is still taken).
+    std::string LoadSettings(bool keepFile);
     // Writes the record through a temporary file in the same folder and a
-    // rename; returns false when nothing could be written.
-    bool SaveSettings();
+    // rename; returns "" or why nothing was written ("PATH: reason").
+    std::string SaveSettings();
     int32_t SettingsCheckValue() const { return zelph::SettingsCheckValue(record); }
 
     ConverterSettings record{};

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "settings/settings.h"
+#include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 
 using zelph::test::RunCommand;
@@ -22,16 +26,20 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     ScratchDir dir;
     const std::string cd = "cd " + dir.path() + " && ";
+    zelph::test::WriteFile(dir / "short.dat", std::string("\x34\x05\0\0", 4));  // its check value holds
+    zelph::test::WriteFile(dir / "foreign.dat", std::string(1336, 'x'));
     for (const char* args : {"--bogus a.wav", "--target aiff a.wav", "--target", "--target wav",
                              "--set lame.cbrBitrate=100 a.wav", "--set nothing.here=1 a.wav",
                              "--set lame.quality a.wav", "--set flac.level=9 a.wav", "--set opus.complexity=11 a.wav", "--if-exists maybe a.wav",
-                             "--output-dir /no/such/folder a.wav"}) {
+                             "--output-dir /no/such/folder a.wav", "--settings /nonexistent a.wav",
+                             "--settings . a.wav", "--settings short.dat a.wav", "--settings foreign.dat a.wav"}) {
         const auto result = RunCommand(cd + Cli(args), true);
         EXPECT_EQ(result.status, 2) << args;
         EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << args << ": " << result.out;
     }
     const auto named = RunCommand(cd + Cli("--set lame.cbrBitrate=100 a.wav"), true);
     EXPECT_NE(named.out.find("lame.cbrBitrate"), std::string::npos);
+    EXPECT_NE(RunCommand(cd + Cli("--settings /nonexistent a.wav"), true).out.find("No such file"), std::string::npos);
     EXPECT_EQ(RunCommand(cd + Cli("--set window.width=wide a.wav"), true).status, 2);
 }
 
@@ -74,15 +82,32 @@ TEST(Cli, DryRunPrintsThePlannedQueueAndTouchesNothing) {
                           "ENCWAVPCM\t" + out + "/Temp-QOR-File\t" + out + "/a.wav\t90/10\n");
 }
 
-TEST(Cli, ReadsTheGivenSettingsFile) {
+TEST(Cli, ReadsTheSettingsTheWindowSavedUnlessAFileHereOrAGivenOneSaysOtherwise) {
     ScratchDir dir;
-    // A Settings.dat naming the Ape target (1336 bytes: check value 1332, targetFormat 6).
-    std::string image(1336, '\0');
-    image[0] = 0x34; image[1] = 0x05; image[4] = 6;
-    zelph::test::WriteFile(dir / "my.dat", image);
-    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--dry-run --settings my.dat x.wav"));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("ENCAPEMONKEY"), std::string::npos) << result.out;
+    // A target saved into `folder` as the main window saves it when it closes.
+    const auto save = [](const std::string& folder, const char* targetFormat) {
+        std::filesystem::create_directories(folder);
+        zelph::SettingsStore store(zelph::SettingsStore::PathIn(folder));
+        store.LoadSettings(true);
+        ASSERT_EQ(zelph::SetSettingsField(store.record, "targetFormat", targetFormat), "");
+        ASSERT_EQ(store.SaveSettings(), "");
+    };
+    // The last job of the plan: the target's encoder.
+    const auto encoder = [&](const std::string& environment, const std::string& args = "") {
+        const auto plan = Lines(RunCommand("cd " + dir / "work" + " && " + environment + " " +
+                                           Cli("--dry-run " + args + " x.wav")).out);
+        return plan.empty() ? "" : plan.back().substr(0, plan.back().find('\t'));
+    };
+    std::filesystem::create_directory(dir / "work");
+    save(dir / "config/zelph/", "6");
+    save(dir / "home/.config/zelph/", "5");
+    save(dir / "mine/", "8");
+    const std::string xdg = "XDG_CONFIG_HOME=" + dir / "config";
+    EXPECT_EQ(encoder(xdg), "ENCAPEMONKEY");
+    EXPECT_EQ(encoder("HOME=" + dir / "home XDG_CONFIG_HOME=relative"), "ENCOGGVORBIS");
+    EXPECT_EQ(encoder(xdg, "--settings ../mine/Settings.dat"), "ENCOPUS");
+    save(dir / "work/", "7");
+    EXPECT_EQ(encoder(xdg), "ENCFLAC") << "a Settings.dat in the working folder wins";
 }
 
 TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {

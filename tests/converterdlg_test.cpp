@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
@@ -300,7 +301,6 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
     for (const char* name : {"a.wav", "-dash.ogg", "box/b.mp3", "box/notes.txt"}) WriteFile(dir / name, "");
     const StartOptions options = ParseStartOptions({"a.wav", "--xdg-settings", "--", "-dash.ogg", "box"});
     EXPECT_TRUE(options.error.isEmpty());
-    EXPECT_TRUE(options.xdgSettings);
     window.AddFilesAndFolders(options.files);
     EXPECT_EQ(Listed(), (Names{"a.wav", "-dash.ogg", "box/b.mp3"}));
     EXPECT_EQ(ParseStartOptions({"--bogus"}).error, "unknown option '--bogus'");
@@ -308,7 +308,7 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
 
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir / "config"));
-    const QString folder = StartupFolder(options);
+    const QString folder = StartupFolder();
     EXPECT_EQ(folder.toStdString(), dir / "config/zelph/");
     {
         CConverterDlg fromMenu(nullptr, StandardEngines(), folder);
@@ -317,11 +317,22 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
     }
     EXPECT_EQ(test::ReadFile(dir / "config/zelph/Settings.dat").size(), sizeof(ConverterSettings));
     EXPECT_FALSE(Exists(dir / "Settings.dat")) << "the working folder is left alone";
-    qputenv("XDG_CONFIG_HOME", "relative/folder");
-    EXPECT_EQ(XdgSettingsFolder(), QDir::homePath() + "/.config/zelph/");
-    EXPECT_EQ(StartupFolder(ParseStartOptions({})), QDir::currentPath());
+    WriteFile(dir / "Settings.dat", "");
+    EXPECT_EQ(StartupFolder().toStdString(), dir.path()) << "a Settings.dat in the working folder wins";
     if (configHome.isNull()) qunsetenv("XDG_CONFIG_HOME");
     else qputenv("XDG_CONFIG_HOME", configHome);
+}
+
+TEST_F(MainWindow, SettingsThatCannotBeSavedAreReportedOnClose) {
+    CConverterDlg nowhere(nullptr, StandardEngines(), Path("gone"));
+    QString message;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+    });
+    nowhere.show();
+    nowhere.close();
+    EXPECT_TRUE(message.contains(Path("gone/Settings.dat: No such file or directory"))) << message.toStdString();
 }
 
 TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWhole) {

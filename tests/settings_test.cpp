@@ -71,7 +71,7 @@ protected:
 TEST_F(SettingsFile, DefaultsAreWrittenAsTheKnownImage) {
     SettingsStore store(path);
     store.LoadSettings(true);  // no file yet: defaults
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     std::string written = ReadFile(path);
     ASSERT_EQ(written.size(), 1336u);
     written[1042] = written[1043] = 0;  // padding is free
@@ -93,7 +93,7 @@ TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
         if (value.empty()) continue;  // a pair's value follows its index
         ASSERT_EQ(SetSettingsField(store.record, field.name, value), "") << field.name;
     }
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
 
     SettingsStore loaded(path);
     loaded.LoadSettings(true);
@@ -110,25 +110,27 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     SettingsStore store(path);
     store.LoadSettings(true);
     store.record.lame.cbrBitrate = 256;
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     std::string image = ReadFile(path);
 
     image[0] = 0x35;  // check value no longer matches
     WriteFile(path, image);
-    store.LoadSettings(true);
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "' fails its check value");
     EXPECT_EQ(store.record.lame.cbrBitrate, 128);
 
     image[0] = 0x34;
     image[1136] = 64;  // any byte but the check value and the last counts as data
     image[1137] = 0;
     WriteFile(path, image);
-    store.LoadSettings(true);
+    EXPECT_EQ(store.LoadSettings(true), "");
     EXPECT_EQ(store.record.lame.cbrBitrate, 64);
+    WriteFile(path, image + "x");
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "' is longer than 1336 bytes");
 
     // A short file replaces the start of the record; the check still decides.
     WriteFile(path, image.substr(0, 16));
     store.record.lame.cbrBitrate = 999;
-    store.LoadSettings(true);
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "' is 16 bytes, not 1336 bytes");
     EXPECT_EQ(store.record.lame.cbrBitrate, 999) << "bytes past a short file keep their contents";
     EXPECT_EQ(store.record.general.existingFileAction, ExistingFileAction::kRename);
 
@@ -136,16 +138,22 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     WriteFile(path, image);
     store.LoadSettings(true);
     EXPECT_EQ(store.record.lame.cbrBitrate, 128);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    store.record.lame.cbrBitrate = 999;
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "': Is a directory");
+    EXPECT_EQ(store.record.lame.cbrBitrate, 128);
 }
 
 TEST_F(SettingsFile, FileHeldByAnotherProgramGivesDefaults) {
     SettingsStore store(path);
     store.LoadSettings(true);
     store.record.ogg.qualityPosition = 9;
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     const int other = ::open(path.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
-    store.LoadSettings(true);
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "': in use by another program");
     EXPECT_EQ(store.record.ogg.qualityPosition, 5);
     ::close(other);
     store.LoadSettings(true);
@@ -160,7 +168,7 @@ TEST_F(SettingsFile, OutputFolderThatCannotBeEnteredFallsBackToHome) {
     ASSERT_EQ(SetSettingsField(store.record, "general.outputFolder", gone), "");
     store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
     store.record.blade.bitrate = 64;
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     std::filesystem::remove(gone);
 
     store.LoadSettings(true);
@@ -183,7 +191,7 @@ TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
     std::memcpy(store.record.general.outputFolder, folder.data(), 1023);
     store.record.general.outputFolder[1023] = 'x';  // no terminator anywhere
     store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
 
     store.LoadSettings(true);
     EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kInFolder);
@@ -193,13 +201,13 @@ TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
 TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
     SettingsStore store(path);
     store.LoadSettings(true);
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     const std::string before = ReadFile(path);
 
     store.record.targetFormat = kTargetOgg;
-    const bool saved = zelph::test::WithFileSizeLimit(100, [&] { return store.SaveSettings(); });
+    const std::string reason = zelph::test::WithFileSizeLimit(100, [&] { return store.SaveSettings(); });
 
-    EXPECT_FALSE(saved);
+    EXPECT_EQ(reason, path + ": File too large");
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
         << "no temporary file is left behind";
@@ -209,7 +217,7 @@ TEST_F(SettingsFile, RestoreDefaultsDeletesTheFile) {
     SettingsStore store(path);
     store.LoadSettings(true);
     store.record.wav.channelMode = WavChannels::kMono;
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     store.LoadSettings(false);
     EXPECT_FALSE(zelph::test::Exists(path));
     EXPECT_EQ(store.record.wav.channelMode, WavChannels::kStereo);
@@ -254,7 +262,7 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     EXPECT_NE(preferences.Set(kWindowWidth, "wide"), "");
     EXPECT_NE(preferences.Set(kWindowWidth, "99999"), "");
     EXPECT_NE(preferences.Set("window.depth", "3"), "") << "unknown keys are not made up";
-    ASSERT_TRUE(preferences.Save());
+    ASSERT_EQ(preferences.Save(), "");
 
     Preferences again(path);
     again.Load();
@@ -271,7 +279,7 @@ TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
     Preferences missing(dir / "nowhere/zelph.conf");
     missing.Load();
     EXPECT_EQ(missing.Get(kWindowWidth), 0);
-    EXPECT_FALSE(missing.Save()) << "no folder to write into";
+    EXPECT_EQ(missing.Save(), dir / "nowhere/zelph.conf: No such file or directory");
 
     // A linked settings file (kept in a dotfiles folder, say) stays a link.
     std::filesystem::create_directory(dir / "dotfiles");
@@ -280,13 +288,13 @@ TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
     Preferences linked(dir / "zelph.conf");
     linked.Load();
     ASSERT_EQ(linked.Set(kWindowHeight, "600"), "");
-    ASSERT_TRUE(linked.Save());
+    ASSERT_EQ(linked.Save(), "");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "zelph.conf"));
     EXPECT_EQ(ReadFile(dir / "dotfiles/zelph.conf"), "window.width = 900\nwindow.height = 600\n");
 
     std::filesystem::create_symlink(dir / "dotfiles/Settings.dat", dir / "Settings.dat");
     SettingsStore store(SettingsStore::PathIn(dir.path()));
-    ASSERT_TRUE(store.SaveSettings());
+    ASSERT_EQ(store.SaveSettings(), "");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "Settings.dat"));
     EXPECT_EQ(ReadFile(dir / "dotfiles/Settings.dat").size(), sizeof(ConverterSettings));
 }

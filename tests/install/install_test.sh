@@ -9,6 +9,28 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The installed programs find no settings of the user's.
+export XDG_CONFIG_HOME=$work/config
+
+# The name a user reads for each target the program offers.
+target_names() {
+    local target
+    for target in $("$build/bin/zelph-convert" --help | sed -n 's/^ *--target \([a-z0-9|]*\).*/\1/p' | tr '|' ' '); do
+        case $target in
+        wav) echo WAV ;; blade) echo Blade ;; lame) echo LAME ;; gogo) echo GoGo ;; ogg) echo Ogg Vorbis ;;
+        ape) echo "Monkey's Audio" ;; flac) echo FLAC ;; opus) echo Opus ;; *) fail "no name for the target $target" ;;
+        esac
+    done
+}
+# Fails unless the text in file $2 names every target (also across a line
+# break); $1 says what it is.
+names_every_target() {
+    local name text
+    text=$(tr -s ' \n' ' ' <"$2")
+    while read -r name; do
+        [[ $text == *"$name"* ]] || fail "$1 does not name $name"
+    done < <(target_names)
+}
 
 # Every file an installed program needs, relative to the prefix.
 expected_files=(
@@ -69,6 +91,10 @@ desktop)
     desktop-file-validate "$root/usr/share/applications/org.zelph.AudioConverter.desktop"
     appstreamcli validate --no-net "$root/usr/share/metainfo/org.zelph.AudioConverter.metainfo.xml" >"$work/as" ||
         fail "appstreamcli: $(cat "$work/as")"
+    sed -n 's/^Comment=//p' "$root/usr/share/applications/org.zelph.AudioConverter.desktop" >"$work/comment"
+    names_every_target "the menu entry's Comment" "$work/comment"
+    names_every_target "the AppStream description" <(sed 's/<[^>]*>//g' \
+        "$root/usr/share/metainfo/org.zelph.AudioConverter.metainfo.xml")
     grep -q '^Exec=zelph --xdg-settings %F$' "$root/usr/share/applications/org.zelph.AudioConverter.desktop" ||
         fail "the menu entry does not start the program with its settings folder and the files"
     # The entry's command starts the installed program, which makes its settings folder.
@@ -88,7 +114,7 @@ desktop)
 
 manpages)
     for page in zelph zelph-convert; do
-        MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>"$work/warn" >"$work/$page.txt"
+        MANWIDTH=80 man --nh -l "$root/usr/share/man/man1/$page.1.gz" 2>"$work/warn" >"$work/$page.txt"
         [[ ! -s $work/warn ]] || fail "$page(1): $(cat "$work/warn")"
         for section in NAME SYNOPSIS OPTIONS "EXIT STATUS" FILES; do
             grep -q "^$section" "$work/$page.txt" || fail "$page(1) has no $section section"
@@ -101,7 +127,22 @@ manpages)
         for value in $(sed -n 's/^ *--[a-z-]* \([a-z0-9]*|[a-z0-9|]*\).*/\1/p' "$work/help" | tr '|' ' '); do
             grep -qw -- "$value" "$work/$page.txt" || fail "$page(1) does not name the value $value"
         done
+        names_every_target "$page(1)" "$work/$page.txt"
     done
+    # Every --set field, in --help (by block) and in the manual page.
+    "$root/usr/bin/zelph-convert" --list-fields | sort >"$work/fields"
+    [[ $(wc -l <"$work/fields") -gt 50 ]] || fail "--list-fields lists $(wc -l <"$work/fields") fields"
+    "$root/usr/bin/zelph-convert" --help | awk '
+        /^Fields for --set/ { on = 1; next }
+        on && /^  [A-Za-z]+: / { block = substr($1, 1, length($1) - 1); from = 2 }
+        on && /^  [A-Za-z]+$/ { print $1; next }
+        on && /^    / { from = 1 }
+        on { for (i = from; i <= NF; i++) print block "." $i }' | sort >"$work/help-fields"
+    diff "$work/fields" "$work/help-fields" >&2 || fail "--help does not list the --set fields"
+    tr -s ', ' '\n' <"$work/zelph-convert.txt" >"$work/page-words"
+    while read -r field; do
+        grep -qx -- "$field" "$work/page-words" || fail "zelph-convert(1) does not list the field $field"
+    done <"$work/fields"
     ;;
 
 completion)
@@ -120,6 +161,25 @@ completion)
     [[ $(complete_line zelph-convert --if-exists o) == overwrite ]] || fail "--if-exists values"
     [[ $(complete_line zelph-convert --de | tr '\n' ' ') == "--delete-source --describe " ]] ||
         fail "options: $(complete_line zelph-convert --de)"
+    [[ $(complete_line zelph-convert --jobs "" | head -n 2 | tr '\n' ' ') == "0 1 " ]] ||
+        fail "--jobs values: $(complete_line zelph-convert --jobs "")"
+    [[ $(complete_line zelph-convert --set "") == "$("$root/usr/bin/zelph-convert" --list-fields | sort)" ]] ||
+        fail "--set fields: $(complete_line zelph-convert --set "" | head)"
+    [[ $(complete_line zelph-convert --set lame.cbr | tr '\n' ' ') == "lame.cbrBitrate lame.cbrBitrateIndex " ]] ||
+        fail "--set lame.cbr: $(complete_line zelph-convert --set lame.cbr)"
+    # Every source kind the program reads, in either case, and nothing else.
+    mkdir "$work/music"
+    expected=()
+    for extension in $("$root/usr/bin/zelph-convert" --list-extensions); do
+        touch "$work/music/a.$extension" "$work/music/b.${extension^^}"
+        expected+=("a.$extension" "b.${extension^^}")
+    done
+    touch "$work/music/notes.txt"
+    for extension in flac oga opus; do
+        [[ -e $work/music/a.$extension ]] || fail "--list-extensions lacks $extension"
+    done
+    [[ $(cd "$work/music" && complete_line zelph-convert "") == "$(printf '%s\n' "${expected[@]}" | sort)" ]] ||
+        fail "files: $(cd "$work/music" && complete_line zelph-convert "" | tr '\n' ' ')"
     ;;
 
 deb)
@@ -135,6 +195,7 @@ deb)
         [[ $depends == *"$package"* ]] || fail "the package does not depend on $package: $depends"
     done
     [[ $(dpkg-deb -f "$deb" Package) == zelph ]] || fail "package name"
+    names_every_target "the package description" <(dpkg-deb -f "$deb" Description)
     ;;
 
 *)
