@@ -103,9 +103,10 @@ unsigned ExtendedHeaderSize(const ByteVector& bytes, const ID3v2::Header& header
 void UseStandardDescriptions(ID3v2::Tag& tag) {
     for (ID3v2::Frame* frame : tag.frameList("TXXX")) {
         auto* text = dynamic_cast<ID3v2::UserTextIdentificationFrame*>(frame);
-        const TagLib::String description = text ? text->description().upper() : TagLib::String();
+        if (!text) continue;
+        const TagLib::String description = text->description().upper();
         for (const MusicBrainzName& name : kMusicBrainzNames)
-            if (text && (description == FromUtf8(name.id3Description).upper() || description == name.key))
+            if (description == FromUtf8(name.id3Description).upper() || description == name.key)
                 text->setDescription(name.id3Description);
     }
 }
