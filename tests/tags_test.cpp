@@ -307,7 +307,9 @@ TEST(TagCopy, OtherReadersFindEveryFieldAndNoneAboutTheSourceFile) {
                mp3 + " && id3v2 -2 -t Song -a Ann -A Disc -y 2001 -g 17 -T 3/12 -c Note:Nice:deu --USLT 'Words:La la:fra' "
                "--TCOP Copy --TENC Ed --TSSE 'Src Enc' --TLEN 300 --TXXX 'MusicBrainz Disc Id:disc-id' " + mp3 +
                " && eyeD3 --user-text-frame 'MUSICBRAINZ ALBUM ID:album-id' " + mp3);
-    const std::string id3 = RunCommand("eyeD3 --no-color -v '" + Convert(mp3, "lame").output + "'").out;
+    const Converted lame = Convert(mp3, "lame");
+    EXPECT_EQ(lame.printed.find("dropped:"), std::string::npos) << lame.printed;
+    const std::string id3 = RunCommand("eyeD3 --no-color -v '" + lame.output + "'").out;
     for (const char* text : {"[Description: Note] [Lang: deu]\nNice\n", "[Description: Words] [Lang: fra]\nLa la\n",
                              "[Description: MusicBrainz Disc Id]\ndisc-id\n", "[Description: MusicBrainz Album Id]\n",
                              "\nTENC "})
