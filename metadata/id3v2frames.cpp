@@ -157,10 +157,10 @@ void ReadLabels(const ID3v2::Tag& tag, const char* frameId, std::map<std::string
 
 }  // namespace
 
-bool RereadLeadingTag(TagLib::File& file, ID3v2::Tag& tag) {
+bool RereadTag(TagLib::File& file, long offset, ID3v2::Tag& tag) {
     const ID3v2::Header& header = *tag.header();
     const unsigned version = header.majorVersion();
-    file.seek(0);
+    file.seek(offset);
     ByteVector bytes = file.readBlock(header.completeTagSize());
     if (!bytes.startsWith("ID3")) return true;
     bytes = bytes.mid(ID3v2::Header::size(), header.tagSize());

@@ -1,6 +1,6 @@
 #pragma once
-// ID3v2 beyond what TagLib's property map carries: an MP3's leading tag read
-// again frame by frame, comments and lyrics with their language and
+// ID3v2 beyond what TagLib's property map carries: a tag read again frame
+// by frame, comments and lyrics with their language and
 // description, and the MusicBrainz fields under the descriptions other
 // taggers use.
 
@@ -18,10 +18,10 @@ class Tag;
 
 namespace zelph {
 
-// Makes the frames of `tag`, which TagLib read from the start of `file`,
+// Makes the frames of `tag`, which TagLib read from `offset` in `file`,
 // again from the tag's bytes. Returns false when a frame no reader could
 // make sense of ended the reading: the frames behind it are lost.
-bool RereadLeadingTag(TagLib::File& file, TagLib::ID3v2::Tag& tag);
+bool RereadTag(TagLib::File& file, long offset, TagLib::ID3v2::Tag& tag);
 
 // The language and description of every comment and lyrics frame, under
 // the field name TagLib gives the frame's text.

@@ -112,6 +112,13 @@ void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag) {
     if (!pictures.empty()) result.tags.pictures = std::move(pictures);
 }
 
+// TagLib's frames of the tag at `offset` made again first (TagLib alone
+// loses frames behind an extended header and BOM-less UTF-16 text).
+void ReadId3v2At(TagLib::File& file, long offset, TagLib::ID3v2::Tag* tag, TagReadResult& result) {
+    if (offset >= 0 && !RereadTag(file, offset, *tag)) result.unreadable.push_back("ID3v2 (damaged frames)");
+    ReadId3v2(result, tag);
+}
+
 void ReadMpeg(const std::string& path, TagReadResult& result) {
     TagLib::MPEG::File file(path.c_str(), false);
     if (!file.isValid()) {
@@ -120,10 +127,7 @@ void ReadMpeg(const std::string& path, TagReadResult& result) {
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
     if (file.hasAPETag()) ReadApe(result, file.APETag());
-    if (file.hasID3v2Tag()) {
-        if (!RereadLeadingTag(file, *file.ID3v2Tag())) result.unreadable.push_back("ID3v2 (damaged frames)");
-        ReadId3v2(result, file.ID3v2Tag());
-    }
+    if (file.hasID3v2Tag()) ReadId3v2At(file, 0, file.ID3v2Tag(), result);
 }
 
 // Ogg Vorbis and Ogg Opus both carry Vorbis comments.
@@ -147,7 +151,7 @@ void ReadFlac(const std::string& path, TagReadResult& result) {
         return;
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
-    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasID3v2Tag()) ReadId3v2At(file, 0, file.ID3v2Tag(), result);
     if (file.hasXiphComment()) {
         const TagLib::PropertyMap map = file.xiphComment()->properties();
         Overlay(result.tags.fields, map);
@@ -235,6 +239,18 @@ void WriteInfo(TagLib::RIFF::Info::Tag& info, const Fields& fields) {
     }
 }
 
+// Where the tag in the "id3 " chunk starts; -1 when TagLib found it in none.
+long Id3ChunkOffset(TagLib::File& file) {
+    for (long position = 12;;) {
+        file.seek(position);
+        const TagLib::ByteVector header = file.readBlock(8);
+        if (header.size() < 8) return -1;
+        if (header.startsWith("id3 ") || header.startsWith("ID3 ")) return position + 8;
+        const unsigned size = header.toUInt(4U, false);
+        position += 8 + static_cast<long>(size) + (size & 1);
+    }
+}
+
 void ReadWave(const std::string& path, TagReadResult& result) {
     UseUtf8InfoText();
     TagLib::RIFF::WAV::File file(path.c_str(), false);
@@ -243,7 +259,7 @@ void ReadWave(const std::string& path, TagReadResult& result) {
         return;
     }
     if (file.hasInfoTag()) ReadInfo(*file.InfoTag(), result.tags.fields);
-    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasID3v2Tag()) ReadId3v2At(file, Id3ChunkOffset(file), file.ID3v2Tag(), result);
 }
 
 void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result) {

@@ -251,13 +251,20 @@ TEST(TagRead, HeaderVariantsAndTextEncodings) {
                                Frame("TCOM", "\x03Zo\xC3\xAB") + Frame("TCON", std::string("\x01R\0o\0c\0k\0\0\0", 11));
     for (const auto& [version, extended] :
          {std::pair{4, std::string("\0\0\0\x06\x01\0", 6)}, {3, std::string("\0\0\0\x06\0\0\0\0\0\0", 10)}}) {
-        WriteFile(dir / "extended.mp3", Id3v2(version, 0x40, extended + frames) + audio);
-        const TagReadResult read = ReadTags(dir / "extended.mp3");
-        EXPECT_EQ(read.tags.fields, (std::map<std::string, Values>{
-                                        {"TITLE", {"Café"}}, {"ARTIST", {"An"}}, {"ALBUMARTIST", {"Ba"}},
-                                        {"ALBUM", {"Be"}}, {"CONDUCTOR", {"Co"}}, {"COMPOSER", {"Zoë"}},
-                                        {"GENRE", {"Rock"}}})) << version;
-        EXPECT_TRUE(read.unreadable.empty());
+        // The same tag leading an MP3 and in a WAV's "id3 " chunk.
+        const std::string tag = Id3v2(version, 0x40, extended + frames);
+        auto le32 = [](std::size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+        std::string wav = ReadFile(dir / "a.wav") + "id3 " + le32(tag.size()) + tag + std::string(tag.size() % 2, '\0');
+        WriteFile(dir / "extended.wav", wav.replace(4, 4, le32(wav.size() - 8)));
+        WriteFile(dir / "extended.mp3", tag + audio);
+        for (const char* name : {"extended.mp3", "extended.wav"}) {
+            const TagReadResult read = ReadTags(dir / name);
+            EXPECT_EQ(read.tags.fields, (std::map<std::string, Values>{
+                                            {"TITLE", {"Café"}}, {"ARTIST", {"An"}}, {"ALBUMARTIST", {"Ba"}},
+                                            {"ALBUM", {"Be"}}, {"CONDUCTOR", {"Co"}}, {"COMPOSER", {"Zoë"}},
+                                            {"GENRE", {"Rock"}}})) << version << name;
+            EXPECT_TRUE(read.unreadable.empty());
+        }
     }
 
     // ID3v2.3, unsynchronised: "ÿà" (FF E0) is stored as FF 00 E0; the
