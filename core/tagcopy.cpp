@@ -12,6 +12,7 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
         return report;
     }
     report.dropped = std::move(read.unreadable);
+    DropFileDescription(read.tags);
     if (read.tags.empty() || !CanHoldTags(target)) return report;
     TagWriteResult written = WriteTags(target, read.tags);
     for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));

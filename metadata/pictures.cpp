@@ -12,6 +12,8 @@
 #include <cctype>
 #include <set>
 
+#include "metadata/taglibtext.h"
+
 namespace zelph {
 
 namespace {
@@ -21,10 +23,6 @@ TagLib::ByteVector Bytes(const std::string& bytes) {
 }
 
 std::string Bytes(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
-
-std::string Utf8(const TagLib::String& text) { return text.to8Bit(true); }
-
-TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
 
 // APEv2 names a picture by its type; the order is the picture type's number.
 constexpr std::array<const char*, 21> kApePictureKeys = {

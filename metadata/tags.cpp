@@ -4,10 +4,6 @@
 #include <taglib/apetag.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
-#include <taglib/id3v2extendedheader.h>
-#include <taglib/id3v2frame.h>
-#include <taglib/id3v2header.h>
-#include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
@@ -20,17 +16,16 @@
 #include <cctype>
 #include <initializer_list>
 
+#include "metadata/fieldnames.h"
+#include "metadata/id3v2frames.h"
 #include "metadata/pictures.h"
+#include "metadata/taglibtext.h"
 
 namespace zelph {
 
 namespace {
 
 using Fields = std::map<std::string, std::vector<std::string>>;
-
-std::string Utf8(const TagLib::String& text) { return text.to8Bit(true); }
-
-TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
 
 // Fields of `map` take the place of the same fields in `fields`, so a richer
 // tag read later wins over a poorer one read before it.
@@ -40,22 +35,6 @@ void Overlay(Fields& fields, const TagLib::PropertyMap& map) {
         out.clear();
         for (const TagLib::String& value : values) out.push_back(Utf8(value));
     }
-}
-
-TagLib::PropertyMap ToPropertyMap(const Fields& fields) {
-    TagLib::PropertyMap map;
-    for (const auto& [key, values] : fields) {
-        TagLib::StringList list;
-        for (const std::string& value : values) list.append(FromUtf8(value));
-        map.insert(FromUtf8(key), list);
-    }
-    return map;
-}
-
-std::vector<std::string> Keys(const TagLib::PropertyMap& map) {
-    std::vector<std::string> keys;
-    for (const auto& entry : map) keys.push_back(Utf8(entry.first));
-    return keys;
 }
 
 // Totals kept apart (Vorbis's TRACKTOTAL, some taggers' TOTALTRACKS) join
@@ -71,6 +50,21 @@ void JoinTotal(Fields& fields, const std::string& number, std::initializer_list<
             target->second[0] += "/" + found->second[0];
             fields.erase(found);
         }
+    }
+}
+
+// A MusicBrainz field read from a TXXX frame under its description
+// ("MusicBrainz Disc Id", which TagLib reads as "MUSICBRAINZ DISC ID" where
+// its own table lacks it) takes its neutral name.
+void UseNeutralNames(Fields& fields) {
+    for (const MusicBrainzName& name : kMusicBrainzNames) {
+        std::string described = name.id3Description;
+        std::transform(described.begin(), described.end(), described.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+        const auto found = fields.find(described);
+        if (found == fields.end()) continue;
+        if (!fields.contains(name.key)) fields[name.key] = std::move(found->second);
+        fields.erase(described);
     }
 }
 
@@ -113,27 +107,16 @@ void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag) {
     const TagLib::PropertyMap map = tag->properties();
     Overlay(result.tags.fields, map);
     NoteUnsupported(result, map);
+    ReadTextLabels(*tag, result.tags.labels);
     std::vector<TagPicture> pictures = ReadPictures(*tag);
     if (!pictures.empty()) result.tags.pictures = std::move(pictures);
 }
 
-// TagLib keeps the frames in front of one whose size runs past the tag (or
-// that it cannot make sense of) and quietly goes no further. Whatever it
-// left unread, padding aside, is lost, and is said so.
-bool LeadingTagLostFrames(TagLib::MPEG::File& file, const TagLib::ID3v2::Tag& tag) {
-    const TagLib::ID3v2::Header& header = *tag.header();
-    file.seek(0);
-    TagLib::ByteVector bytes = file.readBlock(header.completeTagSize());
-    if (!bytes.startsWith("ID3")) return false;
-    bytes = bytes.mid(TagLib::ID3v2::Header::size(), header.tagSize());
-    if (header.unsynchronisation() && header.majorVersion() <= 3)
-        bytes = TagLib::ID3v2::SynchData::decode(bytes);
-    std::size_t used = tag.extendedHeader() ? tag.extendedHeader()->size() : 0;
-    for (const TagLib::ID3v2::Frame* frame : tag.frameList())
-        used += TagLib::ID3v2::Frame::headerSize(header.majorVersion()) + frame->size();
-    for (std::size_t i = used; i < bytes.size(); ++i)
-        if (bytes[static_cast<unsigned>(i)] != 0) return true;
-    return false;
+// TagLib's frames of the tag at `offset` made again first (TagLib alone
+// loses frames behind an extended header and BOM-less UTF-16 text).
+void ReadId3v2At(TagLib::File& file, long offset, TagLib::ID3v2::Tag* tag, TagReadResult& result) {
+    if (offset >= 0 && !RereadTag(file, offset, *tag)) result.unreadable.push_back("ID3v2 (damaged frames)");
+    ReadId3v2(result, tag);
 }
 
 void ReadMpeg(const std::string& path, TagReadResult& result) {
@@ -144,10 +127,7 @@ void ReadMpeg(const std::string& path, TagReadResult& result) {
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
     if (file.hasAPETag()) ReadApe(result, file.APETag());
-    if (file.hasID3v2Tag()) {
-        ReadId3v2(result, file.ID3v2Tag());
-        if (LeadingTagLostFrames(file, *file.ID3v2Tag())) result.unreadable.push_back("ID3v2 (damaged frames)");
-    }
+    if (file.hasID3v2Tag()) ReadId3v2At(file, 0, file.ID3v2Tag(), result);
 }
 
 // Ogg Vorbis and Ogg Opus both carry Vorbis comments.
@@ -171,7 +151,7 @@ void ReadFlac(const std::string& path, TagReadResult& result) {
         return;
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
-    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasID3v2Tag()) ReadId3v2At(file, 0, file.ID3v2Tag(), result);
     if (file.hasXiphComment()) {
         const TagLib::PropertyMap map = file.xiphComment()->properties();
         Overlay(result.tags.fields, map);
@@ -231,6 +211,46 @@ void UseUtf8InfoText() {
     (void)set;
 }
 
+// The INFO ids of the RIFF standard, with the track ids readers know (IPRT
+// and ITRK, both written). ISFT is left out: it names the program that made
+// the file.
+constexpr std::pair<const char*, const char*> kInfoIds[] = {
+    {"TITLE", "INAM"},       {"ARTIST", "IART"},      {"ALBUM", "IPRD"},     {"DATE", "ICRD"},
+    {"GENRE", "IGNR"},       {"COMMENT", "ICMT"},     {"TRACKNUMBER", "IPRT"}, {"TRACKNUMBER", "ITRK"},
+    {"COPYRIGHT", "ICOP"},   {"ENGINEER", "IENG"},    {"ENCODEDBY", "ITCH"}, {"MEDIA", "IMED"},
+    {"LANGUAGE", "ILNG"},
+};
+
+void ReadInfo(const TagLib::RIFF::Info::Tag& info, Fields& fields) {
+    for (const auto& [key, id] : kInfoIds) {
+        const TagLib::String text = info.fieldText(id);
+        if (!text.isEmpty() && !fields.contains(key)) fields[key] = {Utf8(text)};
+    }
+}
+
+// INFO holds one text per id: several values are joined.
+void WriteInfo(TagLib::RIFF::Info::Tag& info, const Fields& fields) {
+    for (const auto& [key, id] : kInfoIds) {
+        const auto found = fields.find(key);
+        if (found == fields.end()) continue;
+        std::string text;
+        for (const std::string& value : found->second) text += (text.empty() ? "" : "; ") + value;
+        info.setFieldText(id, FromUtf8(text));
+    }
+}
+
+// Where the tag in the "id3 " chunk starts; -1 when TagLib found it in none.
+long Id3ChunkOffset(TagLib::File& file) {
+    for (long position = 12;;) {
+        file.seek(position);
+        const TagLib::ByteVector header = file.readBlock(8);
+        if (header.size() < 8) return -1;
+        if (header.startsWith("id3 ") || header.startsWith("ID3 ")) return position + 8;
+        const unsigned size = header.toUInt(4U, false);
+        position += 8 + static_cast<long>(size) + (size & 1);
+    }
+}
+
 void ReadWave(const std::string& path, TagReadResult& result) {
     UseUtf8InfoText();
     TagLib::RIFF::WAV::File file(path.c_str(), false);
@@ -238,8 +258,8 @@ void ReadWave(const std::string& path, TagReadResult& result) {
         result.error = "TagLib cannot read it as RIFF WAVE";
         return;
     }
-    if (file.hasInfoTag()) Overlay(result.tags.fields, file.InfoTag()->properties());
-    if (file.hasID3v2Tag()) ReadId3v2(result, file.ID3v2Tag());
+    if (file.hasInfoTag()) ReadInfo(*file.InfoTag(), result.tags.fields);
+    if (file.hasID3v2Tag()) ReadId3v2At(file, Id3ChunkOffset(file), file.ID3v2Tag(), result);
 }
 
 void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result) {
@@ -249,11 +269,10 @@ void WriteMpeg(const std::string& path, const Tags& tags, TagWriteResult& result
         return;
     }
     file.strip(TagLib::MPEG::File::AllTags);
-    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
-    result.dropped = Keys(file.ID3v2Tag(true)->setProperties(map));
+    result.dropped = WriteId3v2Fields(*file.ID3v2Tag(true), tags);
     WritePictures(*file.ID3v2Tag(), tags.pictures);
     // ID3v1 is for old players only: what it cannot hold is in ID3v2.
-    file.ID3v1Tag(true)->setProperties(map);
+    file.ID3v1Tag(true)->setProperties(ToPropertyMap(tags.fields));
     if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
                    TagLib::ID3v2::v4))
         result.error = "TagLib could not save the ID3 tags";
@@ -313,12 +332,11 @@ void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result
         result.error = "TagLib cannot open it as RIFF WAVE";
         return;
     }
-    const TagLib::PropertyMap map = ToPropertyMap(tags.fields);
     file.ID3v2Tag()->removeFrames("APIC");
-    result.dropped = Keys(file.ID3v2Tag()->setProperties(map));
+    result.dropped = WriteId3v2Fields(*file.ID3v2Tag(), tags);
     WritePictures(*file.ID3v2Tag(), tags.pictures);
     // LIST/INFO has room for a few fields only; the "id3 " chunk holds all.
-    file.InfoTag()->setProperties(map);
+    WriteInfo(*file.InfoTag(), tags.fields);
     if (!file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4))
         result.error = "TagLib could not save the WAV tags";
 }
@@ -365,7 +383,12 @@ TagReadResult ReadTags(const std::string& path) {
     TagReadResult result;
     if (const TagFormat* format = FormatOf(path)) format->read(path, result);
     JoinTotals(result.tags.fields);
+    UseNeutralNames(result.tags.fields);
     return result;
+}
+
+void DropFileDescription(Tags& tags) {
+    for (const char* key : {"ENCODER", "ENCODER_OPTIONS", "ENCODING", "LENGTH"}) tags.fields.erase(key);
 }
 
 TagWriteResult WriteTags(const std::string& path, const Tags& tags) {

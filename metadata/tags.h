@@ -19,6 +19,14 @@ struct TagPicture {
     bool operator==(const TagPicture&) const = default;
 };
 
+// What ID3v2 gives a comment or lyrics beside its text.
+struct TextLabel {
+    std::string language;     // ISO 639-2, as the source spelled it
+    std::string description;  // UTF-8, in the source's own case
+
+    bool operator==(const TextLabel&) const = default;
+};
+
 // Field names are TagLib's common ones: TITLE, ARTIST, ALBUM, ALBUMARTIST,
 // TRACKNUMBER and DISCNUMBER as "n" or "n/N", DATE, GENRE, COMMENT, COMPOSER,
 // LYRICS, REPLAYGAIN_TRACK_GAIN, MUSICBRAINZ_TRACKID, ..., and any other
@@ -27,6 +35,9 @@ struct TagPicture {
 struct Tags {
     std::map<std::string, std::vector<std::string>> fields;
     std::vector<TagPicture> pictures;
+    // For COMMENT and LYRICS fields (and COMMENT:DESCRIPTION, ...) read from
+    // ID3v2: one label per value, in step with the values.
+    std::map<std::string, std::vector<TextLabel>> labels = {};
 
     bool empty() const { return fields.empty() && pictures.empty(); }
 };
@@ -49,6 +60,11 @@ TagReadResult ReadTags(const std::string& path);
 
 // Replaces the tags of `path` (chosen by its extension) with `tags`.
 TagWriteResult WriteTags(const std::string& path, const Tags& tags);
+
+// Leaves out the fields that describe the source file rather than the
+// recording (its encoder, the encoder's settings, its length): on an output
+// made by another encoder they would be false.
+void DropFileDescription(Tags& tags);
 
 // Whether WriteTags knows the kind of `path`.
 bool CanHoldTags(const std::string& path);

@@ -214,7 +214,7 @@ TEST(TagMatrix, PicturesKeepTypeAndDescriptionAndWhatDoesNotFitIsListed) {
     // The WAV target keeps LIST/INFO for the readers that know only that.
     TagLib::RIFF::WAV::File back(Convert(wav, "wav").output.c_str());
     EXPECT_EQ(back.InfoTag()->title().to8Bit(true), "Tïtle ☃");
-    EXPECT_EQ(back.InfoTag()->artist().to8Bit(true), "Ann");
+    EXPECT_EQ(back.InfoTag()->artist().to8Bit(true), "Ann; Bob");
 
     const std::string bare = Convert(sources.Mp3(), "ogg", "--no-tags").output;
     EXPECT_TRUE(TagLibFields(bare).empty());
@@ -240,18 +240,32 @@ TEST(TagRead, HeaderVariantsAndTextEncodings) {
                dir / "audio.mp3");
     const std::string audio = ReadFile(dir / "audio.mp3");
 
-    // ID3v2.4 with an extended header (6 bytes, no flags) and every text
-    // encoding: Latin-1, UTF-16 with BOM, UTF-16BE without, UTF-8. (Padding
-    // behind the frames, as taggers leave it: TagLib 1.13 does not reach a
-    // last frame that ends the tag exactly when an extended header is there.)
-    const std::string frames = Frame("TIT2", std::string("\0Caf\xE9", 5), 7) +
-                               Frame("TPE1", std::string("\x01\xFF\xFE" "A\0n\0", 7), 7) +
-                               Frame("TALB", std::string("\x02\0B\0e", 5), 7) + Frame("TCOM", "\x03Zo\xC3\xAB", 7);
-    WriteFile(dir / "v24.mp3", Id3v2(4, 0x40, std::string("\0\0\0\x06\x01\0", 6) + frames + std::string(32, '\0')) + audio);
-    const TagReadResult v24 = ReadTags(dir / "v24.mp3");
-    EXPECT_EQ(v24.tags.fields, (std::map<std::string, Values>{
-                                   {"TITLE", {"Café"}}, {"ARTIST", {"An"}}, {"ALBUM", {"Be"}}, {"COMPOSER", {"Zoë"}}}));
-    EXPECT_TRUE(v24.unreadable.empty());
+    // An extended header (ID3v2.4's counts its size field, ID3v2.3's does
+    // not), the last frame ending the tag, and every text encoding: Latin-1,
+    // UTF-16 with a byte-order mark and without one (either byte order),
+    // UTF-16BE, UTF-8.
+    const std::string frames = Frame("TIT2", std::string("\0Caf\xE9", 5)) +
+                               Frame("TPE1", std::string("\x01\xFF\xFE" "A\0n\0", 7)) +
+                               Frame("TPE2", std::string("\x01" "B\0a\0", 5)) +
+                               Frame("TALB", std::string("\x01\0B\0e", 5)) + Frame("TPE3", std::string("\x02\0C\0o", 5)) +
+                               Frame("TCOM", "\x03Zo\xC3\xAB") + Frame("TCON", std::string("\x01R\0o\0c\0k\0\0\0", 11));
+    for (const auto& [version, extended] :
+         {std::pair{4, std::string("\0\0\0\x06\x01\0", 6)}, {3, std::string("\0\0\0\x06\0\0\0\0\0\0", 10)}}) {
+        // The same tag leading an MP3 and in a WAV's "id3 " chunk.
+        const std::string tag = Id3v2(version, 0x40, extended + frames);
+        auto le32 = [](std::size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+        std::string wav = ReadFile(dir / "a.wav") + "id3 " + le32(tag.size()) + tag + std::string(tag.size() % 2, '\0');
+        WriteFile(dir / "extended.wav", wav.replace(4, 4, le32(wav.size() - 8)));
+        WriteFile(dir / "extended.mp3", tag + audio);
+        for (const char* name : {"extended.mp3", "extended.wav"}) {
+            const TagReadResult read = ReadTags(dir / name);
+            EXPECT_EQ(read.tags.fields, (std::map<std::string, Values>{
+                                            {"TITLE", {"Café"}}, {"ARTIST", {"An"}}, {"ALBUMARTIST", {"Ba"}},
+                                            {"ALBUM", {"Be"}}, {"CONDUCTOR", {"Co"}}, {"COMPOSER", {"Zoë"}},
+                                            {"GENRE", {"Rock"}}})) << version << name;
+            EXPECT_TRUE(read.unreadable.empty());
+        }
+    }
 
     // ID3v2.3, unsynchronised: "ÿà" (FF E0) is stored as FF 00 E0; the
     // frame's size counts the bytes after resynchronisation.
@@ -287,6 +301,40 @@ TEST(TagCopy, DamagedFramesAreReportedAndTheAudioStillConverts) {
     WriteFile(dir / "padded.mp3",
               Id3v2(3, 0, Frame("TIT2", std::string("\0Fine", 5)) + std::string(64, '\0')) + ReadFile(dir / "audio.mp3"));
     EXPECT_EQ(Convert(dir / "padded.mp3", "ogg").printed.find("dropped:"), std::string::npos);
+}
+
+// Fields as other readers find them: MusicBrainz descriptions (in either
+// spelling) in Picard's, comments and lyrics with their language and
+// description, LIST/INFO (the "id3 " chunk hidden from ffprobe) with every
+// field it has an id for; nothing that describes the source's encoding.
+TEST(TagCopy, OtherReadersFindEveryFieldAndNoneAboutTheSourceFile) {
+    ScratchDir dir;
+    const std::string mp3 = dir / "in.mp3";
+    RunCommand("sox -n -r 44100 -c 2 -b 16 " + dir / "a.wav synth 0.3 sine 440 && lame --quiet -b 64 " + dir / "a.wav " +
+               mp3 + " && id3v2 -2 -t Song -a Ann -A Disc -y 2001 -g 17 -T 3/12 -c Note:Nice:deu --USLT 'Words:La la:fra' "
+               "--TCOP Copy --TENC Ed --TSSE 'Src Enc' --TLEN 300 --TXXX 'MusicBrainz Disc Id:disc-id' " + mp3 +
+               " && eyeD3 --user-text-frame 'MUSICBRAINZ ALBUM ID:album-id' " + mp3);
+    const Converted lame = Convert(mp3, "lame");
+    EXPECT_EQ(lame.printed.find("dropped:"), std::string::npos) << lame.printed;
+    const std::string id3 = RunCommand("eyeD3 --no-color -v '" + lame.output + "'").out;
+    for (const char* text : {"[Description: Note] [Lang: deu]\nNice\n", "[Description: Words] [Lang: fra]\nLa la\n",
+                             "[Description: MusicBrainz Disc Id]\ndisc-id\n", "[Description: MusicBrainz Album Id]\n",
+                             "\nTENC "})
+        EXPECT_NE(id3.find(text), std::string::npos) << text << id3;
+    EXPECT_EQ(id3.find("TSSE"), std::string::npos) << id3;
+    EXPECT_EQ(id3.find("TLEN"), std::string::npos) << id3;
+
+    std::string wav = ReadFile(Convert(mp3, "wav").output);
+    WriteFile(dir / "info.wav", wav.replace(wav.rfind("ID3 "), 4, "junk"));
+    const std::string vorbis = Probed(Convert(mp3, "ogg").output);
+    const std::string info = Probed(dir / "info.wav");
+    for (const char* line : {"title=song", "artist=ann", "album=disc", "date=2001", "genre=rock", "track=3/12",
+                             "copyright=copy", "encoded_by=ed"})
+        EXPECT_NE(info.find(std::string("tag:") + line + "\n"), std::string::npos) << line << info;
+    for (const char* line : {"musicbrainz_discid=disc-id", "musicbrainz_albumid=album-id", "encodedby=ed"})
+        EXPECT_NE(vorbis.find(std::string("tag:") + line + "\n"), std::string::npos) << line << vorbis;
+    for (const std::string& probed : {info, vorbis})
+        EXPECT_TRUE(probed.find("src enc") == std::string::npos && probed.find("=300\n") == std::string::npos) << probed;
 }
 
 TEST(TagCopy, MegabyteCoversSurviveBothWays) {
