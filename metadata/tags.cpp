@@ -388,7 +388,12 @@ TagReadResult ReadTags(const std::string& path) {
 }
 
 void DropFileDescription(Tags& tags) {
-    for (const char* key : {"ENCODER", "ENCODER_OPTIONS", "ENCODING", "LENGTH"}) tags.fields.erase(key);
+    // The flac tool keeps a WAV source's speaker mask as a comment, and iTunes
+    // its encoder's gapless figures and loudness: both are false once the
+    // audio is folded or encoded again.
+    for (const char* key : {"ENCODER", "ENCODER_OPTIONS", "ENCODING", "LENGTH", "WAVEFORMATEXTENSIBLE_CHANNEL_MASK",
+                            "COMMENT:ITUNSMPB", "COMMENT:ITUNNORM"})
+        tags.fields.erase(key);
 }
 
 TagWriteResult WriteTags(const std::string& path, const Tags& tags) {

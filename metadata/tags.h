@@ -62,8 +62,9 @@ TagReadResult ReadTags(const std::string& path);
 TagWriteResult WriteTags(const std::string& path, const Tags& tags);
 
 // Leaves out the fields that describe the source file rather than the
-// recording (its encoder, the encoder's settings, its length): on an output
-// made by another encoder they would be false.
+// recording (its encoder, the encoder's settings, its length, its speaker
+// mask, iTunes' gapless and loudness figures): on an output made by another
+// encoder they would be false.
 void DropFileDescription(Tags& tags);
 
 // Whether WriteTags knows the kind of `path`.
