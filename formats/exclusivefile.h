@@ -1,7 +1,7 @@
 #pragma once
-// A file nobody else holds: opened with O_CLOEXEC and locked with
-// flock(LOCK_EX | LOCK_NB) for as long as the object lives. A file locked by
-// another process cannot be opened, as if it were missing.
+// A file nobody else holds: opened with O_CLOEXEC and, when it is a regular
+// file, locked with flock(LOCK_EX | LOCK_NB) for as long as the object lives.
+// A file locked by another process cannot be opened, as if it were missing.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -51,7 +51,9 @@ public:
         const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
         const bool secondName = mode == kCreate && regular && info.st_nlink > 1;
         if (secondName) errno = EMLINK;
-        if (secondName || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
+        // Only a regular file is locked: a device such as /dev/full or
+        // /dev/null is shared by every process and holds nothing to protect.
+        if (secondName || (regular && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) ||
             (mode == kCreate && regular && ::ftruncate(fd_, 0) != 0)) {
             error_ = errno;
             Close();
