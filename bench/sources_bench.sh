@@ -16,11 +16,11 @@ mkdir out
 
 echo "making the 10-minute inputs..." >&2
 # Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 flac -s -f cd.wav -o song.flac
-sox -n -r 48000 -c 2 -b 16 opus-in.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 48000 -c 2 -b 16 opus-in.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 opusenc --quiet opus-in.wav song.opus
-sox -n -r 48000 -c 2 -b 24 hires.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 48000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 
 # compare LABEL PEER-NAME SOURCE PEER-COMMAND: the sides in turn, then their report.
 compare() {
