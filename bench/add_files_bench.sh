@@ -10,10 +10,11 @@ set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench/timing.sh
 source "$bench/timing.sh" "${1:-$bench/../build}"
+bench_memory_target=  # not a conversion: no memory target
 [ -x "$build/bin/add_files" ] || { echo "build $build/bin/add_files first" >&2; exit 1; }
 
 cd "$bench_work"
-"$bench/mixed_files.sh" files 5000
+"$bench/mixed_files.sh" files "$(scaled 5000)"
 mapfile -t list < <(printf '%s\n' "$bench_work"/files/*)
 
 for _ in $(seq "$bench_runs"); do

@@ -7,9 +7,10 @@ set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench/timing.sh
 source "$bench/timing.sh" "${1:-$bench/../build}"
+bench_memory_target=  # not a conversion: no memory target
 
 cd "$bench_work"
-"$bench/mixed_files.sh" files 5000
+"$bench/mixed_files.sh" files "$(scaled 5000)"
 mapfile -t list < <(printf '%s\n' files/*)
 
 for _ in $(seq "$bench_runs"); do

@@ -2,7 +2,8 @@
 # zelph-convert against the format's own tool, whole processes on both sides,
 # on the same 10-minute input and to the same output form:
 #   FLAC 16-bit stereo 44.1 kHz -> 16-bit WAV   vs  flac -d      (both check the MD5)
-#   Opus stereo 48 kHz          -> 16-bit WAV   vs  opusdec --rate 48000 (both dither)
+#   Opus stereo 48 kHz          -> 16-bit WAV   vs  opusdec --rate 48000 (both dither),
+#                                                   and ffmpeg -f s16le (its own decoder, and libopus)
 #   24-bit stereo 48 kHz WAV    -> 16-bit WAV   vs  sox -b 16    (both dither)
 # Our output is synced with its folder before the run ends; each peer's output
 # is synced the same way.
@@ -16,23 +17,28 @@ mkdir out
 
 echo "making the 10-minute inputs..." >&2
 # Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 flac -s -f cd.wav -o song.flac
-sox -n -r 48000 -c 2 -b 16 opus-in.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 48000 -c 2 -b 16 opus-in.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 opusenc --quiet opus-in.wav song.opus
-sox -n -r 48000 -c 2 -b 24 hires.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 48000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 
 # compare LABEL PEER-NAME SOURCE PEER-COMMAND: the sides in turn, then their report.
 compare() {
-    local label=$1 peer=$2 source=$3 command=$4
+    local label=$1 peer=$2 source=$3 command=$4 ours="zelph-convert $3 (against $2)"
     for _ in $(seq "$bench_runs"); do
-        sample "zelph-convert $source" "$cli" --quiet --target wav --if-exists overwrite --output-dir out/ "$source"
+        sample "$ours" "$cli" --quiet --target wav --if-exists overwrite --output-dir out/ "$source"
         sample "$peer" sh -c "$command && sync out ."
     done
-    report "$label" "zelph-convert $source" "$peer"
+    report "$label against $peer" "$ours" "$peer"
 }
 
 compare "FLAC -> WAV" "flac -d" song.flac "flac -s -d -f song.flac -o out/flac.wav && sync out/flac.wav"
 compare "Opus -> WAV" "opusdec --rate 48000" song.opus \
     "opusdec --quiet --rate 48000 song.opus out/opusdec.wav && sync out/opusdec.wav"
+# FFmpeg's own Opus decoder, and FFmpeg on libopus (which pays what ours does).
+compare "Opus -> WAV" "ffmpeg -f s16le" song.opus \
+    "ffmpeg -nostdin -v error -i song.opus -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
+compare "Opus -> WAV" "ffmpeg -c:a libopus -f s16le" song.opus \
+    "ffmpeg -nostdin -v error -c:a libopus -i song.opus -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
 compare "24-bit -> 16-bit WAV" "sox -b 16" hires.wav "sox hires.wav -b 16 out/sox.wav && sync out/sox.wav"

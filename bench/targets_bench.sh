@@ -22,8 +22,8 @@ mkdir out
 
 echo "making the 10-minute inputs..." >&2
 # Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
-sox -n -r 96000 -c 2 -b 24 hires.wav synth 600 sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+sox -n -r 96000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 
 # compare LABEL INPUT TARGET "ZELPH OPTIONS" PEER-NAME "PEER COMMAND": the
 # sides in turn, then their report; the peer writes peer.TARGET.
@@ -35,7 +35,7 @@ compare() {
         sample "$label: $ours" "$cli" --quiet --target "$target" --if-exists overwrite --output-dir out/ $options "$input"
         sample "$label: $peer" sh -c "$command && sync peer.$target ."
     done
-    report "$label" "$label: $ours" "$label: $peer"
+    report "$label" "$label: $ours" "$label: $peer" cpu 1.02
     local os ps
     os=$(stat -c %s "out/${input%.wav}.$target")
     ps=$(stat -c %s "peer.$target")

@@ -10,7 +10,7 @@ bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench/timing.sh
 source "$bench/timing.sh" "${1:-$bench/../build}"
 
-sox -n -r 44100 -c 2 -b 16 "$bench_work/in.wav" synth 600 pinknoise sine 440 vol 0.5
+sox -n -r 44100 -c 2 -b 16 "$bench_work/in.wav" synth "$(scaled 600)" pinknoise sine 440 vol 0.5
 
 # shape FILE: channels, bits and length of a WAV.
 shape() { local o; for o in -c -b -s; do soxi "$o" "$1"; done; }
@@ -23,7 +23,9 @@ form() {
         sample "zelph-convert ($label)" "$cli" --quiet --target wav --set "wav.channelMode=$channels" \
             --set "wav.sampleSizeMode=$((bits / 8))" --output-dir "$bench_work/ours" --if-exists overwrite \
             "$bench_work/in.wav"
-        sample "sox -D ($label)" sox -D "$bench_work/in.wav" -b "$bits" "$bench_work/sox.wav" "${remix[@]}"
+        # sox's output is synced with its folder, as ours is.
+        sample "sox -D ($label)" sh -c 'out=$1; shift; sox -D "$@" && sync "$out" "${out%/*}"' _ "$bench_work/sox.wav" \
+            "$bench_work/in.wav" -b "$bits" "$bench_work/sox.wav" "${remix[@]}"
     done
     # Same work: the same form and length out.
     [ "$(shape "$bench_work/ours/in.wav")" = "$(shape "$bench_work/sox.wav")" ] ||

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "codecs/engine.h"
+#include "codecs/floatmode.h"
 #include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
@@ -190,6 +191,7 @@ int16_t FloatToPcm16(float sample) {
 
 void DecodeOggVorbis(const Job& job, JobState& state) {
     EngineRun run(job, state);
+    const DenormalsFlushed denormalsFlushed;
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
     if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WavSink target(job.targetPath);

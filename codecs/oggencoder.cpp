@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/floatmode.h"
 #include "codecs/reasons.h"
 #include "codecs/libraryloader.h"
 #include "codecs/pcmfiles.h"
@@ -177,6 +178,7 @@ Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, Vor
 
 void EncodeOggVorbis(const Job& job, JobState& state) {
     EngineRun run(job, state);
+    const DenormalsFlushed denormalsFlushed;
     const auto* settings = SettingsOf<OggVorbisSettings>(job);
     if (!settings) return;
     WavSource source(job.sourcePath);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/floatmode.h"
 #include "codecs/reasons.h"
 #include "codecs/opusfilecalls.h"
 #include "codecs/pcmfiles.h"
@@ -110,6 +111,7 @@ const char* DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* fi
 
 void DecodeOpus(const Job& job, JobState& state) {
     EngineRun run(job, state);
+    const DenormalsFlushed denormalsFlushed;
     ExclusiveFile file(job.sourcePath, ExclusiveFile::kRead);
     if (!file.is_open()) return run.Fail(ReadProblem(job.sourcePath, file.error()));
     WavSink target(job.targetPath);

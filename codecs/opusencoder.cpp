@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "codecs/engine.h"
+#include "codecs/floatmode.h"
 #include "codecs/opusenccalls.h"
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
@@ -75,6 +76,7 @@ constexpr std::size_t kBlockFrames = 4096;
 
 void EncodeOpus(const Job& job, JobState& state) {
     EngineRun run(job, state);
+    const DenormalsFlushed denormalsFlushed;
     const auto* settings = SettingsOf<OpusSettings>(job);
     if (!settings || !Valid(*settings)) return run.Fail("the Opus settings are missing or out of range");
     WavSource source(job.sourcePath);

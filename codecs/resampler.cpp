@@ -2,6 +2,8 @@
 
 #include <soxr.h>
 
+#include "codecs/floatmode.h"
+
 namespace zelph {
 
 Resampler::Resampler(double inputRate, double outputRate, unsigned channels)
@@ -29,6 +31,8 @@ bool Resampler::Flush(std::vector<float>& out) { return Run(nullptr, 0, out); }
 // has nothing more to give for it.
 bool Resampler::Run(const float* input, std::size_t frames, std::vector<float>& out) {
     if (!soxr_) return false;
+    // Also for engines that keep the thread's own mode around the resampler.
+    const DenormalsFlushed denormalsFlushed;
     const std::size_t room = static_cast<std::size_t>(frames * ratio_) + 1024;
     do {
         const std::size_t start = out.size();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "codecs/floatmode.h"
+
 namespace zelph {
 
 namespace {
@@ -34,12 +36,14 @@ int32_t FloatToWide(double value) {
     return static_cast<int32_t>(std::lrint(scaled));
 }
 void WidenFloat32(const uint8_t* in, std::size_t samples, int32_t* out) {
+    const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
     for (std::size_t i = 0; i < samples; ++i, in += 4) {
         uint32_t bits = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
         out[i] = FloatToWide(std::bit_cast<float>(bits));
     }
 }
 void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
+    const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
     for (std::size_t i = 0; i < samples; ++i, in += 8) {
         uint64_t bits = 0;
         for (int b = 7; b >= 0; --b) bits = bits << 8 | in[b];

@@ -189,6 +189,9 @@ TEST(OggVorbisConversions, ThroughTheCommandLine) {
         EXPECT_EQ(info.status, 0) << ogg;
         EXPECT_EQ(info.out.find("WARNING"), std::string::npos) << info.out;
     }
+    // The default quality is oggenc's -q 5, and the audio is oggenc's to the bit.
+    EXPECT_EQ(RunCommand("cd " + dir.path() + " && oggenc -Q -q 5 -o q5.ogg w.wav && oggdec -Q -R -o q5.raw q5.ogg && "
+                         "oggdec -Q -R -o w.raw ogg/w.ogg && cmp q5.raw w.raw && echo same", true).out, "same\n");
 }
 
 TEST(OggVorbisConversions, AMissingLibraryOrEntryPointFailsOnlyItsJob) {

@@ -1,4 +1,5 @@
-// The engines' WAV source and sink, and the resampler they share.
+// The engines' WAV source and sink, the resampler they share, and the float
+// mode of their threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "codecs/floatmode.h"
 #include "codecs/pcmfiles.h"
 #include "codecs/resampler.h"
 #include "support/scratch.h"
@@ -80,6 +82,19 @@ TEST(Resampler, KeepsLengthAndPitchInBothDirections) {
         EXPECT_NEAR(static_cast<double>(out.size() / channels), frames * to / from, 2) << from << "->" << to;
         EXPECT_NEAR(CrossingRate(out, channels, to), 440, 4.4) << from << "->" << to;
     }
+}
+
+// Denormal results are flushed and denormal operands read as zero only while
+// a guard is held; an inner guard leaves the mode it found.
+TEST(DenormalsFlushed, OnlyWhileHeld) {
+    volatile float smallest = 1e-38f, denormal = 1e-41f;
+    const auto flushed = [&] { return smallest * 1e-3f == 0.0f && denormal * 1.0f == 0.0f; };
+    {
+        const DenormalsFlushed outer;
+        { const DenormalsFlushed inner; }
+        EXPECT_TRUE(flushed());
+    }
+    EXPECT_FALSE(flushed());
 }
 
 }  // namespace

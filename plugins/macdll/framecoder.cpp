@@ -141,38 +141,50 @@ bool FrameDecoder::Start(const StreamFormat& format, std::span<const uint8_t> by
     return !coder_->corrupt();
 }
 
-void FrameDecoder::DecodeBlock(int32_t* samples) {
+// One loop per kind of frame, channel count and sample size, so that a
+// block asks nothing but what its own coding needs.
+template <FrameDecoder::Kind kKind, int kChannels, int kBits>
+void FrameDecoder::DecodeBlocks(uint8_t* out, uint32_t count) {
+    constexpr int kBytes = kBits / 8;
     auto throughFilters = [&](int channel, int32_t value) {
         for (NNFilter& f : filters_[channel]) value = f.Decode(value);
         return value;
     };
-
-    if (IsSilent(format_.channels, flags_)) {
-        samples[0] = samples[1] = 0;
-    } else if (format_.channels == 1 || (flags_ & kFlagPseudoStereo)) {
-        samples[0] = samples[1] = predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
-    } else {
-        int32_t side = throughFilters(0, DecodeResidual(*coder_, models_[0]));
-        int32_t mid = throughFilters(1, DecodeResidual(*coder_, models_[1]));
-        predictor_.DecodeStereo(side, mid);
-        const int32_t left = static_cast<int32_t>(uint32_t(mid) - uint32_t(side / 2));
-        samples[0] = left;
-        samples[1] = static_cast<int32_t>(uint32_t(left) + uint32_t(side));
+    for (uint32_t i = 0; i < count; ++i, out += kChannels * kBytes) {
+        int32_t left = 0, right = 0;
+        if constexpr (kKind == Kind::kOneChannel) {
+            left = right = predictor_.DecodeMono(throughFilters(0, DecodeResidual(*coder_, models_[0])));
+        } else if constexpr (kKind == Kind::kSideAndMid) {
+            int32_t side = throughFilters(0, DecodeResidual(*coder_, models_[0]));
+            int32_t mid = throughFilters(1, DecodeResidual(*coder_, models_[1]));
+            predictor_.DecodeStereo(side, mid);
+            left = static_cast<int32_t>(uint32_t(mid) - uint32_t(side / 2));
+            right = static_cast<int32_t>(uint32_t(left) + uint32_t(side));
+        }
+        WriteSample(out, kBits, left);
+        if constexpr (kChannels == 2) WriteSample(out + kBytes, kBits, right);
     }
+}
+
+template <FrameDecoder::Kind kKind>
+void FrameDecoder::DecodeBlocksOf(uint8_t* out, uint32_t count) {
+    const bool eightBit = format_.bitsPerSample == 8;
+    if (format_.channels == 1)
+        eightBit ? DecodeBlocks<kKind, 1, 8>(out, count) : DecodeBlocks<kKind, 1, 16>(out, count);
+    else
+        eightBit ? DecodeBlocks<kKind, 2, 8>(out, count) : DecodeBlocks<kKind, 2, 16>(out, count);
 }
 
 bool FrameDecoder::Decode(uint8_t* out, uint32_t count) {
     if (!coder_ || count > remaining_) return false;
-    const int bytesPerSample = format_.bitsPerSample / 8;
-    const int align = format_.BlockAlign();
-    int32_t samples[2];
-    for (uint32_t i = 0; i < count; ++i) {
-        DecodeBlock(samples);
-        for (int c = 0; c < format_.channels; ++c)
-            WriteSample(out + i * align + c * bytesPerSample, format_.bitsPerSample, samples[c]);
-    }
+    if (IsSilent(format_.channels, flags_))
+        DecodeBlocksOf<Kind::kSilent>(out, count);
+    else if (format_.channels == 1 || (flags_ & kFlagPseudoStereo))
+        DecodeBlocksOf<Kind::kOneChannel>(out, count);
+    else
+        DecodeBlocksOf<Kind::kSideAndMid>(out, count);
     if (coder_->corrupt()) return false;
-    crc_.Add({out, std::size_t{count} * align});
+    crc_.Add({out, std::size_t{count} * format_.BlockAlign()});
     remaining_ -= count;
     if (remaining_ == 0 && (crc_.Value() >> 1) != storedCrc_) return false;
     return true;

@@ -49,7 +49,13 @@ public:
     uint32_t remaining() const { return remaining_; }
 
 private:
-    void DecodeBlock(int32_t* samples);
+    // A silent frame, one coded channel (mono, or stereo with equal
+    // channels), or the difference and midpoint of a stereo pair.
+    enum class Kind { kSilent, kOneChannel, kSideAndMid };
+    template <Kind kKind>
+    void DecodeBlocksOf(uint8_t* out, uint32_t count);
+    template <Kind kKind, int kChannels, int kBits>
+    void DecodeBlocks(uint8_t* out, uint32_t count);
 
     StreamFormat format_;
     uint32_t remaining_ = 0;
