@@ -139,7 +139,7 @@ void DecodeApe(const Job& job, JobState& state) {
 
 void EncodeApe(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const auto* settings = SettingsOf<ApeSettings>(job);
+    const auto* settings = RequiredSettings<ApeSettings>(run);
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());

@@ -29,7 +29,7 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
 
 void EncodeMp3Blade(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const BladeSettings* block = SettingsOf<BladeSettings>(job);
+    const BladeSettings* block = RequiredSettings<BladeSettings>(run);
     if (!block) return;
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);

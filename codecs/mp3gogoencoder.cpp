@@ -112,7 +112,7 @@ private:
 
 void EncodeMp3GoGo(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const GoGoSettings* block = SettingsOf<GoGoSettings>(job);
+    const GoGoSettings* block = RequiredSettings<GoGoSettings>(run);
     if (!block) return;
     const GoGoSettings& settings = *block;
     WaveHeader header{};

@@ -51,7 +51,7 @@ BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
 
 void EncodeMp3Lame(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const LameSettings* block = SettingsOf<LameSettings>(job);
+    const LameSettings* block = RequiredSettings<LameSettings>(run);
     if (!block) return;
     const LameSettings& settings = *block;
     WavSource source(job.sourcePath);
