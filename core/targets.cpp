@@ -5,6 +5,7 @@
 
 #include "core/naming.h"
 #include "formats/waveheader.h"
+#include "metadata/tags.h"
 
 namespace zelph {
 
@@ -29,32 +30,32 @@ EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { retu
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false},
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags},
     {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", EngineId::kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false},
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags},
     {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", EngineId::kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true},
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags},
     {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", EngineId::kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true},
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags},
     {kTargetOgg, "ogg", "Ogg", ".ogg", EngineId::kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true},
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags},
     {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false},
-    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput, true},
-    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput, true},
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags},
+    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput, true, &kFlacTags},
+    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput, true, &kOggOpusTags},
 };
 
 const SourceRow kSources[] = {
-    {".wav", DescribeWaveFile, std::nullopt, true},
-    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true},
-    {".mp2", DescribeMpegFile, std::nullopt, false},
-    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true},
-    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true},
-    {".vqf", DescribeTwinVqFile, std::nullopt, false},
-    {".flac", DescribeFlacFile, EngineId::kDecFlac, true},
+    {".wav", DescribeWaveFile, std::nullopt, true, &kWaveTags},
+    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true, &kMpegTags},
+    {".mp2", DescribeMpegFile, std::nullopt, false, &kMpegTags},
+    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true, &kOggVorbisTags},
+    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true, &kApeTags},
+    {".vqf", DescribeTwinVqFile, std::nullopt, false, nullptr},
+    {".flac", DescribeFlacFile, EngineId::kDecFlac, true, &kFlacTags},
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
-    {".oga", DescribeFlacFile, EngineId::kDecFlac, true},
-    {".opus", DescribeOpusFile, EngineId::kDecOpus, true},
+    {".oga", DescribeFlacFile, EngineId::kDecFlac, true, &kOggFlacTags},
+    {".opus", DescribeOpusFile, EngineId::kDecOpus, true, &kOggOpusTags},
 };
 
 template <typename Row, typename Match>
@@ -73,10 +74,6 @@ const TargetRow* FindTarget(int32_t targetFormat) {
 
 const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
-}
-
-const TargetRow* FindTargetByEncoder(EngineId encoder) {
-    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
 }
 
 std::span<const SourceRow> Sources() { return kSources; }

@@ -15,6 +15,8 @@
 
 namespace zelph {
 
+struct TagForm;
+
 struct TargetRow {
     TargetFormat format;       // the record's targetFormat; also the radio's place
     const char* cliName;       // zelph-convert --target
@@ -30,6 +32,7 @@ struct TargetRow {
     // (through the WAV reader), so a WAV source already in form can be handed
     // to it as it stands instead of being copied.
     bool readsAudioOnly;
+    const TagForm* tags;       // the output's tag form
 };
 
 struct SourceRow {
@@ -40,12 +43,12 @@ struct SourceRow {
     // itself.
     std::optional<EngineId> decoder;
     bool converted;
+    const TagForm* tags;  // nullptr: a kind without tags TagLib can read
 };
 
 std::span<const TargetRow> Targets();
 const TargetRow* FindTarget(int32_t targetFormat);
 const TargetRow* FindTargetByCliName(std::string_view name);
-const TargetRow* FindTargetByEncoder(EngineId encoder);
 
 std::span<const SourceRow> Sources();
 // By the lower-cased extension of `path` alone, never by content.

@@ -264,7 +264,7 @@ TEST_F(ProgressWindow, AFileWhoseTagsCannotBeWrittenFailsAndSaysWhyInItsTip) {
     ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.2 sine 300").status, 0);
     Tags tags;
     tags.fields["TITLE"] = {"Song"};
-    ASSERT_EQ(WriteTags(dir / "a.wav", tags).error, "");
+    ASSERT_EQ(WriteTags(dir / "a.wav", tags, kWaveTags).error, "");
     // Engines that report success but leave bytes TagLib cannot take tags into.
     CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Instant}, {EngineId::kEncOggVorbis, Instant}});
     Plan(window, {"a.wav"});

@@ -330,7 +330,7 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
 
 TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
-    ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}).error, "");
+    ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}, kWaveTags).error, "");
     // The engines leave an output TagLib cannot take tags into.
     Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
     Plan(kTargetOgg, {"song.wav"});
