@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QScreen>
@@ -99,7 +100,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     fileList_->setMinimumSize(kFullListMinimum);
     layout->activate();
     fullSize_ = layout->totalSizeHint();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
+    FitToScreen();
     ResizeColumns();
 
     settings_.LoadSettings(true);
@@ -212,6 +213,10 @@ void CConverterDlg::FitTo(const QSize& available) {
     layout()->activate();
     setMinimumSize(narrow ? layout()->totalMinimumSize() : fullSize_);
     resize(narrow ? fullSize_.boundedTo(room).expandedTo(minimumSize()) : fullSize_);
+}
+
+void CConverterDlg::FitToScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
 }
 
 int32_t CConverterDlg::CheckedTarget() const {
@@ -400,9 +405,16 @@ void CConverterDlg::OpenGeneralSettings() {
     if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, preferences_, this);
 }
 
+// The record and every choice kept beside it, the window's size included.
 void CConverterDlg::RestoreDefaults() {
-    settings_.LoadSettings(false);
+    std::string problem = settings_.LoadSettings(false);
+    preferences_.ResetKnownKeys();
+    if (!preferences_.Save() && problem.empty()) problem = "cannot write " + preferences_.path();
     CheckTargetRadio(settings_.record.targetFormat);
+    FitToScreen();
+    if (!problem.empty())
+        QMessageBox::warning(this, "Zelph Audio Converter",
+                             QString::fromStdString("The defaults could not be kept: " + problem));
 }
 
 void CConverterDlg::Convert() {

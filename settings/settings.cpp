@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -98,8 +99,12 @@ std::string SettingsStore::PathIn(std::string folder) {
     return folder + kSettingsFileName;
 }
 
-void SettingsStore::LoadSettings(bool keepFile) {
-    if (!keepFile) ::unlink(path_.c_str());
+std::string SettingsStore::LoadSettings(bool keepFile) {
+    if (!keepFile && ::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+        const std::string problem = "cannot delete " + path_ + ": " + std::strerror(errno);
+        ApplyDefaults(record, DefaultOutputFolder());
+        return problem;
+    }
 
     bool accepted = false;
     {
@@ -111,7 +116,7 @@ void SettingsStore::LoadSettings(bool keepFile) {
     }
     if (!accepted) {
         ApplyDefaults(record, DefaultOutputFolder());
-        return;
+        return "";
     }
     // A folder stored without its terminating zero ends at the field's last byte.
     record.general.outputFolder[kOutputFolderSize - 1] = '\0';
@@ -119,6 +124,7 @@ void SettingsStore::LoadSettings(bool keepFile) {
         SetOutputFolder(record.general, DefaultOutputFolder());
         record.general.outputFolderMode = OutputFolderMode::kBesideSource;
     }
+    return "";
 }
 
 bool SettingsStore::SaveSettings() {

@@ -165,8 +165,10 @@ public:
     static std::string PathIn(std::string folder);
 
     // Fills the record from the file, or with defaults when it is missing,
-    // unreadable or fails its check value. keepFile=false deletes it first.
-    void LoadSettings(bool keepFile);
+    // unreadable or fails its check value. keepFile=false deletes it first;
+    // returns why it could not be deleted (the record is then at its
+    // defaults all the same), or "".
+    std::string LoadSettings(bool keepFile);
     // Writes the record through a temporary file in the same folder and a
     // rename; returns false when nothing could be written.
     bool SaveSettings();
