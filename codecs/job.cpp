@@ -31,10 +31,4 @@ std::string_view EngineName(EngineId id) {
     return "";
 }
 
-std::optional<EngineId> EngineByName(std::string_view name) {
-    for (const auto& [engine, engineName] : kEngineNames)
-        if (engineName == name) return engine;
-    return std::nullopt;
-}
-
 }  // namespace zelph

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,7 +32,6 @@ enum class EngineId {
 
 // "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.
 std::string_view EngineName(EngineId id);
-std::optional<EngineId> EngineByName(std::string_view name);
 
 // The block of the settings record (or of the target tuning) an engine
 // reads; decoders read none. It points into the record or the tuning, which

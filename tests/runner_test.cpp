@@ -31,6 +31,12 @@ void Log(const Job& job) {
     g_log.push_back(std::string(EngineName(job.engine)) + " " + std::to_string(job.progressStart));
 }
 
+// The log as it stands; engine threads may still be writing to it.
+std::vector<std::string> Logged() {
+    std::lock_guard lock(g_logMutex);
+    return g_log;
+}
+
 void Finish(JobState& state, bool ok) {
     state.succeeded.store(ok ? 1 : 0, std::memory_order_relaxed);
     state.running.store(0, std::memory_order_release);
@@ -102,6 +108,7 @@ class Running : public ::testing::Test {
 protected:
     Running() {
         ApplyDefaults(settings, dir.path());
+        std::lock_guard lock(g_logMutex);
         g_log.clear();
     }
 
@@ -163,7 +170,7 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
     WriteFile(dir / "c.wav", "src");
     Plan(kTargetOgg, {"a.mp3", "b.vqf", "c.wav"});
     RunToEnd();
-    EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
                                                "ENCWAVPCM 0", "ENCOGGVORBIS 10"}));
     EXPECT_EQ(recorder.rows[0], std::vector<std::string>{"Done"});
     EXPECT_TRUE(recorder.rows[1].empty());
@@ -184,7 +191,7 @@ TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
     WriteFile(dir / "b.wav", "src");
     Plan(kTargetLame, {"kept.mp3", "b.wav"});
     RunToEnd();
-    EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
     EXPECT_EQ(recorder.reasons[1], "cannot write: disk full");
@@ -213,13 +220,13 @@ TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
     StepUntil([&] { return recorder.Last(0) == "Cancelled"; });
     EXPECT_FALSE(runner->finished());
 
-    StepUntil([&] { return g_log.size() == 4; });  // b.ogg: decoded, then its preparing step
+    StepUntil([&] { return Logged().size() == 4; });  // b.ogg: decoded, then its preparing step
     ASSERT_TRUE(runner->engineRunning());
     runner->SkipFile(1);  // the last file: the run finishes
     TickToEnd();
     EXPECT_EQ(recorder.rows[0], std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(recorder.Last(1), "Cancelled");
-    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "ENCAPEMONKEY 40"), 0);
+    EXPECT_EQ(std::ranges::count(Logged(), "ENCAPEMONKEY 40"), 0);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
 
@@ -259,7 +266,7 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
     SetOutputFolder(settings.general, dir / "missing");
     Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
-    EXPECT_TRUE(g_log.empty());
+    EXPECT_TRUE(Logged().empty());
     for (uint32_t row : {0u, 1u}) {
         EXPECT_EQ(recorder.Last(row), "Error Occured");
         EXPECT_NE(recorder.reasons[row].find("missing"), std::string::npos) << recorder.reasons[row];
