@@ -289,7 +289,7 @@ bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
 
 QStringList CConverterDlg::MusicFilesIn(const QString& folder) {
     QStringList files;
-    QDirIterator it(folder, MusicFilePatterns(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+    QDirIterator it(folder, FirstFilterPatterns(QString::fromStdString(MusicFileFilter())), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
     std::sort(files.begin(), files.end());
@@ -306,7 +306,7 @@ void CConverterDlg::AddFilesAndFolders(const QStringList& paths) {
 }
 
 void CConverterDlg::AddFiles() {
-    CFECFileDialog dialog("File(s) To Load", kMusicFileFilter, this);
+    CFECFileDialog dialog("File(s) To Load", QString::fromStdString(MusicFileFilter()), this);
     QStringList chosen;
     if (dialog.DoModal() == CFECFileDialog::kOk) {
         for (auto position = dialog.GetStartPosition(); position != CFECFileDialog::kEnd;)

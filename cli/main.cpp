@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     const std::string error = zelph::ParseCliOptions({argv + 1, argv + argc}, options);
     if (!error.empty()) return UsageError(error);
     if (options.help) {
-        std::cout << zelph::kCliUsage;
+        std::cout << zelph::CliUsage();
         return 0;
     }
     if (options.version) {

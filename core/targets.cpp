@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
+#include <vector>
 
 #include "core/naming.h"
 #include "formats/waveheader.h"
@@ -46,16 +48,16 @@ constexpr TargetRow kTargets[] = {
 };
 
 const SourceRow kSources[] = {
-    {".wav", DescribeWaveFile, std::nullopt, true, &kWaveTags},
-    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true, &kMpegTags},
-    {".mp2", DescribeMpegFile, std::nullopt, false, &kMpegTags},
-    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true, &kOggVorbisTags},
-    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true, &kApeTags},
-    {".vqf", DescribeTwinVqFile, std::nullopt, false, nullptr},
-    {".flac", DescribeFlacFile, EngineId::kDecFlac, true, &kFlacTags},
+    {".wav", DescribeWaveFile, std::nullopt, true, &kWaveTags, "PCM Wave Files"},
+    {".mp2", DescribeMpegFile, std::nullopt, false, &kMpegTags, "Mp2 Files"},
+    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true, &kMpegTags, "Mp3 Files"},
+    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true, &kOggVorbisTags, "OggVorbis Files"},
+    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true, &kApeTags, "MonkeysAudio Files"},
+    {".vqf", DescribeTwinVqFile, std::nullopt, false, nullptr, "TwinVQ Files"},
+    {".flac", DescribeFlacFile, EngineId::kDecFlac, true, &kFlacTags, "FLAC Files"},
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
-    {".oga", DescribeFlacFile, EngineId::kDecFlac, true, &kOggFlacTags},
-    {".opus", DescribeOpusFile, EngineId::kDecOpus, true, &kOggOpusTags},
+    {".oga", DescribeFlacFile, EngineId::kDecFlac, true, &kOggFlacTags, "FLAC Files"},
+    {".opus", DescribeOpusFile, EngineId::kDecOpus, true, &kOggOpusTags, "Opus Files"},
 };
 
 template <typename Row, typename Match>
@@ -77,6 +79,29 @@ const TargetRow* FindTargetByCliName(std::string_view name) {
 }
 
 std::span<const SourceRow> Sources() { return kSources; }
+
+std::string MusicFileFilter() {
+    // Each entry: "Name (*.a,*.b)|*.a;*.b|".
+    const auto entry = [](const std::string& name, const std::vector<const char*>& extensions) {
+        std::string listed, patterns;
+        for (const char* extension : extensions) {
+            listed += std::string(listed.empty() ? "" : ",") + "*" + extension;
+            patterns += std::string(patterns.empty() ? "" : ";") + "*" + extension;
+        }
+        return name + " (" + listed + ")|" + patterns + "|";
+    };
+    std::vector<const char*> every;
+    std::vector<std::pair<std::string, std::vector<const char*>>> named;
+    for (const SourceRow& row : Sources()) {
+        every.push_back(row.extension);
+        auto same = std::find_if(named.begin(), named.end(), [&](const auto& n) { return n.first == row.filterName; });
+        if (same == named.end()) same = named.insert(named.end(), {row.filterName, {}});
+        same->second.push_back(row.extension);
+    }
+    std::string filter = entry("Music Files", every);
+    for (const auto& [name, extensions] : named) filter += entry(name, extensions);
+    return filter + "All Files (*.*)|*.*||";
+}
 
 std::string SourceExtensionOf(const std::string& path) {
     const std::string name = FileNameOf(path);

@@ -44,6 +44,8 @@ struct SourceRow {
     std::optional<EngineId> decoder;
     bool converted;
     const TagForm* tags;  // nullptr: a kind without tags TagLib can read
+    // Its entry in the "Add File" dialog; rows of one name share an entry.
+    const char* filterName;
 };
 
 std::span<const TargetRow> Targets();
@@ -53,6 +55,10 @@ const TargetRow* FindTargetByCliName(std::string_view name);
 std::span<const SourceRow> Sources();
 // By the lower-cased extension of `path` alone, never by content.
 const SourceRow* FindSource(const std::string& path);
+
+// The "Add File" dialog's filter, "Name|patterns|...||": every source
+// first, then each entry of its own, then every file.
+std::string MusicFileFilter();
 
 // The lower-cased extension of a file name with its dot (".wav"), or "".
 std::string SourceExtensionOf(const std::string& path);
