@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/engines.h"
 #include "core/runner.h"
+#include "core/targets.h"
 #include "settings/preferences.h"
 #include "settings/tuning.h"
 

@@ -10,7 +10,6 @@
 #include "cli/convert.h"
 #include "cli/describe.h"
 #include "cli/options.h"
-#include "codecs/engines.h"
 #include "core/naming.h"
 #include "core/planner.h"
 #include "core/targets.h"

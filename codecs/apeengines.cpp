@@ -178,4 +178,8 @@ void EncodeApe(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kDecApeMonkey{"DECAPEMONKEY", DecodeApe};
+
+const EngineDescriptor kEncApeMonkey{"ENCAPEMONKEY", EncodeApe};
+
 }  // namespace zelph

@@ -168,4 +168,6 @@ void DecodeFlac(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kDecFlac{"DECFLAC", DecodeFlac};
+
 }  // namespace zelph

@@ -150,4 +150,6 @@ void EncodeFlac(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kEncFlac{"ENCFLAC", EncodeFlac};
+
 }  // namespace zelph

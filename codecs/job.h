@@ -14,21 +14,11 @@
 
 namespace zelph {
 
-enum class EngineId {
-    kEncWavPcm,
-    kEncMp3Blade,
-    kEncMp3Lame,
-    kEncMp3GoGo,
-    kEncOggVorbis,
-    kEncApeMonkey,
-    kEncFlac,
-    kEncOpus,
-    kDecMp3,
-    kDecOggVorbis,
-    kDecApeMonkey,
-    kDecFlac,
-    kDecOpus,
-};
+// Each engine is described once, in its own file (its header declares its
+// descriptor, kEnc... or kDec...); the target and source rows point to these,
+// and the runner's engine table is keyed by them.
+struct EngineDescriptor;
+using EngineId = const EngineDescriptor*;
 
 // "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.
 std::string_view EngineName(EngineId id);
@@ -43,7 +33,7 @@ using EngineSettings =
 
 struct Job {
     uint32_t fileIndex = 0;
-    EngineId engine = EngineId::kEncWavPcm;
+    EngineId engine = nullptr;
     EngineSettings settings;
     std::string sourcePath;
     std::string targetPath;      // empty: rewrite the source in place
@@ -70,5 +60,10 @@ struct JobState {
 // An engine carries out one job on its own thread (see codecs/engine.h for
 // the rules every engine follows).
 using EngineProc = void (*)(const Job& job, JobState& state);
+
+struct EngineDescriptor {
+    std::string_view name;
+    EngineProc run;
+};
 
 }  // namespace zelph

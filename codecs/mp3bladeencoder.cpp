@@ -51,4 +51,6 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kEncMp3Blade{"ENCMP3BLADE", EncodeMp3Blade};
+
 }  // namespace zelph

@@ -257,4 +257,6 @@ void DecodeMp3(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kDecMp3{"DECMP3", DecodeMp3};
+
 }  // namespace zelph

@@ -147,4 +147,6 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
     }
 }
 
+const EngineDescriptor kEncMp3GoGo{"ENCMP3GOGO", EncodeMp3GoGo};
+
 }  // namespace zelph

@@ -77,4 +77,6 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kEncMp3Lame{"ENCMP3LAME", EncodeMp3Lame};
+
 }  // namespace zelph

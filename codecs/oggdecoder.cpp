@@ -206,4 +206,6 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kDecOggVorbis{"DECOGGVORBIS", DecodeOggVorbis};
+
 }  // namespace zelph

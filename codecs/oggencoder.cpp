@@ -219,4 +219,6 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kEncOggVorbis{"ENCOGGVORBIS", EncodeOggVorbis};
+
 }  // namespace zelph

@@ -130,4 +130,6 @@ void DecodeOpus(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kDecOpus{"DECOPUS", DecodeOpus};
+
 }  // namespace zelph

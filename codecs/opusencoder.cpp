@@ -116,4 +116,6 @@ void EncodeOpus(const Job& job, JobState& state) {
     run.Succeed();
 }
 
+const EngineDescriptor kEncOpus{"ENCOPUS", EncodeOpus};
+
 }  // namespace zelph

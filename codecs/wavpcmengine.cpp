@@ -238,4 +238,6 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16});
 }
 
+const EngineDescriptor kEncWavPcm{"ENCWAVPCM", EncodeWavPcm};
+
 }  // namespace zelph

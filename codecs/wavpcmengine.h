@@ -7,5 +7,6 @@
 namespace zelph {
 
 void EncodeWavPcm(const Job& job, JobState& state);
+extern const EngineDescriptor kEncWavPcm;  // "ENCWAVPCM"
 
 }  // namespace zelph

@@ -5,6 +5,18 @@
 #include <utility>
 #include <vector>
 
+#include "codecs/apeengines.h"
+#include "codecs/flacdecoder.h"
+#include "codecs/flacencoder.h"
+#include "codecs/mp3bladeencoder.h"
+#include "codecs/mp3decoder.h"
+#include "codecs/mp3gogoencoder.h"
+#include "codecs/mp3lameencoder.h"
+#include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
+#include "codecs/opusdecoder.h"
+#include "codecs/opusencoder.h"
+#include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
@@ -31,33 +43,33 @@ EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { retu
 // Monkey's Audio keeps the source's WAV header in its output: both are given
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
-    {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
+    {kTargetWav, "wav", "Wav", ".wav", &kEncWavPcm,
      BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags},
-    {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", EngineId::kEncMp3GoGo,
+    {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", &kEncMp3GoGo,
      BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags},
-    {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", EngineId::kEncMp3Lame,
+    {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", &kEncMp3Lame,
      BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags},
-    {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", EngineId::kEncMp3Blade,
+    {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", &kEncMp3Blade,
      BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags},
-    {kTargetOgg, "ogg", "Ogg", ".ogg", EngineId::kEncOggVorbis,
+    {kTargetOgg, "ogg", "Ogg", ".ogg", &kEncOggVorbis,
      BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags},
-    {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
+    {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
      BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags},
-    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput, true, &kFlacTags},
-    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput, true, &kOggOpusTags},
+    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, FlacInput, FlacInput, true, &kFlacTags},
+    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, OpusInput, OpusInput, true, &kOggOpusTags},
 };
 
 const SourceRow kSources[] = {
-    {".wav", DescribeWaveFile, std::nullopt, true, &kWaveTags, "PCM Wave Files"},
-    {".mp2", DescribeMpegFile, std::nullopt, false, &kMpegTags, "Mp2 Files"},
-    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true, &kMpegTags, "Mp3 Files"},
-    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true, &kOggVorbisTags, "OggVorbis Files"},
-    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true, &kApeTags, "MonkeysAudio Files"},
-    {".vqf", DescribeTwinVqFile, std::nullopt, false, nullptr, "TwinVQ Files"},
-    {".flac", DescribeFlacFile, EngineId::kDecFlac, true, &kFlacTags, "FLAC Files"},
+    {".wav", DescribeWaveFile, nullptr, true, &kWaveTags, "PCM Wave Files"},
+    {".mp2", DescribeMpegFile, nullptr, false, &kMpegTags, "Mp2 Files"},
+    {".mp3", DescribeMpegFile, &kDecMp3, true, &kMpegTags, "Mp3 Files"},
+    {".ogg", DescribeOggFile, &kDecOggVorbis, true, &kOggVorbisTags, "OggVorbis Files"},
+    {".ape", DescribeApeFile, &kDecApeMonkey, true, &kApeTags, "MonkeysAudio Files"},
+    {".vqf", DescribeTwinVqFile, nullptr, false, nullptr, "TwinVQ Files"},
+    {".flac", DescribeFlacFile, &kDecFlac, true, &kFlacTags, "FLAC Files"},
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
-    {".oga", DescribeFlacFile, EngineId::kDecFlac, true, &kOggFlacTags, "FLAC Files"},
-    {".opus", DescribeOpusFile, EngineId::kDecOpus, true, &kOggOpusTags, "Opus Files"},
+    {".oga", DescribeFlacFile, &kDecFlac, true, &kOggFlacTags, "FLAC Files"},
+    {".opus", DescribeOpusFile, &kDecOpus, true, &kOggOpusTags, "Opus Files"},
 };
 
 template <typename Row, typename Match>
@@ -79,6 +91,14 @@ const TargetRow* FindTargetByCliName(std::string_view name) {
 }
 
 std::span<const SourceRow> Sources() { return kSources; }
+
+EngineTable StandardEngines() {
+    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}};
+    for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
+    for (const SourceRow& row : Sources())
+        if (row.decoder) engines.emplace(row.decoder, row.decoder->run);
+    return engines;
+}
 
 std::string MusicFileFilter() {
     // Each entry: "Name (*.a,*.b)|*.a;*.b|".

@@ -4,11 +4,11 @@
 // descriptions all read these tables. A new format is one row here plus its
 // engine (and, for a target, its tuning window).
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "codecs/engines.h"
 #include "codecs/job.h"
 #include "formats/probes.h"
 #include "settings/settings.h"
@@ -38,10 +38,10 @@ struct TargetRow {
 struct SourceRow {
     const char* extension;  // lower case, with its dot
     std::string (*describe)(const std::string& path);
-    // The decoder that turns it into PCM WAV; nullopt for formats that are
+    // The decoder that turns it into PCM WAV; nullptr for formats that are
     // listed and described but not converted. A WAV is read by the WAV stage
     // itself.
-    std::optional<EngineId> decoder;
+    EngineId decoder;
     bool converted;
     const TagForm* tags;  // nullptr: a kind without tags TagLib can read
     // Its entry in the "Add File" dialog; rows of one name share an entry.
@@ -53,6 +53,9 @@ const TargetRow* FindTarget(int32_t targetFormat);
 const TargetRow* FindTargetByCliName(std::string_view name);
 
 std::span<const SourceRow> Sources();
+
+// Every engine the rows name, and the WAV stage, each running its own procedure.
+EngineTable StandardEngines();
 // By the lower-cased extension of `path` alone, never by content.
 const SourceRow* FindSource(const std::string& path);
 

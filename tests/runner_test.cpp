@@ -9,7 +9,13 @@
 #include <mutex>
 #include <thread>
 
+#include "codecs/apeengines.h"
 #include "codecs/engine.h"
+#include "codecs/mp3decoder.h"
+#include "codecs/mp3lameencoder.h"
+#include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
+#include "codecs/wavpcmengine.h"
 #include "core/runner.h"
 #include "metadata/tags.h"
 #include "tests/support/scratch.h"
@@ -165,7 +171,7 @@ protected:
 }  // namespace
 
 TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
-    Use({{EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kDecMp3, Succeeding}, {&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     WriteFile(dir / "a.mp3", "src");
     WriteFile(dir / "c.wav", "src");
     Plan(kTargetOgg, {"a.mp3", "b.vqf", "c.wav"});
@@ -184,7 +190,7 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
 }
 
 TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
-    Use({{EngineId::kDecMp3, Failing}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncMp3Lame, Failing}});
+    Use({{&kDecMp3, Failing}, {&kEncWavPcm, Succeeding}, {&kEncMp3Lame, Failing}});
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     WriteFile(dir / "kept.mp3", "old song");
     WriteFile(dir / "b.mp3", "an older b");
@@ -201,7 +207,7 @@ TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
 }
 
 TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Error Occured");
@@ -210,7 +216,7 @@ TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
 }
 
 TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
-    Use({{EngineId::kDecOggVorbis, Succeeding}, {EngineId::kEncWavPcm, Endless}, {EngineId::kEncApeMonkey, Succeeding}});
+    Use({{&kDecOggVorbis, Succeeding}, {&kEncWavPcm, Endless}, {&kEncApeMonkey, Succeeding}});
     Plan(kTargetApe, {"a.ogg", "b.ogg"});
     ASSERT_TRUE(Open());
     Step();  // decoder of a.ogg
@@ -231,7 +237,7 @@ TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
 }
 
 TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
-    Use({{EngineId::kEncWavPcm, Endless}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Endless}, {&kEncOggVorbis, Succeeding}});
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
     Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
     ASSERT_TRUE(Open(2));
@@ -245,7 +251,7 @@ TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
 }
 
 TEST_F(Running, FilesRunSideBySideAndEachEndsOnItsOwn) {
-    Use({{EngineId::kDecApeMonkey, Endless}, {EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kDecApeMonkey, Endless}, {&kDecMp3, Succeeding}, {&kEncWavPcm, Succeeding}});
     Plan(kTargetWav, {"slow.ape", "a.mp3", "b.mp3"});
     ASSERT_TRUE(Open(2));
     // The slow file holds one place; the others pass it on the other. A file
@@ -261,7 +267,7 @@ TEST_F(Running, FilesRunSideBySideAndEachEndsOnItsOwn) {
 }
 
 TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     settings.general.outputFolderMode = OutputFolderMode::kInFolder;
     SetOutputFolder(settings.general, dir / "missing");
     Plan(kTargetOgg, {"a.wav", "b.wav"});
@@ -274,7 +280,7 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
 }
 
 TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     // A process that has ended, and this one (still running).
@@ -291,8 +297,8 @@ TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kDecMp3, Failing}, {EngineId::kDecOggVorbis, Succeeding},
-         {EngineId::kEncOggVorbis, Empty}});
+    Use({{&kEncWavPcm, Succeeding}, {&kDecMp3, Failing}, {&kDecOggVorbis, Succeeding},
+         {&kEncOggVorbis, Empty}});
     settings.general.afterOperation = AfterOperation::kDeleteSource;
     for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg"}) WriteFile(dir / name, "src");
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
@@ -309,7 +315,7 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
 }
 
 TEST_F(Running, EndOfAnEngineWakesTheDriver) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     Plan(kTargetWav, {"a.wav"});
     ASSERT_TRUE(Open());
     runner->Tick();
@@ -325,7 +331,7 @@ TEST_F(Running, NothingPlannedIsReported) {
 }
 
 TEST_F(Running, NoEngineOutlivesItsRunner) {
-    Use({{EngineId::kEncWavPcm, Endless}});
+    Use({{&kEncWavPcm, Endless}});
     Plan(kTargetWav, {"a.wav"});
     ASSERT_TRUE(Open());
     runner->Tick();
@@ -339,7 +345,7 @@ TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
     ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}, kWaveTags).error, "");
     // The engines leave an output TagLib cannot take tags into.
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     Plan(kTargetOgg, {"song.wav"});
     RunToEnd();
     ASSERT_EQ(recorder.events.size(), 2u);
