@@ -23,11 +23,22 @@ using EngineId = const EngineDescriptor*;
 // "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.
 std::string_view EngineName(EngineId id);
 
+// A form of PCM WAV the WAV stage brings its input to, as a target's row
+// asks for its encoder's input: 0 channels or 0 bits keep the source's
+// (channels up to keepUpTo as they are, more folded to stereo).
+struct PcmForm {
+    int channels = 2;
+    int bits = 16;
+    int keepUpTo = 8;
+    int frameBytes() const { return channels * bits / 8; }
+    bool operator==(const PcmForm&) const = default;
+};
+
 // The block of the settings record (or of the target tuning) an engine
-// reads; decoders read none. It points into the record or the tuning, which
-// outlive every run.
+// reads, or the input form a row asks of the WAV stage; decoders read none.
+// A block points into the record or the tuning, which outlive every run.
 using EngineSettings =
-    std::variant<std::monostate, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
+    std::variant<std::monostate, PcmForm, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
                  const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*,
                  const FlacSettings*, const OpusSettings*>;
 

@@ -33,11 +33,16 @@ EngineSettings BlockOf(const ConverterSettings& s, const TargetTuning&) {
 EngineSettings SixteenBitStereo(const ConverterSettings&, const TargetTuning&) { return {}; }
 EngineSettings WavBlock(const ConverterSettings& s, const TargetTuning&) { return &s.wav; }
 EngineSettings ApeInput(const ConverterSettings& s, const TargetTuning&) { return &s.ape.pcm; }
-// Lossless: the WAV stage reads FLAC's own block, whose input form may keep
-// the source's channels, sample size and rate.
-EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return &t.flac; }
-// The WAV stage reads Opus's block as "16 bits, mono kept, more folded to stereo".
-EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { return &t.opus; }
+template <typename Block, Block TargetTuning::*block>
+EngineSettings TuningOf(const ConverterSettings&, const TargetTuning& t) {
+    return &(t.*block);
+}
+
+// Lossless: FLAC's input form, kept in zelph.conf, may keep the source's
+// channels, sample size and rate.
+EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return PcmFormOf(t.flac.input); }
+// 16 bits, mono kept, more channels folded to stereo.
+EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
 // GoGo's library opens its input by path and parses the header itself, and
 // Monkey's Audio keeps the source's WAV header in its output: both are given
@@ -55,8 +60,10 @@ constexpr TargetRow kTargets[] = {
      BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags},
     {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
      BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags},
-    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, FlacInput, FlacInput, true, &kFlacTags},
-    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, OpusInput, OpusInput, true, &kOggOpusTags},
+    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings, &TargetTuning::flac>, FlacInput, true,
+     &kFlacTags},
+    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings, &TargetTuning::opus>, OpusInput, true,
+     &kOggOpusTags},
 };
 
 const SourceRow kSources[] = {

@@ -86,6 +86,10 @@ TEST_F(Reasons, EncodersGivenNoSettingsBlockSaySo) {
         EXPECT_EQ(result.succeeded, 0);
         EXPECT_EQ(result.reason, "the engine was given no settings block");
     }
+    // Keeping the source's shape is for a target's input form, not the record's WAV block.
+    const WavPcmSettings asSource{WavChannels::kAsSource, WavSampleSize::k16Bit};
+    EXPECT_EQ(RunEngine(EncodeWavPcm, dir / "song.wav", dir / "out.wav", &asSource).reason,
+              "the WAV settings name no known channel count or sample size");
 }
 
 }  // namespace zelph::test
