@@ -140,11 +140,11 @@ void DecodeApe(const Job& job, JobState& state) {
 void EncodeApe(const Job& job, JobState& state) {
     EngineRun run(job, state);
     const auto* settings = RequiredSettings<ApeSettings>(run);
+    if (!settings) return;
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
     if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
-    if (!settings) return;
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return run.Fail(libs.error());
