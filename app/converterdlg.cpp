@@ -100,7 +100,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     fileList_->setMinimumSize(kFullListMinimum);
     layout->activate();
     fullSize_ = layout->totalSizeHint();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
+    FitToScreen();
     ResizeColumns();
 
     settings_.LoadSettings(true);
@@ -215,6 +215,10 @@ void CConverterDlg::FitTo(const QSize& available) {
     resize(narrow ? fullSize_.boundedTo(room).expandedTo(minimumSize()) : fullSize_);
 }
 
+void CConverterDlg::FitToScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
+}
+
 int32_t CConverterDlg::CheckedTarget() const {
     for (std::size_t i = 0; i < radios_.size(); ++i)
         if (radios_[i]->isChecked()) return Targets()[i].format;
@@ -290,7 +294,7 @@ bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
 
 QStringList CConverterDlg::MusicFilesIn(const QString& folder) {
     QStringList files;
-    QDirIterator it(folder, MusicFilePatterns(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+    QDirIterator it(folder, FirstFilterPatterns(QString::fromStdString(MusicFileFilter())), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
     std::sort(files.begin(), files.end());
@@ -307,7 +311,7 @@ void CConverterDlg::AddFilesAndFolders(const QStringList& paths) {
 }
 
 void CConverterDlg::AddFiles() {
-    CFECFileDialog dialog("File(s) To Load", kMusicFileFilter, this);
+    CFECFileDialog dialog("File(s) To Load", QString::fromStdString(MusicFileFilter()), this);
     QStringList chosen;
     if (dialog.DoModal() == CFECFileDialog::kOk) {
         for (auto position = dialog.GetStartPosition(); position != CFECFileDialog::kEnd;)
@@ -406,9 +410,17 @@ void CConverterDlg::OpenGeneralSettings() {
     if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, preferences_, this);
 }
 
+// The record and every choice kept beside it, the window's size included.
 void CConverterDlg::RestoreDefaults() {
-    settings_.LoadSettings(false);
+    std::string problem = settings_.LoadSettings(false);
+    preferences_.ResetKnownKeys();
+    if (const std::string saved = preferences_.Save(); !saved.empty() && problem.empty())
+        problem = "cannot write " + saved;
     CheckTargetRadio(settings_.record.targetFormat);
+    FitToScreen();
+    if (!problem.empty())
+        QMessageBox::warning(this, "Zelph Audio Converter",
+                             QString::fromStdString("The defaults could not be kept: " + problem));
 }
 
 void CConverterDlg::Convert() {

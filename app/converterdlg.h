@@ -69,6 +69,7 @@ public:
     // decorations): today's full-width row and size where it fits, otherwise
     // a narrower arrangement that keeps every command on the screen.
     void FitTo(const QSize& available);
+    void FitToScreen();
     // The size the window is laid out for where the screen has room.
     QSize FullSize() const { return fullSize_; }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/engines.h"
 #include "core/runner.h"
+#include "core/targets.h"
 #include "settings/preferences.h"
 #include "settings/tuning.h"
 
@@ -50,7 +50,6 @@ public:
 
     const JobRunner& runner() const { return runner_; }
     CTargetButton* skipButton() const { return skipButton_; }
-    QProgressBar* progressBar() const { return progressBar_; }
     // One line per running file: its name and its own bar.
     QTreeWidget* runningList() const { return runningList_; }
     QString statusText() const;

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     tags.fields = {{"TITLE", {"Benchmark"}}, {"ARTIST", {"Ann", "Bob"}}, {"ALBUM", {"Album"}},
                    {"TRACKNUMBER", {"3/12"}}, {"DATE", {"2001"}},        {"GENRE", {"Rock"}}};
     tags.pictures.push_back({3, "image/jpeg", "", ReadAll(dir + "cover.jpg")});
-    if (!zelph::WriteTags(dir + "src.wav", tags).error.empty()) return 1;
+    if (!zelph::WriteTags(dir + "src.wav", tags, zelph::kWaveTags).error.empty()) return 1;
     {
         // The peer's side gets the same comments ready-made; reading them
         // from the WAV is work only ours does.

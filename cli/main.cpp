@@ -9,7 +9,6 @@
 #include "cli/describe.h"
 #include "cli/listings.h"
 #include "cli/options.h"
-#include "codecs/engines.h"
 #include "core/naming.h"
 #include "core/planner.h"
 #include "core/targets.h"
@@ -43,7 +42,7 @@ int main(int argc, char** argv) {
     const std::string error = zelph::ParseCliOptions({argv + 1, argv + argc}, options);
     if (!error.empty()) return UsageError(error);
     if (options.help) {
-        std::cout << zelph::kCliUsage << zelph::SetFieldsHelp();
+        std::cout << zelph::CliUsage() << zelph::SetFieldsHelp();
         return 0;
     }
     if (options.listFields || options.listExtensions) {

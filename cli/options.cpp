@@ -7,13 +7,17 @@
 
 namespace zelph {
 
-const char* const kCliUsage =
-    "Usage: zelph-convert [options] FILE...\n"
-    "Converts audio files with the converter's settings. Prints one line per file:\n"
-    "\"Done\", \"Error Occured\" or \"Cancelled\", a tab, and the source path.\n"
-    "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
-    "\n"
-    "  --target wav|blade|lame|gogo|ogg|ape|flac|opus\n"
+namespace {
+
+// "wav|blade|...": every target's command-line name, in the radios' order.
+std::string TargetChoices() {
+    std::string choices;
+    for (const TargetRow& row : Targets()) choices += std::string(choices.empty() ? "" : "|") + row.cliName;
+    return choices;
+}
+
+// Every option after --target and its choices.
+constexpr const char* kCliOptionsText =
     "                         target format (default: the one in the settings)\n"
     "  --settings FILE        settings file to read, never written (default: the main\n"
     "                         window's: ./Settings.dat, one beside the program, or\n"
@@ -26,7 +30,7 @@ const char* const kCliUsage =
     "  --no-tags              do not copy tags and pictures to the outputs\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192,\n"
-    "                         or one key of zelph.conf, e.g. --set flac.level=8\n"
+    "                         or one key of zelph.conf, e.g. --set window.width=900\n"
     "                         (every field is listed below)\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
@@ -36,6 +40,17 @@ const char* const kCliUsage =
     "  --quiet                no progress line\n"
     "  --help                 show this text\n"
     "  --version              show the version\n";
+
+}  // namespace
+
+std::string CliUsage() {
+    return "Usage: zelph-convert [options] FILE...\n"
+           "Converts audio files with the converter's settings. Prints one line per file:\n"
+           "\"Done\", \"Error Occured\" or \"Cancelled\", a tab, and the source path.\n"
+           "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
+           "\n"
+           "  --target " + TargetChoices() + "\n" + kCliOptionsText;
+}
 
 namespace {
 

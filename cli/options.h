@@ -32,6 +32,7 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
 // record has no such field; returns "" or a one-line usage error.
 std::string ApplyCliEdits(const CliOptions& options, ConverterSettings& settings, Preferences& preferences);
 
-extern const char* const kCliUsage;
+// The --help text.
+std::string CliUsage();
 
 }  // namespace zelph

@@ -139,12 +139,12 @@ void DecodeApe(const Job& job, JobState& state) {
 
 void EncodeApe(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const auto* settings = SettingsOf<ApeSettings>(job);
+    const auto* settings = RequiredSettings<ApeSettings>(run);
+    if (!settings) return;
     // The audio is the data chunk alone: chunks after it are never compressed as sound.
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
     if (!IsPcmFormat(source.header())) return run.Fail("a WAV header with an impossible rate, channel count or sample size");
-    if (!settings) return;
     MacDllCalls calls;
     CodecLibraries libs;
     if (!calls.Load(libs)) return run.Fail(libs.error());
@@ -177,5 +177,9 @@ void EncodeApe(const Job& job, JobState& state) {
     if (calls.finish(compressor.get(), nullptr, 0, 0) != 0) return run.Fail("cannot write the Monkey's Audio file");
     run.Succeed();
 }
+
+const EngineDescriptor kDecApeMonkey{"DECAPEMONKEY", DecodeApe};
+
+const EngineDescriptor kEncApeMonkey{"ENCAPEMONKEY", EncodeApe};
 
 }  // namespace zelph

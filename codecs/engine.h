@@ -8,10 +8,29 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "codecs/job.h"
 
 namespace zelph {
+
+// How one stage of an engine ends: its work done, stopped at the user's
+// request, or failed. A stage that does not end Done always carries the
+// reason the user is shown, so no path out of an engine is silent.
+class Outcome {
+public:
+    static Outcome Done() { return Outcome(true, ""); }
+    static Outcome Stopped() { return Outcome(false, "stopped"); }
+    static Outcome Failed(std::string reason) { return Outcome(false, std::move(reason)); }
+
+    bool done() const { return done_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    Outcome(bool done, std::string reason) : done_(done), reason_(std::move(reason)) {}
+    bool done_;
+    std::string reason_;
+};
 
 class EngineRun {
 public:
@@ -43,6 +62,11 @@ public:
     void Fail(std::string reason) {
         if (reason_.empty()) reason_ = std::move(reason);
     }
+    // True when the stage ended Done; otherwise its reason becomes the job's.
+    bool GoesOn(const Outcome& outcome) {
+        if (!outcome.done()) Fail(outcome.reason());
+        return outcome.done();
+    }
 
 private:
     const Job& job_;
@@ -51,12 +75,19 @@ private:
     std::string reason_;
 };
 
-// The job's settings block when it is a `Block`, or nullptr (the engine then
-// refuses the job).
+// The job's settings block when it is a `Block`, or nullptr.
 template <typename Block>
 const Block* SettingsOf(const Job& job) {
     const auto* block = std::get_if<const Block*>(&job.settings);
     return block ? *block : nullptr;
+}
+
+// The encoder's own settings block; without it the job fails, saying so.
+template <typename Block>
+const Block* RequiredSettings(EngineRun& run) {
+    const Block* block = SettingsOf<Block>(run.job());
+    if (!block) run.Fail("the engine was given no settings block");
+    return block;
 }
 
 }  // namespace zelph

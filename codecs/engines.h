@@ -1,5 +1,7 @@
 #pragma once
-// The engine procedure behind each engine identifier.
+// The engine procedure behind each engine identifier: the standard table is
+// built from the target and source rows (core/targets.h); tests put their own
+// procedures in its place.
 
 #include <map>
 
@@ -8,7 +10,5 @@
 namespace zelph {
 
 using EngineTable = std::map<EngineId, EngineProc>;
-
-EngineTable StandardEngines();
 
 }  // namespace zelph

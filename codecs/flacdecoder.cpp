@@ -115,28 +115,29 @@ bool StartsWithOggPage(ExclusiveFile& source) {
     return ::pread(source.fd(), magic, 4, 0) == 4 && std::memcmp(magic, "OggS", 4) == 0;
 }
 
-// Decodes frame by frame until the end of the stream; the reason it
-// failed, or null. A stream that ends before the samples its information
+// Decodes frame by frame until the end of the stream. A stream that ends before the samples its information
 // promises is cut short, whether its last frame is whole or not.
-const char* DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decoder, FlacDecodeState& state) {
+Outcome DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decoder, FlacDecodeState& state) {
     for (;;) {
         const bool decoded = flac.FLAC__stream_decoder_process_single(decoder);
         const FLAC__StreamDecoderState now = flac.FLAC__stream_decoder_get_state(decoder);
         if (state.damaged || now == FLAC__STREAM_DECODER_END_OF_STREAM) break;
-        if (now == FLAC__STREAM_DECODER_ABORTED) return "FLAC frame of another form, or the output could not be written";
-        if (!decoded || now > FLAC__STREAM_DECODER_END_OF_STREAM) return "no FLAC stream";
+        if (now == FLAC__STREAM_DECODER_ABORTED)
+            return Outcome::Failed("FLAC frame of another form, or the output could not be written");
+        if (!decoded || now > FLAC__STREAM_DECODER_END_OF_STREAM) return Outcome::Failed("no FLAC stream");
         run.Progress(state.bytesRead, state.sourceBytes);
-        if (run.StopRequested()) return "stopped";
+        if (run.StopRequested()) return Outcome::Stopped();
     }
     const bool fewer = state.totalFrames != 0 && state.framesDecoded < state.totalFrames;
-    if (state.channels == 0) return "no FLAC stream";
-    if (fewer && state.bytesRead >= state.sourceBytes) return "FLAC stream cut short";
-    if (state.damaged) return "damaged FLAC stream";
-    if (state.framesDecoded == 0) return "no FLAC audio";
-    if (state.totalFrames != 0 && state.framesDecoded != state.totalFrames) return "FLAC stream of another length than it states";
+    if (state.channels == 0) return Outcome::Failed("no FLAC stream");
+    if (fewer && state.bytesRead >= state.sourceBytes) return Outcome::Failed("FLAC stream cut short");
+    if (state.damaged) return Outcome::Failed("damaged FLAC stream");
+    if (state.framesDecoded == 0) return Outcome::Failed("no FLAC audio");
+    if (state.totalFrames != 0 && state.framesDecoded != state.totalFrames)
+        return Outcome::Failed("FLAC stream of another length than it states");
     // finish() compares the audio's MD5 with the one the stream carries.
-    if (!flac.FLAC__stream_decoder_finish(decoder)) return "FLAC audio does not match its MD5";
-    return state.Flush() ? nullptr : "the output could not be written";
+    if (!flac.FLAC__stream_decoder_finish(decoder)) return Outcome::Failed("FLAC audio does not match its MD5");
+    return state.Flush() ? Outcome::Done() : Outcome::Failed("the output could not be written");
 }
 
 }  // namespace
@@ -160,11 +161,13 @@ void DecodeFlac(const Job& job, JobState& state) {
     if (init(stream.get(), ReadSource, nullptr, nullptr, nullptr, nullptr, WriteBlock, TakeStreamInfo, NoteError,
              &decoding) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
         return run.Fail("Plugins/FLAC.so cannot start decoding");
-    if (const char* reason = DecodeAll(run, flac, stream.get(), decoding)) return run.Fail(reason);
+    if (!run.GoesOn(DecodeAll(run, flac, stream.get(), decoding))) return;
     if (!target.Finish(static_cast<uint16_t>(decoding.channels), decoding.rate,
                        static_cast<uint16_t>(decoding.wavBits())))
         return run.Fail(target.problem());
     run.Succeed();
 }
+
+const EngineDescriptor kDecFlac{"DECFLAC", DecodeFlac};
 
 }  // namespace zelph

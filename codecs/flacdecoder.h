@@ -10,5 +10,6 @@ namespace zelph {
 
 // The engine for DECFLAC.
 void DecodeFlac(const Job& job, JobState& state);
+extern const EngineDescriptor kDecFlac;  // "DECFLAC"
 
 }  // namespace zelph

@@ -97,9 +97,9 @@ bool Supported(const WaveHeader& header) {
 
 void EncodeFlac(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const auto* settings = SettingsOf<FlacSettings>(job);
-    if (!settings || settings->level < 0 || settings->level > 8)
-        return run.Fail("the FLAC settings are missing or out of range");
+    const auto* settings = RequiredSettings<FlacSettings>(run);
+    if (!settings) return;
+    if (settings->level < 0 || settings->level > 8) return run.Fail("the FLAC settings are out of range");
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail("the source could not be read as a PCM WAV file");
     const WaveHeader& header = source.header();
@@ -149,5 +149,7 @@ void EncodeFlac(const Job& job, JobState& state) {
     if (target.writeFailed || !targetFile.Close()) return run.Fail("the FLAC file could not be written");
     run.Succeed();
 }
+
+const EngineDescriptor kEncFlac{"ENCFLAC", EncodeFlac};
 
 }  // namespace zelph

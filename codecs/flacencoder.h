@@ -9,5 +9,6 @@ namespace zelph {
 
 // The engine for ENCFLAC; the job carries its FlacSettings block.
 void EncodeFlac(const Job& job, JobState& state);
+extern const EngineDescriptor kEncFlac;  // "ENCFLAC"
 
 }  // namespace zelph

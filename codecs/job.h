@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -15,37 +14,37 @@
 
 namespace zelph {
 
-enum class EngineId {
-    kEncWavPcm,
-    kEncMp3Blade,
-    kEncMp3Lame,
-    kEncMp3GoGo,
-    kEncOggVorbis,
-    kEncApeMonkey,
-    kEncFlac,
-    kEncOpus,
-    kDecMp3,
-    kDecOggVorbis,
-    kDecApeMonkey,
-    kDecFlac,
-    kDecOpus,
-};
+// Each engine is described once, in its own file (its header declares its
+// descriptor, kEnc... or kDec...); the target and source rows point to these,
+// and the runner's engine table is keyed by them.
+struct EngineDescriptor;
+using EngineId = const EngineDescriptor*;
 
 // "ENCWAVPCM", "DECMP3", ...: the names the plan is printed with.
 std::string_view EngineName(EngineId id);
-std::optional<EngineId> EngineByName(std::string_view name);
+
+// A form of PCM WAV the WAV stage brings its input to, as a target's row
+// asks for its encoder's input: 0 channels or 0 bits keep the source's
+// (channels up to keepUpTo as they are, more folded to stereo).
+struct PcmForm {
+    int channels = 2;
+    int bits = 16;
+    int keepUpTo = 8;
+    int frameBytes() const { return channels * bits / 8; }
+    bool operator==(const PcmForm&) const = default;
+};
 
 // The block of the settings record (or of the target tuning) an engine
-// reads; decoders read none. It points into the record or the tuning, which
-// outlive every run.
+// reads, or the input form a row asks of the WAV stage; decoders read none.
+// A block points into the record or the tuning, which outlive every run.
 using EngineSettings =
-    std::variant<std::monostate, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
+    std::variant<std::monostate, PcmForm, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
                  const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*,
                  const FlacSettings*, const OpusSettings*>;
 
 struct Job {
     uint32_t fileIndex = 0;
-    EngineId engine = EngineId::kEncWavPcm;
+    EngineId engine = nullptr;
     EngineSettings settings;
     std::string sourcePath;
     std::string targetPath;      // empty: rewrite the source in place
@@ -72,5 +71,10 @@ struct JobState {
 // An engine carries out one job on its own thread (see codecs/engine.h for
 // the rules every engine follows).
 using EngineProc = void (*)(const Job& job, JobState& state);
+
+struct EngineDescriptor {
+    std::string_view name;
+    EngineProc run;
+};
 
 }  // namespace zelph

@@ -31,7 +31,7 @@ BE_CONFIG BladeConfig(const BladeSettings& s) {
 
 void EncodeMp3Blade(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const BladeSettings* block = SettingsOf<BladeSettings>(job);
+    const BladeSettings* block = RequiredSettings<BladeSettings>(run);
     if (!block) return;
     const BladeSettings& settings = *block;
     WavSource source(job.sourcePath);
@@ -60,5 +60,7 @@ void EncodeMp3Blade(const Job& job, JobState& state) {
         return run.Fail("Plugins/BladeEnc.so could not write the file's Info tag");
     run.Succeed();
 }
+
+const EngineDescriptor kEncMp3Blade{"ENCMP3BLADE", EncodeMp3Blade};
 
 }  // namespace zelph

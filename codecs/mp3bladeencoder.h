@@ -7,5 +7,6 @@
 namespace zelph {
 
 void EncodeMp3Blade(const Job& job, JobState& state);
+extern const EngineDescriptor kEncMp3Blade;  // "ENCMP3BLADE"
 
 }  // namespace zelph

@@ -121,6 +121,7 @@ public:
     }
     bool Flush() { return used_ == 0 || sink_.Write(bytes_.data(), used_); }
     bool justWritten() const { return used_ == 0; }
+    std::string problem() const { return sink_.problem(); }
 
 private:
     void PutSample(int16_t sample) {
@@ -173,8 +174,6 @@ private:
     uint64_t end_ = UINT64_MAX;
 };
 
-enum class Outcome { kEnded, kStopped, kFailed };
-
 // Decodes every frame the input holds into `block`. `sampleRate` and
 // `frames` tell what was decoded.
 Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3Input& input, PcmBlock& block,
@@ -186,11 +185,11 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
     bool firstFrame = true;
     while (true) {
         if ((!stream.buffer || stream.error == MAD_ERROR_BUFLEN) && !input.Refill(mad, stream))
-            return Outcome::kEnded;
+            return Outcome::Done();
         if (mad.mad_frame_decode(&state.frame, &stream) != 0) {
             // A damaged frame is skipped; BUFLEN asks for more input.
             if (MAD_RECOVERABLE(stream.error) || stream.error == MAD_ERROR_BUFLEN) continue;
-            return Outcome::kEnded;
+            return Outcome::Done();
         }
         sampleRate = state.frame.header.samplerate;
         if (firstFrame) {
@@ -201,7 +200,7 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
                 continue;  // it describes the stream and holds no music
             }
         }
-        if (window.Over(sample)) return Outcome::kEnded;
+        if (window.Over(sample)) return Outcome::Done();
         mad.mad_synth_frame(&state.synth, &state.frame);
         ++frames;
         const bool mono = state.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
@@ -210,10 +209,10 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
             if (!window.Keeps(sample++)) continue;
             const int16_t left = DitherSample(pcm.samples[0][i], &ditherSeed);
             const int16_t right = mono ? left : DitherSample(pcm.samples[1][i], &ditherSeed);
-            if (!block.Append(left, right)) return Outcome::kFailed;
+            if (!block.Append(left, right)) return Outcome::Failed(block.problem());
             if (block.justWritten()) run.Progress(input.bytesRead(), input.size());
         }
-        if (run.StopRequested()) return Outcome::kStopped;
+        if (run.StopRequested()) return Outcome::Stopped();
     }
 }
 
@@ -246,17 +245,18 @@ void DecodeMp3(const Job& job, JobState& state) {
     PcmBlock block(target);
     uint32_t sampleRate = 0;
     uint64_t frames = 0;
-    Outcome outcome;
+    Outcome outcome = Outcome::Done();
     {
         MadState state(mad);
         outcome = DecodeFrames(run, mad, state, input, block, sampleRate, frames);
     }
-    if (outcome == Outcome::kFailed) return run.Fail(target.problem());
-    if (outcome != Outcome::kEnded) return;
+    if (!run.GoesOn(outcome)) return;
     // A file without a single decodable frame is not a conversion.
     if (frames == 0) return run.Fail("not an MPEG audio stream");
     if (!block.Flush() || !target.Finish(2, sampleRate, 16)) return run.Fail(target.problem());
     run.Succeed();
 }
+
+const EngineDescriptor kDecMp3{"DECMP3", DecodeMp3};
 
 }  // namespace zelph

@@ -9,6 +9,7 @@ namespace zelph {
 
 // The engine for DECMP3.
 void DecodeMp3(const Job& job, JobState& state);
+extern const EngineDescriptor kDecMp3;  // "DECMP3"
 
 // One of libmad's fixed-point samples (28 fraction bits, 1.0 = 0x10000000)
 // to a 16-bit sample with rounding and triangular dither; advances the

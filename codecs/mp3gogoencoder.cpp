@@ -122,7 +122,7 @@ private:
 
 void EncodeMp3GoGo(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const GoGoSettings* block = SettingsOf<GoGoSettings>(job);
+    const GoGoSettings* block = RequiredSettings<GoGoSettings>(run);
     if (!block) return;
     const GoGoSettings& settings = *block;
     WaveHeader header{};
@@ -159,5 +159,7 @@ void EncodeMp3GoGo(const Job& job, JobState& state) {
                             " (settings it refuses, or a file it cannot read or write)");
     }
 }
+
+const EngineDescriptor kEncMp3GoGo{"ENCMP3GOGO", EncodeMp3GoGo};
 
 }  // namespace zelph

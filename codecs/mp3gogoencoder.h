@@ -7,5 +7,6 @@
 namespace zelph {
 
 void EncodeMp3GoGo(const Job& job, JobState& state);
+extern const EngineDescriptor kEncMp3GoGo;  // "ENCMP3GOGO"
 
 }  // namespace zelph

@@ -68,7 +68,7 @@ BE_CONFIG LameConfig(const LameSettings& s, uint32_t sourceRate) {
 
 void EncodeMp3Lame(const Job& job, JobState& state) {
     EngineRun run(job, state);
-    const LameSettings* block = SettingsOf<LameSettings>(job);
+    const LameSettings* block = RequiredSettings<LameSettings>(run);
     if (!block) return;
     const LameSettings& settings = *block;
     WavSource source(job.sourcePath);
@@ -98,5 +98,7 @@ void EncodeMp3Lame(const Job& job, JobState& state) {
         return run.Fail("Plugins/Lame_Enc.so could not write the file's VBR tag");
     run.Succeed();
 }
+
+const EngineDescriptor kEncMp3Lame{"ENCMP3LAME", EncodeMp3Lame};
 
 }  // namespace zelph

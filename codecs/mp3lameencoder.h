@@ -6,5 +6,6 @@
 namespace zelph {
 
 void EncodeMp3Lame(const Job& job, JobState& state);
+extern const EngineDescriptor kEncMp3Lame;  // "ENCMP3LAME"
 
 }  // namespace zelph

@@ -64,8 +64,6 @@ struct PcmFormat {
     bool operator==(const PcmFormat&) const = default;
 };
 
-enum class Outcome { kDone, kStopped, kFailed };
-
 // Decodes one logical stream after another into the sink. All streams must
 // share the first one's channels and rate, so that the WAV header, written
 // once at the end, is true for all of it.
@@ -78,26 +76,21 @@ public:
         ogg_page page;
         while (input_.ReadPage(page)) {
             VorbisStream stream(ogg_, vorbis_, ogg_.ogg_page_serialno(&page));
-            if (!ReadHeaders(stream, page)) return Failed("not an Ogg Vorbis stream");
+            if (!ReadHeaders(stream, page)) return Outcome::Failed("not an Ogg Vorbis stream");
             const PcmFormat streamFormat{stream.info.channels, stream.info.rate};
-            if (streamFormat.channels <= 0) return Failed("not an Ogg Vorbis stream");
+            if (streamFormat.channels <= 0) return Outcome::Failed("not an Ogg Vorbis stream");
             if (format_.channels != 0 && !(streamFormat == format_))
-                return Failed("chained Ogg streams of different channels or rates");
+                return Outcome::Failed("chained Ogg streams of different channels or rates");
             format_ = streamFormat;
-            if (!stream.StartSynthesis()) return Failed("damaged Ogg Vorbis stream");
-            if (const Outcome outcome = DecodeStream(stream); outcome != Outcome::kDone) return outcome;
+            if (!stream.StartSynthesis()) return Outcome::Failed("damaged Ogg Vorbis stream");
+            if (Outcome outcome = DecodeStream(stream); !outcome.done()) return outcome;
         }
-        return Outcome::kDone;
+        return Outcome::Done();
     }
 
     const PcmFormat& format() const { return format_; }
 
 private:
-    Outcome Failed(std::string reason) {
-        run_.Fail(std::move(reason));
-        return Outcome::kFailed;
-    }
-
     // The identification header on `first`, then the comment and codebook headers.
     bool ReadHeaders(VorbisStream& stream, ogg_page& first) {
         ogg_packet packet;
@@ -123,20 +116,20 @@ private:
     // Until the end-of-stream page or the end of the file. Gaps and damaged
     // packets are skipped.
     Outcome DecodeStream(VorbisStream& stream) {
-        if (!DecodePackets(stream)) return Failed(sink_.problem());
+        if (!DecodePackets(stream)) return Outcome::Failed(sink_.problem());
         for (bool eos = false; !eos;) {
             ogg_page page;
             for (int got; !eos && (got = input_.NextPage(page)) != 0;) {
                 if (got < 0) continue;
                 ogg_.ogg_stream_pagein(&stream.stream, &page);
-                if (!DecodePackets(stream)) return Failed(sink_.problem());
+                if (!DecodePackets(stream)) return Outcome::Failed(sink_.problem());
                 eos = ogg_.ogg_page_eos(&page) != 0;
             }
             run_.Progress(input_.bytesRead(), input_.size());
-            if (run_.StopRequested()) return Outcome::kStopped;
+            if (run_.StopRequested()) return Outcome::Stopped();
             if (!eos) eos = !input_.Feed();
         }
-        return Outcome::kDone;
+        return Outcome::Done();
     }
 
     bool DecodePackets(VorbisStream& stream) {
@@ -205,7 +198,7 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
     {
         OggInput input(ogg, source);
         OggVorbisDecoder decoder(run, ogg, vorbis, input, target);
-        if (decoder.DecodeAll() != Outcome::kDone) return;
+        if (!run.GoesOn(decoder.DecodeAll())) return;
         format = decoder.format();
     }
     // A source without a single decoded sample is not a conversion.
@@ -214,5 +207,7 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
         return run.Fail(target.problem());
     run.Succeed();
 }
+
+const EngineDescriptor kDecOggVorbis{"DECOGGVORBIS", DecodeOggVorbis};
 
 }  // namespace zelph

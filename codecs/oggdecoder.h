@@ -10,6 +10,7 @@ namespace zelph {
 
 // The engine for DECOGGVORBIS.
 void DecodeOggVorbis(const Job& job, JobState& state);
+extern const EngineDescriptor kDecOggVorbis;  // "DECOGGVORBIS"
 
 // One of libvorbis's float samples as a 16-bit sample: scaled by 32767,
 // truncated toward zero, clipped to the 16-bit range.

@@ -138,17 +138,24 @@ private:
     bool eos_ = false;
 };
 
-enum class Outcome { kDone, kStopped, kFailed };
+// Why the stream could not be made: the source's fault, the target's, or else the encoder's.
+std::string EncodingProblem(const WavSource& source, const ExclusiveFile& target) {
+    std::string problem = source.problem();
+    if (!problem.empty()) return problem;
+    return target.error() ? WriteProblem(target.error()) : "the Vorbis encoder failed";
+}
 
 // Reads the data chunk in blocks of 1024 frames, brings them to the
 // stream's channels (and rate), and encodes them.
-Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, VorbisEncoder& encoder) {
+Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, VorbisEncoder& encoder,
+                     const ExclusiveFile& target) {
+    const auto failed = [&] { return Outcome::Failed(EncodingProblem(source, target)); };
     const int sourceChannels = source.header().channels;
     const long sourceRate = static_cast<long>(source.header().sampleRate);
     std::optional<Resampler> resampler;
     if (format.rate != sourceRate) {
         resampler.emplace(sourceRate, format.rate, format.channels);
-        if (!resampler->ok()) return Outcome::kFailed;
+        if (!resampler->ok()) return failed();
     }
     std::vector<uint8_t> block(kReadFrames * sourceChannels * 2);
     std::vector<float> frames, resampled;
@@ -157,21 +164,21 @@ Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, Vor
     };
     while (!source.atEnd()) {
         std::size_t count = 0;
-        if (!source.Read(block.data(), block.size(), count) || count == 0) return Outcome::kFailed;
+        if (!source.Read(block.data(), block.size(), count) || count == 0) return failed();
         ToStreamChannels(block.data(), count / (2 * sourceChannels), sourceChannels, format.channels, frames);
         if (resampler) {
             resampled.clear();
-            if (!resampler->Process(frames.data(), frames.size() / format.channels, resampled)) return Outcome::kFailed;
+            if (!resampler->Process(frames.data(), frames.size() / format.channels, resampled)) return failed();
         }
-        if (!encode(resampler ? resampled : frames)) return Outcome::kFailed;
-        if (run.StopRequested()) return Outcome::kStopped;
+        if (!encode(resampler ? resampled : frames)) return failed();
+        if (run.StopRequested()) return Outcome::Stopped();
         run.Progress(source.bytesRead(), source.audioBytes());
     }
     if (resampler) {
         resampled.clear();
-        if (!resampler->Flush(resampled) || !encode(resampled)) return Outcome::kFailed;
+        if (!resampler->Flush(resampled) || !encode(resampled)) return failed();
     }
-    return encoder.Finish() ? Outcome::kDone : Outcome::kFailed;
+    return encoder.Finish() ? Outcome::Done() : failed();
 }
 
 }  // namespace
@@ -179,7 +186,7 @@ Outcome EncodeSource(EngineRun& run, WavSource& source, StreamFormat format, Vor
 void EncodeOggVorbis(const Job& job, JobState& state) {
     EngineRun run(job, state);
     const DenormalsFlushed denormalsFlushed;
-    const auto* settings = SettingsOf<OggVorbisSettings>(job);
+    const auto* settings = RequiredSettings<OggVorbisSettings>(run);
     if (!settings) return;
     WavSource source(job.sourcePath);
     if (!source.ok()) return run.Fail(source.problem());
@@ -199,23 +206,21 @@ void EncodeOggVorbis(const Job& job, JobState& state) {
                                                             : static_cast<long>(source.header().sampleRate)};
     if ((format.channels != 1 && format.channels != 2) || !IsPcmRate(static_cast<uint64_t>(std::max(format.rate, 0L))))
         return run.Fail("no Ogg Vorbis encoding for this channel setting or sample rate");
-    Outcome outcome;
+    Outcome outcome = Outcome::Done();
     {
         VorbisStream stream(ogg, vorbis, SerialNumber());
         if (!SetUpEncoder(enc, stream.info, *settings, format) || !stream.StartAnalysis())
             return run.Fail("libvorbis has no encoding for " + std::to_string(format.channels) + " channels at " +
                             std::to_string(format.rate) + " Hz with these settings");
         VorbisEncoder encoder(ogg, vorbis, stream, target);
-        outcome = encoder.WriteHeaders() ? EncodeSource(run, source, format, encoder) : Outcome::kFailed;
+        outcome = encoder.WriteHeaders() ? EncodeSource(run, source, format, encoder, target)
+                                         : Outcome::Failed(EncodingProblem(source, target));
     }
-    if (outcome == Outcome::kStopped) return;
-    if (outcome == Outcome::kFailed || !target.Close()) {
-        const std::string sourceProblem = source.problem();
-        return run.Fail(!sourceProblem.empty() ? sourceProblem
-                        : target.error()   ? WriteProblem(target.error())
-                                           : "the Vorbis encoder failed");
-    }
+    if (!run.GoesOn(outcome)) return;
+    if (!target.Close()) return run.Fail(EncodingProblem(source, target));
     run.Succeed();
 }
+
+const EngineDescriptor kEncOggVorbis{"ENCOGGVORBIS", EncodeOggVorbis};
 
 }  // namespace zelph

@@ -8,5 +8,6 @@ namespace zelph {
 
 // The engine for ENCOGGVORBIS; the job carries its OggVorbisSettings block.
 void EncodeOggVorbis(const Job& job, JobState& state);
+extern const EngineDescriptor kEncOggVorbis;  // "ENCOGGVORBIS"
 
 }  // namespace zelph

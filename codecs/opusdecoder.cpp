@@ -82,17 +82,17 @@ bool EndsWithLastPage(ExclusiveFile& file) {
 }
 
 // Decodes every link, all of the first link's channel count, into the sink
-// in WAV channel order; the reason it failed, or null.
-const char* DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* file, OpusSource& source, WavSink& sink,
+// in WAV channel order.
+Outcome DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* file, OpusSource& source, WavSink& sink,
                       int channels) {
     std::vector<int16_t> decoded(kPacketFrames * kMaxChannels), ordered(kPacketFrames * kMaxChannels);
     const uint64_t sourceBytes = source.file.Size();
     for (;;) {
         int link = 0;
         const int frames = opus.op_read(file, decoded.data(), static_cast<int>(decoded.size()), &link);
-        if (frames == 0) return nullptr;
-        if (frames < 0) return "damaged Opus stream";
-        if (opus.op_channel_count(file, link) != channels) return "Opus links of different channel counts";
+        if (frames == 0) return Outcome::Done();
+        if (frames < 0) return Outcome::Failed("damaged Opus stream");
+        if (opus.op_channel_count(file, link) != channels) return Outcome::Failed("Opus links of different channel counts");
         const int16_t* pcm = decoded.data();
         if (channels > 2) {
             for (int f = 0; f < frames; ++f)
@@ -101,9 +101,9 @@ const char* DecodeAll(EngineRun& run, const OpusFileCalls& opus, OggOpusFile* fi
             pcm = ordered.data();
         }
         static_assert(std::endian::native == std::endian::little);
-        if (!sink.Write(pcm, std::size_t(frames) * channels * sizeof(int16_t))) return "the output could not be written";
+        if (!sink.Write(pcm, std::size_t(frames) * channels * sizeof(int16_t))) return Outcome::Failed("the output could not be written");
         run.Progress(source.bytesRead, sourceBytes);
-        if (run.StopRequested()) return "stopped";
+        if (run.StopRequested()) return Outcome::Stopped();
     }
 }
 
@@ -126,10 +126,12 @@ void DecodeOpus(const Job& job, JobState& state) {
     const int channels = opus.op_channel_count(stream.get(), -1);
     if (channels < 1 || channels > kMaxChannels) return run.Fail("Opus stream of more than 8 channels");
     if (!EndsWithLastPage(file)) return run.Fail("Opus stream cut short");
-    if (const char* reason = DecodeAll(run, opus, stream.get(), source, target, channels)) return run.Fail(reason);
+    if (!run.GoesOn(DecodeAll(run, opus, stream.get(), source, target, channels))) return;
     if (target.pcmBytes() == 0) return run.Fail("no Opus audio");
     if (!target.Finish(static_cast<uint16_t>(channels), kOpusRate, 16)) return run.Fail(target.problem());
     run.Succeed();
 }
+
+const EngineDescriptor kDecOpus{"DECOPUS", DecodeOpus};
 
 }  // namespace zelph

@@ -10,5 +10,6 @@ namespace zelph {
 
 // The engine for DECOPUS.
 void DecodeOpus(const Job& job, JobState& state);
+extern const EngineDescriptor kDecOpus;  // "DECOPUS"
 
 }  // namespace zelph

@@ -77,8 +77,9 @@ constexpr std::size_t kBlockFrames = 4096;
 void EncodeOpus(const Job& job, JobState& state) {
     EngineRun run(job, state);
     const DenormalsFlushed denormalsFlushed;
-    const auto* settings = SettingsOf<OpusSettings>(job);
-    if (!settings || !Valid(*settings)) return run.Fail("the Opus settings are missing or out of range");
+    const auto* settings = RequiredSettings<OpusSettings>(run);
+    if (!settings) return;
+    if (!Valid(*settings)) return run.Fail("the Opus settings are out of range");
     WavSource source(job.sourcePath);
     const WaveHeader& header = source.header();
     if (!source.ok() || header.bitsPerSample != 16 || header.channels < 1 || header.channels > 2 ||
@@ -116,5 +117,7 @@ void EncodeOpus(const Job& job, JobState& state) {
     if (!targetFile.Close()) return run.Fail("the Opus file could not be written");
     run.Succeed();
 }
+
+const EngineDescriptor kEncOpus{"ENCOPUS", EncodeOpus};
 
 }  // namespace zelph

@@ -10,5 +10,6 @@ namespace zelph {
 
 // The engine for ENCOPUS; the job carries its OpusSettings block.
 void EncodeOpus(const Job& job, JobState& state);
+extern const EngineDescriptor kEncOpus;  // "ENCOPUS"
 
 }  // namespace zelph

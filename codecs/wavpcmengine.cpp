@@ -20,13 +20,6 @@ namespace zelph {
 
 namespace {
 
-struct PcmForm {
-    int channels;
-    int bits;
-    int keepUpTo = 8;  // channels kept as they are when `channels` is 0
-    int frameBytes() const { return channels * bits / 8; }
-};
-
 // One sample, as a signed 16-bit value, from either sample size.
 int16_t Sample16(const uint8_t* at, int bits) {
     if (bits == 8) return static_cast<int16_t>((at[0] - 128) * 256);
@@ -220,22 +213,31 @@ void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
 
 }  // namespace
 
+PcmForm PcmFormOf(const WavPcmSettings& settings) {
+    const WavSampleSize size = settings.sampleSizeMode;
+    return {static_cast<int>(settings.channelMode),
+            size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : size == WavSampleSize::k16Bit ? 16 : -1};
+}
+
 void EncodeWavPcm(const Job& job, JobState& state) {
     EngineRun run(job, state);
     // Without a block of its own (the preparing step of most targets) the
-    // engine brings its input to 16-bit stereo. Only FLAC's input form may
-    // keep the source's shape; in the record's blocks that value is refused.
-    // Opus keeps mono and stereo and folds more channels.
-    if (SettingsOf<OpusSettings>(job)) return PrepareFile(run, job, {0, 16, 2});
-    const FlacSettings* flac = SettingsOf<FlacSettings>(job);
-    const WavPcmSettings* pcm = flac ? &flac->input : SettingsOf<WavPcmSettings>(job);
-    const WavChannels channels = pcm ? pcm->channelMode : WavChannels::kStereo;
-    const WavSampleSize size = pcm ? pcm->sampleSizeMode : WavSampleSize::k16Bit;
-    const auto lowest = flac ? 0 : 1;
-    const auto known = [&](auto mode, auto last) { return static_cast<int>(mode) >= lowest && mode <= last; };
-    if (!known(channels, WavChannels::kStereo) || !known(size, WavSampleSize::k16Bit))
-        return run.Fail("the WAV settings name no known channel count or sample size");
-    PrepareFile(run, job, {static_cast<int>(channels), size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : 16});
+    // engine brings its input to 16-bit stereo; a target's row may ask for
+    // another form. Keeping the source's shape is for such forms alone: in
+    // the record's block that value is refused.
+    PcmForm form;
+    if (const auto* asked = std::get_if<PcmForm>(&job.settings)) {
+        form = *asked;
+    } else if (const WavPcmSettings* pcm = SettingsOf<WavPcmSettings>(job)) {
+        const bool asSource =
+            pcm->channelMode == WavChannels::kAsSource || pcm->sampleSizeMode == WavSampleSize::kAsSource;
+        form = asSource ? PcmForm{-1, -1} : PcmFormOf(*pcm);
+    }
+    const bool known = form.channels >= 0 && form.channels <= 2 && (form.bits == 0 || form.bits == 8 || form.bits == 16);
+    if (!known) return run.Fail("the WAV settings name no known channel count or sample size");
+    PrepareFile(run, job, form);
 }
+
+const EngineDescriptor kEncWavPcm{"ENCWAVPCM", EncodeWavPcm};
 
 }  // namespace zelph

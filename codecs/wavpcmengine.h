@@ -8,4 +8,8 @@ namespace zelph {
 
 void EncodeWavPcm(const Job& job, JobState& state);
 
+// The form a block of WAV settings names; kAsSource keeps the source's.
+PcmForm PcmFormOf(const WavPcmSettings& settings);
+extern const EngineDescriptor kEncWavPcm;  // "ENCWAVPCM"
+
 }  // namespace zelph

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "core/targets.h"
 
@@ -79,7 +80,7 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     if (skip) return;
     batchPlaces_.insert(PlaceOf(file.finalTarget));
 
-    const bool toWav = target_.encoder == EngineId::kEncWavPcm;
+    const bool toWav = target_.encoder == &kEncWavPcm;
     const EngineSettings inputForm = target_.inputForm(settings_, tuning_);
     const EngineSettings encoderBlock = target_.settings(settings_, tuning_);
     auto queue = [&](EngineId engine, EngineSettings settings, std::string from, std::string to, int32_t start,
@@ -93,22 +94,22 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
                               .progressSpan = span});
     };
     if (!format->decoder && toWav) {
-        queue(EngineId::kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
+        queue(&kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
     } else {
         file.temporary = file.outputFolder + kTempFileName;
         const std::string& temp = file.temporary;
         if (!format->decoder) {
-            queue(EngineId::kEncWavPcm, inputForm, source, temp, 0, 10);
+            queue(&kEncWavPcm, inputForm, source, temp, 0, 10);
             file.chain.back().mayLinkSource = target_.readsAudioOnly;
             queue(target_.encoder, encoderBlock, temp, file.finalTarget, 10, 90);
         } else if (toWav) {
-            queue(*format->decoder, {}, source, temp, 0, 90);
-            queue(EngineId::kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
+            queue(format->decoder, {}, source, temp, 0, 90);
+            queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
             // The decoder's WAV is this file's alone: already in form, it is the output.
             file.chain.back().mayLinkSource = true;
         } else {
-            queue(*format->decoder, {}, source, temp, 0, 30);
-            queue(EngineId::kEncWavPcm, inputForm, temp, "", 30, 10);
+            queue(format->decoder, {}, source, temp, 0, 30);
+            queue(&kEncWavPcm, inputForm, temp, "", 30, 10);
             queue(target_.encoder, encoderBlock, temp, file.finalTarget, 40, 60);
         }
     }

@@ -2,9 +2,24 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
+#include <vector>
 
+#include "codecs/apeengines.h"
+#include "codecs/flacdecoder.h"
+#include "codecs/flacencoder.h"
+#include "codecs/mp3bladeencoder.h"
+#include "codecs/mp3decoder.h"
+#include "codecs/mp3gogoencoder.h"
+#include "codecs/mp3lameencoder.h"
+#include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
+#include "codecs/opusdecoder.h"
+#include "codecs/opusencoder.h"
+#include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "formats/waveheader.h"
+#include "metadata/tags.h"
 
 namespace zelph {
 
@@ -18,43 +33,50 @@ EngineSettings BlockOf(const ConverterSettings& s, const TargetTuning&) {
 EngineSettings SixteenBitStereo(const ConverterSettings&, const TargetTuning&) { return {}; }
 EngineSettings WavBlock(const ConverterSettings& s, const TargetTuning&) { return &s.wav; }
 EngineSettings ApeInput(const ConverterSettings& s, const TargetTuning&) { return &s.ape.pcm; }
-// Lossless: the WAV stage reads FLAC's own block, whose input form may keep
-// the source's channels, sample size and rate.
-EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return &t.flac; }
-// The WAV stage reads Opus's block as "16 bits, mono kept, more folded to stereo".
-EngineSettings OpusInput(const ConverterSettings&, const TargetTuning& t) { return &t.opus; }
+template <typename Block, Block TargetTuning::*block>
+EngineSettings TuningOf(const ConverterSettings&, const TargetTuning& t) {
+    return &(t.*block);
+}
+
+// Lossless: FLAC's input form, kept in zelph.conf, may keep the source's
+// channels, sample size and rate.
+EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return PcmFormOf(t.flac.input); }
+// 16 bits, mono kept, more channels folded to stereo.
+EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
 // GoGo's library opens its input by path and parses the header itself, and
 // Monkey's Audio keeps the source's WAV header in its output: both are given
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
-    {kTargetWav, "wav", "Wav", ".wav", EngineId::kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false},
-    {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", EngineId::kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false},
-    {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", EngineId::kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true},
-    {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", EngineId::kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true},
-    {kTargetOgg, "ogg", "Ogg", ".ogg", EngineId::kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true},
-    {kTargetApe, "ape", "Ape", ".ape", EngineId::kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false},
-    {kTargetFlac, "flac", "Flac", ".flac", EngineId::kEncFlac, FlacInput, FlacInput, true},
-    {kTargetOpus, "opus", "Opus", ".opus", EngineId::kEncOpus, OpusInput, OpusInput, true},
+    {kTargetWav, "wav", "Wav", ".wav", &kEncWavPcm,
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags},
+    {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", &kEncMp3GoGo,
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags},
+    {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", &kEncMp3Lame,
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags},
+    {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", &kEncMp3Blade,
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags},
+    {kTargetOgg, "ogg", "Ogg", ".ogg", &kEncOggVorbis,
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags},
+    {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags},
+    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings, &TargetTuning::flac>, FlacInput, true,
+     &kFlacTags},
+    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings, &TargetTuning::opus>, OpusInput, true,
+     &kOggOpusTags},
 };
 
 const SourceRow kSources[] = {
-    {".wav", DescribeWaveFile, std::nullopt, true},
-    {".mp3", DescribeMpegFile, EngineId::kDecMp3, true},
-    {".mp2", DescribeMpegFile, std::nullopt, false},
-    {".ogg", DescribeOggFile, EngineId::kDecOggVorbis, true},
-    {".ape", DescribeApeFile, EngineId::kDecApeMonkey, true},
-    {".vqf", DescribeTwinVqFile, std::nullopt, false},
-    {".flac", DescribeFlacFile, EngineId::kDecFlac, true},
+    {".wav", DescribeWaveFile, nullptr, true, &kWaveTags, "PCM Wave Files"},
+    {".mp2", DescribeMpegFile, nullptr, false, &kMpegTags, "Mp2 Files"},
+    {".mp3", DescribeMpegFile, &kDecMp3, true, &kMpegTags, "Mp3 Files"},
+    {".ogg", DescribeOggFile, &kDecOggVorbis, true, &kOggVorbisTags, "OggVorbis Files"},
+    {".ape", DescribeApeFile, &kDecApeMonkey, true, &kApeTags, "MonkeysAudio Files"},
+    {".vqf", DescribeTwinVqFile, nullptr, false, nullptr, "TwinVQ Files"},
+    {".flac", DescribeFlacFile, &kDecFlac, true, &kFlacTags, "FLAC Files"},
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
-    {".oga", DescribeFlacFile, EngineId::kDecFlac, true},
-    {".opus", DescribeOpusFile, EngineId::kDecOpus, true},
+    {".oga", DescribeFlacFile, &kDecFlac, true, &kOggFlacTags, "FLAC Files"},
+    {".opus", DescribeOpusFile, &kDecOpus, true, &kOggOpusTags, "Opus Files"},
 };
 
 template <typename Row, typename Match>
@@ -75,11 +97,38 @@ const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
 }
 
-const TargetRow* FindTargetByEncoder(EngineId encoder) {
-    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
+std::span<const SourceRow> Sources() { return kSources; }
+
+EngineTable StandardEngines() {
+    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}};
+    for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
+    for (const SourceRow& row : Sources())
+        if (row.decoder) engines.emplace(row.decoder, row.decoder->run);
+    return engines;
 }
 
-std::span<const SourceRow> Sources() { return kSources; }
+std::string MusicFileFilter() {
+    // Each entry: "Name (*.a,*.b)|*.a;*.b|".
+    const auto entry = [](const std::string& name, const std::vector<const char*>& extensions) {
+        std::string listed, patterns;
+        for (const char* extension : extensions) {
+            listed += std::string(listed.empty() ? "" : ",") + "*" + extension;
+            patterns += std::string(patterns.empty() ? "" : ";") + "*" + extension;
+        }
+        return name + " (" + listed + ")|" + patterns + "|";
+    };
+    std::vector<const char*> every;
+    std::vector<std::pair<std::string, std::vector<const char*>>> named;
+    for (const SourceRow& row : Sources()) {
+        every.push_back(row.extension);
+        auto same = std::find_if(named.begin(), named.end(), [&](const auto& n) { return n.first == row.filterName; });
+        if (same == named.end()) same = named.insert(named.end(), {row.filterName, {}});
+        same->second.push_back(row.extension);
+    }
+    std::string filter = entry("Music Files", every);
+    for (const auto& [name, extensions] : named) filter += entry(name, extensions);
+    return filter + "All Files (*.*)|*.*||";
+}
 
 std::string SourceExtensionOf(const std::string& path) {
     const std::string name = FileNameOf(path);

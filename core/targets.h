@@ -4,16 +4,18 @@
 // descriptions all read these tables. A new format is one row here plus its
 // engine (and, for a target, its tuning window).
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "codecs/engines.h"
 #include "codecs/job.h"
 #include "formats/probes.h"
 #include "settings/settings.h"
 
 namespace zelph {
+
+struct TagForm;
 
 struct TargetRow {
     TargetFormat format;       // the record's targetFormat; also the radio's place
@@ -30,26 +32,36 @@ struct TargetRow {
     // (through the WAV reader), so a WAV source already in form can be handed
     // to it as it stands instead of being copied.
     bool readsAudioOnly;
+    const TagForm* tags;       // the output's tag form
 };
 
 struct SourceRow {
     const char* extension;  // lower case, with its dot
     std::string (*describe)(const std::string& path);
-    // The decoder that turns it into PCM WAV; nullopt for formats that are
+    // The decoder that turns it into PCM WAV; nullptr for formats that are
     // listed and described but not converted. A WAV is read by the WAV stage
     // itself.
-    std::optional<EngineId> decoder;
+    EngineId decoder;
     bool converted;
+    const TagForm* tags;  // nullptr: a kind without tags TagLib can read
+    // Its entry in the "Add File" dialog; rows of one name share an entry.
+    const char* filterName;
 };
 
 std::span<const TargetRow> Targets();
 const TargetRow* FindTarget(int32_t targetFormat);
 const TargetRow* FindTargetByCliName(std::string_view name);
-const TargetRow* FindTargetByEncoder(EngineId encoder);
 
 std::span<const SourceRow> Sources();
+
+// Every engine the rows name, and the WAV stage, each running its own procedure.
+EngineTable StandardEngines();
 // By the lower-cased extension of `path` alone, never by content.
 const SourceRow* FindSource(const std::string& path);
+
+// The "Add File" dialog's filter, "Name|patterns|...||": every source
+// first, then each entry of its own, then every file.
+std::string MusicFileFilter();
 
 // The lower-cased extension of a file name with its dot (".wav"), or "".
 std::string SourceExtensionOf(const std::string& path);

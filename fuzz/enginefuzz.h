@@ -41,7 +41,6 @@ inline int RunEngineOnBytes(EngineProc engine, EngineSettings settings, const ui
     ::unlink(target.c_str());
 
     Job job;
-    job.engine = EngineId::kEncWavPcm;  // not looked at by the engine itself
     job.settings = settings;
     job.sourcePath = source;
     job.targetPath = target;

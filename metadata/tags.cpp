@@ -7,13 +7,13 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
-#include <cctype>
 #include <initializer_list>
 
 #include "metadata/fieldnames.h"
@@ -354,34 +354,23 @@ void WriteOpus(const std::string& path, const Tags& tags, TagWriteResult& result
     WriteXiph<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus");
 }
 
-struct TagFormat {
-    const char* extension;
-    void (*read)(const std::string&, TagReadResult&);
-    void (*write)(const std::string&, const Tags&, TagWriteResult&);
-};
-
-constexpr TagFormat kTagFormats[] = {
-    {"mp3", ReadMpeg, WriteMpeg},      {"mp2", ReadMpeg, WriteMpeg}, {"ogg", ReadVorbis, WriteVorbis},
-    {"opus", ReadOpus, WriteOpus},
-    {"ape", ReadMonkey, WriteMonkey},  {"wav", ReadWave, WriteWave},  {"flac", ReadFlac, WriteFlac},
-};
-
-const TagFormat* FormatOf(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return nullptr;
-    std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    for (const TagFormat& format : kTagFormats)
-        if (extension == format.extension) return &format;
-    return nullptr;
+void ReadOggFlac(const std::string& path, TagReadResult& result) {
+    ReadXiph<TagLib::Ogg::FLAC::File>(path, result, "FLAC in Ogg");
 }
 
 }  // namespace
 
-TagReadResult ReadTags(const std::string& path) {
+const TagForm kMpegTags{ReadMpeg, WriteMpeg};
+const TagForm kOggVorbisTags{ReadVorbis, WriteVorbis};
+const TagForm kOggOpusTags{ReadOpus, WriteOpus};
+const TagForm kFlacTags{ReadFlac, WriteFlac};
+const TagForm kOggFlacTags{ReadOggFlac, nullptr};
+const TagForm kApeTags{ReadMonkey, WriteMonkey};
+const TagForm kWaveTags{ReadWave, WriteWave};
+
+TagReadResult ReadTags(const std::string& path, const TagForm& form) {
     TagReadResult result;
-    if (const TagFormat* format = FormatOf(path)) format->read(path, result);
+    form.read(path, result);
     JoinTotals(result.tags.fields);
     UseNeutralNames(result.tags.fields);
     return result;
@@ -396,17 +385,10 @@ void DropFileDescription(Tags& tags) {
         tags.fields.erase(key);
 }
 
-TagWriteResult WriteTags(const std::string& path, const Tags& tags) {
+TagWriteResult WriteTags(const std::string& path, const Tags& tags, const TagForm& form) {
     TagWriteResult result;
-    const TagFormat* format = FormatOf(path);
-    if (!format) {
-        result.error = "no tag form is known for this kind of file";
-        return result;
-    }
-    format->write(path, tags, result);
+    form.write(path, tags, result);
     return result;
 }
-
-bool CanHoldTags(const std::string& path) { return FormatOf(path) != nullptr; }
 
 }  // namespace zelph

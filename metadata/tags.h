@@ -55,19 +55,31 @@ struct TagWriteResult {
     std::string error;                 // "" when the file was saved
 };
 
-// A file of a kind without tags (or unknown to TagLib) reads as empty.
-TagReadResult ReadTags(const std::string& path);
+// How one kind of file holds its tags. Each source and target row of the
+// converter names its form; this module keeps no list of its own.
+struct TagForm {
+    void (*read)(const std::string& path, TagReadResult& result);
+    // nullptr for a form the converter only reads (no target writes it).
+    void (*write)(const std::string& path, const Tags& tags, TagWriteResult& result);
+};
 
-// Replaces the tags of `path` (chosen by its extension) with `tags`.
-TagWriteResult WriteTags(const std::string& path, const Tags& tags);
+extern const TagForm kMpegTags;       // ID3v2.4 and ID3v1 (APEv2 and older ID3 read too)
+extern const TagForm kOggVorbisTags;  // Vorbis comments
+extern const TagForm kOggOpusTags;    // Vorbis comments
+extern const TagForm kFlacTags;       // Vorbis comments and PICTURE blocks
+extern const TagForm kOggFlacTags;    // Vorbis comments in FLAC in Ogg; read only
+extern const TagForm kApeTags;        // APEv2
+extern const TagForm kWaveTags;       // LIST/INFO and an "id3 " chunk
+
+TagReadResult ReadTags(const std::string& path, const TagForm& form);
+
+// Replaces the tags of `path` with `tags`.
+TagWriteResult WriteTags(const std::string& path, const Tags& tags, const TagForm& form);
 
 // Leaves out the fields that describe the source file rather than the
 // recording (its encoder, the encoder's settings, its length, its speaker
 // mask, iTunes' gapless and loudness figures): on an output made by another
 // encoder they would be false.
 void DropFileDescription(Tags& tags);
-
-// Whether WriteTags knows the kind of `path`.
-bool CanHoldTags(const std::string& path);
 
 }  // namespace zelph

@@ -1,4 +1,5 @@
 #include "settings/engineapemonkey.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,5 +29,9 @@ void CEngineApeMonkey::StoreBlock() {
     compression_->Store(block_->compressionIndex, block_->compressionLevel);
     format_.Store(block_->pcm);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetApe, OpenRecordTuning<CEngineApeMonkey, &ConverterSettings::ape>);
+}  // namespace
 
 }  // namespace zelph

@@ -1,4 +1,5 @@
 #include "settings/engineflac.h"
+#include "settings/enginetuning.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -41,5 +42,9 @@ void CEngineFlac::StoreBlock() {
     block_->verify = verify_->isChecked();
     format_.Store(block_->input);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetFlac, OpenPreferencesTuning<CEngineFlac, &TargetTuning::flac>);
+}  // namespace
 
 }  // namespace zelph

@@ -1,4 +1,5 @@
 #include "settings/enginemp3blade.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,5 +45,9 @@ void CEngineMp3Blade::StoreBlock() {
     channels_.Store(block_->channelMode);
     flags_.Store(*block_);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetBlade, OpenRecordTuning<CEngineMp3Blade, &ConverterSettings::blade>);
+}  // namespace
 
 }  // namespace zelph

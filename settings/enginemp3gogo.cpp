@@ -1,4 +1,5 @@
 #include "settings/enginemp3gogo.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -102,5 +103,9 @@ void CEngineMp3GoGo::StoreBlock() {
     bitrateMode_.Store(block_->bitrateMode);
     sampleRateMode_.Store(block_->sampleRateMode);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetGoGo, OpenRecordTuning<CEngineMp3GoGo, &ConverterSettings::gogo>);
+}  // namespace
 
 }  // namespace zelph

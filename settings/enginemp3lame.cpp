@@ -1,4 +1,5 @@
 #include "settings/enginemp3lame.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -115,5 +116,9 @@ void CEngineMp3Lame::StoreBlock() {
     bitrateMode_.Store(block_->bitrateMode);
     sampleRateMode_.Store(block_->sampleRateMode);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetLame, OpenRecordTuning<CEngineMp3Lame, &ConverterSettings::lame>);
+}  // namespace
 
 }  // namespace zelph

@@ -1,4 +1,5 @@
 #include "settings/engineoggvorbis.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -66,5 +67,9 @@ void CEngineOggVorbis::StoreBlock() {
     bitrateMode_.Store(block_->bitrateMode);
     sampleRateMode_.Store(block_->sampleRateMode);
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetOgg, OpenRecordTuning<CEngineOggVorbis, &ConverterSettings::ogg>);
+}  // namespace
 
 }  // namespace zelph

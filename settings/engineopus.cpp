@@ -1,4 +1,5 @@
 #include "settings/engineopus.h"
+#include "settings/enginetuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -57,5 +58,9 @@ void CEngineOpus::StoreBlock() {
     application_.Store(block_->application);
     block_->complexity = complexity_->value();
 }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetOpus, OpenPreferencesTuning<CEngineOpus, &TargetTuning::opus>);
+}  // namespace
 
 }  // namespace zelph

@@ -1,4 +1,5 @@
 #include "settings/enginewavpcm.h"
+#include "settings/enginetuning.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,5 +17,9 @@ CEngineWavPcm::CEngineWavPcm(WavPcmSettings* block, QWidget* parent)
 void CEngineWavPcm::ShowBlock() { format_.Show(*block_); }
 
 void CEngineWavPcm::StoreBlock() { format_.Store(*block_); }
+
+namespace {
+const bool kRegistered = RegisterTuningWindow(kTargetWav, OpenRecordTuning<CEngineWavPcm, &ConverterSettings::wav>);
+}  // namespace
 
 }  // namespace zelph

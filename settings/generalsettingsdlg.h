@@ -19,8 +19,6 @@ public:
     // Copy Tags and Files At Once are kept in the preferences, not the record.
     CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent = nullptr);
 
-    QPushButton* browseButton() const { return browse_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -116,6 +116,10 @@ std::string Preferences::Save() const {
     return ReplaceFileContents(path_, text.data(), text.size());
 }
 
+void Preferences::ResetKnownKeys() {
+    std::erase_if(lines_, [](const Line& line) { return FindPreferenceKey(line.key) != nullptr; });
+}
+
 Preferences::Line* Preferences::Find(std::string_view key) {
     for (Line& line : lines_)
         if (line.key == key) return &line;

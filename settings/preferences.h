@@ -51,6 +51,8 @@ public:
     // Stores `value` (as text, "8") under a known key; returns an error text,
     // or "" when it was stored.
     std::string Set(std::string_view key, std::string_view value);
+    // Every known key back to its default; lines of other keys stay.
+    void ResetKnownKeys();
 
     const std::string& path() const { return path_; }
 

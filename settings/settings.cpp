@@ -117,7 +117,13 @@ std::string SettingsStore::PathIn(std::string folder) {
 }
 
 std::string SettingsStore::LoadSettings(bool keepFile) {
-    if (!keepFile) ::unlink(path_.c_str());
+    if (!keepFile) {
+        // Defaults were asked for: a file already gone is no problem.
+        ApplyDefaults(record, DefaultOutputFolder());
+        if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
+            return "cannot delete " + path_ + ": " + std::strerror(errno);
+        return "";
+    }
 
     std::string problem;
     bool accepted = false;

@@ -165,9 +165,11 @@ public:
     static std::string PathIn(std::string folder);
 
     // Fills the record from the file, or with defaults when it is missing,
-    // unreadable or fails its check value. keepFile=false deletes it first.
-    // Returns "" when the whole file was read and passed its check, else what
-    // was wrong with it (a short file that passes its check is still taken).
+    // unreadable or fails its check value. Returns "" when the whole file was
+    // read and passed its check, else what was wrong with it (a short file
+    // that passes its check is still taken). keepFile=false deletes the file
+    // and takes the defaults; it returns why the file could not be deleted,
+    // or "".
     std::string LoadSettings(bool keepFile);
     // Writes the record through a temporary file in the same folder and a
     // rename; returns "" or why nothing was written ("PATH: reason").

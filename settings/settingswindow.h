@@ -15,9 +15,6 @@ public:
     // Shows the block in the controls, then runs modally. Accepted after "Save".
     int exec() override;
 
-    QPushButton* saveButton() const { return save_; }
-    QPushButton* cancelButton() const { return cancel_; }
-
 protected:
     CSettingsWindow(const QString& title, QWidget* parent);
     // Places the window's controls, made beforehand, above the command buttons.

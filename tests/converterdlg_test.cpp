@@ -172,10 +172,32 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
     EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
 
+    // Restore Defaults resets zelph.conf's choices too, and keeps lines it does not know.
     WriteFile(dir / "Settings.dat", "old");
+    WriteFile(dir / "zelph.conf", "other.key = 3\n");
+    window.preferences().Load();
+    for (const std::string_view key : {kCopyTags, kFilesAtOnce, kFlacLevel, kOpusBitrate, kWindowWidth})
+        ASSERT_EQ(window.preferences().Set(key, "0"), "");
+    ASSERT_EQ(window.preferences().Save(), "");
     window.restoreDefaultsButton()->click();
     EXPECT_TRUE(window.targetRadio(kTargetWav)->isChecked());
     EXPECT_FALSE(Exists(dir / "Settings.dat"));
+    EXPECT_EQ(test::ReadFile(dir / "zelph.conf"), "other.key = 3\n");
+    EXPECT_EQ(window.preferences().Get(kCopyTags), 1);
+
+    // A Settings.dat or zelph.conf that cannot be deleted or written is reported.
+    for (const char* stuck : {"Settings.dat", "zelph.conf"}) {
+        std::filesystem::remove_all(dir / stuck);
+        std::filesystem::create_directories(dir / stuck + "/x");
+        QString shown;
+        WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
+        });
+        window.restoreDefaultsButton()->click();
+        EXPECT_TRUE(shown.startsWith("The defaults could not be kept: cannot ")) << shown.toStdString();
+        std::filesystem::remove_all(dir / stuck);
+    }
 }
 
 TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {

@@ -253,6 +253,16 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
     }
 }
 
+TEST(SourceRows, TheAddFileFilterKeepsItsEntriesAndListsEverySource) {
+    EXPECT_EQ(MusicFileFilter(),
+              "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus)|"
+              "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus|"
+              "PCM Wave Files (*.wav)|*.wav|Mp2 Files (*.mp2)|*.mp2|Mp3 Files (*.mp3)|*.mp3|"
+              "OggVorbis Files (*.ogg)|*.ogg|MonkeysAudio Files (*.ape)|*.ape|"
+              "TwinVQ Files (*.vqf)|*.vqf|FLAC Files (*.flac,*.oga)|*.flac;*.oga|Opus Files (*.opus)|*.opus|"
+              "All Files (*.*)|*.*||");
+}
+
 TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {
     for (int32_t unknown : {0, 9, -1}) {
         Plan(unknown, {"a.wav"});

@@ -11,6 +11,11 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "codecs/apeengines.h"
+#include "codecs/mp3decoder.h"
+#include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
+#include "codecs/wavpcmengine.h"
 #include "metadata/tags.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
@@ -112,7 +117,7 @@ TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
 }
 
 TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
-    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}});
+    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Endless}});
     Plan(window, {"1.wav", "2.wav", "3.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(300, [&, shown] {
@@ -132,8 +137,8 @@ TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
 }
 
 TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) {
-    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kDecMp3, Instant}, {EngineId::kDecOggVorbis, Instant},
-                                         {EngineId::kDecApeMonkey, Instant}, {EngineId::kEncWavPcm, Instant}});
+    CConvertProgressDlg window(nullptr, EngineTable{{&kDecMp3, Instant}, {&kDecOggVorbis, Instant},
+                                         {&kDecApeMonkey, Instant}, {&kEncWavPcm, Instant}});
     Plan(window, {"1.mp3", "2.ogg", "3.ape", "4.wav"});
     // Once the first tick has started the batch, the timer is all but
     // switched off: only the engines' own wake-ups can carry it on.
@@ -151,7 +156,7 @@ TEST_F(ProgressWindow, AnEndingEngineStartsTheNextJobWithoutWaitingForTheTimer) 
 }
 
 TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow) {
-    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}, {EngineId::kDecMp3, Refusing}});
+    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Endless}, {&kDecMp3, Refusing}});
     Preferences preferences(dir / "zelph.conf");
     ASSERT_EQ(preferences.Set(kFilesAtOnce, "2"), "");
     window.SetPreferences(&preferences);
@@ -179,7 +184,7 @@ TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow)
 }
 
 TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
-    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Endless}});
+    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Endless}});
     Plan(window, {"first.wav", "skipped.vqf", "a rather long name that the window shortens in the middle.wav"});
     std::vector<std::pair<QString, QString>> seen;  // status line, file name
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
@@ -228,7 +233,7 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
 
     // Watched: the window is the active one when the batch ends.
     gateOpen = false;
-    CConvertProgressDlg watched(nullptr, EngineTable{{EngineId::kEncWavPcm, Gated}});
+    CConvertProgressDlg watched(nullptr, EngineTable{{&kEncWavPcm, Gated}});
     Plan(watched, {"a.wav", "broken.wav", "b.wav"});
     bool wasActive = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
@@ -243,7 +248,7 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
     gateOpen = false;
     rows.clear();
     paths.clear();
-    CConvertProgressDlg unwatched(nullptr, EngineTable{{EngineId::kEncWavPcm, Gated}});
+    CConvertProgressDlg unwatched(nullptr, EngineTable{{&kEncWavPcm, Gated}});
     Plan(unwatched, {"a.wav", "broken.wav", "b.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         auto* other = new QWidget(shown, Qt::Window);
@@ -264,9 +269,9 @@ TEST_F(ProgressWindow, AFileWhoseTagsCannotBeWrittenFailsAndSaysWhyInItsTip) {
     ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.2 sine 300").status, 0);
     Tags tags;
     tags.fields["TITLE"] = {"Song"};
-    ASSERT_EQ(WriteTags(dir / "a.wav", tags).error, "");
+    ASSERT_EQ(WriteTags(dir / "a.wav", tags, kWaveTags).error, "");
     // Engines that report success but leave bytes TagLib cannot take tags into.
-    CConvertProgressDlg window(nullptr, EngineTable{{EngineId::kEncWavPcm, Instant}, {EngineId::kEncOggVorbis, Instant}});
+    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Instant}, {&kEncOggVorbis, Instant}});
     Plan(window, {"a.wav"});
     window.PlanJobs(kTargetOgg, paths);
     window.exec();

@@ -8,6 +8,7 @@
 
 #include "codecs/apeengines.h"
 #include "codecs/flacdecoder.h"
+#include "codecs/flacencoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -15,6 +16,7 @@
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/opusdecoder.h"
+#include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "tests/support/enginecheck.h"
 #include "tests/support/mp3check.h"
@@ -75,6 +77,19 @@ TEST_F(Reasons, EncodersOnAFullDiskSaySo) {
     }
     const EngineResult gogo = RunEngine(EncodeMp3GoGo, dir / "song.wav", "/dev/full", &record.gogo);
     EXPECT_TRUE(gogo.reason.starts_with("Plugins/GoGo.so stopped with error")) << gogo.reason;
+}
+
+TEST_F(Reasons, EncodersGivenNoSettingsBlockSaySo) {
+    for (const EngineProc encoder :
+         {EncodeMp3Lame, EncodeMp3Blade, EncodeMp3GoGo, EncodeOggVorbis, EncodeApe, EncodeFlac, EncodeOpus}) {
+        const EngineResult result = RunEngine(encoder, dir / "song.wav", dir / "out");
+        EXPECT_EQ(result.succeeded, 0);
+        EXPECT_EQ(result.reason, "the engine was given no settings block");
+    }
+    // Keeping the source's shape is for a target's input form, not the record's WAV block.
+    const WavPcmSettings asSource{WavChannels::kAsSource, WavSampleSize::k16Bit};
+    EXPECT_EQ(RunEngine(EncodeWavPcm, dir / "song.wav", dir / "out.wav", &asSource).reason,
+              "the WAV settings name no known channel count or sample size");
 }
 
 }  // namespace zelph::test

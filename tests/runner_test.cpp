@@ -9,7 +9,13 @@
 #include <mutex>
 #include <thread>
 
+#include "codecs/apeengines.h"
 #include "codecs/engine.h"
+#include "codecs/mp3decoder.h"
+#include "codecs/mp3lameencoder.h"
+#include "codecs/oggdecoder.h"
+#include "codecs/oggencoder.h"
+#include "codecs/wavpcmengine.h"
 #include "core/runner.h"
 #include "metadata/tags.h"
 #include "tests/support/scratch.h"
@@ -29,6 +35,12 @@ std::vector<std::string> g_log;  // "ENGINE progress" per started job
 void Log(const Job& job) {
     std::lock_guard lock(g_logMutex);
     g_log.push_back(std::string(EngineName(job.engine)) + " " + std::to_string(job.progressStart));
+}
+
+// The log as it stands; engine threads may still be writing to it.
+std::vector<std::string> Logged() {
+    std::lock_guard lock(g_logMutex);
+    return g_log;
 }
 
 void Finish(JobState& state, bool ok) {
@@ -102,6 +114,7 @@ class Running : public ::testing::Test {
 protected:
     Running() {
         ApplyDefaults(settings, dir.path());
+        std::lock_guard lock(g_logMutex);
         g_log.clear();
     }
 
@@ -158,12 +171,12 @@ protected:
 }  // namespace
 
 TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
-    Use({{EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kDecMp3, Succeeding}, {&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     WriteFile(dir / "a.mp3", "src");
     WriteFile(dir / "c.wav", "src");
     Plan(kTargetOgg, {"a.mp3", "b.vqf", "c.wav"});
     RunToEnd();
-    EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 30", "ENCOGGVORBIS 40",
                                                "ENCWAVPCM 0", "ENCOGGVORBIS 10"}));
     EXPECT_EQ(recorder.rows[0], std::vector<std::string>{"Done"});
     EXPECT_TRUE(recorder.rows[1].empty());
@@ -177,14 +190,14 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
 }
 
 TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
-    Use({{EngineId::kDecMp3, Failing}, {EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncMp3Lame, Failing}});
+    Use({{&kDecMp3, Failing}, {&kEncWavPcm, Succeeding}, {&kEncMp3Lame, Failing}});
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     WriteFile(dir / "kept.mp3", "old song");
     WriteFile(dir / "b.mp3", "an older b");
     WriteFile(dir / "b.wav", "src");
     Plan(kTargetLame, {"kept.mp3", "b.wav"});
     RunToEnd();
-    EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
     EXPECT_EQ(recorder.reasons[1], "cannot write: disk full");
@@ -194,7 +207,7 @@ TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
 }
 
 TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.Last(0), "Error Occured");
@@ -203,7 +216,7 @@ TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
 }
 
 TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
-    Use({{EngineId::kDecOggVorbis, Succeeding}, {EngineId::kEncWavPcm, Endless}, {EngineId::kEncApeMonkey, Succeeding}});
+    Use({{&kDecOggVorbis, Succeeding}, {&kEncWavPcm, Endless}, {&kEncApeMonkey, Succeeding}});
     Plan(kTargetApe, {"a.ogg", "b.ogg"});
     ASSERT_TRUE(Open());
     Step();  // decoder of a.ogg
@@ -213,18 +226,18 @@ TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
     StepUntil([&] { return recorder.Last(0) == "Cancelled"; });
     EXPECT_FALSE(runner->finished());
 
-    StepUntil([&] { return g_log.size() == 4; });  // b.ogg: decoded, then its preparing step
+    StepUntil([&] { return Logged().size() == 4; });  // b.ogg: decoded, then its preparing step
     ASSERT_TRUE(runner->engineRunning());
     runner->SkipFile(1);  // the last file: the run finishes
     TickToEnd();
     EXPECT_EQ(recorder.rows[0], std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(recorder.Last(1), "Cancelled");
-    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "ENCAPEMONKEY 40"), 0);
+    EXPECT_EQ(std::ranges::count(Logged(), "ENCAPEMONKEY 40"), 0);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
-    Use({{EngineId::kEncWavPcm, Endless}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Endless}, {&kEncOggVorbis, Succeeding}});
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
     Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
     ASSERT_TRUE(Open(2));
@@ -238,7 +251,7 @@ TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
 }
 
 TEST_F(Running, FilesRunSideBySideAndEachEndsOnItsOwn) {
-    Use({{EngineId::kDecApeMonkey, Endless}, {EngineId::kDecMp3, Succeeding}, {EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kDecApeMonkey, Endless}, {&kDecMp3, Succeeding}, {&kEncWavPcm, Succeeding}});
     Plan(kTargetWav, {"slow.ape", "a.mp3", "b.mp3"});
     ASSERT_TRUE(Open(2));
     // The slow file holds one place; the others pass it on the other. A file
@@ -254,12 +267,12 @@ TEST_F(Running, FilesRunSideBySideAndEachEndsOnItsOwn) {
 }
 
 TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     settings.general.outputFolderMode = OutputFolderMode::kInFolder;
     SetOutputFolder(settings.general, dir / "missing");
     Plan(kTargetOgg, {"a.wav", "b.wav"});
     RunToEnd();
-    EXPECT_TRUE(g_log.empty());
+    EXPECT_TRUE(Logged().empty());
     for (uint32_t row : {0u, 1u}) {
         EXPECT_EQ(recorder.Last(row), "Error Occured");
         EXPECT_NE(recorder.reasons[row].find("missing"), std::string::npos) << recorder.reasons[row];
@@ -267,7 +280,7 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
 }
 
 TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     // A process that has ended, and this one (still running).
@@ -284,8 +297,8 @@ TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kDecMp3, Failing}, {EngineId::kDecOggVorbis, Succeeding},
-         {EngineId::kEncOggVorbis, Empty}});
+    Use({{&kEncWavPcm, Succeeding}, {&kDecMp3, Failing}, {&kDecOggVorbis, Succeeding},
+         {&kEncOggVorbis, Empty}});
     settings.general.afterOperation = AfterOperation::kDeleteSource;
     for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg"}) WriteFile(dir / name, "src");
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
@@ -302,7 +315,7 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
 }
 
 TEST_F(Running, EndOfAnEngineWakesTheDriver) {
-    Use({{EngineId::kEncWavPcm, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}});
     Plan(kTargetWav, {"a.wav"});
     ASSERT_TRUE(Open());
     runner->Tick();
@@ -318,7 +331,7 @@ TEST_F(Running, NothingPlannedIsReported) {
 }
 
 TEST_F(Running, NoEngineOutlivesItsRunner) {
-    Use({{EngineId::kEncWavPcm, Endless}});
+    Use({{&kEncWavPcm, Endless}});
     Plan(kTargetWav, {"a.wav"});
     ASSERT_TRUE(Open());
     runner->Tick();
@@ -330,9 +343,9 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
 
 TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
-    ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}).error, "");
+    ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}, kWaveTags).error, "");
     // The engines leave an output TagLib cannot take tags into.
-    Use({{EngineId::kEncWavPcm, Succeeding}, {EngineId::kEncOggVorbis, Succeeding}});
+    Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
     Plan(kTargetOgg, {"song.wav"});
     RunToEnd();
     ASSERT_EQ(recorder.events.size(), 2u);

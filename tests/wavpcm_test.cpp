@@ -49,7 +49,7 @@ struct Outcome {
 Outcome Convert(const std::string& source, const std::string& target, const WavPcmSettings* pair,
                 bool stop = false, int base = 0, int span = 100, bool mayLink = false) {
     Job job;
-    job.engine = EngineId::kEncWavPcm;
+    job.engine = &kEncWavPcm;
     job.sourcePath = source;
     job.targetPath = target;
     job.mayLinkSource = mayLink;

@@ -11,7 +11,7 @@
 namespace zelph {
 
 CFECFileDialog::CFECFileDialog(const QString& title, const QString& filter, QWidget* parent)
-    : title_(title), filters_(QtFilters(filter)), parent_(parent) {}
+    : title_(title), filters_(QtFilters(filter)), firstPatterns_(FirstFilterPatterns(filter)), parent_(parent) {}
 
 QStringList CFECFileDialog::QtFilters(const QString& filter) {
     const QStringList parts = filter.split('|');
@@ -29,8 +29,8 @@ QStringList CFECFileDialog::QtFilters(const QString& filter) {
     return filters;
 }
 
-QStringList MusicFilePatterns() {
-    return QString(kMusicFileFilter).section('|', 1, 1).split(';', Qt::SkipEmptyParts);
+QStringList FirstFilterPatterns(const QString& filter) {
+    return filter.section('|', 1, 1).split(';', Qt::SkipEmptyParts);
 }
 
 namespace {
@@ -40,13 +40,13 @@ enum DetailColumn { kSizeDetail = 1, kTypeDetail = 2 };
 // Qt's own dialog opens its detail view with the Size and Type columns too
 // narrow for "123.45 MiB" or "Monkey's Audio audio"; a desktop's own dialog
 // (no tree view inside) sizes its columns itself.
-void WidenDetailColumns(QFileDialog& dialog) {
+void WidenDetailColumns(QFileDialog& dialog, const QStringList& patterns) {
     auto* view = dialog.findChild<QTreeView*>("treeView");
     if (!view) return;
     const QFontMetrics metrics(view->font());
     int typeWidth = metrics.horizontalAdvance("Type");
     const QMimeDatabase mimes;
-    for (const QString& pattern : MusicFilePatterns()) {
+    for (const QString& pattern : patterns) {
         const QString example = "x" + pattern.mid(1);
         typeWidth = std::max(typeWidth, metrics.horizontalAdvance(
                                             mimes.mimeTypeForFile(example, QMimeDatabase::MatchExtension).comment()));
@@ -67,7 +67,7 @@ int CFECFileDialog::DoModal() {
     // Shows each filter by its own name; the patterns Qt reads stay hidden.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters_);
-    WidenDetailColumns(dialog);
+    WidenDetailColumns(dialog, firstPatterns_);
     paths_.clear();
     if (dialog.exec() != QDialog::Accepted) return kCancel;
     paths_ = dialog.selectedFiles();

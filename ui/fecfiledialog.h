@@ -32,20 +32,12 @@ public:
 private:
     QString title_;
     QStringList filters_;
+    QStringList firstPatterns_;  // the Type column is sized for these
     QWidget* parent_;
     QStringList paths_;
 };
 
-// The filter of the main window's "Add File" command.
-inline constexpr const char* kMusicFileFilter =
-    "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus)|"
-    "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus|"
-    "PCM Wave Files (*.wav)|*.wav|Mp2 Files (*.mp2)|*.mp2|Mp3 Files (*.mp3)|*.mp3|"
-    "OggVorbis Files (*.ogg)|*.ogg|MonkeysAudio Files (*.ape)|*.ape|"
-    "TwinVQ Files (*.vqf)|*.vqf|FLAC Files (*.flac,*.oga)|*.flac;*.oga|Opus Files (*.opus)|*.opus|"
-    "All Files (*.*)|*.*||";
-
-// The patterns of the filter's first entry, the music files ("*.wav", ...).
-QStringList MusicFilePatterns();
+// The patterns of a "Name|patterns|..." filter's first entry ("*.wav", ...).
+QStringList FirstFilterPatterns(const QString& filter);
 
 }  // namespace zelph

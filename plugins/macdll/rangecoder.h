@@ -47,7 +47,6 @@ public:
     void Update(uint32_t low, uint32_t width);
     uint32_t DecodeBits(int bits);
     bool corrupt() const { return corrupt_; }
-    void MarkCorrupt() { corrupt_ = true; }
 
 private:
     void Normalize();

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "codecs/wavpcmengine.h"
 #include "settings/enginemp3lame.h"
 #include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::Preferences preferences("/nowhere/zelph.conf");
     zelph::CGeneralSettingsDlg general(&settings.general, &preferences);
-    zelph::CConvertProgressDlg progress(nullptr, zelph::EngineTable{{zelph::EngineId::kEncWavPcm, HalfDone}});
+    zelph::CConvertProgressDlg progress(nullptr, zelph::EngineTable{{&zelph::kEncWavPcm, HalfDone}});
     progress.SetSettings(&settings);
     progress.PlanJobs(zelph::kTargetWav, {"/home/user/Music/Morning Tone.wav", "/home/user/Music/voice memo.wav"});
     const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png") &&
