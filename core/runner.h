@@ -16,12 +16,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "codecs/engines.h"
 #include "codecs/job.h"
+#include "core/fileidentity.h"
 #include "core/planner.h"
 #include "core/tagcopy.h"
 
@@ -129,6 +131,8 @@ private:
     struct Converted {
         uint32_t row;
         std::string source, output;
+        std::optional<FileIdentity> identity, placed;  // of the source at its start, of the output placed
+        std::string damage;                            // what its decoder skipped
     };
     std::vector<Converted> converted_;  // the files done, whose sources may go at the end
     int lastProgress_ = 0;

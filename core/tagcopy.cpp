@@ -1,5 +1,7 @@
 #include "core/tagcopy.h"
 
+#include <algorithm>
+
 #include "metadata/tags.h"
 
 namespace zelph {
@@ -14,8 +16,19 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     report.dropped = std::move(read.unreadable);
     if (read.tags.empty() || !CanHoldTags(target)) return report;
     TagWriteResult written = WriteTags(target, read.tags);
-    for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
     report.error = std::move(written.error);
+    auto wasDropped = [&](const std::string& name) {
+        return std::find(written.dropped.begin(), written.dropped.end(), name) != written.dropped.end();
+    };
+    for (const auto& [name, values] : read.tags.fields)
+        if (!wasDropped(name)) report.writtenFields.push_back(name);
+    // What is dropped but no field is a picture the output refused; then
+    // none is expected back.
+    const bool picturesKept = std::all_of(written.dropped.begin(), written.dropped.end(),
+                                          [&](const std::string& name) { return read.tags.fields.contains(name); });
+    if (picturesKept)
+        for (const TagPicture& picture : read.tags.pictures) report.writtenPictures.push_back(picture.data);
+    for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
     return report;
 }
 

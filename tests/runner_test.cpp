@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "codecs/engine.h"
+#include "core/runfiles.h"
 #include "core/runner.h"
 #include "metadata/tags.h"
 #include "tests/support/scratch.h"
@@ -36,10 +37,20 @@ void Finish(JobState& state, bool ok) {
     state.running.store(0, std::memory_order_release);
 }
 
+// "audio" in the least of a file that reads back whole as its kind (an Ogg
+// page that ends the stream, a RIFF chunk; the MP3 and APE forms need no more).
+std::string FakeAudio(const std::string& path) {
+    const std::string extension = path.substr(std::min(path.rfind('.'), path.size()));
+    if (extension == ".ogg" || extension == ".opus")
+        return std::string("OggS\0\4", 6) + std::string(20, '\0') + "\1\5" + "audio";
+    if (extension == ".wav") return std::string("RIFF\22\0\0\0WAVEdata\5\0\0\0audio\0", 26);
+    return "audio";
+}
+
 // Writes its target (or leaves an in-place job's source) and succeeds.
 void Succeeding(const Job& job, JobState& state) {
     Log(job);
-    if (!job.targetPath.empty()) WriteFile(job.targetPath, "audio");
+    if (!job.targetPath.empty()) WriteFile(job.targetPath, FakeAudio(job.targetPath));
     state.progress.store(job.progressStart + job.progressSpan);
     Finish(state, true);
 }
@@ -171,7 +182,7 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
     EXPECT_EQ(recorder.status, (std::vector<std::string>{"Starting Engine...", "Converting File 1 of 3",
                                                          "Converting File 3 of 3"}));
     EXPECT_EQ(runner->progress(), 100);
-    EXPECT_EQ(ReadFile(dir / "a.ogg"), "audio");
+    EXPECT_EQ(ReadFile(dir / "a.ogg"), FakeAudio("a.ogg"));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"a.mp3", "a.ogg", "c.ogg", "c.wav"}))
         << "no temporary or partial file stays, and sources stay unless asked";
 }
@@ -266,21 +277,20 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
     }
 }
 
-TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
+TEST_F(Running, StaleRunFilesAreThoseNoLiveRunHolds) {
     Use({{EngineId::kEncWavPcm, Succeeding}});
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    // A process that has ended, and this one (still running).
-    const auto dead = RunCommand("sh -c 'echo $$'").out;
-    const std::string stale = std::string("Temp-QOR-File~") + host + "~" + dead.substr(0, dead.size() - 1) + "~0.mp3";
-    const std::string live = std::string("Temp-QOR-File~") + host + "~" + std::to_string(::getpid()) + "~999";
-    const std::string foreign = "Temp-QOR-File~another-host~1~0";
-    for (const std::string& name : {stale, live, foreign}) WriteFile(dir / name, "x");
+    // Whatever host and process the names claim, only the lock tells: a
+    // run file another run holds stays, one nobody holds goes, and a file
+    // that only looks like one but is not a regular file stays.
+    const RunFile live = CreateRunFile(dir.path(), ".mp3");
+    const std::string stale = "Temp-QOR-File~another-host~1~0";
+    WriteFile(dir / stale, "x");
+    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
     Plan(kTargetWav, {"a.wav"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / stale));
-    EXPECT_TRUE(Exists(dir / live));
-    EXPECT_TRUE(Exists(dir / foreign));
+    EXPECT_TRUE(Exists(live.path));
+    EXPECT_TRUE(Exists(dir / "Temp-QOR-File~folder"));
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
@@ -291,7 +301,7 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / "good.wav"));
-    EXPECT_EQ(ReadFile(dir / "good(1).wav"), "audio");
+    EXPECT_EQ(ReadFile(dir / "good(1).wav"), FakeAudio("a.wav"));
     EXPECT_TRUE(Exists(dir / "bad.mp3"));
 
     Plan(kTargetOgg, {"hollow.ogg"});  // its encoder "succeeds" without writing
