@@ -329,20 +329,24 @@ bool JobRunner::Advance(FileRun& file) {
     return true;
 }
 
-// Puts the complete, synced output under its final name by the if-exists
-// rule; a name that turned up meanwhile is never replaced unless the rule is
-// to overwrite.
+// Puts the complete, synced, read-back output under its final name by the
+// if-exists rule.
 bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
     std::string final = file.plan.finalTarget;
     bool placed = false;
     int error = 0;
+    // Only the older output seen at the start is replaced, not a file
+    // written over it meanwhile nor one that turned up.
+    bool replace = false;
     if (file.olderOutput && options_.existingFileAction == ExistingFileAction::kOverwrite) {
-        // Only the older output seen at the start is replaced, not a file
-        // written over it meanwhile.
-        if (IdentityOf(final) != file.olderOutput) {
+        const std::optional<FileIdentity> present = IdentityOf(final);
+        if (present && present != file.olderOutput) {
             reason = final + " changed during the conversion and was kept";
             return false;
         }
+        replace = present.has_value();
+    }
+    if (replace) {
         placed = ::rename(file.partial.c_str(), final.c_str()) == 0;
         error = errno;
     } else {

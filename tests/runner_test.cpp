@@ -17,6 +17,7 @@
 
 using namespace zelph;
 using zelph::test::Exists;
+using zelph::test::FakeAudio;
 using zelph::test::ReadFile;
 using zelph::test::RunCommand;
 using zelph::test::ScratchDir;
@@ -35,16 +36,6 @@ void Log(const Job& job) {
 void Finish(JobState& state, bool ok) {
     state.succeeded.store(ok ? 1 : 0, std::memory_order_relaxed);
     state.running.store(0, std::memory_order_release);
-}
-
-// "audio" in the least of a file that reads back whole as its kind (an Ogg
-// page that ends the stream, a RIFF chunk; the MP3 and APE forms need no more).
-std::string FakeAudio(const std::string& path) {
-    const std::string extension = path.substr(std::min(path.rfind('.'), path.size()));
-    if (extension == ".ogg" || extension == ".opus")
-        return std::string("OggS\0\4", 6) + std::string(20, '\0') + "\1\5" + "audio";
-    if (extension == ".wav") return std::string("RIFF\22\0\0\0WAVEdata\5\0\0\0audio\0", 26);
-    return "audio";
 }
 
 // Writes its target (or leaves an in-place job's source) and succeeds.
