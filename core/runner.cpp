@@ -377,10 +377,11 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     lastProgress_ = status == kRowCancelled ? 0 : file.state.progress.load(std::memory_order_acquire);
     if (status == kRowDone)
         converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget, file.source, file.output, reason});
-    // The run files' names mean nothing to the user: the output's name stands for both.
-    const std::string shown = FileNameOf(file.plan.finalTarget);
+    // The run files' names mean nothing to the user: the output's name
+    // stands for the partial output, the source's for its temporary WAV.
     std::string told = reason;
-    for (const std::string& runFile : {file.partial, file.temporary})
+    for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
+                                         std::pair{file.temporary, FileNameOf(file.plan.source)}})
         told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
     listener_.RowStatus(file.plan.row, status, told);
     file.ended = true;

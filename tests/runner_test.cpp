@@ -50,7 +50,7 @@ void Succeeding(const Job& job, JobState& state) {
 void Failing(const Job& job, JobState& state) {
     Log(job);
     if (!job.targetPath.empty()) WriteFile(job.targetPath, "half");
-    state.reason = "cannot write: disk full";
+    state.reason = "cannot read " + job.sourcePath + " or write " + job.targetPath;
     Finish(state, false);
 }
 
@@ -189,7 +189,7 @@ TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
     EXPECT_EQ(g_log, (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
-    EXPECT_EQ(recorder.reasons[1], "cannot write: disk full");
+    EXPECT_EQ(recorder.reasons[1], "cannot read b.wav or write b.mp3") << "run files' names never show";
     EXPECT_EQ(ReadFile(dir / "kept.mp3"), "old song");
     EXPECT_EQ(ReadFile(dir / "b.mp3"), "an older b") << "a failed overwrite leaves the old file";
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"b.mp3", "b.wav", "kept.mp3"}));
