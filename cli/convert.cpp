@@ -26,6 +26,9 @@ void CatchStopSignals() {
     // A file size limit is a full disk to the engines: the write fails with
     // EFBIG and the file fails with its reason, instead of the process dying.
     ::signal(SIGXFSZ, SIG_IGN);
+    // A reader that stops reading (`| head -1`) ends the result lines, not
+    // the batch: the writes fail with EPIPE and the run goes on to its end.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 class ResultPrinter : public RunnerListener {
@@ -50,8 +53,9 @@ public:
     }
 
     void SourceKept(uint32_t row, const std::string& reason) override {
+        sourceKept_ = true;
         ClearProgress();
-        std::cerr << "zelph-convert: kept " << Field(options_.files[row]) << ": " << Field(reason) << '\n';
+        std::cerr << "zelph-convert: " << Field(options_.files[row]) << " not deleted: " << Field(reason) << '\n';
     }
 
     void StatusText(const std::string& text) override { status_ = text; }
@@ -77,7 +81,9 @@ public:
         progressShown_ = false;
     }
 
+    // Every planned file done, and every source to be deleted gone.
     bool AllDone() const {
+        if (sourceKept_) return false;
         for (const auto& [row, output] : outputs_) {
             auto result = results_.find(row);
             if (result == results_.end() || result->second != kRowDone) return false;
@@ -91,11 +97,13 @@ private:
     std::map<uint32_t, std::string> results_;
     std::string status_;
     bool progressShown_ = false;
+    bool sourceKept_ = false;
 };
 
 }  // namespace
 
 int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines) {
+    CatchStopSignals();
     ResultPrinter printer(options, plan);
     JobRunner runner(std::move(engines), printer);
     printer.PrintSkipped();
@@ -103,7 +111,6 @@ int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& r
         std::cerr << "No Jobs In Queue...\n";
         return 1;
     }
-    CatchStopSignals();
     bool stopping = false;
     while (!runner.finished()) {
         if (g_stopSignal && !stopping) {

@@ -39,7 +39,7 @@ public:
         state_.running.store(1, std::memory_order_release);
     }
     ~EngineRun() {
-        if (!succeeded_) state_.reason = std::move(reason_);
+        if (!succeeded_ || !note_.empty()) state_.reason = std::move(succeeded_ ? note_ : reason_);
         state_.succeeded.store(succeeded_ ? 1 : 0, std::memory_order_release);
         state_.running.store(0, std::memory_order_release);
     }
@@ -68,11 +68,16 @@ public:
         return outcome.done();
     }
 
+    // What a job that succeeds passed over (damaged data skipped); told
+    // beside its result, and its source is kept.
+    void Note(std::string note) { note_ = std::move(note); }
+
 private:
     const Job& job_;
     JobState& state_;
     bool succeeded_ = false;
     std::string reason_;
+    std::string note_;
 };
 
 // The job's settings block when it is a `Block`, or nullptr.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "codecs/engine.h"
 #include "codecs/reasons.h"
@@ -144,7 +146,8 @@ uint64_t SkipLeadingId3v2(ExclusiveFile& file) {
         uint8_t header[kId3HeaderSize];
         const std::size_t got = file.Read(header, sizeof header);
         const std::optional<uint64_t> length = Id3v2TagLength({header, got});
-        if (!length || begin + *length >= size) break;
+        // A tag that fills the file leaves no audio: its bytes are never decoded as frames.
+        if (!length || begin + *length > size) break;
         begin += *length;
         if (!file.SeekTo(begin)) break;
     }
@@ -168,30 +171,45 @@ public:
     }
     bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
     bool Over(uint64_t sample) const { return sample >= end_; }
+    bool Limited() const { return end_ != UINT64_MAX; }
 
 private:
     uint64_t begin_ = 0;
     uint64_t end_ = UINT64_MAX;
 };
 
-// Decodes every frame the input holds into `block`. `sampleRate` and
-// `frames` tell what was decoded.
+// What a decode found besides the audio.
+struct DecodeCount {
+    uint32_t sampleRate = 0;
+    uint64_t frames = 0;        // decoded into samples
+    uint64_t kept = 0;          // samples written
+    uint64_t skipped = 0;       // damaged frames passed over between good ones
+    uint64_t beyondWindow = 0;  // frames after the end the encoder's tag states
+};
+
+// Decodes every frame the input holds into `block`.
 Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3Input& input, PcmBlock& block,
-                     uint32_t& sampleRate, uint64_t& frames) {
+                     DecodeCount& count) {
     uint32_t ditherSeed = kFirstDitherSeed;
     mad_stream& stream = state.stream;
     SampleWindow window;
     uint64_t sample = 0;
     bool firstFrame = true;
+    // Lost sync counts as damage only when good frames stand on both sides:
+    // junk before the stream and tags after it are not damage.
+    uint64_t lostSync = 0;
     while (true) {
         if ((!stream.buffer || stream.error == MAD_ERROR_BUFLEN) && !input.Refill(mad, stream))
             return Outcome::Done();
         if (mad.mad_frame_decode(&state.frame, &stream) != 0) {
             // A damaged frame is skipped; BUFLEN asks for more input.
-            if (MAD_RECOVERABLE(stream.error) || stream.error == MAD_ERROR_BUFLEN) continue;
-            return Outcome::Done();
+            if (stream.error == MAD_ERROR_BUFLEN) continue;
+            if (!MAD_RECOVERABLE(stream.error)) return Outcome::Done();
+            if (count.frames > 0) ++(stream.error == MAD_ERROR_LOSTSYNC ? lostSync : count.skipped);
+            continue;
         }
-        sampleRate = state.frame.header.samplerate;
+        count.skipped += std::exchange(lostSync, 0);
+        count.sampleRate = state.frame.header.samplerate;
         if (firstFrame) {
             firstFrame = false;
             const std::span<const uint8_t> bytes(stream.this_frame, stream.next_frame);
@@ -200,13 +218,19 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
                 continue;  // it describes the stream and holds no music
             }
         }
-        if (window.Over(sample)) return Outcome::Done();
+        // Past the stated end only the encoder's padding may follow; more
+        // frames mean the tag is damaged.
+        if (window.Over(sample)) {
+            ++count.beyondWindow;
+            continue;
+        }
         mad.mad_synth_frame(&state.synth, &state.frame);
-        ++frames;
+        ++count.frames;
         const bool mono = state.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
         const mad_pcm& pcm = state.synth.pcm;
         for (unsigned i = 0; i < pcm.length; ++i) {
             if (!window.Keeps(sample++)) continue;
+            ++count.kept;
             const int16_t left = DitherSample(pcm.samples[0][i], &ditherSeed);
             const int16_t right = mono ? left : DitherSample(pcm.samples[1][i], &ditherSeed);
             if (!block.Append(left, right)) return Outcome::Failed(block.problem());
@@ -243,17 +267,23 @@ void DecodeMp3(const Job& job, JobState& state) {
 
     Mp3Input input(source, SkipLeadingId3v2(source));
     PcmBlock block(target);
-    uint32_t sampleRate = 0;
-    uint64_t frames = 0;
+    DecodeCount count;
     Outcome outcome = Outcome::Done();
     {
         MadState state(mad);
-        outcome = DecodeFrames(run, mad, state, input, block, sampleRate, frames);
+        outcome = DecodeFrames(run, mad, state, input, block, count);
     }
     if (!run.GoesOn(outcome)) return;
     // A file without a single decodable frame is not a conversion.
-    if (frames == 0) return run.Fail("not an MPEG audio stream");
-    if (!block.Flush() || !target.Finish(2, sampleRate, 16)) return run.Fail(target.problem());
+    if (count.frames == 0) return run.Fail("not an MPEG audio stream");
+    if (count.kept == 0) return run.Fail("damaged: no audio");
+    if (count.beyondWindow > 1)
+        return run.Fail("damaged: the stream goes on " + std::to_string(count.beyondWindow) +
+                        " frames past the end its header states");
+    if (!block.Flush() || !target.Finish(2, count.sampleRate, 16)) return run.Fail(target.problem());
+    if (count.skipped > 0)
+        run.Note("damaged: " + std::to_string(count.skipped) + (count.skipped == 1 ? " frame" : " frames") +
+                 " skipped");
     run.Succeed();
 }
 

@@ -40,4 +40,6 @@ std::string ReadProblem(const std::string& path, int error) {
 
 std::string WriteProblem(int error) { return "cannot write: " + Words(error); }
 
+std::string DeleteProblem(int error) { return error == ENOENT ? "already gone" : "cannot delete: " + Words(error); }
+
 }  // namespace zelph

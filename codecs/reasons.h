@@ -10,5 +10,7 @@ namespace zelph {
 std::string ReadProblem(const std::string& path, int error);
 // "cannot write: disk full", "cannot write: permission denied", ...
 std::string WriteProblem(int error);
+// "already gone" for a file that is not there, else "cannot delete: ...".
+std::string DeleteProblem(int error);
 
 }  // namespace zelph

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,56 +30,93 @@ std::string HostName() {
     return host;
 }
 
-bool ProcessRuns(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+// Whether `fd` is the file that `path` names now.
+bool StillNamedBy(int fd, const std::string& path) {
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
 
-// HOST and PID of "Temp-QOR-File~HOST~PID~rest", or false.
-bool SplitRunFileName(const std::string& name, std::string& host, long& pid) {
-    if (name.rfind(kPrefix, 0) != 0) return false;
-    const auto hostEnd = name.find('~', kPrefix.size());
-    if (hostEnd == std::string::npos) return false;
-    const auto pidEnd = name.find('~', hostEnd + 1);
-    if (pidEnd == std::string::npos || pidEnd == hostEnd + 1) return false;
-    const std::string digits = name.substr(hostEnd + 1, pidEnd - hostEnd - 1);
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
-    host = name.substr(kPrefix.size(), hostEnd - kPrefix.size());
-    pid = std::stol(digits);
-    return pid > 0;
+// Open-file-description locks over the whole file: they belong to the
+// descriptor, so no other open and close of the file (an engine's, TagLib's)
+// lets them go, and they never meet the flock() the engines use to keep
+// their files to themselves. The owner holds a shared lock, which needs
+// only read access; a cleaner asks for the exclusive one.
+bool LockWhole(int fd, short type, int command) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, command, &lock) == 0;
+}
+
+// The file at `path` opened and locked (waiting for a cleaner that holds it
+// for a moment), or -1 when `path` no longer names the file that was locked.
+int OpenLocked(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return -1;
+    if (!LockWhole(fd, F_RDLCK, F_OFD_SETLKW) || !StillNamedBy(fd, path)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
+
+RunFileLock::~RunFileLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+RunFileLock& RunFileLock::operator=(RunFileLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+bool RunFileLock::Follow(const std::string& path) {
+    if (fd_ >= 0 && StillNamedBy(fd_, path)) return true;
+    const int fd = OpenLocked(path, O_RDONLY);
+    if (fd < 0) return false;
+    *this = RunFileLock(fd);
+    return true;
+}
 
 RunFile CreateRunFile(const std::string& folder, const std::string& extension) {
     static std::atomic<unsigned long> counter{0};
     static const std::string stem = kPrefix + HostName() + "~" + std::to_string(::getpid()) + "~";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string path = folder + stem + std::to_string(counter++) + extension;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return {path, ""};
-        }
-        if (errno != EEXIST)
-            return {"", "cannot write in " + folder + ": " + std::strerror(errno)};
+        // A cleaner may remove the new file before it is locked; then the
+        // next name is tried.
+        const int fd = OpenLocked(path, O_RDWR | O_CREAT | O_EXCL);
+        if (fd >= 0) return {path, "", RunFileLock(fd)};
+        if (errno != EEXIST && errno != ENOENT && errno != 0)
+            return {"", "cannot write in " + folder + ": " + std::strerror(errno), {}};
     }
-    return {"", "cannot find a free temporary name in " + folder};
+    return {"", "cannot find a free temporary name in " + folder, {}};
 }
 
 void RemoveStaleRunFiles(const std::string& folder) {
     DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!directory) return;
-    static const std::string host = HostName();
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(directory)) {
-        std::string fileHost;
-        long pid = 0;
-        if (!SplitRunFileName(entry->d_name, fileHost, pid) || fileHost != host || ProcessRuns(pid)) continue;
-        struct stat info;
-        const std::string path = folder + entry->d_name;
-        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
-            stale.push_back(path);
-    }
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(directory))
+        if (std::strncmp(entry->d_name, kPrefix.c_str(), kPrefix.size()) == 0)
+            candidates.push_back(folder + entry->d_name);
     ::closedir(directory);
-    for (const std::string& path : stale) ::unlink(path.c_str());
+    for (const std::string& path : candidates) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat info;
+        // Held by a live run, or not ours: left alone.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            LockWhole(fd, F_WRLCK, F_OFD_SETLK) && StillNamedBy(fd, path))
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
 }
 
 }  // namespace zelph

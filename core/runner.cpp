@@ -7,20 +7,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <optional>
 #include <set>
 
+#include "codecs/reasons.h"
+#include "core/fileidentity.h"
 #include "core/naming.h"
+#include "core/readback.h"
 #include "core/runfiles.h"
 
 namespace zelph {
 
 namespace {
-
-bool HasContent(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-}
 
 std::string SystemReason(const std::string& what) { return what + ": " + std::strerror(errno); }
 
@@ -30,6 +30,24 @@ bool SyncPath(const std::string& path, int flags) {
     if (fd < 0) return false;
     const bool synced = ::fsync(fd) == 0;
     return ::close(fd) == 0 && synced;
+}
+
+bool SyncFolderOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    return SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+}
+
+// `text` with every `from` replaced by `to`.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
 }
 
 // Puts `from` at `to` unless something is there already (EEXIST then).
@@ -52,6 +70,14 @@ std::string FolderProblem(const std::string& folder) {
     return "";
 }
 
+// Why `file` cannot be planned for, or "": its output's name must fit the
+// file system's limit for one name.
+std::string NameProblem(const PlannedFile& file) {
+    const std::string name = FileNameOf(file.finalTarget);
+    if (name.size() <= NAME_MAX) return "";
+    return "the output's name " + name.substr(0, 40) + "... is longer than " + std::to_string(NAME_MAX) + " bytes";
+}
+
 }  // namespace
 
 // A file from its start to its end: its plan, the run files it writes, and
@@ -71,6 +97,11 @@ struct JobRunner::FileRun {
     PlannedFile plan;
     std::string temporary;  // the file's own temporary WAV
     std::string partial;    // the output until it is placed
+    RunFileLock temporaryLock, partialLock;
+    // The source and an older output as they were when the file started:
+    // neither is deleted or replaced if it is no longer the same file.
+    std::optional<FileIdentity> source, olderOutput;
+    std::optional<FileIdentity> output;  // once placed
     std::size_t nextJob = 0;
     Job job;
     JobState state;
@@ -83,6 +114,7 @@ struct JobRunner::FileRun {
     std::atomic<bool> finishing{false};
     TagCopyReport tags;          // from the last job's worker
     std::string finishProblem;   // why the complete output could not be finished
+    std::string damage;          // what the decoder skipped, from a job that succeeded
     bool cancelled = false;  // asked to stop by a skip or a close
     bool ended = false;      // its row has its outcome; the runner drops it
 
@@ -92,8 +124,13 @@ struct JobRunner::FileRun {
     // file rather than leaving it silently bare.
     void FinishOutput(bool copyTags) {
         struct stat info;
-        if (::stat(partial.c_str(), &info) != 0 || info.st_size == 0) {
+        if (!partialLock.Follow(partial) || ::stat(partial.c_str(), &info) != 0 || info.st_size == 0) {
             finishProblem = std::string(EngineName(job.engine)) + " wrote no output";
+            return;
+        }
+        const std::optional<uint64_t> audio = AudioExtentOf(partial);
+        if (!audio) {
+            finishProblem = WhyIncomplete(partial);
             return;
         }
         if (copyTags) {
@@ -103,7 +140,11 @@ struct JobRunner::FileRun {
                 return;
             }
         }
-        if (!SyncPath(partial, O_RDONLY)) finishProblem = SystemReason("cannot write " + plan.finalTarget);
+        if (!SyncPath(partial, O_RDONLY)) {
+            finishProblem = WriteProblem(errno);
+            return;
+        }
+        finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});
     }
 };
 
@@ -148,13 +189,14 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     finished_ = plan.files.empty();
     if (finished_) return false;
 
-    // A folder that cannot take the outputs fails its files before any
-    // engine runs; the others go ahead.
+    // A folder that cannot take the outputs, or a name too long for it,
+    // fails its files before any engine runs; the others go ahead.
     std::set<std::string> checked;
     std::vector<std::pair<uint32_t, std::string>> refused;
     for (PlannedFile& file : plan.files) {
         std::string problem = FolderProblem(file.outputFolder);
         if (checked.insert(file.outputFolder).second && problem.empty()) RemoveStaleRunFiles(file.outputFolder);
+        if (problem.empty()) problem = NameProblem(file);
         if (problem.empty())
             waiting_.push_back(std::move(file));
         else
@@ -187,12 +229,19 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
     running_.push_back(std::move(owned));
     listener_.StatusText("Converting File " + std::to_string(file.plan.row + 1) + " of " + std::to_string(fileCount_));
 
+    // A folder or a FIFO named like a music file would hang or fool an engine.
+    if (!IsRegularFile(file.plan.source)) return EndFile(file, kRowError, "not a regular file");
+    if (options_.afterOperation == AfterOperation::kDeleteSource) file.source = IdentityOf(file.plan.source);
+    if (options_.existingFileAction == ExistingFileAction::kOverwrite)
+        file.olderOutput = IdentityOf(file.plan.finalTarget);
+
     // The run files are made now, exclusively, so no other file, run or
     // program can be given the same ones.
     if (!file.plan.temporary.empty()) {
         RunFile temporary = CreateRunFile(file.plan.outputFolder, "");
         if (temporary.path.empty()) return EndFile(file, kRowError, temporary.reason);
         file.temporary = temporary.path;
+        file.temporaryLock = std::move(temporary.lock);
     }
     const std::string& final = file.plan.finalTarget;
     const auto dot = FileNameOf(final).rfind('.');
@@ -200,6 +249,7 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
                                     dot == std::string::npos ? "" : FileNameOf(final).substr(dot));
     if (partial.path.empty()) return EndFile(file, kRowError, partial.reason);
     file.partial = partial.path;
+    file.partialLock = std::move(partial.lock);
     StartJob(file);
 }
 
@@ -253,13 +303,19 @@ bool JobRunner::Advance(FileRun& file) {
         return true;
     }
     if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
-        const std::string reason = file.state.reason.empty()
-                                       ? std::string(EngineName(file.job.engine)) + " failed"
-                                       : file.state.reason;
+        // Engines name a write that failed in their own words; a full disk
+        // is said the same way whichever engine met it.
+        const bool outOfRoom = OutOfRoom(file.partial) || (!file.temporary.empty() && OutOfRoom(file.temporary));
+        const std::string reason = outOfRoom                    ? WriteProblem(ENOSPC)
+                                   : file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed"
+                                                               : file.state.reason;
         EndFile(file, kRowError, reason);
         return true;
     }
+    if (!file.state.reason.empty()) file.damage = file.state.reason;
     if (file.nextJob < file.plan.chain.size()) {
+        // An engine may have put a new file under the temporary's name.
+        if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
         StartJob(file);
         return false;
     }
@@ -269,39 +325,65 @@ bool JobRunner::Advance(FileRun& file) {
         EndFile(file, kRowError, reason);
         return true;
     }
-    EndFile(file, kRowDone, "");
+    EndFile(file, kRowDone, file.damage);
     return true;
 }
 
-// Puts the complete, synced output under its final name by the if-exists
-// rule; a name that turned up meanwhile is never replaced unless the rule is
-// to overwrite.
+// Puts the complete, synced, read-back output under its final name by the
+// if-exists rule.
 bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
     std::string final = file.plan.finalTarget;
     bool placed = false;
-    if (options_.existingFileAction == ExistingFileAction::kOverwrite) {
+    int error = 0;
+    // Only the older output seen at the start is replaced, not a file
+    // written over it meanwhile nor one that turned up.
+    bool replace = false;
+    if (file.olderOutput && options_.existingFileAction == ExistingFileAction::kOverwrite) {
+        const std::optional<FileIdentity> present = IdentityOf(final);
+        if (present && present != file.olderOutput) {
+            reason = final + " changed during the conversion and was kept";
+            return false;
+        }
+        replace = present.has_value();
+    }
+    if (replace) {
         placed = ::rename(file.partial.c_str(), final.c_str()) == 0;
+        error = errno;
     } else {
         for (int attempt = 0; attempt < 100 && !placed; ++attempt) {
             placed = RenameWithoutReplacing(file.partial, final);
-            if (placed || errno != EEXIST || options_.existingFileAction != ExistingFileAction::kRename) break;
+            error = errno;
+            if (placed || error != EEXIST || options_.existingFileAction != ExistingFileAction::kRename) break;
             final = MakeUniqueName(final);
         }
     }
     if (!placed) {
-        reason = errno == EEXIST ? final + " appeared meanwhile and was kept"
-                                 : SystemReason("cannot name the output " + final);
+        reason = error == EEXIST ? final + " appeared meanwhile and was kept"
+                                 : "cannot name the output " + final + ": " + std::strerror(error);
         return false;
     }
     file.partial.clear();
     file.plan.finalTarget = final;
+    file.output = IdentityOf(final);
+    // A source may go only once its output's name is on the disk.
+    if (options_.afterOperation == AfterOperation::kDeleteSource && !SyncFolderOf(final)) {
+        reason = WriteProblem(errno);
+        return false;
+    }
     return true;
 }
 
 void JobRunner::EndFile(FileRun& file, const char* status, const std::string& reason) {
     lastProgress_ = status == kRowCancelled ? 0 : file.state.progress.load(std::memory_order_acquire);
-    if (status == kRowDone) converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget});
-    listener_.RowStatus(file.plan.row, status, reason);
+    if (status == kRowDone)
+        converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget, file.source, file.output, reason});
+    // The run files' names mean nothing to the user: the output's name
+    // stands for the partial output, the source's for its temporary WAV.
+    std::string told = reason;
+    for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
+                                         std::pair{file.temporary, FileNameOf(file.plan.source)}})
+        told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
+    listener_.RowStatus(file.plan.row, status, told);
     file.ended = true;
 }
 
@@ -353,18 +435,28 @@ void JobRunner::CloseRequest() {
 
 void JobRunner::Finish() {
     finished_ = true;
-    // The outputs' new names are on the disk, each folder synced once,
-    // before any source may go.
-    std::set<std::string> folders;
-    for (const Converted& file : converted_) folders.insert(FolderOf(file.output));
-    for (const std::string& folder : folders) SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
-    if (options_.afterOperation != AfterOperation::kDeleteSource) return;
-    for (const auto& [row, source, output] : converted_) {
-        // A source goes only when its output is really there.
-        if (!HasContent(output))
-            listener_.SourceKept(row, output + " is missing or empty");
-        else if (::unlink(source.c_str()) != 0)
-            listener_.SourceKept(row, SystemReason("cannot delete " + source));
+    if (options_.afterOperation != AfterOperation::kDeleteSource) {
+        // The outputs' new names go to the disk, each folder once.
+        std::set<std::string> folders;
+        for (const Converted& file : converted_) folders.insert(FolderOf(file.output));
+        for (const std::string& folder : folders) SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+        return;
+    }
+    for (const Converted& file : converted_) {
+        // A source goes only when its output is still the one placed and the
+        // source is still the file that was converted.
+        errno = 0;
+        const std::optional<FileIdentity> source = IdentityOf(file.source);
+        if (!file.damage.empty())
+            listener_.SourceKept(file.row, file.damage);
+        else if (!file.placed || IdentityOf(file.output) != file.placed)
+            listener_.SourceKept(file.row, FileNameOf(file.output) + " is missing or changed");
+        else if (!source && errno == ENOENT)
+            listener_.SourceKept(file.row, DeleteProblem(ENOENT));
+        else if (!source || source != file.identity)
+            listener_.SourceKept(file.row, "changed during the conversion");
+        else if (::unlink(file.source.c_str()) != 0)
+            listener_.SourceKept(file.row, DeleteProblem(errno));
     }
 }
 

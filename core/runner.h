@@ -6,9 +6,10 @@
 // and the stop commands, all on one thread; it reports through a listener.
 //
 // Every output is written under a run file of its own in its output folder
-// and placed under its final name only once it is complete and synced, so a
-// failure, a stop or a kill never leaves a partial file under a final name
-// and never touches an existing one.
+// and placed under its final name only once it is complete, synced and read
+// back, so a failure, a stop or a kill never leaves a partial file under a
+// final name and never touches an existing one. A source is deleted only
+// while it is still the file that was converted.
 
 #include <chrono>
 #include <condition_variable>
@@ -16,12 +17,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "codecs/engines.h"
 #include "codecs/job.h"
+#include "core/fileidentity.h"
 #include "core/planner.h"
 #include "core/tagcopy.h"
 
@@ -34,10 +37,12 @@ inline constexpr const char* kRowCancelled = "Cancelled";
 class RunnerListener {
 public:
     virtual ~RunnerListener() = default;
-    // A file's outcome; `reason` says why it failed ("" otherwise).
+    // A file's outcome; `reason` says why it failed, or what damage its
+    // decoder passed over on the way to "Done" ("" otherwise).
     virtual void RowStatus(uint32_t row, const std::string& text, const std::string& reason) = 0;
     virtual void StatusText(const std::string& text) = 0;
-    // A converted file whose source had to stay although it was to be deleted.
+    // A converted file whose source had to stay although it was to be
+    // deleted (damaged, changed, already gone), or could not be deleted.
     virtual void SourceKept(uint32_t, const std::string& /*reason*/) {}
     // Told once per finished file whose tags were copied, before its row
     // says how it ended.
@@ -129,6 +134,8 @@ private:
     struct Converted {
         uint32_t row;
         std::string source, output;
+        std::optional<FileIdentity> identity, placed;  // of the source at its start, of the output placed
+        std::string damage;                            // what its decoder skipped
     };
     std::vector<Converted> converted_;  // the files done, whose sources may go at the end
     int lastProgress_ = 0;

@@ -1,22 +1,11 @@
 #include "core/tagcopy.h"
 
+#include <algorithm>
+
 #include "core/targets.h"
 #include "metadata/tags.h"
 
 namespace zelph {
-
-namespace {
-
-// The output's form, by its extension: every target writing that extension
-// shares one.
-const TagForm* OutputTagForm(const std::string& target) {
-    const std::string extension = SourceExtensionOf(target);
-    for (const TargetRow& row : Targets())
-        if (row.extension == extension) return row.tags;
-    return nullptr;
-}
-
-}  // namespace
 
 TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     TagCopyReport report;
@@ -29,11 +18,22 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     }
     report.dropped = std::move(read.unreadable);
     DropFileDescription(read.tags);
-    const TagForm* output = OutputTagForm(target);
-    if (read.tags.empty() || !output || !output->write) return report;
-    TagWriteResult written = WriteTags(target, read.tags, *output);
-    for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
+    const TargetRow* output = FindTargetByOutput(target);
+    if (read.tags.empty() || !output || !output->tags->write) return report;
+    TagWriteResult written = WriteTags(target, read.tags, *output->tags);
     report.error = std::move(written.error);
+    auto wasDropped = [&](const std::string& name) {
+        return std::find(written.dropped.begin(), written.dropped.end(), name) != written.dropped.end();
+    };
+    for (const auto& [name, values] : read.tags.fields)
+        if (!wasDropped(name)) report.writtenFields.push_back(name);
+    // What is dropped but no field is a picture the output refused; then
+    // none is expected back.
+    const bool picturesKept = std::all_of(written.dropped.begin(), written.dropped.end(),
+                                          [&](const std::string& name) { return read.tags.fields.contains(name); });
+    if (picturesKept)
+        for (const TagPicture& picture : read.tags.pictures) report.writtenPictures.push_back(picture.data);
+    for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
     return report;
 }
 

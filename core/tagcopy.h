@@ -9,6 +9,10 @@ namespace zelph {
 struct TagCopyReport {
     std::vector<std::string> dropped;  // what the output could not take, by field name
     std::string error;                 // "" unless the output's tags could not be written
+    // What was written, for reading it back: the field names and each
+    // picture's bytes.
+    std::vector<std::string> writtenFields;
+    std::vector<std::string> writtenPictures;
 };
 
 // Reads the tags of `source` and writes them to `target`. A source whose

@@ -49,21 +49,21 @@ EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", &kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags},
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags, RiffAudioExtent},
     {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", &kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags},
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags, AudioBetweenTags},
     {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", &kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags},
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags},
     {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", &kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags},
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags},
     {kTargetOgg, "ogg", "Ogg", ".ogg", &kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags},
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent},
     {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags},
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags},
     {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings, &TargetTuning::flac>, FlacInput, true,
-     &kFlacTags},
+     &kFlacTags, FlacAudioExtent},
     {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings, &TargetTuning::opus>, OpusInput, true,
-     &kOggOpusTags},
+     &kOggOpusTags, OggAudioExtent},
 };
 
 const SourceRow kSources[] = {
@@ -95,6 +95,11 @@ const TargetRow* FindTarget(int32_t targetFormat) {
 
 const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
+}
+
+const TargetRow* FindTargetByOutput(const std::string& path) {
+    const std::string extension = SourceExtensionOf(path);
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.extension == extension; });
 }
 
 std::span<const SourceRow> Sources() { return kSources; }

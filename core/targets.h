@@ -10,6 +10,7 @@
 
 #include "codecs/engines.h"
 #include "codecs/job.h"
+#include "core/readback.h"
 #include "formats/probes.h"
 #include "settings/settings.h"
 
@@ -33,6 +34,8 @@ struct TargetRow {
     // to it as it stands instead of being copied.
     bool readsAudioOnly;
     const TagForm* tags;       // the output's tag form
+    // How much audio a written output holds, for its read-back.
+    AudioExtentReader audioExtent;
 };
 
 struct SourceRow {
@@ -51,6 +54,10 @@ struct SourceRow {
 std::span<const TargetRow> Targets();
 const TargetRow* FindTarget(int32_t targetFormat);
 const TargetRow* FindTargetByCliName(std::string_view name);
+
+// The row of a target whose outputs carry the extension of `path`; targets
+// that share an extension share its tag form and read-back.
+const TargetRow* FindTargetByOutput(const std::string& path);
 
 std::span<const SourceRow> Sources();
 

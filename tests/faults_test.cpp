@@ -1,11 +1,15 @@
-// Faults injected into whole zelph-convert runs: full disks, folders and
-// sources that vanish, kills at random moments, several runs into one
-// folder. After each: every source still exists or has a complete output
-// that FFmpeg decodes whole, no existing file was destroyed, and no
-// temporary or partial file is left (after a second run, for a kill).
+// Faults injected into whole zelph-convert runs, made the way a user meets
+// them: full disks (in the audio and in the tag save), folders and sources
+// that vanish, are replaced or still grow, damaged MP3s, kills at random
+// moments, several runs into one folder (one of them in another PID
+// namespace), a reader that closes the pipe. After each: every source still
+// exists or has a complete output that FFmpeg decodes whole, no existing
+// file was destroyed, and no temporary or partial file is left (after a
+// second run, for a kill).
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +19,8 @@
 #include <random>
 #include <thread>
 
+#include "core/targets.h"
+#include "metadata/tags.h"
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
@@ -27,15 +33,30 @@ using zelph::test::WriteFile;
 
 namespace {
 
-const std::vector<std::string> kTargets = {"wav", "lame", "blade", "gogo", "ogg", "ape"};
+// Every target the program has, so that a new one is tried at once.
+const std::vector<std::string> kTargets = [] {
+    std::vector<std::string> names;
+    for (const zelph::TargetRow& row : zelph::Targets()) names.push_back(row.cliName);
+    return names;
+}();
 
 std::string ExtensionOf(const std::string& target) {
-    if (target == "wav" || target == "ogg" || target == "ape") return "." + target;
-    return ".mp3";
+    return zelph::FindTargetByCliName(target)->extension;
 }
 
-std::string Convert(const std::string& folder, const std::string& args) {
-    return "cd '" + folder + "' && " + BinDir() + "/zelph-convert --quiet " + args;
+// `command` started through /bin/sh, not waited for.
+pid_t Spawn(const std::string& command) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        ::_exit(127);
+    }
+    return child;
+}
+
+// `wrapper` runs the program (prlimit, unshare).
+std::string Convert(const std::string& folder, const std::string& args, const std::string& wrapper = "") {
+    return "cd '" + folder + "' && " + wrapper + BinDir() + "/zelph-convert --quiet " + args;
 }
 
 // Seconds of audio FFmpeg decodes from `path` without an error, or -1.
@@ -98,27 +119,31 @@ protected:
 
 TEST_F(Faults, AFullDiskAtAnyPointLosesNothing) {
     MakeSources(2);
+    fs::create_directory(dir / "out");
     // Beyond the file size limit every write fails, as on a full disk.
     for (const std::string& target : kTargets) {
         for (unsigned long limit : {0ul, 4096ul, 30000ul, 70000ul}) {
             SCOPED_TRACE(target + " limited to " + std::to_string(limit));
             for (const std::string& name : sources) {
-                const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+                const std::string output = dir / ("out/" + name.substr(0, name.size() - 4) + ExtensionOf(target));
                 WriteFile(output, "an older output");
             }
             const auto run = RunCommand("prlimit --fsize=" + std::to_string(limit) + " sh -c \"" +
-                                        Convert(dir.path(), "--jobs 2 --if-exists overwrite --delete-source --target " +
+                                        Convert(dir.path(), "--jobs 2 --if-exists overwrite --delete-source --output-dir out --target " +
                                                                 target + SourceList()) + "\"");
             for (const std::string& name : sources) {
-                const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+                const std::string output = dir / ("out/" + name.substr(0, name.size() - 4) + ExtensionOf(target));
                 if (Exists(dir / name)) {
                     EXPECT_EQ(ReadFile(output), "an older output") << "a failed overwrite";
                 }
             }
-            ExpectNothingLost(target, dir.path());
+            ExpectNothingLost(target, dir / "out/");
             if (run.status != 0) {
                 EXPECT_NE(run.out.find("Error Occured"), std::string::npos) << run.out;
             }
+            // Every engine says a full disk in the same words.
+            for (std::size_t at = 0; (at = run.out.find("Error Occured\t", at)) != std::string::npos; ++at)
+                EXPECT_EQ(run.out.substr(run.out.find('\t', at + 14), 25), "\tcannot write: disk full\n") << run.out;
             MakeSources(2);
         }
     }
@@ -136,16 +161,11 @@ TEST_F(Faults, MissingOutputFoldersAndVanishingSourcesFailOnlyTheirFiles) {
 
     // A source removed while the batch runs fails with its reason; the others convert.
     fs::create_directory(dir / "out");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c",
-                (Convert(dir.path(), "--jobs 1 --delete-source --target ogg --output-dir out" + SourceList()) + " > '" +
-                 dir / "log" + "'")
-                    .c_str(),
-                nullptr);
-        ::_exit(127);
-    }
+    const pid_t child =
+        Spawn(Convert(dir.path(), "--jobs 1 --delete-source --target ogg --output-dir out" + SourceList()) + " > '" +
+              dir / "log" + "'");
     fs::remove(dir / "s2.wav");
+    WriteFile(dir / "out/long.ogg", "saved anew");
     ::waitpid(child, nullptr, 0);
     const std::string log = ReadFile(dir / "log");
     EXPECT_NE(log.find("Error Occured\ts2.wav\t"), std::string::npos) << log;
@@ -157,26 +177,20 @@ TEST_F(Faults, MissingOutputFoldersAndVanishingSourcesFailOnlyTheirFiles) {
 
 TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
     std::mt19937 random(20261208);
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < static_cast<int>(kTargets.size()); ++round) {
         const std::string target = kTargets[round % kTargets.size()];
         SCOPED_TRACE(target);
-        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
         MakeSources(4, 1.5);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::execl("/bin/sh", "sh", "-c",
-                    ("exec " + Convert(dir.path(), "--jobs 2 --delete-source --target " + target + SourceList()) +
-                     " > /dev/null")
-                        .c_str(),
-                    nullptr);
-            ::_exit(127);
-        }
+        fs::create_directory(dir / "out");
+        const pid_t child = Spawn(Convert(dir.path(), "--jobs 2 --delete-source --output-dir out --target " + target +
+                                                          SourceList(), "exec ") + " > /dev/null");
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 400));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         // Whatever stands under a final name is complete, and no source went without it.
         for (const std::string& name : sources) {
-            const std::string output = dir / (name.substr(0, name.size() - 4) + ExtensionOf(target));
+            const std::string output = dir / ("out/" + name.substr(0, name.size() - 4) + ExtensionOf(target));
             if (Exists(output)) {
                 EXPECT_GT(DecodedSeconds(output), 1.4) << output;
             } else {
@@ -184,7 +198,7 @@ TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
             }
         }
         // The next run converts what is left and removes what the killed one left behind.
-        RunCommand(Convert(dir.path(), "--jobs 2 --if-exists skip --target " + target + SourceList()));
+        RunCommand(Convert(dir.path(), "--jobs 2 --if-exists skip --output-dir out --target " + target + SourceList()));
         EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
     }
 }
@@ -200,16 +214,8 @@ TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
             // Overlapping sets: every run takes every source, each in its own order.
             std::string list;
             for (std::size_t i = 0; i < sources.size(); ++i) list += " " + sources[(i + run * 2) % sources.size()];
-            const pid_t child = ::fork();
-            if (child == 0) {
-                ::execl("/bin/sh", "sh", "-c",
-                        (Convert(dir.path(), "--jobs 2 --delete-source --target ogg --output-dir out" + list) +
-                         " > /dev/null 2>&1")
-                            .c_str(),
-                        nullptr);
-                ::_exit(127);
-            }
-            children.push_back(child);
+            children.push_back(Spawn(Convert(dir.path(), "--jobs 2 --delete-source --target ogg --output-dir out" +
+                                             list) + " > /dev/null 2>&1"));
         }
         for (pid_t child : children) ::waitpid(child, nullptr, 0);
         // Every output in the folder is complete, and a source is gone only
@@ -332,4 +338,138 @@ TEST_F(Faults, WavsOver4GiBAreReadWholeOrRefusedNeverCutShort) {
         ExpectNothingLost(target, dir / "out/");
         fs::remove(dir / ("out/rf64" + ExtensionOf(target)));
     }
+}
+
+namespace {
+
+// A 3-s CBR MP3 with ID3 tags; with `cover`, a 1 MB front cover too.
+std::string TaggedMp3(const ScratchDir& dir, const std::string& name, bool cover) {
+    EXPECT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 '" + dir / "t.wav" + "' synth 3 sine 300-2000 && lame --quiet "
+                         "--cbr -b 128 --tt Song --ta Artist '" + dir / "t.wav" + "' '" + dir / name + "'").status, 0);
+    if (fs::remove(dir / "t.wav") && cover) {
+        zelph::Tags tags{.fields = {{"TITLE", {"Song"}}}, .pictures = {zelph::TagPicture{}}};
+        std::mt19937 random(7);
+        for (int i = 0; i < 1000000; ++i) tags.pictures[0].data += static_cast<char>(random());
+        EXPECT_EQ(zelph::WriteTags(dir / name, tags, zelph::kMpegTags).error, "");
+    }
+    return ReadFile(dir / name);
+}
+
+}  // namespace
+
+TEST_F(Faults, AFullDiskDuringTheTagSaveFailsTheFileAndKeepsTheSourceAndTheOlderOutput) {
+    const std::string song = TaggedMp3(dir, "song.mp3", true);
+    fs::create_directory(dir / "out");
+    for (const std::string& target : kTargets) {
+        SCOPED_TRACE(target);
+        const std::string output = dir / ("out/song" + ExtensionOf(target));
+        WriteFile(output, "an older output");
+        // The audio fits under the limit; the cover does not.
+        const auto run = RunCommand(Convert(dir.path(), "--if-exists overwrite --delete-source --output-dir out --target " +
+                                                            target + " song.mp3", "prlimit --fsize=700000 "));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "Error Occured\tsong.mp3\tcannot write: disk full\n");
+        EXPECT_TRUE(ReadFile(dir / "song.mp3") == song) << "the source changed or went";
+        EXPECT_TRUE(ReadFile(output) == "an older output") << "the older output was replaced";
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+    }
+}
+
+TEST_F(Faults, ASourceReplacedOrGrowingDuringTheBatchIsKept) {
+    // A long last file keeps the batch open while the first two change.
+    MakeSources(3, 1.0);
+    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 '" + dir / "long.wav" + "' synth 40 sine 500").status, 0);
+    fs::create_directory(dir / "out");
+    WriteFile(dir / "out/long.ogg", "an older output");
+    const pid_t child = Spawn(Convert(dir.path(), "--jobs 1 --delete-source --if-exists overwrite --target ogg --output-dir out" +
+                                                      SourceList() + " long.wav", "exec ") +
+                              " > '" + dir / "log" + "' 2>&1");
+    while (!Exists(dir / "out/s2.ogg") && ::waitpid(child, nullptr, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(child, SIGSTOP);
+    const bool batchOpen = ReadFile(dir / "log").find("long.wav") == std::string::npos;
+    // s0 replaced by another file under its name (a save or another run), s1
+    // grown by a writer that had not finished it, s2 deleted by hand; the
+    // older output long.wav is to replace saved anew.
+    RunCommand("cd '" + dir.path() + "' && cp s1.wav new.wav && mv new.wav s0.wav && head -c 8820 /dev/urandom >> "
+               "s1.wav && rm s2.wav && echo saved anew > out/long.ogg");
+    ::kill(child, SIGCONT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(batchOpen) << "the batch ended before the sources changed";
+    const std::string log = ReadFile(dir / "log");
+    EXPECT_EQ(WEXITSTATUS(status), 1) << log;
+    for (const std::string name : {"s0.wav", "s1.wav"}) {
+        EXPECT_TRUE(Exists(dir / name)) << name;
+        EXPECT_NE(log.find(name + " not deleted: changed during the conversion\n"), std::string::npos) << log;
+    }
+    EXPECT_NE(log.find("s2.wav not deleted: already gone\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("long.ogg changed during the conversion and was kept\n"), std::string::npos) << log;
+    EXPECT_EQ(ReadFile(dir / "out/long.ogg"), "saved anew\n");
+    EXPECT_TRUE(Exists(dir / "long.wav"));
+}
+
+TEST_F(Faults, DamagedOrTagOnlyMp3sAreNeverADoneWithoutTheirAudio) {
+    TaggedMp3(dir, "cbr.mp3", false);
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && touch tagonly.mp3 && id3v2 -t Title tagonly.mp3").status, 0);
+    std::string list = " tagonly.mp3";
+    for (int seed = 0; seed < 24; ++seed) {
+        const char* ratio[] = {"0.02", "0.001", "0.0001"};
+        ASSERT_EQ(RunCommand("zzuf -r " + std::string(ratio[seed % 3]) + " -s " + std::to_string(782035028 + seed) +
+                             " < '" + dir / "cbr.mp3" + "' > '" + dir / ("z" + std::to_string(seed) + ".mp3") + "'").status, 0);
+        list += " z" + std::to_string(seed) + ".mp3";
+    }
+    fs::create_directory(dir / "out");
+    const auto run = RunCommand(Convert(dir.path(), "--delete-source --output-dir out --target wav" + list));
+    EXPECT_NE(run.out.find("Error Occured\ttagonly.mp3\tnot an MPEG audio stream\n"), std::string::npos) << run.out;
+    // A file that is Done without a word about damage lost nothing; any
+    // other keeps its source.
+    for (int seed = 0; seed < 24; ++seed) {
+        const std::string name = "z" + std::to_string(seed);
+        if (run.out.find("Done\t" + name + ".mp3\n") != std::string::npos) {
+            EXPECT_NEAR(DecodedSeconds(dir / ("out/" + name + ".wav")), 3.0, 0.05) << name;
+        } else {
+            EXPECT_TRUE(Exists(dir / (name + ".mp3"))) << name;
+        }
+    }
+    EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+}
+
+TEST_F(Faults, ARunInAnotherPidNamespaceLeavesALiveRunsFilesAlone) {
+    if (RunCommand("unshare --pid --fork true 2>/dev/null").status != 0)
+        GTEST_SKIP() << "no new PID namespace may be made here";
+    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 '" + dir / "long.wav" + "' synth 60 sine 500").status, 0);
+    fs::create_directory(dir / "out");
+    const pid_t live = Spawn(Convert(dir.path(), "--target ogg --output-dir out long.wav", "exec ") + " > '" +
+                             dir / "log" + "'");
+    while (RunFilesIn(dir / "out").empty() && ::waitpid(live, nullptr, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Its process ID means nothing in the other namespace, whose run
+    // cleans the folder up before it finds its one source missing.
+    RunCommand(Convert(dir.path(), "--target ogg --output-dir out none.wav", "unshare --pid --fork "));
+    ::waitpid(live, nullptr, 0);
+    EXPECT_EQ(ReadFile(dir / "log"), "Done\tlong.wav\n");
+    EXPECT_NEAR(DecodedSeconds(dir / "out/long.ogg"), 60, 0.1);
+}
+
+TEST_F(Faults, AClosedPipeEndsTheResultLinesButNotTheBatch) {
+    MakeSources(3, 3.0);
+    const auto run = RunCommand("bash -c \"" + Convert(dir.path(), "--delete-source --jobs 1 --target ogg" + SourceList()) +
+                                " | head -1; echo \\${PIPESTATUS[0]}\"");
+    EXPECT_EQ(run.out, "Done\ts0.wav\n0\n");
+    ExpectNothingLost("ogg", dir.path());
+    for (const std::string& name : sources) EXPECT_FALSE(Exists(dir / name)) << name;
+}
+
+TEST_F(Faults, WhatIsNoFileOrWouldGetTooLongANameIsRefusedWithItsReason) {
+    fs::create_directory(dir / "dir.wav");
+    ASSERT_EQ(::mkfifo((dir / "fifo.wav").c_str(), 0644), 0);  // an engine would wait on it for ever
+    const std::string longName(251, 'x');  // fits as .wav, not as .opus
+    WriteFile(dir / (longName + ".wav"), "refused before it is read");
+    const auto run = RunCommand(Convert(dir.path(), "--delete-source --target opus dir.wav fifo.wav " + longName + ".wav",
+                                        "timeout 60 "));
+    EXPECT_EQ(run.out, "Error Occured\t" + longName + ".wav\tthe output's name " + longName.substr(0, 40) +
+                           "... is longer than 255 bytes\nError Occured\tdir.wav\tnot a regular file\n"
+                           "Error Occured\tfifo.wav\tnot a regular file\n");
+    EXPECT_TRUE(Exists(dir / (longName + ".wav")));
 }

@@ -37,7 +37,7 @@ void Endless(const Job&, JobState& state) {
 
 // Leaves a few bytes as its output and succeeds at once.
 void Instant(const Job& job, JobState& state) {
-    if (!job.targetPath.empty()) test::WriteFile(job.targetPath, "audio");
+    if (!job.targetPath.empty()) test::WriteFile(job.targetPath, test::FakeAudio(job.targetPath));
     state.succeeded.store(1);
     state.running.store(0);
 }
@@ -212,7 +212,7 @@ std::atomic<bool> gateOpen{false};
 void Gated(const Job& job, JobState& state) {
     while (!gateOpen && !state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     const bool ok = gateOpen && job.sourcePath.find("broken") == std::string::npos;
-    if (ok) test::WriteFile(job.targetPath, "audio");
+    if (ok) test::WriteFile(job.targetPath, test::FakeAudio(job.targetPath));
     state.succeeded.store(ok ? 1 : 0);
     state.running.store(0);
 }

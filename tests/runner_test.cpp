@@ -16,12 +16,14 @@
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
+#include "core/runfiles.h"
 #include "core/runner.h"
 #include "metadata/tags.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
 using zelph::test::Exists;
+using zelph::test::FakeAudio;
 using zelph::test::ReadFile;
 using zelph::test::RunCommand;
 using zelph::test::ScratchDir;
@@ -51,7 +53,7 @@ void Finish(JobState& state, bool ok) {
 // Writes its target (or leaves an in-place job's source) and succeeds.
 void Succeeding(const Job& job, JobState& state) {
     Log(job);
-    if (!job.targetPath.empty()) WriteFile(job.targetPath, "audio");
+    if (!job.targetPath.empty()) WriteFile(job.targetPath, FakeAudio(job.targetPath));
     state.progress.store(job.progressStart + job.progressSpan);
     Finish(state, true);
 }
@@ -60,7 +62,7 @@ void Succeeding(const Job& job, JobState& state) {
 void Failing(const Job& job, JobState& state) {
     Log(job);
     if (!job.targetPath.empty()) WriteFile(job.targetPath, "half");
-    state.reason = "cannot write: disk full";
+    state.reason = "cannot read " + job.sourcePath + " or write " + job.targetPath;
     Finish(state, false);
 }
 
@@ -184,7 +186,7 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
     EXPECT_EQ(recorder.status, (std::vector<std::string>{"Starting Engine...", "Converting File 1 of 3",
                                                          "Converting File 3 of 3"}));
     EXPECT_EQ(runner->progress(), 100);
-    EXPECT_EQ(ReadFile(dir / "a.ogg"), "audio");
+    EXPECT_EQ(ReadFile(dir / "a.ogg"), FakeAudio("a.ogg"));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"a.mp3", "a.ogg", "c.ogg", "c.wav"}))
         << "no temporary or partial file stays, and sources stay unless asked";
 }
@@ -200,7 +202,7 @@ TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
     EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
-    EXPECT_EQ(recorder.reasons[1], "cannot write: disk full");
+    EXPECT_EQ(recorder.reasons[1], "cannot read b.wav or write b.mp3") << "run files' names never show";
     EXPECT_EQ(ReadFile(dir / "kept.mp3"), "old song");
     EXPECT_EQ(ReadFile(dir / "b.mp3"), "an older b") << "a failed overwrite leaves the old file";
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"b.mp3", "b.wav", "kept.mp3"}));
@@ -279,21 +281,20 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
     }
 }
 
-TEST_F(Running, StaleRunFilesOfDeadProcessesGoAndNothingElse) {
+TEST_F(Running, StaleRunFilesAreThoseNoLiveRunHolds) {
     Use({{&kEncWavPcm, Succeeding}});
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    // A process that has ended, and this one (still running).
-    const auto dead = RunCommand("sh -c 'echo $$'").out;
-    const std::string stale = std::string("Temp-QOR-File~") + host + "~" + dead.substr(0, dead.size() - 1) + "~0.mp3";
-    const std::string live = std::string("Temp-QOR-File~") + host + "~" + std::to_string(::getpid()) + "~999";
-    const std::string foreign = "Temp-QOR-File~another-host~1~0";
-    for (const std::string& name : {stale, live, foreign}) WriteFile(dir / name, "x");
+    // Whatever host and process the names claim, only the lock tells: a
+    // run file another run holds stays, one nobody holds goes, and a file
+    // that only looks like one but is not a regular file stays.
+    const RunFile live = CreateRunFile(dir.path(), ".mp3");
+    const std::string stale = "Temp-QOR-File~another-host~1~0";
+    WriteFile(dir / stale, "x");
+    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
     Plan(kTargetWav, {"a.wav"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / stale));
-    EXPECT_TRUE(Exists(dir / live));
-    EXPECT_TRUE(Exists(dir / foreign));
+    EXPECT_TRUE(Exists(live.path));
+    EXPECT_TRUE(Exists(dir / "Temp-QOR-File~folder"));
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
@@ -304,7 +305,7 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / "good.wav"));
-    EXPECT_EQ(ReadFile(dir / "good(1).wav"), "audio");
+    EXPECT_EQ(ReadFile(dir / "good(1).wav"), FakeAudio("a.wav"));
     EXPECT_TRUE(Exists(dir / "bad.mp3"));
 
     Plan(kTargetOgg, {"hollow.ogg"});  // its encoder "succeeds" without writing

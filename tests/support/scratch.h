@@ -35,6 +35,11 @@ struct CommandResult {
 // Runs `command` through /bin/sh; stderr goes to stdout when `mergeErr`.
 CommandResult RunCommand(const std::string& command, bool mergeErr = false);
 
+// "audio" in the least of a file of `path`'s kind that reads back whole (an
+// Ogg page that ends its stream, a RIFF data chunk; MP3 and APE need no
+// more): what a stand-in engine writes.
+std::string FakeAudio(const std::string& path);
+
 // The folder holding the built executables (and their Plugins folder).
 std::string BinDir();
 
