@@ -15,7 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRadioButton>
-#include <QScreen>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -27,6 +27,7 @@
 #include "app/aboutdlg.h"
 #include "core/targets.h"
 #include "ui/fecfiledialog.h"
+#include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
 
 namespace zelph {
@@ -39,8 +40,7 @@ enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
 // window has to fit a small screen.
 constexpr QSize kFullListMinimum(720, 280);
 constexpr QSize kNarrowListMinimum(240, 96);
-// Room left for the title bar and borders, which the window does not draw.
-constexpr QSize kDecorations(16, 48);
+constexpr int kNarrowMargin = 3;
 
 // What tells a rewritten file from the one that was probed.
 std::string Stamp(const struct stat& info) {
@@ -99,7 +99,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     fileList_->setMinimumSize(kFullListMinimum);
     layout->activate();
     fullSize_ = layout->totalSizeHint();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
+    FitTo(AvailableScreenSize(this));
     ResizeColumns();
 
     settings_.LoadSettings(true);
@@ -195,7 +195,8 @@ QRadioButton* CConverterDlg::targetRadio(int32_t targetFormat) const {
 
 void CConverterDlg::Arrange(bool narrow) {
     targetRowLayout_->setDirection(narrow ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
-    const int columns = narrow ? 3 : static_cast<int>(radios_.size());
+    // Two rows of radios where the window is narrow.
+    const int columns = narrow ? (static_cast<int>(radios_.size()) + 1) / 2 : static_cast<int>(radios_.size());
     for (QRadioButton* radio : radios_) radioLayout_->removeWidget(radio);
     for (int i = 0; i < static_cast<int>(radios_.size()); ++i)
         radioLayout_->addWidget(radios_[i], i / columns, i % columns);
@@ -205,10 +206,14 @@ void CConverterDlg::Arrange(bool narrow) {
 }
 
 void CConverterDlg::FitTo(const QSize& available) {
-    const QSize room = available - kDecorations;
+    const QSize room = RoomOn(available);
+    room_ = room;
     const bool narrow = fullSize_.width() > room.width() || fullSize_.height() > room.height();
     Arrange(narrow);
     fileList_->setMinimumSize(narrow ? kNarrowListMinimum : kFullListMinimum);
+    // Thin margins leave the list a few more pixels on the smallest screens.
+    const int margin = narrow ? kNarrowMargin : style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+    layout()->setContentsMargins(margin, margin, margin, margin);
     layout()->activate();
     setMinimumSize(narrow ? layout()->totalMinimumSize() : fullSize_);
     resize(narrow ? fullSize_.boundedTo(room).expandedTo(minimumSize()) : fullSize_);

@@ -61,10 +61,11 @@ public:
     void Convert();
     void ShowAbout();
 
-    // The window's size without its frame, for keeping it between runs; a
-    // size below the smallest the window allows is raised to that.
+    // The window's size without its frame in logical pixels, for keeping it
+    // between runs; a size below the smallest the window allows is raised to
+    // that, one beyond the screen it was fitted to is cut to the screen.
     QSize WindowSize() const { return size(); }
-    void SetWindowSize(const QSize& size) { resize(size.expandedTo(minimumSize())); }
+    void SetWindowSize(const QSize& size) { resize(size.boundedTo(room_).expandedTo(minimumSize())); }
     // Lays the window out for a screen area of `available` (without window
     // decorations): today's full-width row and size where it fits, otherwise
     // a narrower arrangement that keeps every command on the screen.
@@ -117,6 +118,7 @@ private:
     QBoxLayout* targetRowLayout_ = nullptr;
     QGridLayout* radioLayout_ = nullptr;
     QSize fullSize_;
+    QSize room_;  // the screen's room for the window, from FitTo
     CTargetButton* engineTuningButton_;
     CTargetButton* restoreDefaultsButton_;
     CTargetButton* convertButton_;

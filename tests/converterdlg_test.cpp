@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -19,8 +20,12 @@
 #include "app/converterapp.h"
 #include "app/converterdlg.h"
 #include "app/startoptions.h"
+#include "core/targets.h"
+#include "settings/enginetuning.h"
+#include "settings/generalsettingsdlg.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
+#include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
 
 using namespace zelph;
@@ -184,7 +189,7 @@ TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(Exists(dir / "Settings.dat"));
     window.show();
-    const QSize larger = window.WindowSize() + QSize(60, 40);
+    const QSize larger = window.minimumSize() + QSize(20, 10);
     window.SetWindowSize(larger);
     window.close();
     EXPECT_EQ(test::ReadFile(dir / "Settings.dat").size(), sizeof(ConverterSettings));
@@ -247,10 +252,10 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     window.SetWindowSize(window.FullSize());
     QTest::qWait(20);
     const QSize listAtFull = window.fileList()->size();
-    window.SetWindowSize(window.FullSize() + QSize(300, 200));
+    window.SetWindowSize(window.FullSize() + QSize(200, 100));
     QTest::qWait(20);
-    EXPECT_EQ(window.WindowSize(), window.FullSize() + QSize(300, 200));
-    EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(300, 200));
+    EXPECT_EQ(window.WindowSize(), window.FullSize() + QSize(200, 100));
+    EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(200, 100));
     window.SetWindowSize(QSize(10, 10));
     EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
     window.showMaximized();
@@ -259,22 +264,58 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     EXPECT_EQ(window.fileList()->size() - listAtFull, window.WindowSize() - window.FullSize());
     window.showNormal();
 
-    // 1280 x 800 at 200 %: every command stays inside a window that fits.
-    const QSize smallScreen(640, 400);
-    window.FitTo(smallScreen);
-    EXPECT_LT(window.minimumSize().width(), smallScreen.width());
-    EXPECT_LT(window.minimumSize().height(), smallScreen.height() - 30) << "room for a title bar";
-    window.SetWindowSize(window.minimumSize());
-    QTest::qWait(20);
-    for (QWidget* command : std::initializer_list<QWidget*>{window.convertButton(), window.engineTuningButton(),
-                                                            window.restoreDefaultsButton()})
-        EXPECT_TRUE(InsideWindow(command)) << command->objectName().toStdString();
-    for (int target = kTargetWav; target <= kTargetApe; ++target)
-        EXPECT_TRUE(InsideWindow(window.targetRadio(static_cast<TargetFormat>(target)))) << target;
-    EXPECT_GE(window.fileList()->height(), 90);
-
+    window.FitTo(QSize(640, 400));
     window.FitTo(QSize(1280, 800));
-    EXPECT_EQ(window.minimumSize(), window.FullSize());
+    EXPECT_EQ(window.minimumSize(), window.FullSize()) << "a large screen brings the full layout back";
+}
+
+// 1366 x 768 and 1280 x 800 at 100, 150 and 200 %, in logical pixels.
+constexpr QSize kScreens[] = {{1366, 768}, {911, 512}, {683, 384}, {1280, 800}, {853, 533}, {640, 400}};
+
+// The window, frame included, stays on `screen` and shows every one of `parts` whole.
+void ExpectFits(QWidget* window, const QSize& screen, std::initializer_list<QWidget*> parts) {
+    QTest::qWait(10);
+    const QSize frame = window->size() + kWindowDecorations;
+    EXPECT_LE(frame.width(), screen.width()) << window->windowTitle().toStdString() << " on " << screen.width();
+    EXPECT_LE(frame.height(), screen.height()) << window->windowTitle().toStdString() << " on " << screen.height();
+    for (QWidget* part : parts) EXPECT_TRUE(InsideWindow(part)) << window->windowTitle().toStdString();
+}
+
+TEST_F(MainWindow, EveryWindowFitsEveryScreenAtEveryScale) {
+    window.show();
+    for (const QSize& screen : kScreens) {
+        window.FitTo(screen);
+        // A size kept from a run at a lower scale is cut to this screen.
+        window.SetWindowSize(QSize(1790, 890));
+        ExpectFits(&window, screen, {window.convertButton(), window.engineTuningButton(), window.restoreDefaultsButton()});
+        window.SetWindowSize(window.minimumSize());
+        for (const TargetRow& target : Targets())
+            ExpectFits(&window, screen, {window.targetRadio(target.format)});
+        EXPECT_GE(window.fileList()->height(), 90) << screen.width();
+    }
+
+    // The settings windows scroll their controls; Save and Cancel stay in sight.
+    auto fitsEveryScreen = [](QWidget* opened) {
+        auto* settingsWindow = dynamic_cast<CSettingsWindow*>(opened);
+        ASSERT_NE(settingsWindow, nullptr);
+        for (const QSize& screen : kScreens) {
+            settingsWindow->FitTo(screen);
+            ExpectFits(settingsWindow, screen, {settingsWindow->saveButton(), settingsWindow->cancelButton()});
+        }
+        settingsWindow->reject();
+    };
+    for (const TargetRow& target : Targets()) {
+        WhenModalShows<QDialog>(fitsEveryScreen);
+        OpenEngineTuning(target.format, window.settings().record, window.preferences(), &window);
+    }
+    CGeneralSettingsDlg general(&window.settings().record.general, &window.preferences(), &window);
+    general.show();
+    fitsEveryScreen(&general);
+
+    CConvertProgressDlg& progress = window.progressWindow();
+    progress.show();
+    for (const QSize& screen : kScreens) ExpectFits(&progress, screen, {progress.skipButton(), progress.progressBar()});
+    progress.hide();
 }
 
 TEST_F(MainWindow, EnterOnARowLeavesTheWindowTheListAndTheSettingsAlone) {
