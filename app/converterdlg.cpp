@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QStyle>
@@ -22,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 #include "app/aboutdlg.h"
@@ -62,6 +64,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       settings_(SettingsStore::PathIn(startupFolder.toStdString())),
       preferences_(Preferences::PathIn(startupFolder.toStdString())),
+      openedPreferences_(preferences_),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
@@ -75,7 +78,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     restoreDefaultsButton_->SetButtonIcons(":/icons/restore.svg", CTargetButton::kIconLeft);
     connect(convertButton_, &QPushButton::clicked, this, &CConverterDlg::Convert);
     connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
-    connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::RestoreDefaults);
+    connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::ConfirmRestoreDefaults);
 
     fileList_->setColumnCount(4);
     fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status"});
@@ -104,6 +107,8 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
 
     settings_.LoadSettings(true);
     preferences_.Load();
+    openedRecord_ = settings_.record;
+    openedPreferences_ = preferences_;
     // The size the window had when it was last closed, as far as it fits.
     const QSize remembered(preferences_.Get(kWindowWidth), preferences_.Get(kWindowHeight));
     if (!remembered.isEmpty()) SetWindowSize(remembered);
@@ -242,6 +247,23 @@ void CConverterDlg::SaveSettings() {
     preferences_.Save();
 }
 
+bool CConverterDlg::SettingsChanged() const {
+    ConverterSettings current = settings_.record;
+    if (const int32_t target = CheckedTarget()) current.targetFormat = target;
+    return std::memcmp(&current, &openedRecord_, sizeof current) != 0 || preferences_ != openedPreferences_;
+}
+
+bool CConverterDlg::MayDiscardSettings() {
+    if (!SettingsChanged()) return true;
+    const auto answer = QMessageBox::question(
+        this, "Zelph Audio Converter",
+        "Settings were changed since the window opened. Closing with Escape discards them.",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    // Saving is what the close box does; its close request ends the window.
+    if (answer == QMessageBox::Save) close();
+    return answer == QMessageBox::Discard;
+}
+
 void CConverterDlg::closeEvent(QCloseEvent* event) {
     SaveSettings();
     QDialog::closeEvent(event);
@@ -252,6 +274,10 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event) {
     // so a stray Enter never closes the window and loses the list.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && !MayDiscardSettings()) {
         event->accept();
         return;
     }
@@ -403,6 +429,15 @@ void CConverterDlg::OpenEngineTuning() {
 
 void CConverterDlg::OpenGeneralSettings() {
     if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, preferences_, this);
+}
+
+void CConverterDlg::ConfirmRestoreDefaults() {
+    QMessageBox ask(QMessageBox::Question, "Restore Defaults",
+                    "Return every setting to its default? The file list is kept.", QMessageBox::Cancel, this);
+    QPushButton* restore = ask.addButton("Restore Defaults", QMessageBox::AcceptRole);
+    ask.setDefaultButton(qobject_cast<QPushButton*>(ask.button(QMessageBox::Cancel)));
+    ask.exec();
+    if (ask.clickedButton() == restore) RestoreDefaults();
 }
 
 void CConverterDlg::RestoreDefaults() {

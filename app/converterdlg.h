@@ -58,6 +58,8 @@ public:
     void OpenEngineTuning();
     void OpenGeneralSettings();
     void RestoreDefaults();
+    // Asks first, then RestoreDefaults.
+    void ConfirmRestoreDefaults();
     void Convert();
     void ShowAbout();
 
@@ -85,7 +87,8 @@ public:
     Preferences& preferences() { return preferences_; }
 
 protected:
-    // The close request saves the settings; Escape closes without saving.
+    // The close request saves the settings; Escape closes without saving,
+    // after asking when settings changed since the window opened.
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -101,6 +104,11 @@ private:
     // One row of radios and commands beside them, or stacked in two rows.
     void Arrange(bool narrow);
     void SaveSettings();
+    // True when the target, the record or the preferences differ from what
+    // the window opened with.
+    bool SettingsChanged() const;
+    // Whether Escape may close the window; it may save the settings first.
+    bool MayDiscardSettings();
     void CheckTargetRadio(int32_t targetFormat);
     // 0 when no radio is checked.
     int32_t CheckedTarget() const;
@@ -111,6 +119,8 @@ private:
 
     SettingsStore settings_;
     Preferences preferences_;
+    ConverterSettings openedRecord_{};
+    Preferences openedPreferences_;
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;

@@ -53,10 +53,13 @@ public:
 
     const std::string& path() const { return path_; }
 
+    bool operator==(const Preferences&) const = default;
+
 private:
     struct Line {
         std::string key;   // "" for a line that holds no key
         std::string text;  // the value, or the whole line when there is no key
+        bool operator==(const Line&) const = default;
     };
     Line* Find(std::string_view key);
     const Line* Find(std::string_view key) const;

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -36,6 +37,16 @@ using test::WriteFile;
 using Names = std::vector<std::string>;
 
 namespace {
+
+// Answers the next message box with `button`; returns the text it asked.
+std::shared_ptr<std::string> Answer(QMessageBox::StandardButton button) {
+    auto asked = std::make_shared<std::string>();
+    WhenModalShows<QMessageBox>([asked, button](QMessageBox* box) {
+        *asked = box->text().toStdString();
+        box->button(button) ? box->button(button)->click() : box->reject();
+    });
+    return asked;
+}
 
 // Makes `folder` the working folder; returns the one it replaces, opened.
 int EnterFolder(const std::string& folder) {
@@ -176,19 +187,51 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
     EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
 
+    // Restore Defaults asks first; only its own button restores.
     WriteFile(dir / "Settings.dat", "old");
+    const auto asked = Answer(QMessageBox::Cancel);
+    window.restoreDefaultsButton()->click();
+    EXPECT_FALSE(asked->empty());
+    EXPECT_FALSE(window.targetRadio(kTargetWav)->isChecked());
+    WhenModalShows<QMessageBox>([](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == "Restore Defaults") button->click();
+    });
     window.restoreDefaultsButton()->click();
     EXPECT_TRUE(window.targetRadio(kTargetWav)->isChecked());
     EXPECT_FALSE(Exists(dir / "Settings.dat"));
 }
 
-TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
+TEST_F(MainWindow, CloseSavesTheTargetAndEscapeAsksBeforeDiscardingChanges) {
+    const struct {
+        bool changed;
+        QMessageBox::StandardButton answer;  // NoButton: no question is asked
+        bool closes, saves;
+    } cases[] = {
+        {false, QMessageBox::NoButton, true, false},
+        {true, QMessageBox::Cancel, false, false},
+        {true, QMessageBox::Discard, true, false},
+        {true, QMessageBox::Save, true, true},
+    };
+    for (const auto& c : cases) {
+        ::unlink((dir / "Settings.dat").c_str());
+        CConverterDlg opened;
+        opened.show();
+        if (c.changed) opened.targetRadio(kTargetApe)->setChecked(true);
+        bool asked = false;
+        QPointer<QTimer> watch = WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+            asked = true;
+            box->button(c.answer ? c.answer : QMessageBox::Discard)->click();
+        });
+        QTest::keyClick(&opened, Qt::Key_Escape);
+        delete watch;
+        EXPECT_EQ(asked, c.answer != QMessageBox::NoButton) << c.answer;
+        EXPECT_EQ(!opened.isVisible(), c.closes) << c.answer;
+        EXPECT_EQ(Exists(dir / "Settings.dat"), c.saves) << c.answer;
+    }
+
     window.show();
     window.targetRadio(kTargetApe)->setChecked(true);
-    QTest::keyClick(&window, Qt::Key_Escape);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(Exists(dir / "Settings.dat"));
-    window.show();
     const QSize larger = window.minimumSize() + QSize(20, 10);
     window.SetWindowSize(larger);
     window.close();
@@ -196,6 +239,16 @@ TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
     CConverterDlg again;
     EXPECT_TRUE(again.targetRadio(kTargetApe)->isChecked());
     EXPECT_EQ(again.WindowSize(), larger) << "the size comes back from zelph.conf";
+    // A choice saved in a settings window counts as a change too.
+    again.SetGeneralSettingsOpener([](GeneralSettings&, Preferences& preferences, QWidget*) {
+        preferences.Set(kCopyTags, "0");
+    });
+    again.OpenGeneralSettings();
+    again.show();
+    const auto asked = Answer(QMessageBox::Cancel);
+    QTest::keyClick(&again, Qt::Key_Escape);
+    EXPECT_FALSE(asked->empty());
+    EXPECT_TRUE(again.isVisible());
 }
 
 TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
