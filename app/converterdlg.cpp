@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QDropEvent>
@@ -12,9 +13,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolBar>
@@ -67,6 +70,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
       openedPreferences_(preferences_),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
+      batchSummary_(new QLabel(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
       restoreDefaultsButton_(new CTargetButton("Restore Defaults", this)),
       convertButton_(new CTargetButton("Convert", this)) {
@@ -80,8 +84,8 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
     connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::ConfirmRestoreDefaults);
 
-    fileList_->setColumnCount(4);
-    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status"});
+    fileList_->setColumnCount(5);
+    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason"});
     fileList_->setRootIsDecorated(false);
     fileList_->setUniformRowHeights(true);
     fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -97,6 +101,10 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     BuildMenus(layout);
     // The list takes whatever room the window gains.
     layout->addWidget(fileList_, 1);
+    batchSummary_->setObjectName("batchSummary");
+    batchSummary_->hide();
+    connect(batchSummary_, &QLabel::linkActivated, this, &CConverterDlg::ShowBatchLog);
+    layout->addWidget(batchSummary_);
     layout->addWidget(BuildTargetRow());
     Arrange(false);
     fileList_->setMinimumSize(kFullListMinimum);
@@ -107,6 +115,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
 
     settings_.LoadSettings(true);
     preferences_.Load();
+    BuildColumnMenu();
     openedRecord_ = settings_.record;
     openedPreferences_ = preferences_;
     // The size the window had when it was last closed, as far as it fits.
@@ -411,7 +420,7 @@ void CConverterDlg::RefreshFileList() {
         // Hidden files are listed dimmed, as the desktop shows them.
         if (QFileInfo(name).fileName().startsWith('.')) {
             icon = QIcon(icon.pixmap(16, 16, QIcon::Disabled));
-            for (int column = 0; column < 4; ++column) row->setForeground(column, dimmed);
+            for (int column = 0; column < fileList_->columnCount(); ++column) row->setForeground(column, dimmed);
         }
         row->setIcon(kSourceColumn, icon);
         rows << row;
@@ -452,7 +461,58 @@ void CConverterDlg::Convert() {
     hide();
     progress_.exec();
     show();
+    ShowBatchResult();
     ResizeColumns();
+}
+
+QString CConverterDlg::BatchLogPath() const {
+    return QFileInfo(QString::fromStdString(preferences_.path())).dir().filePath(kBatchLogFileName);
+}
+
+void CConverterDlg::ShowBatchResult() {
+    const BatchLog& log = progress_.log();
+    if (log.Text().isEmpty()) return;  // nothing ran
+    QString summary = log.Summary();
+    if (!log.WriteTo(BatchLogPath())) summary += " (the log file could not be written)";
+    batchSummary_->setText(summary.toHtmlEscaped() + " \u2014 <a href=\"log\">Show details</a>");
+    batchSummary_->show();
+    // A failure's reason is not left to a tool tip.
+    // A failure's reason is not left to a tool tip; the user's own choice
+    // of columns is kept only when made in the header's menu.
+    if (log.Count(kRowError)) reasonColumnAction_->setChecked(true);
+}
+
+void CConverterDlg::BuildColumnMenu() {
+    reasonColumnAction_ = new QAction("Reason", fileList_->header());
+    reasonColumnAction_->setCheckable(true);
+    connect(reasonColumnAction_, &QAction::toggled, this,
+            [this](bool shown) { fileList_->setColumnHidden(kReasonColumn, !shown); });
+    connect(reasonColumnAction_, &QAction::triggered, this,
+            [this](bool shown) { preferences_.Set(kShowReasonColumn, shown ? "1" : "0"); });
+    const bool shown = preferences_.Get(kShowReasonColumn) != 0;
+    reasonColumnAction_->setChecked(shown);
+    fileList_->setColumnHidden(kReasonColumn, !shown);
+    fileList_->header()->addAction(reasonColumnAction_);
+    fileList_->header()->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CConverterDlg::ShowBatchLog() {
+    QDialog window(this);
+    window.setObjectName("batchLog");
+    window.setWindowTitle("Batch Log");
+    auto* text = new QPlainTextEdit(progress_.log().Text(), &window);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* path = new QLabel("Kept in " + BatchLogPath().toHtmlEscaped(), &window);
+    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
+    connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(text);
+    layout->addWidget(path);
+    layout->addWidget(buttons);
+    window.resize(QSize(640, 320).boundedTo(RoomOn(AvailableScreenSize(this))));
+    window.exec();
 }
 
 void CConverterDlg::ShowAbout() {

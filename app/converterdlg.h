@@ -17,8 +17,10 @@
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
+class QAction;
 class QBoxLayout;
 class QGridLayout;
+class QLabel;
 class QRadioButton;
 class QVBoxLayout;
 class QTreeWidget;
@@ -62,6 +64,8 @@ public:
     void ConfirmRestoreDefaults();
     void Convert();
     void ShowAbout();
+    // The log of the last batch, in a window.
+    void ShowBatchLog();
 
     // The window's size without its frame in logical pixels, for keeping it
     // between runs; a size below the smallest the window allows is raised to
@@ -82,6 +86,10 @@ public:
     CTargetButton* convertButton() const { return convertButton_; }
     CTargetButton* engineTuningButton() const { return engineTuningButton_; }
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
+    // "5 done, 1 failed — Show details" after a batch; hidden before the first.
+    QLabel* batchSummary() const { return batchSummary_; }
+    // Where the last batch's log is kept: beside zelph.conf.
+    QString BatchLogPath() const;
     CConvertProgressDlg& progressWindow() { return progress_; }
     SettingsStore& settings() { return settings_; }
     Preferences& preferences() { return preferences_; }
@@ -113,6 +121,10 @@ private:
     // 0 when no radio is checked.
     int32_t CheckedTarget() const;
     void ResizeColumns();
+    // The list header's menu: which optional columns show.
+    void BuildColumnMenu();
+    // The summary line and the log file of the batch that just ended.
+    void ShowBatchResult();
     const AudioDescription& Describe(const std::string& path, const std::string& stamp);
     QIcon FileIcon(const QString& path);
     static QStringList MusicFilesIn(const QString& folder);
@@ -124,6 +136,8 @@ private:
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;
+    QLabel* batchSummary_;
+    QAction* reasonColumnAction_ = nullptr;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
     QBoxLayout* targetRowLayout_ = nullptr;
     QGridLayout* radioLayout_ = nullptr;

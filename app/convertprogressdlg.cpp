@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QProcess>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -120,8 +121,7 @@ int CConvertProgressDlg::exec() {
     status_->clear();
     fileName_->clear();
     fileName_->setToolTip({});
-    outcomes_.clear();
-    tagNotes_.clear();
+    log_.Start(files_);
     progressBar_->setValue(0);
     runningList_->clear();
     skipButton_->setEnabled(true);
@@ -145,27 +145,39 @@ int CConvertProgressDlg::exec() {
 }
 
 void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const std::string& reason) {
-    outcomes_[row] = text;
+    log_.Outcome(row, text, reason);
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
     item->setText(kStatusColumn, QString::fromStdString(text));
-    QStringList tip = tagNotes_[row];
-    if (!reason.empty()) tip.prepend(QString::fromStdString(reason));
-    item->setToolTip(kStatusColumn, tip.join('\n'));
+    // A failure stands out by its icon and colour, in a light or dark palette.
+    const bool failed = text == kRowError;
+    const bool dark = fileList_->palette().color(QPalette::Base).lightness() < 128;
+    item->setIcon(kStatusColumn, failed ? fileList_->style()->standardIcon(QStyle::SP_MessageBoxCritical) : QIcon());
+    for (int column : {kStatusColumn, kReasonColumn})
+        item->setForeground(column, failed ? QBrush(dark ? QColor(0xff, 0x8a, 0x80) : QColor(0xc6, 0x28, 0x28))
+                                           : fileList_->palette().brush(QPalette::Text));
+    ShowDetails(row);
+}
+
+void CConvertProgressDlg::ShowDetails(uint32_t row) {
+    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
+    QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
+    const QStringList details = log_.Details(row);
+    item->setToolTip(kStatusColumn, details.join('\n'));
+    item->setText(kReasonColumn, details.join("; "));
+    item->setToolTip(kReasonColumn, details.join('\n'));
 }
 
 void CConvertProgressDlg::SourceKept(uint32_t row, const std::string& reason) {
-    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
-    fileList_->topLevelItem(static_cast<int>(row))
-        ->setToolTip(kStatusColumn, QString::fromStdString("The source was kept: " + reason));
+    log_.Note(row, QString::fromStdString("The source was kept: " + reason));
+    ShowDetails(row);
 }
 
 // The row keeps its one-word outcome; the tag fields its output could not
-// take join the reason in its tip.
+// take join the reason in its details.
 void CConvertProgressDlg::TagsCopied(uint32_t row, const TagCopyReport& report) {
-    QStringList& lines = tagNotes_[row];
-    lines.clear();
-    for (const std::string& field : report.dropped) lines << "dropped: " + QString::fromStdString(field);
+    log_.ClearNotes(row);
+    for (const std::string& field : report.dropped) log_.Note(row, "dropped: " + QString::fromStdString(field));
 }
 
 void CConvertProgressDlg::StatusText(const std::string& text) {
@@ -235,17 +247,11 @@ void CConvertProgressDlg::ShowCurrentFile() {
 }
 void CConvertProgressDlg::NoticeIfUnwatched() {
     if (isActiveWindow()) return;
-    int converted = 0, failed = 0, cancelled = 0;
-    for (const auto& [row, outcome] : outcomes_) {
-        if (outcome == kRowDone) ++converted;
-        else if (outcome == kRowError) ++failed;
-        else if (outcome == kRowCancelled) ++cancelled;
-    }
     // Without notify-send or a notification service the notice is simply lost.
-    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph",
-                                            "Zelph Audio Converter", BatchSummary(converted, failed, cancelled)});
+    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph", "Zelph Audio Converter",
+                                            BatchSummary(log_.Count(kRowDone), log_.Count(kRowError),
+                                                         log_.Count(kRowCancelled))});
 }
-
 
 void CConvertProgressDlg::FinishIfDone() {
     if (!runner_.finished()) return;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batchlog.h"
 #include "codecs/engines.h"
 #include "core/runner.h"
 #include "settings/preferences.h"
@@ -27,6 +28,8 @@ class EngineWaker;
 
 inline constexpr const char* kNoJobsText = "No Jobs In Queue...";
 inline constexpr int kStatusColumn = 3;
+// Why a file failed, and what its output could not take.
+inline constexpr int kReasonColumn = 4;
 
 class CConvertProgressDlg : public QDialog, private RunnerListener {
     Q_OBJECT
@@ -42,6 +45,7 @@ public:
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
         tuning_ = preferences_ ? TuningFrom(*preferences_) : TargetTuning{};
         plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files);
+        files_ = files;
     }
 
     // Runs the planned queue to its end; says "No Jobs In Queue..." instead
@@ -49,6 +53,8 @@ public:
     int exec() override;
 
     const JobRunner& runner() const { return runner_; }
+    // What happened to each file of the last run.
+    const BatchLog& log() const { return log_; }
     CTargetButton* skipButton() const { return skipButton_; }
     QProgressBar* progressBar() const { return progressBar_; }
     // One line per running file: its name and its own bar.
@@ -79,6 +85,8 @@ private:
     void FinishIfDone();
     void ShowCurrentFile();
     void ShowRunningFiles();
+    // The row's tip and reason cell from the log, and its outcome's look.
+    void ShowDetails(uint32_t row);
     // Tells the desktop how the batch went when nobody is watching the window.
     void NoticeIfUnwatched();
 
@@ -94,8 +102,8 @@ private:
     CTargetButton* skipButton_;
     QLabel* status_;
     QLabel* fileName_;
-    std::map<uint32_t, std::string> outcomes_;
-    std::map<uint32_t, QStringList> tagNotes_;  // per row, from the last copy of its tags
+    std::vector<std::string> files_;  // as planned, by row
+    BatchLog log_;
     QProgressBar* progressBar_;
     QTreeWidget* runningList_;
     bool closing_ = false;

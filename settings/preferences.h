@@ -17,6 +17,7 @@ inline constexpr const char* kPreferencesFileName = "zelph.conf";
 // The known keys.
 inline constexpr std::string_view kWindowWidth = "window.width";
 inline constexpr std::string_view kWindowHeight = "window.height";
+inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
 inline constexpr std::string_view kFlacLevel = "flac.level";

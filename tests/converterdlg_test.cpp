@@ -7,9 +7,11 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
@@ -254,7 +256,8 @@ TEST_F(MainWindow, CloseSavesTheTargetAndEscapeAsksBeforeDiscardingChanges) {
 TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     MakeWav("one.wav");
     MakeWav("two.wav");
-    Add({"one.wav", "two.wav"});
+    WriteFile(dir / "fake.mp3", std::string(4000, 'x'));
+    Add({"one.wav", "two.wav", "fake.mp3"});
     window.preferences().Set(kCopyTags, "0");
     bool hiddenDuringRun = false, shownAfterRun = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
@@ -273,6 +276,29 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(1, kStatusColumn), "Done");
     EXPECT_FALSE(window.progressWindow().runner().options().copyTags) << "the window's choice reaches the run";
+
+    // The failure shows its icon and its reason in a column of its own, the
+    // window sums the batch up, and the log keeps every file's outcome.
+    EXPECT_EQ(Cell(2, kStatusColumn), "Error Occured");
+    const std::string reason = Cell(2, kReasonColumn);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(window.fileList()->topLevelItem(2)->toolTip(kStatusColumn).toStdString(), reason) << "the tip stays";
+    EXPECT_FALSE(window.fileList()->topLevelItem(2)->icon(kStatusColumn).isNull());
+    EXPECT_TRUE(window.fileList()->topLevelItem(0)->icon(kStatusColumn).isNull());
+    EXPECT_FALSE(window.fileList()->isColumnHidden(kReasonColumn));
+    EXPECT_EQ(window.preferences().Get(kShowReasonColumn), 0) << "shown for this batch, not chosen for good";
+    EXPECT_TRUE(window.batchSummary()->isVisibleTo(&window));
+    EXPECT_EQ(window.batchSummary()->text(), "2 done, 1 failed \u2014 <a href=\"log\">Show details</a>");
+    const std::string log = test::ReadFile(dir / "last-batch.log");
+    EXPECT_EQ(log, "Done\t" + dir / "one.wav" + "\nDone\t" + dir / "two.wav" + "\nError Occured\t" + dir / "fake.mp3" +
+                       "\t" + reason + "\n");
+    QString shown;
+    WhenModalShows<QDialog>([&](QDialog* logWindow) {
+        shown = logWindow->findChild<QPlainTextEdit*>()->toPlainText();
+        logWindow->reject();
+    });
+    emit window.batchSummary()->linkActivated("log");
+    EXPECT_EQ(shown.toStdString(), log);
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
               "2\n");
 }
