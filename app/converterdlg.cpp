@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -54,8 +55,9 @@ std::string Stamp(const struct stat& info) {
            std::to_string(info.st_ctim.tv_nsec);
 }
 
+// Binary megabytes, labelled as such.
 QString SizeText(off_t bytes) {
-    return QString::asprintf("%.2f MB", static_cast<double>(bytes) / 1048576.0);
+    return QString::asprintf("%.2f MiB", static_cast<double>(bytes) / 1048576.0);
 }
 
 }  // namespace
@@ -87,6 +89,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     fileList_->setColumnCount(5);
     fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason"});
     fileList_->setRootIsDecorated(false);
+    fileList_->setTextElideMode(Qt::ElideMiddle);
     fileList_->setUniformRowHeights(true);
     fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileList_->setSortingEnabled(false);
@@ -130,19 +133,32 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
 void CConverterDlg::BuildMenus(QVBoxLayout* layout) {
     auto* menuBar = new QMenuBar(this);
     auto* addFile = new QAction(QIcon(":/icons/addfiles.svg"), "Add File", this);
+    auto* addFolder = new QAction(QIcon::fromTheme("folder-open", QIcon(":/icons/addfiles.svg")), "Add Folder", this);
     auto* removeFile = new QAction(QIcon(":/icons/removefiles.svg"), "Remove File", this);
     auto* clearList = new QAction(QIcon(":/icons/clearlist.svg"), "Clear List", this);
     auto* about = new QAction(QIcon(":/icons/about.svg"), "About", this);
+    auto* quit = new QAction("Quit", this);
+    addFile->setShortcut(QKeySequence("Ctrl+O"));
+    addFolder->setShortcut(QKeySequence("Ctrl+Shift+O"));
+    quit->setShortcut(QKeySequence("Ctrl+Q"));
+    addFile->setToolTip("Add File(s)");
+    removeFile->setToolTip("Remove File(s)");
+    addFolder->setToolTip("Add the music files of a folder");
     connect(addFile, &QAction::triggered, this, &CConverterDlg::AddFiles);
+    connect(addFolder, &QAction::triggered, this, &CConverterDlg::AddFolder);
     connect(removeFile, &QAction::triggered, this, &CConverterDlg::RemoveFiles);
     connect(clearList, &QAction::triggered, this, &CConverterDlg::ClearFiles);
     connect(about, &QAction::triggered, this, &CConverterDlg::ShowAbout);
+    // Quitting is the close request: the settings are saved.
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* file = menuBar->addMenu("&File");
-    file->addActions({addFile, removeFile, clearList});
-    menuBar->addMenu("Settings")
+    file->addActions({addFile, addFolder, removeFile, clearList});
+    file->addSeparator();
+    file->addAction(quit);
+    menuBar->addMenu("&Settings")
         ->addAction("General Settings", this, &CConverterDlg::OpenGeneralSettings);
-    menuBar->addMenu("Help")->addAction(about);
+    menuBar->addMenu("&Help")->addAction(about);
 
     // The logo opens the About box, from the left end of the menu bar.
     auto* logo = new QToolButton(menuBar);
@@ -156,18 +172,12 @@ void CConverterDlg::BuildMenus(QVBoxLayout* layout) {
     menuBar->setCornerWidget(logo, Qt::TopLeftCorner);
     layout->setMenuBar(menuBar);
 
+    // The desktop's tool bar icon size, each button named beside its icon.
     auto* toolBar = new QToolBar(this);
-    toolBar->setIconSize(QSize(16, 16));
-    const std::pair<QAction*, const char*> tools[] = {
-        {addFile, "Add File(s)"}, {removeFile, "Remove File(s)"}, {clearList, "Clear List"}, {about, "About"}};
-    for (auto [action, tip] : tools) {
-        QToolButton* button = new QToolButton(toolBar);
-        button->setIcon(action->icon());
-        button->setToolTip(tip);
-        button->setAutoRaise(true);
-        connect(button, &QToolButton::clicked, action, &QAction::trigger);
-        toolBar->addWidget(button);
-    }
+    const int iconSize = style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, toolBar);
+    toolBar->setIconSize(QSize(iconSize, iconSize));
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->addActions({addFile, addFolder, removeFile, clearList, about});
     layout->addWidget(toolBar);
 }
 
@@ -351,6 +361,11 @@ void CConverterDlg::AddFiles() {
     AddPaths(chosen);
 }
 
+void CConverterDlg::AddFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(this, "Folder To Load");
+    if (!folder.isEmpty()) AddFilesAndFolders({folder});
+}
+
 void CConverterDlg::AddPaths(const QStringList& paths) {
     if (!paths.isEmpty()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -407,7 +422,10 @@ void CConverterDlg::RefreshFileList() {
     for (const std::string& path : filePaths_) {
         auto* row = new QTreeWidgetItem;
         const QString name = QString::fromStdString(path);
-        row->setText(kSourceColumn, name);
+        // The name, shortened in the middle when the column is narrow; the
+        // whole path is its tip.
+        row->setText(kSourceColumn, QFileInfo(name).fileName());
+        row->setToolTip(kSourceColumn, name);
         QIcon icon = FileIcon(name);
 
         struct stat info;

@@ -50,6 +50,8 @@ public:
 
     // The commands.
     void AddFiles();
+    // Adds the music files under a folder the user picks.
+    void AddFolder();
     // Appends the paths not listed yet (exact comparison) and rebuilds the rows.
     void AddPaths(const QStringList& paths);
     // As AddPaths, with each folder standing for the music files under it.

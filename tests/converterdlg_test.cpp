@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QMenuBar>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +16,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QStyle>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -100,14 +103,16 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
 
     Add({"a.wav", "A.wav", "fake.mp3", "a.wav", "notes.txt", "big.ape", ".hidden.ogg"});
     EXPECT_EQ(Listed(), (Names{"a.wav", "A.wav", "fake.mp3", "notes.txt", "big.ape", ".hidden.ogg"}));
-    EXPECT_EQ(Cell(0, 1), "1.50 MB");
+    EXPECT_EQ(Cell(0, 0), "a.wav");
+    EXPECT_EQ(window.fileList()->topLevelItem(0)->toolTip(0), Path("a.wav")) << "the folder is in the tip";
+    EXPECT_EQ(Cell(0, 1), "1.50 MiB");
     EXPECT_EQ(Cell(1, 1), "---");
     EXPECT_EQ(Cell(1, 2), kFileInUseText);
     EXPECT_EQ(Cell(2, 2), "Not a Valid MPEG File");
     EXPECT_EQ(Cell(2, 3), "Scheduled");
     EXPECT_EQ(Cell(3, 2), "Unknown Audio File Format");
     EXPECT_EQ(Cell(3, 3), "Unscheduled");
-    EXPECT_EQ(Cell(4, 1), "5120.00 MB");
+    EXPECT_EQ(Cell(4, 1), "5120.00 MiB");
     EXPECT_EQ(window.fileList()->topLevelItem(5)->foreground(0).color(),
               window.palette().color(QPalette::Disabled, QPalette::Text));
 
@@ -301,6 +306,37 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     EXPECT_EQ(shown.toStdString(), log);
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
               "2\n");
+}
+
+TEST_F(MainWindow, MenusHaveAltLettersAndTheCommandsTheirShortcuts) {
+    QStringList menus;
+    for (QAction* menu : window.findChild<QMenuBar*>()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Settings", "&Help"}));
+    const std::pair<const char*, const char*> shortcuts[] = {
+        {"Add File", "Ctrl+O"}, {"Add Folder", "Ctrl+Shift+O"}, {"Quit", "Ctrl+Q"}};
+    std::map<QString, QAction*> actions;
+    for (QAction* action : window.findChildren<QAction*>()) actions[action->text()] = action;
+    for (auto [text, keys] : shortcuts) {
+        ASSERT_TRUE(actions.count(text)) << text;
+        EXPECT_EQ(actions[text]->shortcut(), QKeySequence(keys)) << text;
+    }
+    const auto* toolBar = window.findChild<QToolBar*>();
+    EXPECT_EQ(toolBar->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    EXPECT_EQ(toolBar->iconSize().width(), window.style()->pixelMetric(QStyle::PM_ToolBarIconSize));
+    EXPECT_EQ(actions["Add File"]->toolTip(), "Add File(s)");
+
+    ::mkdir((dir / "box").c_str(), 0755);
+    WriteFile(dir / "box/b.mp3", "");
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(Path("box"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    actions["Add Folder"]->trigger();
+    EXPECT_EQ(Listed(), (Names{"box/b.mp3"}));
+    window.show();
+    actions["Quit"]->trigger();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(Exists(dir / "Settings.dat")) << "Quit saves, as the close box does";
 }
 
 TEST_F(MainWindow, TheLogoOpensTheAboutBox) {
