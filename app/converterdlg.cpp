@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolBar>
@@ -73,6 +74,8 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
       batchSummary_(new QLabel(this)),
+      totalBar_(new QProgressBar(this)),
+      batchTimes_(new QLabel(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
       restoreDefaultsButton_(new CTargetButton("Restore Defaults", this)),
       convertButton_(new CTargetButton("Convert", this)) {
@@ -86,8 +89,8 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
     connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::ConfirmRestoreDefaults);
 
-    fileList_->setColumnCount(5);
-    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason"});
+    fileList_->setColumnCount(6);
+    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason", "Progress"});
     fileList_->setRootIsDecorated(false);
     fileList_->setTextElideMode(Qt::ElideMiddle);
     fileList_->setUniformRowHeights(true);
@@ -108,6 +111,15 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     batchSummary_->hide();
     connect(batchSummary_, &QLabel::linkActivated, this, &CConverterDlg::ShowBatchLog);
     layout->addWidget(batchSummary_);
+    // The batch's own line: its bar and times, under the list it runs.
+    auto* batchRow = new QHBoxLayout;
+    batchRow->addWidget(totalBar_, 1);
+    batchRow->addWidget(batchTimes_);
+    layout->addLayout(batchRow);
+    totalBar_->setRange(0, 100);
+    totalBar_->hide();
+    batchTimes_->hide();
+    connect(&progress_, &CConvertProgressDlg::batchProgress, this, &CConverterDlg::ShowBatchProgress);
     layout->addWidget(BuildTargetRow());
     Arrange(false);
     fileList_->setMinimumSize(kFullListMinimum);
@@ -476,11 +488,35 @@ void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
     progress_.PlanJobs(target, filePaths_);
-    hide();
+    // The list stays in sight, each row with its own progress.
+    batchSummary_->hide();
+    batchClock_.start();
+    ShowBatchProgress(0);
+    totalBar_->show();
+    batchTimes_->show();
     progress_.exec();
-    show();
+    totalBar_->hide();
+    batchTimes_->hide();
     ShowBatchResult();
     ResizeColumns();
+}
+
+namespace {
+
+QString ClockText(qint64 milliseconds) {
+    const qint64 seconds = milliseconds / 1000;
+    return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+}
+
+}  // namespace
+
+void CConverterDlg::ShowBatchProgress(int percent) {
+    totalBar_->setValue(percent);
+    const qint64 elapsed = batchClock_.elapsed();
+    QString text = "Elapsed " + ClockText(elapsed);
+    // Remaining time is the pace so far carried to the end.
+    if (percent > 0 && percent < 100) text += ", remaining " + ClockText(elapsed * (100 - percent) / percent);
+    batchTimes_->setText(text);
 }
 
 QString CConverterDlg::BatchLogPath() const {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 
 #include <array>
@@ -21,6 +22,7 @@ class QAction;
 class QBoxLayout;
 class QGridLayout;
 class QLabel;
+class QProgressBar;
 class QRadioButton;
 class QVBoxLayout;
 class QTreeWidget;
@@ -90,6 +92,9 @@ public:
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
     // "5 done, 1 failed — Show details" after a batch; hidden before the first.
     QLabel* batchSummary() const { return batchSummary_; }
+    // The whole batch's bar, shown while a batch runs, and its times.
+    QProgressBar* totalBar() const { return totalBar_; }
+    QLabel* batchTimes() const { return batchTimes_; }
     // Where the last batch's log is kept: beside zelph.conf.
     QString BatchLogPath() const;
     CConvertProgressDlg& progressWindow() { return progress_; }
@@ -127,6 +132,7 @@ private:
     void BuildColumnMenu();
     // The summary line and the log file of the batch that just ended.
     void ShowBatchResult();
+    void ShowBatchProgress(int percent);
     const AudioDescription& Describe(const std::string& path, const std::string& stamp);
     QIcon FileIcon(const QString& path);
     static QStringList MusicFilesIn(const QString& folder);
@@ -139,6 +145,9 @@ private:
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;
     QLabel* batchSummary_;
+    QProgressBar* totalBar_;
+    QLabel* batchTimes_;
+    QElapsedTimer batchClock_;
     QAction* reasonColumnAction_ = nullptr;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
     QBoxLayout* targetRowLayout_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <mutex>
@@ -64,6 +66,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
       progressTimer_(new QTimer(this)),
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
+      cancelButton_(new CTargetButton("Cancel", this)),
       status_(new QLabel("Idle", this)),
       fileName_(new QLabel(this)),
       progressBar_(new QProgressBar(this)),
@@ -73,6 +76,8 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
 
     skipButton_->setAutoDefault(false);
     skipButton_->SetButtonIcons(":/icons/skip.svg", CTargetButton::kIconLeft);
+    cancelButton_->setAutoDefault(false);
+    cancelButton_->SetButtonIcons(":/icons/cancel.svg", CTargetButton::kIconLeft);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setMinimumWidth(260);
     // A fixed width: a long name is shortened in the middle rather than
@@ -88,14 +93,21 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     runningList_->setSelectionMode(QAbstractItemView::SingleSelection);
     runningList_->setMinimumHeight(90);
     runningList_->setColumnWidth(0, 300);
+    runningList_->header()->setStretchLastSection(true);
+    runningList_->header()->setMinimumSectionSize(120);
 
+    // Resizable: the list of running files takes the room.
+    auto* commands = new QVBoxLayout;
+    commands->addWidget(skipButton_);
+    commands->addWidget(cancelButton_);
     auto* layout = new QGridLayout(this);
-    layout->addWidget(skipButton_, 0, 0, 3, 1, Qt::AlignVCenter);
+    layout->addLayout(commands, 0, 0, 3, 1, Qt::AlignVCenter);
     layout->addWidget(status_, 0, 1);
     layout->addWidget(fileName_, 1, 1);
     layout->addWidget(progressBar_, 2, 1);
     layout->addWidget(runningList_, 3, 0, 1, 2);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setRowStretch(3, 1);
+    layout->setColumnStretch(1, 1);
 
     schedulingTimer_->setObjectName("schedulingTimer");
     schedulingTimer_->setInterval(200);
@@ -103,6 +115,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     connect(schedulingTimer_, &QTimer::timeout, this, &CConvertProgressDlg::SchedulingTick);
     connect(progressTimer_, &QTimer::timeout, this, &CConvertProgressDlg::ShowProgress);
     connect(skipButton_, &QPushButton::clicked, this, &CConvertProgressDlg::SkipThis);
+    connect(cancelButton_, &QPushButton::clicked, this, &CConvertProgressDlg::reject);
     // The next job starts the moment an engine ends; the 200 ms tick stays
     // as the fallback.
     runner_.endSignal().SetCallback([waker = waker_] { waker->Wake(); });
@@ -125,7 +138,9 @@ int CConvertProgressDlg::exec() {
     progressBar_->setValue(0);
     runningList_->clear();
     skipButton_->setEnabled(true);
+    cancelButton_->setEnabled(true);
     closing_ = false;
+    plannedFiles_ = plan_.files.size();
     const RunOptions options{.afterOperation = settings_->general.afterOperation,
                              .existingFileAction = settings_->general.existingFileAction,
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
@@ -149,6 +164,7 @@ void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
     item->setText(kStatusColumn, QString::fromStdString(text));
+    item->setText(kProgressColumn, {});
     // A failure stands out by its icon and colour, in a light or dark palette.
     const bool failed = text == kRowError;
     const bool dark = fileList_->palette().color(QPalette::Base).lightness() < 128;
@@ -206,6 +222,13 @@ void CConvertProgressDlg::ShowProgress() {
     ShowRunningFiles();
 }
 
+int CConvertProgressDlg::BatchPercent(const std::vector<RunningFile>& running) const {
+    if (plannedFiles_ == 0) return 100;
+    int64_t parts = 100LL * (log_.Count(kRowDone) + log_.Count(kRowError) + log_.Count(kRowCancelled));
+    for (const RunningFile& file : running) parts += file.progress;
+    return static_cast<int>(std::min<int64_t>(100, parts / static_cast<int64_t>(plannedFiles_)));
+}
+
 // The list follows the running files; a line keeps its selection while its
 // file runs.
 void CConvertProgressDlg::ShowRunningFiles() {
@@ -231,7 +254,11 @@ void CConvertProgressDlg::ShowRunningFiles() {
             runningList_->setItemWidget(item, 1, bar);
         }
         static_cast<QProgressBar*>(runningList_->itemWidget(item, 1))->setValue(file.progress);
+        if (fileList_ && file.row < static_cast<uint32_t>(fileList_->topLevelItemCount()))
+            fileList_->topLevelItem(static_cast<int>(file.row))
+                ->setText(kProgressColumn, QString::number(file.progress) + " %");
     }
+    emit batchProgress(BatchPercent(files));
 }
 
 // The oldest running file's name under "Converting File N of M", shortened
@@ -283,6 +310,7 @@ void CConvertProgressDlg::reject() {
     }
     closing_ = true;
     skipButton_->setEnabled(false);
+    cancelButton_->setEnabled(false);
     runner_.CloseRequest();
     FinishIfDone();
 }

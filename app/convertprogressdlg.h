@@ -30,6 +30,8 @@ inline constexpr const char* kNoJobsText = "No Jobs In Queue...";
 inline constexpr int kStatusColumn = 3;
 // Why a file failed, and what its output could not take.
 inline constexpr int kReasonColumn = 4;
+// How far a running file has come, while it runs.
+inline constexpr int kProgressColumn = 5;
 
 class CConvertProgressDlg : public QDialog, private RunnerListener {
     Q_OBJECT
@@ -56,12 +58,18 @@ public:
     // What happened to each file of the last run.
     const BatchLog& log() const { return log_; }
     CTargetButton* skipButton() const { return skipButton_; }
+    // Cancels every file left, as Escape does.
+    CTargetButton* cancelButton() const { return cancelButton_; }
     QProgressBar* progressBar() const { return progressBar_; }
     // One line per running file: its name and its own bar.
     QTreeWidget* runningList() const { return runningList_; }
     QString statusText() const;
     // The name of the file being converted, shown under the status line.
     QString fileNameText() const;
+
+signals:
+    // The whole batch's progress, 0-100, while it runs.
+    void batchProgress(int percent);
 
 public slots:
     // Escape and the close box end the run: every file left is cancelled.
@@ -85,6 +93,8 @@ private:
     void FinishIfDone();
     void ShowCurrentFile();
     void ShowRunningFiles();
+    // Percent of the planned files done, running ones in part.
+    int BatchPercent(const std::vector<RunningFile>& running) const;
     // The row's tip and reason cell from the log, and its outcome's look.
     void ShowDetails(uint32_t row);
     // Tells the desktop how the batch went when nobody is watching the window.
@@ -100,6 +110,8 @@ private:
     QTimer* progressTimer_;    // 50 ms: the bar follows the engine
     std::shared_ptr<EngineWaker> waker_;
     CTargetButton* skipButton_;
+    CTargetButton* cancelButton_;
+    std::size_t plannedFiles_ = 0;
     QLabel* status_;
     QLabel* fileName_;
     std::vector<std::string> files_;  // as planned, by row

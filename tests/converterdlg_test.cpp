@@ -264,8 +264,12 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     WriteFile(dir / "fake.mp3", std::string(4000, 'x'));
     Add({"one.wav", "two.wav", "fake.mp3"});
     window.preferences().Set(kCopyTags, "0");
-    bool hiddenDuringRun = false, shownAfterRun = false;
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
+    bool listedDuringRun = false, shownAfterRun = false;
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* progress) {
+        listedDuringRun = window.isVisible() && window.totalBar()->isVisible() &&
+                          window.batchTimes()->text().startsWith("Elapsed 0:0");
+        EXPECT_LT(progress->minimumHeight(), progress->maximumHeight()) << "the progress window can be resized";
+    });
     QTimer::singleShot(0, [&] {
         window.convertButton()->click();
         // The window goes on after the run, until it is closed.
@@ -275,7 +279,8 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
         });
     });
     RunMainWindow(window);
-    EXPECT_TRUE(hiddenDuringRun);
+    EXPECT_TRUE(listedDuringRun) << "the list and the batch's bar stay in sight";
+    EXPECT_FALSE(window.totalBar()->isVisible()) << "the summary line takes over";
     EXPECT_TRUE(shownAfterRun);
     EXPECT_TRUE(Exists(dir / "Settings.dat")) << "closed by its close request, not ended by the run";
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
