@@ -92,9 +92,12 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     runningList_->setRootIsDecorated(false);
     runningList_->setSelectionMode(QAbstractItemView::SingleSelection);
     runningList_->setMinimumHeight(90);
-    runningList_->setColumnWidth(0, 300);
-    runningList_->header()->setStretchLastSection(true);
-    runningList_->header()->setMinimumSectionSize(120);
+    // The names take what the bars leave; a bar is never cut.
+    runningList_->header()->setStretchLastSection(false);
+    runningList_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    runningList_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    runningList_->setColumnWidth(1, 140);
+    runningList_->setMinimumWidth(360);
 
     // Resizable: the list of running files takes the room.
     auto* commands = new QVBoxLayout;
