@@ -33,6 +33,7 @@
 
 #include "app/aboutdlg.h"
 #include "core/targets.h"
+#include "metadata/length.h"
 #include "ui/fecfiledialog.h"
 #include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
@@ -42,6 +43,8 @@ namespace zelph {
 namespace {
 
 enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
+// Added after the columns the progress window writes; shown beside Size.
+constexpr int kLengthColumn = 6;
 
 // The list's smallest size: today's on a screen with room, less where the
 // window has to fit a small screen.
@@ -57,6 +60,11 @@ std::string Stamp(const struct stat& info) {
 }
 
 // Binary megabytes, labelled as such.
+QString ClockText(qint64 milliseconds) {
+    const qint64 seconds = milliseconds / 1000;
+    return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+}
+
 QString SizeText(off_t bytes) {
     return QString::asprintf("%.2f MiB", static_cast<double>(bytes) / 1048576.0);
 }
@@ -89,8 +97,9 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
     connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::ConfirmRestoreDefaults);
 
-    fileList_->setColumnCount(6);
-    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason", "Progress"});
+    fileList_->setColumnCount(7);
+    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason", "Progress", "Length"});
+    fileList_->header()->moveSection(kLengthColumn, kInfoColumn);
     fileList_->setRootIsDecorated(false);
     fileList_->setTextElideMode(Qt::ElideMiddle);
     fileList_->setUniformRowHeights(true);
@@ -410,10 +419,14 @@ void CConverterDlg::ResizeColumns() {
         fileList_->resizeColumnToContents(column);
 }
 
-const AudioDescription& CConverterDlg::Describe(const std::string& path, const std::string& stamp) {
+const CConverterDlg::CachedDescription& CConverterDlg::Describe(const std::string& path, const std::string& stamp) {
     CachedDescription& cached = descriptions_[path];
-    if (cached.stamp != stamp || stamp.empty()) cached = {stamp, DescribeAudioFile(path)};
-    return cached.description;
+    if (cached.stamp != stamp || stamp.empty()) {
+        AudioDescription description = DescribeAudioFile(path);
+        const std::optional<int64_t> length = description.known ? AudioLength(path) : std::nullopt;
+        cached = {stamp, std::move(description), length};
+    }
+    return cached;
 }
 
 // Icons of one kind of file look alike, so the provider is asked once per
@@ -443,7 +456,9 @@ void CConverterDlg::RefreshFileList() {
         struct stat info;
         const bool found = ::stat(path.c_str(), &info) == 0;
         row->setText(kSizeColumn, found ? SizeText(info.st_size) : QStringLiteral("---"));
-        const AudioDescription& description = Describe(path, found ? Stamp(info) : std::string());
+        const CachedDescription& described = Describe(path, found ? Stamp(info) : std::string());
+        const AudioDescription& description = described.description;
+        row->setText(kLengthColumn, described.length ? ClockText(*described.length) : QStringLiteral("---"));
         row->setText(kInfoColumn, QString::fromStdString(description.text));
         row->setText(kStatusColumn, description.known ? "Scheduled" : "Unscheduled");
 
@@ -490,6 +505,10 @@ void CConverterDlg::Convert() {
     progress_.PlanJobs(target, filePaths_);
     // The list stays in sight, each row with its own progress.
     batchSummary_->hide();
+    batchAudio_ = 0;
+    for (const std::string& path : filePaths_)
+        if (const auto found = descriptions_.find(path); found != descriptions_.end())
+            batchAudio_ += found->second.length.value_or(0);
     batchClock_.start();
     ShowBatchProgress(0);
     totalBar_->show();
@@ -501,21 +520,15 @@ void CConverterDlg::Convert() {
     ResizeColumns();
 }
 
-namespace {
-
-QString ClockText(qint64 milliseconds) {
-    const qint64 seconds = milliseconds / 1000;
-    return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
-}
-
-}  // namespace
-
 void CConverterDlg::ShowBatchProgress(int percent) {
     totalBar_->setValue(percent);
     const qint64 elapsed = batchClock_.elapsed();
     QString text = "Elapsed " + ClockText(elapsed);
     // Remaining time is the pace so far carried to the end.
     if (percent > 0 && percent < 100) text += ", remaining " + ClockText(elapsed * (100 - percent) / percent);
+    // The audio behind the bar against the time it took.
+    if (percent > 0 && elapsed > 0 && batchAudio_ > 0)
+        text += QString::asprintf(", %.1f\u00d7 real time", batchAudio_ * percent / 100.0 / elapsed);
     batchTimes_->setText(text);
 }
 

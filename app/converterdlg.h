@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -112,6 +113,7 @@ private:
     struct CachedDescription {
         std::string stamp;  // size and change times when it was probed
         AudioDescription description;
+        std::optional<int64_t> length;  // milliseconds, when its headers say
     };
 
     void BuildMenus(QVBoxLayout* layout);
@@ -133,7 +135,7 @@ private:
     // The summary line and the log file of the batch that just ended.
     void ShowBatchResult();
     void ShowBatchProgress(int percent);
-    const AudioDescription& Describe(const std::string& path, const std::string& stamp);
+    const CachedDescription& Describe(const std::string& path, const std::string& stamp);
     QIcon FileIcon(const QString& path);
     static QStringList MusicFilesIn(const QString& folder);
 
@@ -148,6 +150,7 @@ private:
     QProgressBar* totalBar_;
     QLabel* batchTimes_;
     QElapsedTimer batchClock_;
+    int64_t batchAudio_ = 0;  // milliseconds of audio in the running batch
     QAction* reasonColumnAction_ = nullptr;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
     QBoxLayout* targetRowLayout_ = nullptr;

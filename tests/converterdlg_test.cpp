@@ -118,9 +118,13 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
 
     // A file rewritten since it was described is probed again.
     const std::string before = Cell(0, 2);
-    MakeWav("a.wav");
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / "a.wav" + "' synth 65.4 sine 500").status, 0);
     window.RefreshFileList();
     EXPECT_NE(Cell(0, 2), before);
+    // The length, read from the file's headers, stands beside the size.
+    EXPECT_EQ(Cell(0, 6), "1:05");
+    EXPECT_EQ(Cell(3, 6), "---");
+    EXPECT_EQ(window.fileList()->header()->visualIndex(6), 2);
 }
 
 TEST_F(MainWindow, RemoveTakesTheSelectedRowsAndDeleteKeyDoesTheSame) {
