@@ -5,29 +5,37 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
-#include <QScreen>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 #include "app/aboutdlg.h"
 #include "core/targets.h"
+#include "metadata/length.h"
 #include "ui/fecfiledialog.h"
+#include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
 
 namespace zelph {
@@ -35,13 +43,14 @@ namespace zelph {
 namespace {
 
 enum Column { kSourceColumn, kSizeColumn, kInfoColumn };
+// Added after the columns the progress window writes; shown beside Size.
+constexpr int kLengthColumn = 6;
 
 // The list's smallest size: today's on a screen with room, less where the
 // window has to fit a small screen.
 constexpr QSize kFullListMinimum(720, 280);
 constexpr QSize kNarrowListMinimum(240, 96);
-// Room left for the title bar and borders, which the window does not draw.
-constexpr QSize kDecorations(16, 48);
+constexpr int kNarrowMargin = 3;
 
 // What tells a rewritten file from the one that was probed.
 std::string Stamp(const struct stat& info) {
@@ -50,8 +59,14 @@ std::string Stamp(const struct stat& info) {
            std::to_string(info.st_ctim.tv_nsec);
 }
 
+// Binary megabytes, labelled as such.
+QString ClockText(qint64 milliseconds) {
+    const qint64 seconds = milliseconds / 1000;
+    return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+}
+
 QString SizeText(off_t bytes) {
-    return QString::asprintf("%.2f MB", static_cast<double>(bytes) / 1048576.0);
+    return QString::asprintf("%.2f MiB", static_cast<double>(bytes) / 1048576.0);
 }
 
 }  // namespace
@@ -63,8 +78,12 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       settings_(SettingsStore::PathIn(startupFolder.toStdString())),
       preferences_(Preferences::PathIn(startupFolder.toStdString())),
+      openedPreferences_(preferences_),
       progress_(this, std::move(engines)),
       fileList_(new QTreeWidget(this)),
+      batchSummary_(new QLabel(this)),
+      totalBar_(new QProgressBar(this)),
+      batchTimes_(new QLabel(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
       restoreDefaultsButton_(new CTargetButton("Restore Defaults", this)),
       convertButton_(new CTargetButton("Convert", this)) {
@@ -76,11 +95,13 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     restoreDefaultsButton_->SetButtonIcons(":/icons/restore.svg", CTargetButton::kIconLeft);
     connect(convertButton_, &QPushButton::clicked, this, &CConverterDlg::Convert);
     connect(engineTuningButton_, &QPushButton::clicked, this, &CConverterDlg::OpenEngineTuning);
-    connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::RestoreDefaults);
+    connect(restoreDefaultsButton_, &QPushButton::clicked, this, &CConverterDlg::ConfirmRestoreDefaults);
 
-    fileList_->setColumnCount(4);
-    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status"});
+    fileList_->setColumnCount(7);
+    fileList_->setHeaderLabels({"Source File", "Size", "File Information", "Status", "Reason", "Progress", "Length"});
+    fileList_->header()->moveSection(kLengthColumn, kInfoColumn);
     fileList_->setRootIsDecorated(false);
+    fileList_->setTextElideMode(Qt::ElideMiddle);
     fileList_->setUniformRowHeights(true);
     fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileList_->setSortingEnabled(false);
@@ -95,16 +116,32 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     BuildMenus(layout);
     // The list takes whatever room the window gains.
     layout->addWidget(fileList_, 1);
+    batchSummary_->setObjectName("batchSummary");
+    batchSummary_->hide();
+    connect(batchSummary_, &QLabel::linkActivated, this, &CConverterDlg::ShowBatchLog);
+    layout->addWidget(batchSummary_);
+    // The batch's own line: its bar and times, under the list it runs.
+    auto* batchRow = new QHBoxLayout;
+    batchRow->addWidget(totalBar_, 1);
+    batchRow->addWidget(batchTimes_);
+    layout->addLayout(batchRow);
+    totalBar_->setRange(0, 100);
+    totalBar_->hide();
+    batchTimes_->hide();
+    connect(&progress_, &CConvertProgressDlg::batchProgress, this, &CConverterDlg::ShowBatchProgress);
     layout->addWidget(BuildTargetRow());
     Arrange(false);
     fileList_->setMinimumSize(kFullListMinimum);
     layout->activate();
     fullSize_ = layout->totalSizeHint();
-    FitToScreen();
+    FitTo(AvailableScreenSize(this));
     ResizeColumns();
 
     settings_.LoadSettings(true);
     preferences_.Load();
+    BuildColumnMenu();
+    openedRecord_ = settings_.record;
+    openedPreferences_ = preferences_;
     // The size the window had when it was last closed, as far as it fits.
     const QSize remembered(preferences_.Get(kWindowWidth), preferences_.Get(kWindowHeight));
     if (!remembered.isEmpty()) SetWindowSize(remembered);
@@ -117,19 +154,32 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
 void CConverterDlg::BuildMenus(QVBoxLayout* layout) {
     auto* menuBar = new QMenuBar(this);
     auto* addFile = new QAction(QIcon(":/icons/addfiles.svg"), "Add File", this);
+    auto* addFolder = new QAction(QIcon::fromTheme("folder-open", QIcon(":/icons/addfiles.svg")), "Add Folder", this);
     auto* removeFile = new QAction(QIcon(":/icons/removefiles.svg"), "Remove File", this);
     auto* clearList = new QAction(QIcon(":/icons/clearlist.svg"), "Clear List", this);
     auto* about = new QAction(QIcon(":/icons/about.svg"), "About", this);
+    auto* quit = new QAction("Quit", this);
+    addFile->setShortcut(QKeySequence("Ctrl+O"));
+    addFolder->setShortcut(QKeySequence("Ctrl+Shift+O"));
+    quit->setShortcut(QKeySequence("Ctrl+Q"));
+    addFile->setToolTip("Add File(s)");
+    removeFile->setToolTip("Remove File(s)");
+    addFolder->setToolTip("Add the music files of a folder");
     connect(addFile, &QAction::triggered, this, &CConverterDlg::AddFiles);
+    connect(addFolder, &QAction::triggered, this, &CConverterDlg::AddFolder);
     connect(removeFile, &QAction::triggered, this, &CConverterDlg::RemoveFiles);
     connect(clearList, &QAction::triggered, this, &CConverterDlg::ClearFiles);
     connect(about, &QAction::triggered, this, &CConverterDlg::ShowAbout);
+    // Quitting is the close request: the settings are saved.
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* file = menuBar->addMenu("&File");
-    file->addActions({addFile, removeFile, clearList});
-    menuBar->addMenu("Settings")
+    file->addActions({addFile, addFolder, removeFile, clearList});
+    file->addSeparator();
+    file->addAction(quit);
+    menuBar->addMenu("&Settings")
         ->addAction("General Settings", this, &CConverterDlg::OpenGeneralSettings);
-    menuBar->addMenu("Help")->addAction(about);
+    menuBar->addMenu("&Help")->addAction(about);
 
     // The logo opens the About box, from the left end of the menu bar.
     auto* logo = new QToolButton(menuBar);
@@ -143,18 +193,12 @@ void CConverterDlg::BuildMenus(QVBoxLayout* layout) {
     menuBar->setCornerWidget(logo, Qt::TopLeftCorner);
     layout->setMenuBar(menuBar);
 
+    // The desktop's tool bar icon size, each button named beside its icon.
     auto* toolBar = new QToolBar(this);
-    toolBar->setIconSize(QSize(16, 16));
-    const std::pair<QAction*, const char*> tools[] = {
-        {addFile, "Add File(s)"}, {removeFile, "Remove File(s)"}, {clearList, "Clear List"}, {about, "About"}};
-    for (auto [action, tip] : tools) {
-        QToolButton* button = new QToolButton(toolBar);
-        button->setIcon(action->icon());
-        button->setToolTip(tip);
-        button->setAutoRaise(true);
-        connect(button, &QToolButton::clicked, action, &QAction::trigger);
-        toolBar->addWidget(button);
-    }
+    const int iconSize = style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, toolBar);
+    toolBar->setIconSize(QSize(iconSize, iconSize));
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->addActions({addFile, addFolder, removeFile, clearList, about});
     layout->addWidget(toolBar);
 }
 
@@ -196,7 +240,8 @@ QRadioButton* CConverterDlg::targetRadio(int32_t targetFormat) const {
 
 void CConverterDlg::Arrange(bool narrow) {
     targetRowLayout_->setDirection(narrow ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
-    const int columns = narrow ? 3 : static_cast<int>(radios_.size());
+    // Two rows of radios where the window is narrow.
+    const int columns = narrow ? (static_cast<int>(radios_.size()) + 1) / 2 : static_cast<int>(radios_.size());
     for (QRadioButton* radio : radios_) radioLayout_->removeWidget(radio);
     for (int i = 0; i < static_cast<int>(radios_.size()); ++i)
         radioLayout_->addWidget(radios_[i], i / columns, i % columns);
@@ -206,17 +251,17 @@ void CConverterDlg::Arrange(bool narrow) {
 }
 
 void CConverterDlg::FitTo(const QSize& available) {
-    const QSize room = available - kDecorations;
+    const QSize room = RoomOn(available);
+    room_ = room;
     const bool narrow = fullSize_.width() > room.width() || fullSize_.height() > room.height();
     Arrange(narrow);
     fileList_->setMinimumSize(narrow ? kNarrowListMinimum : kFullListMinimum);
+    // Thin margins leave the list a few more pixels on the smallest screens.
+    const int margin = narrow ? kNarrowMargin : style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+    layout()->setContentsMargins(margin, margin, margin, margin);
     layout()->activate();
     setMinimumSize(narrow ? layout()->totalMinimumSize() : fullSize_);
     resize(narrow ? fullSize_.boundedTo(room).expandedTo(minimumSize()) : fullSize_);
-}
-
-void CConverterDlg::FitToScreen() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) FitTo(screen->availableGeometry().size());
 }
 
 int32_t CConverterDlg::CheckedTarget() const {
@@ -247,6 +292,23 @@ void CConverterDlg::SaveSettings() {
                              "The settings could not be saved:\n\n" + reasons.join('\n'));
 }
 
+bool CConverterDlg::SettingsChanged() const {
+    ConverterSettings current = settings_.record;
+    if (const int32_t target = CheckedTarget()) current.targetFormat = target;
+    return std::memcmp(&current, &openedRecord_, sizeof current) != 0 || preferences_ != openedPreferences_;
+}
+
+bool CConverterDlg::MayDiscardSettings() {
+    if (!SettingsChanged()) return true;
+    const auto answer = QMessageBox::question(
+        this, "Zelph Audio Converter",
+        "Settings were changed since the window opened. Closing with Escape discards them.",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    // Saving is what the close box does; its close request ends the window.
+    if (answer == QMessageBox::Save) close();
+    return answer == QMessageBox::Discard;
+}
+
 void CConverterDlg::closeEvent(QCloseEvent* event) {
     SaveSettings();
     QDialog::closeEvent(event);
@@ -257,6 +319,10 @@ void CConverterDlg::keyPressEvent(QKeyEvent* event) {
     // so a stray Enter never closes the window and loses the list.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && !MayDiscardSettings()) {
         event->accept();
         return;
     }
@@ -321,6 +387,11 @@ void CConverterDlg::AddFiles() {
     AddPaths(chosen);
 }
 
+void CConverterDlg::AddFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(this, "Folder To Load");
+    if (!folder.isEmpty()) AddFilesAndFolders({folder});
+}
+
 void CConverterDlg::AddPaths(const QStringList& paths) {
     if (!paths.isEmpty()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -353,10 +424,14 @@ void CConverterDlg::ResizeColumns() {
         fileList_->resizeColumnToContents(column);
 }
 
-const AudioDescription& CConverterDlg::Describe(const std::string& path, const std::string& stamp) {
+const CConverterDlg::CachedDescription& CConverterDlg::Describe(const std::string& path, const std::string& stamp) {
     CachedDescription& cached = descriptions_[path];
-    if (cached.stamp != stamp || stamp.empty()) cached = {stamp, DescribeAudioFile(path)};
-    return cached.description;
+    if (cached.stamp != stamp || stamp.empty()) {
+        AudioDescription description = DescribeAudioFile(path);
+        const std::optional<int64_t> length = description.known ? AudioLength(path) : std::nullopt;
+        cached = {stamp, std::move(description), length};
+    }
+    return cached;
 }
 
 // Icons of one kind of file look alike, so the provider is asked once per
@@ -377,20 +452,25 @@ void CConverterDlg::RefreshFileList() {
     for (const std::string& path : filePaths_) {
         auto* row = new QTreeWidgetItem;
         const QString name = QString::fromStdString(path);
-        row->setText(kSourceColumn, name);
+        // The name, shortened in the middle when the column is narrow; the
+        // whole path is its tip.
+        row->setText(kSourceColumn, QFileInfo(name).fileName());
+        row->setToolTip(kSourceColumn, name);
         QIcon icon = FileIcon(name);
 
         struct stat info;
         const bool found = ::stat(path.c_str(), &info) == 0;
         row->setText(kSizeColumn, found ? SizeText(info.st_size) : QStringLiteral("---"));
-        const AudioDescription& description = Describe(path, found ? Stamp(info) : std::string());
+        const CachedDescription& described = Describe(path, found ? Stamp(info) : std::string());
+        const AudioDescription& description = described.description;
+        row->setText(kLengthColumn, described.length ? ClockText(*described.length) : QStringLiteral("---"));
         row->setText(kInfoColumn, QString::fromStdString(description.text));
         row->setText(kStatusColumn, description.known ? "Scheduled" : "Unscheduled");
 
         // Hidden files are listed dimmed, as the desktop shows them.
         if (QFileInfo(name).fileName().startsWith('.')) {
             icon = QIcon(icon.pixmap(16, 16, QIcon::Disabled));
-            for (int column = 0; column < 4; ++column) row->setForeground(column, dimmed);
+            for (int column = 0; column < fileList_->columnCount(); ++column) row->setForeground(column, dimmed);
         }
         row->setIcon(kSourceColumn, icon);
         rows << row;
@@ -410,6 +490,15 @@ void CConverterDlg::OpenGeneralSettings() {
     if (generalSettingsOpener_) generalSettingsOpener_(settings_.record.general, preferences_, this);
 }
 
+void CConverterDlg::ConfirmRestoreDefaults() {
+    QMessageBox ask(QMessageBox::Question, "Restore Defaults",
+                    "Return every setting to its default? The file list is kept.", QMessageBox::Cancel, this);
+    QPushButton* restore = ask.addButton("Restore Defaults", QMessageBox::AcceptRole);
+    ask.setDefaultButton(qobject_cast<QPushButton*>(ask.button(QMessageBox::Cancel)));
+    ask.exec();
+    if (ask.clickedButton() == restore) RestoreDefaults();
+}
+
 // The record and every choice kept beside it, the window's size included.
 void CConverterDlg::RestoreDefaults() {
     std::string problem = settings_.LoadSettings(false);
@@ -417,7 +506,7 @@ void CConverterDlg::RestoreDefaults() {
     if (const std::string saved = preferences_.Save(); !saved.empty() && problem.empty())
         problem = "cannot write " + saved;
     CheckTargetRadio(settings_.record.targetFormat);
-    FitToScreen();
+    FitTo(AvailableScreenSize(this));
     if (!problem.empty())
         QMessageBox::warning(this, "Zelph Audio Converter",
                              QString::fromStdString("The defaults could not be kept: " + problem));
@@ -427,10 +516,83 @@ void CConverterDlg::Convert() {
     const int32_t target = CheckedTarget();
     if (!target) return;
     progress_.PlanJobs(target, filePaths_);
-    hide();
+    // The list stays in sight, each row with its own progress.
+    batchSummary_->hide();
+    batchAudio_ = 0;
+    for (const std::string& path : filePaths_)
+        if (const auto found = descriptions_.find(path); found != descriptions_.end())
+            batchAudio_ += found->second.length.value_or(0);
+    batchClock_.start();
+    ShowBatchProgress(0);
+    totalBar_->show();
+    batchTimes_->show();
     progress_.exec();
-    show();
+    totalBar_->hide();
+    batchTimes_->hide();
+    ShowBatchResult();
     ResizeColumns();
+}
+
+void CConverterDlg::ShowBatchProgress(int percent) {
+    totalBar_->setValue(percent);
+    const qint64 elapsed = batchClock_.elapsed();
+    QString text = "Elapsed " + ClockText(elapsed);
+    // Remaining time is the pace so far carried to the end.
+    if (percent > 0 && percent < 100) text += ", remaining " + ClockText(elapsed * (100 - percent) / percent);
+    // The audio behind the bar against the time it took.
+    if (percent > 0 && elapsed > 0 && batchAudio_ > 0)
+        text += QString::asprintf(", %.1f\u00d7 real time", batchAudio_ * percent / 100.0 / elapsed);
+    batchTimes_->setText(text);
+}
+
+QString CConverterDlg::BatchLogPath() const {
+    return QFileInfo(QString::fromStdString(preferences_.path())).dir().filePath(kBatchLogFileName);
+}
+
+void CConverterDlg::ShowBatchResult() {
+    const BatchLog& log = progress_.log();
+    if (log.Text().isEmpty()) return;  // nothing ran
+    QString summary = log.Summary();
+    if (!log.WriteTo(BatchLogPath())) summary += " (the log file could not be written)";
+    batchSummary_->setText(summary.toHtmlEscaped() + " \u2014 <a href=\"log\">Show details</a>");
+    batchSummary_->show();
+    // A failure's reason is not left to a tool tip.
+    // A failure's reason is not left to a tool tip; the user's own choice
+    // of columns is kept only when made in the header's menu.
+    if (log.Count(kRowError)) reasonColumnAction_->setChecked(true);
+}
+
+void CConverterDlg::BuildColumnMenu() {
+    reasonColumnAction_ = new QAction("Reason", fileList_->header());
+    reasonColumnAction_->setCheckable(true);
+    connect(reasonColumnAction_, &QAction::toggled, this,
+            [this](bool shown) { fileList_->setColumnHidden(kReasonColumn, !shown); });
+    connect(reasonColumnAction_, &QAction::triggered, this,
+            [this](bool shown) { preferences_.Set(kShowReasonColumn, shown ? "1" : "0"); });
+    const bool shown = preferences_.Get(kShowReasonColumn) != 0;
+    reasonColumnAction_->setChecked(shown);
+    fileList_->setColumnHidden(kReasonColumn, !shown);
+    fileList_->header()->addAction(reasonColumnAction_);
+    fileList_->header()->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CConverterDlg::ShowBatchLog() {
+    QDialog window(this);
+    window.setObjectName("batchLog");
+    window.setWindowTitle("Batch Log");
+    auto* text = new QPlainTextEdit(progress_.log().Text(), &window);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* path = new QLabel("Kept in " + BatchLogPath().toHtmlEscaped(), &window);
+    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
+    connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(text);
+    layout->addWidget(path);
+    layout->addWidget(buttons);
+    window.resize(QSize(640, 320).boundedTo(RoomOn(AvailableScreenSize(this))));
+    window.exec();
 }
 
 void CConverterDlg::ShowAbout() {

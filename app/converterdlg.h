@@ -4,10 +4,12 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,8 +19,11 @@
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
+class QAction;
 class QBoxLayout;
 class QGridLayout;
+class QLabel;
+class QProgressBar;
 class QRadioButton;
 class QVBoxLayout;
 class QTreeWidget;
@@ -48,6 +53,8 @@ public:
 
     // The commands.
     void AddFiles();
+    // Adds the music files under a folder the user picks.
+    void AddFolder();
     // Appends the paths not listed yet (exact comparison) and rebuilds the rows.
     void AddPaths(const QStringList& paths);
     // As AddPaths, with each folder standing for the music files under it.
@@ -58,18 +65,22 @@ public:
     void OpenEngineTuning();
     void OpenGeneralSettings();
     void RestoreDefaults();
+    // Asks first, then RestoreDefaults.
+    void ConfirmRestoreDefaults();
     void Convert();
     void ShowAbout();
+    // The log of the last batch, in a window.
+    void ShowBatchLog();
 
-    // The window's size without its frame, for keeping it between runs; a
-    // size below the smallest the window allows is raised to that.
+    // The window's size without its frame in logical pixels, for keeping it
+    // between runs; a size below the smallest the window allows is raised to
+    // that, one beyond the screen it was fitted to is cut to the screen.
     QSize WindowSize() const { return size(); }
-    void SetWindowSize(const QSize& size) { resize(size.expandedTo(minimumSize())); }
+    void SetWindowSize(const QSize& size) { resize(size.boundedTo(room_).expandedTo(minimumSize())); }
     // Lays the window out for a screen area of `available` (without window
     // decorations): today's full-width row and size where it fits, otherwise
     // a narrower arrangement that keeps every command on the screen.
     void FitTo(const QSize& available);
-    void FitToScreen();
     // The size the window is laid out for where the screen has room.
     QSize FullSize() const { return fullSize_; }
 
@@ -80,12 +91,20 @@ public:
     CTargetButton* convertButton() const { return convertButton_; }
     CTargetButton* engineTuningButton() const { return engineTuningButton_; }
     CTargetButton* restoreDefaultsButton() const { return restoreDefaultsButton_; }
+    // "5 done, 1 failed — Show details" after a batch; hidden before the first.
+    QLabel* batchSummary() const { return batchSummary_; }
+    // The whole batch's bar, shown while a batch runs, and its times.
+    QProgressBar* totalBar() const { return totalBar_; }
+    QLabel* batchTimes() const { return batchTimes_; }
+    // Where the last batch's log is kept: beside zelph.conf.
+    QString BatchLogPath() const;
     CConvertProgressDlg& progressWindow() { return progress_; }
     SettingsStore& settings() { return settings_; }
     Preferences& preferences() { return preferences_; }
 
 protected:
-    // The close request saves the settings; Escape closes without saving.
+    // The close request saves the settings; Escape closes without saving,
+    // after asking when settings changed since the window opened.
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +113,7 @@ private:
     struct CachedDescription {
         std::string stamp;  // size and change times when it was probed
         AudioDescription description;
+        std::optional<int64_t> length;  // milliseconds, when its headers say
     };
 
     void BuildMenus(QVBoxLayout* layout);
@@ -101,23 +121,42 @@ private:
     // One row of radios and commands beside them, or stacked in two rows.
     void Arrange(bool narrow);
     void SaveSettings();
+    // True when the target, the record or the preferences differ from what
+    // the window opened with.
+    bool SettingsChanged() const;
+    // Whether Escape may close the window; it may save the settings first.
+    bool MayDiscardSettings();
     void CheckTargetRadio(int32_t targetFormat);
     // 0 when no radio is checked.
     int32_t CheckedTarget() const;
     void ResizeColumns();
-    const AudioDescription& Describe(const std::string& path, const std::string& stamp);
+    // The list header's menu: which optional columns show.
+    void BuildColumnMenu();
+    // The summary line and the log file of the batch that just ended.
+    void ShowBatchResult();
+    void ShowBatchProgress(int percent);
+    const CachedDescription& Describe(const std::string& path, const std::string& stamp);
     QIcon FileIcon(const QString& path);
     static QStringList MusicFilesIn(const QString& folder);
 
     SettingsStore settings_;
     Preferences preferences_;
+    ConverterSettings openedRecord_{};
+    Preferences openedPreferences_;
     CConvertProgressDlg progress_;
     std::vector<std::string> filePaths_;
     QTreeWidget* fileList_;
+    QLabel* batchSummary_;
+    QProgressBar* totalBar_;
+    QLabel* batchTimes_;
+    QElapsedTimer batchClock_;
+    int64_t batchAudio_ = 0;  // milliseconds of audio in the running batch
+    QAction* reasonColumnAction_ = nullptr;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
     QBoxLayout* targetRowLayout_ = nullptr;
     QGridLayout* radioLayout_ = nullptr;
     QSize fullSize_;
+    QSize room_;  // the screen's room for the window, from FitTo
     CTargetButton* engineTuningButton_;
     CTargetButton* restoreDefaultsButton_;
     CTargetButton* convertButton_;

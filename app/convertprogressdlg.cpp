@@ -4,13 +4,16 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QProcess>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <mutex>
@@ -63,6 +66,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
       progressTimer_(new QTimer(this)),
       waker_(std::make_shared<EngineWaker>(this)),
       skipButton_(new CTargetButton("Skip This", this)),
+      cancelButton_(new CTargetButton("Cancel", this)),
       status_(new QLabel("Idle", this)),
       fileName_(new QLabel(this)),
       progressBar_(new QProgressBar(this)),
@@ -72,6 +76,8 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
 
     skipButton_->setAutoDefault(false);
     skipButton_->SetButtonIcons(":/icons/skip.svg", CTargetButton::kIconLeft);
+    cancelButton_->setAutoDefault(false);
+    cancelButton_->SetButtonIcons(":/icons/cancel.svg", CTargetButton::kIconLeft);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setMinimumWidth(260);
     // A fixed width: a long name is shortened in the middle rather than
@@ -86,15 +92,25 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     runningList_->setRootIsDecorated(false);
     runningList_->setSelectionMode(QAbstractItemView::SingleSelection);
     runningList_->setMinimumHeight(90);
-    runningList_->setColumnWidth(0, 300);
+    // The names take what the bars leave; a bar is never cut.
+    runningList_->header()->setStretchLastSection(false);
+    runningList_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    runningList_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    runningList_->setColumnWidth(1, 140);
+    runningList_->setMinimumWidth(360);
 
+    // Resizable: the list of running files takes the room.
+    auto* commands = new QVBoxLayout;
+    commands->addWidget(skipButton_);
+    commands->addWidget(cancelButton_);
     auto* layout = new QGridLayout(this);
-    layout->addWidget(skipButton_, 0, 0, 3, 1, Qt::AlignVCenter);
+    layout->addLayout(commands, 0, 0, 3, 1, Qt::AlignVCenter);
     layout->addWidget(status_, 0, 1);
     layout->addWidget(fileName_, 1, 1);
     layout->addWidget(progressBar_, 2, 1);
     layout->addWidget(runningList_, 3, 0, 1, 2);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setRowStretch(3, 1);
+    layout->setColumnStretch(1, 1);
 
     schedulingTimer_->setObjectName("schedulingTimer");
     schedulingTimer_->setInterval(200);
@@ -102,6 +118,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, EngineTable engines)
     connect(schedulingTimer_, &QTimer::timeout, this, &CConvertProgressDlg::SchedulingTick);
     connect(progressTimer_, &QTimer::timeout, this, &CConvertProgressDlg::ShowProgress);
     connect(skipButton_, &QPushButton::clicked, this, &CConvertProgressDlg::SkipThis);
+    connect(cancelButton_, &QPushButton::clicked, this, &CConvertProgressDlg::reject);
     // The next job starts the moment an engine ends; the 200 ms tick stays
     // as the fallback.
     runner_.endSignal().SetCallback([waker = waker_] { waker->Wake(); });
@@ -120,12 +137,13 @@ int CConvertProgressDlg::exec() {
     status_->clear();
     fileName_->clear();
     fileName_->setToolTip({});
-    outcomes_.clear();
-    tagNotes_.clear();
+    log_.Start(files_);
     progressBar_->setValue(0);
     runningList_->clear();
     skipButton_->setEnabled(true);
+    cancelButton_->setEnabled(true);
     closing_ = false;
+    plannedFiles_ = plan_.files.size();
     const RunOptions options{.afterOperation = settings_->general.afterOperation,
                              .existingFileAction = settings_->general.existingFileAction,
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
@@ -145,27 +163,40 @@ int CConvertProgressDlg::exec() {
 }
 
 void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const std::string& reason) {
-    outcomes_[row] = text;
+    log_.Outcome(row, text, reason);
     if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
     QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
     item->setText(kStatusColumn, QString::fromStdString(text));
-    QStringList tip = tagNotes_[row];
-    if (!reason.empty()) tip.prepend(QString::fromStdString(reason));
-    item->setToolTip(kStatusColumn, tip.join('\n'));
+    item->setText(kProgressColumn, {});
+    // A failure stands out by its icon and colour, in a light or dark palette.
+    const bool failed = text == kRowError;
+    const bool dark = fileList_->palette().color(QPalette::Base).lightness() < 128;
+    item->setIcon(kStatusColumn, failed ? fileList_->style()->standardIcon(QStyle::SP_MessageBoxCritical) : QIcon());
+    for (int column : {kStatusColumn, kReasonColumn})
+        item->setForeground(column, failed ? QBrush(dark ? QColor(0xff, 0x8a, 0x80) : QColor(0xc6, 0x28, 0x28))
+                                           : fileList_->palette().brush(QPalette::Text));
+    ShowDetails(row);
+}
+
+void CConvertProgressDlg::ShowDetails(uint32_t row) {
+    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
+    QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
+    const QStringList details = log_.Details(row);
+    item->setToolTip(kStatusColumn, details.join('\n'));
+    item->setText(kReasonColumn, details.join("; "));
+    item->setToolTip(kReasonColumn, details.join('\n'));
 }
 
 void CConvertProgressDlg::SourceKept(uint32_t row, const std::string& reason) {
-    if (!fileList_ || row >= static_cast<uint32_t>(fileList_->topLevelItemCount())) return;
-    fileList_->topLevelItem(static_cast<int>(row))
-        ->setToolTip(kStatusColumn, QString::fromStdString("The source was kept: " + reason));
+    log_.Note(row, QString::fromStdString("The source was kept: " + reason));
+    ShowDetails(row);
 }
 
 // The row keeps its one-word outcome; the tag fields its output could not
-// take join the reason in its tip.
+// take join the reason in its details.
 void CConvertProgressDlg::TagsCopied(uint32_t row, const TagCopyReport& report) {
-    QStringList& lines = tagNotes_[row];
-    lines.clear();
-    for (const std::string& field : report.dropped) lines << "dropped: " + QString::fromStdString(field);
+    log_.ClearNotes(row);
+    for (const std::string& field : report.dropped) log_.Note(row, "dropped: " + QString::fromStdString(field));
 }
 
 void CConvertProgressDlg::StatusText(const std::string& text) {
@@ -194,6 +225,13 @@ void CConvertProgressDlg::ShowProgress() {
     ShowRunningFiles();
 }
 
+int CConvertProgressDlg::BatchPercent(const std::vector<RunningFile>& running) const {
+    if (plannedFiles_ == 0) return 100;
+    int64_t parts = 100LL * (log_.Count(kRowDone) + log_.Count(kRowError) + log_.Count(kRowCancelled));
+    for (const RunningFile& file : running) parts += file.progress;
+    return static_cast<int>(std::min<int64_t>(100, parts / static_cast<int64_t>(plannedFiles_)));
+}
+
 // The list follows the running files; a line keeps its selection while its
 // file runs.
 void CConvertProgressDlg::ShowRunningFiles() {
@@ -219,7 +257,11 @@ void CConvertProgressDlg::ShowRunningFiles() {
             runningList_->setItemWidget(item, 1, bar);
         }
         static_cast<QProgressBar*>(runningList_->itemWidget(item, 1))->setValue(file.progress);
+        if (fileList_ && file.row < static_cast<uint32_t>(fileList_->topLevelItemCount()))
+            fileList_->topLevelItem(static_cast<int>(file.row))
+                ->setText(kProgressColumn, QString::number(file.progress) + " %");
     }
+    emit batchProgress(BatchPercent(files));
 }
 
 // The oldest running file's name under "Converting File N of M", shortened
@@ -235,17 +277,11 @@ void CConvertProgressDlg::ShowCurrentFile() {
 }
 void CConvertProgressDlg::NoticeIfUnwatched() {
     if (isActiveWindow()) return;
-    int converted = 0, failed = 0, cancelled = 0;
-    for (const auto& [row, outcome] : outcomes_) {
-        if (outcome == kRowDone) ++converted;
-        else if (outcome == kRowError) ++failed;
-        else if (outcome == kRowCancelled) ++cancelled;
-    }
     // Without notify-send or a notification service the notice is simply lost.
-    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph",
-                                            "Zelph Audio Converter", BatchSummary(converted, failed, cancelled)});
+    QProcess::startDetached("notify-send", {"--app-name=Zelph Audio Converter", "--icon=zelph", "Zelph Audio Converter",
+                                            BatchSummary(log_.Count(kRowDone), log_.Count(kRowError),
+                                                         log_.Count(kRowCancelled))});
 }
-
 
 void CConvertProgressDlg::FinishIfDone() {
     if (!runner_.finished()) return;
@@ -277,6 +313,7 @@ void CConvertProgressDlg::reject() {
     }
     closing_ = true;
     skipButton_->setEnabled(false);
+    cancelButton_->setEnabled(false);
     runner_.CloseRequest();
     FinishIfDone();
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/batchlog.h"
+#include "codecs/engines.h"
 #include "core/runner.h"
 #include "core/targets.h"
 #include "settings/preferences.h"
@@ -27,6 +29,10 @@ class EngineWaker;
 
 inline constexpr const char* kNoJobsText = "No Jobs In Queue...";
 inline constexpr int kStatusColumn = 3;
+// Why a file failed, and what its output could not take.
+inline constexpr int kReasonColumn = 4;
+// How far a running file has come, while it runs.
+inline constexpr int kProgressColumn = 5;
 
 class CConvertProgressDlg : public QDialog, private RunnerListener {
     Q_OBJECT
@@ -42,6 +48,7 @@ public:
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
         tuning_ = preferences_ ? TuningFrom(*preferences_) : TargetTuning{};
         plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files);
+        files_ = files;
     }
 
     // Runs the planned queue to its end; says "No Jobs In Queue..." instead
@@ -49,12 +56,21 @@ public:
     int exec() override;
 
     const JobRunner& runner() const { return runner_; }
+    // What happened to each file of the last run.
+    const BatchLog& log() const { return log_; }
     CTargetButton* skipButton() const { return skipButton_; }
+    // Cancels every file left, as Escape does.
+    CTargetButton* cancelButton() const { return cancelButton_; }
+    QProgressBar* progressBar() const { return progressBar_; }
     // One line per running file: its name and its own bar.
     QTreeWidget* runningList() const { return runningList_; }
     QString statusText() const;
     // The name of the file being converted, shown under the status line.
     QString fileNameText() const;
+
+signals:
+    // The whole batch's progress, 0-100, while it runs.
+    void batchProgress(int percent);
 
 public slots:
     // Escape and the close box end the run: every file left is cancelled.
@@ -78,6 +94,10 @@ private:
     void FinishIfDone();
     void ShowCurrentFile();
     void ShowRunningFiles();
+    // Percent of the planned files done, running ones in part.
+    int BatchPercent(const std::vector<RunningFile>& running) const;
+    // The row's tip and reason cell from the log, and its outcome's look.
+    void ShowDetails(uint32_t row);
     // Tells the desktop how the batch went when nobody is watching the window.
     void NoticeIfUnwatched();
 
@@ -91,10 +111,12 @@ private:
     QTimer* progressTimer_;    // 50 ms: the bar follows the engine
     std::shared_ptr<EngineWaker> waker_;
     CTargetButton* skipButton_;
+    CTargetButton* cancelButton_;
+    std::size_t plannedFiles_ = 0;
     QLabel* status_;
     QLabel* fileName_;
-    std::map<uint32_t, std::string> outcomes_;
-    std::map<uint32_t, QStringList> tagNotes_;  // per row, from the last copy of its tags
+    std::vector<std::string> files_;  // as planned, by row
+    BatchLog log_;
     QProgressBar* progressBar_;
     QTreeWidget* runningList_;
     bool closing_ = false;

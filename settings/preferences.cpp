@@ -13,9 +13,12 @@ namespace zelph {
 namespace {
 
 constexpr PreferenceKey kKeys[] = {
-    // The main window's size in pixels; 0 is the smallest size that fits.
+    // The main window's size in logical pixels, the same at every scale
+    // factor; 0 is the smallest size that fits.
     {kWindowWidth, 0, 16384, 0},
     {kWindowHeight, 0, 16384, 0},
+    // 1: the file list shows the column of failure reasons.
+    {kShowReasonColumn, 0, 1, 0},
     // Files converted side by side; 0: one per processor.
     {kFilesAtOnce, 0, 64, 0},
     // 1: each source's tags and pictures are carried to its output.

@@ -18,6 +18,7 @@ inline constexpr const char* kPreferencesFileName = "zelph.conf";
 // The known keys.
 inline constexpr std::string_view kWindowWidth = "window.width";
 inline constexpr std::string_view kWindowHeight = "window.height";
+inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
 inline constexpr std::string_view kFlacLevel = "flac.level";
@@ -56,10 +57,13 @@ public:
 
     const std::string& path() const { return path_; }
 
+    bool operator==(const Preferences&) const = default;
+
 private:
     struct Line {
         std::string key;   // "" for a line that holds no key
         std::string text;  // the value, or the whole line when there is no key
+        bool operator==(const Line&) const = default;
     };
     Line* Find(std::string_view key);
     const Line* Find(std::string_view key) const;

@@ -2,9 +2,14 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "settings/dialogparts.h"
+#include "ui/screenfit.h"
 
 namespace zelph {
 
@@ -22,18 +27,40 @@ void CSettingsWindow::SetControls(QLayout* controls) {
         accept();
     });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save_);
-    buttons->addWidget(cancel_);
+    buttons_ = new QHBoxLayout;
+    buttons_->addStretch();
+    buttons_->addWidget(save_);
+    buttons_->addWidget(cancel_);
+
+    auto* content = new QWidget;
+    content->setLayout(controls);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(content);
     auto* window = new QVBoxLayout(this);
-    window->addLayout(controls);
-    window->addLayout(buttons);
-    window->setSizeConstraint(QLayout::SetFixedSize);
+    window->addWidget(scroll_, 1);
+    window->addLayout(buttons_);
+}
+
+void CSettingsWindow::FitTo(const QSize& available) {
+    const QSize room = RoomOn(available);
+    // The scroll area's own hint is capped at a few dozen lines, so the
+    // window is sized from the controls it holds.
+    const QSize controls = scroll_->widget()->sizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    const QSize buttons = buttons_->sizeHint();
+    QSize wanted(std::max(controls.width(), buttons.width()) + margins.left() + margins.right(),
+                 controls.height() + layout()->spacing() + buttons.height() + margins.top() + margins.bottom());
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (wanted.height() > room.height()) wanted.rwidth() += scrollBar;
+    if (wanted.width() > room.width()) wanted.rheight() += scrollBar;
+    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
 int CSettingsWindow::exec() {
     ShowBlock();
+    FitTo(AvailableScreenSize(this));
     return QDialog::exec();
 }
 

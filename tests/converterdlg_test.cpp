@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QMenuBar>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -20,8 +24,12 @@
 #include "app/converterapp.h"
 #include "app/converterdlg.h"
 #include "app/startoptions.h"
+#include "core/targets.h"
+#include "settings/enginetuning.h"
+#include "settings/generalsettingsdlg.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
+#include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
 
 using namespace zelph;
@@ -83,22 +91,27 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
 
     Add({"a.wav", "A.wav", "fake.mp3", "a.wav", "notes.txt", "big.ape", ".hidden.ogg"});
     EXPECT_EQ(Listed(), (Names{"a.wav", "A.wav", "fake.mp3", "notes.txt", "big.ape", ".hidden.ogg"}));
-    EXPECT_EQ(Cell(0, 1), "1.50 MB");
+    EXPECT_EQ(Cell(0, 0), "a.wav");
+    EXPECT_EQ(window.fileList()->topLevelItem(0)->toolTip(0), Path("a.wav")) << "the folder is in the tip";
+    EXPECT_EQ(Cell(0, 1), "1.50 MiB");
     EXPECT_EQ(Cell(1, 1), "---");
     EXPECT_EQ(Cell(1, 2), kFileInUseText);
     EXPECT_EQ(Cell(2, 2), "Not a Valid MPEG File");
     EXPECT_EQ(Cell(2, 3), "Scheduled");
     EXPECT_EQ(Cell(3, 2), "Unknown Audio File Format");
     EXPECT_EQ(Cell(3, 3), "Unscheduled");
-    EXPECT_EQ(Cell(4, 1), "5120.00 MB");
+    EXPECT_EQ(Cell(4, 1), "5120.00 MiB");
     EXPECT_EQ(window.fileList()->topLevelItem(5)->foreground(0).color(),
               window.palette().color(QPalette::Disabled, QPalette::Text));
 
     // A file rewritten since it was described is probed again.
     const std::string before = Cell(0, 2);
-    MakeWav("a.wav");
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / "a.wav" + "' synth 65.4 sine 500").status, 0);
     window.RefreshFileList();
     EXPECT_NE(Cell(0, 2), before);
+    // The length, read from the file's headers, stands beside the size.
+    EXPECT_EQ(Cell(0, 6), "1:05");
+    EXPECT_EQ(Cell(3, 6), "---");
 }
 
 TEST_F(MainWindow, RemoveTakesTheSelectedRowsAndDeleteKeyDoesTheSame) {
@@ -172,14 +185,26 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
     EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
 
-    // Restore Defaults resets zelph.conf's choices too, and keeps lines it does not know.
+    // Restore Defaults asks first; only its own button restores. It resets
+    // zelph.conf's choices too, and keeps lines it does not know.
     WriteFile(dir / "Settings.dat", "old");
     WriteFile(dir / "zelph.conf", "other.key = 3\n");
     window.preferences().Load();
     for (const std::string_view key : {kCopyTags, kFilesAtOnce, kFlacLevel, kOpusBitrate, kWindowWidth})
         ASSERT_EQ(window.preferences().Set(key, "0"), "");
     ASSERT_EQ(window.preferences().Save(), "");
-    window.restoreDefaultsButton()->click();
+    auto answerRestore = [](bool restore) {
+        WhenModalShows<QMessageBox>([restore](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons())
+                if ((button->text() == "Restore Defaults") == restore) button->click();
+        });
+    };
+    for (bool restore : {false, true}) {
+        answerRestore(restore);
+        window.restoreDefaultsButton()->click();
+        EXPECT_EQ(window.targetRadio(kTargetWav)->isChecked(), restore);
+        EXPECT_EQ(Exists(dir / "Settings.dat"), !restore);
+    }
     EXPECT_TRUE(window.targetRadio(kTargetWav)->isChecked());
     EXPECT_FALSE(Exists(dir / "Settings.dat"));
     EXPECT_EQ(test::ReadFile(dir / "zelph.conf"), "other.key = 3\n");
@@ -191,8 +216,12 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
         std::filesystem::create_directories(dir / stuck + "/x");
         QString shown;
         WhenModalShows<QMessageBox>([&](QMessageBox* box) {
-            shown = box->text();
-            box->accept();
+            WhenModalShows<QMessageBox>([&](QMessageBox* warning) {
+                shown = warning->text();
+                warning->accept();
+            });
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == "Restore Defaults") button->click();
         });
         window.restoreDefaultsButton()->click();
         EXPECT_TRUE(shown.startsWith("The defaults could not be kept: cannot ")) << shown.toStdString();
@@ -200,14 +229,31 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     }
 }
 
-TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
+TEST_F(MainWindow, CloseSavesTheTargetAndEscapeAsksBeforeDiscardingChanges) {
+    // Changed, the answer (NoButton: no question is asked), closes, saves.
+    const std::tuple<bool, QMessageBox::StandardButton, bool, bool> cases[] = {
+        {false, QMessageBox::NoButton, true, false}, {true, QMessageBox::Cancel, false, false},
+        {true, QMessageBox::Discard, true, false}, {true, QMessageBox::Save, true, true}};
+    for (const auto& [changed, answer, closes, saves] : cases) {
+        ::unlink((dir / "Settings.dat").c_str());
+        CConverterDlg opened;
+        opened.show();
+        if (changed) opened.targetRadio(kTargetApe)->setChecked(true);
+        bool asked = false;
+        QPointer<QTimer> watch = WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+            asked = true;
+            box->button(answer ? answer : QMessageBox::Discard)->click();
+        });
+        QTest::keyClick(&opened, Qt::Key_Escape);
+        delete watch;
+        EXPECT_EQ(asked, answer != QMessageBox::NoButton) << answer;
+        EXPECT_EQ(!opened.isVisible(), closes) << answer;
+        EXPECT_EQ(Exists(dir / "Settings.dat"), saves) << answer;
+    }
+
     window.show();
     window.targetRadio(kTargetApe)->setChecked(true);
-    QTest::keyClick(&window, Qt::Key_Escape);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(Exists(dir / "Settings.dat"));
-    window.show();
-    const QSize larger = window.WindowSize() + QSize(60, 40);
+    const QSize larger = window.minimumSize() + QSize(20, 10);
     window.SetWindowSize(larger);
     window.close();
     EXPECT_EQ(test::ReadFile(dir / "Settings.dat").size(), sizeof(ConverterSettings));
@@ -219,10 +265,15 @@ TEST_F(MainWindow, CloseSavesTheTargetAndEscapeSavesNothing) {
 TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     MakeWav("one.wav");
     MakeWav("two.wav");
-    Add({"one.wav", "two.wav"});
+    WriteFile(dir / "fake.mp3", std::string(4000, 'x'));
+    Add({"one.wav", "two.wav", "fake.mp3"});
     window.preferences().Set(kCopyTags, "0");
-    bool hiddenDuringRun = false, shownAfterRun = false;
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg*) { hiddenDuringRun = !window.isVisible(); });
+    bool listedDuringRun = false, shownAfterRun = false;
+    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* progress) {
+        listedDuringRun = window.isVisible() && window.totalBar()->isVisible() &&
+                          window.batchTimes()->text().startsWith("Elapsed 0:0");
+        EXPECT_LT(progress->minimumHeight(), progress->maximumHeight()) << "the progress window can be resized";
+    });
     QTimer::singleShot(0, [&] {
         window.convertButton()->click();
         // The window goes on after the run, until it is closed.
@@ -232,14 +283,50 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
         });
     });
     RunMainWindow(window);
-    EXPECT_TRUE(hiddenDuringRun);
+    EXPECT_TRUE(listedDuringRun) << "the list and the batch's bar stay in sight";
+    EXPECT_FALSE(window.totalBar()->isVisible()) << "the summary line takes over";
     EXPECT_TRUE(shownAfterRun);
     EXPECT_TRUE(Exists(dir / "Settings.dat")) << "closed by its close request, not ended by the run";
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(1, kStatusColumn), "Done");
     EXPECT_FALSE(window.progressWindow().runner().options().copyTags) << "the window's choice reaches the run";
+
+    // The failure shows its icon and its reason in a column of its own, the
+    // window sums the batch up, and the log keeps every file's outcome.
+    EXPECT_EQ(Cell(2, kStatusColumn), "Error Occured");
+    const std::string reason = Cell(2, kReasonColumn);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(window.fileList()->topLevelItem(2)->toolTip(kStatusColumn).toStdString(), reason) << "the tip stays";
+    EXPECT_FALSE(window.fileList()->topLevelItem(2)->icon(kStatusColumn).isNull());
+    EXPECT_FALSE(window.fileList()->isColumnHidden(kReasonColumn));
+    EXPECT_EQ(window.batchSummary()->text(), "2 done, 1 failed \u2014 <a href=\"log\">Show details</a>");
+    const std::string log = test::ReadFile(dir / "last-batch.log");
+    EXPECT_EQ(log, "Done\t" + dir / "one.wav" + "\nDone\t" + dir / "two.wav" + "\nError Occured\t" + dir / "fake.mp3" +
+                       "\t" + reason + "\n");
+    QString shown;
+    WhenModalShows<QDialog>([&](QDialog* logWindow) {
+        shown = logWindow->findChild<QPlainTextEdit*>()->toPlainText();
+        logWindow->reject();
+    });
+    emit window.batchSummary()->linkActivated("log");
+    EXPECT_EQ(shown.toStdString(), log);
     EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
               "2\n");
+}
+
+TEST_F(MainWindow, MenusHaveAltLettersAndTheCommandsTheirShortcuts) {
+    QStringList menus;
+    for (QAction* menu : window.findChild<QMenuBar*>()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Settings", "&Help"}));
+    const std::pair<const char*, const char*> shortcuts[] = {
+        {"Add File", "Ctrl+O"}, {"Add Folder", "Ctrl+Shift+O"}, {"Quit", "Ctrl+Q"}};
+    std::map<QString, QAction*> actions;
+    for (QAction* action : window.findChildren<QAction*>()) actions[action->text()] = action;
+    for (auto [text, keys] : shortcuts) EXPECT_EQ(actions[text]->shortcut(), QKeySequence(keys)) << text;
+    window.show();
+    actions["Quit"]->trigger();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(Exists(dir / "Settings.dat")) << "Quit saves, as the close box does";
 }
 
 TEST_F(MainWindow, TheLogoOpensTheAboutBox) {
@@ -270,10 +357,10 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     window.SetWindowSize(window.FullSize());
     QTest::qWait(20);
     const QSize listAtFull = window.fileList()->size();
-    window.SetWindowSize(window.FullSize() + QSize(300, 200));
+    window.SetWindowSize(window.FullSize() + QSize(200, 100));
     QTest::qWait(20);
-    EXPECT_EQ(window.WindowSize(), window.FullSize() + QSize(300, 200));
-    EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(300, 200));
+    EXPECT_EQ(window.WindowSize(), window.FullSize() + QSize(200, 100));
+    EXPECT_EQ(window.fileList()->size(), listAtFull + QSize(200, 100));
     window.SetWindowSize(QSize(10, 10));
     EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
     window.showMaximized();
@@ -281,23 +368,54 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     EXPECT_GT(window.WindowSize().height(), window.FullSize().height()) << "maximised";
     EXPECT_EQ(window.fileList()->size() - listAtFull, window.WindowSize() - window.FullSize());
     window.showNormal();
+}
 
-    // 1280 x 800 at 200 %: every command stays inside a window that fits.
-    const QSize smallScreen(640, 400);
-    window.FitTo(smallScreen);
-    EXPECT_LT(window.minimumSize().width(), smallScreen.width());
-    EXPECT_LT(window.minimumSize().height(), smallScreen.height() - 30) << "room for a title bar";
-    window.SetWindowSize(window.minimumSize());
-    QTest::qWait(20);
-    for (QWidget* command : std::initializer_list<QWidget*>{window.convertButton(), window.engineTuningButton(),
-                                                            window.restoreDefaultsButton()})
-        EXPECT_TRUE(InsideWindow(command)) << command->objectName().toStdString();
-    for (int target = kTargetWav; target <= kTargetApe; ++target)
-        EXPECT_TRUE(InsideWindow(window.targetRadio(static_cast<TargetFormat>(target)))) << target;
-    EXPECT_GE(window.fileList()->height(), 90);
+// 1366 x 768 and 1280 x 800 at 100, 150 and 200 %, in logical pixels.
+constexpr QSize kScreens[] = {{1366, 768}, {911, 512}, {683, 384}, {1280, 800}, {853, 533}, {640, 400}};
 
-    window.FitTo(QSize(1280, 800));
-    EXPECT_EQ(window.minimumSize(), window.FullSize());
+// The window, frame included, stays on `screen` and shows every one of `parts` whole.
+void ExpectFits(QWidget* window, const QSize& screen, std::initializer_list<QWidget*> parts) {
+    QTest::qWait(10);
+    const QSize frame = window->size() + kWindowDecorations;
+    EXPECT_TRUE(QRect(QPoint(), screen).contains(QRect(QPoint(), frame)))
+        << window->windowTitle().toStdString() << " on " << screen.width() << "x" << screen.height();
+    for (QWidget* part : parts) EXPECT_TRUE(InsideWindow(part)) << window->windowTitle().toStdString();
+}
+
+TEST_F(MainWindow, EveryWindowFitsEveryScreenAtEveryScale) {
+    window.show();
+    for (const QSize& screen : kScreens) {
+        window.FitTo(screen);
+        // A size kept from a run at a lower scale is cut to this screen.
+        window.SetWindowSize(QSize(1790, 890));
+        ExpectFits(&window, screen, {window.convertButton(), window.engineTuningButton(), window.restoreDefaultsButton()});
+        window.SetWindowSize(window.minimumSize());
+        for (const TargetRow& target : Targets())
+            ExpectFits(&window, screen, {window.targetRadio(target.format)});
+        EXPECT_GE(window.fileList()->height(), 90) << screen.width();
+    }
+
+    // The settings windows scroll their controls; Save and Cancel stay in sight.
+    auto fitsEveryScreen = [](QWidget* opened) {
+        auto* settingsWindow = static_cast<CSettingsWindow*>(opened);
+        for (const QSize& screen : kScreens) {
+            settingsWindow->FitTo(screen);
+            ExpectFits(settingsWindow, screen, {settingsWindow->saveButton(), settingsWindow->cancelButton()});
+        }
+        settingsWindow->reject();
+    };
+    for (const TargetRow& target : Targets()) {
+        WhenModalShows<QDialog>(fitsEveryScreen);
+        OpenEngineTuning(target.format, window.settings().record, window.preferences(), &window);
+    }
+    CGeneralSettingsDlg general(&window.settings().record.general, &window.preferences(), &window);
+    general.show();
+    fitsEveryScreen(&general);
+
+    CConvertProgressDlg& progress = window.progressWindow();
+    progress.show();
+    for (const QSize& screen : kScreens) ExpectFits(&progress, screen, {progress.skipButton(), progress.cancelButton()});
+    progress.hide();
 }
 
 TEST_F(MainWindow, EnterOnARowLeavesTheWindowTheListAndTheSettingsAlone) {

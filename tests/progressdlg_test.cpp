@@ -161,12 +161,16 @@ TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow)
     ASSERT_EQ(preferences.Set(kFilesAtOnce, "2"), "");
     window.SetPreferences(&preferences);
     Plan(window, {"1.wav", "2.wav", "3.mp3"});
+    int batchPercent = -1;
+    QObject::connect(&window, &CConvertProgressDlg::batchProgress, [&](int percent) { batchPercent = percent; });
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(400, [&, shown] {
+            EXPECT_EQ(rows.topLevelItem(1)->text(kProgressColumn), "0 %") << "the row shows its file's progress";
             QTreeWidget* list = shown->runningList();
             ASSERT_EQ(list->topLevelItemCount(), 2);
             EXPECT_EQ(list->topLevelItem(0)->text(0), "1.wav");
             EXPECT_EQ(list->topLevelItem(1)->text(0), "2.wav");
+            EXPECT_TRUE(list->viewport()->rect().contains(list->itemWidget(list->topLevelItem(0), 1)->geometry()));
             list->setCurrentItem(list->topLevelItem(1));
             shown->skipButton()->click();
             QTimer::singleShot(400, [&, shown] {
@@ -174,7 +178,9 @@ TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow)
                 EXPECT_EQ(Status(1), "Cancelled");
                 EXPECT_EQ(Status(2), "Error Occured");
                 EXPECT_EQ(rows.topLevelItem(2)->toolTip(kStatusColumn), "not an MPEG audio stream");
-                QTest::keyClick(shown, Qt::Key_Escape);
+                EXPECT_EQ(rows.topLevelItem(1)->text(kProgressColumn), "") << "an ended file shows its outcome only";
+                EXPECT_EQ(batchPercent, 66) << "two of three files ended, the third at 0 %";
+                shown->cancelButton()->click();
             });
         });
     });

@@ -3,6 +3,7 @@
 // platform, and a way to act inside a modal window that is running.
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -10,9 +11,10 @@
 namespace zelph::test {
 
 // Calls `act` with the first modal window of type W once it shows (the
-// caller then starts the modal run).
+// caller then starts the modal run). The watch ends itself once it acted;
+// deleting what it returns ends it before.
 template <typename W>
-void WhenModalShows(std::function<void(W*)> act) {
+QPointer<QTimer> WhenModalShows(std::function<void(W*)> act) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
         if (auto* window = qobject_cast<W*>(QApplication::activeModalWidget())) {
@@ -22,6 +24,7 @@ void WhenModalShows(std::function<void(W*)> act) {
         }
     });
     poll->start(10);
+    return poll;
 }
 
 }  // namespace zelph::test

@@ -3,11 +3,15 @@
 //   xvfb-run -a build/bin/zelph-window-shots docs/screenshots
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "app/convertprogressdlg.h"
@@ -51,9 +55,21 @@ int main(int argc, char** argv) {
     zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::Preferences preferences("/nowhere/zelph.conf");
     zelph::CGeneralSettingsDlg general(&settings.general, &preferences);
+    // The batch needs sources that exist and a folder it may write to.
+    QTemporaryDir music;
+    std::vector<std::string> sources;
+    for (const char* name : {"Morning Tone.wav", "voice memo.wav"}) {
+        sources.push_back(music.filePath(name).toStdString());
+        QFile(music.filePath(name)).open(QIODevice::WriteOnly);
+    }
+    zelph::ConverterSettings batchSettings{};
+    zelph::ApplyDefaults(batchSettings, music.path().toStdString() + "/");
+    zelph::Preferences twoAtOnce("/nowhere/zelph.conf");
+    twoAtOnce.Set(zelph::kFilesAtOnce, "2");
     zelph::CConvertProgressDlg progress(nullptr, zelph::EngineTable{{&zelph::kEncWavPcm, HalfDone}});
-    progress.SetSettings(&settings);
-    progress.PlanJobs(zelph::kTargetWav, {"/home/user/Music/Morning Tone.wav", "/home/user/Music/voice memo.wav"});
+    progress.SetSettings(&batchSettings);
+    progress.SetPreferences(&twoAtOnce);
+    progress.PlanJobs(zelph::kTargetWav, sources);
     const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png") &&
                        Shoot(progress, folder + "progress-window.png");
     return saved ? 0 : 1;
