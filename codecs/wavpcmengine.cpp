@@ -177,10 +177,21 @@ bool LinkAs(const std::string& source, const std::string& target) {
     return linked;
 }
 
+// Whether the WAV at `path` reads as one with no sample frame at all. Every
+// chain passes here, so a source or a decoder's output with nothing in it
+// never becomes an empty "Done" (whose source could then be deleted).
+bool HoldsNoAudio(const std::string& path) {
+    ExclusiveFile source(path, ExclusiveFile::kRead);
+    WaveFormat format;
+    return source.is_open() && ReadWaveFormat(source.fd(), format) != 0 &&
+           format.audioBytes < format.header.blockAlign;
+}
+
 // Brings the job's source to `to` in its target (or in place). A source
 // already in form that the job may link is not copied: the target becomes a
 // second name of it.
 void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
+    if (HoldsNoAudio(job.sourcePath)) return run.Fail("the source holds no audio");
     const bool inPlace = job.targetPath.empty();
     if (job.mayLinkSource && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
         run.Progress(1, 1);

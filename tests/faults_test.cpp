@@ -411,8 +411,12 @@ TEST_F(Faults, ASourceReplacedOrGrowingDuringTheBatchIsKept) {
 
 TEST_F(Faults, DamagedOrTagOnlyMp3sAreNeverADoneWithoutTheirAudio) {
     TaggedMp3(dir, "cbr.mp3", false);
-    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && touch tagonly.mp3 && id3v2 -t Title tagonly.mp3").status, 0);
-    std::string list = " tagonly.mp3";
+    // Sources that hold no sample at all, of every kind a tool makes so.
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && touch tagonly.mp3 && id3v2 -t Title tagonly.mp3 && "
+                         "sox -n -r 44100 -c 2 -b 16 empty.wav trim 0 0 && oggenc -Q empty.wav -o empty.ogg && "
+                         "ffmpeg -v error -f s16le -ar 48000 -ac 2 -i /dev/null empty.flac && "
+                         "ffmpeg -v error -f s16le -ar 48000 -ac 2 -i /dev/null -c:a libopus empty.opus").status, 0);
+    std::string list = " tagonly.mp3 empty.wav empty.ogg empty.flac empty.opus";
     for (int seed = 0; seed < 24; ++seed) {
         const char* ratio[] = {"0.02", "0.001", "0.0001"};
         ASSERT_EQ(RunCommand("zzuf -r " + std::string(ratio[seed % 3]) + " -s " + std::to_string(782035028 + seed) +
@@ -422,6 +426,11 @@ TEST_F(Faults, DamagedOrTagOnlyMp3sAreNeverADoneWithoutTheirAudio) {
     fs::create_directory(dir / "out");
     const auto run = RunCommand(Convert(dir.path(), "--delete-source --output-dir out --target wav" + list));
     EXPECT_NE(run.out.find("Error Occured\ttagonly.mp3\tnot an MPEG audio stream\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Error Occured\tempty.wav\tthe source holds no audio\n"), std::string::npos) << run.out;
+    for (const char* empty : {"empty.wav", "empty.ogg", "empty.flac", "empty.opus"}) {
+        EXPECT_NE(run.out.find(std::string("Error Occured\t") + empty + "\t"), std::string::npos) << empty << run.out;
+        EXPECT_TRUE(Exists(dir / empty)) << empty;
+    }
     // A file that is Done without a word about damage lost nothing; any
     // other keeps its source.
     for (int seed = 0; seed < 24; ++seed) {
