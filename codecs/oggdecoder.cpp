@@ -89,6 +89,8 @@ public:
     }
 
     const PcmFormat& format() const { return format_; }
+    // Gaps and damaged packets passed over.
+    uint64_t skipped() const { return skipped_; }
 
 private:
     // The identification header on `first`, then the comment and codebook headers.
@@ -135,9 +137,15 @@ private:
     bool DecodePackets(VorbisStream& stream) {
         ogg_packet packet;
         for (int got; (got = ogg_.ogg_stream_packetout(&stream.stream, &packet)) != 0;) {
-            if (got < 0) continue;
+            // A gap in the page sequence, or a packet that is no audio.
+            if (got < 0) {
+                ++skipped_;
+                continue;
+            }
             if (vorbis_.vorbis_synthesis(&stream.block, &packet) == 0)
                 vorbis_.vorbis_synthesis_blockin(&stream.dsp, &stream.block);
+            else
+                ++skipped_;
             if (!WritePcm(stream)) return false;
         }
         return true;
@@ -169,6 +177,7 @@ private:
     OggInput& input_;
     WavSink& sink_;
     PcmFormat format_;
+    uint64_t skipped_ = 0;
     std::array<int16_t, kBlockSamples> block_{};
 };
 
@@ -195,16 +204,19 @@ void DecodeOggVorbis(const Job& job, JobState& state) {
     if (!LoadOggCalls(libraries, ogg) || !LoadVorbisCalls(libraries, vorbis)) return run.Fail(libraries.error());
 
     PcmFormat format;
+    uint64_t skipped = 0;
     {
         OggInput input(ogg, source);
         OggVorbisDecoder decoder(run, ogg, vorbis, input, target);
         if (!run.GoesOn(decoder.DecodeAll())) return;
         format = decoder.format();
+        skipped = decoder.skipped();
     }
     // A source without a single decoded sample is not a conversion.
     if (target.pcmBytes() == 0) return run.Fail("no Ogg Vorbis audio");
     if (!target.Finish(static_cast<uint16_t>(format.channels), static_cast<uint32_t>(format.rate), 16))
         return run.Fail(target.problem());
+    if (skipped > 0) run.Note("damaged: " + std::to_string(skipped) + (skipped == 1 ? " packet" : " packets") + " skipped");
     run.Succeed();
 }
 

@@ -409,14 +409,17 @@ TEST_F(Faults, ASourceReplacedOrGrowingDuringTheBatchIsKept) {
     EXPECT_TRUE(Exists(dir / "long.wav"));
 }
 
-TEST_F(Faults, DamagedOrTagOnlyMp3sAreNeverADoneWithoutTheirAudio) {
+TEST_F(Faults, DamagedOrEmptySourcesAreNeverADoneWithoutTheirAudio) {
     TaggedMp3(dir, "cbr.mp3", false);
     // Sources that hold no sample at all, of every kind a tool makes so.
     ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && touch tagonly.mp3 && id3v2 -t Title tagonly.mp3 && "
                          "sox -n -r 44100 -c 2 -b 16 empty.wav trim 0 0 && oggenc -Q empty.wav -o empty.ogg && "
                          "ffmpeg -v error -f s16le -ar 48000 -ac 2 -i /dev/null empty.flac && "
                          "ffmpeg -v error -f s16le -ar 48000 -ac 2 -i /dev/null -c:a libopus empty.opus").status, 0);
-    std::string list = " tagonly.mp3 empty.wav empty.ogg empty.flac empty.opus";
+    // An Ogg Vorbis stream with a page in its middle damaged.
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && sox -n -r 44100 -c 2 -b 16 s.wav synth 3 sine 300-2000 && "
+                         "oggenc -Q s.wav -o s.ogg && zzuf -r 0.01 -s 1 -b 6000-6100 < s.ogg > hole.ogg && rm s.*").status, 0);
+    std::string list = " tagonly.mp3 empty.wav empty.ogg empty.flac empty.opus hole.ogg";
     for (int seed = 0; seed < 24; ++seed) {
         const char* ratio[] = {"0.02", "0.001", "0.0001"};
         ASSERT_EQ(RunCommand("zzuf -r " + std::string(ratio[seed % 3]) + " -s " + std::to_string(782035028 + seed) +
@@ -427,6 +430,8 @@ TEST_F(Faults, DamagedOrTagOnlyMp3sAreNeverADoneWithoutTheirAudio) {
     const auto run = RunCommand(Convert(dir.path(), "--delete-source --output-dir out --target wav" + list));
     EXPECT_NE(run.out.find("Error Occured\ttagonly.mp3\tnot an MPEG audio stream\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Error Occured\tempty.wav\tthe source holds no audio\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Done\thole.ogg\tdamaged: 1 packet skipped\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(Exists(dir / "hole.ogg"));
     for (const char* empty : {"empty.wav", "empty.ogg", "empty.flac", "empty.opus"}) {
         EXPECT_NE(run.out.find(std::string("Error Occured\t") + empty + "\t"), std::string::npos) << empty << run.out;
         EXPECT_TRUE(Exists(dir / empty)) << empty;
