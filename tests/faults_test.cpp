@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -57,6 +58,13 @@ pid_t Spawn(const std::string& command) {
 // `wrapper` runs the program (prlimit, unshare).
 std::string Convert(const std::string& folder, const std::string& args, const std::string& wrapper = "") {
     return "cd '" + folder + "' && " + wrapper + BinDir() + "/zelph-convert --quiet " + args;
+}
+
+// A `wrapper` for Convert whose run fails the system calls `failures` names
+// ("ZELPH_FAIL_RENAME=17"), through the preloaded test library.
+std::string FailingCalls(const std::string& failures) {
+    return std::string("env LC_ALL=C LD_PRELOAD=") + ZELPH_FAILING_CALLS +
+           " ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" " + failures + " ";
 }
 
 // Seconds of audio FFmpeg decodes from `path` without an error, or -1.
@@ -371,6 +379,27 @@ TEST_F(Faults, AFullDiskDuringTheTagSaveFailsTheFileAndKeepsTheSourceAndTheOlder
         EXPECT_EQ(run.out, "Error Occured\tsong.mp3\tcannot write: disk full\n");
         EXPECT_TRUE(ReadFile(dir / "song.mp3") == song) << "the source changed or went";
         EXPECT_TRUE(ReadFile(output) == "an older output") << "the older output was replaced";
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+    }
+}
+
+TEST_F(Faults, AnOutputNameNotSurelyOnTheDiskFailsTheFileWithItsOwnReasonAndKeepsTheSource) {
+    // A folder whose entries cannot be synced; a rename that finds every
+    // one of its 100 names taken just as it tries them.
+    const std::pair<std::string, std::string> faults[] = {
+        {"ZELPH_FAIL_FOLDER_SYNC=" + std::to_string(EIO), "\tcannot write: Input/output error\n"},
+        {"ZELPH_FAIL_RENAME=" + std::to_string(EEXIST), " appeared meanwhile and was kept\n"},
+    };
+    fs::create_directory(dir / "out");
+    for (const auto& [failure, reason] : faults) {
+        SCOPED_TRACE(failure);
+        MakeSources(1);
+        const auto run = RunCommand(Convert(dir.path(), "--if-exists rename --delete-source --output-dir out --target flac s0.wav",
+                                            FailingCalls(failure)));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.rfind("Error Occured\ts0.wav\t", 0), 0u) << run.out;
+        EXPECT_TRUE(run.out.ends_with(reason)) << run.out;
+        EXPECT_TRUE(Exists(dir / "s0.wav")) << "the source went";
         EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
     }
 }
