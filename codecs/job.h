@@ -10,7 +10,8 @@
 #include <variant>
 
 #include "settings/settings.h"
-#include "settings/tuning.h"
+#include "settings/flactuning.h"
+#include "settings/opustuning.h"
 
 namespace zelph {
 

@@ -1,7 +1,8 @@
 #pragma once
-// Vorbis, and Opus after it, order the channels of 3 to 8 channel streams
-// differently from WAV; the decoders write the WAV order so that a player
-// puts every channel on the speaker it was meant for.
+// Vorbis orders the channels of 3 to 8 channel streams differently from WAV,
+// and codecs that follow its mapping do the same; their decoders write the
+// WAV order so that a player puts every channel on the speaker it was meant
+// for.
 
 #include <array>
 

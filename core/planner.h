@@ -7,6 +7,7 @@
 
 #include "codecs/job.h"
 #include "settings/settings.h"
+#include "settings/tuning.h"
 
 namespace zelph {
 

@@ -33,14 +33,14 @@ EngineSettings BlockOf(const ConverterSettings& s, const TargetTuning&) {
 EngineSettings SixteenBitStereo(const ConverterSettings&, const TargetTuning&) { return {}; }
 EngineSettings WavBlock(const ConverterSettings& s, const TargetTuning&) { return &s.wav; }
 EngineSettings ApeInput(const ConverterSettings& s, const TargetTuning&) { return &s.ape.pcm; }
-template <typename Block, Block TargetTuning::*block>
+template <typename Block>
 EngineSettings TuningOf(const ConverterSettings&, const TargetTuning& t) {
-    return &(t.*block);
+    return &t.Of<Block>();
 }
 
 // Lossless: FLAC's input form, kept in zelph.conf, may keep the source's
 // channels, sample size and rate.
-EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return PcmFormOf(t.flac.input); }
+EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return PcmFormOf(t.Of<FlacSettings>().input); }
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
@@ -60,9 +60,9 @@ constexpr TargetRow kTargets[] = {
      BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent},
     {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
      BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags},
-    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings, &TargetTuning::flac>, FlacInput, true,
+    {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings>, FlacInput, true,
      &kFlacTags, FlacAudioExtent},
-    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings, &TargetTuning::opus>, OpusInput, true,
+    {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings>, OpusInput, true,
      &kOggOpusTags, OggAudioExtent},
 };
 

@@ -13,6 +13,7 @@
 #include "core/readback.h"
 #include "formats/probes.h"
 #include "settings/settings.h"
+#include "settings/tuning.h"
 
 namespace zelph {
 

@@ -44,7 +44,7 @@ void CEngineFlac::StoreBlock() {
 }
 
 namespace {
-const bool kRegistered = RegisterTuningWindow(kTargetFlac, OpenPreferencesTuning<CEngineFlac, &TargetTuning::flac>);
+const bool kRegistered = RegisterTuningWindow(kTargetFlac, OpenPreferencesTuning<CEngineFlac, FlacSettings>);
 }  // namespace
 
 }  // namespace zelph

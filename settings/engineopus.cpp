@@ -60,7 +60,7 @@ void CEngineOpus::StoreBlock() {
 }
 
 namespace {
-const bool kRegistered = RegisterTuningWindow(kTargetOpus, OpenPreferencesTuning<CEngineOpus, &TargetTuning::opus>);
+const bool kRegistered = RegisterTuningWindow(kTargetOpus, OpenPreferencesTuning<CEngineOpus, OpusSettings>);
 }  // namespace
 
 }  // namespace zelph

@@ -4,7 +4,7 @@
 
 #include "settings/dialogparts.h"
 #include "settings/settingswindow.h"
-#include "settings/tuning.h"
+#include "settings/opustuning.h"
 
 class QSlider;
 class QSpinBox;

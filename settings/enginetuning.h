@@ -37,10 +37,10 @@ bool OpenRecordTuning(ConverterSettings& settings, Preferences&, QWidget* parent
 }
 
 // A window on its block of the tuning kept in zelph.conf; a Save writes it there.
-template <typename Window, auto block>
+template <typename Window, typename Block>
 bool OpenPreferencesTuning(ConverterSettings&, Preferences& preferences, QWidget* parent) {
     TargetTuning tuning = TuningFrom(preferences);
-    Window window(&(tuning.*block), parent);
+    Window window(&tuning.Of<Block>(), parent);
     if (window.exec() != QDialog::Accepted) return false;
     StoreTuning(tuning, preferences);
     preferences.Save();

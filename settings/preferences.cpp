@@ -23,19 +23,6 @@ constexpr PreferenceKey kKeys[] = {
     {kFilesAtOnce, 0, 64, 0},
     // 1: each source's tags and pictures are carried to its output.
     {kCopyTags, 0, 1, 1},
-    // FLAC: libFLAC's compression level; 1: decode and compare while encoding.
-    {kFlacLevel, 0, 8, 5},
-    {kFlacVerify, 0, 1, 0},
-    // FLAC's input: 0 keeps the source's; else as the WAV settings count
-    // (channels 1 mono, 2 stereo; sample size 1 8-bit, 2 16-bit).
-    {kFlacChannels, 0, 2, 0},
-    {kFlacSampleSize, 0, 2, 0},
-    // Opus: kbit/s (0: 128 stereo, 64 mono; below 6 the engine refuses);
-    // 0 VBR, 1 constrained VBR, 2 CBR; complexity; 0 music, 1 speech.
-    {kOpusBitrate, 0, 510, 0},
-    {kOpusMode, 0, 2, 0},
-    {kOpusComplexity, 0, 10, 10},
-    {kOpusApplication, 0, 1, 0},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -59,37 +46,21 @@ unsigned FilesAtOnce(const Preferences& preferences) {
     return chosen > 0 ? static_cast<unsigned>(chosen) : std::max(1u, std::thread::hardware_concurrency());
 }
 
-std::span<const PreferenceKey> PreferenceKeys() { return kKeys; }
+std::span<const PreferenceKey> PreferenceKeys() {
+    // The preferences' own keys, then each tuned target's; every target has
+    // registered before the first look-up, which comes after start-up.
+    static const std::vector<PreferenceKey> all = [] {
+        std::vector<PreferenceKey> keys(std::begin(kKeys), std::end(kKeys));
+        for (const TuningKind& kind : TuningKinds()) keys.insert(keys.end(), kind.keys.begin(), kind.keys.end());
+        return keys;
+    }();
+    return all;
+}
 
 const PreferenceKey* FindPreferenceKey(std::string_view name) {
-    for (const PreferenceKey& key : kKeys)
+    for (const PreferenceKey& key : PreferenceKeys())
         if (key.name == name) return &key;
     return nullptr;
-}
-
-TargetTuning TuningFrom(const Preferences& preferences) {
-    TargetTuning tuning;
-    tuning.flac.level = preferences.Get(kFlacLevel);
-    tuning.flac.verify = preferences.Get(kFlacVerify) != 0;
-    tuning.flac.input.channelMode = static_cast<WavChannels>(preferences.Get(kFlacChannels));
-    tuning.flac.input.sampleSizeMode = static_cast<WavSampleSize>(preferences.Get(kFlacSampleSize));
-    tuning.opus.bitrate = preferences.Get(kOpusBitrate);
-    tuning.opus.mode = static_cast<OpusMode>(preferences.Get(kOpusMode));
-    tuning.opus.complexity = preferences.Get(kOpusComplexity);
-    tuning.opus.application = static_cast<OpusApplication>(preferences.Get(kOpusApplication));
-    return tuning;
-}
-
-void StoreTuning(const TargetTuning& tuning, Preferences& preferences) {
-    const auto store = [&](std::string_view key, int value) { preferences.Set(key, std::to_string(value)); };
-    store(kFlacLevel, tuning.flac.level);
-    store(kFlacVerify, tuning.flac.verify ? 1 : 0);
-    store(kFlacChannels, static_cast<int>(tuning.flac.input.channelMode));
-    store(kFlacSampleSize, static_cast<int>(tuning.flac.input.sampleSizeMode));
-    store(kOpusBitrate, tuning.opus.bitrate);
-    store(kOpusMode, static_cast<int>(tuning.opus.mode));
-    store(kOpusComplexity, tuning.opus.complexity);
-    store(kOpusApplication, static_cast<int>(tuning.opus.application));
 }
 
 Preferences::Preferences(std::string path) : path_(std::move(path)) {}

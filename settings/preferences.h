@@ -21,14 +21,6 @@ inline constexpr std::string_view kWindowHeight = "window.height";
 inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
-inline constexpr std::string_view kFlacLevel = "flac.level";
-inline constexpr std::string_view kFlacVerify = "flac.verify";
-inline constexpr std::string_view kFlacChannels = "flac.channels";
-inline constexpr std::string_view kFlacSampleSize = "flac.sampleSize";
-inline constexpr std::string_view kOpusBitrate = "opus.bitrate";
-inline constexpr std::string_view kOpusMode = "opus.mode";
-inline constexpr std::string_view kOpusComplexity = "opus.complexity";
-inline constexpr std::string_view kOpusApplication = "opus.application";
 
 struct PreferenceKey {
     std::string_view name;

@@ -142,6 +142,7 @@ enum TargetFormat : int32_t {
     kTargetApe = 6,
     kTargetFlac = 7,
     kTargetOpus = 8,
+    kTargetEnd,  // one past the last: a new target's line goes above it
 };
 
 inline constexpr const char* kSettingsFileName = "Settings.dat";

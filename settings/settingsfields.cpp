@@ -34,7 +34,7 @@ constexpr FieldType TypeOf() {
      offsetof(ConverterSettings, indexMember), FieldType::Int32}
 
 const SettingsField kFields[] = {
-    ZELPH_RANGE("targetFormat", targetFormat, 1, 8),
+    ZELPH_RANGE("targetFormat", targetFormat, kTargetWav, kTargetEnd - 1),
     ZELPH_RANGE("general.outputFolderMode", general.outputFolderMode, 1, 2),
     ZELPH_RANGE("general.existingFileAction", general.existingFileAction, 1, 3),
     ZELPH_RANGE("general.afterOperation", general.afterOperation, 1, 2),

@@ -2,37 +2,63 @@
 // The tuning of the targets whose choices live in zelph.conf rather than in
 // the settings record: read from the preferences by the front ends before a
 // batch is planned, and kept by them until its run ends (jobs point into it).
+//
+// Each such target declares its block and its keys in its own file and
+// registers them here (RegisterTuning), so that neither this file nor the
+// preferences list targets. The library is linked whole
+// (settings/CMakeLists.txt) so that no registration is dropped.
 
-#include <cstdint>
+#include <any>
+#include <functional>
+#include <map>
+#include <span>
+#include <typeindex>
+#include <vector>
 
-#include "settings/settings.h"
+#include "settings/preferences.h"
 
 namespace zelph {
 
-class Preferences;
-
-struct FlacSettings {
-    int32_t level = 5;     // libFLAC's compression level, 0..8
-    bool verify = false;   // the encoder decodes what it wrote and compares
-    // What the WAV stage brings the encoder's input to; kAsSource keeps it.
-    WavPcmSettings input{WavChannels::kAsSource, WavSampleSize::kAsSource};
+// How one target's block is kept in zelph.conf.
+struct TuningKind {
+    std::type_index block;
+    std::span<const PreferenceKey> keys;
+    std::function<std::any(const Preferences&)> read;
+    std::function<void(const std::any&, Preferences&)> store;
 };
 
-enum class OpusMode : int32_t { kVbr = 0, kConstrainedVbr = 1, kCbr = 2 };
-enum class OpusApplication : int32_t { kMusic = 0, kSpeech = 1 };
+// Every registered kind, in the order of their first key's name.
+std::span<const TuningKind> TuningKinds();
+// Called once per kind, from its own file; true, so that it can initialise a
+// file-scope constant.
+bool RegisterTuningKind(TuningKind kind);
 
-// Opus takes mono or stereo: the WAV stage folds more channels to stereo
-// and brings every source to 16 bits.
-struct OpusSettings {
-    int32_t bitrate = 0;  // kbit/s, 6..510; 0: 128 for stereo, 64 for mono
-    OpusMode mode = OpusMode::kVbr;
-    int32_t complexity = 10;
-    OpusApplication application = OpusApplication::kMusic;
-};
+template <typename Block>
+bool RegisterTuning(std::span<const PreferenceKey> keys, Block (*read)(const Preferences&),
+                    void (*store)(const Block&, Preferences&)) {
+    return RegisterTuningKind({typeid(Block), keys, [read](const Preferences& p) { return std::any(read(p)); },
+                               [store](const std::any& b, Preferences& p) { store(std::any_cast<const Block&>(b), p); }});
+}
 
-struct TargetTuning {
-    FlacSettings flac;
-    OpusSettings opus;
+class TargetTuning {
+public:
+    // Every registered block at its defaults.
+    TargetTuning();
+
+    template <typename Block>
+    Block& Of() {
+        return std::any_cast<Block&>(blocks_.at(typeid(Block)));
+    }
+    template <typename Block>
+    const Block& Of() const {
+        return std::any_cast<const Block&>(blocks_.at(typeid(Block)));
+    }
+
+private:
+    friend TargetTuning TuningFrom(const Preferences& preferences);
+    friend void StoreTuning(const TargetTuning& tuning, Preferences& preferences);
+    // Map nodes stay where they are, so jobs may point into the blocks.
+    std::map<std::type_index, std::any> blocks_;
 };
 
 TargetTuning TuningFrom(const Preferences& preferences);

@@ -190,7 +190,7 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     WriteFile(dir / "Settings.dat", "old");
     WriteFile(dir / "zelph.conf", "other.key = 3\n");
     window.preferences().Load();
-    for (const std::string_view key : {kCopyTags, kFilesAtOnce, kFlacLevel, kOpusBitrate, kWindowWidth})
+    for (const std::string_view key : {kCopyTags, kFilesAtOnce, std::string_view("flac.level"), std::string_view("opus.bitrate"), kWindowWidth})
         ASSERT_EQ(window.preferences().Set(key, "0"), "");
     ASSERT_EQ(window.preferences().Save(), "");
     auto answerRestore = [](bool restore) {

@@ -5,6 +5,7 @@
 #include "core/naming.h"
 #include "core/planner.h"
 #include "core/targets.h"
+#include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -99,6 +100,14 @@ TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
     EXPECT_EQ(Jobs()[0].settings, EngineSettings{});
     EXPECT_EQ(Jobs()[1].settings, EngineSettings{&settings.ogg});
     EXPECT_EQ(Jobs()[3].settings, EngineSettings{});
+}
+
+TEST(Targets, EveryRowsRecordValueIsStoredAndNoOtherIs) {
+    ConverterSettings s{};
+    for (const TargetRow& row : Targets())
+        EXPECT_EQ(SetSettingsField(s, "targetFormat", std::to_string(row.format)), "") << row.cliName;
+    EXPECT_NE(SetSettingsField(s, "targetFormat", std::to_string(Targets().back().format + 1)), "");
+    EXPECT_NE(SetSettingsField(s, "targetFormat", "0"), "");
 }
 
 TEST_F(Planning, FlacAndOpusSourcesAreDecodedLikeTheOtherCompressedOnes) {

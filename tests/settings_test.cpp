@@ -7,9 +7,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "settings/flactuning.h"
+#include "settings/opustuning.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 #include "settings/settingsfields.h"
+#include "settings/tuning.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;
@@ -262,12 +265,19 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     EXPECT_NE(preferences.Set(kWindowWidth, "wide"), "");
     EXPECT_NE(preferences.Set(kWindowWidth, "99999"), "");
     EXPECT_NE(preferences.Set("window.depth", "3"), "") << "unknown keys are not made up";
+    // The tuned targets' keys come from their own files, registered at start-up.
+    EXPECT_EQ(TargetTuning().Of<OpusSettings>().complexity, 10);
+    EXPECT_EQ(preferences.Set("flac.level", "8"), "");
+    EXPECT_NE(preferences.Set("flac.level", "9"), "");
+    EXPECT_EQ(preferences.Set("opus.mode", "2"), "");
     ASSERT_EQ(preferences.Save(), "");
 
     Preferences again(path);
     again.Load();
     EXPECT_EQ(again.Get(kWindowWidth), 1000);
     EXPECT_EQ(again.Get(kWindowHeight), 700);
+    EXPECT_EQ(TuningFrom(again).Of<FlacSettings>().level, 8);
+    EXPECT_EQ(TuningFrom(again).Of<OpusSettings>().mode, OpusMode::kCbr);
     const std::string text = ReadFile(path);
     for (const char* kept : {"# written by hand\n", "future.key = kept as it is\n", "a line without an equals sign\n"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;

@@ -235,7 +235,7 @@ TEST(TuningWindows, FlacKeepsItsTuningInThePreferencesFile) {
     // The file holds the choices beside what was there, and reads back.
     Preferences reread(path);
     reread.Load();
-    const FlacSettings flac = TuningFrom(reread).flac;
+    const FlacSettings flac = TuningFrom(reread).Of<FlacSettings>();
     EXPECT_EQ(flac.level, 8);
     EXPECT_TRUE(flac.verify);
     EXPECT_EQ(flac.input.channelMode, WavChannels::kMono);
@@ -287,7 +287,7 @@ TEST(TuningWindows, OpusKeepsItsTuningInThePreferencesFile) {
     EXPECT_TRUE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
     Preferences reread(path);
     reread.Load();
-    const OpusSettings opus = TuningFrom(reread).opus;
+    const OpusSettings opus = TuningFrom(reread).Of<OpusSettings>();
     EXPECT_EQ(opus.bitrate, 96);
     EXPECT_EQ(opus.complexity, 3);
     EXPECT_EQ(opus.mode, OpusMode::kCbr);
