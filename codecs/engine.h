@@ -68,6 +68,13 @@ public:
         return outcome.done();
     }
 
+    // Keeps `fd` (a file now under a run file's name, locked) open until the
+    // runner has followed it.
+    void Hold(int fd) {
+        state_.ReleaseHeldFile();
+        state_.heldFile = fd;
+    }
+
     // What a job that succeeds passed over (damaged data skipped); told
     // beside its result, and its source is kept.
     void Note(std::string note) { note_ = std::move(note); }

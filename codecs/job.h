@@ -3,6 +3,8 @@
 // job (a value, fixed once planned) and the state its engine shares with the
 // runner while it runs.
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -67,6 +69,20 @@ struct JobState {
     // Why the job failed, in plain words; written by the engine before its
     // last store to `running`, read by the runner only after that.
     std::string reason;
+    // A file the engine put under a run file's name, kept open with the run's
+    // shared lock (formats/runfilehold.h) until the runner's own lock has
+    // followed it, so that no other run's clean-up finds it unheld between
+    // the two; -1: none. Written like `reason`.
+    int heldFile = -1;
+
+    JobState() = default;
+    JobState(const JobState&) = delete;
+    JobState& operator=(const JobState&) = delete;
+    ~JobState() { ReleaseHeldFile(); }
+    void ReleaseHeldFile() {
+        if (heldFile >= 0) ::close(heldFile);
+        heldFile = -1;
+    }
 };
 
 // An engine carries out one job on its own thread (see codecs/engine.h for

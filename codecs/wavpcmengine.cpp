@@ -13,6 +13,7 @@
 #include "codecs/reasons.h"
 #include "codecs/samplereduction.h"
 #include "formats/exclusivefile.h"
+#include "formats/runfilehold.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
 
@@ -156,24 +157,38 @@ bool KeptAsItIs(const std::string& path, PcmForm wanted) {
            to.bits == format.header.bitsPerSample;
 }
 
-// A new file beside `path` that no other run can be given (mkstemp); "" when
-// none could be made.
-std::string NewFileBeside(const std::string& path) {
-    std::string name = path + ".XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return "";
-    ::close(fd);
-    return name;
+// A new file beside `path` that no other run can be given (mkstemp), with
+// its descriptor holding the run's lock (it carries a run file's name); ""
+// when none could be made.
+std::string NewFileBeside(const std::string& path, int& held) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = path + ".XXXXXX";
+        held = ::mkstemp(name.data());
+        if (held < 0) return "";
+        // A clean-up may take the new file before it is locked.
+        if (LockWhole(held, F_RDLCK, F_OFD_SETLKW) && StillNamedBy(held, name)) return name;
+        ::close(held);
+    }
+    held = -1;
+    return "";
 }
 
 // Makes `target` a second name of `source`'s file, replacing what `target`
 // named; false when the file system cannot (another device, no links).
-bool LinkAs(const std::string& source, const std::string& target) {
-    const std::string name = NewFileBeside(target);
+// `held` keeps the run's lock on the file now at `target`.
+bool LinkAs(const std::string& source, const std::string& target, int& held) {
+    int scratch = -1;
+    const std::string name = NewFileBeside(target, scratch);
     if (name.empty()) return false;
+    ::close(scratch);
+    held = -1;
     const bool linked = ::unlink(name.c_str()) == 0 && ::link(source.c_str(), name.c_str()) == 0 &&
-                        ::rename(name.c_str(), target.c_str()) == 0;
-    if (!linked) ::unlink(name.c_str());
+                        (held = OpenLocked(name, O_RDONLY)) >= 0 && ::rename(name.c_str(), target.c_str()) == 0;
+    if (!linked) {
+        ::unlink(name.c_str());
+        if (held >= 0) ::close(held);
+        held = -1;
+    }
     return linked;
 }
 
@@ -193,7 +208,9 @@ bool HoldsNoAudio(const std::string& path) {
 void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
     if (HoldsNoAudio(job.sourcePath)) return run.Fail("the source holds no audio");
     const bool inPlace = job.targetPath.empty();
-    if (job.mayLinkSource && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath)) {
+    int held = -1;
+    if (job.mayLinkSource && !inPlace && KeptAsItIs(job.sourcePath, to) && LinkAs(job.sourcePath, job.targetPath, held)) {
+        run.Hold(held);
         run.Progress(1, 1);
         run.Succeed();
         return;
@@ -205,8 +222,9 @@ void PrepareFile(EngineRun& run, const Job& job, PcmForm to) {
         return;
     }
     // In place, the converted file replaces the source only once it is complete.
-    const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath) : job.targetPath;
+    const std::string outputPath = inPlace ? NewFileBeside(job.sourcePath, held) : job.targetPath;
     if (outputPath.empty()) return run.Fail(WriteProblem(errno));
+    if (inPlace) run.Hold(held);
     const bool converted = ConvertFile(run, job.sourcePath, outputPath, to);
     if (inPlace) {
         if (converted && ::rename(outputPath.c_str(), job.sourcePath.c_str()) != 0) {

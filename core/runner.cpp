@@ -298,6 +298,10 @@ void JobRunner::StartJob(FileRun& file) {
 
 bool JobRunner::Advance(FileRun& file) {
     if (file.thread.joinable()) file.thread.join();
+    // An engine may have put a new file under the temporary's name; the
+    // runner's lock follows it before the engine's hold on it ends.
+    if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
+    file.state.ReleaseHeldFile();
     if (file.cancelled) {
         EndFile(file, kRowCancelled, "");
         return true;
@@ -314,8 +318,6 @@ bool JobRunner::Advance(FileRun& file) {
     }
     if (!file.state.reason.empty()) file.damage = file.state.reason;
     if (file.nextJob < file.plan.chain.size()) {
-        // An engine may have put a new file under the temporary's name.
-        if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
         StartJob(file);
         return false;
     }

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -413,7 +414,15 @@ TEST_F(Faults, ASourceReplacedOrGrowingDuringTheBatchIsKept) {
     const pid_t child = Spawn(Convert(dir.path(), "--jobs 1 --delete-source --if-exists overwrite --target ogg --output-dir out" +
                                                       SourceList() + " long.wav", "exec ") +
                               " > '" + dir / "log" + "' 2>&1");
-    while (!Exists(dir / "out/s2.ogg") && ::waitpid(child, nullptr, WNOHANG) == 0)
+    // Once s2.ogg is in place, the next partial .ogg run file is long.wav's:
+    // its older output has been seen by then.
+    auto longStarted = [&] {
+        const std::vector<std::string> running = RunFilesIn(dir / "out");
+        return Exists(dir / "out/s2.ogg") && std::any_of(running.begin(), running.end(), [](const std::string& name) {
+                   return name.ends_with(".ogg");
+               });
+    };
+    while (!longStarted() && ::waitpid(child, nullptr, WNOHANG) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ::kill(child, SIGSTOP);
     const bool batchOpen = ReadFile(dir / "log").find("long.wav") == std::string::npos;
