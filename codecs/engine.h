@@ -87,17 +87,10 @@ private:
     std::string note_;
 };
 
-// The job's settings block when it is a `Block`, or nullptr.
-template <typename Block>
-const Block* SettingsOf(const Job& job) {
-    const auto* block = std::get_if<const Block*>(&job.settings);
-    return block ? *block : nullptr;
-}
-
 // The encoder's own settings block; without it the job fails, saying so.
 template <typename Block>
 const Block* RequiredSettings(EngineRun& run) {
-    const Block* block = SettingsOf<Block>(run.job());
+    const Block* block = run.job().settings.Get<Block>();
     if (!block) run.Fail("the engine was given no settings block");
     return block;
 }

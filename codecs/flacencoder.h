@@ -4,6 +4,7 @@
 // The stream's MD5 of the audio is always written.
 
 #include "codecs/job.h"
+#include "settings/flactuning.h"
 
 namespace zelph {
 

@@ -9,11 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <variant>
+#include <typeinfo>
 
-#include "settings/settings.h"
-#include "settings/flactuning.h"
-#include "settings/opustuning.h"
 
 namespace zelph {
 
@@ -39,11 +36,33 @@ struct PcmForm {
 
 // The block of the settings record (or of the target tuning) an engine
 // reads, or the input form a row asks of the WAV stage; decoders read none.
-// A block points into the record or the tuning, which outlive every run.
-using EngineSettings =
-    std::variant<std::monostate, PcmForm, const WavPcmSettings*, const BladeSettings*, const LameSettings*,
-                 const GoGoSettings*, const OggVorbisSettings*, const ApeSettings*,
-                 const FlacSettings*, const OpusSettings*>;
+// A block points into the record or the tuning, which outlive every run. The
+// block's type is kept beside it, so an engine asks for its own block by type
+// and a new engine's block needs no line here.
+class EngineSettings {
+public:
+    EngineSettings() = default;
+    EngineSettings(PcmForm form) : form_(form), hasForm_(true) {}
+    template <typename Block>
+    EngineSettings(const Block* block) : block_(block), type_(&typeid(Block)) {}
+
+    // The block when it is a `Block`, or nullptr.
+    template <typename Block>
+    const Block* Get() const {
+        return type_ && *type_ == typeid(Block) ? static_cast<const Block*>(block_) : nullptr;
+    }
+    const PcmForm* Form() const { return hasForm_ ? &form_ : nullptr; }
+
+    bool operator==(const EngineSettings& other) const {
+        return hasForm_ == other.hasForm_ && (!hasForm_ || form_ == other.form_) && block_ == other.block_;
+    }
+
+private:
+    PcmForm form_;
+    bool hasForm_ = false;
+    const void* block_ = nullptr;
+    const std::type_info* type_ = nullptr;
+};
 
 struct Job {
     uint32_t fileIndex = 0;

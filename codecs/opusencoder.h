@@ -5,6 +5,7 @@
 // decode gives the source's exact length.
 
 #include "codecs/job.h"
+#include "settings/opustuning.h"
 
 namespace zelph {
 

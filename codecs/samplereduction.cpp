@@ -52,7 +52,7 @@ void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
 }
 
 // Speaker bits of the extensible format, in channel order, for files that
-// name none: the layouts WAV writers and FLAC use for 1 to 8 channels.
+// name none: the usual layouts for 1 to 8 channels.
 constexpr uint32_t kDefaultMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
 
 // -3 dB in Q15.

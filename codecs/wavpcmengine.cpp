@@ -255,9 +255,9 @@ void EncodeWavPcm(const Job& job, JobState& state) {
     // another form. Keeping the source's shape is for such forms alone: in
     // the record's block that value is refused.
     PcmForm form;
-    if (const auto* asked = std::get_if<PcmForm>(&job.settings)) {
+    if (const PcmForm* asked = job.settings.Form()) {
         form = *asked;
-    } else if (const WavPcmSettings* pcm = SettingsOf<WavPcmSettings>(job)) {
+    } else if (const WavPcmSettings* pcm = job.settings.Get<WavPcmSettings>()) {
         const bool asSource =
             pcm->channelMode == WavChannels::kAsSource || pcm->sampleSizeMode == WavSampleSize::kAsSource;
         form = asSource ? PcmForm{-1, -1} : PcmFormOf(*pcm);

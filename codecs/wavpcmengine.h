@@ -3,6 +3,7 @@
 // rate; in place when the job has no target.
 
 #include "codecs/job.h"
+#include "settings/settings.h"
 
 namespace zelph {
 

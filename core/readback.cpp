@@ -61,21 +61,6 @@ std::optional<uint64_t> RiffAudioExtent(const ReadOnlyFile& file) {
     return data;
 }
 
-// Metadata blocks, each whole; the frames that follow them.
-std::optional<uint64_t> FlacAudioExtent(const ReadOnlyFile& file) {
-    const auto magic = BytesAt<4>(file, 0);
-    if (!magic || !Is(*magic, "fLaC")) return std::nullopt;
-    uint64_t offset = 4;
-    for (bool last = false; !last;) {
-        const auto block = BytesAt<4>(file, offset);
-        if (!block) return std::nullopt;
-        last = ((*block)[0] & 0x80) != 0;
-        offset += 4 + ((uint64_t{(*block)[1]} << 16) | (uint64_t{(*block)[2]} << 8) | (*block)[3]);
-    }
-    if (offset >= file.size()) return std::nullopt;
-    return file.size() - offset;
-}
-
 // Every page whole up to the end of the file, the last one closing the
 // stream; its granule position.
 std::optional<uint64_t> OggAudioExtent(const ReadOnlyFile& file) {

@@ -16,11 +16,10 @@ class ReadOnlyFile;
 
 // The audio a file of one output form holds as its own structure states it,
 // or nothing when the file does not end where that structure says it does.
+// A format with a structure of its own keeps its reader with its probe.
 using AudioExtentReader = std::optional<uint64_t> (*)(const ReadOnlyFile& file);
 // RIFF chunks, each whole: the data chunk's size.
 std::optional<uint64_t> RiffAudioExtent(const ReadOnlyFile& file);
-// FLAC metadata blocks, each whole: the bytes of the frames after them.
-std::optional<uint64_t> FlacAudioExtent(const ReadOnlyFile& file);
 // Ogg pages, each whole, the last closing the stream: its granule position.
 std::optional<uint64_t> OggAudioExtent(const ReadOnlyFile& file);
 // The bytes between a leading ID3v2 tag and trailing APEv2 and ID3v1 tags.

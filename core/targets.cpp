@@ -18,6 +18,7 @@
 #include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "core/naming.h"
+#include "formats/flacprobe.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
 

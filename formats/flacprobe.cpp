@@ -2,6 +2,7 @@
 #include <span>
 
 #include "formats/bytereader.h"
+#include "formats/flacprobe.h"
 #include "formats/oggpage.h"
 #include "formats/probes.h"
 #include "formats/probetext.h"
@@ -62,6 +63,21 @@ std::string DescribeFlacFile(const std::string& path) {
     const unsigned bits = ((packed[2] & 0x1) << 4 | packed[3] >> 4) + 1;
     if (channels > 2) return "Unrecognized FLAC Format";
     return FormatDescription(channels == 1 ? "FLAC Mono %uBit %uHz" : "FLAC Stereo %uBit %uHz", bits, rate);
+}
+
+std::optional<uint64_t> FlacAudioExtent(const ReadOnlyFile& file) {
+    std::array<uint8_t, 4> header{};
+    const auto read = [&](uint64_t offset) { return file.ReadAt(offset, header.data(), header.size()) == header.size(); };
+    if (!read(0) || !ByteReader(header).Tag("fLaC")) return std::nullopt;
+    uint64_t offset = 4;
+    for (bool last = false; !last;) {
+        if (!read(offset)) return std::nullopt;
+        const uint32_t block = ByteReader(header).BE32();  // last flag, type, then the 24-bit length
+        last = (block & 0x80000000u) != 0;
+        offset += 4 + (block & 0xFFFFFFu);
+    }
+    if (offset >= file.size()) return std::nullopt;
+    return file.size() - offset;
 }
 
 }  // namespace zelph

@@ -15,7 +15,6 @@ struct AudioDescription {
 };
 
 std::string DescribeApeFile(const std::string& path);
-std::string DescribeFlacFile(const std::string& path);  // native, or FLAC in Ogg
 std::string DescribeMpegFile(const std::string& path);
 std::string DescribeOggFile(const std::string& path);
 std::string DescribeOpusFile(const std::string& path);

@@ -1,3 +1,4 @@
+#include "formats/flacprobe.h"
 #include "formats/probes.h"
 #include "fuzz/probefuzz.h"
 

@@ -131,8 +131,9 @@ private:
 // the maximum's entry.
 void KeepMinimumBelowMaximum(ValueListBox* minimum, ValueListBox* maximum);
 
-// The channel and sample-size choice shared by the WAV, Monkey's Audio and
-// FLAC windows; FLAC's also offers keeping the source's.
+// The channel and sample-size choice shared by the engine windows; a
+// window whose input form is kept in zelph.conf also offers keeping the
+// source's.
 class PcmFormatChoice {
 public:
     explicit PcmFormatChoice(QWidget* owner, bool offerAsSource = false);

@@ -1,5 +1,6 @@
 #include "settings/engineflac.h"
 #include "settings/enginetuning.h"
+#include "settings/flactuning.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

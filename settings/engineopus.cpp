@@ -1,5 +1,6 @@
 #include "settings/engineopus.h"
 #include "settings/enginetuning.h"
+#include "settings/opustuning.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

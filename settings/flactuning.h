@@ -7,6 +7,8 @@
 
 namespace zelph {
 
+inline constexpr TargetFormat kTargetFlac{7};  // the record's targetFormat
+
 struct FlacSettings {
     int32_t level = 5;     // libFLAC's compression level, 0..8
     bool verify = false;   // the encoder decodes what it wrote and compares

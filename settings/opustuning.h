@@ -3,7 +3,11 @@
 
 #include <cstdint>
 
+#include "settings/settings.h"
+
 namespace zelph {
+
+inline constexpr TargetFormat kTargetOpus{8};  // the record's targetFormat
 
 enum class OpusMode : int32_t { kVbr = 0, kConstrainedVbr = 1, kCbr = 2 };
 enum class OpusApplication : int32_t { kMusic = 0, kSpeech = 1 };

@@ -20,8 +20,8 @@ inline constexpr std::size_t kOutputFolderSize = 1024;
 enum class OutputFolderMode : int16_t { kBesideSource = 1, kInFolder = 2 };
 enum class ExistingFileAction : int16_t { kOverwrite = 1, kRename = 2, kSkip = 3 };
 enum class AfterOperation : int16_t { kKeepSource = 1, kDeleteSource = 2 };
-// kAsSource is FLAC's alone (its input form, kept in zelph.conf): the WAV
-// stage refuses it in the record's blocks.
+// kAsSource is for input forms kept in zelph.conf alone: the WAV stage
+// refuses it in the record's blocks.
 enum class WavChannels : int16_t { kAsSource = 0, kMono = 1, kStereo = 2 };
 enum class WavSampleSize : int16_t { kAsSource = 0, k8Bit = 1, k16Bit = 2 };
 enum class BladeChannels : int32_t { kMono = 1, kStereo = 2, kDualChannel = 3 };
@@ -132,7 +132,9 @@ static_assert(offsetof(ConverterSettings, ogg.resampleRate) == 1320);
 static_assert(offsetof(ConverterSettings, ape) == 1324);
 static_assert(offsetof(ConverterSettings, ape.pcm) == 1332);
 
-// targetFormat values: the main window's target radios.
+// targetFormat values: the main window's target radios. The first six are
+// the record's own; a later target names its number beside its tuning, and
+// the planner refuses a number no target row has.
 enum TargetFormat : int32_t {
     kTargetWav = 1,
     kTargetGoGo = 2,
@@ -140,9 +142,6 @@ enum TargetFormat : int32_t {
     kTargetBlade = 4,
     kTargetOgg = 5,
     kTargetApe = 6,
-    kTargetFlac = 7,
-    kTargetOpus = 8,
-    kTargetEnd,  // one past the last: a new target's line goes above it
 };
 
 inline constexpr const char* kSettingsFileName = "Settings.dat";

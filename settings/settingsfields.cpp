@@ -34,7 +34,8 @@ constexpr FieldType TypeOf() {
      offsetof(ConverterSettings, indexMember), FieldType::Int32}
 
 const SettingsField kFields[] = {
-    ZELPH_RANGE("targetFormat", targetFormat, kTargetWav, kTargetEnd - 1),
+    // Any target's number; the planner names one that no target row has.
+    ZELPH_RANGE("targetFormat", targetFormat, kTargetWav, INT32_MAX),
     ZELPH_RANGE("general.outputFolderMode", general.outputFolderMode, 1, 2),
     ZELPH_RANGE("general.existingFileAction", general.existingFileAction, 1, 3),
     ZELPH_RANGE("general.afterOperation", general.afterOperation, 1, 2),

@@ -106,7 +106,6 @@ TEST(Targets, EveryRowsRecordValueIsStoredAndNoOtherIs) {
     ConverterSettings s{};
     for (const TargetRow& row : Targets())
         EXPECT_EQ(SetSettingsField(s, "targetFormat", std::to_string(row.format)), "") << row.cliName;
-    EXPECT_NE(SetSettingsField(s, "targetFormat", std::to_string(Targets().back().format + 1)), "");
     EXPECT_NE(SetSettingsField(s, "targetFormat", "0"), "");
 }
 

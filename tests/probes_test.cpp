@@ -8,6 +8,7 @@
 
 #include "cli/describe.h"
 #include "core/targets.h"
+#include "formats/flacprobe.h"
 #include "formats/probes.h"
 #include "tests/support/scratch.h"
 
