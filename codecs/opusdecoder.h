@@ -1,6 +1,7 @@
 #pragma once
 // Ogg Opus to a 16-bit PCM WAV at 48000 Hz with the stream's own channels, on
-// libopusfile (OpusFile.so from Plugins), which drops the encoder's
+// libopusfile (OpusFile.so from Plugins, with libopus from Opus.so
+// decoding mono and stereo links), which drops the encoder's
 // pre-skip and trims the end to the last page's position, so the length is
 // exactly the encoded one.
 

@@ -208,7 +208,7 @@ TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {
     }
 
     // Without FLAC.so the FLAC files fail; the Opus file still converts.
-    const std::string program = ConverterWithPlugins(dir / "bare", {{"OpusFile.so", "OpusFile.so"}});
+    const std::string program = ConverterWithPlugins(dir / "bare", {{"OpusFile.so", "OpusFile.so"}, {"Opus.so", "Opus.so"}});
     RunCommand("rm -rf " + dir / "out && mkdir " + dir / "out");
     const auto result =
         RunCommand(program + " --quiet --jobs 1 --target wav --output-dir " + dir / "out/ " + flac + " " + opus);
