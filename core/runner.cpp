@@ -116,7 +116,10 @@ struct JobRunner::FileRun {
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
     bool cancelled = false;  // asked to stop by a skip or a close
-    bool ended = false;      // its row has its outcome; the runner drops it
+    bool ended = false;      // it has its outcome
+    bool reported = false;   // its row shows that outcome; the runner drops it
+    const char* status = nullptr;
+    std::string told;        // the outcome's reason as the row shows it
 
     // On the worker, after the last job: the output gets its tags and goes
     // to the disk, so the driver only has to give it its name. Tags go on
@@ -213,8 +216,17 @@ bool JobRunner::engineRunning() const {
                        [](const auto& file) { return !file->workDone.load(std::memory_order_acquire); });
 }
 
+JobRunner::FileRun* JobRunner::OldestConverting() const {
+    const auto converting = std::find_if(running_.begin(), running_.end(), [](const auto& file) {
+        return !file->ended && !file->finishing.load(std::memory_order_acquire);
+    });
+    if (converting != running_.end()) return converting->get();
+    return running_.empty() ? nullptr : running_.front().get();
+}
+
 int JobRunner::progress() const {
-    return running_.empty() ? lastProgress_ : running_.front()->state.progress.load(std::memory_order_acquire);
+    const FileRun* file = OldestConverting();
+    return file ? file->state.progress.load(std::memory_order_acquire) : lastProgress_;
 }
 
 std::vector<RunningFile> JobRunner::runningFiles() const {
@@ -277,7 +289,7 @@ void JobRunner::StartJob(FileRun& file) {
     // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
     file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
-                               freesSlot = options_.filesAtOnce > 1, &signal = endSignal_] {
+                               &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(file.job, file.state);
@@ -288,7 +300,7 @@ void JobRunner::StartJob(FileRun& file) {
             !file.state.stopRequested.load(std::memory_order_acquire)) {
             // The driver may start the next file while this one waits on the disk.
             file.finishing.store(true, std::memory_order_release);
-            if (freesSlot) signal.Notify();
+            signal.Notify();
             file.FinishOutput(copyTags);
         }
         file.workDone.store(true, std::memory_order_release);
@@ -296,7 +308,7 @@ void JobRunner::StartJob(FileRun& file) {
     });
 }
 
-bool JobRunner::Advance(FileRun& file) {
+void JobRunner::Advance(FileRun& file) {
     if (file.thread.joinable()) file.thread.join();
     // An engine may have put a new file under the temporary's name; the
     // runner's lock follows it before the engine's hold on it ends.
@@ -304,7 +316,7 @@ bool JobRunner::Advance(FileRun& file) {
     file.state.ReleaseHeldFile();
     if (file.cancelled) {
         EndFile(file, kRowCancelled, "");
-        return true;
+        return;
     }
     if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
         // Engines name a write that failed in their own words; a full disk
@@ -314,21 +326,20 @@ bool JobRunner::Advance(FileRun& file) {
                                    : file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed"
                                                                : file.state.reason;
         EndFile(file, kRowError, reason);
-        return true;
+        return;
     }
     if (!file.state.reason.empty()) file.damage = file.state.reason;
     if (file.nextJob < file.plan.chain.size()) {
         StartJob(file);
-        return false;
+        return;
     }
     if (options_.copyTags) listener_.TagsCopied(file.plan.row, file.tags);
     std::string reason = file.finishProblem;
     if (!reason.empty() || !PlaceOutput(file, reason)) {
         EndFile(file, kRowError, reason);
-        return true;
+        return;
     }
     EndFile(file, kRowDone, file.damage);
-    return true;
 }
 
 // Puts the complete, synced, read-back output under its final name by the
@@ -385,30 +396,48 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
                                          std::pair{file.temporary, FileNameOf(file.plan.source)}})
         told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
-    listener_.RowStatus(file.plan.row, status, told);
+    file.status = status;
+    file.told = std::move(told);
     file.ended = true;
+    ReportOutcomes();
+}
+
+// With one file at a time rows end in their order: a file that could not
+// start while the one before it is still being synced waits for it.
+void JobRunner::ReportOutcomes() {
+    for (const auto& file : running_) {
+        if (!file->ended) {
+            if (options_.filesAtOnce == 1) return;
+            continue;
+        }
+        if (file->reported) continue;
+        listener_.RowStatus(file->plan.row, file->status, file->told);
+        file->reported = true;
+    }
 }
 
 void JobRunner::Tick() {
     if (finished_) return;
     for (auto it = running_.begin(); it != running_.end();) {
         FileRun& file = **it;
-        const bool over = file.ended || (file.workDone.load(std::memory_order_acquire) && Advance(file));
-        it = over ? running_.erase(it) : it + 1;
+        // With one file at a time only the oldest file goes on to its next
+        // job or its name, so outputs are named in the files' order too.
+        const bool mayAdvance = options_.filesAtOnce > 1 || it == running_.begin();
+        if (!file.ended && mayAdvance && file.workDone.load(std::memory_order_acquire)) Advance(file);
+        it = file.reported ? running_.erase(it) : it + 1;
     }
     while (!closing_ && FilesHoldingASlot() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
         StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
     // A file that could not start has ended already.
-    std::erase_if(running_, [](const auto& file) { return file->ended; });
+    std::erase_if(running_, [](const auto& file) { return file->reported; });
     if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
 }
 
-// A file finishing its output leaves its slot to the next file; with one
-// file at a time it keeps it, so that files still end in their order.
+// A file finishing its output (mostly waiting on the disk) leaves its slot
+// to the next file.
 std::size_t JobRunner::FilesHoldingASlot() const {
-    if (options_.filesAtOnce == 1) return running_.size();
     return static_cast<std::size_t>(std::count_if(running_.begin(), running_.end(), [](const auto& file) {
-        return !file->finishing.load(std::memory_order_acquire);
+        return !file->ended && !file->finishing.load(std::memory_order_acquire);
     }));
 }
 
@@ -418,7 +447,7 @@ void JobRunner::RequestStop(FileRun& file, bool cancel) {
 }
 
 void JobRunner::SkipThis() {
-    if (!running_.empty()) SkipFile(running_.front()->plan.row);
+    if (const FileRun* file = OldestConverting()) SkipFile(file->plan.row);
 }
 
 void JobRunner::SkipFile(uint32_t row) {

@@ -96,7 +96,7 @@ public:
     bool Open(BatchPlan plan, const RunOptions& options);
     // Collects ended jobs and starts the next ones, up to the files at once.
     void Tick();
-    // Stops the oldest running file (or the one of `row`) and goes on with the rest.
+    // Stops the oldest file still converting (or the one of `row`) and goes on with the rest.
     void SkipThis();
     void SkipFile(uint32_t row);
     // Stops everything; the run finishes once every engine has stopped.
@@ -105,7 +105,7 @@ public:
     bool finished() const { return finished_; }
     const RunOptions& options() const { return options_; }
     bool engineRunning() const;
-    // The oldest running file's progress.
+    // The progress of the oldest file still converting.
     int progress() const;
     std::vector<RunningFile> runningFiles() const;
     EngineEndSignal& endSignal() { return endSignal_; }
@@ -115,10 +115,13 @@ private:
 
     void StartFile(std::unique_ptr<FileRun> file);
     void StartJob(FileRun& file);
-    // Looks at a file whose job has ended; true when the file is over.
-    bool Advance(FileRun& file);
+    // Looks at a file whose job has ended: starts its next job or ends it.
+    void Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
     void EndFile(FileRun& file, const char* status, const std::string& reason);
+    void ReportOutcomes();
+    // The oldest file whose engines still run, else the oldest file.
+    FileRun* OldestConverting() const;
     std::size_t FilesHoldingASlot() const;
     void RequestStop(FileRun& file, bool cancel);
     void Finish();
