@@ -2,11 +2,13 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "codecs/engine.h"
 #include "codecs/reasons.h"
@@ -98,7 +100,7 @@ private:
 };
 
 constexpr std::size_t kReadBytes = 40960;
-constexpr std::size_t kBlockBytes = 8192;
+constexpr std::size_t kBlockBytes = 65536;
 constexpr uint32_t kFirstDitherSeed = 0xA8B9FF7E;
 
 // Compressed input handed to the decoder in pieces; the decoder keeps what
@@ -188,7 +190,12 @@ public:
         begin_ = *info.delay + kSynthesisDelay;
         end_ = total + kSynthesisDelay - *info.padding;
     }
-    bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
+    // The part of `count` samples from `first` on that is kept, as offsets
+    // into them: [from, to).
+    std::pair<uint64_t, uint64_t> Kept(uint64_t first, uint64_t count) const {
+        const uint64_t from = std::clamp(begin_, first, first + count);
+        return {from - first, std::clamp(end_, from, first + count) - first};
+    }
     bool Over(uint64_t sample) const { return sample >= end_; }
 
 private:
@@ -286,9 +293,10 @@ Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& inp
         ++count.frames;
         const bool mono = frame.mode == MPG123_M_MONO;
         const std::size_t step = (mono ? 1 : 2) * sizeof(int32_t);
-        for (std::size_t at = 0; at + step <= bytes; at += step) {
-            if (!window->Keeps(sample++)) continue;
-            ++count.kept;
+        const auto [from, to] = window->Kept(sample, bytes / step);
+        sample += bytes / step;
+        count.kept += to - from;
+        for (std::size_t at = from * step; at < to * step; at += step) {
             const int16_t left = DitherSample(FixedPointSample(audio + at), &ditherSeed);
             const int16_t right = mono ? left : DitherSample(FixedPointSample(audio + at + sizeof(int32_t)), &ditherSeed);
             if (!block.Append(left, right)) return Outcome::Failed(block.problem());
@@ -299,19 +307,6 @@ Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& inp
 }
 
 }  // namespace
-
-int16_t DitherSample(int32_t sample, uint32_t* ditherSeed) {
-    // 64-bit sums: a sample near the fixed-point limits clips instead of wrapping.
-    int64_t value = static_cast<int64_t>(sample) + 4096;
-    const uint32_t next = *ditherSeed * 1664525u + 1013904223u;
-    value += static_cast<int64_t>(next & 0x1FFF) - static_cast<int64_t>(*ditherSeed & 0x1FFF);
-    *ditherSeed = next;
-    if (value >= 0x10000000)
-        value = 0x0FFFFFFF;
-    else if (value < -0x10000000)
-        value = -0x10000000;
-    return static_cast<int16_t>((value & ~int64_t{0x1FFF}) >> 13);
-}
 
 void DecodeMp3(const Job& job, JobState& state) {
     EngineRun run(job, state);
