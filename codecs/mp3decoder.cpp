@@ -257,6 +257,9 @@ int32_t FixedPointSample(const unsigned char* bytes) {
     return sample >> 3;
 }
 
+// A mono sample in both channels.
+std::pair<int16_t, int16_t> Doubled(int16_t sample) { return {sample, sample}; }
+
 // Decodes every frame the input holds into `block`.
 Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& input, PcmBlock& block,
                      DecodeCount& count) {
@@ -297,9 +300,11 @@ Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& inp
         sample += bytes / step;
         count.kept += to - from;
         for (std::size_t at = from * step; at < to * step; at += step) {
-            const int16_t left = DitherSample(FixedPointSample(audio + at), &ditherSeed);
-            const int16_t right = mono ? left : DitherSample(FixedPointSample(audio + at + sizeof(int32_t)), &ditherSeed);
-            if (!block.Append(left, right)) return Outcome::Failed(block.problem());
+            const int32_t left = FixedPointSample(audio + at);
+            const std::pair<int16_t, int16_t> pair =
+                mono ? Doubled(DitherSample(left, &ditherSeed))
+                     : DitherStereo(left, FixedPointSample(audio + at + sizeof(int32_t)), &ditherSeed);
+            if (!block.Append(pair.first, pair.second)) return Outcome::Failed(block.problem());
             if (block.justWritten()) run.Progress(input.bytesRead(), input.size());
         }
         if (run.StopRequested()) return Outcome::Stopped();

@@ -43,6 +43,14 @@ TEST(DitherSample, RoundsDithersAndClipsAsTheDecoderAlwaysHas) {
     EXPECT_EQ(DitherSample(-0x20000000, &seed), -32768);
     EXPECT_EQ(DitherSample(INT32_MAX, &seed), 32767) << "the fixed-point limit clips, never wraps";
     EXPECT_EQ(DitherSample(INT32_MIN, &seed), -32768);
+
+    // A stereo sample's two steps taken at once are the same two steps.
+    for (const int32_t sample : {0, 0x01234567, -0x0FEDCBA9, INT32_MAX}) {
+        uint32_t one = 0xA8B9FF7E ^ static_cast<uint32_t>(sample), both = one;
+        const std::pair<int16_t, int16_t> apart{DitherSample(sample, &one), DitherSample(-sample / 3, &one)};
+        EXPECT_EQ(DitherStereo(sample, -sample / 3, &both), apart);
+        EXPECT_EQ(both, one);
+    }
 }
 
 // The largest difference between two signals of the same length.
