@@ -78,19 +78,14 @@ std::size_t Mpg123Frames(const std::string& mp3) { return Mpg123Stereo(mp3).size
 // encoder, MPEG-1, 2 and 2.5 rates, mono: the exact length, and mpg123's
 // samples but for the dither.
 TEST(DecodeMp3, SampleCountsAndSamplesMatchMpg123sGaplessDecode) {
-    const Mp3Case cases[] = {{44100, 2, "lame --quiet -b 128 in.wav a.mp3"},
-                             {48000, 2, "lame --quiet -V 2 in.wav a.mp3"},
-                             {44100, 2, "lame --quiet -V 2 -t in.wav a.mp3"},
-                             {32000, 2, "lame --quiet -b 96 -t in.wav a.mp3"},
-                             {44100, 2, "lame --quiet --abr 160 in.wav a.mp3"},
-                             {44100, 2, "lame --quiet --abr 160 -t in.wav a.mp3"},
-                             {44100, 2, "ffmpeg -v error -i in.wav -b:a 192k a.mp3"},
-                             {22050, 2, "lame --quiet -b 64 in.wav a.mp3"},
-                             {24000, 2, "lame --quiet -V 4 -t in.wav a.mp3"},
-                             {16000, 1, "lame --quiet -b 48 in.wav a.mp3"},
-                             {11025, 2, "lame --quiet -b 32 -t in.wav a.mp3"},
-                             {8000, 1, "lame --quiet -b 16 in.wav a.mp3"},
-                             {44100, 1, "lame --quiet -V 4 -t in.wav a.mp3"}};
+    const Mp3Case cases[] = {
+        {44100, 2, "lame --quiet -b 128 in.wav a.mp3"},       {48000, 2, "lame --quiet -V 2 in.wav a.mp3"},
+        {44100, 2, "lame --quiet -V 2 -t in.wav a.mp3"},      {32000, 2, "lame --quiet -b 96 -t in.wav a.mp3"},
+        {44100, 2, "lame --quiet --abr 160 in.wav a.mp3"},    {44100, 2, "lame --quiet --abr 160 -t in.wav a.mp3"},
+        {44100, 2, "ffmpeg -v error -i in.wav -b:a 192k a.mp3"}, {22050, 2, "lame --quiet -b 64 in.wav a.mp3"},
+        {24000, 2, "lame --quiet -V 4 -t in.wav a.mp3"},      {16000, 1, "lame --quiet -b 48 in.wav a.mp3"},
+        {11025, 2, "lame --quiet -b 32 -t in.wav a.mp3"},     {8000, 1, "lame --quiet -b 16 in.wav a.mp3"},
+        {44100, 1, "lame --quiet -V 4 -t in.wav a.mp3"}};
     for (const Mp3Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.rate) + " Hz: " + c.encode);
         ScratchDir dir;
