@@ -22,7 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     auto* credits = new QGroupBox("By", this);
     auto* creditLines = new QVBoxLayout(credits);
     for (const char* line : {"Conversion core and windows: the Zelph developers",
-                             "MP3 decoding: libmad; Ogg Vorbis: libogg and libvorbis",
+                             "MP3 decoding: libmpg123; Ogg Vorbis: libogg and libvorbis",
                              "MP3 encoding: LAME, behind the Blade, LAME and GoGo engines",
                              "Monkey's Audio codec: written for Zelph",
                              "Tags and cover pictures carried to every output: TagLib"})

@@ -55,7 +55,7 @@ trap 'rm -f "$rows" "$table"' EXIT
     echo
     echo "| script | benchmark | ours / peer | processor time | wall time | target | load average |"
     echo "| --- | --- | --- | --- | --- | --- | --- |"
-    # A pipe in a label (`madplay | oggenc`) would end its cell.
+    # A pipe in a label (`mpg123 | oggenc`) would end its cell.
     awk -F '\t' '{ gsub(/\|/, "\\|"); printf "| `%s` | %s | %s | %s | %s | %s | %s |\n", $1, $2, $3, $4, $5, $6, $7 }' \
         "$rows"
 } >"$table"

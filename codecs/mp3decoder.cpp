@@ -1,7 +1,8 @@
 #include "codecs/mp3decoder.h"
 
-#include <mad.h>
+#include <mpg123.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -21,58 +22,89 @@ namespace zelph {
 
 namespace {
 
-// libmad's entry points, taken by name from the loaded library only.
-struct MadCalls {
-    decltype(&::mad_synth_init) mad_synth_init = nullptr;
-    decltype(&::mad_frame_init) mad_frame_init = nullptr;
-    decltype(&::mad_frame_finish) mad_frame_finish = nullptr;
-    decltype(&::mad_stream_init) mad_stream_init = nullptr;
-    decltype(&::mad_stream_finish) mad_stream_finish = nullptr;
-    decltype(&::mad_frame_decode) mad_frame_decode = nullptr;
-    decltype(&::mad_synth_frame) mad_synth_frame = nullptr;
-    decltype(&::mad_stream_buffer) mad_stream_buffer = nullptr;
+// libmpg123's entry points, taken by name from the loaded library only.
+struct Mpg123Calls {
+    decltype(&::mpg123_new) mpg123_new = nullptr;
+    decltype(&::mpg123_delete) mpg123_delete = nullptr;
+    decltype(&::mpg123_param2) mpg123_param2 = nullptr;
+    decltype(&::mpg123_rates) mpg123_rates = nullptr;
+    decltype(&::mpg123_format_none) mpg123_format_none = nullptr;
+    decltype(&::mpg123_format) mpg123_format = nullptr;
+    decltype(&::mpg123_open_feed) mpg123_open_feed = nullptr;
+    decltype(&::mpg123_feed) mpg123_feed = nullptr;
+    decltype(&::mpg123_decode_frame) mpg123_decode_frame = nullptr;
+    decltype(&::mpg123_info2) mpg123_info2 = nullptr;
+    decltype(&::mpg123_framepos) mpg123_framepos = nullptr;
+    decltype(&::mpg123_framelength) mpg123_framelength = nullptr;
+    decltype(&::mpg123_spf) mpg123_spf = nullptr;
+    decltype(&::mpg123_getstate2) mpg123_getstate2 = nullptr;
+    decltype(&::mpg123_strerror) mpg123_strerror = nullptr;
+    decltype(&::mpg123_plain_strerror) mpg123_plain_strerror = nullptr;
 
     bool Load(CodecLibraries& libraries) {
-        return libraries.Load("libMAD.so", {Bind("mad_synth_init", mad_synth_init),
-                                            Bind("mad_frame_init", mad_frame_init),
-                                            Bind("mad_frame_finish", mad_frame_finish),
-                                            Bind("mad_stream_init", mad_stream_init),
-                                            Bind("mad_stream_finish", mad_stream_finish),
-                                            Bind("mad_frame_decode", mad_frame_decode),
-                                            Bind("mad_synth_frame", mad_synth_frame),
-                                            Bind("mad_stream_buffer", mad_stream_buffer)});
+        return libraries.Load("Mpg123.so", {Bind("mpg123_new", mpg123_new),
+                                            Bind("mpg123_delete", mpg123_delete),
+                                            Bind("mpg123_param2", mpg123_param2),
+                                            Bind("mpg123_rates", mpg123_rates),
+                                            Bind("mpg123_format_none", mpg123_format_none),
+                                            Bind("mpg123_format", mpg123_format),
+                                            Bind("mpg123_open_feed", mpg123_open_feed),
+                                            Bind("mpg123_feed", mpg123_feed),
+                                            Bind("mpg123_decode_frame", mpg123_decode_frame),
+                                            Bind("mpg123_info2", mpg123_info2),
+                                            Bind("mpg123_framepos", mpg123_framepos),
+                                            Bind("mpg123_framelength", mpg123_framelength),
+                                            Bind("mpg123_spf", mpg123_spf),
+                                            Bind("mpg123_getstate2", mpg123_getstate2),
+                                            Bind("mpg123_strerror", mpg123_strerror),
+                                            Bind("mpg123_plain_strerror", mpg123_plain_strerror)});
     }
 };
 
-// The decoder's library state, finished on every path out (a stopped run
-// too, so that the stream's main-data buffer is never leaked).
-struct MadState {
-    explicit MadState(const MadCalls& mad) : mad(mad) {
-        mad.mad_stream_init(&stream);
-        mad.mad_frame_init(&frame);
-        mad.mad_synth_init(&synth);
-    }
-    ~MadState() {
-        mad.mad_frame_finish(&frame);
-        mad.mad_stream_finish(&stream);
-    }
-    MadState(const MadState&) = delete;
-    MadState& operator=(const MadState&) = delete;
+// A decoder handle fed by the engine, deleted on every path out.
+class Mpg123Decoder {
+public:
+    explicit Mpg123Decoder(const Mpg123Calls& calls) : calls_(calls), handle_(calls.mpg123_new(nullptr, &status_)) {}
+    ~Mpg123Decoder() { calls_.mpg123_delete(handle_); }
+    Mpg123Decoder(const Mpg123Decoder&) = delete;
+    Mpg123Decoder& operator=(const Mpg123Decoder&) = delete;
 
-    const MadCalls& mad;
-    mad_stream stream{};
-    mad_frame frame{};
-    mad_synth synth{};
+    // 32-bit samples at the stream's own rate and channels, for our dither;
+    // the encoder's delay and padding are cut by the engine itself (the
+    // library's own gapless cut also trims a stream that has only a frame
+    // count); resynchronising after damage searches as far as it takes.
+    // Empty, or why the decoder cannot be used.
+    std::string Open() {
+        if (!handle_) return "cannot start the MPEG audio decoder: " + std::string(calls_.mpg123_plain_strerror(status_));
+        const long* rates = nullptr;
+        std::size_t rateCount = 0;
+        calls_.mpg123_rates(&rates, &rateCount);
+        bool ok = calls_.mpg123_param2(handle_, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
+                  calls_.mpg123_param2(handle_, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK &&
+                  calls_.mpg123_param2(handle_, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
+                  calls_.mpg123_format_none(handle_) == MPG123_OK;
+        for (std::size_t i = 0; ok && i < rateCount; ++i)
+            ok = calls_.mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_32) == MPG123_OK;
+        if (!ok || calls_.mpg123_open_feed(handle_) != MPG123_OK)
+            return "cannot start the MPEG audio decoder: " + std::string(calls_.mpg123_strerror(handle_));
+        return {};
+    }
+
+    const Mpg123Calls& calls() const { return calls_; }
+    mpg123_handle* handle() const { return handle_; }
+
+private:
+    const Mpg123Calls& calls_;
+    int status_ = MPG123_OK;
+    mpg123_handle* const handle_;
 };
 
 constexpr std::size_t kReadBytes = 40960;
-constexpr std::size_t kBlockBytes = 8192;
+constexpr std::size_t kBlockBytes = 65536;
 constexpr uint32_t kFirstDitherSeed = 0xA8B9FF7E;
 
-// Compressed input, refilled behind the bytes of a frame that the last
-// buffer cut off. The end of the file is known from the bytes read against
-// its size, so the guard that lets libmad decode the very last frame goes
-// right behind the last data.
+// Compressed input handed to the decoder in pieces; the decoder keeps what
+// it has not used yet.
 class Mp3Input {
 public:
     // `start` is where the file has been read up to already.
@@ -81,31 +113,20 @@ public:
     uint64_t bytesRead() const { return bytesRead_; }
     uint64_t size() const { return size_; }
 
-    // Hands the next bytes to the stream; false when the file has no more.
-    bool Refill(const MadCalls& mad, mad_stream& stream) {
-        std::size_t remaining = 0;
-        if (stream.next_frame) {
-            remaining = static_cast<std::size_t>(stream.bufend - stream.next_frame);
-            std::memmove(buffer_.data(), stream.next_frame, remaining);
-        }
-        if (remaining >= kReadBytes) return false;
-        std::size_t length = file_.Read(buffer_.data() + remaining, kReadBytes - remaining);
-        if (length == 0) return false;
+    // Hands the next bytes to the decoder: MPG123_DONE when the file has
+    // no more, else how the decoder took them.
+    int Feed(const Mpg123Decoder& decoder) {
+        const std::size_t length = file_.Read(buffer_.data(), buffer_.size());
+        if (length == 0) return MPG123_DONE;
         bytesRead_ += length;
-        if (bytesRead_ >= size_) {
-            std::memset(buffer_.data() + remaining + length, 0, MAD_BUFFER_GUARD);
-            length += MAD_BUFFER_GUARD;
-        }
-        mad.mad_stream_buffer(&stream, buffer_.data(), length + remaining);
-        stream.error = MAD_ERROR_NONE;
-        return true;
+        return decoder.calls().mpg123_feed(decoder.handle(), buffer_.data(), length);
     }
 
 private:
     ExclusiveFile& file_;
     const uint64_t size_;
     uint64_t bytesRead_;
-    std::array<unsigned char, kReadBytes + MAD_BUFFER_GUARD> buffer_{};
+    std::array<unsigned char, kReadBytes> buffer_{};
 };
 
 // Interleaved 16-bit stereo PCM gathered into fixed blocks for the target.
@@ -155,8 +176,8 @@ uint64_t SkipLeadingId3v2(ExclusiveFile& file) {
 }
 
 // The decoded samples that are music. A LAME tag states the silence the
-// encoder put before and after it; libmad's synthesis delays everything by
-// another 529 samples. Without a LAME tag every sample is kept.
+// encoder put before and after it; the decoder's synthesis delays everything
+// by another 529 samples. Without a LAME tag every sample is kept.
 class SampleWindow {
 public:
     SampleWindow() = default;
@@ -169,14 +190,36 @@ public:
         begin_ = *info.delay + kSynthesisDelay;
         end_ = total + kSynthesisDelay - *info.padding;
     }
-    bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
+    // The part of `count` samples from `first` on that is kept, as offsets
+    // into them: [from, to).
+    std::pair<uint64_t, uint64_t> Kept(uint64_t first, uint64_t count) const {
+        const uint64_t from = std::clamp(begin_, first, first + count);
+        return {from - first, std::clamp(end_, from, first + count) - first};
+    }
     bool Over(uint64_t sample) const { return sample >= end_; }
-    bool Limited() const { return end_ != UINT64_MAX; }
 
 private:
     uint64_t begin_ = 0;
     uint64_t end_ = UINT64_MAX;
 };
+
+// The encoder's tag frame as the decoder read it in front of the first
+// audio frame; empty fields where the stream has none.
+EncoderInfoFrame TagBeforeTheAudio(const Mpg123Decoder& decoder) {
+    const Mpg123Calls& calls = decoder.calls();
+    long delay = -1;
+    long padding = -1;
+    calls.mpg123_getstate2(decoder.handle(), MPG123_ENC_DELAY, &delay, nullptr);
+    calls.mpg123_getstate2(decoder.handle(), MPG123_ENC_PADDING, &padding, nullptr);
+    EncoderInfoFrame info;
+    if (delay < 0 || padding < 0) return info;
+    info.delay = static_cast<uint32_t>(delay);
+    info.padding = static_cast<uint32_t>(padding);
+    // Only a tag frame's count is taken: without one the library guesses.
+    const off_t frames = calls.mpg123_framelength(decoder.handle());
+    if (frames > 0 && frames <= UINT32_MAX) info.frames = static_cast<uint32_t>(frames);
+    return info;
+}
 
 // What a decode found besides the audio.
 struct DecodeCount {
@@ -187,53 +230,81 @@ struct DecodeCount {
     uint64_t beyondWindow = 0;  // frames after the end the encoder's tag states
 };
 
+// Bytes the decoder passed over between two frames it decoded, counted in
+// frames the size of the one before: junk before the stream and tags after
+// it have no good frame on both sides, so they are not damage.
+class GapCount {
+public:
+    // `at` and `size` place the frame just decoded in the stream.
+    uint64_t FramesBefore(off_t at, int size) {
+        uint64_t frames = 0;
+        if (lastSize_ > 0 && at > nextAt_) frames = (static_cast<uint64_t>(at - nextAt_) + lastSize_ - 1) / lastSize_;
+        nextAt_ = at + size;
+        lastSize_ = size > 0 ? static_cast<uint64_t>(size) : 1;
+        return frames;
+    }
+
+private:
+    off_t nextAt_ = 0;
+    uint64_t lastSize_ = 0;
+};
+
+// One 32-bit sample of the decoder's output to the 28 fraction bits the
+// dither works on.
+int32_t FixedPointSample(const unsigned char* bytes) {
+    int32_t sample;
+    std::memcpy(&sample, bytes, sizeof sample);
+    return sample >> 3;
+}
+
+// A mono sample in both channels.
+std::pair<int16_t, int16_t> Doubled(int16_t sample) { return {sample, sample}; }
+
 // Decodes every frame the input holds into `block`.
-Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3Input& input, PcmBlock& block,
+Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& input, PcmBlock& block,
                      DecodeCount& count) {
+    const Mpg123Calls& calls = decoder.calls();
+    mpg123_handle* const handle = decoder.handle();
     uint32_t ditherSeed = kFirstDitherSeed;
-    mad_stream& stream = state.stream;
-    SampleWindow window;
+    std::optional<SampleWindow> window;
+    GapCount gaps;
     uint64_t sample = 0;
-    bool firstFrame = true;
-    // Lost sync counts as damage only when good frames stand on both sides:
-    // junk before the stream and tags after it are not damage.
-    uint64_t lostSync = 0;
     while (true) {
-        if ((!stream.buffer || stream.error == MAD_ERROR_BUFLEN) && !input.Refill(mad, stream))
-            return Outcome::Done();
-        if (mad.mad_frame_decode(&state.frame, &stream) != 0) {
-            // A damaged frame is skipped; BUFLEN asks for more input.
-            if (stream.error == MAD_ERROR_BUFLEN) continue;
-            if (!MAD_RECOVERABLE(stream.error)) return Outcome::Done();
-            if (count.frames > 0) ++(stream.error == MAD_ERROR_LOSTSYNC ? lostSync : count.skipped);
+        off_t frameNumber = 0;
+        unsigned char* audio = nullptr;
+        std::size_t bytes = 0;
+        const int status = calls.mpg123_decode_frame(handle, &frameNumber, &audio, &bytes);
+        if (status == MPG123_NEED_MORE) {
+            const int fed = input.Feed(decoder);
+            if (fed == MPG123_DONE) return Outcome::Done();
+            if (fed != MPG123_OK) return Outcome::Failed("MPEG audio decoder: " + std::string(calls.mpg123_strerror(handle)));
             continue;
         }
-        count.skipped += std::exchange(lostSync, 0);
-        count.sampleRate = state.frame.header.samplerate;
-        if (firstFrame) {
-            firstFrame = false;
-            const std::span<const uint8_t> bytes(stream.this_frame, stream.next_frame);
-            if (const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame(bytes)) {
-                window = SampleWindow(*info, 32 * MAD_NSBSAMPLES(&state.frame.header));
-                continue;  // it describes the stream and holds no music
-            }
-        }
+        if (status == MPG123_NEW_FORMAT) continue;
+        if (status != MPG123_OK) return Outcome::Failed("MPEG audio decoder: " + std::string(calls.mpg123_strerror(handle)));
+        mpg123_frameinfo2 frame{};
+        calls.mpg123_info2(handle, &frame);
+        count.skipped += gaps.FramesBefore(calls.mpg123_framepos(handle), frame.framesize);
+        count.sampleRate = static_cast<uint32_t>(frame.rate);
+        if (!window) window = SampleWindow(TagBeforeTheAudio(decoder), static_cast<uint32_t>(calls.mpg123_spf(handle)));
         // Past the stated end only the encoder's padding may follow; more
         // frames mean the tag is damaged.
-        if (window.Over(sample)) {
+        if (window->Over(sample)) {
             ++count.beyondWindow;
             continue;
         }
-        mad.mad_synth_frame(&state.synth, &state.frame);
         ++count.frames;
-        const bool mono = state.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
-        const mad_pcm& pcm = state.synth.pcm;
-        for (unsigned i = 0; i < pcm.length; ++i) {
-            if (!window.Keeps(sample++)) continue;
-            ++count.kept;
-            const int16_t left = DitherSample(pcm.samples[0][i], &ditherSeed);
-            const int16_t right = mono ? left : DitherSample(pcm.samples[1][i], &ditherSeed);
-            if (!block.Append(left, right)) return Outcome::Failed(block.problem());
+        const bool mono = frame.mode == MPG123_M_MONO;
+        const std::size_t step = (mono ? 1 : 2) * sizeof(int32_t);
+        const auto [from, to] = window->Kept(sample, bytes / step);
+        sample += bytes / step;
+        count.kept += to - from;
+        for (std::size_t at = from * step; at < to * step; at += step) {
+            const int32_t left = FixedPointSample(audio + at);
+            const std::pair<int16_t, int16_t> pair =
+                mono ? Doubled(DitherSample(left, &ditherSeed))
+                     : DitherStereo(left, FixedPointSample(audio + at + sizeof(int32_t)), &ditherSeed);
+            if (!block.Append(pair.first, pair.second)) return Outcome::Failed(block.problem());
             if (block.justWritten()) run.Progress(input.bytesRead(), input.size());
         }
         if (run.StopRequested()) return Outcome::Stopped();
@@ -242,36 +313,25 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
 
 }  // namespace
 
-int16_t DitherSample(int32_t sample, uint32_t* ditherSeed) {
-    // 64-bit sums: a sample near the fixed-point limits clips instead of wrapping.
-    int64_t value = static_cast<int64_t>(sample) + 4096;
-    const uint32_t next = *ditherSeed * 1664525u + 1013904223u;
-    value += static_cast<int64_t>(next & 0x1FFF) - static_cast<int64_t>(*ditherSeed & 0x1FFF);
-    *ditherSeed = next;
-    if (value >= 0x10000000)
-        value = 0x0FFFFFFF;
-    else if (value < -0x10000000)
-        value = -0x10000000;
-    return static_cast<int16_t>((value & ~int64_t{0x1FFF}) >> 13);
-}
-
 void DecodeMp3(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
     if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WavSink target(job.targetPath);
     if (!target.ok()) return run.Fail(target.problem());
-    MadCalls mad;
+    Mpg123Calls calls;
     CodecLibraries libraries;
-    if (!mad.Load(libraries)) return run.Fail(libraries.error());
+    if (!calls.Load(libraries)) return run.Fail(libraries.error());
 
     Mp3Input input(source, SkipLeadingId3v2(source));
     PcmBlock block(target);
     DecodeCount count;
     Outcome outcome = Outcome::Done();
     {
-        MadState state(mad);
-        outcome = DecodeFrames(run, mad, state, input, block, count);
+        Mpg123Decoder decoder(calls);
+        const std::string problem = decoder.Open();
+        if (!problem.empty()) return run.Fail(problem);
+        outcome = DecodeFrames(run, decoder, input, block, count);
     }
     if (!run.GoesOn(outcome)) return;
     // A file without a single decodable frame is not a conversion.

@@ -12,7 +12,7 @@ namespace {
 
 #if defined(ZELPH_FUZZ_MP3)
 constexpr zelph::EngineProc kEngine = zelph::DecodeMp3;
-#define ZELPH_FUZZ_LIBRARIES {"libMAD.so"}
+#define ZELPH_FUZZ_LIBRARIES {"Mpg123.so"}
 #elif defined(ZELPH_FUZZ_FLAC)
 constexpr zelph::EngineProc kEngine = zelph::DecodeFlac;
 #define ZELPH_FUZZ_LIBRARIES {"FLAC.so"}

@@ -23,12 +23,12 @@ TEST(CodecLibraries, ResolvesEveryEntryPointOrNone) {
 }
 
 TEST(CodecLibraries, DistributionCodecsServeUnderTheirPluginNames) {
-    void (*madStreamInit)(void*) = nullptr;
+    void* (*mpg123New)(const char*, int*) = nullptr;
     int (*oggSyncInit)(void*) = nullptr;
     void (*vorbisInfoInit)(void*) = nullptr;
     int (*vorbisEncodeInit)(void*, long, long, long, long, long) = nullptr;
     CodecLibraries libraries;
-    EXPECT_TRUE(libraries.Load("libMAD.so", {Bind("mad_stream_init", madStreamInit)}));
+    EXPECT_TRUE(libraries.Load("Mpg123.so", {Bind("mpg123_new", mpg123New)}));
     EXPECT_TRUE(libraries.Load("Ogg.so", {Bind("ogg_sync_init", oggSyncInit)}));
     EXPECT_TRUE(libraries.Load("Vorbis.so", {Bind("vorbis_info_init", vorbisInfoInit)}));
     EXPECT_TRUE(libraries.Load("VorbisEnc.so", {Bind("vorbis_encode_init", vorbisEncodeInit)}));

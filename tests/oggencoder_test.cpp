@@ -1,6 +1,6 @@
 // The Ogg Vorbis encoder judged by other tools: ogginfo for the stream's
 // declarations and its health, oggdec and ffmpeg for the audio. And the
-// three Vorbis/MAD engines each failing alone when a codec library is gone.
+// three Vorbis/MP3 engines each failing alone when a codec library is gone.
 
 #include <gtest/gtest.h>
 
@@ -204,17 +204,17 @@ TEST(OggVorbisConversions, AMissingLibraryOrEntryPointFailsOnlyItsJob) {
         return RunCommand("cd " + dir.path() + " && " + program + " --quiet --jobs 1 --if-exists rename --output-dir " +
                           dir.path() + " --target " + target + " " + files).out;
     };
-    const std::pair<std::string, std::string> mad{"libMAD.so", "libMAD.so"}, ogg{"Ogg.so", "Ogg.so"},
+    const std::pair<std::string, std::string> mpg123{"Mpg123.so", "Mpg123.so"}, ogg{"Ogg.so", "Ogg.so"},
         vorbis{"Vorbis.so", "Vorbis.so"}, enc{"VorbisEnc.so", "VorbisEnc.so"};
-    EXPECT_EQ(run("noMad", {ogg, vorbis}, "wav", "m.mp3 o.ogg"),
-              "Error Occured\tm.mp3\tPlugins/libMAD.so is missing\nDone\to.ogg\n");
-    EXPECT_EQ(run("fakeMad", {{"libMAD.so", "TestPlugin.so"}, ogg, vorbis}, "wav", "m.mp3 o.ogg"),
-              "Error Occured\tm.mp3\tPlugins/libMAD.so lacks mad_synth_init\nDone\to.ogg\n");
-    EXPECT_EQ(run("fakeVorbis", {mad, ogg, {"Vorbis.so", "TestPlugin.so"}, enc}, "wav", "o.ogg m.mp3"),
+    EXPECT_EQ(run("noMpg123", {ogg, vorbis}, "wav", "m.mp3 o.ogg"),
+              "Error Occured\tm.mp3\tPlugins/Mpg123.so is missing\nDone\to.ogg\n");
+    EXPECT_EQ(run("fakeMpg123", {{"Mpg123.so", "TestPlugin.so"}, ogg, vorbis}, "wav", "m.mp3 o.ogg"),
+              "Error Occured\tm.mp3\tPlugins/Mpg123.so lacks mpg123_new\nDone\to.ogg\n");
+    EXPECT_EQ(run("fakeVorbis", {mpg123, ogg, {"Vorbis.so", "TestPlugin.so"}, enc}, "wav", "o.ogg m.mp3"),
               "Error Occured\to.ogg\tPlugins/Vorbis.so lacks vorbis_info_init\nDone\tm.mp3\n");
-    EXPECT_EQ(run("noEnc", {mad, ogg, vorbis}, "ogg", "w.wav"),
+    EXPECT_EQ(run("noEnc", {mpg123, ogg, vorbis}, "ogg", "w.wav"),
               "Error Occured\tw.wav\tPlugins/VorbisEnc.so is missing\n");
-    EXPECT_EQ(run("fakeEnc", {mad, ogg, vorbis, {"VorbisEnc.so", "TestPlugin.so"}}, "ogg", "w.wav"),
+    EXPECT_EQ(run("fakeEnc", {mpg123, ogg, vorbis, {"VorbisEnc.so", "TestPlugin.so"}}, "ogg", "w.wav"),
               "Error Occured\tw.wav\tPlugins/VorbisEnc.so lacks vorbis_encode_init\n");
 }
 

@@ -52,7 +52,9 @@ Mp3Scan ScanMp3(const std::string& bytes) {
         pos = 10 + ((data[6] & 0x7F) << 21 | (data[7] & 0x7F) << 14 | (data[8] & 0x7F) << 7 | (data[9] & 0x7F));
     Mp3Scan scan;
     int length = 0;
-    while (pos + 40 <= bytes.size()) {
+    // Eight bytes hold a header and the side information's first field; the
+    // smallest MPEG-2 frame (8 kbit/s) is 24 bytes long.
+    while (pos + 8 <= bytes.size()) {
         auto frame = ParseHeader(data + pos, length);
         if (!frame || pos + length > bytes.size()) break;
         scan.frames.push_back(*frame);
