@@ -172,6 +172,12 @@ public:
     bool Keeps(uint64_t sample) const { return sample >= begin_ && sample < end_; }
     bool Over(uint64_t sample) const { return sample >= end_; }
     bool Limited() const { return end_ != UINT64_MAX; }
+    // The music the tag states: its frames less the encoder's silence.
+    static uint64_t StatedLength(const EncoderInfoFrame& info, uint32_t samplesPerFrame) {
+        const uint64_t total = uint64_t{info.frames.value_or(0)} * samplesPerFrame;
+        const uint64_t silence = uint64_t{info.delay.value_or(0)} + info.padding.value_or(0);
+        return info.delay && info.padding && silence < total ? total - silence : total;
+    }
 
 private:
     uint64_t begin_ = 0;
@@ -185,6 +191,8 @@ struct DecodeCount {
     uint64_t kept = 0;          // samples written
     uint64_t skipped = 0;       // damaged frames passed over between good ones
     uint64_t beyondWindow = 0;  // frames after the end the encoder's tag states
+    uint32_t samplesPerFrame = 0;
+    uint64_t stated = 0;        // samples the encoder's tag states; 0: no tag
 };
 
 // Decodes every frame the input holds into `block`.
@@ -213,8 +221,10 @@ Outcome DecodeFrames(EngineRun& run, const MadCalls& mad, MadState& state, Mp3In
         if (firstFrame) {
             firstFrame = false;
             const std::span<const uint8_t> bytes(stream.this_frame, stream.next_frame);
+            count.samplesPerFrame = 32 * MAD_NSBSAMPLES(&state.frame.header);
             if (const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame(bytes)) {
-                window = SampleWindow(*info, 32 * MAD_NSBSAMPLES(&state.frame.header));
+                window = SampleWindow(*info, count.samplesPerFrame);
+                count.stated = SampleWindow::StatedLength(*info, count.samplesPerFrame);
                 continue;  // it describes the stream and holds no music
             }
         }
@@ -284,6 +294,8 @@ void DecodeMp3(const Job& job, JobState& state) {
     if (count.skipped > 0)
         run.Note("damaged: " + std::to_string(count.skipped) + (count.skipped == 1 ? " frame" : " frames") +
                  " skipped");
+    // Decoders may differ by the last frame; more than that missing is audio lost.
+    run.Note(EndsEarly(count.kept, count.stated, count.samplesPerFrame, count.sampleRate));
     run.Succeed();
 }
 
