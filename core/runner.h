@@ -72,6 +72,9 @@ struct RunOptions {
     // (tags, sync) does not count when more than one is allowed.
     unsigned filesAtOnce = 1;
     bool copyTags = true;  // carry each source's tags and pictures onto its output
+    // Decode each output back and set it against its encoder's input before
+    // it takes its name (core/verify.h); always done when sources are deleted.
+    bool verify = false;
 };
 
 // A file being converted, as the progress window lists it.
