@@ -124,7 +124,7 @@ struct JobRunner::FileRun {
     // to the disk, so the driver only has to give it its name. Tags go on
     // once the audio is complete, and a tag that cannot be written fails the
     // file rather than leaving it silently bare.
-    void FinishOutput(bool copyTags, bool verify) {
+    void FinishOutput(bool copyTags, const RunOptions& options) {
         struct stat info;
         if (!partialLock.Follow(partial) || ::stat(partial.c_str(), &info) != 0 || info.st_size == 0) {
             finishProblem = std::string(EngineName(job.engine)) + " wrote no output";
@@ -148,8 +148,8 @@ struct JobRunner::FileRun {
         }
         finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});
         // The last job's source is the PCM its encoder was given.
-        if (verify && finishProblem.empty())
-            finishProblem = VerifyOutput(partial, job.sourcePath, FindTargetByOutput(partial)->fidelity);
+        if (options.verify && finishProblem.empty())
+            finishProblem = options.verifyOutput(partial, job.sourcePath, FindTargetByOutput(partial)->fidelity);
     }
 };
 
@@ -284,7 +284,7 @@ void JobRunner::StartJob(FileRun& file) {
     // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
     file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
-                               verify = options_.verify, freesSlot = options_.filesAtOnce > 1, &signal = endSignal_] {
+                               &options = options_, freesSlot = options_.filesAtOnce > 1, &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(file.job, file.state);
@@ -296,7 +296,7 @@ void JobRunner::StartJob(FileRun& file) {
             // The driver may start the next file while this one waits on the disk.
             file.finishing.store(true, std::memory_order_release);
             if (freesSlot) signal.Notify();
-            file.FinishOutput(copyTags, verify);
+            file.FinishOutput(copyTags, options);
         }
         file.workDone.store(true, std::memory_order_release);
         signal.Notify();

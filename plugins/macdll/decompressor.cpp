@@ -46,19 +46,24 @@ std::unique_ptr<Decompressor> Decompressor::Open(std::unique_ptr<ByteSource> sou
     ByteReader entries(table);
     d->frameStart_.reserve(std::size_t{frames} + 1);
     d->framesPresent_ = frames;
+    uint64_t previous = 0;
     for (uint32_t i = 0; i < frames; ++i) {
         const uint64_t entry = entries.U32();
         const uint64_t at = i == 0 ? firstFrame : entry;
-        if (at < firstFrame || (i > 0 && at < d->frameStart_.back())) return nullptr;
-        // A file that ends before a frame starts holds the frames before it;
-        // the one the end cuts through is not one of them.
-        if (at >= fileSize && i > 0) {
+        if (at < firstFrame || at < previous) return nullptr;
+        previous = at;
+        // A file that ends before a frame starts (every later one starting
+        // past its end too) holds the frames before it; the one the end cuts
+        // through is not one of them.
+        const bool cut = d->framesPresent_ < frames;
+        if (at >= fileSize && i > 0 && !cut) {
             d->framesPresent_ = at == fileSize ? i : i - 1;
             if (at == fileSize) d->frameStart_.push_back(at);
-            break;
+        } else if (at >= fileSize && !cut) {
+            return nullptr;
+        } else if (!cut) {
+            d->frameStart_.push_back(at);
         }
-        if (at >= fileSize) return nullptr;
-        d->frameStart_.push_back(at);
     }
     if (d->framesPresent_ == frames) {
         uint64_t end = fileSize;
