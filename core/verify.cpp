@@ -8,11 +8,11 @@ extern "C" {
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "codecs/libraryloader.h"
 #include "core/readback.h"
 #include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
@@ -24,22 +24,72 @@ namespace zelph {
 
 namespace {
 
+// FFmpeg's entry points, taken by name from the libraries loaded for one
+// check: a conversion without the check never maps them.
+struct FfmpegCalls {
+    decltype(&::avformat_open_input) avformat_open_input = nullptr;
+    decltype(&::avformat_find_stream_info) avformat_find_stream_info = nullptr;
+    decltype(&::av_find_best_stream) av_find_best_stream = nullptr;
+    decltype(&::av_read_frame) av_read_frame = nullptr;
+    decltype(&::avformat_close_input) avformat_close_input = nullptr;
+    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3 = nullptr;
+    decltype(&::avcodec_parameters_to_context) avcodec_parameters_to_context = nullptr;
+    decltype(&::avcodec_open2) avcodec_open2 = nullptr;
+    decltype(&::avcodec_send_packet) avcodec_send_packet = nullptr;
+    decltype(&::avcodec_receive_frame) avcodec_receive_frame = nullptr;
+    decltype(&::avcodec_free_context) avcodec_free_context = nullptr;
+    decltype(&::av_packet_alloc) av_packet_alloc = nullptr;
+    decltype(&::av_packet_free) av_packet_free = nullptr;
+    decltype(&::av_packet_unref) av_packet_unref = nullptr;
+    decltype(&::av_frame_alloc) av_frame_alloc = nullptr;
+    decltype(&::av_frame_free) av_frame_free = nullptr;
+    decltype(&::av_frame_unref) av_frame_unref = nullptr;
+    decltype(&::av_log_set_level) av_log_set_level = nullptr;
+    decltype(&::av_sample_fmt_is_planar) av_sample_fmt_is_planar = nullptr;
+    decltype(&::av_get_packed_sample_fmt) av_get_packed_sample_fmt = nullptr;
+
+    bool Load(CodecLibraries& libraries) {
+        return libraries.Load("AVUtil.so", {Bind("av_frame_alloc", av_frame_alloc), Bind("av_frame_free", av_frame_free),
+                                            Bind("av_frame_unref", av_frame_unref),
+                                            Bind("av_log_set_level", av_log_set_level),
+                                            Bind("av_sample_fmt_is_planar", av_sample_fmt_is_planar),
+                                            Bind("av_get_packed_sample_fmt", av_get_packed_sample_fmt)}) &&
+               libraries.Load("AVCodec.so", {Bind("avcodec_alloc_context3", avcodec_alloc_context3),
+                                             Bind("avcodec_parameters_to_context", avcodec_parameters_to_context),
+                                             Bind("avcodec_open2", avcodec_open2),
+                                             Bind("avcodec_send_packet", avcodec_send_packet),
+                                             Bind("avcodec_receive_frame", avcodec_receive_frame),
+                                             Bind("avcodec_free_context", avcodec_free_context),
+                                             Bind("av_packet_alloc", av_packet_alloc), Bind("av_packet_free", av_packet_free),
+                                             Bind("av_packet_unref", av_packet_unref)}) &&
+               libraries.Load("AVFormat.so", {Bind("avformat_open_input", avformat_open_input),
+                                              Bind("avformat_find_stream_info", avformat_find_stream_info),
+                                              Bind("av_find_best_stream", av_find_best_stream),
+                                              Bind("av_read_frame", av_read_frame),
+                                              Bind("avformat_close_input", avformat_close_input)});
+    }
+};
+
 // Each FFmpeg object freed on every path out.
 struct InputFile {
+    const FfmpegCalls& av;
     AVFormatContext* context = nullptr;
-    ~InputFile() { avformat_close_input(&context); }
+    ~InputFile() { av.avformat_close_input(&context); }
 };
 struct Decoder {
+    const FfmpegCalls& av;
     AVCodecContext* context = nullptr;
-    ~Decoder() { avcodec_free_context(&context); }
+    ~Decoder() { av.avcodec_free_context(&context); }
 };
 struct Packet {
-    AVPacket* packet = av_packet_alloc();
-    ~Packet() { av_packet_free(&packet); }
+    const FfmpegCalls& av;
+    AVPacket* packet = av.av_packet_alloc();
+    ~Packet() { av.av_packet_free(&packet); }
 };
 struct Frame {
-    AVFrame* frame = av_frame_alloc();
-    ~Frame() { av_frame_free(&frame); }
+    const FfmpegCalls& av;
+    AVFrame* frame = av.av_frame_alloc();
+    ~Frame() { av.av_frame_free(&frame); }
 };
 
 std::string Seconds(uint64_t frames, uint32_t rate) {
@@ -106,12 +156,12 @@ private:
 
 // A decoded sample, left-justified in 32 bits; nothing for float samples,
 // which no lossless decoder gives.
-std::optional<int32_t> Justified(const AVFrame& frame, int channel, int index, int channels) {
+std::optional<int32_t> Justified(const FfmpegCalls& av, const AVFrame& frame, int channel, int index, int channels) {
     const auto format = static_cast<AVSampleFormat>(frame.format);
-    const bool planar = av_sample_fmt_is_planar(format);
+    const bool planar = av.av_sample_fmt_is_planar(format);
     const uint8_t* plane = frame.extended_data[planar ? channel : 0];
     const int at = planar ? index : index * channels + channel;
-    switch (av_get_packed_sample_fmt(format)) {
+    switch (av.av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_U8: return static_cast<int32_t>((plane[at] - 128) * (1 << 24));
         case AV_SAMPLE_FMT_S16: return static_cast<int32_t>(reinterpret_cast<const int16_t*>(plane)[at] * (1 << 16));
         case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(plane)[at];
@@ -120,13 +170,13 @@ std::optional<int32_t> Justified(const AVFrame& frame, int channel, int index, i
 }
 
 // One decoded frame in the byte form of a WAV of `bits`-bit samples.
-bool AsWavBytes(const AVFrame& frame, int channels, int bits, std::vector<uint8_t>& out) {
+bool AsWavBytes(const FfmpegCalls& av, const AVFrame& frame, int channels, int bits, std::vector<uint8_t>& out) {
     const int bytes = bits / 8;
     out.resize(static_cast<std::size_t>(frame.nb_samples) * channels * bytes);
     uint8_t* at = out.data();
     for (int i = 0; i < frame.nb_samples; ++i)
         for (int c = 0; c < channels; ++c) {
-            const std::optional<int32_t> sample = Justified(frame, c, i, channels);
+            const std::optional<int32_t> sample = Justified(av, frame, c, i, channels);
             if (!sample) return false;
             const uint32_t value = static_cast<uint32_t>(*sample >> (32 - bits)) + (bits == 8 ? 0x80u : 0u);
             for (int b = 0; b < bytes; ++b) *at++ = static_cast<uint8_t>(value >> (8 * b));
@@ -136,25 +186,25 @@ bool AsWavBytes(const AVFrame& frame, int channels, int bits, std::vector<uint8_
 
 class Verification {
 public:
-    Verification(const std::string& output, const std::string& input, Fidelity fidelity)
-        : output_(output), reference_(input), fidelity_(fidelity) {}
+    Verification(const FfmpegCalls& av, const std::string& output, const std::string& input, Fidelity fidelity)
+        : av_(av), output_(output), reference_(input), fidelity_(fidelity) {}
 
     std::string Run() {
         if (!reference_.ok()) return "the encoder's input cannot be read again";
-        InputFile file;
-        if (avformat_open_input(&file.context, output_.c_str(), nullptr, nullptr) < 0 ||
-            avformat_find_stream_info(file.context, nullptr) < 0)
+        InputFile file{av_};
+        if (av_.avformat_open_input(&file.context, output_.c_str(), nullptr, nullptr) < 0 ||
+            av_.avformat_find_stream_info(file.context, nullptr) < 0)
             return "the output does not open for decoding";
         const AVCodec* codec = nullptr;
-        const int stream = av_find_best_stream(file.context, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        const int stream = av_.av_find_best_stream(file.context, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream < 0 || !codec) return "the output holds no audio stream that decodes";
-        Decoder decoder;
-        decoder.context = avcodec_alloc_context3(codec);
+        Decoder decoder{av_};
+        decoder.context = av_.avcodec_alloc_context3(codec);
         if (!decoder.context ||
-            avcodec_parameters_to_context(decoder.context, file.context->streams[stream]->codecpar) < 0)
+            av_.avcodec_parameters_to_context(decoder.context, file.context->streams[stream]->codecpar) < 0)
             return "the output's decoder cannot start";
         decoder.context->err_recognition |= AV_EF_CRCCHECK;
-        if (avcodec_open2(decoder.context, codec, nullptr) < 0) return "the output's decoder cannot start";
+        if (av_.avcodec_open2(decoder.context, codec, nullptr) < 0) return "the output's decoder cannot start";
         channels_ = decoder.context->ch_layout.nb_channels;
         // Bit for bit only where the form is the input's own.
         const AVCodecParameters& form = *file.context->streams[stream]->codecpar;
@@ -163,19 +213,19 @@ public:
                     (bits == 0 || bits == reference_.bits()) &&
                     decoder.context->sample_rate == static_cast<int>(reference_.rate());
 
-        Packet packet;
-        Frame frame;
+        Packet packet{av_};
+        Frame frame{av_};
         for (;;) {
-            const int read = av_read_frame(file.context, packet.packet);
+            const int read = av_.av_read_frame(file.context, packet.packet);
             if (read == AVERROR_EOF) break;
             if (read < 0) return "the output cannot be read to its end";
             const bool ours = packet.packet->stream_index == stream;
-            const int sent = ours ? avcodec_send_packet(decoder.context, packet.packet) : 0;
-            av_packet_unref(packet.packet);
+            const int sent = ours ? av_.avcodec_send_packet(decoder.context, packet.packet) : 0;
+            av_.av_packet_unref(packet.packet);
             if (sent < 0) return DecodeFailure();
             if (std::string problem = Drain(decoder.context, frame.frame); !problem.empty()) return problem;
         }
-        if (avcodec_send_packet(decoder.context, nullptr) < 0) return DecodeFailure();
+        if (av_.avcodec_send_packet(decoder.context, nullptr) < 0) return DecodeFailure();
         if (std::string problem = Drain(decoder.context, frame.frame); !problem.empty()) return problem;
         rate_ = static_cast<uint32_t>(decoder.context->sample_rate);
         return LengthProblem();
@@ -188,14 +238,14 @@ private:
     std::string Drain(AVCodecContext* decoder, AVFrame* frame) {
         rate_ = static_cast<uint32_t>(decoder->sample_rate);
         for (;;) {
-            const int got = avcodec_receive_frame(decoder, frame);
+            const int got = av_.avcodec_receive_frame(decoder, frame);
             if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return "";
             if (got < 0) return DecodeFailure();
-            const bool compared = !bitExact_ || (AsWavBytes(*frame, channels_, reference_.bits(), bytes_) &&
+            const bool compared = !bitExact_ || (AsWavBytes(av_, *frame, channels_, reference_.bits(), bytes_) &&
                                                  reference_.Matches(bytes_));
             if (!compared) return "the output's audio differs from its input after " + Seconds(frames_, rate_);
             frames_ += static_cast<uint64_t>(frame->nb_samples);
-            av_frame_unref(frame);
+            av_.av_frame_unref(frame);
         }
     }
 
@@ -219,6 +269,7 @@ private:
                Seconds(reference_.frames(), inRate);
     }
 
+    const FfmpegCalls& av_;
     const std::string& output_;
     Reference reference_;
     const Fidelity fidelity_;
@@ -232,10 +283,12 @@ private:
 }  // namespace
 
 std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
+    FfmpegCalls av;
+    CodecLibraries libraries;
+    if (!av.Load(libraries)) return "verify: " + libraries.error();
     // FFmpeg's own messages would land among the result lines.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    const std::string problem = Verification(output, encoderInput, fidelity).Run();
+    av.av_log_set_level(AV_LOG_QUIET);
+    const std::string problem = Verification(av, output, encoderInput, fidelity).Run();
     return problem.empty() ? "" : "verify: " + problem;
 }
 
