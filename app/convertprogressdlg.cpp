@@ -147,7 +147,8 @@ int CConvertProgressDlg::exec() {
     const RunOptions options{.afterOperation = settings_->general.afterOperation,
                              .existingFileAction = settings_->general.existingFileAction,
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
-                             .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0};
+                             .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0,
+                             .verify = preferences_ && preferences_->Get(kVerify) != 0};
     if (!runner_.Open(std::exchange(plan_, {}), options)) {
         QMessageBox::information(parentWidget(), "Zelph Audio Converter", kNoJobsText);
         return Accepted;

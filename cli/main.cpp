@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     const zelph::RunOptions runOptions{.afterOperation = store.record.general.afterOperation,
                                        .existingFileAction = store.record.general.existingFileAction,
                                        .filesAtOnce = zelph::FilesAtOnce(preferences),
-                                       .copyTags = preferences.Get(zelph::kCopyTags) != 0};
+                                       .copyTags = preferences.Get(zelph::kCopyTags) != 0,
+                                       .verify = preferences.Get(zelph::kVerify) != 0};
     return zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
 }

@@ -28,6 +28,8 @@ constexpr const char* kCliOptionsText =
     "                         what to do when an output file exists\n"
     "  --delete-source        delete each source that was converted with success\n"
     "  --no-tags              do not copy tags and pictures to the outputs\n"
+    "  --verify               decode each output back and check it against its input\n"
+    "                         before it takes its name (always with --delete-source)\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192,\n"
     "                         or one key of zelph.conf, e.g. --set window.width=900\n"
@@ -112,6 +114,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.verbose = true;
         } else if (arg == "--no-tags") {
             options.edits.emplace_back(std::string(kCopyTags), "0");
+        } else if (arg == "--verify") {
+            options.edits.emplace_back(std::string(kVerify), "1");
         } else if (arg == "--list-fields") {
             options.listFields = true;
         } else if (arg == "--list-extensions") {

@@ -59,12 +59,13 @@ struct MacDllCalls {
 // What the decoder reports about the file, checked before any of it sizes a
 // buffer or a header: it comes from the file's own bytes.
 struct DecodedLayout {
-    int64_t blockAlign, totalBlocks, channels, sampleRate, bitsPerSample;
+    // totalBlocks: what the file holds whole; statedBlocks: what its header states.
+    int64_t blockAlign, totalBlocks, statedBlocks, channels, sampleRate, bitsPerSample;
 
     bool Valid() const {
         const bool known = channels >= 1 && channels <= UINT16_MAX && sampleRate >= 1 && sampleRate <= UINT32_MAX &&
                            (bitsPerSample == 8 || bitsPerSample == 16 || bitsPerSample == 24 || bitsPerSample == 32);
-        return known && blockAlign == channels * bitsPerSample / 8 && totalBlocks >= 0 &&
+        return known && blockAlign == channels * bitsPerSample / 8 && totalBlocks >= 0 && statedBlocks >= totalBlocks &&
                totalBlocks <= (int64_t{UINT32_MAX} - 36) / blockAlign;
     }
     uint32_t dataBytes() const { return static_cast<uint32_t>(totalBlocks * blockAlign); }
@@ -75,6 +76,7 @@ DecodedLayout AskLayout(const MacDllCalls& calls, void* decompressor) {
     DecodedLayout layout{};
     layout.blockAlign = ask(APE_INFO_BLOCK_ALIGN);
     layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS);
+    layout.statedBlocks = ask(APE_INFO_TOTAL_BLOCKS);
     layout.channels = ask(APE_INFO_CHANNELS);
     layout.sampleRate = ask(APE_INFO_SAMPLE_RATE);
     layout.bitsPerSample = ask(APE_INFO_BITS_PER_SAMPLE);
@@ -119,9 +121,9 @@ void DecodeApe(const Job& job, JobState& state) {
                                                 static_cast<uint16_t>(layout.bitsPerSample), layout.dataBytes())))
         return run.Fail(WriteProblem(target.error()));
 
-    // Every frame the header promises must arrive: a damaged frame (the
-    // library reports an error) or a file that ends early fails the job
-    // rather than leaving a WAV with a hole in it.
+    // Every frame the file holds must arrive: a damaged frame (the library
+    // reports an error) fails the job rather than leaving a WAV with a hole
+    // in it. A file that ends early gives the frames before its end.
     for (int64_t done = 0; done < layout.totalBlocks;) {
         int retrieved = 0;
         if (calls.getData(decompressor.get(), buffer.data(), kBlocksPerCall, &retrieved) != 0 || retrieved <= 0 ||
@@ -134,6 +136,8 @@ void DecodeApe(const Job& job, JobState& state) {
         if (run.StopRequested()) return;
     }
     if (!target.Close()) return run.Fail(WriteProblem(target.error()));
+    run.Note(EndsEarly(static_cast<uint64_t>(layout.totalBlocks), static_cast<uint64_t>(layout.statedBlocks), 0,
+                       static_cast<uint32_t>(layout.sampleRate)));
     run.Succeed();
 }
 

@@ -75,9 +75,13 @@ public:
         state_.heldFile = fd;
     }
 
-    // What a job that succeeds passed over (damaged data skipped); told
-    // beside its result, and its source is kept.
-    void Note(std::string note) { note_ = std::move(note); }
+    // What a job that succeeds passed over (damaged data skipped, audio
+    // missing at the end); told beside its result, and its source is kept.
+    // Several notes are told together.
+    void Note(const std::string& note) {
+        if (note.empty()) return;
+        note_ += (note_.empty() ? "" : "; ") + note;
+    }
 
 private:
     const Job& job_;

@@ -115,8 +115,9 @@ bool StartsWithOggPage(ExclusiveFile& source) {
     return ::pread(source.fd(), magic, 4, 0) == 4 && std::memcmp(magic, "OggS", 4) == 0;
 }
 
-// Decodes frame by frame until the end of the stream. A stream that ends before the samples its information
-// promises is cut short, whether its last frame is whole or not.
+// Decodes frame by frame until the end of the stream. A file that ends
+// before the samples its information promises keeps what it holds, whether
+// its last frame is whole or not, and says how much is missing.
 Outcome DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* decoder, FlacDecodeState& state) {
     for (;;) {
         const bool decoded = flac.FLAC__stream_decoder_process_single(decoder);
@@ -129,14 +130,19 @@ Outcome DecodeAll(EngineRun& run, const FlacCalls& flac, FLAC__StreamDecoder* de
         if (run.StopRequested()) return Outcome::Stopped();
     }
     const bool fewer = state.totalFrames != 0 && state.framesDecoded < state.totalFrames;
+    const bool endsEarly = fewer && state.bytesRead >= state.sourceBytes;
     if (state.channels == 0) return Outcome::Failed("no FLAC stream");
-    if (fewer && state.bytesRead >= state.sourceBytes) return Outcome::Failed("FLAC stream cut short");
-    if (state.damaged) return Outcome::Failed("damaged FLAC stream");
+    if (state.damaged && !endsEarly) return Outcome::Failed("damaged FLAC stream");
     if (state.framesDecoded == 0) return Outcome::Failed("no FLAC audio");
-    if (state.totalFrames != 0 && state.framesDecoded != state.totalFrames)
+    if (state.totalFrames != 0 && state.framesDecoded != state.totalFrames && !endsEarly)
         return Outcome::Failed("FLAC stream of another length than it states");
-    // finish() compares the audio's MD5 with the one the stream carries.
-    if (!flac.FLAC__stream_decoder_finish(decoder)) return Outcome::Failed("FLAC audio does not match its MD5");
+    // finish() compares the audio's MD5 with the one the stream carries,
+    // which only the whole audio can match.
+    const bool matches = flac.FLAC__stream_decoder_finish(decoder);
+    if (endsEarly)
+        run.Note(EndsEarly(state.framesDecoded, state.totalFrames, 0, state.rate));
+    else if (!matches)
+        return Outcome::Failed("FLAC audio does not match its MD5");
     return state.Flush() ? Outcome::Done() : Outcome::Failed("the output could not be written");
 }
 

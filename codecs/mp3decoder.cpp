@@ -197,6 +197,12 @@ public:
         return {from - first, std::clamp(end_, from, first + count) - first};
     }
     bool Over(uint64_t sample) const { return sample >= end_; }
+    // The music the tag states: its frames less the encoder's silence.
+    static uint64_t StatedLength(const EncoderInfoFrame& info, uint32_t samplesPerFrame) {
+        const uint64_t total = uint64_t{info.frames.value_or(0)} * samplesPerFrame;
+        const uint64_t silence = uint64_t{info.delay.value_or(0)} + info.padding.value_or(0);
+        return info.delay && info.padding && silence < total ? total - silence : total;
+    }
 
 private:
     uint64_t begin_ = 0;
@@ -228,6 +234,8 @@ struct DecodeCount {
     uint64_t kept = 0;          // samples written
     uint64_t skipped = 0;       // damaged frames passed over between good ones
     uint64_t beyondWindow = 0;  // frames after the end the encoder's tag states
+    uint32_t samplesPerFrame = 0;
+    uint64_t stated = 0;        // samples the encoder's tag states; 0: no tag
 };
 
 // Bytes the decoder passed over between two frames it decoded, counted in
@@ -286,7 +294,12 @@ Outcome DecodeFrames(EngineRun& run, const Mpg123Decoder& decoder, Mp3Input& inp
         calls.mpg123_info2(handle, &frame);
         count.skipped += gaps.FramesBefore(calls.mpg123_framepos(handle), frame.framesize);
         count.sampleRate = static_cast<uint32_t>(frame.rate);
-        if (!window) window = SampleWindow(TagBeforeTheAudio(decoder), static_cast<uint32_t>(calls.mpg123_spf(handle)));
+        if (!window) {
+            const EncoderInfoFrame info = TagBeforeTheAudio(decoder);
+            count.samplesPerFrame = static_cast<uint32_t>(calls.mpg123_spf(handle));
+            window = SampleWindow(info, count.samplesPerFrame);
+            count.stated = SampleWindow::StatedLength(info, count.samplesPerFrame);
+        }
         // Past the stated end only the encoder's padding may follow; more
         // frames mean the tag is damaged.
         if (window->Over(sample)) {
@@ -344,6 +357,8 @@ void DecodeMp3(const Job& job, JobState& state) {
     if (count.skipped > 0)
         run.Note("damaged: " + std::to_string(count.skipped) + (count.skipped == 1 ? " frame" : " frames") +
                  " skipped");
+    // Decoders may differ by the last frame; more than that missing is audio lost.
+    run.Note(EndsEarly(count.kept, count.stated, count.samplesPerFrame, count.sampleRate));
     run.Succeed();
 }
 

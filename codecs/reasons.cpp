@@ -1,6 +1,7 @@
 #include "codecs/reasons.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace zelph {
@@ -41,5 +42,15 @@ std::string ReadProblem(const std::string& path, int error) {
 std::string WriteProblem(int error) { return "cannot write: " + Words(error); }
 
 std::string DeleteProblem(int error) { return error == ENOENT ? "already gone" : "cannot delete: " + Words(error); }
+
+std::string EndsEarly(uint64_t decoded, uint64_t stated, uint64_t slack, uint32_t sampleRate) {
+    if (sampleRate == 0 || stated <= decoded || stated - decoded <= slack) return "";
+    const auto seconds = [sampleRate](uint64_t frames) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(frames) / sampleRate);
+        return std::string(text);
+    };
+    return "source ends early: " + seconds(decoded) + " of " + seconds(stated) + " s";
+}
 
 }  // namespace zelph

@@ -144,14 +144,18 @@ bool ConvertFile(EngineRun& run, const std::string& sourcePath, const std::strin
         run.Progress(done, frames);
         if (run.StopRequested() && done < frames) return false;
     }
+    run.Note(EndsEarly(frames, format.statedAudioBytes / from.frameBytes(), 0, header.sampleRate));
     return target.Close() || fail(WriteProblem(target.error()));
 }
 
-// True when `path` is a WAV file that `wanted` leaves as it is.
+// True when `path` is a WAV file that `wanted` leaves as it is (a file
+// that ends before its audio does gets a header that tells the truth).
 bool KeptAsItIs(const std::string& path, PcmForm wanted) {
     ExclusiveFile source(path, ExclusiveFile::kRead);
     WaveFormat format;
-    if (!source.is_open() || ReadWaveFormat(source.fd(), format) == 0 || !IsReducibleSource(format)) return false;
+    if (!source.is_open() || ReadWaveFormat(source.fd(), format) == 0 || !IsReducibleSource(format) ||
+        format.statedAudioBytes != format.audioBytes)
+        return false;
     const PcmForm to = ResolveForm(wanted, format.header);
     return format.header.formatTag == kWaveFormatPcm && to.channels == format.header.channels &&
            to.bits == format.header.bitsPerSample;

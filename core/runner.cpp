@@ -17,6 +17,8 @@
 #include "core/naming.h"
 #include "core/readback.h"
 #include "core/runfiles.h"
+#include "core/targets.h"
+#include "core/verify.h"
 
 namespace zelph {
 
@@ -125,7 +127,7 @@ struct JobRunner::FileRun {
     // to the disk, so the driver only has to give it its name. Tags go on
     // once the audio is complete, and a tag that cannot be written fails the
     // file rather than leaving it silently bare.
-    void FinishOutput(bool copyTags) {
+    void FinishOutput(bool copyTags, const RunOptions& options) {
         struct stat info;
         if (!partialLock.Follow(partial) || ::stat(partial.c_str(), &info) != 0 || info.st_size == 0) {
             finishProblem = std::string(EngineName(job.engine)) + " wrote no output";
@@ -148,6 +150,9 @@ struct JobRunner::FileRun {
             return;
         }
         finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});
+        // The last job's source is the PCM its encoder was given.
+        if (options.verify && finishProblem.empty())
+            finishProblem = options.verifyOutput(partial, job.sourcePath, FindTargetByOutput(partial)->fidelity);
     }
 };
 
@@ -188,6 +193,8 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     closing_ = false;
     options_ = options;
     options_.filesAtOnce = std::max(1u, options.filesAtOnce);
+    // A source goes only once its output has been decoded back.
+    options_.verify = options.verify || options.afterOperation == AfterOperation::kDeleteSource;
     fileCount_ = plan.fileCount;
     finished_ = plan.files.empty();
     if (finished_) return false;
@@ -289,7 +296,7 @@ void JobRunner::StartJob(FileRun& file) {
     // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
     file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
-                               &signal = endSignal_] {
+                               &options = options_, &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(file.job, file.state);
@@ -301,7 +308,7 @@ void JobRunner::StartJob(FileRun& file) {
             // The driver may start the next file while this one waits on the disk.
             file.finishing.store(true, std::memory_order_release);
             signal.Notify();
-            file.FinishOutput(copyTags);
+            file.FinishOutput(copyTags, options);
         }
         file.workDone.store(true, std::memory_order_release);
         signal.Notify();

@@ -27,6 +27,7 @@
 #include "core/fileidentity.h"
 #include "core/planner.h"
 #include "core/tagcopy.h"
+#include "core/verify.h"
 
 namespace zelph {
 
@@ -72,6 +73,13 @@ struct RunOptions {
     // (tags, sync) does not count when more than one is allowed.
     unsigned filesAtOnce = 1;
     bool copyTags = true;  // carry each source's tags and pictures onto its output
+    // Decode each output back and set it against its encoder's input before
+    // it takes its name (core/verify.h); always done when sources are deleted.
+    bool verify = false;
+    // The check that does it; the runner's tests, whose stand-in engines
+    // write no real audio, give their own.
+    std::string (*verifyOutput)(const std::string& output, const std::string& encoderInput,
+                                Fidelity fidelity) = VerifyOutput;
 };
 
 // A file being converted, as the progress window lists it.

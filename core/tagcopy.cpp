@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/targets.h"
+#include "metadata/gaintags.h"
 #include "metadata/tags.h"
 
 namespace zelph {
@@ -20,6 +21,8 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     DropFileDescription(read.tags);
     const TargetRow* output = FindTargetByOutput(target);
     if (read.tags.empty() || !output || !output->tags->write) return report;
+    // The gains describe the audio, not the file, and are told in the output's own convention.
+    ConvertGainTags(read.tags, output->tags == &kOggOpusTags);
     TagWriteResult written = WriteTags(target, read.tags, *output->tags);
     report.error = std::move(written.error);
     auto wasDropped = [&](const std::string& name) {

@@ -50,21 +50,21 @@ EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", &kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags, RiffAudioExtent},
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags, RiffAudioExtent, Fidelity::kBitExact},
     {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", &kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags, AudioBetweenTags},
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
     {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", &kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags},
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
     {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", &kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags},
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
     {kTargetOgg, "ogg", "Ogg", ".ogg", &kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent},
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent, Fidelity::kVorbisGranule},
     {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags},
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags, Fidelity::kBitExact},
     {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings>, FlacInput, true,
-     &kFlacTags, FlacAudioExtent},
+     &kFlacTags, FlacAudioExtent, Fidelity::kBitExact},
     {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings>, OpusInput, true,
-     &kOggOpusTags, OggAudioExtent},
+     &kOggOpusTags, OggAudioExtent, Fidelity::kSameLength},
 };
 
 const SourceRow kSources[] = {

@@ -11,6 +11,7 @@
 #include "codecs/engines.h"
 #include "codecs/job.h"
 #include "core/readback.h"
+#include "core/verify.h"
 #include "formats/probes.h"
 #include "settings/settings.h"
 #include "settings/tuning.h"
@@ -37,6 +38,8 @@ struct TargetRow {
     const TagForm* tags;       // the output's tag form
     // How much audio a written output holds, for its read-back.
     AudioExtentReader audioExtent;
+    // How closely its decoded audio matches the encoder's input.
+    Fidelity fidelity;
 };
 
 struct SourceRow {

@@ -43,6 +43,7 @@ struct RiffLayout {
     uint64_t dataOffset = 0;  // 0: no data chunk after the format chunk
     uint32_t dataSize = 0;    // as stored in the data chunk
     uint64_t audioBytes = 0;  // what the data chunk really holds
+    uint64_t statedBytes = 0; // what it says it holds
     std::string problem;      // why the sizes cannot be trusted; "" when they can
 };
 
@@ -114,15 +115,15 @@ bool OnlyChunksFrom(int fd, uint64_t at, uint64_t fileSize) {
 // is its stored size (or the ds64 size of an RF64 file). A last data chunk
 // over 4 GiB written with 32-bit sizes keeps only the low bits of its size;
 // it is recognised by running to the end with a difference of whole 4 GiB
-// steps. Any other mismatch would convert part of the audio, so it is refused.
+// steps. A file that ends before its data chunk does holds the audio up to
+// its end, and states more. Any other mismatch would convert part of the
+// audio, so it is refused.
 void MeasureData(int fd, RiffLayout& layout, uint64_t body, uint64_t declared, bool streamed, uint64_t fileSize) {
     const uint64_t present = fileSize > body ? fileSize - body : 0;
-    layout.audioBytes = streamed ? present : declared;
-    if (streamed || declared == present) return;
-    if (declared > present) {
-        layout.problem = "the data chunk claims " + std::to_string(declared) + " bytes, the file holds " +
-                         std::to_string(present);
-    } else if (!OnlyChunksFrom(fd, body + declared + (declared & 1u), fileSize) &&
+    layout.audioBytes = streamed ? present : std::min(declared, present);
+    layout.statedBytes = streamed ? present : declared;
+    if (streamed || declared >= present) return;
+    if (!OnlyChunksFrom(fd, body + declared + (declared & 1u), fileSize) &&
                !OnlyChunksFrom(fd, body + declared, fileSize)) {  // some writers leave out the pad byte
         if ((present - declared) % (uint64_t{1} << 32) == 0)
             layout.audioBytes = present;
@@ -232,6 +233,7 @@ uint32_t ReadAcceptedTags(int fd, WaveFormat& format, bool floatAccepted, std::s
     header.dataSize = layout.dataSize;
     format.channelMask = f.channelMask;
     format.audioBytes = layout.audioBytes - layout.audioBytes % f.blockAlign;
+    format.statedAudioBytes = std::max(layout.statedBytes - layout.statedBytes % f.blockAlign, format.audioBytes);
     return static_cast<uint32_t>(layout.dataOffset);
 }
 

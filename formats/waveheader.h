@@ -42,6 +42,10 @@ struct WaveFormat {
     // a wrapped 32-bit size in a last data chunk); a size of 0 or 0xFFFFFFFF,
     // as streamed files have, means up to the end.
     uint64_t audioBytes = 0;
+    // The audio bytes, in whole sample frames, the data chunk states: more
+    // than audioBytes when the file ends before its audio does (the audio
+    // that is there is read, and the shortfall is told).
+    uint64_t statedAudioBytes = 0;
 };
 
 // Reads the RIFF (or RF64/BW64) chunks of the open file `fd`: the "fmt "
@@ -49,7 +53,7 @@ struct WaveFormat {
 // PCM (format tag 1, or the extensible form with the PCM sub-format,
 // returned as tag 1) of 1 to 8 channels, 1 to 768 kHz, 8/16/24/32 bits and
 // a block align of channels x bytes per sample, whose data chunk is as long
-// as it says. On success fills `format` with the file's own values
+// as it says or runs to the end of a file that ends early. On success fills `format` with the file's own values
 // (dataSize as stored), positions the file at the first audio byte and
 // returns that offset; on rejection returns 0, says why in `reason` (when
 // given) and leaves the position and `format` as they were.

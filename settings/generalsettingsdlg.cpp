@@ -30,6 +30,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       folderField_(new QLineEdit(this)),
       browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
       copyTagsBox_(new QCheckBox("Copy Tags", this)),
+      verifyBox_(new QCheckBox("Verify Outputs (Always When Deleting Sources)", this)),
       filesAtOnce_(new QSpinBox(this)) {
     // 0 stands for one file per processor.
     filesAtOnce_->setRange(0, 64);
@@ -64,6 +65,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     filesRow->addWidget(filesAtOnce_);
     filesRow->addStretch();
     controls->addWidget(copyTagsBox_);
+    controls->addWidget(verifyBox_);
     controls->addLayout(filesRow);
     SetControls(controls);
 }
@@ -73,6 +75,7 @@ void CGeneralSettingsDlg::ShowBlock() {
     existingFile_.Show(block_->existingFileAction);
     afterOperation_.Show(block_->afterOperation);
     copyTagsBox_->setChecked(preferences_->Get(kCopyTags) != 0);
+    verifyBox_->setChecked(preferences_->Get(kVerify) != 0);
     filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
@@ -86,6 +89,7 @@ void CGeneralSettingsDlg::StoreBlock() {
     existingFile_.Store(block_->existingFileAction);
     afterOperation_.Store(block_->afterOperation);
     preferences_->Set(kCopyTags, copyTagsBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kVerify, verifyBox_->isChecked() ? "1" : "0");
     preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
     // A folder that does not fit the field (only from a damaged file) keeps
     // the stored one.

@@ -38,6 +38,7 @@ private:
     QLineEdit* folderField_;
     QPushButton* browse_;
     QCheckBox* copyTagsBox_;
+    QCheckBox* verifyBox_;
     QSpinBox* filesAtOnce_;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;

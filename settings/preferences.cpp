@@ -23,6 +23,9 @@ constexpr PreferenceKey kKeys[] = {
     {kFilesAtOnce, 0, 64, 0},
     // 1: each source's tags and pictures are carried to its output.
     {kCopyTags, 0, 1, 1},
+    // 1: each output is decoded back and checked before it takes its name
+    // (always, whatever this says, when sources are deleted).
+    {kVerify, 0, 1, 0},
 };
 
 std::string_view Trim(std::string_view text) {

@@ -21,6 +21,7 @@ inline constexpr std::string_view kWindowHeight = "window.height";
 inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
+inline constexpr std::string_view kVerify = "general.verify";
 
 struct PreferenceKey {
     std::string_view name;

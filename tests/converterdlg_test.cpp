@@ -268,6 +268,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     WriteFile(dir / "fake.mp3", std::string(4000, 'x'));
     Add({"one.wav", "two.wav", "fake.mp3"});
     window.preferences().Set(kCopyTags, "0");
+    window.preferences().Set(kVerify, "1");
     bool listedDuringRun = false, shownAfterRun = false;
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* progress) {
         listedDuringRun = window.isVisible() && window.totalBar()->isVisible() &&
@@ -290,6 +291,7 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     EXPECT_EQ(Cell(0, kStatusColumn), "Done");
     EXPECT_EQ(Cell(1, kStatusColumn), "Done");
     EXPECT_FALSE(window.progressWindow().runner().options().copyTags) << "the window's choice reaches the run";
+    EXPECT_TRUE(window.progressWindow().runner().options().verify) << "and so does Verify Outputs";
 
     // The failure shows its icon and its reason in a column of its own, the
     // window sums the batch up, and the log keeps every file's outcome.

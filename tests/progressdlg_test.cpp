@@ -86,15 +86,22 @@ TEST_F(ProgressWindow, ConvertsARealBatchAndWritesTheRows) {
     EXPECT_EQ(RunCommand("soxi -c " + out + "; soxi -b " + out).out, "2\n16\n");
 }
 
-TEST_F(ProgressWindow, AFailureReasonIsTheToolTipOfItsRowUntilTheRowIsDone) {
+TEST_F(ProgressWindow, AFailureReasonOrAWarningIsTheToolTipOfItsRowUntilTheRowIsDoneWithoutOne) {
     const std::string flac = dir / "cut.flac", wav = dir / "in.wav";
-    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 " + wav + " synth 1 sine 300 && flac -s " + wav + " -o " + flac +
-                         " && truncate -s 20000 " + flac).status, 0);
+    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 " + wav + " synth 1 sine 300").status, 0);
+    WriteFile(flac, std::string(20000, 'x'));
     CConvertProgressDlg window;
     Plan(window, {"cut.flac"});
     EXPECT_EQ(window.exec(), QDialog::Accepted);
     EXPECT_EQ(Status(0), "Error Occured");
-    EXPECT_EQ(rows.topLevelItem(0)->toolTip(kStatusColumn), "FLAC stream cut short");
+    EXPECT_EQ(rows.topLevelItem(0)->toolTip(kStatusColumn), "no FLAC stream");
+
+    // Cut short: Done, with what is missing told.
+    ASSERT_EQ(RunCommand("flac -s -f " + wav + " -o " + flac + " && truncate -s 20000 " + flac).status, 0);
+    window.PlanJobs(kTargetWav, paths);
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(Status(0), "Done");
+    EXPECT_EQ(rows.topLevelItem(0)->toolTip(kStatusColumn).left(19), "source ends early: ");
 
     ASSERT_EQ(RunCommand("flac -s -f " + wav + " -o " + flac).status, 0);
     window.PlanJobs(kTargetWav, paths);

@@ -131,11 +131,16 @@ protected:
         plan = PlanJobs(settings, tuning, target, names);
     }
 
+    // The stand-in engines write no real audio to decode back.
+    static std::string Matches(const std::string&, const std::string&, Fidelity) { return ""; }
+    std::string (*verifyOutput)(const std::string&, const std::string&, Fidelity) = Matches;
+
     bool Open(unsigned filesAtOnce = 1) {
         return runner->Open(std::move(plan), {.afterOperation = settings.general.afterOperation,
                                               .existingFileAction = settings.general.existingFileAction,
                                               .filesAtOnce = filesAtOnce,
-                                              .copyTags = copyTags});
+                                              .copyTags = copyTags,
+                                              .verifyOutput = verifyOutput});
     }
 
     // One tick, then a wait while an engine runs.
@@ -301,7 +306,15 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     Use({{&kEncWavPcm, Succeeding}, {&kDecMp3, Failing}, {&kDecOggVorbis, Succeeding},
          {&kEncOggVorbis, Empty}});
     settings.general.afterOperation = AfterOperation::kDeleteSource;
-    for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg"}) WriteFile(dir / name, "src");
+    for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg", "differs.wav"}) WriteFile(dir / name, "src");
+    // Deleting sources always decodes the outputs back; one that does not match keeps its source.
+    verifyOutput = [](const std::string&, const std::string&, Fidelity) { return std::string("verify: differs"); };
+    Plan(kTargetWav, {"differs.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.reasons[0], "verify: differs");
+    EXPECT_TRUE(Exists(dir / "differs.wav"));
+    verifyOutput = Matches;
+
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
     RunToEnd();
     EXPECT_FALSE(Exists(dir / "good.wav"));

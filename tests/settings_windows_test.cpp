@@ -470,22 +470,26 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
-TEST(GeneralSettings, CopyTagsAndFilesAtOnceEditThePreferencesAndNothingInTheRecord) {
+TEST(GeneralSettings, CopyTagsVerifyAndFilesAtOnceEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
     Preferences preferences("/nowhere/zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
+    const char* const verifyBox = "Verify Outputs (Always When Deleting Sources)";
     for (const char* button : {"Cancel", "Save", "Save"}) {
-        const bool was = preferences.Get(kCopyTags) != 0;
+        const bool was = preferences.Get(kCopyTags) != 0, verified = preferences.Get(kVerify) != 0;
         const int files = preferences.Get(kFilesAtOnce);
         Open(window, [&](QWidget* w) {
             EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
+            EXPECT_EQ(Checked(w, verifyBox), verified);
             Press(w, "Copy Tags");
+            Press(w, verifyBox);
             w->findChild<QSpinBox*>()->setValue(files + 3);
             Press(w, button);
         });
         const bool saved = std::string(button) == "Save";
         EXPECT_EQ(preferences.Get(kCopyTags) != 0, saved ? !was : was);
+        EXPECT_EQ(preferences.Get(kVerify) != 0, saved ? !verified : verified);
         EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
     }
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";

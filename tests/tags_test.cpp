@@ -18,6 +18,7 @@
 #include <cctype>
 #include <map>
 
+#include "metadata/gaintags.h"
 #include "metadata/tags.h"
 #include "tests/support/scratch.h"
 
@@ -365,6 +366,33 @@ TEST(TagCopy, MegabyteCoversSurviveBothWays) {
     const std::string ogg = Convert(mp3, "ogg").output;
     EXPECT_EQ(FfmpegPicture(dir, ogg), big);
     EXPECT_EQ(TagLibFields(ogg)["TITLE"], Values{"Big"});
+}
+
+
+TEST(GainTags, EachOutputGetsItsOwnConvention) {
+    using Fields = std::map<std::string, std::vector<std::string>>;
+    const struct {
+        Fields source;
+        bool toOpus;
+        Fields expected;
+    } cases[] = {
+        // -6.50 dB to -18 LUFS is -11.50 dB to -23 LUFS: -2944 in Q7.8.
+        {{{"REPLAYGAIN_TRACK_GAIN", {"-6.50 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.98"}},
+          {"REPLAYGAIN_ALBUM_GAIN", {"+2.25 dB"}}, {"REPLAYGAIN_REFERENCE_LOUDNESS", {"89.0 dB"}}, {"TITLE", {"t"}}},
+         true, {{"R128_TRACK_GAIN", {"-2944"}}, {"R128_ALBUM_GAIN", {"-704"}}, {"TITLE", {"t"}}}},
+        {{{"R128_TRACK_GAIN", {"-2944"}}, {"R128_ALBUM_GAIN", {"300"}}}, false,
+         {{"REPLAYGAIN_TRACK_GAIN", {"-6.50 dB"}}, {"REPLAYGAIN_ALBUM_GAIN", {"6.17 dB"}}}},
+        // Each form already the output's wins over the other; what is no number goes.
+        {{{"R128_TRACK_GAIN", {"12"}}, {"REPLAYGAIN_TRACK_GAIN", {"-1 dB"}}}, true, {{"R128_TRACK_GAIN", {"12"}}}},
+        {{{"R128_TRACK_GAIN", {"12"}}, {"REPLAYGAIN_TRACK_GAIN", {"-1 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.5"}}},
+         false, {{"REPLAYGAIN_TRACK_GAIN", {"-1.00 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.5"}}}},
+        {{{"REPLAYGAIN_TRACK_GAIN", {"loud"}}, {"R128_ALBUM_GAIN", {"99999"}}}, false, {}},
+    };
+    for (const auto& c : cases) {
+        Tags tags{c.source, {}};
+        ConvertGainTags(tags, c.toOpus);
+        EXPECT_EQ(tags.fields, c.expected);
+    }
 }
 
 }  // namespace

@@ -232,13 +232,23 @@ TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
     EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(1, 8, Bytes({0x10, 0x20, 0x30})));
 }
 
-TEST(WavPcmEngine, ATruncatedSourceFailsWithItsReason) {
+TEST(WavPcmEngine, ATruncatedSourceConvertsWhatItHoldsAndSaysSo) {
     ScratchDir dir;
-    WriteFile(dir / "in.wav", Wav(2, 16, std::string(4000, '\x20')).substr(0, 44 + 1003));
-    WavPcmSettings mono16 = Form(1, 2);
-    const Outcome cut = Convert(dir / "in.wav", dir / "out.wav", &mono16);
-    EXPECT_FALSE(cut.succeeded) << "part of the audio is no conversion";
-    EXPECT_EQ(cut.reason, "the data chunk claims 4000 bytes, the file holds 1003");
+    const std::string audio = Noise(40000, 7);  // 1.25 s of stereo at 8 kHz
+    WriteFile(dir / "in.wav", Wav(2, 16, audio).substr(0, 44 + 10003));
+    // Converted, and copied as it is (never linked: its header would lie).
+    for (WavPcmSettings form : {Form(1, 2), Form(2, 2)}) {
+        const bool stereo = form.channelMode == WavChannels::kStereo;
+        SCOPED_TRACE(stereo ? "as it is" : "to mono");
+        ::unlink((dir / "out.wav").c_str());
+        const Outcome cut = Convert(dir / "in.wav", dir / "out.wav", &form, false, 0, 100, true);
+        EXPECT_TRUE(cut.succeeded);
+        EXPECT_EQ(cut.reason, "source ends early: 0.31 of 1.25 s");
+        const std::string out = ReadFile(dir / "out.wav");
+        EXPECT_EQ(HeaderOf(out).dataSize, 2500u * (stereo ? 4 : 2));
+        EXPECT_EQ(out.size(), 44 + HeaderOf(out).dataSize);
+        if (stereo) EXPECT_EQ(out.substr(44), audio.substr(0, 10000));
+    }
 }
 
 // How many entries the folder holds.

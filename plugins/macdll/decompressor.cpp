@@ -45,20 +45,41 @@ std::unique_ptr<Decompressor> Decompressor::Open(std::unique_ptr<ByteSource> sou
 
     ByteReader entries(table);
     d->frameStart_.reserve(std::size_t{frames} + 1);
+    d->framesPresent_ = frames;
+    uint64_t previous = 0;
     for (uint32_t i = 0; i < frames; ++i) {
         const uint64_t entry = entries.U32();
         const uint64_t at = i == 0 ? firstFrame : entry;
-        if (at < firstFrame || at >= fileSize || (i > 0 && at < d->frameStart_.back())) return nullptr;
-        d->frameStart_.push_back(at);
+        if (at < firstFrame || at < previous) return nullptr;
+        previous = at;
+        // A file that ends before a frame starts (every later one starting
+        // past its end too) holds the frames before it; the one the end cuts
+        // through is not one of them.
+        const bool cut = d->framesPresent_ < frames;
+        if (at >= fileSize && i > 0 && !cut) {
+            d->framesPresent_ = at == fileSize ? i : i - 1;
+            if (at == fileSize) d->frameStart_.push_back(at);
+        } else if (at >= fileSize && !cut) {
+            return nullptr;
+        } else if (!cut) {
+            d->frameStart_.push_back(at);
+        }
     }
-    uint64_t end = fileSize;
-    if (frames > 0 && d->descriptor_.wavTailBytes < fileSize - d->frameStart_.back())
-        end -= d->descriptor_.wavTailBytes;
-    d->frameStart_.push_back(end);
+    if (d->framesPresent_ == frames) {
+        uint64_t end = fileSize;
+        if (frames > 0 && d->descriptor_.wavTailBytes < fileSize - d->frameStart_.back())
+            end -= d->descriptor_.wavTailBytes;
+        d->frameStart_.push_back(end);
+    }
 
     d->source_ = std::move(source);
     error = ERROR_SUCCESS;
     return d;
+}
+
+uint64_t Decompressor::BlocksPresent() const {
+    return framesPresent_ == header_.totalFrames ? header_.TotalBlocks()
+                                                 : uint64_t{framesPresent_} * header_.blocksPerFrame;
 }
 
 int Decompressor::Fail(int error) {
@@ -92,7 +113,7 @@ int Decompressor::GetData(uint8_t* out, uint32_t blocks, uint32_t& retrieved) {
     uint32_t got = 0;
     while (got < blocks) {
         if (frame_.remaining() == 0) {
-            if (nextFrame_ >= header_.totalFrames) break;
+            if (nextFrame_ >= framesPresent_) break;
             if (int e = StartFrame(nextFrame_++)) return Fail(e);
         }
         const uint32_t count = std::min(blocks - got, frame_.remaining());
@@ -106,11 +127,11 @@ int Decompressor::GetData(uint8_t* out, uint32_t blocks, uint32_t& retrieved) {
 }
 
 int Decompressor::Seek(uint64_t block) {
-    if (block > header_.TotalBlocks()) return ERROR_BAD_PARAMETER;
+    if (block > BlocksPresent()) return ERROR_BAD_PARAMETER;
     failure_ = 0;
     currentBlock_ = block;
-    if (block == header_.TotalBlocks()) {
-        nextFrame_ = header_.totalFrames;
+    if (block == BlocksPresent()) {
+        nextFrame_ = framesPresent_;
         frame_ = FrameDecoder{};
         return ERROR_SUCCESS;
     }
@@ -147,10 +168,11 @@ int64_t Decompressor::Info(int field) const {
         case APE_INFO_WAV_HEADER_BYTES: return descriptor_.wavHeaderBytes;
         case APE_INFO_WAV_TERMINATING_BYTES: return descriptor_.wavTailBytes;
         case APE_INFO_WAV_DATA_BYTES: return static_cast<int64_t>(total * format_.BlockAlign());
-        case APE_INFO_TOTAL_BLOCKS:
-        case APE_DECOMPRESS_TOTAL_BLOCKS: return static_cast<int64_t>(total);
-        case APE_INFO_LENGTH_MS:
-        case APE_DECOMPRESS_LENGTH_MS: return static_cast<int64_t>(total * 1000 / h.sampleRate);
+        // What the header states, and what the decompressor delivers.
+        case APE_INFO_TOTAL_BLOCKS: return static_cast<int64_t>(total);
+        case APE_DECOMPRESS_TOTAL_BLOCKS: return static_cast<int64_t>(BlocksPresent());
+        case APE_INFO_LENGTH_MS: return static_cast<int64_t>(total * 1000 / h.sampleRate);
+        case APE_DECOMPRESS_LENGTH_MS: return static_cast<int64_t>(BlocksPresent() * 1000 / h.sampleRate);
         case APE_DECOMPRESS_CURRENT_BLOCK: return static_cast<int64_t>(currentBlock_);
         case APE_DECOMPRESS_CURRENT_MS: return static_cast<int64_t>(currentBlock_ * 1000 / h.sampleRate);
         default: return -1;

@@ -1,6 +1,7 @@
 #pragma once
 // Reads a 3.99 file: checks its layout once, then decodes frame by frame on
-// demand, holding one frame's bytes at a time.
+// demand, holding one frame's bytes at a time. A file that ends early
+// yields the frames it holds whole.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,7 @@ private:
     Decompressor() = default;
     int StartFrame(uint32_t frame);
     int Fail(int error);
+    uint64_t BlocksPresent() const;
 
     std::unique_ptr<ByteSource> source_;
     Descriptor descriptor_;
@@ -34,6 +36,8 @@ private:
     std::vector<uint64_t> frameStart_;  // file offsets, one per frame, plus the end
     std::vector<uint8_t> frameBytes_;
     FrameDecoder frame_;
+    // Frames wholly in the file: fewer than the header's when the file ends early.
+    uint32_t framesPresent_ = 0;
     uint32_t nextFrame_ = 0;
     uint64_t currentBlock_ = 0;
     int failure_ = 0;

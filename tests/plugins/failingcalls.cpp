@@ -2,14 +2,22 @@
 // disk fails on demand. Each variable holds the errno number to fail with:
 //   ZELPH_FAIL_FOLDER_SYNC  fsync of a folder
 //   ZELPH_FAIL_RENAME       renameat2 (placing an output without replacing)
+// And one that damages what was written, as a failing disk or cable would:
+//   ZELPH_DAMAGE_OUTPUT     "SUFFIX:cut" or "SUFFIX:flip": when a file whose
+//                           name ends in SUFFIX is synced, it is cut to three
+//                           fifths of its size, or 64 bytes at three fifths
+//                           are inverted, before the sync goes on
 // Unset, every call goes through.
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -23,9 +31,36 @@ Function Real(const char* name) {
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
+// The damage ZELPH_DAMAGE_OUTPUT asks for, done to `fd`'s file if its name fits.
+void Damage(int fd) {
+    const char* asked = std::getenv("ZELPH_DAMAGE_OUTPUT");
+    if (!asked) return;
+    const std::string request = asked;
+    const auto colon = request.rfind(':');
+    char name[4096];
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof name - 1);
+    if (colon == std::string::npos || length <= 0) return;
+    const std::string path(name, static_cast<std::size_t>(length)), suffix = request.substr(0, colon);
+    if (path.size() < suffix.size() || path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) return;
+    const int writable = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    struct stat info;
+    if (writable < 0 || ::fstat(writable, &info) != 0) return;
+    const off_t at = info.st_size * 3 / 5;
+    if (request.substr(colon + 1) == "cut") {
+        (void)::ftruncate(writable, at);
+    } else {
+        unsigned char bytes[64];
+        const ssize_t got = ::pread(writable, bytes, sizeof bytes, at);
+        for (ssize_t i = 0; i < got; ++i) bytes[i] = static_cast<unsigned char>(~bytes[i]);
+        if (got > 0) (void)::pwrite(writable, bytes, static_cast<std::size_t>(got), at);
+    }
+    ::close(writable);
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
+    Damage(fd);
     struct stat info;
     const int error = ErrorToFailWith("ZELPH_FAIL_FOLDER_SYNC");
     if (error != 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -1,0 +1,295 @@
+#include "core/verify.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "codecs/libraryloader.h"
+#include "core/readback.h"
+#include "formats/encoderinfo.h"
+#include "formats/exclusivefile.h"
+#include "formats/mpafile.h"
+#include "formats/readonlyfile.h"
+#include "formats/waveheader.h"
+
+namespace zelph {
+
+namespace {
+
+// FFmpeg's entry points, taken by name from the libraries loaded for one
+// check: a conversion without the check never maps them.
+struct FfmpegCalls {
+    decltype(&::avformat_open_input) avformat_open_input = nullptr;
+    decltype(&::avformat_find_stream_info) avformat_find_stream_info = nullptr;
+    decltype(&::av_find_best_stream) av_find_best_stream = nullptr;
+    decltype(&::av_read_frame) av_read_frame = nullptr;
+    decltype(&::avformat_close_input) avformat_close_input = nullptr;
+    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3 = nullptr;
+    decltype(&::avcodec_parameters_to_context) avcodec_parameters_to_context = nullptr;
+    decltype(&::avcodec_open2) avcodec_open2 = nullptr;
+    decltype(&::avcodec_send_packet) avcodec_send_packet = nullptr;
+    decltype(&::avcodec_receive_frame) avcodec_receive_frame = nullptr;
+    decltype(&::avcodec_free_context) avcodec_free_context = nullptr;
+    decltype(&::av_packet_alloc) av_packet_alloc = nullptr;
+    decltype(&::av_packet_free) av_packet_free = nullptr;
+    decltype(&::av_packet_unref) av_packet_unref = nullptr;
+    decltype(&::av_frame_alloc) av_frame_alloc = nullptr;
+    decltype(&::av_frame_free) av_frame_free = nullptr;
+    decltype(&::av_frame_unref) av_frame_unref = nullptr;
+    decltype(&::av_log_set_level) av_log_set_level = nullptr;
+    decltype(&::av_sample_fmt_is_planar) av_sample_fmt_is_planar = nullptr;
+    decltype(&::av_get_packed_sample_fmt) av_get_packed_sample_fmt = nullptr;
+
+    bool Load(CodecLibraries& libraries) {
+        return libraries.Load("AVUtil.so", {Bind("av_frame_alloc", av_frame_alloc), Bind("av_frame_free", av_frame_free),
+                                            Bind("av_frame_unref", av_frame_unref),
+                                            Bind("av_log_set_level", av_log_set_level),
+                                            Bind("av_sample_fmt_is_planar", av_sample_fmt_is_planar),
+                                            Bind("av_get_packed_sample_fmt", av_get_packed_sample_fmt)}) &&
+               libraries.Load("AVCodec.so", {Bind("avcodec_alloc_context3", avcodec_alloc_context3),
+                                             Bind("avcodec_parameters_to_context", avcodec_parameters_to_context),
+                                             Bind("avcodec_open2", avcodec_open2),
+                                             Bind("avcodec_send_packet", avcodec_send_packet),
+                                             Bind("avcodec_receive_frame", avcodec_receive_frame),
+                                             Bind("avcodec_free_context", avcodec_free_context),
+                                             Bind("av_packet_alloc", av_packet_alloc), Bind("av_packet_free", av_packet_free),
+                                             Bind("av_packet_unref", av_packet_unref)}) &&
+               libraries.Load("AVFormat.so", {Bind("avformat_open_input", avformat_open_input),
+                                              Bind("avformat_find_stream_info", avformat_find_stream_info),
+                                              Bind("av_find_best_stream", av_find_best_stream),
+                                              Bind("av_read_frame", av_read_frame),
+                                              Bind("avformat_close_input", avformat_close_input)});
+    }
+};
+
+// Each FFmpeg object freed on every path out.
+struct InputFile {
+    const FfmpegCalls& av;
+    AVFormatContext* context = nullptr;
+    ~InputFile() { av.avformat_close_input(&context); }
+};
+struct Decoder {
+    const FfmpegCalls& av;
+    AVCodecContext* context = nullptr;
+    ~Decoder() { av.avcodec_free_context(&context); }
+};
+struct Packet {
+    const FfmpegCalls& av;
+    AVPacket* packet = av.av_packet_alloc();
+    ~Packet() { av.av_packet_free(&packet); }
+};
+struct Frame {
+    const FfmpegCalls& av;
+    AVFrame* frame = av.av_frame_alloc();
+    ~Frame() { av.av_frame_free(&frame); }
+};
+
+std::string Seconds(uint64_t frames, uint32_t rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", rate ? static_cast<double>(frames) / rate : 0.0);
+    return text;
+}
+
+// MPEG Layer III: LAME's encoder delay (576) and a decoder's (529), and the
+// padding up to a whole frame (1152) at the end.
+constexpr uint64_t kMpegSlack = 576 + 529 + 1152;
+
+// Vorbis's longest block, all of which a decode may give past the stream's end.
+constexpr uint64_t kLongestVorbisBlock = 8192;
+
+// Whether the MP3 at `path` starts (after its ID3v2 tags) with an encoder
+// tag stating its delay and padding, which a gapless decode cuts away.
+bool StatesItsPadding(const std::string& path) {
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) return false;
+    uint64_t at = 0;
+    std::vector<uint8_t> bytes(4096);
+    for (;;) {
+        const std::size_t got = file.ReadAt(at, bytes.data(), bytes.size()).value_or(0);
+        const std::optional<uint64_t> tag = Id3v2TagLength({bytes.data(), got});
+        if (!tag) {
+            const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame({bytes.data(), got});
+            return info && info->delay && info->padding;
+        }
+        at += *tag;
+    }
+}
+
+// The encoder's input, read along with the decode and set against it.
+class Reference {
+public:
+    explicit Reference(const std::string& path) : file_(path, ExclusiveFile::kRead) {
+        ok_ = file_.is_open() && ReadWaveFormat(file_.fd(), format_) != 0;
+    }
+    bool ok() const { return ok_; }
+    bool integer() const { return format_.header.formatTag == kWaveFormatPcm; }
+    int channels() const { return format_.header.channels; }
+    int bits() const { return format_.header.bitsPerSample; }
+    uint32_t rate() const { return format_.header.sampleRate; }
+    uint64_t frames() const { return format_.audioBytes / format_.header.blockAlign; }
+
+    // Compares the next decoded frames, written as the WAV holds them, with
+    // the input's; false at the first difference.
+    bool Matches(const std::vector<uint8_t>& decoded) {
+        expected_.resize(decoded.size());
+        const bool within = read_ + decoded.size() <= format_.audioBytes;
+        const std::size_t got = within ? file_.Read(expected_.data(), expected_.size()) : 0;
+        read_ += got;
+        return within && got == decoded.size() && std::memcmp(expected_.data(), decoded.data(), got) == 0;
+    }
+
+private:
+    ExclusiveFile file_;
+    WaveFormat format_;
+    bool ok_ = false;
+    uint64_t read_ = 0;
+    std::vector<uint8_t> expected_;
+};
+
+// A decoded sample, left-justified in 32 bits; nothing for float samples,
+// which no lossless decoder gives.
+std::optional<int32_t> Justified(const FfmpegCalls& av, const AVFrame& frame, int channel, int index, int channels) {
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const bool planar = av.av_sample_fmt_is_planar(format);
+    const uint8_t* plane = frame.extended_data[planar ? channel : 0];
+    const int at = planar ? index : index * channels + channel;
+    switch (av.av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_U8: return static_cast<int32_t>((plane[at] - 128) * (1 << 24));
+        case AV_SAMPLE_FMT_S16: return static_cast<int32_t>(reinterpret_cast<const int16_t*>(plane)[at] * (1 << 16));
+        case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(plane)[at];
+        default: return std::nullopt;
+    }
+}
+
+// One decoded frame in the byte form of a WAV of `bits`-bit samples.
+bool AsWavBytes(const FfmpegCalls& av, const AVFrame& frame, int channels, int bits, std::vector<uint8_t>& out) {
+    const int bytes = bits / 8;
+    out.resize(static_cast<std::size_t>(frame.nb_samples) * channels * bytes);
+    uint8_t* at = out.data();
+    for (int i = 0; i < frame.nb_samples; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const std::optional<int32_t> sample = Justified(av, frame, c, i, channels);
+            if (!sample) return false;
+            const uint32_t value = static_cast<uint32_t>(*sample >> (32 - bits)) + (bits == 8 ? 0x80u : 0u);
+            for (int b = 0; b < bytes; ++b) *at++ = static_cast<uint8_t>(value >> (8 * b));
+        }
+    return true;
+}
+
+class Verification {
+public:
+    Verification(const FfmpegCalls& av, const std::string& output, const std::string& input, Fidelity fidelity)
+        : av_(av), output_(output), reference_(input), fidelity_(fidelity) {}
+
+    std::string Run() {
+        if (!reference_.ok()) return "the encoder's input cannot be read again";
+        InputFile file{av_};
+        if (av_.avformat_open_input(&file.context, output_.c_str(), nullptr, nullptr) < 0 ||
+            av_.avformat_find_stream_info(file.context, nullptr) < 0)
+            return "the output does not open for decoding";
+        const AVCodec* codec = nullptr;
+        const int stream = av_.av_find_best_stream(file.context, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        if (stream < 0 || !codec) return "the output holds no audio stream that decodes";
+        Decoder decoder{av_};
+        decoder.context = av_.avcodec_alloc_context3(codec);
+        if (!decoder.context ||
+            av_.avcodec_parameters_to_context(decoder.context, file.context->streams[stream]->codecpar) < 0)
+            return "the output's decoder cannot start";
+        decoder.context->err_recognition |= AV_EF_CRCCHECK;
+        if (av_.avcodec_open2(decoder.context, codec, nullptr) < 0) return "the output's decoder cannot start";
+        channels_ = decoder.context->ch_layout.nb_channels;
+        // Bit for bit only where the form is the input's own.
+        const AVCodecParameters& form = *file.context->streams[stream]->codecpar;
+        const int bits = form.bits_per_raw_sample ? form.bits_per_raw_sample : form.bits_per_coded_sample;
+        bitExact_ = fidelity_ == Fidelity::kBitExact && reference_.integer() && channels_ == reference_.channels() &&
+                    (bits == 0 || bits == reference_.bits()) &&
+                    decoder.context->sample_rate == static_cast<int>(reference_.rate());
+
+        Packet packet{av_};
+        Frame frame{av_};
+        for (;;) {
+            const int read = av_.av_read_frame(file.context, packet.packet);
+            if (read == AVERROR_EOF) break;
+            if (read < 0) return "the output cannot be read to its end";
+            const bool ours = packet.packet->stream_index == stream;
+            const int sent = ours ? av_.avcodec_send_packet(decoder.context, packet.packet) : 0;
+            av_.av_packet_unref(packet.packet);
+            if (sent < 0) return DecodeFailure();
+            if (std::string problem = Drain(decoder.context, frame.frame); !problem.empty()) return problem;
+        }
+        if (av_.avcodec_send_packet(decoder.context, nullptr) < 0) return DecodeFailure();
+        if (std::string problem = Drain(decoder.context, frame.frame); !problem.empty()) return problem;
+        rate_ = static_cast<uint32_t>(decoder.context->sample_rate);
+        return LengthProblem();
+    }
+
+private:
+    std::string DecodeFailure() const { return "the output does not decode after " + Seconds(frames_, rate_); }
+
+    // Takes every frame the decoder has ready.
+    std::string Drain(AVCodecContext* decoder, AVFrame* frame) {
+        rate_ = static_cast<uint32_t>(decoder->sample_rate);
+        for (;;) {
+            const int got = av_.avcodec_receive_frame(decoder, frame);
+            if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return "";
+            if (got < 0) return DecodeFailure();
+            const bool compared = !bitExact_ || (AsWavBytes(av_, *frame, channels_, reference_.bits(), bytes_) &&
+                                                 reference_.Matches(bytes_));
+            if (!compared) return "the output's audio differs from its input after " + Seconds(frames_, rate_);
+            frames_ += static_cast<uint64_t>(frame->nb_samples);
+            av_.av_frame_unref(frame);
+        }
+    }
+
+    std::string LengthProblem() const {
+        const uint32_t inRate = reference_.rate();
+        // At another rate (a resampling encoder, Opus's 48 kHz) the input's
+        // length is scaled, and the resampler may round it by a millisecond.
+        const uint64_t expected = inRate == rate_ ? reference_.frames()
+                                                  : (reference_.frames() * rate_ + inRate / 2) / inRate;
+        const uint64_t rounding = inRate == rate_ ? 0 : rate_ / 1000;
+        uint64_t above = rounding;
+        if (fidelity_ == Fidelity::kMpegFrames && !StatesItsPadding(output_)) above += kMpegSlack;
+        if (fidelity_ == Fidelity::kVorbisGranule) {
+            const uint64_t granule = AudioExtentOf(output_).value_or(0);
+            const bool stated = granule + rounding >= expected && granule <= expected + rounding;
+            if (stated && frames_ >= granule && frames_ <= granule + kLongestVorbisBlock) return "";
+        } else if (frames_ + rounding >= expected && frames_ <= expected + above) {
+            return "";
+        }
+        return "the output decodes to " + Seconds(frames_, rate_) + " of audio, its input held " +
+               Seconds(reference_.frames(), inRate);
+    }
+
+    const FfmpegCalls& av_;
+    const std::string& output_;
+    Reference reference_;
+    const Fidelity fidelity_;
+    bool bitExact_ = false;
+    int channels_ = 0;
+    uint32_t rate_ = 0;
+    uint64_t frames_ = 0;
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
+    FfmpegCalls av;
+    CodecLibraries libraries;
+    if (!av.Load(libraries)) return "verify: " + libraries.error();
+    // FFmpeg's own messages would land among the result lines.
+    av.av_log_set_level(AV_LOG_QUIET);
+    const std::string problem = Verification(av, output, encoderInput, fidelity).Run();
+    return problem.empty() ? "" : "verify: " + problem;
+}
+
+}  // namespace zelph

@@ -1,0 +1,33 @@
+#pragma once
+// An output is trusted only once it decodes back to what its encoder was
+// given. Before it takes its name it is decoded by FFmpeg's decoders, a path
+// that shares no code with our engines: the FLAC and Monkey's Audio engines
+// use one library both ways, so decoding with our own engines would repeat
+// a fault rather than find it. The decoded audio is set against the PCM WAV
+// the encoder read.
+
+#include <cstdint>
+#include <string>
+
+namespace zelph {
+
+// How exactly a target's decoded audio matches its encoder's input.
+enum class Fidelity {
+    kBitExact,    // every sample, bit for bit (WAV, FLAC, Monkey's Audio)
+    kSameLength,  // as many samples; the stream states its length (Opus)
+    // As many samples as its last page's granule states, which must be the
+    // input's: FFmpeg does not cut Vorbis's last block to it, so the decode
+    // gives at least that many and at most a long block more.
+    kVorbisGranule,
+    // As many samples when LAME's tag states the encoder's delay and padding;
+    // without it, up to the codec's delays and a frame of padding more.
+    kMpegFrames,
+};
+
+// Why the output at `output` does not decode back to the PCM WAV at
+// `encoderInput` by `fidelity`, or "" when it does. A bit-exact target whose
+// form differs from its input (the WAV stage folded or reduced it on
+// purpose) is held to its length.
+std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity);
+
+}  // namespace zelph

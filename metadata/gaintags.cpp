@@ -1,0 +1,76 @@
+#include "metadata/gaintags.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace zelph {
+
+namespace {
+
+// R128 gains are relative to -23 LUFS, ReplayGain's to -18 LUFS.
+constexpr double kR128BelowReplayGain = 5.0;
+
+std::optional<double> Decibels(const std::string& text) {
+    double value = 0;
+    const char* begin = text.data();
+    while (begin != text.data() + text.size() && (*begin == ' ' || *begin == '+')) ++begin;
+    const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+    if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<int> Q78(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < -32768 || value > 32767) return std::nullopt;
+    return value;
+}
+
+std::string ReplayGainText(double decibels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f dB", decibels);
+    return text;
+}
+
+std::string R128Text(double decibels) {
+    const long q = std::lround((decibels - kR128BelowReplayGain) * 256);
+    return std::to_string(std::clamp(q, -32768L, 32767L));
+}
+
+// Takes the first value of `name` out of `tags`.
+std::optional<std::string> Take(Tags& tags, const std::string& name) {
+    const auto field = tags.fields.find(name);
+    if (field == tags.fields.end()) return std::nullopt;
+    std::optional<std::string> value;
+    if (!field->second.empty()) value = field->second.front();
+    tags.fields.erase(field);
+    return value;
+}
+
+}  // namespace
+
+void ConvertGainTags(Tags& tags, bool toOpus) {
+    for (const std::string scope : {"TRACK", "ALBUM"}) {
+        const std::string replayGain = "REPLAYGAIN_" + scope + "_GAIN", r128 = "R128_" + scope + "_GAIN";
+        const std::optional<std::string> rg = Take(tags, replayGain), q = Take(tags, r128);
+        if (toOpus) {
+            tags.fields.erase("REPLAYGAIN_" + scope + "_PEAK");
+            if (const std::optional<int> value = q ? Q78(*q) : std::nullopt)
+                tags.fields[r128] = {std::to_string(*value)};
+            else if (const std::optional<double> db = rg ? Decibels(*rg) : std::nullopt)
+                tags.fields[r128] = {R128Text(*db)};
+        } else {
+            if (const std::optional<double> db = rg ? Decibels(*rg) : std::nullopt)
+                tags.fields[replayGain] = {ReplayGainText(*db)};
+            else if (const std::optional<int> value = q ? Q78(*q) : std::nullopt)
+                tags.fields[replayGain] = {ReplayGainText(*value / 256.0 + kR128BelowReplayGain)};
+        }
+    }
+    if (toOpus) tags.fields.erase("REPLAYGAIN_REFERENCE_LOUDNESS");
+}
+
+}  // namespace zelph
