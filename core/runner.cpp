@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -116,7 +117,9 @@ struct JobRunner::FileRun {
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
     bool cancelled = false;  // asked to stop by a skip or a close
-    bool ended = false;      // its row has its outcome; the runner drops it
+    bool ended = false;      // it has its outcome; the runner tells its row and drops it
+    const char* endStatus = nullptr;
+    std::string endReason;   // in the user's words
 
     // On the worker, after the last job: the output gets its tags and goes
     // to the disk, so the driver only has to give it its name. Tags go on
@@ -214,7 +217,13 @@ bool JobRunner::engineRunning() const {
 }
 
 int JobRunner::progress() const {
-    return running_.empty() ? lastProgress_ : running_.front()->state.progress.load(std::memory_order_acquire);
+    return running_.empty() ? lastProgress_ : FileInHand().state.progress.load(std::memory_order_acquire);
+}
+
+const JobRunner::FileRun& JobRunner::FileInHand() const {
+    for (const auto& file : running_)
+        if (!file->ended && !file->finishing.load(std::memory_order_acquire)) return *file;
+    return *running_.front();
 }
 
 std::vector<RunningFile> JobRunner::runningFiles() const {
@@ -277,7 +286,7 @@ void JobRunner::StartJob(FileRun& file) {
     // The signal wakes the driver as soon as the worker has let go of
     // everything, so no tick is wasted between two jobs.
     file.thread = std::thread([proc = engine->second, &file, last, copyTags = options_.copyTags,
-                               freesSlot = options_.filesAtOnce > 1, &signal = endSignal_] {
+                               &signal = endSignal_] {
         // An engine failing by exception is a failed job, not a dead program.
         try {
             proc(file.job, file.state);
@@ -288,7 +297,7 @@ void JobRunner::StartJob(FileRun& file) {
             !file.state.stopRequested.load(std::memory_order_acquire)) {
             // The driver may start the next file while this one waits on the disk.
             file.finishing.store(true, std::memory_order_release);
-            if (freesSlot) signal.Notify();
+            signal.Notify();
             file.FinishOutput(copyTags);
         }
         file.workDone.store(true, std::memory_order_release);
@@ -296,15 +305,14 @@ void JobRunner::StartJob(FileRun& file) {
     });
 }
 
-bool JobRunner::Advance(FileRun& file) {
+void JobRunner::Advance(FileRun& file) {
     if (file.thread.joinable()) file.thread.join();
     // An engine may have put a new file under the temporary's name; the
     // runner's lock follows it before the engine's hold on it ends.
     if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
     file.state.ReleaseHeldFile();
     if (file.cancelled) {
-        EndFile(file, kRowCancelled, "");
-        return true;
+        return EndFile(file, kRowCancelled, "");
     }
     if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
         // Engines name a write that failed in their own words; a full disk
@@ -313,22 +321,18 @@ bool JobRunner::Advance(FileRun& file) {
         const std::string reason = outOfRoom                    ? WriteProblem(ENOSPC)
                                    : file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed"
                                                                : file.state.reason;
-        EndFile(file, kRowError, reason);
-        return true;
+        return EndFile(file, kRowError, reason);
     }
     if (!file.state.reason.empty()) file.damage = file.state.reason;
     if (file.nextJob < file.plan.chain.size()) {
-        StartJob(file);
-        return false;
+        return StartJob(file);
     }
     if (options_.copyTags) listener_.TagsCopied(file.plan.row, file.tags);
     std::string reason = file.finishProblem;
     if (!reason.empty() || !PlaceOutput(file, reason)) {
-        EndFile(file, kRowError, reason);
-        return true;
+        return EndFile(file, kRowError, reason);
     }
     EndFile(file, kRowDone, file.damage);
-    return true;
 }
 
 // Puts the complete, synced, read-back output under its final name by the
@@ -385,31 +389,50 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
                                          std::pair{file.temporary, FileNameOf(file.plan.source)}})
         told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
-    listener_.RowStatus(file.plan.row, status, told);
+    file.endStatus = status;
+    file.endReason = told;
     file.ended = true;
+}
+
+// With one file at a time the next file starts while the one before it is
+// still finishing its output; its row waits until that one has ended, so
+// rows end in their order.
+void JobRunner::ReportEndedFiles() {
+    for (auto it = running_.begin(); it != running_.end();) {
+        FileRun& file = **it;
+        if (!file.ended) {
+            if (options_.filesAtOnce == 1) return;
+            ++it;
+            continue;
+        }
+        listener_.RowStatus(file.plan.row, file.endStatus, file.endReason);
+        it = running_.erase(it);
+    }
 }
 
 void JobRunner::Tick() {
     if (finished_) return;
-    for (auto it = running_.begin(); it != running_.end();) {
-        FileRun& file = **it;
-        const bool over = file.ended || (file.workDone.load(std::memory_order_acquire) && Advance(file));
-        it = over ? running_.erase(it) : it + 1;
+    for (const auto& file : running_) {
+        if (!file->ended && file->workDone.load(std::memory_order_acquire)) Advance(*file);
+        // With one file at a time a file goes on only after the one before has ended.
+        if (options_.filesAtOnce == 1 && !file->ended) break;
     }
+    ReportEndedFiles();
     while (!closing_ && FilesHoldingASlot() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
         StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
     // A file that could not start has ended already.
-    std::erase_if(running_, [](const auto& file) { return file->ended; });
+    ReportEndedFiles();
     if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
 }
 
-// A file finishing its output leaves its slot to the next file; with one
-// file at a time it keeps it, so that files still end in their order.
+// A file finishing its output (tags, sync, read-back) leaves its slot to
+// the next file. With one file at a time only the oldest does: one file
+// waits on the disk at most while the next converts.
 std::size_t JobRunner::FilesHoldingASlot() const {
-    if (options_.filesAtOnce == 1) return running_.size();
-    return static_cast<std::size_t>(std::count_if(running_.begin(), running_.end(), [](const auto& file) {
-        return !file->finishing.load(std::memory_order_acquire);
-    }));
+    const auto finishing = [](const auto& file) { return file->finishing.load(std::memory_order_acquire); };
+    if (options_.filesAtOnce == 1)
+        return running_.size() - (!running_.empty() && finishing(running_.front()) ? 1 : 0);
+    return static_cast<std::size_t>(std::count_if(running_.begin(), running_.end(), std::not_fn(finishing)));
 }
 
 void JobRunner::RequestStop(FileRun& file, bool cancel) {
@@ -418,7 +441,7 @@ void JobRunner::RequestStop(FileRun& file, bool cancel) {
 }
 
 void JobRunner::SkipThis() {
-    if (!running_.empty()) SkipFile(running_.front()->plan.row);
+    if (!running_.empty()) SkipFile(FileInHand().plan.row);
 }
 
 void JobRunner::SkipFile(uint32_t row) {

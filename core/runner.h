@@ -115,10 +115,14 @@ private:
 
     void StartFile(std::unique_ptr<FileRun> file);
     void StartJob(FileRun& file);
-    // Looks at a file whose job has ended; true when the file is over.
-    bool Advance(FileRun& file);
+    // Looks at a file whose job has ended: starts its next job or ends it.
+    void Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
     void EndFile(FileRun& file, const char* status, const std::string& reason);
+    // Tells the rows of the files that have ended and lets them go.
+    void ReportEndedFiles();
+    // The oldest file still converting, else the oldest file.
+    const FileRun& FileInHand() const;
     std::size_t FilesHoldingASlot() const;
     void RequestStop(FileRun& file, bool cancel);
     void Finish();
