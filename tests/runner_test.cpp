@@ -339,6 +339,18 @@ TEST_F(Running, EndOfAnEngineWakesTheDriver) {
     EXPECT_FALSE(runner->engineRunning());
 }
 
+// One file at a time: the next file starts while the one before still
+// finishes its output, and rows end in their order all the same, a next
+// file that fails at once included.
+TEST_F(Running, OneAtATimeRowsEndInOrder) {
+    Use({{&kEncWavPcm, Succeeding}});
+    std::filesystem::create_directory(dir / "b.wav");
+    Plan(kTargetWav, {"a.wav", "b.wav", "c.wav"});
+    RunToEnd();
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"tags 0 ", "row 0 Done", "row 1 Error Occured", "tags 2 ",
+                                                         "row 2 Done"}));
+}
+
 TEST_F(Running, NothingPlannedIsReported) {
     Use({});
     Plan(kTargetWav, {"a.mp2"});
