@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <tuple>
 
 #include "metadata/gaintags.h"
 #include "metadata/tags.h"
@@ -371,11 +372,7 @@ TEST(TagCopy, MegabyteCoversSurviveBothWays) {
 
 TEST(GainTags, EachOutputGetsItsOwnConvention) {
     using Fields = std::map<std::string, std::vector<std::string>>;
-    const struct {
-        Fields source;
-        bool toOpus;
-        Fields expected;
-    } cases[] = {
+    const std::tuple<Fields, bool, Fields> cases[] = {
         // -6.50 dB to -18 LUFS is -11.50 dB to -23 LUFS: -2944 in Q7.8.
         {{{"REPLAYGAIN_TRACK_GAIN", {"-6.50 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.98"}},
           {"REPLAYGAIN_ALBUM_GAIN", {"+2.25 dB"}}, {"REPLAYGAIN_REFERENCE_LOUDNESS", {"89.0 dB"}}, {"TITLE", {"t"}}},
@@ -388,10 +385,10 @@ TEST(GainTags, EachOutputGetsItsOwnConvention) {
          false, {{"REPLAYGAIN_TRACK_GAIN", {"-1.00 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.5"}}}},
         {{{"REPLAYGAIN_TRACK_GAIN", {"loud"}}, {"R128_ALBUM_GAIN", {"99999"}}}, false, {}},
     };
-    for (const auto& c : cases) {
-        Tags tags{c.source, {}};
-        ConvertGainTags(tags, c.toOpus);
-        EXPECT_EQ(tags.fields, c.expected);
+    for (const auto& [source, toOpus, expected] : cases) {
+        Tags tags{source, {}};
+        ConvertGainTags(tags, toOpus);
+        EXPECT_EQ(tags.fields, expected);
     }
 }
 

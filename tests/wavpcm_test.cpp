@@ -234,21 +234,11 @@ TEST(WavPcmEngine, ExtensibleAndStreamedSources) {
 
 TEST(WavPcmEngine, ATruncatedSourceConvertsWhatItHoldsAndSaysSo) {
     ScratchDir dir;
-    const std::string audio = Noise(40000, 7);  // 1.25 s of stereo at 8 kHz
-    WriteFile(dir / "in.wav", Wav(2, 16, audio).substr(0, 44 + 10003));
-    // Converted, and copied as it is (never linked: its header would lie).
-    for (WavPcmSettings form : {Form(1, 2), Form(2, 2)}) {
-        const bool stereo = form.channelMode == WavChannels::kStereo;
-        SCOPED_TRACE(stereo ? "as it is" : "to mono");
-        ::unlink((dir / "out.wav").c_str());
-        const Outcome cut = Convert(dir / "in.wav", dir / "out.wav", &form, false, 0, 100, true);
-        EXPECT_TRUE(cut.succeeded);
-        EXPECT_EQ(cut.reason, "source ends early: 0.31 of 1.25 s");
-        const std::string out = ReadFile(dir / "out.wav");
-        EXPECT_EQ(HeaderOf(out).dataSize, 2500u * (stereo ? 4 : 2));
-        EXPECT_EQ(out.size(), 44 + HeaderOf(out).dataSize);
-        if (stereo) EXPECT_EQ(out.substr(44), audio.substr(0, 10000));
-    }
+    WriteFile(dir / "in.wav", Wav(2, 16, Noise(40000, 7)).substr(0, 44 + 10003));  // 1.25 s at 8 kHz, cut
+    WavPcmSettings stereo16 = Form(2, 2);  // copied as it is, never linked: its header would lie
+    const Outcome cut = Convert(dir / "in.wav", dir / "out.wav", &stereo16, false, 0, 100, true);
+    EXPECT_EQ(cut.reason, "source ends early: 0.31 of 1.25 s");
+    EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(2, 16, ReadFile(dir / "in.wav").substr(44, 10000)));
 }
 
 // How many entries the folder holds.

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,26 +35,19 @@ Function Real(const char* name) {
 // The damage ZELPH_DAMAGE_OUTPUT asks for, done to `fd`'s file if its name fits.
 void Damage(int fd) {
     const char* asked = std::getenv("ZELPH_DAMAGE_OUTPUT");
-    if (!asked) return;
-    const std::string request = asked;
-    const auto colon = request.rfind(':');
-    char name[4096];
+    char name[4096] = {};
+    const std::string request = asked ? asked : ":";
+    const std::string suffix = request.substr(0, request.rfind(':')), kind = request.substr(request.rfind(':') + 1);
     const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof name - 1);
-    if (colon == std::string::npos || length <= 0) return;
-    const std::string path(name, static_cast<std::size_t>(length)), suffix = request.substr(0, colon);
-    if (path.size() < suffix.size() || path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) return;
-    const int writable = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const std::string path(name, static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+    const int writable = asked && path.ends_with(suffix) ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1;
     struct stat info;
     if (writable < 0 || ::fstat(writable, &info) != 0) return;
     const off_t at = info.st_size * 3 / 5;
-    if (request.substr(colon + 1) == "cut") {
-        (void)::ftruncate(writable, at);
-    } else {
-        unsigned char bytes[64];
-        const ssize_t got = ::pread(writable, bytes, sizeof bytes, at);
-        for (ssize_t i = 0; i < got; ++i) bytes[i] = static_cast<unsigned char>(~bytes[i]);
-        if (got > 0) (void)::pwrite(writable, bytes, static_cast<std::size_t>(got), at);
-    }
+    unsigned char bytes[64];
+    const ssize_t got = kind == "cut" ? (::ftruncate(writable, at), 0) : ::pread(writable, bytes, sizeof bytes, at);
+    for (ssize_t i = 0; i < got; ++i) bytes[i] = static_cast<unsigned char>(~bytes[i]);
+    if (got > 0) (void)::pwrite(writable, bytes, static_cast<std::size_t>(got), at);
     ::close(writable);
 }
 
