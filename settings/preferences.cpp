@@ -23,6 +23,9 @@ constexpr PreferenceKey kKeys[] = {
     {kFilesAtOnce, 0, 64, 0},
     // 1: each source's tags and pictures are carried to its output.
     {kCopyTags, 0, 1, 1},
+    // Empty: outputs are named as their sources, flat in the output folder.
+    {kKeepTreeRoot, 0, 0, 0, true},
+    {kNamePattern, 0, 0, 0, true},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -112,9 +115,23 @@ int Preferences::Get(std::string_view name) const {
     return line && ParseValue(*key, line->text, value) ? value : key->defaultValue;
 }
 
+std::string Preferences::GetText(std::string_view name) const {
+    const Line* line = Find(name);
+    return line ? line->text : std::string();
+}
+
 std::string Preferences::Set(std::string_view name, std::string_view text) {
     const PreferenceKey* key = FindPreferenceKey(name);
     if (!key) return "unknown preference '" + std::string(name) + "'";
+    if (key->text) {
+        // The file holds one key a line, trimmed as it is read.
+        if (text.find_first_of("\n\r") != std::string_view::npos || Trim(text) != text)
+            return "value for " + std::string(name) + " must be one line without spaces at its ends";
+        Line* line = Find(name);
+        if (!line) line = &lines_.emplace_back(Line{std::string(name), ""});
+        line->text = text;
+        return "";
+    }
     int value = 0;
     if (!ParseValue(*key, text, value))
         return "value '" + std::string(text) + "' for " + std::string(name) + " is not a number from " +
