@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     }
     if (options.dryRun) {
         PrintPlan(plan);
-        return 0;
+        return walkedWhole ? 0 : 1;
     }
     const zelph::RunOptions runOptions{.afterOperation = store.record.general.afterOperation,
                                        .existingFileAction = store.record.general.existingFileAction,

@@ -123,9 +123,11 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
                             : OutputFolderOf(settings_.general);
     std::string output = file.outputFolder + title + target_.extension;
     if (naming_.active()) {
+        // Named so that the folders made below it can be told from it.
+        if (file.outputFolder.empty()) file.outputFolder = "./";
         output = NamedOutput(file.outputFolder, source, *format, title);
         if (output.empty()) return;
-        file.outputRoot = file.outputFolder.empty() ? "./" : file.outputFolder;
+        file.outputRoot = file.outputFolder;
         file.outputFolder = FolderOf(output);
     }
     bool skip = false;

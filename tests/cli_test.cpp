@@ -198,4 +198,9 @@ TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
     EXPECT_EQ(meet.status, 2);
     EXPECT_EQ(meet.out, "zelph-convert: t/x.flac and t/y.flac would both be written as meet/AC_DC.wav\n");
     EXPECT_EQ(files("meet"), "");
+
+    // Beside a source given by its bare name, the pattern's folder is made there.
+    const auto beside = RunCommand(cd + "cd t && " + Cli("--quiet --target wav --beside-source --name-pattern 'n/%title%' x.flac"));
+    EXPECT_EQ(beside.status, 0) << beside.out;
+    EXPECT_TRUE(zelph::test::Exists(dir / "t/n/Hi.wav"));
 }
