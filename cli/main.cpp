@@ -12,7 +12,6 @@
 #include "cli/listings.h"
 #include "cli/options.h"
 #include "core/naming.h"
-#include "core/outputnames.h"
 #include "core/planner.h"
 #include "core/sources.h"
 #include "core/targets.h"
@@ -112,10 +111,8 @@ int main(int argc, char** argv) {
     if (nothingGiven) return UsageError("no files given");
 
     const zelph::TargetTuning tuning = zelph::TuningFrom(preferences);
-    const zelph::OutputNaming naming = zelph::OutputNamingFrom(preferences);
-    if (const std::string problem = zelph::NamePatternProblem(naming.pattern); !problem.empty())
-        return UsageError(problem);
-    zelph::BatchPlan plan = zelph::PlanJobs(store.record, tuning, targetFormat, options.files, naming);
+    zelph::BatchPlan plan =
+        zelph::PlanJobs(store.record, tuning, targetFormat, options.files, zelph::OutputNamingFrom(preferences));
     if (!plan.error.empty()) {
         std::cerr << "zelph-convert: " << plan.error << '\n';
         return 2;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-
 #include <filesystem>
 #include <map>
 #include <set>
@@ -34,6 +33,7 @@ public:
     }
 
     void PlanFile(uint32_t row, const std::string& source);
+    bool refused() const { return !plan_.error.empty(); }
     BatchPlan Result() { return std::move(plan_); }
 
 private:
@@ -187,7 +187,7 @@ BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning
         return nothing;
     }
     Planning planning(settings, tuning, *target, files, naming);
-    for (uint32_t row = 0; row < files.size(); ++row) planning.PlanFile(row, files[row]);
+    for (uint32_t row = 0; row < files.size() && !planning.refused(); ++row) planning.PlanFile(row, files[row]);
     BatchPlan plan = planning.Result();
     if (!plan.error.empty()) plan.files.clear();
     plan.fileCount = static_cast<uint32_t>(files.size());
