@@ -481,8 +481,6 @@ TEST(GeneralSettings, CopyTagsFilesAtOnceAndOutputNamesEditThePreferencesAndNoth
             EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
             auto* patternField = w->findChild<QLineEdit*>("namePattern");
             auto* rootField = w->findChild<QLineEdit*>("keepTreeRoot");
-            EXPECT_EQ(patternField->text().toStdString(), pattern);
-            EXPECT_EQ(rootField->text().toStdString(), root);
             Press(w, "Copy Tags");
             w->findChild<QSpinBox*>()->setValue(files + 3);
             patternField->setText(QString::fromStdString(pattern + "%title%"));
