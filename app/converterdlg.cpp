@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -32,6 +31,7 @@
 #include <unordered_set>
 
 #include "app/aboutdlg.h"
+#include "core/sources.h"
 #include "core/targets.h"
 #include "metadata/length.h"
 #include "ui/fecfiledialog.h"
@@ -358,22 +358,21 @@ bool CConverterDlg::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-QStringList CConverterDlg::MusicFilesIn(const QString& folder) {
-    QStringList files;
-    QDirIterator it(folder, FirstFilterPatterns(QString::fromStdString(MusicFileFilter())), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) files << it.next();
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 void CConverterDlg::AddFilesAndFolders(const QStringList& paths) {
+    std::vector<std::string> given;
+    for (const QString& path : paths) given.push_back(path.toStdString());
+    const SourceList sources = ExpandSources(given);
     QStringList files;
-    for (const QString& path : paths) {
-        if (QFileInfo(path).isDir()) files << MusicFilesIn(path);
-        else files << path;
-    }
+    for (const std::string& file : sources.files) files << QString::fromStdString(file);
     AddPaths(files);
+    if (sources.problems.empty()) return;
+    // What was left out, without holding up the list.
+    QString text = "Some folders were not read:";
+    for (const WalkProblem& problem : sources.problems)
+        text += "\n" + QString::fromStdString(problem.path + ": " + problem.reason);
+    auto* box = new QMessageBox(QMessageBox::Warning, "Zelph Audio Converter", text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CConverterDlg::AddFiles() {

@@ -137,7 +137,6 @@ private:
     void ShowBatchProgress(int percent);
     const CachedDescription& Describe(const std::string& path, const std::string& stamp);
     QIcon FileIcon(const QString& path);
-    static QStringList MusicFilesIn(const QString& folder);
 
     SettingsStore settings_;
     Preferences preferences_;

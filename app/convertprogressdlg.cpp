@@ -149,8 +149,11 @@ int CConvertProgressDlg::exec() {
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
                              .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0,
                              .verify = preferences_ && preferences_->Get(kVerify) != 0};
+    // Names that would meet, or a file outside the kept tree, stop the batch
+    // before it starts, with the reason.
+    const QString refused = QString::fromStdString(plan_.error);
     if (!runner_.Open(std::exchange(plan_, {}), options)) {
-        QMessageBox::information(parentWidget(), "Zelph Audio Converter", kNoJobsText);
+        QMessageBox::information(parentWidget(), "Zelph Audio Converter", refused.isEmpty() ? kNoJobsText : refused);
         return Accepted;
     }
     // Every file failed before any engine ran (an output folder that

@@ -47,7 +47,8 @@ public:
 
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
         tuning_ = preferences_ ? TuningFrom(*preferences_) : TargetTuning{};
-        plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files);
+        plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files,
+                                preferences_ ? OutputNamingFrom(*preferences_) : OutputNaming{});
         files_ = files;
     }
 

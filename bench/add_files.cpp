@@ -1,10 +1,13 @@
-// Adds the files named on the command line to the main window at once, on
-// the offscreen platform, draws the list and exits: the whole process is
-// what bench/add_files_bench.sh times. Fails when a row is missing.
+// Adds the files and folders named on the command line to the main window at
+// once, as a drop does, on the offscreen platform, draws the list and exits:
+// the whole process is what bench/add_files_bench.sh and
+// bench/folders_bench.sh time. Fails when a file's row is missing, or a
+// folder brought none.
 
 #include <cstdlib>
 #include <iostream>
 
+#include <QFileInfo>
 #include <QTreeWidget>
 
 #include "app/converterapp.h"
@@ -14,14 +17,19 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     zelph::CConverterApp app(argc, argv);
     QStringList paths;
-    for (int i = 1; i < argc; ++i) paths << QString::fromLocal8Bit(argv[i]);
+    bool onlyFiles = true;
+    for (int i = 1; i < argc; ++i) {
+        paths << QString::fromLocal8Bit(argv[i]);
+        onlyFiles = onlyFiles && !QFileInfo(paths.back()).isDir();
+    }
 
     zelph::CConverterDlg window;
     window.show();
-    window.AddPaths(paths);
+    window.AddFilesAndFolders(paths);
     window.fileList()->repaint();
     QApplication::processEvents();
-    if (window.fileList()->topLevelItemCount() != paths.size()) {
+    const int rows = window.fileList()->topLevelItemCount();
+    if (onlyFiles ? rows != paths.size() : rows == 0) {
         std::cerr << "rows missing\n";
         return 1;
     }

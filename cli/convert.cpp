@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -81,6 +82,16 @@ public:
         progressShown_ = false;
     }
 
+    // "done N, skipped N, failed N": a file not planned is skipped, a planned
+    // one that did not end "Done" (an error, or cancelled) failed.
+    std::string Summary() const {
+        const auto done = std::count_if(results_.begin(), results_.end(),
+                                        [](const auto& result) { return result.second == kRowDone; });
+        const std::size_t skipped = options_.files.size() - outputs_.size();
+        return "done " + std::to_string(done) + ", skipped " + std::to_string(skipped) + ", failed " +
+               std::to_string(outputs_.size() - static_cast<std::size_t>(done));
+    }
+
     // Every planned file done, and every source to be deleted gone.
     bool AllDone() const {
         if (sourceKept_) return false;
@@ -108,7 +119,7 @@ int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& r
     JobRunner runner(std::move(engines), printer);
     printer.PrintSkipped();
     if (!runner.Open(std::move(plan), runOptions)) {
-        std::cerr << "No Jobs In Queue...\n";
+        std::cerr << "No Jobs In Queue...\n" << printer.Summary() << '\n';
         return 1;
     }
     bool stopping = false;
@@ -123,6 +134,7 @@ int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& r
         printer.ShowProgress(runner.progress());
     }
     printer.ClearProgress();
+    std::cerr << printer.Summary() << '\n';
     if (g_stopSignal) return 128 + g_stopSignal;
     return printer.AllDone() ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 // zelph-convert: the converter's core driven from the command line.
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "cli/options.h"
 #include "core/naming.h"
 #include "core/planner.h"
+#include "core/sources.h"
 #include "core/targets.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
@@ -35,6 +38,32 @@ void PrintPlan(const zelph::BatchPlan& plan) {
                       << job.progressStart << '/' << job.progressSpan << '\n';
 }
 
+// The files the command line and --files-from stand for, folders walked;
+// what could not be walked is told on the error stream. False when the list
+// named by --files-from cannot be read.
+bool ExpandFiles(zelph::CliOptions& options, bool& walkedWhole, std::string& error) {
+    std::vector<std::string> paths = std::move(options.files);
+    if (!options.filesFrom.empty()) {
+        std::ifstream file;
+        if (options.filesFrom != "-") {
+            file.open(options.filesFrom, std::ios::binary);
+            if (!file) {
+                error = "cannot read the list '" + options.filesFrom + "'";
+                return false;
+            }
+        }
+        std::istream& in = options.filesFrom == "-" ? std::cin : file;
+        std::vector<std::string> listed = zelph::ReadPathList(in, options.nulSeparated);
+        paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    }
+    zelph::SourceList sources = zelph::ExpandSources(paths);
+    for (const zelph::WalkProblem& problem : sources.problems)
+        std::cerr << "zelph-convert: " << problem.path << ": " << problem.reason << '\n';
+    walkedWhole = sources.problems.empty();
+    options.files = std::move(sources.files);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +83,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    if (options.describe) return zelph::RunDescribe(options.files, std::cout);
+    const bool nothingGiven = options.files.empty() && options.filesFrom.empty();
+    bool walkedWhole = true;
+    if (std::string listError; !ExpandFiles(options, walkedWhole, listError)) return UsageError(listError);
+    if (options.describe) {
+        const int status = zelph::RunDescribe(options.files, std::cout);
+        return walkedWhole ? status : std::max(status, 1);
+    }
 
     const std::string settingsPath =
         options.settingsFile.empty() ? zelph::SettingsStore::PathIn(zelph::SettingsFolder()) : options.settingsFile;
@@ -73,18 +108,24 @@ int main(int argc, char** argv) {
 
     const int32_t targetFormat = options.targetFormat ? options.targetFormat : store.record.targetFormat;
     if (!zelph::FindTarget(targetFormat)) return UsageError("the settings name no target; give --target");
-    if (options.files.empty()) return UsageError("no files given");
+    if (nothingGiven) return UsageError("no files given");
 
     const zelph::TargetTuning tuning = zelph::TuningFrom(preferences);
-    zelph::BatchPlan plan = zelph::PlanJobs(store.record, tuning, targetFormat, options.files);
+    zelph::BatchPlan plan =
+        zelph::PlanJobs(store.record, tuning, targetFormat, options.files, zelph::OutputNamingFrom(preferences));
+    if (!plan.error.empty()) {
+        std::cerr << "zelph-convert: " << plan.error << '\n';
+        return 2;
+    }
     if (options.dryRun) {
         PrintPlan(plan);
-        return 0;
+        return walkedWhole ? 0 : 1;
     }
     const zelph::RunOptions runOptions{.afterOperation = store.record.general.afterOperation,
                                        .existingFileAction = store.record.general.existingFileAction,
                                        .filesAtOnce = zelph::FilesAtOnce(preferences),
                                        .copyTags = preferences.Get(zelph::kCopyTags) != 0,
                                        .verify = preferences.Get(zelph::kVerify) != 0};
-    return zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
+    const int status = zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
+    return walkedWhole || status != 0 ? status : 1;
 }

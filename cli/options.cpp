@@ -24,6 +24,10 @@ constexpr const char* kCliOptionsText =
     "                         ~/.config/zelph/Settings.dat)\n"
     "  --output-dir DIR       put every output into DIR\n"
     "  --beside-source        put every output beside its source\n"
+    "  --keep-tree ROOT       repeat the folders below ROOT in the output folder\n"
+    "  --name-pattern PATTERN name outputs from their tags, e.g.\n"
+    "                         '%albumartist|artist%/%album%/[%discnumber%-]%tracknumber% - %title%'\n"
+    "                         ([...] is left out when a field in it is not set)\n"
     "  --if-exists overwrite|rename|skip\n"
     "                         what to do when an output file exists\n"
     "  --delete-source        delete each source that was converted with success\n"
@@ -34,6 +38,9 @@ constexpr const char* kCliOptionsText =
     "                         change one settings field, e.g. --set lame.cbrBitrate=192,\n"
     "                         or one key of zelph.conf, e.g. --set window.width=900\n"
     "                         (every field is listed below)\n"
+    "  --files-from FILE      convert the paths listed in FILE, one a line ('-': read\n"
+    "                         them from standard input)\n"
+    "  --null                 the paths of --files-from end with NUL, not a new line\n"
     "  --dry-run              print the planned jobs and convert nothing\n"
     "  --describe             print name, size, format and Scheduled/Unscheduled per file\n"
     "  --jobs N               convert N files side by side (default: one per processor)\n"
@@ -46,9 +53,11 @@ constexpr const char* kCliOptionsText =
 }  // namespace
 
 std::string CliUsage() {
-    return "Usage: zelph-convert [options] FILE...\n"
-           "Converts audio files with the converter's settings. Prints one line per file:\n"
-           "\"Done\", \"Error Occured\" or \"Cancelled\", a tab, and the source path.\n"
+    return "Usage: zelph-convert [options] FILE|FOLDER...\n"
+           "Converts audio files with the converter's settings; a folder stands for the\n"
+           "music files under it. Prints one line per file: \"Done\", \"Error Occured\",\n"
+           "\"Cancelled\" or \"Skipped\", a tab, and the source path; then a line\n"
+           "\"done N, skipped N, failed N\" on the error stream.\n"
            "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
            "\n"
            "  --target " + TargetChoices() + "\n" + kCliOptionsText;
@@ -129,6 +138,17 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
         } else if (arg == "--jobs" || arg == "-j") {
             if (!value(v)) return "--jobs needs a number";
             options.edits.emplace_back(std::string(kFilesAtOnce), v);
+        } else if (arg == "--null" || arg == "-0") {
+            options.nulSeparated = true;
+        } else if (arg == "--files-from") {
+            if (!value(options.filesFrom)) return "--files-from needs a file";
+        } else if (arg == "--keep-tree") {
+            if (!value(v)) return "--keep-tree needs a folder";
+            if (!IsFolder(v)) return "tree folder '" + v + "' does not exist";
+            options.edits.emplace_back(std::string(kKeepTreeRoot), v);
+        } else if (arg == "--name-pattern") {
+            if (!value(v)) return "--name-pattern needs a pattern";
+            options.edits.emplace_back(std::string(kNamePattern), v);
         } else if (arg == "--settings") {
             if (!value(options.settingsFile)) return "--settings needs a file";
         } else if (arg == "--target") {

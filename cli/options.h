@@ -19,6 +19,8 @@ struct CliOptions {
     bool quiet = false;
     bool listFields = false;       // for the shell completion and the manual page
     bool listExtensions = false;
+    bool nulSeparated = false;     // --files-from's paths end with NUL, not a new line
+    std::string filesFrom;             // a file of paths, "-" for standard input; "": none
     std::string settingsFile;          // "": Settings.dat of the settings folder
     int32_t targetFormat = 0;          // 0: the target the settings name
     std::vector<std::pair<std::string, std::string>> edits;  // applied in order

@@ -2,11 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+#include <filesystem>
+#include <map>
 #include <set>
 
 #include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "core/targets.h"
+#include "metadata/tags.h"
 
 namespace zelph {
 
@@ -23,22 +27,30 @@ bool SameFile(const std::string& a, const std::string& b) {
 class Planning {
 public:
     Planning(const ConverterSettings& settings, const TargetTuning& tuning, const TargetRow& target,
-             const std::vector<std::string>& files)
-        : settings_(settings), tuning_(tuning), target_(target) {
+             const std::vector<std::string>& files, const OutputNaming& naming)
+        : settings_(settings), tuning_(tuning), target_(target), naming_(naming) {
         for (const std::string& file : files) batchPlaces_.insert(PlaceOf(file));
     }
 
     void PlanFile(uint32_t row, const std::string& source);
+    bool refused() const { return !plan_.error.empty(); }
     BatchPlan Result() { return std::move(plan_); }
 
 private:
     bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(PlaceOf(path)); }
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
+    std::string NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
+                            const std::string& title);
+    void Refuse(std::string reason) {
+        if (plan_.error.empty()) plan_.error = std::move(reason);
+    }
 
     const ConverterSettings& settings_;
     const TargetTuning& tuning_;
     const TargetRow& target_;
+    const OutputNaming& naming_;
     BatchPlan plan_;
+    std::map<std::string, std::string> namedOutputs_;  // output path, made absolute -> its source
     std::set<std::string> batchPlaces_;  // the places of the batch's targets and sources
 };
 
@@ -60,6 +72,40 @@ std::string Planning::FinalTarget(const std::string& path, const std::string& so
     }
 }
 
+std::filesystem::path AbsolutePath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return (error ? std::filesystem::path(path) : absolute).lexically_normal();
+}
+
+// The output's path by the kept tree and the name pattern, or "" (and the
+// plan refused) when it would leave the tree or meet another file's output.
+std::string Planning::NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
+                                  const std::string& title) {
+    std::string below;
+    if (!naming_.treeRoot.empty() && settings_.general.outputFolderMode != OutputFolderMode::kBesideSource) {
+        const std::filesystem::path relative = AbsolutePath(source).lexically_relative(AbsolutePath(naming_.treeRoot));
+        if (relative.empty() || *relative.begin() == "..") {
+            Refuse(source + " is not under the kept tree " + naming_.treeRoot);
+            return "";
+        }
+        below = relative.parent_path().string();
+        if (!below.empty()) below += '/';
+    }
+    std::string name = title;
+    if (!naming_.pattern.empty()) {
+        const TagReadResult tags = format.tags ? ReadTags(source, *format.tags) : TagReadResult{};
+        name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, std::strlen(target_.extension));
+    }
+    const std::string path = folder + below + name + target_.extension;
+    const auto [other, added] = namedOutputs_.emplace(AbsolutePath(path).string(), source);
+    if (!added) {
+        Refuse(other->second + " and " + source + " would both be written as " + path);
+        return "";
+    }
+    return path;
+}
+
 // A file's chain: its decoder (for a compressed source) into the file's
 // temporary WAV, the WAV stage bringing it to the encoder's input form, then
 // the encoder. A WAV target is written by the WAV stage itself.
@@ -75,8 +121,17 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     file.outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
                             ? FolderOf(source)
                             : OutputFolderOf(settings_.general);
+    std::string output = file.outputFolder + title + target_.extension;
+    if (naming_.active()) {
+        // Named so that the folders made below it can be told from it.
+        if (file.outputFolder.empty()) file.outputFolder = "./";
+        output = NamedOutput(file.outputFolder, source, *format, title);
+        if (output.empty()) return;
+        file.outputRoot = file.outputFolder;
+        file.outputFolder = FolderOf(output);
+    }
     bool skip = false;
-    file.finalTarget = FinalTarget(file.outputFolder + title + target_.extension, source, skip);
+    file.finalTarget = FinalTarget(output, source, skip);
     if (skip) return;
     batchPlaces_.insert(PlaceOf(file.finalTarget));
 
@@ -119,16 +174,22 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
 }  // namespace
 
 BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning, int32_t targetFormat,
-                   const std::vector<std::string>& files) {
+                   const std::vector<std::string>& files, const OutputNaming& naming) {
     const TargetRow* target = FindTarget(targetFormat);
     if (!target) {
         BatchPlan nothing;
         nothing.error = "unknown target format " + std::to_string(targetFormat);
         return nothing;
     }
-    Planning planning(settings, tuning, *target, files);
-    for (uint32_t row = 0; row < files.size(); ++row) planning.PlanFile(row, files[row]);
+    if (const std::string problem = NamePatternProblem(naming.pattern); !problem.empty()) {
+        BatchPlan nothing;
+        nothing.error = problem;
+        return nothing;
+    }
+    Planning planning(settings, tuning, *target, files, naming);
+    for (uint32_t row = 0; row < files.size() && !planning.refused(); ++row) planning.PlanFile(row, files[row]);
     BatchPlan plan = planning.Result();
+    if (!plan.error.empty()) plan.files.clear();
     plan.fileCount = static_cast<uint32_t>(files.size());
     return plan;
 }

@@ -72,6 +72,21 @@ std::string FolderProblem(const std::string& folder) {
     return "";
 }
 
+// Makes the folders below `root` up to `folder` that are missing, each
+// flushed into its parent's entries as an output's name is; returns "" or why not.
+std::string MakeFoldersBelow(const std::string& root, const std::string& folder) {
+    if (root.empty() || folder.size() <= root.size() || folder.compare(0, root.size(), root) != 0) return "";
+    for (auto slash = folder.find('/', root.size()); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+        const std::string made = folder.substr(0, slash);
+        if (::mkdir(made.c_str(), 0777) != 0) {
+            if (errno == EEXIST) continue;
+            return SystemReason("cannot make the folder " + made);
+        }
+        if (!SyncFolderOf(made)) return SystemReason("cannot flush the folder " + FolderOf(made));
+    }
+    return "";
+}
+
 // Why `file` cannot be planned for, or "": its output's name must fit the
 // file system's limit for one name.
 std::string NameProblem(const PlannedFile& file) {
@@ -204,7 +219,9 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     std::set<std::string> checked;
     std::vector<std::pair<uint32_t, std::string>> refused;
     for (PlannedFile& file : plan.files) {
-        std::string problem = FolderProblem(file.outputFolder);
+        std::string problem = file.outputRoot.empty() ? "" : FolderProblem(file.outputRoot);
+        if (problem.empty()) problem = MakeFoldersBelow(file.outputRoot, file.outputFolder);
+        if (problem.empty()) problem = FolderProblem(file.outputFolder);
         if (checked.insert(file.outputFolder).second && problem.empty()) RemoveStaleRunFiles(file.outputFolder);
         if (problem.empty()) problem = NameProblem(file);
         if (problem.empty())

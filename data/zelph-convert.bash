@@ -19,11 +19,11 @@ _zelph_convert() {
         return
     fi
     case $prev in
-        --settings)
+        --settings | --files-from)
             _filedir
             return
             ;;
-        --output-dir)
+        --output-dir | --keep-tree)
             _filedir -d
             return
             ;;

@@ -31,7 +31,10 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
       copyTagsBox_(new QCheckBox("Copy Tags", this)),
       verifyBox_(new QCheckBox("Verify Outputs (Always When Deleting Sources)", this)),
-      filesAtOnce_(new QSpinBox(this)) {
+      filesAtOnce_(new QSpinBox(this)),
+      treeRootField_(new QLineEdit(this)),
+      browseTreeRoot_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
+      namePatternField_(new QLineEdit(this)) {
     // 0 stands for one file per processor.
     filesAtOnce_->setRange(0, 64);
     filesAtOnce_->setSpecialValueText("One Per Processor");
@@ -49,8 +52,24 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     output->addWidget(inFolder_);
     output->addLayout(folderRow);
 
+    // Empty fields leave the plain naming: the source's name, flat in the folder.
+    treeRootField_->setObjectName("keepTreeRoot");
+    treeRootField_->setPlaceholderText("Outputs Lie Flat In The Output Folder");
+    namePatternField_->setObjectName("namePattern");
+    namePatternField_->setPlaceholderText("%albumartist|artist%/%album%/%tracknumber% - %title%");
+    connect(browseTreeRoot_, &QPushButton::clicked, this, &CGeneralSettingsDlg::BrowseTreeRoot);
+    auto* treeRow = new QHBoxLayout;
+    treeRow->addWidget(treeRootField_, 1);
+    treeRow->addWidget(browseTreeRoot_);
+    auto* names = new QVBoxLayout;
+    names->addWidget(new QLabel("Keep The Folder Tree Below", this));
+    names->addLayout(treeRow);
+    names->addWidget(new QLabel("Name From Tags", this));
+    names->addWidget(namePatternField_);
+
     auto* controls = new QVBoxLayout;
     controls->addWidget(MakeGroup("Output File", output, this));
+    controls->addWidget(MakeGroup("Output Names", names, this));
     controls->addWidget(MakeGroup("If Output File Exists",
                                   Column({existingFile_.Add("Overwrite Output File", ExistingFileAction::kOverwrite),
                                           existingFile_.Add("Rename Output File", ExistingFileAction::kRename),
@@ -77,6 +96,8 @@ void CGeneralSettingsDlg::ShowBlock() {
     copyTagsBox_->setChecked(preferences_->Get(kCopyTags) != 0);
     verifyBox_->setChecked(preferences_->Get(kVerify) != 0);
     filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
+    treeRootField_->setText(QString::fromStdString(preferences_->GetText(kKeepTreeRoot)));
+    namePatternField_->setText(QString::fromStdString(preferences_->GetText(kNamePattern)));
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
     // Not the folder field: its focus rule would replace the stored choice
@@ -91,6 +112,8 @@ void CGeneralSettingsDlg::StoreBlock() {
     preferences_->Set(kCopyTags, copyTagsBox_->isChecked() ? "1" : "0");
     preferences_->Set(kVerify, verifyBox_->isChecked() ? "1" : "0");
     preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
+    preferences_->Set(kKeepTreeRoot, treeRootField_->text().trimmed().toStdString());
+    preferences_->Set(kNamePattern, namePatternField_->text().trimmed().toStdString());
     // A folder that does not fit the field (only from a damaged file) keeps
     // the stored one.
     SetOutputFolder(*block_, folderText_);
@@ -118,6 +141,15 @@ void CGeneralSettingsDlg::Browse() {
     if (folder.empty() || folder.back() != '/') folder += '/';
     if (folder.size() < kOutputFolderSize) folderText_ = folder;
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
+}
+
+}  // namespace zelph
+
+namespace zelph {
+
+void CGeneralSettingsDlg::BrowseTreeRoot() {
+    const auto chosen = BrowseForFolder(this, treeRootField_->text().toStdString());
+    if (chosen) treeRootField_->setText(QString::fromStdString(*chosen));
 }
 
 }  // namespace zelph

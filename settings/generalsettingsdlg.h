@@ -1,6 +1,7 @@
 #pragma once
 // "General Settings": where outputs go, what happens to an existing output,
-// whether the source is kept, and whether tags are copied to the outputs.
+// whether the source is kept, whether tags are copied to the outputs, and how
+// outputs are named (a kept folder tree, a pattern of tag fields).
 
 #include <string>
 
@@ -26,6 +27,7 @@ private:
     void ShowBlock() override;
     void StoreBlock() override;
     void Browse();
+    void BrowseTreeRoot();
     void ChooseInFolder();
 
     GeneralSettings* block_;
@@ -40,6 +42,9 @@ private:
     QCheckBox* copyTagsBox_;
     QCheckBox* verifyBox_;
     QSpinBox* filesAtOnce_;
+    QLineEdit* treeRootField_;
+    QPushButton* browseTreeRoot_;
+    QLineEdit* namePatternField_;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;
 };

@@ -26,6 +26,9 @@ constexpr PreferenceKey kKeys[] = {
     // 1: each output is decoded back and checked before it takes its name
     // (always, whatever this says, when sources are deleted).
     {kVerify, 0, 1, 0},
+    // Empty: outputs are named as their sources, flat in the output folder.
+    {kKeepTreeRoot, 0, 0, 0, true},
+    {kNamePattern, 0, 0, 0, true},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -115,9 +118,23 @@ int Preferences::Get(std::string_view name) const {
     return line && ParseValue(*key, line->text, value) ? value : key->defaultValue;
 }
 
+std::string Preferences::GetText(std::string_view name) const {
+    const Line* line = Find(name);
+    return line ? line->text : std::string();
+}
+
 std::string Preferences::Set(std::string_view name, std::string_view text) {
     const PreferenceKey* key = FindPreferenceKey(name);
     if (!key) return "unknown preference '" + std::string(name) + "'";
+    if (key->text) {
+        // The file holds one key a line, trimmed as it is read.
+        if (text.find_first_of("\n\r") != std::string_view::npos || Trim(text) != text)
+            return "value for " + std::string(name) + " must be one line without spaces at its ends";
+        Line* line = Find(name);
+        if (!line) line = &lines_.emplace_back(Line{std::string(name), ""});
+        line->text = text;
+        return "";
+    }
     int value = 0;
     if (!ParseValue(*key, text, value))
         return "value '" + std::string(text) + "' for " + std::string(name) + " is not a number from " +

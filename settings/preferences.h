@@ -22,11 +22,16 @@ inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
 inline constexpr std::string_view kVerify = "general.verify";
+// Text keys: the folder whose tree the outputs repeat, and the pattern that
+// names outputs from their tags; "" leaves the plain naming.
+inline constexpr std::string_view kKeepTreeRoot = "general.keepTreeRoot";
+inline constexpr std::string_view kNamePattern = "general.namePattern";
 
 struct PreferenceKey {
     std::string_view name;
     int min, max;
     int defaultValue;
+    bool text = false;  // any one-line text (read with GetText); the range is unused
 };
 
 class Preferences {
@@ -42,6 +47,8 @@ public:
 
     // The key's value, or its default when it is unset or out of range.
     int Get(std::string_view key) const;
+    // A text key's value, "" when unset.
+    std::string GetText(std::string_view key) const;
     // Stores `value` (as text, "8") under a known key; returns an error text,
     // or "" when it was stored.
     std::string Set(std::string_view key, std::string_view value);

@@ -115,7 +115,7 @@ TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
     const std::string cd = "cd " + dir.path() + " && ";
     const auto nothing = RunCommand(cd + Cli("--target wav a.mp2"), true);
     EXPECT_EQ(nothing.status, 1);
-    EXPECT_EQ(nothing.out, "Skipped\ta.mp2\nNo Jobs In Queue...\n");
+    EXPECT_EQ(nothing.out, "Skipped\ta.mp2\nNo Jobs In Queue...\ndone 0, skipped 1, failed 0\n");
 
     // A source that cannot be read fails its file with a reason; every file gets its line.
     const auto failed = RunCommand(cd + Cli("--jobs 1 --target ogg --verbose --quiet missing.wav skip.vqf gone.mp3"));
@@ -168,4 +168,39 @@ TEST(Cli, StopSignalCancelsTheRunningFileAndLeavesNoTemporaryFile) {
         EXPECT_FALSE(zelph::test::Exists(dir / "Temp-QOR-File")) << signal;
         EXPECT_FALSE(zelph::test::Exists(dir / "big.ogg")) << signal;
     }
+}
+
+TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
+    ScratchDir dir;
+    const std::string cd = "cd " + dir.path() + " && ";
+    // Same names in two folders, a name FAT would refuse, and a file that is no music.
+    const std::string make =
+        "mkdir -p 'm/a' 'm/b' 'm/ü ♫' t && echo text > m/a/notes.txt && "
+        "sox -n -r 8000 -c 1 -b 16 m/a/x.wav synth 0.1 sine 400 && cp m/a/x.wav m/b/ && cp m/a/x.wav 'm/ü ♫/y:?.wav' && "
+        "flac --silent -T 'ARTIST=AC/DC' -T TITLE=Hi -T TRACKNUMBER=2/12 -o t/x.flac m/a/x.wav && "
+        "flac --silent -T 'ARTIST=AC/DC' -T ALBUM=Live -T TITLE='Hi.' -T TRACKNUMBER=3 -o t/y.flac m/a/x.wav";
+    ASSERT_EQ(RunCommand(cd + make).status, 0);
+    const auto files = [&](const std::string& folder) { return RunCommand(cd + "cd " + folder + " && find . -type f | LC_ALL=C sort").out; };
+
+    RunCommand(cd + "mkdir tree named meet");
+    const auto tree = RunCommand(cd + Cli("--quiet --target wav --output-dir tree --keep-tree m m"), true);
+    EXPECT_EQ(tree.status, 0) << tree.out;
+    EXPECT_TRUE(tree.out.ends_with("\ndone 3, skipped 0, failed 0\n")) << tree.out;
+    EXPECT_EQ(files("tree"), "./a/x.wav\n./b/x.wav\n./\xC3\xBC \xE2\x99\xAB/y:?.wav\n");
+
+    const auto named = RunCommand(cd + "printf 't/x.flac\\0t/y.flac\\0' | " +
+                                  Cli("--quiet --target wav --output-dir named --files-from - --null "
+                                      "--name-pattern '%albumartist|artist%/[%album%/]%tracknumber% - %title%'"), true);
+    EXPECT_EQ(named.status, 0) << named.out;
+    EXPECT_EQ(files("named"), "./AC_DC/02 - Hi.wav\n./AC_DC/Live/03 - Hi.wav\n");
+
+    const auto meet = RunCommand(cd + Cli("--target wav --output-dir meet --name-pattern %artist% t"), true);
+    EXPECT_EQ(meet.status, 2);
+    EXPECT_EQ(meet.out, "zelph-convert: t/x.flac and t/y.flac would both be written as meet/AC_DC.wav\n");
+    EXPECT_EQ(files("meet"), "");
+
+    // Beside a source given by its bare name, the pattern's folder is made there.
+    const auto beside = RunCommand(cd + "cd t && " + Cli("--quiet --target wav --beside-source --name-pattern 'n/%title%' x.flac"));
+    EXPECT_EQ(beside.status, 0) << beside.out;
+    EXPECT_TRUE(zelph::test::Exists(dir / "t/n/Hi.wav"));
 }

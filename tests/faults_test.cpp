@@ -540,14 +540,13 @@ TEST_F(Faults, AClosedPipeEndsTheResultLinesButNotTheBatch) {
 }
 
 TEST_F(Faults, WhatIsNoFileOrWouldGetTooLongANameIsRefusedWithItsReason) {
-    fs::create_directory(dir / "dir.wav");
+    fs::create_directory(dir / "dir.wav");  // a folder: walked, and it holds no music
     ASSERT_EQ(::mkfifo((dir / "fifo.wav").c_str(), 0644), 0);  // an engine would wait on it for ever
     const std::string longName(251, 'x');  // fits as .wav, not as .opus
     WriteFile(dir / (longName + ".wav"), "refused before it is read");
     const auto run = RunCommand(Convert(dir.path(), "--delete-source --target opus dir.wav fifo.wav " + longName + ".wav",
                                         "timeout 60 "));
     EXPECT_EQ(run.out, "Error Occured\t" + longName + ".wav\tthe output's name " + longName.substr(0, 40) +
-                           "... is longer than 255 bytes\nError Occured\tdir.wav\tnot a regular file\n"
-                           "Error Occured\tfifo.wav\tnot a regular file\n");
+                           "... is longer than 255 bytes\nError Occured\tfifo.wav\tnot a regular file\n");
     EXPECT_TRUE(Exists(dir / (longName + ".wav")));
 }

@@ -270,6 +270,8 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     EXPECT_EQ(preferences.Set("flac.level", "8"), "");
     EXPECT_NE(preferences.Set("flac.level", "9"), "");
     EXPECT_EQ(preferences.Set("opus.mode", "2"), "");
+    EXPECT_EQ(preferences.Set(kNamePattern, "%artist%/[%album% = ]%title%"), "") << "a text key takes any one line";
+    EXPECT_NE(preferences.Set(kKeepTreeRoot, "a\nb"), "");
     ASSERT_EQ(preferences.Save(), "");
 
     Preferences again(path);
@@ -278,6 +280,7 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     EXPECT_EQ(again.Get(kWindowHeight), 700);
     EXPECT_EQ(TuningFrom(again).Of<FlacSettings>().level, 8);
     EXPECT_EQ(TuningFrom(again).Of<OpusSettings>().mode, OpusMode::kCbr);
+    EXPECT_EQ(again.GetText(kNamePattern), "%artist%/[%album% = ]%title%");
     const std::string text = ReadFile(path);
     for (const char* kept : {"# written by hand\n", "future.key = kept as it is\n", "a line without an equals sign\n"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;

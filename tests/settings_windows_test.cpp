@@ -470,7 +470,7 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
-TEST(GeneralSettings, CopyTagsVerifyAndFilesAtOnceEditThePreferencesAndNothingInTheRecord) {
+TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceAndOutputNamesEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
     Preferences preferences("/nowhere/zelph.conf");
@@ -479,18 +479,25 @@ TEST(GeneralSettings, CopyTagsVerifyAndFilesAtOnceEditThePreferencesAndNothingIn
     for (const char* button : {"Cancel", "Save", "Save"}) {
         const bool was = preferences.Get(kCopyTags) != 0, verified = preferences.Get(kVerify) != 0;
         const int files = preferences.Get(kFilesAtOnce);
+        const std::string pattern = preferences.GetText(kNamePattern), root = preferences.GetText(kKeepTreeRoot);
         Open(window, [&](QWidget* w) {
             EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
             EXPECT_EQ(Checked(w, verifyBox), verified);
+            auto* patternField = w->findChild<QLineEdit*>("namePattern");
+            auto* rootField = w->findChild<QLineEdit*>("keepTreeRoot");
             Press(w, "Copy Tags");
             Press(w, verifyBox);
             w->findChild<QSpinBox*>()->setValue(files + 3);
+            patternField->setText(QString::fromStdString(pattern + "%title%"));
+            rootField->setText(QString::fromStdString(" /m\u00fcsic" + root + " "));
             Press(w, button);
         });
         const bool saved = std::string(button) == "Save";
         EXPECT_EQ(preferences.Get(kCopyTags) != 0, saved ? !was : was);
         EXPECT_EQ(preferences.Get(kVerify) != 0, saved ? !verified : verified);
         EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
+        EXPECT_EQ(preferences.GetText(kNamePattern), saved ? pattern + "%title%" : pattern);
+        EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";
 }
