@@ -22,7 +22,7 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     const TargetRow* output = FindTargetByOutput(target);
     if (read.tags.empty() || !output || !output->tags->write) return report;
     // The gains describe the audio, not the file, and are told in the output's own convention.
-    ConvertGainTags(read.tags, output->tags == &kOggOpusTags);
+    ConvertGainTags(read.tags, output->tags->gains);
     TagWriteResult written = WriteTags(target, read.tags, *output->tags);
     report.error = std::move(written.error);
     auto wasDropped = [&](const std::string& name) {

@@ -251,7 +251,7 @@ private:
 
     std::string LengthProblem() const {
         const uint32_t inRate = reference_.rate();
-        // At another rate (a resampling encoder, Opus's 48 kHz) the input's
+        // At another rate (a resampling encoder's) the input's
         // length is scaled, and the resampler may round it by a millisecond.
         const uint64_t expected = inRate == rate_ ? reference_.frames()
                                                   : (reference_.frames() * rate_ + inRate / 2) / inRate;

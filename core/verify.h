@@ -1,8 +1,8 @@
 #pragma once
 // An output is trusted only once it decodes back to what its encoder was
 // given. Before it takes its name it is decoded by FFmpeg's decoders, a path
-// that shares no code with our engines: the FLAC and Monkey's Audio engines
-// use one library both ways, so decoding with our own engines would repeat
+// that shares no code with our engines: our lossless engines use one
+// library both ways, so decoding with our own engines would repeat
 // a fault rather than find it. The decoded audio is set against the PCM WAV
 // the encoder read.
 
@@ -13,8 +13,8 @@ namespace zelph {
 
 // How exactly a target's decoded audio matches its encoder's input.
 enum class Fidelity {
-    kBitExact,    // every sample, bit for bit (WAV, FLAC, Monkey's Audio)
-    kSameLength,  // as many samples; the stream states its length (Opus)
+    kBitExact,    // every sample, bit for bit (the lossless targets)
+    kSameLength,  // as many samples; the stream states its exact length
     // As many samples as its last page's granule states, which must be the
     // input's: FFmpeg does not cut Vorbis's last block to it, so the decode
     // gives at least that many and at most a long block more.

@@ -53,11 +53,12 @@ std::optional<std::string> Take(Tags& tags, const std::string& name) {
 
 }  // namespace
 
-void ConvertGainTags(Tags& tags, bool toOpus) {
+void ConvertGainTags(Tags& tags, GainConvention to) {
+    const bool toR128 = to == GainConvention::kR128;
     for (const std::string scope : {"TRACK", "ALBUM"}) {
         const std::string replayGain = "REPLAYGAIN_" + scope + "_GAIN", r128 = "R128_" + scope + "_GAIN";
         const std::optional<std::string> rg = Take(tags, replayGain), q = Take(tags, r128);
-        if (toOpus) {
+        if (toR128) {
             tags.fields.erase("REPLAYGAIN_" + scope + "_PEAK");
             if (const std::optional<int> value = q ? Q78(*q) : std::nullopt)
                 tags.fields[r128] = {std::to_string(*value)};
@@ -70,7 +71,7 @@ void ConvertGainTags(Tags& tags, bool toOpus) {
                 tags.fields[replayGain] = {ReplayGainText(*value / 256.0 + kR128BelowReplayGain)};
         }
     }
-    if (toOpus) tags.fields.erase("REPLAYGAIN_REFERENCE_LOUDNESS");
+    if (toR128) tags.fields.erase("REPLAYGAIN_REFERENCE_LOUDNESS");
 }
 
 }  // namespace zelph

@@ -362,7 +362,7 @@ void ReadOggFlac(const std::string& path, TagReadResult& result) {
 
 const TagForm kMpegTags{ReadMpeg, WriteMpeg};
 const TagForm kOggVorbisTags{ReadVorbis, WriteVorbis};
-const TagForm kOggOpusTags{ReadOpus, WriteOpus};
+const TagForm kOggOpusTags{ReadOpus, WriteOpus, GainConvention::kR128};
 const TagForm kFlacTags{ReadFlac, WriteFlac};
 const TagForm kOggFlacTags{ReadOggFlac, nullptr};
 const TagForm kApeTags{ReadMonkey, WriteMonkey};

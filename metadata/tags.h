@@ -57,10 +57,15 @@ struct TagWriteResult {
 
 // How one kind of file holds its tags. Each source and target row of the
 // converter names its form; this module keeps no list of its own.
+// How a form's players read a loudness gain: ReplayGain's dB to -18 LUFS,
+// or R128's Q7.8 dB to -23 LUFS on top of the stream header's gain.
+enum class GainConvention { kReplayGain, kR128 };
+
 struct TagForm {
     void (*read)(const std::string& path, TagReadResult& result);
     // nullptr for a form the converter only reads (no target writes it).
     void (*write)(const std::string& path, const Tags& tags, TagWriteResult& result);
+    GainConvention gains = GainConvention::kReplayGain;
 };
 
 extern const TagForm kMpegTags;       // ID3v2.4 and ID3v1 (APEv2 and older ID3 read too)

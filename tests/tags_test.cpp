@@ -385,9 +385,9 @@ TEST(GainTags, EachOutputGetsItsOwnConvention) {
          false, {{"REPLAYGAIN_TRACK_GAIN", {"-1.00 dB"}}, {"REPLAYGAIN_TRACK_PEAK", {"0.5"}}}},
         {{{"REPLAYGAIN_TRACK_GAIN", {"loud"}}, {"R128_ALBUM_GAIN", {"99999"}}}, false, {}},
     };
-    for (const auto& [source, toOpus, expected] : cases) {
+    for (const auto& [source, toR128, expected] : cases) {
         Tags tags{source, {}};
-        ConvertGainTags(tags, toOpus);
+        ConvertGainTags(tags, toR128 ? GainConvention::kR128 : GainConvention::kReplayGain);
         EXPECT_EQ(tags.fields, expected);
     }
 }
