@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# Does the suite catch real faults? Each mutation below is a small, deliberate
+# fault in the code. One at a time, it is put into a scratch copy of the tree,
+# which is rebuilt (incrementally: the copy and its build folder are kept
+# between runs) and tested: first the tests named beside the mutation, then,
+# if they all pass, the whole suite. A mutation no test fails on is a gap.
+# Run by hand; the tree this script lives in is never changed.
+#
+#   tests/mutations.sh [--scratch DIR] [--no-baseline] [NAME...]
+#
+# NAMEs pick mutations (all by default). Before the mutations, the unmutated
+# copy runs the whole suite once: a suite that fails unmutated proves nothing
+# (--no-baseline skips it when the suite is known green). Prints a table:
+# mutation, "caught" or "NOT CAUGHT", and the first failing tests.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+scratch=/tmp/zelph-mutations
+baseline=1
+picked=()
+while (($#)); do
+  case $1 in
+    --scratch) scratch=$2; shift 2 ;;
+    --no-baseline) baseline=0; shift ;;
+    *) picked+=("$1"); shift ;;
+  esac
+done
+tree=$scratch/tree
+build=$tree/build
+
+names=() files=() olds=() news=() hints=()
+# mutation NAME FILE OLD NEW HINT: in FILE, the one occurrence of OLD becomes
+# NEW; HINT is a ctest -R pattern for the tests expected to notice.
+mutation() { names+=("$1"); files+=("$2"); olds+=("$3"); news+=("$4"); hints+=("$5"); }
+
+# codecs
+mutation wav-channels-swapped codecs/wavpcmengine.cpp \
+  'PutSample(out, left, to.bits);' 'PutSample(out, right, to.bits);' 'WavPcmEngine|HiResWav|PcmFiles|WavStage'
+mutation wav-8bit-offset codecs/wavpcmengine.cpp \
+  'return static_cast<int16_t>((at[0] - 128) * 256);' 'return static_cast<int16_t>((at[0] - 127) * 256);' 'WavPcmEngine|HiResWav'
+mutation wav-copy-short-piece codecs/wavpcmengine.cpp \
+  'const std::size_t piece = std::min(bytes, buffer.size());' 'const std::size_t piece = std::min(bytes, buffer.size() - 1);' 'WavPcmEngine|HiResWav|Faults'
+mutation ape-frame-count codecs/apeengines.cpp \
+  'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS);' 'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS) - 1;' 'Ape'
+mutation mp3-window-frames codecs/mp3decoder.cpp \
+  'const uint64_t total = uint64_t{*info.frames} * samplesPerFrame;' 'const uint64_t total = (uint64_t{*info.frames} - 1) * samplesPerFrame;' 'DecodeMp3|Mp3Engines'
+mutation opus-cbr-inverted codecs/opusencoder.cpp \
+  'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 0 : 1)' 'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 1 : 0)' 'Opus'
+mutation ogg-abr-half codecs/oggencoder.cpp \
+  'nominal(settings.abrBitrate)' 'nominal(settings.abrBitrate / 2)' 'OggVorbis'
+# core
+mutation output-folder-sync-dropped core/runner.cpp \
+  'AfterOperation::kDeleteSource && !SyncFolderOf(final)' 'AfterOperation::kDeleteSource && false' 'Faults|Running'
+mutation output-sync-dropped core/runner.cpp \
+  'if (!SyncPath(partial, O_RDONLY)) {' 'if (false) {' 'Faults|Running'
+mutation read-back-skipped core/runner.cpp \
+  'finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});' 'finishProblem = "";' 'Faults|Running|Reasons'
+mutation unique-name-order core/naming.cpp \
+  'base + "(" + std::to_string(n) + ")"' 'base + "(" + std::to_string(n + 1) + ")"' 'MakeUniqueName|Planning|Running|Cli'
+mutation skip-existing-ignored core/planner.cpp \
+  'skip = unique != path;' 'skip = false;' 'Planning|Cli'
+mutation riff-extent-unchecked core/readback.cpp \
+  'if (offset > file.size()) return std::nullopt;' '' 'Faults|Running'
+# formats
+mutation mpeg2-layer3-frame-samples formats/mpafile.cpp \
+  '{{384, 1152, 1152}, {384, 1152, 576}}' '{{384, 1152, 1152}, {384, 1152, 1152}}' 'MpaFile|Probes|DecodeMp3'
+mutation wav-channel-range formats/waveheader.cpp \
+  'f.channels < 1 || f.channels > 8' 'f.channels < 1 || f.channels > 9' 'WaveHeader|EncoderHeaders'
+mutation wav-audio-not-whole-blocks formats/waveheader.cpp \
+  'format.audioBytes = layout.audioBytes - layout.audioBytes % f.blockAlign;' 'format.audioBytes = layout.audioBytes;' 'WaveHeader|WavPcmEngine'
+# metadata
+mutation riff-genre-dropped metadata/tags.cpp \
+  '{"GENRE", "IGNR"},' '' 'Tag'
+mutation track-total-not-joined metadata/tags.cpp \
+  'JoinTotal(fields, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});' '' 'Tag'
+mutation ogg-pictures-not-written metadata/tags.cpp \
+  'file.tag()->removeAllPictures();
+    WritePictures(*file.tag(), tags.pictures);' 'file.tag()->removeAllPictures();' 'Tag'
+# settings
+mutation existing-action-range settings/settingsfields.cpp \
+  'general.existingFileAction, 1, 3)' 'general.existingFileAction, 1, 4)' 'Settings|Cli'
+mutation output-folder-length settings/settings.cpp \
+  'folder.size() >= kOutputFolderSize' 'folder.size() > kOutputFolderSize' 'Settings'
+# cli
+mutation usage-exit-code cli/main.cpp \
+  'std::cerr << "zelph-convert: " << message << " (see --help)\n";
+    return 2;' 'std::cerr << "zelph-convert: " << message << " (see --help)\n";
+    return 1;' 'Cli'
+mutation failed-file-exit-code cli/convert.cpp \
+  'return printer.AllDone() ? 0 : 1;' 'return 0;' 'Cli|Faults'
+# app, ui
+mutation unknown-file-scheduled app/converterdlg.cpp \
+  'description.known ? "Scheduled" : "Unscheduled"' '"Scheduled"' 'MainWindow'
+mutation icon-right-ignored ui/xtargetbutton.cpp \
+  'alignment == kIconLeft || alignment == kIconRight ? alignment : kIconAbove' 'alignment == kIconLeft ? alignment : kIconAbove' 'TargetButton'
+
+# Replaces the one occurrence of $2 in $1 by $3; fails loudly when the text
+# is not there exactly once (the code moved on: update the mutation).
+replace_once() {
+  python3 - "$@" <<'EOF'
+import sys
+path, old, new = sys.argv[1:]
+text = open(path).read()
+count = text.count(old)
+if count != 1:
+    sys.exit(f"{path}: the mutated text occurs {count} times, not once:\n{old}")
+open(path, "w").write(text.replace(old, new))
+EOF
+}
+
+# The copy follows the tree's tracked files (with their edits); files whose
+# bytes did not change keep their times, so rebuilds stay incremental.
+sync_copy() {
+  mkdir -p "$tree"
+  git -C "$root" ls-files -z | rsync -rl --checksum --from0 --files-from=- "$root/" "$tree/"
+}
+
+build_copy() {
+  export CCACHE_BASEDIR=$scratch CCACHE_NOHASHDIR=1 CCACHE_DIR=${CCACHE_DIR:-/work/.ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache} CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  [[ -f $build/build.ninja ]] || cmake -S "$tree" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" -j2 >"$scratch/build.log" 2>&1
+}
+
+# Runs ctest with $@; prints the failing tests' names, returns 1 when any failed.
+run_tests() {
+  rm -f "$build/Testing/Temporary/LastTestsFailed.log"
+  if (cd "$build" && ctest -j2 --timeout 600 --stop-on-failure "$@" >"$scratch/ctest.log" 2>&1); then
+    return 0
+  fi
+  if [[ -s $build/Testing/Temporary/LastTestsFailed.log ]]; then
+    cut -d: -f2- "$build/Testing/Temporary/LastTestsFailed.log" | head -3 | paste -sd' '
+  else
+    echo "(ctest failed: see $scratch/ctest.log)"
+  fi
+  return 1
+}
+
+chosen=()
+for i in "${!names[@]}"; do
+  if ((${#picked[@]} == 0)) || [[ " ${picked[*]} " == *" ${names[i]} "* ]]; then chosen+=("$i"); fi
+done
+((${#chosen[@]})) || { echo "no mutation named ${picked[*]}" >&2; exit 2; }
+
+sync_copy
+# Every chosen mutation must still apply before any time is spent.
+for i in "${chosen[@]}"; do
+  cp "$tree/${files[i]}" "$scratch/check"
+  replace_once "$scratch/check" "${olds[i]}" "${news[i]}"
+done
+rm -f "$scratch/check"
+
+echo "building the copy in $build" >&2
+build_copy || { echo "the unmutated copy does not build: see $scratch/build.log" >&2; exit 1; }
+if ((baseline)); then
+  echo "baseline: the whole suite, unmutated" >&2
+  if ! failed=$(run_tests); then echo "the unmutated suite fails: $failed" >&2; exit 1; fi
+fi
+
+results=()
+missed=0
+for i in "${chosen[@]}"; do
+  file=$tree/${files[i]}
+  cp -p "$file" "$scratch/original"
+  replace_once "$file" "${olds[i]}" "${news[i]}"
+  echo "mutation ${names[i]}" >&2
+  if ! build_copy; then
+    verdict="BUILD FAILED (pick another mutation)"; by=$(grep -m1 'error' "$scratch/build.log" || true); missed=$((missed + 1))
+  elif by=$(run_tests -R "${hints[i]}"); then
+    if by=$(run_tests); then verdict="NOT CAUGHT"; by="-"; missed=$((missed + 1)); else verdict=caught; fi
+  else
+    verdict=caught
+  fi
+  # The original bytes with a new time, so the next build compiles it again.
+  cat "$scratch/original" >"$file"
+  results+=("$(printf '%-28s %-11s %s' "${names[i]}" "$verdict" "$by")")
+  echo "  $verdict $by" >&2
+done
+rm -f "$scratch/original"
+
+printf '%-28s %-11s %s\n' mutation verdict "failing tests (first three)"
+printf '%s\n' "${results[@]}"
+echo "$((${#chosen[@]} - missed)) of ${#chosen[@]} caught"
+((missed == 0))
