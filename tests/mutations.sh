@@ -6,8 +6,10 @@
 # if they all pass, the whole suite. A mutation no test fails on is a gap.
 # Run by hand; the tree this script lives in is never changed.
 #
-#   tests/mutations.sh [--scratch DIR] [--no-baseline] [NAME...]
+#   tests/mutations.sh [--scratch DIR] [--rev COMMIT] [--no-baseline] [NAME...]
 #
+# The copy is of a commit (HEAD unless --rev names another), so work in
+# progress is neither tested nor disturbed.
 # NAMEs pick mutations (all by default). Before the mutations, the unmutated
 # copy runs the whole suite once: a suite that fails unmutated proves nothing
 # (--no-baseline skips it when the suite is known green). Prints a table:
@@ -16,10 +18,12 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 scratch=/tmp/zelph-mutations
 baseline=1
+rev=HEAD
 picked=()
 while (($#)); do
   case $1 in
     --scratch) scratch=$2; shift 2 ;;
+    --rev) rev=$2; shift 2 ;;
     --no-baseline) baseline=0; shift ;;
     *) picked+=("$1"); shift ;;
   esac
@@ -107,11 +111,13 @@ open(path, "w").write(text.replace(old, new))
 EOF
 }
 
-# The copy follows the tree's tracked files (with their edits); files whose
-# bytes did not change keep their times, so rebuilds stay incremental.
+# The copy is the committed tree at $rev; files whose bytes did not change
+# keep their times, so rebuilds stay incremental.
 sync_copy() {
-  mkdir -p "$tree"
-  git -C "$root" ls-files -z | rsync -rl --checksum --from0 --files-from=- "$root/" "$tree/"
+  rm -rf "$scratch/export" && mkdir -p "$scratch/export" "$tree"
+  git -C "$root" archive "$rev" | tar -x -C "$scratch/export"
+  rsync -rl --checksum --delete --exclude=/build/ "$scratch/export/" "$tree/"
+  rm -rf "$scratch/export"
 }
 
 build_copy() {
