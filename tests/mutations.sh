@@ -2,8 +2,9 @@
 # Does the suite catch real faults? Each mutation below is a small, deliberate
 # fault in the code. One at a time, it is put into a scratch copy of the tree,
 # which is rebuilt (incrementally: the copy and its build folder are kept
-# between runs) and tested: first the tests named beside the mutation, then,
-# if they all pass, the whole suite. A mutation no test fails on is a gap.
+# between runs) and tested: first the test programs named beside the
+# mutation (built alone, their tests picked by label), then, if they all
+# pass, the whole suite. A mutation no test fails on is a gap.
 # Run by hand; the tree this script lives in is never changed.
 #
 #   tests/mutations.sh [--scratch DIR] [--rev COMMIT] [--no-baseline] [NAME...]
@@ -11,8 +12,9 @@
 # The copy is of a commit (HEAD unless --rev names another), so work in
 # progress is neither tested nor disturbed.
 # NAMEs pick mutations (all by default). Before the mutations, the unmutated
-# copy runs the whole suite once: a suite that fails unmutated proves nothing
-# (--no-baseline skips it when the suite is known green). Prints a table:
+# copy runs every named test program once: a test that fails unmutated
+# proves nothing (--no-baseline skips it when the suite is known green at
+# that commit). Prints a table:
 # mutation, "caught" or "NOT CAUGHT", and the first failing tests.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -33,69 +35,69 @@ build=$tree/build
 
 names=() files=() olds=() news=() hints=()
 # mutation NAME FILE OLD NEW HINT: in FILE, the one occurrence of OLD becomes
-# NEW; HINT is a ctest -R pattern for the tests expected to notice.
+# NEW; HINT names the test programs expected to notice.
 mutation() { names+=("$1"); files+=("$2"); olds+=("$3"); news+=("$4"); hints+=("$5"); }
 
 # codecs
 mutation wav-channels-swapped codecs/wavpcmengine.cpp \
-  'PutSample(out, left, to.bits);' 'PutSample(out, right, to.bits);' 'WavPcmEngine|HiResWav|PcmFiles|WavStage'
+  'PutSample(out, left, to.bits);' 'PutSample(out, right, to.bits);' 'wavpcm_test hireswav_test'
 mutation wav-8bit-offset codecs/wavpcmengine.cpp \
-  'return static_cast<int16_t>((at[0] - 128) * 256);' 'return static_cast<int16_t>((at[0] - 127) * 256);' 'WavPcmEngine|HiResWav'
+  'return static_cast<int16_t>((at[0] - 128) * 256);' 'return static_cast<int16_t>((at[0] - 127) * 256);' 'wavpcm_test hireswav_test'
 mutation wav-copy-short-piece codecs/wavpcmengine.cpp \
-  'const std::size_t piece = std::min(bytes, buffer.size());' 'const std::size_t piece = std::min(bytes, buffer.size() - 1);' 'WavPcmEngine|HiResWav|Faults'
+  'const std::size_t piece = std::min(bytes, buffer.size());' 'const std::size_t piece = std::min(bytes, buffer.size() - 1);' 'wavpcm_test hireswav_test'
 mutation ape-frame-count codecs/apeengines.cpp \
-  'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS);' 'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS) - 1;' 'Ape'
+  'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS);' 'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS) - 1;' 'apeengines_test'
 mutation mp3-window-frames codecs/mp3decoder.cpp \
-  'const uint64_t total = uint64_t{*info.frames} * samplesPerFrame;' 'const uint64_t total = (uint64_t{*info.frames} - 1) * samplesPerFrame;' 'DecodeMp3|Mp3Engines'
+  'const uint64_t total = uint64_t{*info.frames} * samplesPerFrame;' 'const uint64_t total = (uint64_t{*info.frames} - 1) * samplesPerFrame;' 'decoders_test'
 mutation opus-cbr-inverted codecs/opusencoder.cpp \
-  'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 0 : 1)' 'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 1 : 0)' 'Opus'
+  'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 0 : 1)' 'OPUS_SET_VBR(settings.mode == OpusMode::kCbr ? 1 : 0)' 'opusencoder_test'
 mutation ogg-abr-half codecs/oggencoder.cpp \
-  'nominal(settings.abrBitrate)' 'nominal(settings.abrBitrate / 2)' 'OggVorbis'
+  'nominal(settings.abrBitrate)' 'nominal(settings.abrBitrate / 2)' 'oggencoder_test'
 # core
 mutation output-folder-sync-dropped core/runner.cpp \
-  'AfterOperation::kDeleteSource && !SyncFolderOf(final)' 'AfterOperation::kDeleteSource && false' 'Faults|Running'
+  'AfterOperation::kDeleteSource && !SyncFolderOf(final)' 'AfterOperation::kDeleteSource && false' 'faults_test runner_test'
 mutation output-sync-dropped core/runner.cpp \
-  'if (!SyncPath(partial, O_RDONLY)) {' 'if (false) {' 'Faults|Running'
+  'if (!SyncPath(partial, O_RDONLY)) {' 'if (false) {' 'faults_test runner_test'
 mutation read-back-skipped core/runner.cpp \
-  'finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});' 'finishProblem = "";' 'Faults|Running|Reasons'
+  'finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});' 'finishProblem = "";' 'faults_test runner_test'
 mutation unique-name-order core/naming.cpp \
-  'base + "(" + std::to_string(n) + ")"' 'base + "(" + std::to_string(n + 1) + ")"' 'MakeUniqueName|Planning|Running|Cli'
+  'base + "(" + std::to_string(n) + ")"' 'base + "(" + std::to_string(n + 1) + ")"' 'planner_test'
 mutation skip-existing-ignored core/planner.cpp \
-  'skip = unique != path;' 'skip = false;' 'Planning|Cli'
+  'skip = unique != path;' 'skip = false;' 'planner_test cli_test'
 mutation riff-extent-unchecked core/readback.cpp \
-  'if (offset > file.size()) return std::nullopt;' '' 'Faults|Running'
+  'if (offset > file.size()) return std::nullopt;' '' 'faults_test runner_test'
 # formats
 mutation mpeg2-layer3-frame-samples formats/mpafile.cpp \
-  '{{384, 1152, 1152}, {384, 1152, 576}}' '{{384, 1152, 1152}, {384, 1152, 1152}}' 'MpaFile|Probes|DecodeMp3'
+  '{{384, 1152, 1152}, {384, 1152, 576}}' '{{384, 1152, 1152}, {384, 1152, 1152}}' 'mpafile_test probes_test'
 mutation wav-channel-range formats/waveheader.cpp \
-  'f.channels < 1 || f.channels > 8' 'f.channels < 1 || f.channels > 9' 'WaveHeader|EncoderHeaders'
+  'f.channels < 1 || f.channels > 8' 'f.channels < 1 || f.channels > 9' 'waveheader_test'
 mutation wav-audio-not-whole-blocks formats/waveheader.cpp \
-  'format.audioBytes = layout.audioBytes - layout.audioBytes % f.blockAlign;' 'format.audioBytes = layout.audioBytes;' 'WaveHeader|WavPcmEngine'
+  'format.audioBytes = layout.audioBytes - layout.audioBytes % f.blockAlign;' 'format.audioBytes = layout.audioBytes;' 'waveheader_test wavpcm_test'
 # metadata
 mutation riff-genre-dropped metadata/tags.cpp \
-  '{"GENRE", "IGNR"},' '' 'Tag'
+  '{"GENRE", "IGNR"},' '' 'tags_test'
 mutation track-total-not-joined metadata/tags.cpp \
-  'JoinTotal(fields, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});' '' 'Tag'
+  'JoinTotal(fields, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});' '' 'tags_test'
 mutation ogg-pictures-not-written metadata/tags.cpp \
   'file.tag()->removeAllPictures();
-    WritePictures(*file.tag(), tags.pictures);' 'file.tag()->removeAllPictures();' 'Tag'
+    WritePictures(*file.tag(), tags.pictures);' 'file.tag()->removeAllPictures();' 'tags_test'
 # settings
 mutation existing-action-range settings/settingsfields.cpp \
-  'general.existingFileAction, 1, 3)' 'general.existingFileAction, 1, 4)' 'Settings|Cli'
+  'general.existingFileAction, 1, 3)' 'general.existingFileAction, 1, 4)' 'settings_test cli_test'
 mutation output-folder-length settings/settings.cpp \
-  'folder.size() >= kOutputFolderSize' 'folder.size() > kOutputFolderSize' 'Settings'
+  'folder.size() >= kOutputFolderSize' 'folder.size() > kOutputFolderSize' 'settings_test'
 # cli
 mutation usage-exit-code cli/main.cpp \
   'std::cerr << "zelph-convert: " << message << " (see --help)\n";
     return 2;' 'std::cerr << "zelph-convert: " << message << " (see --help)\n";
-    return 1;' 'Cli'
+    return 1;' 'cli_test'
 mutation failed-file-exit-code cli/convert.cpp \
-  'return printer.AllDone() ? 0 : 1;' 'return 0;' 'Cli|Faults'
+  'return printer.AllDone() ? 0 : 1;' 'return 0;' 'cli_test faults_test'
 # app, ui
 mutation unknown-file-scheduled app/converterdlg.cpp \
-  'description.known ? "Scheduled" : "Unscheduled"' '"Scheduled"' 'MainWindow'
+  'description.known ? "Scheduled" : "Unscheduled"' '"Scheduled"' 'gui_test'
 mutation icon-right-ignored ui/xtargetbutton.cpp \
-  'alignment == kIconLeft || alignment == kIconRight ? alignment : kIconAbove' 'alignment == kIconLeft ? alignment : kIconAbove' 'TargetButton'
+  'alignment == kIconLeft || alignment == kIconRight ? alignment : kIconAbove' 'alignment == kIconLeft ? alignment : kIconAbove' 'gui_test'
 
 # Replaces the one occurrence of $2 in $1 by $3; fails loudly when the text
 # is not there exactly once (the code moved on: update the mutation).
@@ -120,11 +122,12 @@ sync_copy() {
   rm -rf "$scratch/export"
 }
 
+# Builds the copy: everything, or the targets named.
 build_copy() {
   export CCACHE_BASEDIR=$scratch CCACHE_NOHASHDIR=1 CCACHE_DIR=${CCACHE_DIR:-/work/.ccache}
   export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache} CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
   [[ -f $build/build.ninja ]] || cmake -S "$tree" -B "$build" -G Ninja >/dev/null
-  cmake --build "$build" -j2 >"$scratch/build.log" 2>&1
+  cmake --build "$build" -j2 ${1:+--target "$@"} >"$scratch/build.log" 2>&1
 }
 
 # Runs ctest with $@; prints the failing tests' names, returns 1 when any failed.
@@ -158,8 +161,11 @@ rm -f "$scratch/check"
 echo "building the copy in $build" >&2
 build_copy || { echo "the unmutated copy does not build: see $scratch/build.log" >&2; exit 1; }
 if ((baseline)); then
-  echo "baseline: the whole suite, unmutated" >&2
-  if ! failed=$(run_tests); then echo "the unmutated suite fails: $failed" >&2; exit 1; fi
+  echo "baseline: every named test program, unmutated" >&2
+  read -ra every <<<"$(printf '%s\n' "${hints[@]}" | tr ' ' '\n' | sort -u | paste -sd' ')"
+  if ! failed=$(run_tests -L "^($(IFS='|'; echo "${every[*]}"))\$"); then
+    echo "the unmutated tests fail: $failed" >&2; exit 1
+  fi
 fi
 
 results=()
@@ -169,10 +175,18 @@ for i in "${chosen[@]}"; do
   cp -p "$file" "$scratch/original"
   replace_once "$file" "${olds[i]}" "${news[i]}"
   echo "mutation ${names[i]}" >&2
-  if ! build_copy; then
+  read -ra programs <<<"${hints[i]}"
+  labels="^($(IFS='|'; echo "${programs[*]}"))\$"
+  if ! build_copy "${programs[@]}"; then
     verdict="BUILD FAILED (pick another mutation)"; by=$(grep -m1 'error' "$scratch/build.log" || true); missed=$((missed + 1))
-  elif by=$(run_tests -R "${hints[i]}"); then
-    if by=$(run_tests); then verdict="NOT CAUGHT"; by="-"; missed=$((missed + 1)); else verdict=caught; fi
+  elif by=$(run_tests -L "$labels"); then
+    if ! build_copy; then
+      verdict="BUILD FAILED (pick another mutation)"; by=$(grep -m1 'error' "$scratch/build.log" || true); missed=$((missed + 1))
+    elif by=$(run_tests); then
+      verdict="NOT CAUGHT"; by="-"; missed=$((missed + 1))
+    else
+      verdict=caught
+    fi
   else
     verdict=caught
   fi
