@@ -118,7 +118,14 @@ EOF
 sync_copy() {
   rm -rf "$scratch/export" && mkdir -p "$scratch/export" "$tree"
   git -C "$root" archive "$rev" | tar -x -C "$scratch/export"
-  rsync -rl --checksum --delete --exclude=/build/ "$scratch/export/" "$tree/"
+  local file
+  while IFS= read -r -d '' file; do
+    cmp -s "$scratch/export/$file" "$tree/$file" && continue
+    mkdir -p "$(dirname "$tree/$file")" && cp -P "$scratch/export/$file" "$tree/$file"
+  done < <(cd "$scratch/export" && find . \( -type f -o -type l \) -print0)
+  while IFS= read -r -d '' file; do
+    [[ -e $scratch/export/$file || -L $scratch/export/$file ]] || rm -f "$tree/$file"
+  done < <(cd "$tree" && find . -path ./build -prune -o \( -type f -o -type l \) -print0)
   rm -rf "$scratch/export"
 }
 
