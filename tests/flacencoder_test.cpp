@@ -43,10 +43,7 @@ std::string StreamInfo(const std::string& flac) {
 }
 
 std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
-    RunCommand("rm -rf " + dir + "/out && mkdir " + dir + "/out");
-    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target flac " + options + " --output-dir " + dir +
-                      "/out/ " + sources)
-        .out;
+    return ConvertAll("flac", dir + "/out", options + " " + sources);
 }
 
 struct Form {

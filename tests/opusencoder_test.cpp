@@ -39,10 +39,7 @@ bool OpusinfoAccepts(const std::string& opus) {
 }
 
 std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
-    RunCommand("rm -rf " + dir + "/out && mkdir " + dir + "/out");
-    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target opus " + options + " --output-dir " + dir +
-                      "/out/ " + sources)
-        .out;
+    return ConvertAll("opus", dir + "/out", options + " " + sources);
 }
 
 TEST(OpusTarget, EveryRateAndChannelCountKeepsItsExactLength) {
