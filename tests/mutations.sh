@@ -43,8 +43,8 @@ mutation wav-channels-swapped codecs/wavpcmengine.cpp \
   'PutSample(out, left, to.bits);' 'PutSample(out, right, to.bits);' 'wavpcm_test hireswav_test'
 mutation wav-8bit-offset codecs/wavpcmengine.cpp \
   'return static_cast<int16_t>((at[0] - 128) * 256);' 'return static_cast<int16_t>((at[0] - 127) * 256);' 'wavpcm_test hireswav_test'
-mutation wav-copy-short-piece codecs/wavpcmengine.cpp \
-  'const std::size_t piece = std::min(bytes, buffer.size());' 'const std::size_t piece = std::min(bytes, buffer.size() - 1);' 'wavpcm_test hireswav_test'
+mutation wav-block-drops-a-frame codecs/wavpcmengine.cpp \
+  'done += count;' 'done += count + 1;' 'wavpcm_test hireswav_test'
 mutation ape-frame-count codecs/apeengines.cpp \
   'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS);' 'layout.totalBlocks = ask(APE_DECOMPRESS_TOTAL_BLOCKS) - 1;' 'apeengines_test'
 mutation mp3-window-frames codecs/mp3decoder.cpp \
