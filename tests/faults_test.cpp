@@ -377,10 +377,11 @@ TEST_F(Faults, AFullDiskDuringTheTagSaveFailsTheFileAndKeepsTheSourceAndTheOlder
     }
 }
 
-TEST_F(Faults, AnOutputNameNotSurelyOnTheDiskFailsTheFileWithItsOwnReasonAndKeepsTheSource) {
-    // A folder whose entries cannot be synced; a rename that finds every
-    // one of its 100 names taken just as it tries them.
+TEST_F(Faults, AnOutputNotSurelyOnTheDiskFailsTheFileWithItsOwnReasonAndKeepsTheSource) {
+    // An output or a folder whose bytes or entries cannot be synced; a
+    // rename that finds every one of its 100 names taken just as it tries them.
     const std::pair<std::string, std::string> faults[] = {
+        {"ZELPH_FAIL_FILE_SYNC=" + std::to_string(EIO), "\tcannot write: Input/output error\n"},
         {"ZELPH_FAIL_FOLDER_SYNC=" + std::to_string(EIO), "\tcannot write: Input/output error\n"},
         {"ZELPH_FAIL_RENAME=" + std::to_string(EEXIST), " appeared meanwhile and was kept\n"},
     };

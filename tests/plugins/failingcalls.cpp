@@ -1,6 +1,7 @@
 // Preloaded into a zelph-convert run to make system calls fail that no real
 // disk fails on demand. Each variable holds the errno number to fail with:
 //   ZELPH_FAIL_FOLDER_SYNC  fsync of a folder
+//   ZELPH_FAIL_FILE_SYNC    fsync of a regular file
 //   ZELPH_FAIL_RENAME       renameat2 (placing an output without replacing)
 // Unset, every call goes through.
 
@@ -27,10 +28,14 @@ Function Real(const char* name) {
 
 extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
     struct stat info;
-    const int error = ErrorToFailWith("ZELPH_FAIL_FOLDER_SYNC");
-    if (error != 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        errno = error;
-        return -1;
+    if (::fstat(fd, &info) == 0) {
+        const int error = S_ISDIR(info.st_mode)   ? ErrorToFailWith("ZELPH_FAIL_FOLDER_SYNC")
+                          : S_ISREG(info.st_mode) ? ErrorToFailWith("ZELPH_FAIL_FILE_SYNC")
+                                                  : 0;
+        if (error != 0) {
+            errno = error;
+            return -1;
+        }
     }
     static const auto real = Real<int (*)(int)>("fsync");
     return real(fd);
