@@ -65,7 +65,7 @@ mutation unique-name-order core/naming.cpp \
 mutation skip-existing-ignored core/planner.cpp \
   'skip = unique != path;' 'skip = false;' 'planner_test cli_test'
 mutation riff-extent-unchecked core/readback.cpp \
-  'if (offset > file.size()) return std::nullopt;' '' 'faults_test runner_test'
+  'if (offset > file.size()) return std::nullopt;' '' 'planner_test faults_test'
 # formats
 mutation mpeg2-layer3-frame-samples formats/mpafile.cpp \
   '{{384, 1152, 1152}, {384, 1152, 576}}' '{{384, 1152, 1152}, {384, 1152, 1152}}' 'mpafile_test probes_test'
