@@ -201,26 +201,6 @@ TEST(DecodeMp3, FileCutInsideAFrameKeepsTheWholeFrames) {
     EXPECT_EQ(out.frames(), wholeFrames * 1152);
 }
 
-TEST(DecodeMp3, NoAudioOrAFullDiskIsAFailure) {
-    ScratchDir dir;
-    std::string noise(100000, '\0');
-    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + i / 13) & 0x7F);
-    WriteFile(dir / "noise.mp3", noise);
-    const auto garbage = RunEngine(zelph::DecodeMp3, dir / "noise.mp3", dir / "out.wav");
-    EXPECT_EQ(garbage.succeeded, 0);
-    EXPECT_EQ(garbage.running, 0);
-    // The runner must not take the failed decode for a conversion and delete the source.
-    const auto cli = RunCommand("cd " + dir.path() + " && " + BinDir() +
-                                    "/zelph-convert --quiet --target wav --delete-source noise.mp3", true);
-    EXPECT_NE(cli.out.find("Error Occured"), std::string::npos) << cli.out;
-    EXPECT_TRUE(Exists(dir / "noise.mp3"));
-
-    const std::string wav = SweepWav(dir, "in.wav", 44100, 2, 3.0);
-    ASSERT_EQ(RunCommand("lame --quiet -b 128 '" + wav + "' " + dir / "a.mp3").status, 0);
-    const auto full = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "full.wav"); });
-    EXPECT_EQ(full.succeeded, 0);
-}
-
 TEST(FloatToPcm16, TruncatesAndClips) {
     EXPECT_EQ(FloatToPcm16(1.0f), 32767);
     EXPECT_EQ(FloatToPcm16(-1.0f), -32767);
@@ -305,7 +285,7 @@ TEST(DecodeOggVorbis, ChainedStreamsOfOneFormatFollowEachOther) {
     EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "channels.ogg", dir / "out.wav").succeeded, 0);
 }
 
-TEST(DecodeOggVorbis, CutFilesAndFullDisks) {
+TEST(DecodeOggVorbis, CutFiles) {
     ScratchDir dir;
     const std::string full = ReadFile(OggencSweep(dir, "a.ogg", 44100, 2, "-q 3", 8.0));
     WriteFile(dir / "cut.ogg", full.substr(0, full.size() * 3 / 4));
@@ -315,15 +295,10 @@ TEST(DecodeOggVorbis, CutFilesAndFullDisks) {
     EXPECT_LT(cut.frames(), 8 * 44100u);
     ExpectLikeOggdec(dir / "cut.ogg", cut, 2, 44100);
 
-    // Headers without audio, and bytes that are no Ogg at all, decode to nothing.
+    // Headers without audio decode to nothing.
     const std::size_t firstAudioPage = full.find("OggS", full.find("OggS", 1) + 1);
     WriteFile(dir / "headers.ogg", full.substr(0, firstAudioPage));
     EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "headers.ogg", dir / "out.wav").succeeded, 0);
-    WriteFile(dir / "text.ogg", std::string(50000, 'x'));
-    EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "text.ogg", dir / "out.wav").succeeded, 0);
-
-    const auto onFullDisk = WithFileSizeLimit(100000, [&] { return RunEngine(zelph::DecodeOggVorbis, dir / "a.ogg", dir / "big.wav"); });
-    EXPECT_EQ(onFullDisk.succeeded, 0);
 }
 
 }  // namespace

@@ -23,10 +23,12 @@
 
 #include "core/targets.h"
 #include "metadata/tags.h"
+#include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 using zelph::test::BinDir;
+using zelph::test::DecodedSeconds;
 using zelph::test::Exists;
 using zelph::test::ReadFile;
 using zelph::test::RunCommand;
@@ -66,15 +68,6 @@ std::string Convert(const std::string& folder, const std::string& args, const st
 std::string FailingCalls(const std::string& failures) {
     return std::string("env LC_ALL=C LD_PRELOAD=") + ZELPH_FAILING_CALLS +
            " ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" " + failures + " ";
-}
-
-// Seconds of audio FFmpeg decodes from `path` without an error, or -1.
-double DecodedSeconds(const std::string& path) {
-    const auto decoded = RunCommand("ffmpeg -v error -xerror -i '" + path +
-                                    "' -f s16le -ac 1 -ar 8000 - 2>&1 >/dev/null | head -c 1; echo; "
-                                    "ffmpeg -v quiet -i '" + path + "' -f s16le -ac 1 -ar 8000 - | wc -c");
-    if (decoded.out.empty() || decoded.out[0] != '\n') return -1;  // FFmpeg complained
-    return std::stod(decoded.out.substr(1)) / 16000.0;
 }
 
 // Files whose names show they are a run's temporary or partial files.
@@ -383,10 +376,11 @@ TEST_F(Faults, AFullDiskDuringTheTagSaveFailsTheFileAndKeepsTheSourceAndTheOlder
     }
 }
 
-TEST_F(Faults, AnOutputNameNotSurelyOnTheDiskFailsTheFileWithItsOwnReasonAndKeepsTheSource) {
-    // A folder whose entries cannot be synced; a rename that finds every
-    // one of its 100 names taken just as it tries them.
+TEST_F(Faults, AnOutputNotSurelyOnTheDiskFailsTheFileWithItsOwnReasonAndKeepsTheSource) {
+    // An output or a folder whose bytes or entries cannot be synced; a
+    // rename that finds every one of its 100 names taken just as it tries them.
     const std::pair<std::string, std::string> faults[] = {
+        {"ZELPH_FAIL_FILE_SYNC=" + std::to_string(EIO), "\tcannot write: Input/output error\n"},
         {"ZELPH_FAIL_FOLDER_SYNC=" + std::to_string(EIO), "\tcannot write: Input/output error\n"},
         {"ZELPH_FAIL_RENAME=" + std::to_string(EEXIST), " appeared meanwhile and was kept\n"},
     };

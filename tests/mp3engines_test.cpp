@@ -14,6 +14,7 @@
 #include "codecs/mp3gogoencoder.h"
 #include "codecs/mp3lameencoder.h"
 #include "settings/settings.h"
+#include "tests/support/enginecheck.h"
 #include "tests/support/mp3check.h"
 #include "tests/support/scratch.h"
 
@@ -32,21 +33,14 @@ struct Mp3Engines : ::testing::Test {
     // of the bar; true when it succeeded.
     bool Run(EngineProc engine, EngineSettings params, const std::string& wav, bool stop = false) {
         if (!wav.empty()) WriteFile(dir / "in.wav", wav);
-        Job job;
-        job.sourcePath = dir / "in.wav";
-        job.targetPath = mp3;
-        job.settings = params;
-        job.progressStart = 10;
-        job.progressSpan = 90;
-        JobState state;
-        state.stopRequested = stop;
-        engine(job, state);
-        EXPECT_EQ(state.running, 0);
-        EXPECT_TRUE(state.progress >= 10 && state.progress <= 100);
-        if (state.succeeded) {
-            EXPECT_EQ(state.progress, 100);
+        const EngineResult result =
+            RunEngine(engine, dir / "in.wav", mp3, params, {.stop = stop, .progressStart = 10, .progressSpan = 90});
+        EXPECT_EQ(result.running, 0);
+        EXPECT_TRUE(result.progress >= 10 && result.progress <= 100);
+        if (result.succeeded) {
+            EXPECT_EQ(result.progress, 100);
         }
-        return state.succeeded == 1;
+        return result.succeeded == 1;
     }
 };
 
@@ -246,17 +240,6 @@ TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
         EXPECT_FALSE(Run(engine, params, wav, true));
         ASSERT_TRUE(Exists(mp3));
         EXPECT_LT(ReadFile(mp3).size(), full / 10);
-    }
-}
-
-TEST_F(Mp3Engines, FailedWritesFailTheJobUpToTheLastByte) {
-    const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
-        ASSERT_TRUE(Run(engine, params, wav));
-        const std::size_t full = ReadFile(mp3).size();
-        for (std::size_t limit : {full / 2, full - 1})
-            EXPECT_FALSE(WithFileSizeLimit(limit, [&] { return Run(engine, params, ""); })) << limit;
     }
 }
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "core/naming.h"
 #include "core/planner.h"
+#include "core/readback.h"
 #include "core/targets.h"
+#include "formats/waveheader.h"
 #include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 
@@ -279,4 +282,19 @@ TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {
     }
     Plan(kTargetOgg, {"a.wav"});
     EXPECT_EQ(plan.error, "");
+}
+
+// A WAV output whose RIFF size fits the file but whose data chunk claims more
+// than the file holds is not whole, however its sizes agree otherwise.
+TEST(ReadBack, ADataChunkRunningPastTheFileIsNoAudio) {
+    ScratchDir dir;
+    const WaveHeader h = MakeWaveHeader(2, 44100, 16, 400);
+    const std::string header(reinterpret_cast<const char*>(&h), sizeof h);
+    WriteFile(dir / "whole.wav", header + std::string(400, '\1'));
+    EXPECT_EQ(AudioExtentOf(dir / "whole.wav"), std::optional<uint64_t>(400));
+    std::string cut = header + std::string(300, '\1');
+    const uint32_t riff = static_cast<uint32_t>(cut.size() - 8);
+    std::memcpy(&cut[4], &riff, 4);
+    WriteFile(dir / "cut.wav", cut);
+    EXPECT_EQ(AudioExtentOf(dir / "cut.wav"), std::nullopt);
 }

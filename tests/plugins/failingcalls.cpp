@@ -1,6 +1,7 @@
 // Preloaded into a zelph-convert run to make system calls fail that no real
 // disk fails on demand. Each variable holds the errno number to fail with:
 //   ZELPH_FAIL_FOLDER_SYNC  fsync of a folder
+//   ZELPH_FAIL_FILE_SYNC    fsync of a regular file
 //   ZELPH_FAIL_RENAME       renameat2 (placing an output without replacing)
 // And one that damages what was written, as a failing disk or cable would:
 //   ZELPH_DAMAGE_OUTPUT     "SUFFIX:cut" or "SUFFIX:flip": when a file whose
@@ -56,10 +57,14 @@ void Damage(int fd) {
 extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
     Damage(fd);
     struct stat info;
-    const int error = ErrorToFailWith("ZELPH_FAIL_FOLDER_SYNC");
-    if (error != 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        errno = error;
-        return -1;
+    if (::fstat(fd, &info) == 0) {
+        const int error = S_ISDIR(info.st_mode)   ? ErrorToFailWith("ZELPH_FAIL_FOLDER_SYNC")
+                          : S_ISREG(info.st_mode) ? ErrorToFailWith("ZELPH_FAIL_FILE_SYNC")
+                                                  : 0;
+        if (error != 0) {
+            errno = error;
+            return -1;
+        }
     }
     static const auto real = Real<int (*)(int)>("fsync");
     return real(fd);

@@ -1,5 +1,6 @@
 #include "tests/support/enginecheck.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,15 +11,34 @@
 namespace zelph::test {
 
 EngineResult RunEngine(EngineProc engine, const std::string& source, const std::string& target,
-                       EngineSettings settings) {
+                       EngineSettings settings, RunOptions options) {
     Job job;
     job.sourcePath = source;
     job.targetPath = target;
     job.settings = settings;
-    job.progressSpan = 100;
+    job.mayLinkSource = options.mayLinkSource;
+    job.progressStart = options.progressStart;
+    job.progressSpan = options.progressSpan;
     JobState state;
+    state.stopRequested = options.stop;
     engine(job, state);
     return {state.succeeded, state.running, state.progress, state.reason};
+}
+
+std::string CraftedWav(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data,
+                       const std::string& trailer) {
+    const WaveHeader h = MakeWaveHeader(channels, rate, bits, static_cast<uint32_t>(data.size()));
+    return std::string(reinterpret_cast<const char*>(&h), sizeof h) + data + trailer;
+}
+
+WaveHeader HeaderOf(const std::string& file) {
+    WaveHeader h{};
+    std::memcpy(&h, file.data(), std::min(file.size(), sizeof h));
+    return h;
+}
+
+WavPcmSettings WavForm(int channelMode, int sampleSizeMode) {
+    return {static_cast<WavChannels>(channelMode), static_cast<WavSampleSize>(sampleSizeMode)};
 }
 
 PcmWav ReadPcmWav(const std::string& path) {
@@ -72,8 +92,11 @@ std::string ConvertAll(const std::string& target, const std::string& out, const 
 }
 
 double DecodedSeconds(const std::string& path) {
-    const auto decoded = RunCommand("ffmpeg -v error -i " + path + " -f s16le -ac 1 -ar 8000 - | wc -c");
-    return std::atof(decoded.out.c_str()) / 16000.0;
+    const auto decoded = RunCommand("ffmpeg -v error -xerror -i '" + path +
+                                    "' -f s16le -ac 1 -ar 8000 - 2>&1 >/dev/null | head -c 1; echo; "
+                                    "ffmpeg -v quiet -i '" + path + "' -f s16le -ac 1 -ar 8000 - | wc -c");
+    if (decoded.out.empty() || decoded.out[0] != '\n') return -1;  // FFmpeg complained
+    return std::atof(decoded.out.c_str() + 1) / 16000.0;
 }
 
 std::string ConverterWithPlugins(const std::string& folder,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/job.h"
+#include "formats/waveheader.h"
 
 namespace zelph::test {
 
@@ -19,9 +20,27 @@ struct EngineResult {
     std::string reason;
 };
 
+// How a job is run beyond its files and block.
+struct RunOptions {
+    bool stop = false;  // stop asked for before it starts
+    int progressStart = 0;
+    int progressSpan = 100;
+    bool mayLinkSource = false;
+};
+
 // `engine` run on `source` → `target` on the calling thread.
 EngineResult RunEngine(EngineProc engine, const std::string& source, const std::string& target,
-                       EngineSettings settings = {});
+                       EngineSettings settings = {}, RunOptions options = {});
+
+// A WAV file of `data` behind a canonical 44-byte header (any values the
+// header can hold, so impossible ones too), and the header of such a file.
+std::string CraftedWav(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data,
+                       const std::string& trailer = "");
+WaveHeader HeaderOf(const std::string& file);
+
+// A WAV stage form as the record stores it: 1 mono or 8 bits, 2 stereo or
+// 16 bits, so that unknown numbers can be tried too.
+WavPcmSettings WavForm(int channelMode, int sampleSizeMode);
 
 struct PcmWav {
     bool honest = false;  // a 44-byte header whose every field matches the file
@@ -38,15 +57,12 @@ std::vector<int16_t> SoxPcm(const std::string& path);
 // The frequency of a pure tone in one channel, from its zero crossings.
 double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel, int rate);
 
-// Every target's name for zelph-convert --target.
-inline const char* const kEveryTarget[] = {"wav", "lame", "blade", "gogo", "ogg", "ape", "flac", "opus"};
-
 // zelph-convert run on `sources` with `target` into the folder `out` (made
 // empty first); what it printed. GoGo (MPEG rates only) and Vorbis (up to
 // 192 kHz) are told to resample, so that every source rate converts.
 std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources);
 
-// Seconds of audio ffmpeg decodes from any audio file; 0 when it decodes none.
+// Seconds of audio FFmpeg decodes from any audio file without an error, or -1.
 double DecodedSeconds(const std::string& path);
 
 // zelph-convert copied into `folder` with a Plugins folder holding links
