@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/job.h"
+#include "settings/settings.h"
 #include "formats/waveheader.h"
 
 namespace zelph::test {
