@@ -245,6 +245,7 @@ TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
     EXPECT_NE(SetSettingsField(s, "lame.cbrBitrateIndex", "17"), "");
     EXPECT_NE(SetSettingsField(s, "blade.bitrateIndex", "-1"), "");
     EXPECT_NE(SetSettingsField(s, "wav.channelMode", "3"), "");
+    EXPECT_NE(SetSettingsField(s, "general.existingFileAction", "4"), "");
     EXPECT_NE(SetSettingsField(s, "lame.quality", "9x"), "");
     EXPECT_NE(SetSettingsField(s, "general.outputFolder", std::string(1023, 'a')), "");
     EXPECT_NE(SetSettingsField(s, "lame.nonsense", "1").find("lame.nonsense"), std::string::npos);
