@@ -28,7 +28,8 @@ CodecLibraries::~CodecLibraries() {
 
 bool CodecLibraries::Load(const std::string& fileName, std::initializer_list<EntryPoint> entries) {
     const std::string path = PluginsFolder() + fileName;
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const int keep = lifetime_ == Lifetime::kProcess ? RTLD_NODELETE : 0;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | keep);
     if (!handle) {
         error_ = ::access(path.c_str(), F_OK) != 0 ? "Plugins/" + fileName + " is missing"
                                                    : "Plugins/" + fileName + " cannot be loaded: " + ::dlerror();

@@ -27,7 +27,12 @@ std::string PluginsFolder();
 
 class CodecLibraries {
 public:
-    CodecLibraries() = default;
+    // How long what is loaded stays: until the object goes, or for the rest
+    // of the process, for a library that keeps tables it allocates once in
+    // its own globals (unloading it would orphan them).
+    enum class Lifetime { kThisObject, kProcess };
+
+    explicit CodecLibraries(Lifetime lifetime = Lifetime::kThisObject) : lifetime_(lifetime) {}
     ~CodecLibraries();
     CodecLibraries(const CodecLibraries&) = delete;
     CodecLibraries& operator=(const CodecLibraries&) = delete;
@@ -40,6 +45,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    Lifetime lifetime_;
     std::vector<void*> handles_;
     std::string error_;
 };

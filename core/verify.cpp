@@ -284,7 +284,9 @@ private:
 
 std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
     FfmpegCalls av;
-    CodecLibraries libraries;
+    // FFmpeg builds decoder tables once and keeps them in its globals; it
+    // stays loaded once a check has needed it.
+    CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
     if (!av.Load(libraries)) return "verify: " + libraries.error();
     // FFmpeg's own messages would land among the result lines.
     av.av_log_set_level(AV_LOG_QUIET);
