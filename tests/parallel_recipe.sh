@@ -9,6 +9,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 export HOSTS="$work/hosts" PATH="$bin:$PATH"
+# GNU parallel quotes the remote command for the shell SHELL names; without
+# SHELL (as under some CI runners) its command does nothing on the host. The
+# stand-in host runs sh.
+export SHELL=/bin/sh
 
 cat > fake-ssh <<'SSH'
 #!/bin/sh
