@@ -189,8 +189,8 @@ struct JobRunner::FileRun {
     }
 
     // What the output is made from, read while the output goes to the disk.
-    // A source that changed meanwhile is recorded as unknown, so the next
-    // run looks at it again.
+    // A source that changed since the file started is recorded with no time
+    // and no audio hash, so the next run converts it again.
     void Fingerprint(bool copyTags) {
         audioHash = plan.audioHash;
         tagsHash = plan.action == FileAction::kCopy ? "-" : plan.tagsHash;
@@ -200,8 +200,10 @@ struct JobRunner::FileRun {
         }
         struct stat now;
         if (::stat(plan.source.c_str(), &now) != 0 || now.st_size != sourceSeen.st_size ||
-            now.st_mtim.tv_sec != sourceSeen.st_mtim.tv_sec || now.st_mtim.tv_nsec != sourceSeen.st_mtim.tv_nsec)
+            now.st_mtim.tv_sec != sourceSeen.st_mtim.tv_sec || now.st_mtim.tv_nsec != sourceSeen.st_mtim.tv_nsec) {
             sourceSeen.st_mtim = {};
+            audioHash.clear();
+        }
     }
 };
 
