@@ -9,7 +9,13 @@ namespace zelph {
 void BatchLog::Start(std::vector<std::string> files) {
     files_ = std::move(files);
     entries_.clear();
+    removed_.clear();
+    notices_.clear();
 }
+
+void BatchLog::Removed(const std::string& output) { removed_.push_back(output); }
+
+void BatchLog::Notice(const std::string& text) { notices_ << QString::fromStdString(text); }
 
 void BatchLog::Outcome(uint32_t row, const std::string& text, const std::string& reason) {
     Entry& entry = entries_[row];
@@ -37,6 +43,8 @@ QStringList BatchLog::Details(uint32_t row) const {
 
 QString BatchLog::Summary() const {
     QString text = QString::number(Count(kRowDone)) + " done";
+    if (const int upToDate = Count(kRowSkipped)) text += ", " + QString::number(upToDate) + " up to date";
+    if (!removed_.empty()) text += ", " + QString::number(removed_.size()) + " removed";
     if (const int failed = Count(kRowError)) text += ", " + QString::number(failed) + " failed";
     if (const int cancelled = Count(kRowCancelled)) text += ", " + QString::number(cancelled) + " cancelled";
     return text;
@@ -52,6 +60,8 @@ QString BatchLog::Text() const {
         text += '\n';
         for (const QString& note : entry.notes) text += "    " + note + '\n';
     }
+    for (const std::string& output : removed_) text += "Removed\t" + QString::fromStdString(output) + '\n';
+    for (const QString& notice : notices_) text += notice + '\n';
     return text;
 }
 

@@ -25,11 +25,14 @@ public:
     // source); both stay with the row.
     void Note(uint32_t row, const QString& note);
     void ClearNotes(uint32_t row);
+    // An output whose source is gone, removed; and what belongs to no row.
+    void Removed(const std::string& output);
+    void Notice(const std::string& text);
 
     int Count(const char* outcome) const;
     // The reason and the notes of a row, one per line.
     QStringList Details(uint32_t row) const;
-    // "5 done, 1 failed" (cancelled ones too, when there are any).
+    // "5 done, 1 failed" (up to date, removed and cancelled ones too, when there are any).
     QString Summary() const;
     // One line per file in row order, as zelph-convert prints them
     // ("Error Occured<TAB>path<TAB>reason"), its notes indented below.
@@ -44,6 +47,8 @@ private:
     };
     std::vector<std::string> files_;
     std::map<uint32_t, Entry> entries_;
+    std::vector<std::string> removed_;
+    QStringList notices_;
 };
 
 }  // namespace zelph

@@ -31,7 +31,9 @@ int CConverterApp::InitInstance() {
         OpenEngineTuning(target, settings, window.preferences(), parent);
     });
     window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
-        CGeneralSettingsDlg dialog(&general, &preferences, parent);
+        std::vector<RuleTarget> targets;
+        for (const TargetRow& row : Targets()) targets.push_back({row.radioText, row.cliName});
+        CGeneralSettingsDlg dialog(&general, &preferences, parent, targets);
         dialog.exec();
     });
     // Files handed over by a file manager or a terminal are listed at once.

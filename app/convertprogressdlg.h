@@ -47,8 +47,13 @@ public:
 
     void PlanJobs(int32_t targetFormat, const std::vector<std::string>& files) {
         tuning_ = preferences_ ? TuningFrom(*preferences_) : TargetTuning{};
+        // What earlier runs made is read again for every batch.
+        ledger_ = OutputLedger();
+        if (settings_->general.outputFolderMode == OutputFolderMode::kInFolder)
+            ledger_.Load(OutputFolderOf(settings_->general));
         plan_ = zelph::PlanJobs(*settings_, tuning_, targetFormat, files,
-                                preferences_ ? OutputNamingFrom(*preferences_) : OutputNaming{});
+                                preferences_ ? OutputNamingFrom(*preferences_) : OutputNaming{},
+                                preferences_ ? LibraryChoicesFrom(*preferences_, &ledger_) : LibraryChoices{});
         files_ = files;
     }
 
@@ -85,6 +90,8 @@ private:
     void SourceKept(uint32_t row, const std::string& reason) override;
     void StatusText(const std::string& text) override;
     void TagsCopied(uint32_t row, const TagCopyReport& report) override;
+    void OutputRemoved(const std::string& path) override { log_.Removed(path); }
+    void Notice(const std::string& text) override { log_.Notice(text); }
 
     friend class EngineWaker;
     void SchedulingTick();
@@ -106,6 +113,7 @@ private:
     const Preferences* preferences_ = nullptr;
     TargetTuning tuning_;  // read at planning; the planned jobs point into it
     BatchPlan plan_;
+    OutputLedger ledger_;  // of the batch planned, and written by its run
     JobRunner runner_;
     QTreeWidget* fileList_ = nullptr;
     QTimer* schedulingTimer_;  // 200 ms: starts the next job when none runs

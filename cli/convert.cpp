@@ -34,7 +34,8 @@ void CatchStopSignals() {
 
 class ResultPrinter : public RunnerListener {
 public:
-    ResultPrinter(const CliOptions& options, const BatchPlan& plan) : options_(options) {
+    ResultPrinter(const CliOptions& options, const BatchPlan& plan, bool countUpdates)
+        : options_(options), countUpdates_(countUpdates) {
         for (const PlannedFile& file : plan.files) outputs_[file.row] = file.finalTarget;
     }
 
@@ -61,6 +62,19 @@ public:
 
     void StatusText(const std::string& text) override { status_ = text; }
 
+    void OutputRemoved(const std::string& path) override {
+        ++removed_;
+        ClearProgress();
+        std::cout << "Removed\t" << Field(path) << std::endl;
+    }
+
+    void Notice(const std::string& text) override {
+        ClearProgress();
+        std::cerr << "zelph-convert: " << Field(text) << '\n';
+    }
+
+    bool removedAny() const { return removed_ > 0; }
+
     // Ahead of the file's result line, when asked for: the tag fields its
     // output could not take. A failed tag write is the result's reason.
     void TagsCopied(uint32_t, const TagCopyReport& report) override {
@@ -83,21 +97,27 @@ public:
     }
 
     // "done N, skipped N, failed N": a file not planned is skipped, a planned
-    // one that did not end "Done" (an error, or cancelled) failed.
+    // one that did not end "Done" or up to date (an error, or cancelled)
+    // failed. Re-runs also count the outputs up to date and those removed.
     std::string Summary() const {
-        const auto done = std::count_if(results_.begin(), results_.end(),
-                                        [](const auto& result) { return result.second == kRowDone; });
+        const auto count = [this](const char* outcome) {
+            return static_cast<std::size_t>(std::count_if(results_.begin(), results_.end(),
+                                                          [&](const auto& result) { return result.second == outcome; }));
+        };
+        const std::size_t done = count(kRowDone), upToDate = count(kRowSkipped);
         const std::size_t skipped = options_.files.size() - outputs_.size();
-        return "done " + std::to_string(done) + ", skipped " + std::to_string(skipped) + ", failed " +
-               std::to_string(outputs_.size() - static_cast<std::size_t>(done));
+        return "done " + std::to_string(done) +
+               (countUpdates_ ? ", up to date " + std::to_string(upToDate) : std::string()) + ", skipped " +
+               std::to_string(skipped) + ", failed " + std::to_string(outputs_.size() - done - upToDate) +
+               (countUpdates_ ? ", removed " + std::to_string(removed_) : std::string());
     }
 
-    // Every planned file done, and every source to be deleted gone.
+    // Every planned file done or up to date, and every source to be deleted gone.
     bool AllDone() const {
         if (sourceKept_) return false;
         for (const auto& [row, output] : outputs_) {
             auto result = results_.find(row);
-            if (result == results_.end() || result->second != kRowDone) return false;
+            if (result == results_.end() || (result->second != kRowDone && result->second != kRowSkipped)) return false;
         }
         return true;
     }
@@ -109,18 +129,21 @@ private:
     std::string status_;
     bool progressShown_ = false;
     bool sourceKept_ = false;
+    bool countUpdates_;
+    std::size_t removed_ = 0;
 };
 
 }  // namespace
 
-int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines) {
+int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines,
+                  bool countUpdates) {
     CatchStopSignals();
-    ResultPrinter printer(options, plan);
+    ResultPrinter printer(options, plan, countUpdates);
     JobRunner runner(std::move(engines), printer);
     printer.PrintSkipped();
     if (!runner.Open(std::move(plan), runOptions)) {
         std::cerr << "No Jobs In Queue...\n" << printer.Summary() << '\n';
-        return 1;
+        return printer.removedAny() ? 0 : 1;
     }
     bool stopping = false;
     while (!runner.finished()) {

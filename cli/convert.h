@@ -10,7 +10,9 @@
 
 namespace zelph {
 
-// Converts the planned `options.files`; returns the exit status.
-int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines);
+// Converts the planned `options.files`; returns the exit status. With
+// `countUpdates` the summary also counts outputs up to date and removed.
+int RunConversion(const CliOptions& options, BatchPlan plan, const RunOptions& runOptions, EngineTable engines,
+                  bool countUpdates);
 
 }  // namespace zelph

@@ -111,8 +111,14 @@ int main(int argc, char** argv) {
     if (nothingGiven) return UsageError("no files given");
 
     const zelph::TargetTuning tuning = zelph::TuningFrom(preferences);
-    zelph::BatchPlan plan =
-        zelph::PlanJobs(store.record, tuning, targetFormat, options.files, zelph::OutputNamingFrom(preferences));
+    // What earlier runs made; the output folder's tree is read even when no
+    // source is left, so that the outputs of sources that are gone are found.
+    zelph::OutputLedger ledger;
+    if (store.record.general.outputFolderMode == zelph::OutputFolderMode::kInFolder)
+        ledger.Load(zelph::OutputFolderOf(store.record.general));
+    const zelph::LibraryChoices choices = zelph::LibraryChoicesFrom(preferences, &ledger);
+    zelph::BatchPlan plan = zelph::PlanJobs(store.record, tuning, targetFormat, options.files,
+                                            zelph::OutputNamingFrom(preferences), choices);
     if (!plan.error.empty()) {
         std::cerr << "zelph-convert: " << plan.error << '\n';
         return 2;
@@ -125,7 +131,11 @@ int main(int argc, char** argv) {
                                        .existingFileAction = store.record.general.existingFileAction,
                                        .filesAtOnce = zelph::FilesAtOnce(preferences),
                                        .copyTags = preferences.Get(zelph::kCopyTags) != 0,
-                                       .verify = preferences.Get(zelph::kVerify) != 0};
-    const int status = zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
+                                       .verify = preferences.Get(zelph::kVerify) != 0,
+                                       .ledger = &ledger,
+                                       .deleteOrphans = preferences.Get(zelph::kDeleteOrphans) != 0,
+                                       .copyFolderImages = preferences.Get(zelph::kCopyFolderImages) != 0};
+    const int status = zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines(),
+                                            choices.update || runOptions.deleteOrphans);
     return walkedWhole || status != 0 ? status : 1;
 }

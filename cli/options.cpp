@@ -31,6 +31,18 @@ constexpr const char* kCliOptionsText =
     "  --if-exists overwrite|rename|skip\n"
     "                         what to do when an output file exists\n"
     "  --delete-source        delete each source that was converted with success\n"
+    "  --update               convert only what changed since the last run: an output\n"
+    "                         made from the same audio with the same settings is\n"
+    "                         skipped ('Skipped<TAB>FILE<TAB>up to date'), one whose\n"
+    "                         source's tags alone changed gets new tags; outputs this\n"
+    "                         program made are replaced in place, --if-exists is for\n"
+    "                         other files\n"
+    "  --delete-orphans       remove the outputs this program made whose source is\n"
+    "                         gone ('Removed<TAB>OUTPUT'); no other file is touched\n"
+    "  --rule lossless|lossy=TARGET|copy\n"
+    "                         convert sources of that kind to another target, or copy\n"
+    "                         them as they are (e.g. --rule lossy=copy)\n"
+    "  --copy-images          copy cover.jpg and folder.jpg along with a folder's music\n"
     "  --no-tags              do not copy tags and pictures to the outputs\n"
     "  --verify               decode each output back and check it against its input\n"
     "                         before it takes its name (always with --delete-source)\n"
@@ -57,8 +69,10 @@ std::string CliUsage() {
            "Converts audio files with the converter's settings; a folder stands for the\n"
            "music files under it. Prints one line per file: \"Done\", \"Error Occured\",\n"
            "\"Cancelled\" or \"Skipped\", a tab, and the source path; then a line\n"
-           "\"done N, skipped N, failed N\" on the error stream.\n"
-           "Exit status: 0 when every planned file is done, 1 otherwise, 2 for usage errors.\n"
+           "\"done N, skipped N, failed N\" on the error stream (with --update or\n"
+           "--delete-orphans also \"up to date N\" and \"removed N\").\n"
+           "Exit status: 0 when every planned file is done (or up to date), 1 otherwise,\n"
+           "2 for usage errors.\n"
            "\n"
            "  --target " + TargetChoices() + "\n" + kCliOptionsText;
 }
@@ -135,6 +149,19 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.edits.emplace_back("general.outputFolderMode", "1");
         } else if (arg == "--delete-source") {
             options.edits.emplace_back("general.afterOperation", "2");
+        } else if (arg == "--update") {
+            options.edits.emplace_back(std::string(kUpdate), "1");
+        } else if (arg == "--delete-orphans") {
+            options.edits.emplace_back(std::string(kDeleteOrphans), "1");
+        } else if (arg == "--copy-images") {
+            options.edits.emplace_back(std::string(kCopyFolderImages), "1");
+        } else if (arg == "--rule") {
+            if (!value(v)) return "--rule needs KIND=TARGET";
+            const auto equals = v.find('=');
+            const std::string kind = v.substr(0, equals);
+            if (equals == std::string::npos || (kind != "lossless" && kind != "lossy"))
+                return "--rule needs lossless=TARGET or lossy=TARGET, got '" + v + "'";
+            options.edits.emplace_back(std::string(kind == "lossless" ? kLosslessRule : kLossyRule), v.substr(equals + 1));
         } else if (arg == "--jobs" || arg == "-j") {
             if (!value(v)) return "--jobs needs a number";
             options.edits.emplace_back(std::string(kFilesAtOnce), v);

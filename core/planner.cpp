@@ -7,7 +7,9 @@
 #include <map>
 #include <set>
 
+#include "codecs/copyengine.h"
 #include "codecs/wavpcmengine.h"
+#include "core/fingerprint.h"
 #include "core/naming.h"
 #include "core/targets.h"
 #include "metadata/tags.h"
@@ -27,8 +29,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 class Planning {
 public:
     Planning(const ConverterSettings& settings, const TargetTuning& tuning, const TargetRow& target,
-             const std::vector<std::string>& files, const OutputNaming& naming)
-        : settings_(settings), tuning_(tuning), target_(target), naming_(naming) {
+             const std::vector<std::string>& files, const OutputNaming& naming, const LibraryChoices& choices)
+        : settings_(settings), tuning_(tuning), target_(target), naming_(naming), choices_(choices) {
         for (const std::string& file : files) batchPlaces_.insert(PlaceOf(file));
     }
 
@@ -40,7 +42,12 @@ private:
     bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(PlaceOf(path)); }
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
     std::string NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
-                            const std::string& title);
+                            const std::string& title, const std::string& extension);
+    // The target a rule gives files of `format`; nullptr: copied as they are.
+    const TargetRow* TargetFor(const SourceRow& format) const;
+    const std::string& SettingsHashOf(const TargetRow* target);
+    void Compare(PlannedFile& file, const OutputRecord& record, const TargetRow* target) const;
+    void QueueChain(PlannedFile& file, const SourceRow& format, const TargetRow* target);
     void Refuse(std::string reason) {
         if (plan_.error.empty()) plan_.error = std::move(reason);
     }
@@ -49,7 +56,9 @@ private:
     const TargetTuning& tuning_;
     const TargetRow& target_;
     const OutputNaming& naming_;
+    const LibraryChoices& choices_;
     BatchPlan plan_;
+    std::map<const TargetRow*, std::string> settingsHashes_;
     std::map<std::string, std::string> namedOutputs_;  // output path, made absolute -> its source
     std::set<std::string> batchPlaces_;  // the places of the batch's targets and sources
 };
@@ -81,7 +90,7 @@ std::filesystem::path AbsolutePath(const std::string& path) {
 // The output's path by the kept tree and the name pattern, or "" (and the
 // plan refused) when it would leave the tree or meet another file's output.
 std::string Planning::NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
-                                  const std::string& title) {
+                                  const std::string& title, const std::string& extension) {
     std::string below;
     if (!naming_.treeRoot.empty() && settings_.general.outputFolderMode != OutputFolderMode::kBesideSource) {
         const std::filesystem::path relative = AbsolutePath(source).lexically_relative(AbsolutePath(naming_.treeRoot));
@@ -95,9 +104,9 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
     std::string name = title;
     if (!naming_.pattern.empty()) {
         const TagReadResult tags = format.tags ? ReadTags(source, *format.tags) : TagReadResult{};
-        name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, std::strlen(target_.extension));
+        name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, extension.size());
     }
-    const std::string path = folder + below + name + target_.extension;
+    const std::string path = folder + below + name + extension;
     const auto [other, added] = namedOutputs_.emplace(AbsolutePath(path).string(), source);
     if (!added) {
         Refuse(other->second + " and " + source + " would both be written as " + path);
@@ -106,41 +115,98 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
     return path;
 }
 
+const TargetRow* Planning::TargetFor(const SourceRow& format) const {
+    const std::string& rule = format.lossless ? choices_.losslessRule : choices_.lossyRule;
+    if (rule.empty()) return &target_;
+    return rule == kCopyRule ? nullptr : FindTargetByCliName(rule);
+}
+
+const std::string& Planning::SettingsHashOf(const TargetRow* target) {
+    auto [known, added] = settingsHashes_.emplace(target, kCopySettings);
+    if (added && target) known->second = SettingsHash(*target, settings_, tuning_);
+    return known->second;
+}
+
+// Up to date when the source is the same file with the same settings; a
+// source that was touched is looked at more closely: the same audio with
+// other tags needs new tags only, the same audio and tags nothing at all.
+// Only then is the source read, and never decoded.
+void Planning::Compare(PlannedFile& file, const OutputRecord& record, const TargetRow* target) const {
+    struct stat info;
+    if (record.source != AbsoluteOf(file.source) || record.settingsHash != file.settingsHash ||
+        ::stat(file.source.c_str(), &info) != 0)
+        return;
+    const bool tagsKept = !target || (record.tagsHash != "-") == choices_.copyTags;
+    if (info.st_size == record.sourceSize &&
+        info.st_mtim.tv_sec * 1000000000ll + info.st_mtim.tv_nsec == record.sourceModifiedNs && tagsKept) {
+        file.action = FileAction::kUpToDate;
+        return;
+    }
+    // A copy is copied again; tags that are no longer copied need the output made anew.
+    if (!target || (!choices_.copyTags && record.tagsHash != "-")) return;
+    const std::string audio = AudioHash(file.source);
+    if (audio.empty() || audio != record.audioHash) return;
+    file.audioHash = audio;
+    file.tagsHash = TagsHash(file.source, choices_.copyTags);
+    file.action = file.tagsHash == record.tagsHash ? FileAction::kUpToDate : FileAction::kRetag;
+}
+
 // A file's chain: its decoder (for a compressed source) into the file's
 // temporary WAV, the WAV stage bringing it to the encoder's input form, then
-// the encoder. A WAV target is written by the WAV stage itself.
+// the encoder. A WAV target is written by the WAV stage itself. A copy, and
+// an older output given new tags, is one plain copy.
 void Planning::PlanFile(uint32_t row, const std::string& source) {
     const SourceRow* format = FindSource(source);
     if (!format || !format->converted) return;
+    const TargetRow* target = TargetFor(*format);
 
     PlannedFile file;
     file.row = row;
     file.source = source;
     const std::string name = FileNameOf(source);
     const std::string title = name.substr(0, name.size() - SourceExtensionOf(source).size());
+    // A copy keeps its source's extension as it is spelt.
+    const std::string extension = target ? target->extension : name.substr(title.size());
     file.outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
                             ? FolderOf(source)
                             : OutputFolderOf(settings_.general);
-    std::string output = file.outputFolder + title + target_.extension;
+    std::string output = file.outputFolder + title + extension;
     if (naming_.active()) {
         // Named so that the folders made below it can be told from it.
         if (file.outputFolder.empty()) file.outputFolder = "./";
-        output = NamedOutput(file.outputFolder, source, *format, title);
+        output = NamedOutput(file.outputFolder, source, *format, title, extension);
         if (output.empty()) return;
         file.outputRoot = file.outputFolder;
         file.outputFolder = FolderOf(output);
     }
-    bool skip = false;
-    file.finalTarget = FinalTarget(output, source, skip);
-    if (skip) return;
+    // A copy onto its own source is already there.
+    if (!target && PlaceOf(output) == PlaceOf(source)) return;
+    file.action = target ? FileAction::kConvert : FileAction::kCopy;
+    file.settingsHash = SettingsHashOf(target);
+    OutputLedger* ledger = choices_.ledger;
+    const bool beside = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource;
+    if (ledger && (!beside || choices_.recordBesideSources))
+        ledger->Load(file.outputRoot.empty() ? file.outputFolder : file.outputRoot);
+    // A re-run replaces what it made in place; the if-exists rule is for
+    // other files.
+    if (choices_.update && ledger && !TakenByBatch(output) && ledger->Ours(output)) {
+        file.finalTarget = output;
+        file.replacesOurs = true;
+        Compare(file, *ledger->Find(output), target);
+    } else {
+        bool skip = false;
+        file.finalTarget = FinalTarget(output, source, skip);
+        if (skip) return;
+    }
     batchPlaces_.insert(PlaceOf(file.finalTarget));
+    QueueChain(file, *format, target);
+    plan_.files.push_back(std::move(file));
+}
 
-    const bool toWav = target_.encoder == &kEncWavPcm;
-    const EngineSettings inputForm = target_.inputForm(settings_, tuning_);
-    const EngineSettings encoderBlock = target_.settings(settings_, tuning_);
+void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const TargetRow* target) {
     auto queue = [&](EngineId engine, EngineSettings settings, std::string from, std::string to, int32_t start,
                      int32_t span) {
-        file.chain.push_back({.fileIndex = row,
+        file.chain.push_back({.fileIndex = file.row,
                               .engine = engine,
                               .settings = settings,
                               .sourcePath = std::move(from),
@@ -148,33 +214,51 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
                               .progressStart = start,
                               .progressSpan = span});
     };
-    if (!format->decoder && toWav) {
-        queue(&kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
-    } else {
-        file.temporary = file.outputFolder + kTempFileName;
-        const std::string& temp = file.temporary;
-        if (!format->decoder) {
-            queue(&kEncWavPcm, inputForm, source, temp, 0, 10);
-            file.chain.back().mayLinkSource = target_.readsAudioOnly;
-            queue(target_.encoder, encoderBlock, temp, file.finalTarget, 10, 90);
-        } else if (toWav) {
-            queue(format->decoder, {}, source, temp, 0, 90);
-            queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
-            // The decoder's WAV is this file's alone: already in form, it is the output.
-            file.chain.back().mayLinkSource = true;
-        } else {
-            queue(format->decoder, {}, source, temp, 0, 30);
-            queue(&kEncWavPcm, inputForm, temp, "", 30, 10);
-            queue(target_.encoder, encoderBlock, temp, file.finalTarget, 40, 60);
-        }
+    switch (file.action) {
+        case FileAction::kUpToDate: return;
+        case FileAction::kCopy: return queue(&kCopyFile, {}, file.source, file.finalTarget, 0, 100);
+        case FileAction::kRetag: return queue(&kCopyFile, {}, file.finalTarget, file.finalTarget, 0, 100);
+        case FileAction::kConvert: break;
     }
-    plan_.files.push_back(std::move(file));
+    const bool toWav = target->encoder == &kEncWavPcm;
+    const EngineSettings inputForm = target->inputForm(settings_, tuning_);
+    const EngineSettings encoderBlock = target->settings(settings_, tuning_);
+    const std::string& source = file.source;
+    if (!format.decoder && toWav) {
+        queue(&kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
+        return;
+    }
+    file.temporary = file.outputFolder + kTempFileName;
+    const std::string& temp = file.temporary;
+    if (!format.decoder) {
+        queue(&kEncWavPcm, inputForm, source, temp, 0, 10);
+        file.chain.back().mayLinkSource = target->readsAudioOnly;
+        queue(target->encoder, encoderBlock, temp, file.finalTarget, 10, 90);
+    } else if (toWav) {
+        queue(format.decoder, {}, source, temp, 0, 90);
+        queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
+        // The decoder's WAV is this file's alone: already in form, it is the output.
+        file.chain.back().mayLinkSource = true;
+    } else {
+        queue(format.decoder, {}, source, temp, 0, 30);
+        queue(&kEncWavPcm, inputForm, temp, "", 30, 10);
+        queue(target->encoder, encoderBlock, temp, file.finalTarget, 40, 60);
+    }
 }
 
 }  // namespace
 
+LibraryChoices LibraryChoicesFrom(const Preferences& preferences, OutputLedger* ledger) {
+    return {.ledger = ledger,
+            .update = preferences.Get(kUpdate) != 0,
+            .recordBesideSources = preferences.Get(kUpdate) != 0 || preferences.Get(kDeleteOrphans) != 0,
+            .copyTags = preferences.Get(kCopyTags) != 0,
+            .losslessRule = preferences.GetText(kLosslessRule),
+            .lossyRule = preferences.GetText(kLossyRule)};
+}
+
 BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning, int32_t targetFormat,
-                   const std::vector<std::string>& files, const OutputNaming& naming) {
+                   const std::vector<std::string>& files, const OutputNaming& naming, const LibraryChoices& choices) {
     const TargetRow* target = FindTarget(targetFormat);
     if (!target) {
         BatchPlan nothing;
@@ -186,7 +270,13 @@ BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning
         nothing.error = problem;
         return nothing;
     }
-    Planning planning(settings, tuning, *target, files, naming);
+    for (const std::string& rule : {choices.losslessRule, choices.lossyRule})
+        if (!rule.empty() && rule != kCopyRule && !FindTargetByCliName(rule)) {
+            BatchPlan nothing;
+            nothing.error = "unknown target '" + rule + "' in a rule per source kind (a target's name or copy)";
+            return nothing;
+        }
+    Planning planning(settings, tuning, *target, files, naming, choices);
     for (uint32_t row = 0; row < files.size() && !planning.refused(); ++row) planning.PlanFile(row, files[row]);
     BatchPlan plan = planning.Result();
     if (!plan.error.empty()) plan.files.clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codecs/job.h"
+#include "core/outputledger.h"
 #include "core/outputnames.h"
 #include "settings/settings.h"
 #include "settings/tuning.h"
@@ -15,6 +16,10 @@ namespace zelph {
 // The name that stands for a file's own temporary WAV in a planned chain;
 // the runner gives each file a file of its own when it starts.
 inline constexpr const char* kTempFileName = "Temp-QOR-File";
+
+// What is done for a file: converted, copied as it is, its older output
+// copied with new tags (its audio and settings unchanged), or nothing.
+enum class FileAction { kConvert, kCopy, kRetag, kUpToDate };
 
 struct PlannedFile {
     uint32_t row = 0;
@@ -26,7 +31,31 @@ struct PlannedFile {
     std::string finalTarget;    // the name the output gets once it is complete
     std::string temporary;      // the stand-in for the temporary WAV in `chain`, or ""
     std::vector<Job> chain;     // in order; the last job writes finalTarget
+    FileAction action = FileAction::kConvert;
+    // finalTarget is an output this program made, replaced in place.
+    bool replacesOurs = false;
+    // Recorded with the output (core/fingerprint.h); the source's audio and
+    // tags hashes when planning had to work them out, else "".
+    std::string settingsHash, audioHash, tagsHash;
 };
+
+// Rules per source kind and re-runs.
+struct LibraryChoices {
+    // The records of the outputs this program made; loaded for each output
+    // tree planned into. Not owned; nullptr: nothing is recorded.
+    OutputLedger* ledger = nullptr;
+    bool update = false;    // skip outputs that are up to date, re-tag those whose tags alone changed
+    // Outputs beside their sources are recorded only for re-runs (update or
+    // orphans asked for), so a one-off conversion leaves no record file in a
+    // folder of sources; outputs in an output folder always are.
+    bool recordBesideSources = false;
+    bool copyTags = true;
+    // "": the batch's target; a target's command-line name; kCopyRule.
+    std::string losslessRule, lossyRule;
+};
+inline constexpr const char* kCopyRule = "copy";
+
+LibraryChoices LibraryChoicesFrom(const Preferences& preferences, OutputLedger* ledger);
 
 struct BatchPlan {
     std::vector<PlannedFile> files;  // in row order
@@ -39,7 +68,9 @@ struct BatchPlan {
 // and `tuning`, which must outlive their run. An unknown `targetFormat` plans
 // nothing and says why. With `naming` active, two files that would get one
 // output name, or a file outside the kept tree, plan nothing and say why.
+// A rule naming no target plans nothing either.
 BatchPlan PlanJobs(const ConverterSettings& settings, const TargetTuning& tuning, int32_t targetFormat,
-                   const std::vector<std::string>& files, const OutputNaming& naming = {});
+                   const std::vector<std::string>& files, const OutputNaming& naming = {},
+                   const LibraryChoices& choices = {});
 
 }  // namespace zelph

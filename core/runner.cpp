@@ -12,7 +12,9 @@
 #include <optional>
 #include <set>
 
+#include "codecs/copyengine.h"
 #include "codecs/reasons.h"
+#include "core/fingerprint.h"
 #include "core/fileidentity.h"
 #include "core/naming.h"
 #include "core/readback.h"
@@ -45,6 +47,17 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The pictures a player looks for beside the music of a folder.
+constexpr const char* kFolderImageNames[] = {"cover.jpg", "folder.jpg", "cover.png", "folder.png"};
+
+// A source deleted after its conversion leaves an output that is no orphan:
+// its record keeps no source.
+void ForgetSource(OutputLedger& ledger, const std::string& output) {
+    OutputRecord record = *ledger.Find(output);
+    record.source.clear();
+    ledger.Record(output, std::move(record));
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -119,6 +132,7 @@ struct JobRunner::FileRun {
     // neither is deleted or replaced if it is no longer the same file.
     std::optional<FileIdentity> source, olderOutput;
     std::optional<FileIdentity> output;  // once placed
+    struct stat sourceSeen {};           // the source as the file started, for its record
     std::size_t nextJob = 0;
     Job job;
     JobState state;
@@ -132,6 +146,7 @@ struct JobRunner::FileRun {
     TagCopyReport tags;          // from the last job's worker
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
+    std::string audioHash, tagsHash;  // of the source as converted, for its record
     bool cancelled = false;  // asked to stop by a skip or a close
     bool ended = false;      // it has its outcome
     bool reported = false;   // its row shows that outcome; the runner drops it
@@ -153,7 +168,8 @@ struct JobRunner::FileRun {
             finishProblem = WhyIncomplete(partial);
             return;
         }
-        if (copyTags) {
+        // A copy holds its source's tags already.
+        if (copyTags && plan.action != FileAction::kCopy) {
             tags = CopyTags(plan.source, partial);
             if (!tags.error.empty()) {
                 finishProblem = "tags not written: " + tags.error;
@@ -165,9 +181,29 @@ struct JobRunner::FileRun {
             return;
         }
         finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});
-        // The last job's source is the PCM its encoder was given.
-        if (options.verify && finishProblem.empty())
+        // The last job's source is the PCM its encoder was given; a copy's
+        // bytes are its source's.
+        if (options.verify && finishProblem.empty() && plan.action == FileAction::kConvert)
             finishProblem = options.verifyOutput(partial, job.sourcePath, FindTargetByOutput(partial)->fidelity);
+        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+    }
+
+    // What the output is made from, read while the output goes to the disk.
+    // A source that changed since the file started is recorded with no time
+    // and no audio hash, so the next run converts it again.
+    void Fingerprint(bool copyTags) {
+        audioHash = plan.audioHash;
+        tagsHash = plan.action == FileAction::kCopy ? "-" : plan.tagsHash;
+        if (plan.action == FileAction::kConvert) {
+            audioHash = AudioHash(plan.source);
+            tagsHash = TagsHash(plan.source, copyTags);
+        }
+        struct stat now;
+        if (::stat(plan.source.c_str(), &now) != 0 || now.st_size != sourceSeen.st_size ||
+            now.st_mtim.tv_sec != sourceSeen.st_mtim.tv_sec || now.st_mtim.tv_nsec != sourceSeen.st_mtim.tv_nsec) {
+            sourceSeen.st_mtim = {};
+            audioHash.clear();
+        }
     }
 };
 
@@ -212,7 +248,14 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     options_.verify = options.verify || options.afterOperation == AfterOperation::kDeleteSource;
     fileCount_ = plan.fileCount;
     finished_ = plan.files.empty();
-    if (finished_) return false;
+    if (finished_) {
+        // Sources all gone leave nothing to convert, and only orphans to remove.
+        if (options_.deleteOrphans && options_.ledger) {
+            RemoveOrphans();
+            options_.ledger->Compact();
+        }
+        return false;
+    }
 
     // A folder that cannot take the outputs, or a name too long for it,
     // fails its files before any engine runs; the others go ahead.
@@ -268,7 +311,19 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
     // A folder or a FIFO named like a music file would hang or fool an engine.
     if (!IsRegularFile(file.plan.source)) return EndFile(file, kRowError, "not a regular file");
     if (options_.afterOperation == AfterOperation::kDeleteSource) file.source = IdentityOf(file.plan.source);
-    if (options_.existingFileAction == ExistingFileAction::kOverwrite)
+    ::stat(file.plan.source.c_str(), &file.sourceSeen);
+    if (file.plan.action == FileAction::kUpToDate) {
+        std::string reason;
+        // A source touched with its audio and tags the same: its record
+        // takes its new time, so the next run need not read it again.
+        if (!file.plan.audioHash.empty()) {
+            file.audioHash = file.plan.audioHash;
+            file.tagsHash = file.plan.tagsHash;
+            RecordOutput(file, reason);
+        }
+        return EndFile(file, reason.empty() ? kRowSkipped : kRowError, reason.empty() ? kUpToDateReason : reason);
+    }
+    if (options_.existingFileAction == ExistingFileAction::kOverwrite || file.plan.replacesOurs)
         file.olderOutput = IdentityOf(file.plan.finalTarget);
 
     // The run files are made now, exclusively, so no other file, run or
@@ -295,7 +350,8 @@ void JobRunner::StartJob(FileRun& file) {
         if (!file.plan.temporary.empty() && path == file.plan.temporary) path = file.temporary;
         if (path == file.plan.finalTarget) path = file.partial;
     };
-    runPath(file.job.sourcePath);
+    // A job reads the final name only to copy an older output (to re-tag it).
+    if (!file.plan.temporary.empty() && file.job.sourcePath == file.plan.temporary) file.job.sourcePath = file.temporary;
     runPath(file.job.targetPath);
     file.state.succeeded.store(0, std::memory_order_relaxed);
     file.state.progress.store(file.job.progressStart, std::memory_order_relaxed);
@@ -359,11 +415,29 @@ void JobRunner::Advance(FileRun& file) {
     }
     if (options_.copyTags) listener_.TagsCopied(file.plan.row, file.tags);
     std::string reason = file.finishProblem;
-    if (!reason.empty() || !PlaceOutput(file, reason)) {
+    if (!reason.empty() || !PlaceOutput(file, reason) || (RecordOutput(file, reason), !reason.empty())) {
         EndFile(file, kRowError, reason);
         return;
     }
-    EndFile(file, kRowDone, file.damage);
+    EndFile(file, kRowDone, file.plan.action == FileAction::kRetag && file.damage.empty() ? kTagsOnly : file.damage);
+}
+
+// The output's record goes to the ledger once it is under its name; an
+// output left unrecorded would count as someone else's file.
+void JobRunner::RecordOutput(FileRun& file, std::string& reason) {
+    if (!options_.ledger) return;
+    OutputRecord record{.source = file.plan.source,
+                        .sourceSize = file.sourceSeen.st_size,
+                        .sourceModifiedNs = file.sourceSeen.st_mtim.tv_sec * 1000000000ll + file.sourceSeen.st_mtim.tv_nsec,
+                        .audioHash = file.audioHash,
+                        .tagsHash = file.tagsHash,
+                        .settingsHash = file.plan.settingsHash};
+    if (!StampOutput(file.plan.finalTarget, record)) {
+        reason = SystemReason("cannot record " + file.plan.finalTarget);
+        return;
+    }
+    if (std::string problem = options_.ledger->Record(file.plan.finalTarget, std::move(record)); !problem.empty())
+        reason = "placed, but " + problem;
 }
 
 // Puts the complete, synced, read-back output under its final name by the
@@ -375,7 +449,7 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
     // Only the older output seen at the start is replaced, not a file
     // written over it meanwhile nor one that turned up.
     bool replace = false;
-    if (file.olderOutput && options_.existingFileAction == ExistingFileAction::kOverwrite) {
+    if (file.olderOutput && (options_.existingFileAction == ExistingFileAction::kOverwrite || file.plan.replacesOurs)) {
         const std::optional<FileIdentity> present = IdentityOf(final);
         if (present && present != file.olderOutput) {
             reason = final + " changed during the conversion and was kept";
@@ -413,7 +487,8 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
 void JobRunner::EndFile(FileRun& file, const char* status, const std::string& reason) {
     lastProgress_ = status == kRowCancelled ? 0 : file.state.progress.load(std::memory_order_acquire);
     if (status == kRowDone)
-        converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget, file.source, file.output, reason});
+        converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget, file.source, file.output, reason,
+                              FolderOf(file.plan.source)});
     // The run files' names mean nothing to the user: the output's name
     // stands for the partial output, the source's for its temporary WAV.
     std::string told = reason;
@@ -450,8 +525,18 @@ void JobRunner::Tick() {
         if (!file.ended && mayAdvance && file.workDone.load(std::memory_order_acquire)) Advance(file);
         it = file.reported ? running_.erase(it) : it + 1;
     }
-    while (!closing_ && FilesHoldingASlot() < options_.filesAtOnce && nextWaiting_ < waiting_.size())
+    // One that ends at its start (up to date) takes no slot and, once its
+    // row is told, goes at once: a re-run of thousands of such files never
+    // walks a long list.
+    for (std::size_t holding = FilesHoldingASlot();
+         !closing_ && holding < options_.filesAtOnce && nextWaiting_ < waiting_.size();) {
         StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
+        const FileRun& started = *running_.back();
+        if (started.reported)
+            running_.pop_back();
+        else if (!started.ended)
+            ++holding;
+    }
     // A file that could not start has ended already.
     std::erase_if(running_, [](const auto& file) { return file->reported; });
     if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
@@ -490,11 +575,15 @@ void JobRunner::CloseRequest() {
 
 void JobRunner::Finish() {
     finished_ = true;
+    if (options_.copyFolderImages && !closing_) CopyFolderImages();
+    // Before any source of this run goes: its output is no orphan.
+    if (options_.deleteOrphans && options_.ledger && !closing_) RemoveOrphans();
     if (options_.afterOperation != AfterOperation::kDeleteSource) {
         // The outputs' new names go to the disk, each folder once.
         std::set<std::string> folders;
         for (const Converted& file : converted_) folders.insert(FolderOf(file.output));
         for (const std::string& folder : folders) SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+        if (options_.ledger) options_.ledger->Compact();
         return;
     }
     for (const Converted& file : converted_) {
@@ -512,6 +601,68 @@ void JobRunner::Finish() {
             listener_.SourceKept(file.row, "changed during the conversion");
         else if (::unlink(file.source.c_str()) != 0)
             listener_.SourceKept(file.row, DeleteProblem(errno));
+        else if (options_.ledger && options_.ledger->Ours(file.output))
+            ForgetSource(*options_.ledger, file.output);
+    }
+    if (options_.ledger) options_.ledger->Compact();
+}
+
+// Each converted file's folder images, copied once per output folder under
+// a run file and renamed into place like any output. An image this program
+// copied before is replaced when its source changed; any other file of that
+// name is left alone.
+void JobRunner::CopyFolderImages() {
+    std::set<std::pair<std::string, std::string>> folders;
+    for (const Converted& file : converted_)
+        if (PlaceOf(FolderOf(file.output) + ".") != PlaceOf(file.sourceFolder + "."))
+            folders.emplace(file.sourceFolder, FolderOf(file.output));
+    for (const auto& [from, to] : folders) {
+        for (const char* name : kFolderImageNames) {
+            const std::string source = from + name, target = to + name;
+            struct stat info;
+            if (::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+            const OutputRecord* record = options_.ledger ? options_.ledger->Find(target) : nullptr;
+            const bool ours = options_.ledger && options_.ledger->Ours(target);
+            if (ours && record->source == AbsoluteOf(source) && record->sourceSize == info.st_size &&
+                record->sourceModifiedNs == info.st_mtim.tv_sec * 1000000000ll + info.st_mtim.tv_nsec)
+                continue;
+            if (!ours && ::access(target.c_str(), F_OK) == 0) continue;
+            RunFile copy = CreateRunFile(to, "");
+            std::string problem = copy.path.empty() ? copy.reason : CopyFileContents(source, copy.path, nullptr);
+            if (problem.empty() && !SyncPath(copy.path, O_RDONLY)) problem = WriteProblem(errno);
+            if (problem.empty() && (ours ? ::rename(copy.path.c_str(), target.c_str())
+                                         : RenameWithoutReplacing(copy.path, target) ? 0 : -1) != 0)
+                problem = SystemReason("cannot name " + target);
+            if (!problem.empty()) {
+                if (!copy.path.empty()) ::unlink(copy.path.c_str());
+                listener_.Notice(source + " not copied: " + problem);
+                continue;
+            }
+            OutputRecord made{.source = source,
+                              .sourceSize = info.st_size,
+                              .sourceModifiedNs = info.st_mtim.tv_sec * 1000000000ll + info.st_mtim.tv_nsec,
+                              .audioHash = "",
+                              .tagsHash = "-",
+                              .settingsHash = kCopySettings};
+            if (options_.ledger && StampOutput(target, made)) options_.ledger->Record(target, std::move(made));
+        }
+    }
+}
+
+// Outputs this program made, still as it placed them, whose source no longer
+// exists. An output changed since, or any file without a record, stays.
+void JobRunner::RemoveOrphans() {
+    for (const auto& [output, record] : options_.ledger->Records()) {
+        struct stat info;
+        if (record.source.empty() || ::lstat(record.source.c_str(), &info) == 0 || errno != ENOENT) continue;
+        const bool ours = options_.ledger->Ours(output);
+        if (ours && ::unlink(output.c_str()) != 0) {
+            listener_.Notice(SystemReason("cannot remove " + output));
+            continue;
+        }
+        // A record whose output is gone or was changed by someone says nothing more.
+        options_.ledger->Forget(output);
+        if (ours) listener_.OutputRemoved(output);
     }
 }
 

@@ -34,6 +34,11 @@ namespace zelph {
 inline constexpr const char* kRowDone = "Done";
 inline constexpr const char* kRowError = "Error Occured";
 inline constexpr const char* kRowCancelled = "Cancelled";
+// A file whose output is already what this run would make; told with kUpToDateReason.
+inline constexpr const char* kRowSkipped = "Skipped";
+inline constexpr const char* kUpToDateReason = "up to date";
+// Told with a file that only needed its output's tags brought up to date.
+inline constexpr const char* kTagsOnly = "tags only";
 
 class RunnerListener {
 public:
@@ -48,6 +53,10 @@ public:
     // Told once per finished file whose tags were copied, before its row
     // says how it ended.
     virtual void TagsCopied(uint32_t /*row*/, const TagCopyReport& /*report*/) {}
+    // An output this program made whose source is gone, removed.
+    virtual void OutputRemoved(const std::string& /*path*/) {}
+    // Something to tell that belongs to no file (a cover image not copied).
+    virtual void Notice(const std::string& /*text*/) {}
 };
 
 // Lets a driver sleep until a running engine has ended.
@@ -80,6 +89,14 @@ struct RunOptions {
     // write no real audio, give their own.
     std::string (*verifyOutput)(const std::string& output, const std::string& encoderInput,
                                 Fidelity fidelity) = VerifyOutput;
+    // Where each output placed is recorded with what it was made from (the
+    // planner's ledger); nullptr: nowhere.
+    OutputLedger* ledger = nullptr;
+    // At the end, outputs this program made whose source is gone are removed
+    // (within the ledger's loaded trees).
+    bool deleteOrphans = false;
+    // cover.jpg and folder.jpg of a converted file's folder go to its output folder.
+    bool copyFolderImages = false;
 };
 
 // A file being converted, as the progress window lists it.
@@ -133,6 +150,9 @@ private:
     std::size_t FilesHoldingASlot() const;
     void RequestStop(FileRun& file, bool cancel);
     void Finish();
+    void RecordOutput(FileRun& file, std::string& reason);
+    void CopyFolderImages();
+    void RemoveOrphans();
 
     EngineTable engines_;
     RunnerListener& listener_;
@@ -147,6 +167,7 @@ private:
         std::string source, output;
         std::optional<FileIdentity> identity, placed;  // of the source at its start, of the output placed
         std::string damage;                            // what its decoder skipped
+        std::string sourceFolder;                      // where its folder images come from
     };
     std::vector<Converted> converted_;  // the files done, whose sources may go at the end
     int lastProgress_ = 0;

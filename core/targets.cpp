@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codecs/apeengines.h"
+#include "codecs/copyengine.h"
 #include "codecs/flacdecoder.h"
 #include "codecs/flacencoder.h"
 #include "codecs/mp3bladeencoder.h"
@@ -68,16 +69,16 @@ constexpr TargetRow kTargets[] = {
 };
 
 const SourceRow kSources[] = {
-    {".wav", DescribeWaveFile, nullptr, true, &kWaveTags, "PCM Wave Files"},
-    {".mp2", DescribeMpegFile, nullptr, false, &kMpegTags, "Mp2 Files"},
-    {".mp3", DescribeMpegFile, &kDecMp3, true, &kMpegTags, "Mp3 Files"},
-    {".ogg", DescribeOggFile, &kDecOggVorbis, true, &kOggVorbisTags, "OggVorbis Files"},
-    {".ape", DescribeApeFile, &kDecApeMonkey, true, &kApeTags, "MonkeysAudio Files"},
-    {".vqf", DescribeTwinVqFile, nullptr, false, nullptr, "TwinVQ Files"},
-    {".flac", DescribeFlacFile, &kDecFlac, true, &kFlacTags, "FLAC Files"},
+    {".wav", DescribeWaveFile, nullptr, true, &kWaveTags, true, "PCM Wave Files"},
+    {".mp2", DescribeMpegFile, nullptr, false, &kMpegTags, false, "Mp2 Files"},
+    {".mp3", DescribeMpegFile, &kDecMp3, true, &kMpegTags, false, "Mp3 Files"},
+    {".ogg", DescribeOggFile, &kDecOggVorbis, true, &kOggVorbisTags, false, "OggVorbis Files"},
+    {".ape", DescribeApeFile, &kDecApeMonkey, true, &kApeTags, true, "MonkeysAudio Files"},
+    {".vqf", DescribeTwinVqFile, nullptr, false, nullptr, false, "TwinVQ Files"},
+    {".flac", DescribeFlacFile, &kDecFlac, true, &kFlacTags, true, "FLAC Files"},
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
-    {".oga", DescribeFlacFile, &kDecFlac, true, &kOggFlacTags, "FLAC Files"},
-    {".opus", DescribeOpusFile, &kDecOpus, true, &kOggOpusTags, "Opus Files"},
+    {".oga", DescribeFlacFile, &kDecFlac, true, &kOggFlacTags, true, "FLAC Files"},
+    {".opus", DescribeOpusFile, &kDecOpus, true, &kOggOpusTags, false, "Opus Files"},
 };
 
 template <typename Row, typename Match>
@@ -106,7 +107,7 @@ const TargetRow* FindTargetByOutput(const std::string& path) {
 std::span<const SourceRow> Sources() { return kSources; }
 
 EngineTable StandardEngines() {
-    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}};
+    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}};
     for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
     for (const SourceRow& row : Sources())
         if (row.decoder) engines.emplace(row.decoder, row.decoder->run);

@@ -51,6 +51,7 @@ struct SourceRow {
     EngineId decoder;
     bool converted;
     const TagForm* tags;  // nullptr: a kind without tags TagLib can read
+    bool lossless;        // which of the preferences' rules per source kind applies
     // Its entry in the "Add File" dialog; rows of one name share an entry.
     const char* filterName;
 };

@@ -1,18 +1,12 @@
 #include "core/verify.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
-
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "codecs/libraryloader.h"
+#include "core/ffmpegcalls.h"
 #include "core/readback.h"
 #include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
@@ -23,74 +17,6 @@ extern "C" {
 namespace zelph {
 
 namespace {
-
-// FFmpeg's entry points, taken by name from the libraries loaded for one
-// check: a conversion without the check never maps them.
-struct FfmpegCalls {
-    decltype(&::avformat_open_input) avformat_open_input = nullptr;
-    decltype(&::avformat_find_stream_info) avformat_find_stream_info = nullptr;
-    decltype(&::av_find_best_stream) av_find_best_stream = nullptr;
-    decltype(&::av_read_frame) av_read_frame = nullptr;
-    decltype(&::avformat_close_input) avformat_close_input = nullptr;
-    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3 = nullptr;
-    decltype(&::avcodec_parameters_to_context) avcodec_parameters_to_context = nullptr;
-    decltype(&::avcodec_open2) avcodec_open2 = nullptr;
-    decltype(&::avcodec_send_packet) avcodec_send_packet = nullptr;
-    decltype(&::avcodec_receive_frame) avcodec_receive_frame = nullptr;
-    decltype(&::avcodec_free_context) avcodec_free_context = nullptr;
-    decltype(&::av_packet_alloc) av_packet_alloc = nullptr;
-    decltype(&::av_packet_free) av_packet_free = nullptr;
-    decltype(&::av_packet_unref) av_packet_unref = nullptr;
-    decltype(&::av_frame_alloc) av_frame_alloc = nullptr;
-    decltype(&::av_frame_free) av_frame_free = nullptr;
-    decltype(&::av_frame_unref) av_frame_unref = nullptr;
-    decltype(&::av_log_set_level) av_log_set_level = nullptr;
-    decltype(&::av_sample_fmt_is_planar) av_sample_fmt_is_planar = nullptr;
-    decltype(&::av_get_packed_sample_fmt) av_get_packed_sample_fmt = nullptr;
-
-    bool Load(CodecLibraries& libraries) {
-        return libraries.Load("AVUtil.so", {Bind("av_frame_alloc", av_frame_alloc), Bind("av_frame_free", av_frame_free),
-                                            Bind("av_frame_unref", av_frame_unref),
-                                            Bind("av_log_set_level", av_log_set_level),
-                                            Bind("av_sample_fmt_is_planar", av_sample_fmt_is_planar),
-                                            Bind("av_get_packed_sample_fmt", av_get_packed_sample_fmt)}) &&
-               libraries.Load("AVCodec.so", {Bind("avcodec_alloc_context3", avcodec_alloc_context3),
-                                             Bind("avcodec_parameters_to_context", avcodec_parameters_to_context),
-                                             Bind("avcodec_open2", avcodec_open2),
-                                             Bind("avcodec_send_packet", avcodec_send_packet),
-                                             Bind("avcodec_receive_frame", avcodec_receive_frame),
-                                             Bind("avcodec_free_context", avcodec_free_context),
-                                             Bind("av_packet_alloc", av_packet_alloc), Bind("av_packet_free", av_packet_free),
-                                             Bind("av_packet_unref", av_packet_unref)}) &&
-               libraries.Load("AVFormat.so", {Bind("avformat_open_input", avformat_open_input),
-                                              Bind("avformat_find_stream_info", avformat_find_stream_info),
-                                              Bind("av_find_best_stream", av_find_best_stream),
-                                              Bind("av_read_frame", av_read_frame),
-                                              Bind("avformat_close_input", avformat_close_input)});
-    }
-};
-
-// Each FFmpeg object freed on every path out.
-struct InputFile {
-    const FfmpegCalls& av;
-    AVFormatContext* context = nullptr;
-    ~InputFile() { av.avformat_close_input(&context); }
-};
-struct Decoder {
-    const FfmpegCalls& av;
-    AVCodecContext* context = nullptr;
-    ~Decoder() { av.avcodec_free_context(&context); }
-};
-struct Packet {
-    const FfmpegCalls& av;
-    AVPacket* packet = av.av_packet_alloc();
-    ~Packet() { av.av_packet_free(&packet); }
-};
-struct Frame {
-    const FfmpegCalls& av;
-    AVFrame* frame = av.av_frame_alloc();
-    ~Frame() { av.av_frame_free(&frame); }
-};
 
 std::string Seconds(uint64_t frames, uint32_t rate) {
     char text[32];
@@ -282,15 +208,26 @@ private:
 
 }  // namespace
 
-std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
-    FfmpegCalls av;
+const FfmpegCalls* LoadFfmpeg(std::string& error) {
     // FFmpeg builds decoder tables once and keeps them in its globals; it
     // stays loaded once a check has needed it.
-    CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
-    if (!av.Load(libraries)) return "verify: " + libraries.error();
-    // FFmpeg's own messages would land among the result lines.
-    av.av_log_set_level(AV_LOG_QUIET);
-    const std::string problem = Verification(av, output, encoderInput, fidelity).Run();
+    static CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
+    static FfmpegCalls calls;
+    static const bool loaded = [] {
+        if (!calls.Load(libraries)) return false;
+        // FFmpeg's own messages would land among the result lines.
+        calls.av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    if (!loaded) error = libraries.error();
+    return loaded ? &calls : nullptr;
+}
+
+std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
+    std::string error;
+    const FfmpegCalls* av = LoadFfmpeg(error);
+    if (!av) return "verify: " + error;
+    const std::string problem = Verification(*av, output, encoderInput, fidelity).Run();
     return problem.empty() ? "" : "verify: " + problem;
 }
 

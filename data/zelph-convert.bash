@@ -35,6 +35,11 @@ _zelph_convert() {
         =)
             # A value after "--set NAME=": nothing to offer.
             [[ ${words[cword - 3]} == --set ]] && return
+            # A rule's target after "--rule KIND=": a target or a plain copy.
+            if [[ ${words[cword - 3]} == --rule ]]; then
+                COMPREPLY=($(compgen -W "$(sed -n 's/^  --target \([a-z|]*\).*/\1/p' <<<"$help" | tr '|' ' ') copy" -- "$cur"))
+                return
+            fi
             ;;
         --set)
             # The value follows an "=", typed right after the name.

@@ -1,6 +1,8 @@
 #include "settings/generalsettingsdlg.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QSpinBox>
 #include <QFile>
@@ -18,7 +20,8 @@
 
 namespace zelph {
 
-CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent)
+CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent,
+                                         const std::vector<RuleTarget>& ruleTargets)
     : CSettingsWindow("General Settings", parent),
       block_(block),
       preferences_(preferences),
@@ -34,7 +37,12 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       filesAtOnce_(new QSpinBox(this)),
       treeRootField_(new QLineEdit(this)),
       browseTreeRoot_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
-      namePatternField_(new QLineEdit(this)) {
+      namePatternField_(new QLineEdit(this)),
+      updateBox_(new QCheckBox("Only Convert What Changed Since The Last Run", this)),
+      deleteOrphansBox_(new QCheckBox("Remove Outputs Whose Source Is Gone", this)),
+      folderImagesBox_(new QCheckBox("Copy Folder Images (cover.jpg, folder.jpg)", this)),
+      losslessRule_(new QComboBox(this)),
+      lossyRule_(new QComboBox(this)) {
     // 0 stands for one file per processor.
     filesAtOnce_->setRange(0, 64);
     filesAtOnce_->setSpecialValueText("One Per Processor");
@@ -67,6 +75,26 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     names->addWidget(new QLabel("Name From Tags", this));
     names->addWidget(namePatternField_);
 
+    // The rules name targets by their command-line names, as zelph.conf keeps them.
+    for (QComboBox* rule : {losslessRule_, lossyRule_}) {
+        rule->addItem("The Chosen Target", QString());
+        for (const RuleTarget& target : ruleTargets)
+            rule->addItem(QString::fromStdString(target.text), QString::fromStdString(target.name));
+        rule->addItem("Copy As It Is", QString("copy"));
+    }
+    losslessRule_->setObjectName("losslessRule");
+    lossyRule_->setObjectName("lossyRule");
+    updateBox_->setObjectName("update");
+    deleteOrphansBox_->setObjectName("deleteOrphans");
+    auto* rules = new QFormLayout;
+    rules->addRow("Lossless Sources", losslessRule_);
+    rules->addRow("Lossy Sources", lossyRule_);
+    auto* library = new QVBoxLayout;
+    library->addWidget(updateBox_);
+    library->addWidget(deleteOrphansBox_);
+    library->addWidget(folderImagesBox_);
+    library->addLayout(rules);
+
     auto* controls = new QVBoxLayout;
     controls->addWidget(MakeGroup("Output File", output, this));
     controls->addWidget(MakeGroup("Output Names", names, this));
@@ -86,6 +114,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     controls->addWidget(copyTagsBox_);
     controls->addWidget(verifyBox_);
     controls->addLayout(filesRow);
+    controls->addWidget(MakeGroup("Library", library, this));
     SetControls(controls);
 }
 
@@ -98,6 +127,14 @@ void CGeneralSettingsDlg::ShowBlock() {
     filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
     treeRootField_->setText(QString::fromStdString(preferences_->GetText(kKeepTreeRoot)));
     namePatternField_->setText(QString::fromStdString(preferences_->GetText(kNamePattern)));
+    updateBox_->setChecked(preferences_->Get(kUpdate) != 0);
+    deleteOrphansBox_->setChecked(preferences_->Get(kDeleteOrphans) != 0);
+    folderImagesBox_->setChecked(preferences_->Get(kCopyFolderImages) != 0);
+    for (auto [rule, key] : {std::pair{losslessRule_, kLosslessRule}, std::pair{lossyRule_, kLossyRule}}) {
+        // A rule this version does not offer shows as the chosen target, and stays unless changed.
+        const int at = rule->findData(QString::fromStdString(preferences_->GetText(key)));
+        rule->setCurrentIndex(std::max(at, 0));
+    }
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
     // Not the folder field: its focus rule would replace the stored choice
@@ -114,6 +151,11 @@ void CGeneralSettingsDlg::StoreBlock() {
     preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
     preferences_->Set(kKeepTreeRoot, treeRootField_->text().trimmed().toStdString());
     preferences_->Set(kNamePattern, namePatternField_->text().trimmed().toStdString());
+    preferences_->Set(kUpdate, updateBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kDeleteOrphans, deleteOrphansBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kCopyFolderImages, folderImagesBox_->isChecked() ? "1" : "0");
+    for (auto [rule, key] : {std::pair{losslessRule_, kLosslessRule}, std::pair{lossyRule_, kLossyRule}})
+        preferences_->Set(key, rule->currentData().toString().toStdString());
     // A folder that does not fit the field (only from a damaged file) keeps
     // the stored one.
     SetOutputFolder(*block_, folderText_);

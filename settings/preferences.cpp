@@ -29,6 +29,15 @@ constexpr PreferenceKey kKeys[] = {
     // Empty: outputs are named as their sources, flat in the output folder.
     {kKeepTreeRoot, 0, 0, 0, true},
     {kNamePattern, 0, 0, 0, true},
+    // 1: a re-run skips outputs that are up to date and only re-tags those
+    // whose source's tags alone changed.
+    {kUpdate, 0, 1, 0},
+    // 1: outputs this program made whose source is gone are removed.
+    {kDeleteOrphans, 0, 1, 0},
+    // 1: cover.jpg and folder.jpg are copied beside the outputs of their folder.
+    {kCopyFolderImages, 0, 1, 0},
+    {kLosslessRule, 0, 0, 0, true},
+    {kLossyRule, 0, 0, 0, true},
 };
 
 std::string_view Trim(std::string_view text) {

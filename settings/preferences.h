@@ -26,6 +26,15 @@ inline constexpr std::string_view kVerify = "general.verify";
 // names outputs from their tags; "" leaves the plain naming.
 inline constexpr std::string_view kKeepTreeRoot = "general.keepTreeRoot";
 inline constexpr std::string_view kNamePattern = "general.namePattern";
+// Re-runs: only what changed is converted, outputs whose source is gone are
+// removed, and a folder's cover images go along with its music.
+inline constexpr std::string_view kUpdate = "general.update";
+inline constexpr std::string_view kDeleteOrphans = "general.deleteOrphans";
+inline constexpr std::string_view kCopyFolderImages = "general.copyFolderImages";
+// Text keys, a rule per source kind: "" converts to the chosen target, a
+// target's command-line name ("opus") to that one, "copy" copies as it is.
+inline constexpr std::string_view kLosslessRule = "rules.lossless";
+inline constexpr std::string_view kLossyRule = "rules.lossy";
 
 struct PreferenceKey {
     std::string_view name;

@@ -180,7 +180,7 @@ TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
         "flac --silent -T 'ARTIST=AC/DC' -T TITLE=Hi -T TRACKNUMBER=2/12 -o t/x.flac m/a/x.wav && "
         "flac --silent -T 'ARTIST=AC/DC' -T ALBUM=Live -T TITLE='Hi.' -T TRACKNUMBER=3 -o t/y.flac m/a/x.wav";
     ASSERT_EQ(RunCommand(cd + make).status, 0);
-    const auto files = [&](const std::string& folder) { return RunCommand(cd + "cd " + folder + " && find . -type f | LC_ALL=C sort").out; };
+    const auto files = [&](const std::string& folder) { return RunCommand(cd + "cd " + folder + " && find . -type f ! -name .zelph-outputs | LC_ALL=C sort").out; };
 
     RunCommand(cd + "mkdir tree named meet");
     const auto tree = RunCommand(cd + Cli("--quiet --target wav --output-dir tree --keep-tree m m"), true);

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QSpinBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -470,14 +470,17 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
-TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceAndOutputNamesEditThePreferencesAndNothingInTheRecord) {
+TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceOutputNamesAndTheLibraryEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
     Preferences preferences("/nowhere/zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
     const char* const verifyBox = "Verify Outputs (Always When Deleting Sources)";
+    const char* const updateBox = "Only Convert What Changed Since The Last Run";
     for (const char* button : {"Cancel", "Save", "Save"}) {
         const bool was = preferences.Get(kCopyTags) != 0, verified = preferences.Get(kVerify) != 0;
+        const bool updating = preferences.Get(kUpdate) != 0;
+        const std::string lossy = preferences.GetText(kLossyRule);
         const int files = preferences.Get(kFilesAtOnce);
         const std::string pattern = preferences.GetText(kNamePattern), root = preferences.GetText(kKeepTreeRoot);
         Open(window, [&](QWidget* w) {
@@ -487,6 +490,9 @@ TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceAndOutputNamesEditThePreferencesA
             auto* rootField = w->findChild<QLineEdit*>("keepTreeRoot");
             Press(w, "Copy Tags");
             Press(w, verifyBox);
+            EXPECT_EQ(Checked(w, updateBox), updating);
+            Press(w, updateBox);
+            w->findChild<QComboBox*>("lossyRule")->setCurrentIndex(lossy.empty() ? 1 : 0);
             w->findChild<QSpinBox*>()->setValue(files + 3);
             patternField->setText(QString::fromStdString(pattern + "%title%"));
             rootField->setText(QString::fromStdString(" /m\u00fcsic" + root + " "));
@@ -496,6 +502,8 @@ TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceAndOutputNamesEditThePreferencesA
         EXPECT_EQ(preferences.Get(kCopyTags) != 0, saved ? !was : was);
         EXPECT_EQ(preferences.Get(kVerify) != 0, saved ? !verified : verified);
         EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
+        EXPECT_EQ(preferences.Get(kUpdate) != 0, saved ? !updating : updating);
+        EXPECT_EQ(preferences.GetText(kLossyRule), saved ? (lossy.empty() ? "copy" : "") : lossy);
         EXPECT_EQ(preferences.GetText(kNamePattern), saved ? pattern + "%title%" : pattern);
         EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }

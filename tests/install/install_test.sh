@@ -159,7 +159,7 @@ completion)
     [[ $(complete_line zelph-convert --target "" | tr '\n' ' ') == "ape blade flac gogo lame ogg opus wav " ]] ||
         fail "--target values: $(complete_line zelph-convert --target "")"
     [[ $(complete_line zelph-convert --if-exists o) == overwrite ]] || fail "--if-exists values"
-    [[ $(complete_line zelph-convert --de | tr '\n' ' ') == "--delete-source --describe " ]] ||
+    [[ $(complete_line zelph-convert --de | tr '\n' ' ') == "--delete-orphans --delete-source --describe " ]] ||
         fail "options: $(complete_line zelph-convert --de)"
     [[ $(complete_line zelph-convert --jobs "" | head -n 2 | tr '\n' ' ') == "0 1 " ]] ||
         fail "--jobs values: $(complete_line zelph-convert --jobs "")"

@@ -1,0 +1,112 @@
+#include "core/fingerprint.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "core/ffmpegcalls.h"
+#include "metadata/tags.h"
+#include "settings/preferences.h"
+#include "settings/settingsfields.h"
+
+namespace zelph {
+
+namespace {
+
+// FNV-1a, 64 bits: enough to tell one version of a file's audio from the next.
+class Hash {
+public:
+    Hash& Add(const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i) value_ = (value_ ^ bytes[i]) * 1099511628211ull;
+        return *this;
+    }
+    // Each text ends with a NUL, so "ab"+"c" and "a"+"bc" differ.
+    Hash& Add(const std::string& text) { return Add(text.c_str(), text.size() + 1); }
+    std::string Text() const {
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value_));
+        return text;
+    }
+
+private:
+    uint64_t value_ = 14695981039346656037ull;
+};
+
+constexpr std::size_t kStreamInfoMd5At = 18, kMd5Size = 16;
+
+}  // namespace
+
+std::string AudioHash(const std::string& source) {
+    std::string error;
+    const FfmpegCalls* av = LoadFfmpeg(error);
+    if (!av) return "";
+    InputFile file{*av};
+    if (av->avformat_open_input(&file.context, source.c_str(), nullptr, nullptr) < 0) return "";
+    int stream = -1;
+    for (unsigned i = 0; i < file.context->nb_streams && stream < 0; ++i)
+        if (file.context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) stream = static_cast<int>(i);
+    if (stream < 0) return "";
+    const AVCodecParameters& form = *file.context->streams[stream]->codecpar;
+    if (form.codec_id == AV_CODEC_ID_FLAC && form.extradata_size >= static_cast<int>(kStreamInfoMd5At + kMd5Size)) {
+        const uint8_t* md5 = form.extradata + kStreamInfoMd5At;
+        // All zero: the encoder did not work it out.
+        if (std::any_of(md5, md5 + kMd5Size, [](uint8_t byte) { return byte != 0; })) {
+            std::string text = "md5:";
+            for (std::size_t i = 0; i < kMd5Size; ++i) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02x", md5[i]);
+                text += hex;
+            }
+            return text;
+        }
+    }
+    Packet packet{*av};
+    Hash hash;
+    for (;;) {
+        const int read = av->av_read_frame(file.context, packet.packet);
+        if (read == AVERROR_EOF) break;
+        if (read < 0) return "";
+        if (packet.packet->stream_index == stream) hash.Add(packet.packet->data, static_cast<std::size_t>(packet.packet->size));
+        av->av_packet_unref(packet.packet);
+    }
+    return "packets:" + hash.Text();
+}
+
+std::string TagsHash(const std::string& source, bool copyTags) {
+    if (!copyTags) return "-";
+    const SourceRow* row = FindSource(source);
+    Hash hash;
+    if (!row || !row->tags) return hash.Text();
+    TagReadResult read = ReadTags(source, *row->tags);
+    DropFileDescription(read.tags);
+    for (const auto& [name, values] : read.tags.fields) {
+        hash.Add(name);
+        for (const std::string& value : values) hash.Add(value);
+    }
+    for (const auto& [name, labels] : read.tags.labels)
+        for (const TextLabel& label : labels) hash.Add(name).Add(label.language).Add(label.description);
+    for (const TagPicture& picture : read.tags.pictures)
+        hash.Add(&picture.type, sizeof picture.type).Add(picture.mimeType).Add(picture.description).Add(picture.data);
+    return hash.Text();
+}
+
+std::string SettingsHash(const TargetRow& target, const ConverterSettings& settings, const TargetTuning& tuning) {
+    const std::string prefix = std::string(target.cliName) + ".";
+    Hash hash;
+    hash.Add(prefix);
+    const auto* record = reinterpret_cast<const unsigned char*>(&settings);
+    for (const SettingsField& field : SettingsFields()) {
+        if (std::strncmp(field.name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::size_t size = field.type == FieldType::Int16 ? 2 : field.type == FieldType::Folder ? 0 : 4;
+        hash.Add(field.name).Add(record + field.offset, size);
+    }
+    // A tuned target's block, as the preferences would keep it.
+    Preferences kept("");
+    StoreTuning(tuning, kept);
+    for (const PreferenceKey& key : PreferenceKeys())
+        if (key.name.starts_with(prefix)) hash.Add(std::string(key.name)).Add(kept.GetText(key.name));
+    return hash.Text();
+}
+
+}  // namespace zelph
