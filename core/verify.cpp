@@ -1,18 +1,12 @@
 #include "core/verify.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
-
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "codecs/libraryloader.h"
+#include "codecs/ffmpegcalls.h"
 #include "core/readback.h"
 #include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
@@ -23,74 +17,6 @@ extern "C" {
 namespace zelph {
 
 namespace {
-
-// FFmpeg's entry points, taken by name from the libraries loaded for one
-// check: a conversion without the check never maps them.
-struct FfmpegCalls {
-    decltype(&::avformat_open_input) avformat_open_input = nullptr;
-    decltype(&::avformat_find_stream_info) avformat_find_stream_info = nullptr;
-    decltype(&::av_find_best_stream) av_find_best_stream = nullptr;
-    decltype(&::av_read_frame) av_read_frame = nullptr;
-    decltype(&::avformat_close_input) avformat_close_input = nullptr;
-    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3 = nullptr;
-    decltype(&::avcodec_parameters_to_context) avcodec_parameters_to_context = nullptr;
-    decltype(&::avcodec_open2) avcodec_open2 = nullptr;
-    decltype(&::avcodec_send_packet) avcodec_send_packet = nullptr;
-    decltype(&::avcodec_receive_frame) avcodec_receive_frame = nullptr;
-    decltype(&::avcodec_free_context) avcodec_free_context = nullptr;
-    decltype(&::av_packet_alloc) av_packet_alloc = nullptr;
-    decltype(&::av_packet_free) av_packet_free = nullptr;
-    decltype(&::av_packet_unref) av_packet_unref = nullptr;
-    decltype(&::av_frame_alloc) av_frame_alloc = nullptr;
-    decltype(&::av_frame_free) av_frame_free = nullptr;
-    decltype(&::av_frame_unref) av_frame_unref = nullptr;
-    decltype(&::av_log_set_level) av_log_set_level = nullptr;
-    decltype(&::av_sample_fmt_is_planar) av_sample_fmt_is_planar = nullptr;
-    decltype(&::av_get_packed_sample_fmt) av_get_packed_sample_fmt = nullptr;
-
-    bool Load(CodecLibraries& libraries) {
-        return libraries.Load("AVUtil.so", {Bind("av_frame_alloc", av_frame_alloc), Bind("av_frame_free", av_frame_free),
-                                            Bind("av_frame_unref", av_frame_unref),
-                                            Bind("av_log_set_level", av_log_set_level),
-                                            Bind("av_sample_fmt_is_planar", av_sample_fmt_is_planar),
-                                            Bind("av_get_packed_sample_fmt", av_get_packed_sample_fmt)}) &&
-               libraries.Load("AVCodec.so", {Bind("avcodec_alloc_context3", avcodec_alloc_context3),
-                                             Bind("avcodec_parameters_to_context", avcodec_parameters_to_context),
-                                             Bind("avcodec_open2", avcodec_open2),
-                                             Bind("avcodec_send_packet", avcodec_send_packet),
-                                             Bind("avcodec_receive_frame", avcodec_receive_frame),
-                                             Bind("avcodec_free_context", avcodec_free_context),
-                                             Bind("av_packet_alloc", av_packet_alloc), Bind("av_packet_free", av_packet_free),
-                                             Bind("av_packet_unref", av_packet_unref)}) &&
-               libraries.Load("AVFormat.so", {Bind("avformat_open_input", avformat_open_input),
-                                              Bind("avformat_find_stream_info", avformat_find_stream_info),
-                                              Bind("av_find_best_stream", av_find_best_stream),
-                                              Bind("av_read_frame", av_read_frame),
-                                              Bind("avformat_close_input", avformat_close_input)});
-    }
-};
-
-// Each FFmpeg object freed on every path out.
-struct InputFile {
-    const FfmpegCalls& av;
-    AVFormatContext* context = nullptr;
-    ~InputFile() { av.avformat_close_input(&context); }
-};
-struct Decoder {
-    const FfmpegCalls& av;
-    AVCodecContext* context = nullptr;
-    ~Decoder() { av.avcodec_free_context(&context); }
-};
-struct Packet {
-    const FfmpegCalls& av;
-    AVPacket* packet = av.av_packet_alloc();
-    ~Packet() { av.av_packet_free(&packet); }
-};
-struct Frame {
-    const FfmpegCalls& av;
-    AVFrame* frame = av.av_frame_alloc();
-    ~Frame() { av.av_frame_free(&frame); }
-};
 
 std::string Seconds(uint64_t frames, uint32_t rate) {
     char text[32];
@@ -191,14 +117,14 @@ public:
 
     std::string Run() {
         if (!reference_.ok()) return "the encoder's input cannot be read again";
-        InputFile file{av_};
+        AvInput file{av_};
         if (av_.avformat_open_input(&file.context, output_.c_str(), nullptr, nullptr) < 0 ||
             av_.avformat_find_stream_info(file.context, nullptr) < 0)
             return "the output does not open for decoding";
         const AVCodec* codec = nullptr;
         const int stream = av_.av_find_best_stream(file.context, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream < 0 || !codec) return "the output holds no audio stream that decodes";
-        Decoder decoder{av_};
+        AvDecoder decoder{av_};
         decoder.context = av_.avcodec_alloc_context3(codec);
         if (!decoder.context ||
             av_.avcodec_parameters_to_context(decoder.context, file.context->streams[stream]->codecpar) < 0)
@@ -213,8 +139,8 @@ public:
                     (bits == 0 || bits == reference_.bits()) &&
                     decoder.context->sample_rate == static_cast<int>(reference_.rate());
 
-        Packet packet{av_};
-        Frame frame{av_};
+        AvPacket packet{av_};
+        AvFrame frame{av_};
         for (;;) {
             const int read = av_.av_read_frame(file.context, packet.packet);
             if (read == AVERROR_EOF) break;
@@ -284,12 +210,7 @@ private:
 
 std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
     FfmpegCalls av;
-    // FFmpeg builds decoder tables once and keeps them in its globals; it
-    // stays loaded once a check has needed it.
-    CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
-    if (!av.Load(libraries)) return "verify: " + libraries.error();
-    // FFmpeg's own messages would land among the result lines.
-    av.av_log_set_level(AV_LOG_QUIET);
+    if (std::string error; !LoadFfmpegCalls(av, error)) return "verify: " + error;
     const std::string problem = Verification(av, output, encoderInput, fidelity).Run();
     return problem.empty() ? "" : "verify: " + problem;
 }
