@@ -148,11 +148,11 @@ std::string Describe(const FfmpegCalls& av, const AudioInput& input) {
         const int bits = dsd ? 1 : form.bits_per_raw_sample ? form.bits_per_raw_sample : form.bits_per_coded_sample;
         if (bits > 0) text += FormatDescription(" %dBit", bits);
     } else {
-        const int64_t rate = form.bit_rate ? form.bit_rate : input.context()->bit_rate;
-        if (rate > 0) text += FormatDescription(" %dKbps", static_cast<int>((rate + 500) / 1000));
+        const long long rate = form.bit_rate ? form.bit_rate : input.context()->bit_rate;
+        if (rate > 0) text += FormatDescription(" %lldKbps", rate / 1000 + (rate % 1000 >= 500));
     }
     // A DSD stream is decoded at an eighth of its own rate.
-    return text + FormatDescription(" %dHz", form.sample_rate * (dsd ? 8 : 1));
+    return text + FormatDescription(" %lldHz", static_cast<long long>(form.sample_rate) * (dsd ? 8 : 1));
 }
 
 // The WAV form of the decoded frames: FFmpeg's sample format, packed.

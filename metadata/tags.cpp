@@ -95,7 +95,7 @@ void SplitTotal(Fields& fields, const std::string& number, const std::string& to
 void NoteUnsupported(TagReadResult& result, const TagLib::PropertyMap& map) {
     for (const TagLib::String& name : map.unsupportedData()) {
         const std::string text = Utf8(name);
-        if (text == "APIC" || IsApePictureKey(text)) continue;
+        if (text == "APIC" || text == "covr" || text == "WM/Picture" || IsApePictureKey(text)) continue;
         if (std::find(result.unreadable.begin(), result.unreadable.end(), text) == result.unreadable.end())
             result.unreadable.push_back(text);
     }
