@@ -5,6 +5,8 @@
 #   Opus stereo 48 kHz          -> 16-bit WAV   vs  opusdec --rate 48000 (both dither),
 #                                                   and ffmpeg -f s16le (its own decoder, and libopus)
 #   24-bit stereo 48 kHz WAV    -> 16-bit WAV   vs  sox -b 16    (both dither)
+#   AAC and ALAC in M4A         -> 16-bit WAV   vs  ffmpeg -f s16le (both on FFmpeg's decoders;
+#                                                   the AAC's float samples: ours dithered, FFmpeg's rounded)
 # Our output is synced with its folder before the run ends; each peer's output
 # is synced the same way.
 # Usage: bench/sources_bench.sh [build folder]   (BENCH_RUNS sets the runs per side, default 5)
@@ -22,6 +24,8 @@ flac -s -f cd.wav -o song.flac
 sox -n -r 48000 -c 2 -b 16 opus-in.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 opusenc --quiet opus-in.wav song.opus
 sox -n -r 48000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+ffmpeg -nostdin -v error -i cd.wav -c:a aac -b:a 256k song.m4a
+ffmpeg -nostdin -v error -i cd.wav -c:a alac alac.m4a
 
 # compare LABEL PEER-NAME SOURCE PEER-COMMAND: the sides in turn, then their report.
 compare() {
@@ -42,3 +46,7 @@ compare "Opus -> WAV" "ffmpeg -f s16le" song.opus \
 compare "Opus -> WAV" "ffmpeg -c:a libopus -f s16le" song.opus \
     "ffmpeg -nostdin -v error -c:a libopus -i song.opus -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
 compare "24-bit -> 16-bit WAV" "sox -b 16" hires.wav "sox hires.wav -b 16 out/sox.wav && sync out/sox.wav"
+compare "AAC in M4A -> WAV" "ffmpeg -f s16le" song.m4a \
+    "ffmpeg -nostdin -v error -i song.m4a -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
+compare "ALAC in M4A -> WAV" "ffmpeg -f s16le" alac.m4a \
+    "ffmpeg -nostdin -v error -i alac.m4a -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"

@@ -57,7 +57,8 @@ std::string SetFieldsHelp() {
 
 std::vector<std::string> SourceExtensions() {
     std::vector<std::string> extensions;
-    for (const SourceRow& row : Sources()) extensions.emplace_back(row.extension + 1);
+    for (const SourceRow& row : Sources())
+        for (const std::string_view extension : ExtensionsOf(row)) extensions.emplace_back(extension.substr(1));
     return extensions;
 }
 

@@ -46,9 +46,9 @@ bool WavSink::Write(const void* data, std::size_t size) {
     return ok_;
 }
 
-bool WavSink::Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
-    const WaveHeader header =
-        MakeWaveHeader(channels, sampleRate, bitsPerSample, static_cast<uint32_t>(pcmBytes_));
+bool WavSink::Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t formatTag) {
+    WaveHeader header = MakeWaveHeader(channels, sampleRate, bitsPerSample, static_cast<uint32_t>(pcmBytes_));
+    header.formatTag = formatTag;
     ok_ = ok_ && PatchWaveHeader(file_, header) && file_.Close();
     return ok_;
 }

@@ -62,7 +62,8 @@ public:
     bool Write(const void* data, std::size_t size);
     // Writes the real header over the placeholder and closes the file; false
     // when any write, the patch or the close failed.
-    bool Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample);
+    // Float samples (32-bit) are told by `formatTag`.
+    bool Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t formatTag = kWaveFormatPcm);
 
 private:
     ExclusiveFile file_;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/ffmpegcalls.h"
+#include "codecs/ffmpegcalls.h"
 #include "metadata/tags.h"
 #include "settings/preferences.h"
 #include "settings/settingsfields.h"
@@ -41,8 +41,13 @@ std::string AudioHash(const std::string& source) {
     std::string error;
     const FfmpegCalls* av = LoadFfmpeg(error);
     if (!av) return "";
-    InputFile file{*av};
-    if (av->avformat_open_input(&file.context, source.c_str(), nullptr, nullptr) < 0) return "";
+    AvInput file{*av};
+    // Sources are untrusted: whatever a demuxer finds inside one, it may open
+    // no other file and no network address.
+    AvOptions options{*av};
+    av->av_dict_set(&options.dictionary, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + source;
+    if (av->avformat_open_input(&file.context, url.c_str(), nullptr, &options.dictionary) < 0) return "";
     int stream = -1;
     for (unsigned i = 0; i < file.context->nb_streams && stream < 0; ++i)
         if (file.context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) stream = static_cast<int>(i);
@@ -61,7 +66,7 @@ std::string AudioHash(const std::string& source) {
             return text;
         }
     }
-    Packet packet{*av};
+    AvPacket packet{*av};
     Hash hash;
     for (;;) {
         const int read = av->av_read_frame(file.context, packet.packet);

@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "codecs/aiffencoder.h"
 #include "codecs/apeengines.h"
 #include "codecs/copyengine.h"
+#include "codecs/ffmpegdecoder.h"
 #include "codecs/flacdecoder.h"
 #include "codecs/flacencoder.h"
 #include "codecs/mp3bladeencoder.h"
@@ -19,9 +21,11 @@
 #include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "core/naming.h"
+#include "formats/aiffform.h"
 #include "formats/flacprobe.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
+#include "settings/aifftuning.h"
 
 namespace zelph {
 
@@ -43,6 +47,11 @@ EngineSettings TuningOf(const ConverterSettings&, const TargetTuning& t) {
 // Lossless: FLAC's input form, kept in zelph.conf, may keep the source's
 // channels, sample size and rate.
 EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { return PcmFormOf(t.Of<FlacSettings>().input); }
+// The source's channels; 16 bits when chosen (through the WAV stage's dither),
+// else the source's sample size, which the encoder brings to 16 or 24 bits.
+EngineSettings AiffInput(const ConverterSettings&, const TargetTuning& t) {
+    return PcmForm{0, t.Of<AiffSettings>().sampleSize == AiffSampleSize::k16Bit ? 16 : 0};
+}
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
@@ -66,6 +75,8 @@ constexpr TargetRow kTargets[] = {
      &kFlacTags, FlacAudioExtent, Fidelity::kBitExact},
     {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings>, OpusInput, true,
      &kOggOpusTags, OggAudioExtent, Fidelity::kSameLength},
+    {kTargetAiff, "aiff", "Aiff", ".aiff", &kEncAiff, TuningOf<AiffSettings>, AiffInput, true, &kAiffTags,
+     AiffAudioExtent, Fidelity::kBitExact},
 };
 
 const SourceRow kSources[] = {
@@ -79,6 +90,11 @@ const SourceRow kSources[] = {
     // FLAC in Ogg; Vorbis and Opus in Ogg go by .ogg and .opus.
     {".oga", DescribeFlacFile, &kDecFlac, true, &kOggFlacTags, true, "FLAC Files"},
     {".opus", DescribeOpusFile, &kDecOpus, true, &kOggOpusTags, false, "Opus Files"},
+    // Other people's formats, through FFmpeg's demuxers and decoders. Most
+    // of them are lossy; the lossy rule (which may copy) keeps a lossless
+    // one as it is rather than re-encode a lossy one.
+    {".m4a .m4b .mp4 .aac .wma .aif .aiff .aifc .wv .tta .mpc .dsf .dff .caf .w64 .ac3 .mka", DescribeFfmpegFile,
+     &kDecFfmpeg, true, &kOtherTags, false, "Other Audio Files"},
 };
 
 template <typename Row, typename Match>
@@ -106,6 +122,17 @@ const TargetRow* FindTargetByOutput(const std::string& path) {
 
 std::span<const SourceRow> Sources() { return kSources; }
 
+std::vector<std::string_view> ExtensionsOf(const SourceRow& row) {
+    std::vector<std::string_view> extensions;
+    std::string_view rest = row.extensions;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        if (end > 0) extensions.push_back(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return extensions;
+}
+
 EngineTable StandardEngines() {
     EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}};
     for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
@@ -116,21 +143,23 @@ EngineTable StandardEngines() {
 
 std::string MusicFileFilter() {
     // Each entry: "Name (*.a,*.b)|*.a;*.b|".
-    const auto entry = [](const std::string& name, const std::vector<const char*>& extensions) {
+    const auto entry = [](const std::string& name, const std::vector<std::string_view>& extensions) {
         std::string listed, patterns;
-        for (const char* extension : extensions) {
-            listed += std::string(listed.empty() ? "" : ",") + "*" + extension;
-            patterns += std::string(patterns.empty() ? "" : ";") + "*" + extension;
+        for (const std::string_view extension : extensions) {
+            listed += std::string(listed.empty() ? "" : ",") + "*" + std::string(extension);
+            patterns += std::string(patterns.empty() ? "" : ";") + "*" + std::string(extension);
         }
         return name + " (" + listed + ")|" + patterns + "|";
     };
-    std::vector<const char*> every;
-    std::vector<std::pair<std::string, std::vector<const char*>>> named;
+    std::vector<std::string_view> every;
+    std::vector<std::pair<std::string, std::vector<std::string_view>>> named;
     for (const SourceRow& row : Sources()) {
-        every.push_back(row.extension);
         auto same = std::find_if(named.begin(), named.end(), [&](const auto& n) { return n.first == row.filterName; });
         if (same == named.end()) same = named.insert(named.end(), {row.filterName, {}});
-        same->second.push_back(row.extension);
+        for (const std::string_view extension : ExtensionsOf(row)) {
+            every.push_back(extension);
+            same->second.push_back(extension);
+        }
     }
     std::string filter = entry("Music Files", every);
     for (const auto& [name, extensions] : named) filter += entry(name, extensions);
@@ -149,7 +178,10 @@ std::string SourceExtensionOf(const std::string& path) {
 
 const SourceRow* FindSource(const std::string& path) {
     const std::string extension = SourceExtensionOf(path);
-    return FindRow(Sources(), [&](const SourceRow& row) { return row.extension == extension; });
+    return FindRow(Sources(), [&](const SourceRow& row) {
+        const std::vector<std::string_view> listed = ExtensionsOf(row);
+        return std::find(listed.begin(), listed.end(), extension) != listed.end();
+    });
 }
 
 AudioDescription DescribeAudioFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codecs/engines.h"
 #include "codecs/job.h"
@@ -43,7 +44,7 @@ struct TargetRow {
 };
 
 struct SourceRow {
-    const char* extension;  // lower case, with its dot
+    const char* extensions;  // lower case, each with its dot, separated by spaces
     std::string (*describe)(const std::string& path);
     // The decoder that turns it into PCM WAV; nullptr for formats that are
     // listed and described but not converted. A WAV is read by the WAV stage
@@ -65,6 +66,8 @@ const TargetRow* FindTargetByCliName(std::string_view name);
 const TargetRow* FindTargetByOutput(const std::string& path);
 
 std::span<const SourceRow> Sources();
+// A source row's extensions, one by one (".m4a").
+std::vector<std::string_view> ExtensionsOf(const SourceRow& row);
 
 // Every engine the rows name, and the WAV stage, each running its own procedure.
 EngineTable StandardEngines();

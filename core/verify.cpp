@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "core/ffmpegcalls.h"
+#include "codecs/ffmpegcalls.h"
 #include "core/readback.h"
 #include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
@@ -117,14 +117,14 @@ public:
 
     std::string Run() {
         if (!reference_.ok()) return "the encoder's input cannot be read again";
-        InputFile file{av_};
+        AvInput file{av_};
         if (av_.avformat_open_input(&file.context, output_.c_str(), nullptr, nullptr) < 0 ||
             av_.avformat_find_stream_info(file.context, nullptr) < 0)
             return "the output does not open for decoding";
         const AVCodec* codec = nullptr;
         const int stream = av_.av_find_best_stream(file.context, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream < 0 || !codec) return "the output holds no audio stream that decodes";
-        Decoder decoder{av_};
+        AvDecoder decoder{av_};
         decoder.context = av_.avcodec_alloc_context3(codec);
         if (!decoder.context ||
             av_.avcodec_parameters_to_context(decoder.context, file.context->streams[stream]->codecpar) < 0)
@@ -139,8 +139,8 @@ public:
                     (bits == 0 || bits == reference_.bits()) &&
                     decoder.context->sample_rate == static_cast<int>(reference_.rate());
 
-        Packet packet{av_};
-        Frame frame{av_};
+        AvPacket packet{av_};
+        AvFrame frame{av_};
         for (;;) {
             const int read = av_.av_read_frame(file.context, packet.packet);
             if (read == AVERROR_EOF) break;
@@ -207,21 +207,6 @@ private:
 };
 
 }  // namespace
-
-const FfmpegCalls* LoadFfmpeg(std::string& error) {
-    // FFmpeg builds decoder tables once and keeps them in its globals; it
-    // stays loaded once a check has needed it.
-    static CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
-    static FfmpegCalls calls;
-    static const bool loaded = [] {
-        if (!calls.Load(libraries)) return false;
-        // FFmpeg's own messages would land among the result lines.
-        calls.av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    if (!loaded) error = libraries.error();
-    return loaded ? &calls : nullptr;
-}
 
 std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity) {
     std::string error;

@@ -1,7 +1,8 @@
-// One decode engine (chosen at build time: MP3, Ogg Vorbis, FLAC or Opus)
-// over a file made of the fuzz input, with the system's codec library
-// behind it.
+// One decode engine (chosen at build time: MP3, Ogg Vorbis, FLAC, Opus or
+// the FFmpeg one over its whitelisted demuxers) over a file made of the
+// fuzz input, with the system's codec library behind it.
 
+#include "codecs/ffmpegdecoder.h"
 #include "codecs/flacdecoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/oggdecoder.h"
@@ -16,6 +17,9 @@ constexpr zelph::EngineProc kEngine = zelph::DecodeMp3;
 #elif defined(ZELPH_FUZZ_FLAC)
 constexpr zelph::EngineProc kEngine = zelph::DecodeFlac;
 #define ZELPH_FUZZ_LIBRARIES {"FLAC.so"}
+#elif defined(ZELPH_FUZZ_FFMPEG)
+constexpr zelph::EngineProc kEngine = zelph::DecodeFfmpeg;
+#define ZELPH_FUZZ_LIBRARIES {"AVUtil.so", "AVCodec.so", "AVFormat.so"}
 #elif defined(ZELPH_FUZZ_OPUS)
 constexpr zelph::EngineProc kEngine = zelph::DecodeOpus;
 #define ZELPH_FUZZ_LIBRARIES {"OpusFile.so"}

@@ -66,3 +66,18 @@ flac -s -o "$out/flac-file/stereo.flac" "$out/wav/stereo16.wav"
 flac -s --ogg -o "$out/flac-file/mono.oga" "$out/wav/mono8.wav"
 opusenc --quiet --bitrate 16 "$out/wav/mono16.wav" "$out/opus-file/mono.opus"
 { printf '\x34\x05\x00\x00'; zeros 1332; } > "$out/settings/zeros"
+
+# One short file of each container and codec FFmpeg decodes for us.
+mkdir -p "$out/ffmpeg-file"
+av() { ffmpeg -v error -i "$out/wav/mono8.wav" "$@"; }
+av -c:a aac -b:a 16k "$out/ffmpeg-file/aac.m4a"
+av -c:a alac "$out/ffmpeg-file/alac.m4a"
+av -c:a wmav2 -b:a 32k "$out/ffmpeg-file/wma.wma"
+av -c:a pcm_s16be "$out/ffmpeg-file/pcm.aiff"
+av -c:a wavpack "$out/ffmpeg-file/wavpack.wv"
+av -c:a tta "$out/ffmpeg-file/tta.tta"
+av -c:a pcm_s24le "$out/ffmpeg-file/pcm.w64"
+av -c:a alac "$out/ffmpeg-file/alac.caf"
+av -ar 48000 -c:a ac3 -b:a 32k "$out/ffmpeg-file/ac3.ac3"
+av -c:a aac -b:a 16k "$out/ffmpeg-file/adts.aac"
+av -c:a flac "$out/ffmpeg-file/flac.mka"

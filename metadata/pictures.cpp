@@ -1,6 +1,8 @@
 #include "metadata/pictures.h"
 
 #include <taglib/apetag.h>
+#include <taglib/asftag.h>
+#include <taglib/mp4tag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -155,6 +157,29 @@ std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag) {
         TagPicture picture{type, "", value.substr(0, nameEnd), value.substr(nameEnd + 1)};
         picture.mimeType = SniffMimeType(picture.data);
         pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
+std::vector<TagPicture> ReadPictures(const TagLib::MP4::Tag& tag) {
+    std::vector<TagPicture> pictures;
+    if (!tag.contains("covr")) return pictures;
+    for (const TagLib::MP4::CoverArt& cover : tag.item("covr").toCoverArtList()) {
+        TagPicture picture{3, "", "", Bytes(cover.data())};
+        picture.mimeType = SniffMimeType(picture.data);
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
+std::vector<TagPicture> ReadPictures(const TagLib::ASF::Tag& tag) {
+    std::vector<TagPicture> pictures;
+    if (!tag.contains("WM/Picture")) return pictures;
+    for (const TagLib::ASF::Attribute& attribute : tag.attribute("WM/Picture")) {
+        const TagLib::ASF::Picture picture = attribute.toPicture();
+        if (!picture.isValid()) continue;
+        pictures.push_back({static_cast<int>(picture.type()), Utf8(picture.mimeType()), Utf8(picture.description()),
+                            Bytes(picture.picture())});
     }
     return pictures;
 }

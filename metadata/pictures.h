@@ -22,6 +22,12 @@ class XiphComment;
 namespace FLAC {
 class File;
 }
+namespace MP4 {
+class Tag;
+}
+namespace ASF {
+class Tag;
+}
 }  // namespace TagLib
 
 namespace zelph {
@@ -39,6 +45,11 @@ void WritePictures(TagLib::FLAC::File& file, const std::vector<TagPicture>& pict
 std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
 // APEv2 keeps one picture per type; the others are returned as dropped.
 std::vector<std::string> WritePictures(TagLib::APE::Tag& tag, const std::vector<TagPicture>& pictures);
+// Read only: MP4's "covr" items (front covers, by their format) and ASF's
+// WM/Picture attributes.
+std::vector<TagPicture> ReadPictures(const TagLib::MP4::Tag& tag);
+std::vector<TagPicture> ReadPictures(const TagLib::ASF::Tag& tag);
+
 // Whether an APEv2 item key names a picture.
 bool IsApePictureKey(const std::string& key);
 

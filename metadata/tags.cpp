@@ -1,6 +1,13 @@
 #include "metadata/tags.h"
 
+#include <taglib/aifffile.h>
 #include <taglib/apefile.h>
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpcfile.h>
+#include <taglib/trueaudiofile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/apetag.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
@@ -88,7 +95,7 @@ void SplitTotal(Fields& fields, const std::string& number, const std::string& to
 void NoteUnsupported(TagReadResult& result, const TagLib::PropertyMap& map) {
     for (const TagLib::String& name : map.unsupportedData()) {
         const std::string text = Utf8(name);
-        if (text == "APIC" || IsApePictureKey(text)) continue;
+        if (text == "APIC" || text == "covr" || text == "WM/Picture" || IsApePictureKey(text)) continue;
         if (std::find(result.unreadable.begin(), result.unreadable.end(), text) == result.unreadable.end())
             result.unreadable.push_back(text);
     }
@@ -354,6 +361,50 @@ void WriteOpus(const std::string& path, const Tags& tags, TagWriteResult& result
     WriteXiph<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus");
 }
 
+void ReadAiff(const std::string& path, TagReadResult& result) {
+    TagLib::RIFF::AIFF::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot read it as AIFF";
+        return;
+    }
+    if (file.hasID3v2Tag()) ReadId3v2(result, file.tag());
+}
+
+void WriteAiff(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::RIFF::AIFF::File file(path.c_str(), false);
+    if (!file.isValid()) {
+        result.error = "TagLib cannot open it as AIFF";
+        return;
+    }
+    file.tag()->removeFrames("APIC");
+    result.dropped = WriteId3v2Fields(*file.tag(), tags);
+    WritePictures(*file.tag(), tags.pictures);
+    if (!file.save(TagLib::ID3v2::v4)) result.error = "TagLib could not save the AIFF tags";
+}
+
+// TagLib picks the reader by the file's extension; pictures are taken from
+// the tag each kind keeps them in.
+void ReadOther(const std::string& path, TagReadResult& result) {
+    const TagLib::FileRef ref(path.c_str(), false);
+    if (ref.isNull()) return;
+    TagLib::File* file = ref.file();
+    const TagLib::PropertyMap map = file->properties();
+    Overlay(result.tags.fields, map);
+    NoteUnsupported(result, map);
+    if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file); mp4 && mp4->tag())
+        result.tags.pictures = ReadPictures(*mp4->tag());
+    else if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file); asf && asf->tag())
+        result.tags.pictures = ReadPictures(*asf->tag());
+    else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file); aiff && aiff->hasID3v2Tag())
+        result.tags.pictures = ReadPictures(*aiff->tag());
+    else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file); tta && tta->hasID3v2Tag())
+        result.tags.pictures = ReadPictures(*tta->ID3v2Tag());
+    else if (auto* wv = dynamic_cast<TagLib::WavPack::File*>(file); wv && wv->hasAPETag())
+        result.tags.pictures = ReadPictures(*wv->APETag());
+    else if (auto* mpc = dynamic_cast<TagLib::MPC::File*>(file); mpc && mpc->hasAPETag())
+        result.tags.pictures = ReadPictures(*mpc->APETag());
+}
+
 void ReadOggFlac(const std::string& path, TagReadResult& result) {
     ReadXiph<TagLib::Ogg::FLAC::File>(path, result, "FLAC in Ogg");
 }
@@ -367,6 +418,8 @@ const TagForm kFlacTags{ReadFlac, WriteFlac};
 const TagForm kOggFlacTags{ReadOggFlac, nullptr};
 const TagForm kApeTags{ReadMonkey, WriteMonkey};
 const TagForm kWaveTags{ReadWave, WriteWave};
+const TagForm kAiffTags{ReadAiff, WriteAiff};
+const TagForm kOtherTags{ReadOther, nullptr};
 
 TagReadResult ReadTags(const std::string& path, const TagForm& form) {
     TagReadResult result;

@@ -75,6 +75,11 @@ extern const TagForm kFlacTags;       // Vorbis comments and PICTURE blocks
 extern const TagForm kOggFlacTags;    // Vorbis comments in FLAC in Ogg; read only
 extern const TagForm kApeTags;        // APEv2
 extern const TagForm kWaveTags;       // LIST/INFO and an "id3 " chunk
+extern const TagForm kAiffTags;       // an "ID3 " chunk
+// The formats FFmpeg decodes for us, each in its own form where TagLib reads
+// it (MP4 items, ASF attributes, ID3v2, APEv2); read only, and a kind TagLib
+// has no reader for holds no tags.
+extern const TagForm kOtherTags;
 
 TagReadResult ReadTags(const std::string& path, const TagForm& form);
 

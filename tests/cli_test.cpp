@@ -28,7 +28,7 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     const std::string cd = "cd " + dir.path() + " && ";
     zelph::test::WriteFile(dir / "short.dat", std::string("\x34\x05\0\0", 4));  // its check value holds
     zelph::test::WriteFile(dir / "foreign.dat", std::string(1336, 'x'));
-    for (const char* args : {"--bogus a.wav", "--target aiff a.wav", "--target", "--target wav",
+    for (const char* args : {"--bogus a.wav", "--target mp4 a.wav", "--target", "--target wav",
                              "--set lame.cbrBitrate=100 a.wav", "--set nothing.here=1 a.wav",
                              "--set lame.quality a.wav", "--set flac.level=9 a.wav", "--set opus.complexity=11 a.wav", "--if-exists maybe a.wav",
                              "--output-dir /no/such/folder a.wav", "--settings /nonexistent a.wav",

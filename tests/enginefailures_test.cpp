@@ -47,6 +47,8 @@ constexpr Words kWords[] = {
     {"DECFLAC", "cannot read gone.flac: no such file", "no FLAC stream", "cannot write: disk full"},
     {"DECOPUS", "cannot read gone.opus: no such file", "no Opus stream", "cannot write: disk full"},
     {"COPYFILE", "cannot read gone.wav: no such file", nullptr, "cannot write: disk full"},
+    {"DECFFMPEG", "cannot read gone.aiff: no such file", "not a file of a format it reads", "cannot write: disk full"},
+    {"ENCAIFF", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
 };
 
 // Values no encoder can take, each put in the canonical 44-byte header.
@@ -82,8 +84,12 @@ protected:
             Engine engine{id, ".wav"};
             for (const TargetRow& row : Targets())
                 if (row.encoder == id) engine.settings = row.settings(record, tuning), engine.encoder = true;
+            // A decoder is given its kind that a target writes.
             for (const SourceRow& row : Sources())
-                if (row.decoder == id && !engine.encoder && engine.kind == ".wav") engine.kind = row.extension;
+                for (const std::string_view kind : ExtensionsOf(row))
+                    if (row.decoder == id && !engine.encoder && engine.kind == ".wav" &&
+                        FindTargetByOutput("song" + std::string(kind)))
+                        engine.kind = kind;
             for (const Words& words : kWords)
                 if (words.engine == EngineName(id)) engine.words = &words;
             engines.push_back(engine);

@@ -266,16 +266,20 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
 
 TEST(SourceRows, TheAddFileFilterKeepsItsEntriesAndListsEverySource) {
     EXPECT_EQ(MusicFileFilter(),
-              "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus)|"
-              "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus|"
+              "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus,*.m4a,*.m4b,*.mp4,*.aac,*.wma,*.aif,"
+              "*.aiff,*.aifc,*.wv,*.tta,*.mpc,*.dsf,*.dff,*.caf,*.w64,*.ac3,*.mka)|"
+              "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus;*.m4a;*.m4b;*.mp4;*.aac;*.wma;*.aif;*.aiff;*.aifc;"
+              "*.wv;*.tta;*.mpc;*.dsf;*.dff;*.caf;*.w64;*.ac3;*.mka|"
               "PCM Wave Files (*.wav)|*.wav|Mp2 Files (*.mp2)|*.mp2|Mp3 Files (*.mp3)|*.mp3|"
               "OggVorbis Files (*.ogg)|*.ogg|MonkeysAudio Files (*.ape)|*.ape|"
               "TwinVQ Files (*.vqf)|*.vqf|FLAC Files (*.flac,*.oga)|*.flac;*.oga|Opus Files (*.opus)|*.opus|"
-              "All Files (*.*)|*.*||");
+              "Other Audio Files (*.m4a,*.m4b,*.mp4,*.aac,*.wma,*.aif,*.aiff,*.aifc,*.wv,*.tta,*.mpc,*.dsf,*.dff,*.caf,"
+              "*.w64,*.ac3,*.mka)|*.m4a;*.m4b;*.mp4;*.aac;*.wma;*.aif;*.aiff;*.aifc;*.wv;*.tta;*.mpc;*.dsf;*.dff;*.caf;"
+              "*.w64;*.ac3;*.mka|All Files (*.*)|*.*||");
 }
 
 TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {
-    for (int32_t unknown : {0, 9, -1}) {
+    for (int32_t unknown : {0, 99, -1}) {
         Plan(unknown, {"a.wav"});
         EXPECT_TRUE(plan.files.empty()) << unknown;
         EXPECT_NE(plan.error, "") << unknown;

@@ -173,7 +173,7 @@ struct Sources {
 // Every field, in the target's native spelling as TagLib reads it back, the
 // main ones by ffprobe too, and the cover's bytes as ffmpeg copies them out.
 void ExpectCarried(Sources& sources, const std::string& source, const Values& artists, bool more) {
-    for (const std::string target : {"wav", "lame", "ogg", "ape"}) {
+    for (const std::string target : {"wav", "lame", "ogg", "ape", "aiff"}) {
         SCOPED_TRACE(source + " -> " + target);
         const Converted run = Convert(source, target);
         ASSERT_FALSE(run.output.empty()) << run.printed;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace zelph::test {
 
@@ -70,6 +71,13 @@ FileSizeLimit::~FileSizeLimit() {
     limit.rlim_cur = old_;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, oldHandler_);
+}
+
+std::string Filled(std::string command, const std::string& in, const std::string& out) {
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"$in", in}, {"$out", out}})
+        for (auto at = command.find(key); at != std::string::npos; at = command.find(key, at + value.size()))
+            command.replace(at, key.size(), value);
+    return command;
 }
 
 std::string FakeAudio(const std::string& path) {

@@ -34,6 +34,8 @@ struct CommandResult {
 };
 // Runs `command` through /bin/sh; stderr goes to stdout when `mergeErr`.
 CommandResult RunCommand(const std::string& command, bool mergeErr = false);
+// `command` with every "$in" and "$out" replaced by `in` and `out`.
+std::string Filled(std::string command, const std::string& in, const std::string& out);
 
 // "audio" in the least of a file of `path`'s kind that reads back whole (an
 // Ogg page that ends its stream, a RIFF data chunk; MP3 and APE need no

@@ -1,0 +1,30 @@
+#include "settings/aifftuning.h"
+
+#include <string>
+
+#include "settings/tuning.h"
+
+namespace zelph {
+
+namespace {
+
+constexpr std::string_view kSampleSize = "aiff.sampleSize";
+
+constexpr PreferenceKey kKeys[] = {
+    // 0 as the source (16 or 24 bits), 1 16 bits, 2 24 bits.
+    {kSampleSize, 0, 2, 0},
+};
+
+AiffSettings Read(const Preferences& preferences) {
+    return {static_cast<AiffSampleSize>(preferences.Get(kSampleSize))};
+}
+
+void Store(const AiffSettings& aiff, Preferences& preferences) {
+    preferences.Set(kSampleSize, std::to_string(static_cast<int>(aiff.sampleSize)));
+}
+
+const bool kRegistered = RegisterTuning<AiffSettings>(kKeys, Read, Store);
+
+}  // namespace
+
+}  // namespace zelph
