@@ -148,7 +148,10 @@ int CConvertProgressDlg::exec() {
                              .existingFileAction = settings_->general.existingFileAction,
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
                              .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0,
-                             .verify = preferences_ && preferences_->Get(kVerify) != 0};
+                             .verify = preferences_ && preferences_->Get(kVerify) != 0,
+                             .loudness = preferences_ ? static_cast<LoudnessMode>(preferences_->Get(kLoudness))
+                                                      : LoudnessMode::kOff,
+                             .truePeak = preferences_ && preferences_->Get(kTruePeak) != 0};
     // Names that would meet, or a file outside the kept tree, stop the batch
     // before it starts, with the reason.
     const QString refused = QString::fromStdString(plan_.error);

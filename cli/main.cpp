@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
                                        .existingFileAction = store.record.general.existingFileAction,
                                        .filesAtOnce = zelph::FilesAtOnce(preferences),
                                        .copyTags = preferences.Get(zelph::kCopyTags) != 0,
-                                       .verify = preferences.Get(zelph::kVerify) != 0};
+                                       .verify = preferences.Get(zelph::kVerify) != 0,
+                                       .loudness = static_cast<zelph::LoudnessMode>(preferences.Get(zelph::kLoudness)),
+                                       .truePeak = preferences.Get(zelph::kTruePeak) != 0};
     const int status = zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines());
     return walkedWhole || status != 0 ? status : 1;
 }

@@ -10,6 +10,7 @@
 #include "settings/settingswindow.h"
 
 class QCheckBox;
+class QComboBox;
 class QSpinBox;
 class QLineEdit;
 
@@ -41,6 +42,8 @@ private:
     QPushButton* browse_;
     QCheckBox* copyTagsBox_;
     QCheckBox* verifyBox_;
+    QComboBox* loudness_;
+    QCheckBox* truePeakBox_;
     QSpinBox* filesAtOnce_;
     QLineEdit* treeRootField_;
     QPushButton* browseTreeRoot_;
