@@ -189,26 +189,25 @@ bool AsWavBytes(const FfmpegCalls& av, const AVFrame& frame, int channels, int b
 // the loudness meter takes. A lossy decoder's samples may overshoot full
 // scale; they are cut there, as a player's fixed-point output cuts them.
 bool AsFloats(const FfmpegCalls& av, const AVFrame& frame, int channels, std::vector<float>& out) {
-    constexpr double kTop = 32767.0 / 32768;
+    constexpr float kTop = 32767.0f / 32768;
     const auto format = static_cast<AVSampleFormat>(frame.format);
     const bool planar = av.av_sample_fmt_is_planar(format);
     out.resize(static_cast<std::size_t>(frame.nb_samples) * channels);
-    auto fill = [&]<typename Sample>(double scale, double offset) {
+    auto fill = [&]<typename Sample>(float scale, float offset) {
         for (int c = 0; c < channels; ++c) {
-            const auto* plane = reinterpret_cast<const Sample*>(frame.extended_data[planar ? c : 0]);
+            const auto* plane = reinterpret_cast<const Sample*>(frame.extended_data[planar ? c : 0]) + (planar ? 0 : c);
             const int step = planar ? 1 : channels;
-            const int first = planar ? 0 : c;
             float* to = out.data() + c;
-            for (int i = 0; i < frame.nb_samples; ++i, to += channels)
-                *to = static_cast<float>(std::clamp((plane[first + i * step] - offset) * scale, -1.0, kTop));
+            for (int i = 0; i < frame.nb_samples; ++i, to += channels, plane += step)
+                *to = std::clamp((static_cast<float>(*plane) - offset) * scale, -1.0f, kTop);
         }
     };
     switch (av.av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_FLT: fill.operator()<float>(1.0, 0.0); return true;
-        case AV_SAMPLE_FMT_DBL: fill.operator()<double>(1.0, 0.0); return true;
-        case AV_SAMPLE_FMT_S16: fill.operator()<int16_t>(1.0 / 32768, 0.0); return true;
-        case AV_SAMPLE_FMT_S32: fill.operator()<int32_t>(1.0 / 2147483648.0, 0.0); return true;
-        case AV_SAMPLE_FMT_U8: fill.operator()<uint8_t>(1.0 / 128, 128.0); return true;
+        case AV_SAMPLE_FMT_FLT: fill.operator()<float>(1.0f, 0.0f); return true;
+        case AV_SAMPLE_FMT_DBL: fill.operator()<double>(1.0f, 0.0f); return true;
+        case AV_SAMPLE_FMT_S16: fill.operator()<int16_t>(1.0f / 32768, 0.0f); return true;
+        case AV_SAMPLE_FMT_S32: fill.operator()<int32_t>(1.0f / 2147483648.0f, 0.0f); return true;
+        case AV_SAMPLE_FMT_U8: fill.operator()<uint8_t>(1.0f / 128, 128.0f); return true;
         default: return false;
     }
 }
