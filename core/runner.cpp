@@ -507,9 +507,10 @@ void JobRunner::Tick() {
         FileRun& file = **it;
         // With one file at a time only the oldest file goes on to its next
         // job or its name, so outputs are named in the files' order too;
-        // files held for their album wait aside.
-        const auto oldest =
-            std::find_if(running_.begin(), running_.end(), [](const auto& other) { return !other->held; });
+        // files held for their album, and those that ended after one and
+        // wait to be reported, stand aside.
+        const auto oldest = std::find_if(running_.begin(), running_.end(),
+                                         [](const auto& other) { return !other->held && !other->ended; });
         const bool mayAdvance = options_.filesAtOnce > 1 || it == oldest;
         if (!file.ended && !file.held && mayAdvance && file.workDone.load(std::memory_order_acquire)) Advance(file);
         it = file.reported ? running_.erase(it) : it + 1;
