@@ -149,6 +149,9 @@ int CConvertProgressDlg::exec() {
                              .filesAtOnce = preferences_ ? FilesAtOnce(*preferences_) : 1,
                              .copyTags = !preferences_ || preferences_->Get(kCopyTags) != 0,
                              .verify = preferences_ && preferences_->Get(kVerify) != 0,
+                             .loudness = preferences_ ? static_cast<LoudnessMode>(preferences_->Get(kLoudness))
+                                                      : LoudnessMode::kOff,
+                             .truePeak = preferences_ && preferences_->Get(kTruePeak) != 0,
                              .ledger = &ledger_,
                              .deleteOrphans = preferences_ && preferences_->Get(kDeleteOrphans) != 0,
                              .copyFolderImages = preferences_ && preferences_->Get(kCopyFolderImages) != 0};

@@ -132,6 +132,8 @@ int main(int argc, char** argv) {
                                        .filesAtOnce = zelph::FilesAtOnce(preferences),
                                        .copyTags = preferences.Get(zelph::kCopyTags) != 0,
                                        .verify = preferences.Get(zelph::kVerify) != 0,
+                                       .loudness = static_cast<zelph::LoudnessMode>(preferences.Get(zelph::kLoudness)),
+                                       .truePeak = preferences.Get(zelph::kTruePeak) != 0,
                                        .ledger = &ledger,
                                        .deleteOrphans = preferences.Get(zelph::kDeleteOrphans) != 0,
                                        .copyFolderImages = preferences.Get(zelph::kCopyFolderImages) != 0};

@@ -46,6 +46,11 @@ constexpr const char* kCliOptionsText =
     "  --no-tags              do not copy tags and pictures to the outputs\n"
     "  --verify               decode each output back and check it against its input\n"
     "                         before it takes its name (always with --delete-source)\n"
+    "  --loudness off|track|album\n"
+    "                         tag each output with the loudness of its own audio\n"
+    "                         (ReplayGain 2.0; R128 gains on Opus), per track or per\n"
+    "                         track and album (same album and album artist in a folder)\n"
+    "  --true-peak            the loudness tags' peaks are true peaks, not sample peaks\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g. --set lame.cbrBitrate=192,\n"
     "                         or one key of zelph.conf, e.g. --set window.width=900\n"
@@ -85,6 +90,7 @@ struct NamedValue {
 };
 
 constexpr NamedValue kIfExistsNames[] = {{"overwrite", "1"}, {"rename", "2"}, {"skip", "3"}};
+constexpr NamedValue kLoudnessNames[] = {{"off", "0"}, {"track", "1"}, {"album", "2"}};
 
 template <std::size_t N>
 const char* Lookup(const NamedValue (&table)[N], const std::string& name) {
@@ -139,6 +145,13 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             options.edits.emplace_back(std::string(kCopyTags), "0");
         } else if (arg == "--verify") {
             options.edits.emplace_back(std::string(kVerify), "1");
+        } else if (arg == "--loudness") {
+            if (!value(v)) return "--loudness needs off, track or album";
+            const char* mode = Lookup(kLoudnessNames, v);
+            if (!mode) return "unknown --loudness choice '" + v + "' (off, track or album)";
+            options.edits.emplace_back(std::string(kLoudness), mode);
+        } else if (arg == "--true-peak") {
+            options.edits.emplace_back(std::string(kTruePeak), "1");
         } else if (arg == "--list-fields") {
             options.listFields = true;
         } else if (arg == "--list-extensions") {

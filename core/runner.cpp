@@ -144,6 +144,10 @@ struct JobRunner::FileRun {
     // sync), which is mostly waiting on the disk.
     std::atomic<bool> finishing{false};
     TagCopyReport tags;          // from the last job's worker
+    uint64_t audio = 0;          // the output's audio extent, for reading it back
+    std::unique_ptr<LoudnessMeter> meter;  // its own decoded audio's loudness
+    bool held = false;           // complete and measured, waiting for its album
+    bool albumCounted = false;   // its album knows it has ended or is held
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
     std::string audioHash, tagsHash;  // of the source as converted, for its record
@@ -163,14 +167,16 @@ struct JobRunner::FileRun {
             finishProblem = std::string(EngineName(job.engine)) + " wrote no output";
             return;
         }
-        const std::optional<uint64_t> audio = AudioExtentOf(partial);
-        if (!audio) {
+        const std::optional<uint64_t> extent = AudioExtentOf(partial);
+        if (!extent) {
             finishProblem = WhyIncomplete(partial);
             return;
         }
+        audio = *extent;
+        const bool measure = options.loudness != LoudnessMode::kOff && plan.action != FileAction::kCopy;
         // A copy holds its source's tags already.
         if (copyTags && plan.action != FileAction::kCopy) {
-            tags = CopyTags(plan.source, partial);
+            tags = CopyTags(plan.source, partial, !measure);
             if (!tags.error.empty()) {
                 finishProblem = "tags not written: " + tags.error;
                 return;
@@ -180,12 +186,38 @@ struct JobRunner::FileRun {
             finishProblem = WriteProblem(errno);
             return;
         }
-        finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});
-        // The last job's source is the PCM its encoder was given; a copy's
-        // bytes are its source's.
-        if (options.verify && finishProblem.empty() && plan.action == FileAction::kConvert)
-            finishProblem = options.verifyOutput(partial, job.sourcePath, FindTargetByOutput(partial)->fidelity);
+        finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
+        if (finishProblem.empty()) CheckAndMeasure(options, measure);
         if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+    }
+
+    // The output decoded back once: set against the PCM its encoder was given
+    // (the last job's source) and measured, as asked. A copy's bytes are its
+    // source's; a re-tagged output was checked when it was made, and is only
+    // measured again.
+    void CheckAndMeasure(const RunOptions& options, bool measure) {
+        const bool verify = options.verify && plan.action == FileAction::kConvert;
+        if (!verify && !measure) return;
+        CheckedOutput checked = options.checkOutput(partial, job.sourcePath,
+                                                    {.verify = verify,
+                                                     .fidelity = FindTargetByOutput(partial)->fidelity,
+                                                     .measure = measure,
+                                                     .truePeak = options.truePeak});
+        finishProblem = std::move(checked.problem);
+        meter = std::move(checked.meter);
+        if (finishProblem.empty() && measure && !meter) finishProblem = "loudness: the output was not measured";
+        // An album's gains wait for its last track.
+        if (finishProblem.empty() && options.loudness == LoudnessMode::kTrack) finishProblem = TagGains(GainsOf(*meter));
+    }
+
+    // Adds the measured gains to the complete output, which is read back
+    // again before it may take its name.
+    std::string TagGains(const MeasuredGains& gains) {
+        std::vector<std::string> fields;
+        if (std::string problem = WriteGainTags(partial, gains, fields); !problem.empty()) return problem;
+        if (!SyncPath(partial, O_RDONLY)) return WriteProblem(errno);
+        fields.insert(fields.end(), tags.writtenFields.begin(), tags.writtenFields.end());
+        return ReadBack(partial, {audio, fields, tags.writtenPictures});
     }
 
     // What the output is made from, read while the output goes to the disk.
@@ -240,6 +272,8 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     waiting_.clear();
     nextWaiting_ = 0;
     converted_.clear();
+    albumOf_.clear();
+    albumsPending_.clear();
     lastProgress_ = 0;
     closing_ = false;
     options_ = options;
@@ -272,6 +306,10 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
         else
             refused.emplace_back(file.row, std::move(problem));
     }
+    if (options_.loudness == LoudnessMode::kAlbum)
+        // A copy stays as it is: it is neither measured nor tagged.
+        for (const PlannedFile& file : waiting_)
+            if (file.action != FileAction::kCopy) ++albumsPending_[albumOf_[file.row] = AlbumOf(file.source)];
     listener_.StatusText("Starting Engine...");
     for (const auto& [row, reason] : refused) listener_.RowStatus(row, kRowError, reason);
     if (waiting_.empty()) Finish();
@@ -414,11 +452,17 @@ void JobRunner::Advance(FileRun& file) {
         return;
     }
     if (options_.copyTags) listener_.TagsCopied(file.plan.row, file.tags);
-    std::string reason = file.finishProblem;
-    if (!reason.empty() || !PlaceOutput(file, reason) || (RecordOutput(file, reason), !reason.empty())) {
-        EndFile(file, kRowError, reason);
-        return;
-    }
+    if (!file.finishProblem.empty()) return EndFile(file, kRowError, file.finishProblem);
+    if (!albumOf_.contains(file.plan.row)) return PlaceAndEnd(file);
+    file.held = true;
+    file.albumCounted = true;
+    AlbumMemberEnded(file.plan.row);
+}
+
+void JobRunner::PlaceAndEnd(FileRun& file) {
+    std::string reason;
+    if (!PlaceOutput(file, reason) || (RecordOutput(file, reason), !reason.empty()))
+        return EndFile(file, kRowError, reason);
     EndFile(file, kRowDone, file.plan.action == FileAction::kRetag && file.damage.empty() ? kTagsOnly : file.damage);
 }
 
@@ -438,6 +482,29 @@ void JobRunner::RecordOutput(FileRun& file, std::string& reason) {
     }
     if (std::string problem = options_.ledger->Record(file.plan.finalTarget, std::move(record)); !problem.empty())
         reason = "placed, but " + problem;
+}
+
+// The album's gain gates the blocks of every track that was converted; its
+// outputs, held under their run files' names until now, are tagged and named
+// in their rows' order. A member that failed or was cancelled is not part of it.
+void JobRunner::AlbumMemberEnded(uint32_t row) {
+    const std::string& album = albumOf_.at(row);
+    if (--albumsPending_.at(album) > 0) return;
+    std::vector<FileRun*> members;
+    std::vector<const LoudnessMeter*> meters;
+    for (const auto& file : running_)
+        if (file->held && albumOf_.at(file->plan.row) == album) {
+            members.push_back(file.get());
+            meters.push_back(file->meter.get());
+        }
+    for (FileRun* member : members) {
+        member->held = false;
+        const std::string problem = member->TagGains(GainsOf(*member->meter, meters));
+        if (problem.empty())
+            PlaceAndEnd(*member);
+        else
+            EndFile(*member, kRowError, problem);
+    }
 }
 
 // Puts the complete, synced, read-back output under its final name by the
@@ -499,6 +566,10 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     file.told = std::move(told);
     file.ended = true;
     ReportOutcomes();
+    if (!file.albumCounted && albumOf_.contains(file.plan.row)) {
+        file.albumCounted = true;
+        AlbumMemberEnded(file.plan.row);
+    }
 }
 
 // With one file at a time rows end in their order: a file that could not
@@ -520,9 +591,13 @@ void JobRunner::Tick() {
     for (auto it = running_.begin(); it != running_.end();) {
         FileRun& file = **it;
         // With one file at a time only the oldest file goes on to its next
-        // job or its name, so outputs are named in the files' order too.
-        const bool mayAdvance = options_.filesAtOnce > 1 || it == running_.begin();
-        if (!file.ended && mayAdvance && file.workDone.load(std::memory_order_acquire)) Advance(file);
+        // job or its name, so outputs are named in the files' order too;
+        // files held for their album, and those that ended after one and
+        // wait to be reported, stand aside.
+        const auto oldest = std::find_if(running_.begin(), running_.end(),
+                                         [](const auto& other) { return !other->held && !other->ended; });
+        const bool mayAdvance = options_.filesAtOnce > 1 || it == oldest;
+        if (!file.ended && !file.held && mayAdvance && file.workDone.load(std::memory_order_acquire)) Advance(file);
         it = file.reported ? running_.erase(it) : it + 1;
     }
     // One that ends at its start (up to date) takes no slot and, once its
@@ -567,8 +642,11 @@ void JobRunner::SkipFile(uint32_t row) {
 void JobRunner::CloseRequest() {
     if (finished_) return;
     closing_ = true;
-    for (; nextWaiting_ < waiting_.size(); ++nextWaiting_)
-        listener_.RowStatus(waiting_[nextWaiting_].row, kRowCancelled, "");
+    for (; nextWaiting_ < waiting_.size(); ++nextWaiting_) {
+        const uint32_t row = waiting_[nextWaiting_].row;
+        listener_.RowStatus(row, kRowCancelled, "");
+        if (albumOf_.contains(row)) AlbumMemberEnded(row);
+    }
     for (const auto& file : running_) RequestStop(*file, true);
     Tick();
 }

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "codecs/engines.h"
 #include "codecs/job.h"
 #include "core/fileidentity.h"
+#include "core/loudness.h"
 #include "core/planner.h"
 #include "core/tagcopy.h"
 #include "core/verify.h"
@@ -85,10 +87,15 @@ struct RunOptions {
     // Decode each output back and set it against its encoder's input before
     // it takes its name (core/verify.h); always done when sources are deleted.
     bool verify = false;
-    // The check that does it; the runner's tests, whose stand-in engines
+    // Tag each output with the loudness of its own decoded audio (the same
+    // decode as verify's), and with its album's: an album's outputs take
+    // their names together once its last track is measured.
+    LoudnessMode loudness = LoudnessMode::kOff;
+    bool truePeak = false;  // peaks between the samples, not the largest sample
+    // The decode that does both; the runner's tests, whose stand-in engines
     // write no real audio, give their own.
-    std::string (*verifyOutput)(const std::string& output, const std::string& encoderInput,
-                                Fidelity fidelity) = VerifyOutput;
+    CheckedOutput (*checkOutput)(const std::string& output, const std::string& encoderInput,
+                                 const OutputCheck& check) = CheckOutput;
     // Where each output placed is recorded with what it was made from (the
     // planner's ledger); nullptr: nowhere.
     OutputLedger* ledger = nullptr;
@@ -143,7 +150,12 @@ private:
     // Looks at a file whose job has ended: starts its next job or ends it.
     void Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
+    // Names the output, or fails the file with the reason it cannot be.
+    void PlaceAndEnd(FileRun& file);
     void EndFile(FileRun& file, const char* status, const std::string& reason);
+    // One member of the album of `row` has ended or is held; the last one
+    // tags and names every held member.
+    void AlbumMemberEnded(uint32_t row);
     void ReportOutcomes();
     // The oldest file whose engines still run, else the oldest file.
     FileRun* OldestConverting() const;
@@ -170,6 +182,8 @@ private:
         std::string sourceFolder;                      // where its folder images come from
     };
     std::vector<Converted> converted_;  // the files done, whose sources may go at the end
+    std::map<uint32_t, std::string> albumOf_;  // each file's album, by row (album loudness only)
+    std::map<std::string, std::size_t> albumsPending_;  // members of each album not yet ended or held
     int lastProgress_ = 0;
     bool closing_ = false;
     bool finished_ = true;

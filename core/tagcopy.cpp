@@ -8,7 +8,7 @@
 
 namespace zelph {
 
-TagCopyReport CopyTags(const std::string& source, const std::string& target) {
+TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains) {
     TagCopyReport report;
     const SourceRow* sourceRow = FindSource(source);
     if (!sourceRow || !sourceRow->tags) return report;
@@ -19,6 +19,7 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
     }
     report.dropped = std::move(read.unreadable);
     DropFileDescription(read.tags);
+    if (!keepGains) DropGainTags(read.tags);
     const TargetRow* output = FindTargetByOutput(target);
     if (read.tags.empty() || !output || !output->tags->write) return report;
     // The gains describe the audio, not the file, and are told in the output's own convention.
@@ -38,6 +39,20 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target) {
         for (const TagPicture& picture : read.tags.pictures) report.writtenPictures.push_back(picture.data);
     for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
     return report;
+}
+
+std::string WriteGainTags(const std::string& target, const MeasuredGains& gains, std::vector<std::string>& fields) {
+    const TargetRow* output = FindTargetByOutput(target);
+    if (!output || !output->tags->write) return "loudness tags: the output takes no tags";
+    TagReadResult read = ReadTags(target, *output->tags);
+    if (!read.error.empty()) return "loudness tags not written: " + read.error;
+    fields = SetMeasuredGains(read.tags, gains, output->tags->gains);
+    const TagWriteResult written = WriteTags(target, read.tags, *output->tags);
+    if (!written.error.empty()) return "loudness tags not written: " + written.error;
+    for (const std::string& field : fields)
+        if (std::find(written.dropped.begin(), written.dropped.end(), field) != written.dropped.end())
+            return "loudness tags not written: the output cannot hold " + field;
+    return "";
 }
 
 }  // namespace zelph

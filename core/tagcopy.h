@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "metadata/gaintags.h"
+
 namespace zelph {
 
 struct TagCopyReport {
@@ -17,7 +19,14 @@ struct TagCopyReport {
 
 // Reads the tags of `source` and writes them to `target`. A source whose
 // tags cannot be read is reported as a dropped field, not an error: the
-// audio is still good. A target of a kind without tags is left alone.
-TagCopyReport CopyTags(const std::string& source, const std::string& target);
+// audio is still good. A target of a kind without tags is left alone. The
+// source's loudness fields are told in the output's convention, or left
+// out when `keepGains` is false (the output's own are measured).
+TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains = true);
+
+// Adds the measured loudness fields to the tags `target` holds, replacing
+// any it had; returns "" or why they could not be written, and names the
+// fields written in `fields`.
+std::string WriteGainTags(const std::string& target, const MeasuredGains& gains, std::vector<std::string>& fields);
 
 }  // namespace zelph

@@ -4,10 +4,14 @@
 // that shares no code with our engines: our lossless engines use one
 // library both ways, so decoding with our own engines would repeat
 // a fault rather than find it. The decoded audio is set against the PCM WAV
-// the encoder read.
+// the encoder read. The same decode feeds the loudness meter, so measuring
+// an output costs no second decode.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "core/loudness.h"
 
 namespace zelph {
 
@@ -24,10 +28,25 @@ enum class Fidelity {
     kMpegFrames,
 };
 
-// Why the output at `output` does not decode back to the PCM WAV at
-// `encoderInput` by `fidelity`, or "" when it does. A bit-exact target whose
-// form differs from its input (the WAV stage folded or reduced it on
-// purpose) is held to its length.
-std::string VerifyOutput(const std::string& output, const std::string& encoderInput, Fidelity fidelity);
+// What the one decode of an output is for: checking it, measuring it, or both.
+struct OutputCheck {
+    bool verify = true;
+    Fidelity fidelity = Fidelity::kBitExact;
+    bool measure = false;
+    bool truePeak = false;  // the meter's peak is the true (inter-sample) one
+};
+
+struct CheckedOutput {
+    // Why the output does not decode back (verify: to its input; measure:
+    // at all), or "" when it does.
+    std::string problem;
+    std::unique_ptr<LoudnessMeter> meter;  // with `measure`, once the decode went through
+};
+
+// Decodes the output at `output` once. With `verify`, sets it against the
+// PCM WAV at `encoderInput` by `fidelity`; a bit-exact target whose form
+// differs from its input (the WAV stage folded or reduced it on purpose) is
+// held to its length. With `measure`, its loudness and peak are metered.
+CheckedOutput CheckOutput(const std::string& output, const std::string& encoderInput, const OutputCheck& check);
 
 }  // namespace zelph

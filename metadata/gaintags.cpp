@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zelph {
 
@@ -51,7 +53,44 @@ std::optional<std::string> Take(Tags& tags, const std::string& name) {
     return value;
 }
 
+constexpr const char* kGainFields[] = {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_GAIN",
+                                      "REPLAYGAIN_ALBUM_PEAK", "REPLAYGAIN_REFERENCE_LOUDNESS", "R128_TRACK_GAIN",
+                                      "R128_ALBUM_GAIN"};
+
+std::string PeakText(double peak) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", peak);
+    return text;
+}
+
 }  // namespace
+
+void DropGainTags(Tags& tags) {
+    for (const char* field : kGainFields) tags.fields.erase(field);
+}
+
+std::vector<std::string> SetMeasuredGains(Tags& tags, const MeasuredGains& gains, GainConvention to) {
+    DropGainTags(tags);
+    std::vector<std::string> written;
+    auto set = [&](const std::string& name, std::string value) {
+        tags.fields[name] = {std::move(value)};
+        written.push_back(name);
+    };
+    const bool r128 = to == GainConvention::kR128;
+    const std::pair<const char*, const std::optional<double>&> gainsOf[] = {{"TRACK", gains.trackGain},
+                                                                            {"ALBUM", gains.albumGain}};
+    for (const auto& [scope, gain] : gainsOf) {
+        if (!gain) continue;
+        if (r128)
+            set(std::string("R128_") + scope + "_GAIN", R128Text(*gain));
+        else
+            set(std::string("REPLAYGAIN_") + scope + "_GAIN", ReplayGainText(*gain));
+    }
+    if (r128) return written;
+    set("REPLAYGAIN_TRACK_PEAK", PeakText(gains.trackPeak));
+    if (gains.albumPeak) set("REPLAYGAIN_ALBUM_PEAK", PeakText(*gains.albumPeak));
+    return written;
+}
 
 void ConvertGainTags(Tags& tags, GainConvention to) {
     const bool toR128 = to == GainConvention::kR128;

@@ -34,6 +34,8 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       browse_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
       copyTagsBox_(new QCheckBox("Copy Tags", this)),
       verifyBox_(new QCheckBox("Verify Outputs (Always When Deleting Sources)", this)),
+      loudness_(new QComboBox(this)),
+      truePeakBox_(new QCheckBox("True Peaks", this)),
       filesAtOnce_(new QSpinBox(this)),
       treeRootField_(new QLineEdit(this)),
       browseTreeRoot_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
@@ -113,6 +115,15 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     filesRow->addStretch();
     controls->addWidget(copyTagsBox_);
     controls->addWidget(verifyBox_);
+    // In the order of the preference's values.
+    loudness_->setObjectName("loudness");
+    loudness_->addItems({"Copy From Source", "Measure Each Track", "Measure Tracks And Albums"});
+    auto* loudnessRow = new QHBoxLayout;
+    loudnessRow->addWidget(new QLabel("Loudness Tags", this));
+    loudnessRow->addWidget(loudness_);
+    loudnessRow->addWidget(truePeakBox_);
+    loudnessRow->addStretch();
+    controls->addLayout(loudnessRow);
     controls->addLayout(filesRow);
     controls->addWidget(MakeGroup("Library", library, this));
     SetControls(controls);
@@ -124,6 +135,8 @@ void CGeneralSettingsDlg::ShowBlock() {
     afterOperation_.Show(block_->afterOperation);
     copyTagsBox_->setChecked(preferences_->Get(kCopyTags) != 0);
     verifyBox_->setChecked(preferences_->Get(kVerify) != 0);
+    loudness_->setCurrentIndex(preferences_->Get(kLoudness));
+    truePeakBox_->setChecked(preferences_->Get(kTruePeak) != 0);
     filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
     treeRootField_->setText(QString::fromStdString(preferences_->GetText(kKeepTreeRoot)));
     namePatternField_->setText(QString::fromStdString(preferences_->GetText(kNamePattern)));
@@ -148,6 +161,8 @@ void CGeneralSettingsDlg::StoreBlock() {
     afterOperation_.Store(block_->afterOperation);
     preferences_->Set(kCopyTags, copyTagsBox_->isChecked() ? "1" : "0");
     preferences_->Set(kVerify, verifyBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kLoudness, std::to_string(loudness_->currentIndex()));
+    preferences_->Set(kTruePeak, truePeakBox_->isChecked() ? "1" : "0");
     preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
     preferences_->Set(kKeepTreeRoot, treeRootField_->text().trimmed().toStdString());
     preferences_->Set(kNamePattern, namePatternField_->text().trimmed().toStdString());

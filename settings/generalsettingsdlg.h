@@ -52,6 +52,8 @@ private:
     QPushButton* browse_;
     QCheckBox* copyTagsBox_;
     QCheckBox* verifyBox_;
+    QComboBox* loudness_;
+    QCheckBox* truePeakBox_;
     QSpinBox* filesAtOnce_;
     QLineEdit* treeRootField_;
     QPushButton* browseTreeRoot_;

@@ -26,6 +26,11 @@ constexpr PreferenceKey kKeys[] = {
     // 1: each output is decoded back and checked before it takes its name
     // (always, whatever this says, when sources are deleted).
     {kVerify, 0, 1, 0},
+    // 0: the source's gains are carried (in the output's convention); 1 or
+    // 2: each output's own are measured, per track or per track and album.
+    {kLoudness, 0, 2, 0},
+    // 1: the peaks are true (between-sample) peaks, 0: the largest sample.
+    {kTruePeak, 0, 1, 0},
     // Empty: outputs are named as their sources, flat in the output folder.
     {kKeepTreeRoot, 0, 0, 0, true},
     {kNamePattern, 0, 0, 0, true},

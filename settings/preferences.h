@@ -22,6 +22,10 @@ inline constexpr std::string_view kShowReasonColumn = "list.reasonColumn";
 inline constexpr std::string_view kFilesAtOnce = "general.filesAtOnce";
 inline constexpr std::string_view kCopyTags = "general.copyTags";
 inline constexpr std::string_view kVerify = "general.verify";
+// Loudness tags measured on each output: 0 none, 1 track gains, 2 track and
+// album gains (LoudnessMode's values); and whether peaks are true peaks.
+inline constexpr std::string_view kLoudness = "general.loudness";
+inline constexpr std::string_view kTruePeak = "general.truePeak";
 // Text keys: the folder whose tree the outputs repeat, and the pattern that
 // names outputs from their tags; "" leaves the plain naming.
 inline constexpr std::string_view kKeepTreeRoot = "general.keepTreeRoot";

@@ -132,15 +132,15 @@ protected:
     }
 
     // The stand-in engines write no real audio to decode back.
-    static std::string Matches(const std::string&, const std::string&, Fidelity) { return ""; }
-    std::string (*verifyOutput)(const std::string&, const std::string&, Fidelity) = Matches;
+    static CheckedOutput Matches(const std::string&, const std::string&, const OutputCheck&) { return {}; }
+    CheckedOutput (*checkOutput)(const std::string&, const std::string&, const OutputCheck&) = Matches;
 
     bool Open(unsigned filesAtOnce = 1) {
         return runner->Open(std::move(plan), {.afterOperation = settings.general.afterOperation,
                                               .existingFileAction = settings.general.existingFileAction,
                                               .filesAtOnce = filesAtOnce,
                                               .copyTags = copyTags,
-                                              .verifyOutput = verifyOutput});
+                                              .checkOutput = checkOutput});
     }
 
     // One tick, then a wait while an engine runs.
@@ -308,12 +308,12 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     settings.general.afterOperation = AfterOperation::kDeleteSource;
     for (const char* name : {"good.wav", "bad.mp3", "hollow.ogg", "differs.wav"}) WriteFile(dir / name, "src");
     // Deleting sources always decodes the outputs back; one that does not match keeps its source.
-    verifyOutput = [](const std::string&, const std::string&, Fidelity) { return std::string("verify: differs"); };
+    checkOutput = [](auto&, auto&, auto&) { return CheckedOutput{"verify: differs", nullptr}; };
     Plan(kTargetWav, {"differs.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.reasons[0], "verify: differs");
     EXPECT_TRUE(Exists(dir / "differs.wav"));
-    verifyOutput = Matches;
+    checkOutput = Matches;
 
     Plan(kTargetWav, {"good.wav", "bad.mp3"});
     RunToEnd();
