@@ -30,8 +30,9 @@ int CConverterApp::InitInstance() {
     window.SetEngineTuningOpener([&window](int32_t target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(target, settings, window.preferences(), parent);
     });
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
+    window.SetGeneralSettingsOpener([&window](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
         CGeneralSettingsDlg dialog(&general, &preferences, parent);
+        dialog.SetNamePreviewer(window.NamePreviews());
         dialog.exec();
     });
     // Files handed over by a file manager or a terminal are listed at once.

@@ -1,24 +1,55 @@
 #pragma once
 // "General Settings": where outputs go, what happens to an existing output,
 // whether the source is kept, whether tags are copied to the outputs, and how
-// outputs are named (a kept folder tree, a pattern of tag fields).
+// outputs are named (a kept folder tree, a pattern of tag fields), with a
+// preview of the names the list's first files would get.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "settings/dialogparts.h"
 #include "settings/preferences.h"
 #include "settings/settingswindow.h"
 
 class QCheckBox;
+class QLabel;
 class QSpinBox;
 class QLineEdit;
+class QTreeWidget;
 
 namespace zelph {
+
+// The naming choices as the window shows them, saved or not.
+struct NameChoices {
+    GeneralSettings general;
+    std::string treeRoot;
+    std::string pattern;
+};
+
+// What those choices would make of the list's first files.
+struct NamePreview {
+    struct Row {
+        std::string source;
+        std::string output;  // "" when the file gets none
+        std::string note;    // why it gets none
+    };
+    std::vector<Row> rows;
+    std::size_t listed = 0;  // files in the whole list
+    std::string problem;     // why the files could not be planned, or ""
+};
+using NamePreviewer = std::function<NamePreview(const NameChoices&)>;
 
 class CGeneralSettingsDlg : public CSettingsWindow {
 public:
     // Copy Tags and Files At Once are kept in the preferences, not the record.
     CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent = nullptr);
+
+    // Until one is given, the window shows no preview.
+    void SetNamePreviewer(NamePreviewer previewer);
+    QTreeWidget* namePreview() const { return namePreview_; }
+    // The planning problem, or how much of the list the preview covers.
+    QLabel* namePreviewNote() const { return namePreviewNote_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -29,6 +60,7 @@ private:
     void Browse();
     void BrowseTreeRoot();
     void ChooseInFolder();
+    void UpdateNamePreview();
 
     GeneralSettings* block_;
     Preferences* preferences_;
@@ -45,6 +77,10 @@ private:
     QLineEdit* treeRootField_;
     QPushButton* browseTreeRoot_;
     QLineEdit* namePatternField_;
+    QLabel* namePreviewLabel_;
+    QTreeWidget* namePreview_;
+    QLabel* namePreviewNote_;
+    NamePreviewer previewer_;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;
 };

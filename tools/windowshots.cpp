@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "app/namepreview.h"
 #include "codecs/wavpcmengine.h"
 #include "settings/enginemp3lame.h"
 #include "settings/generalsettingsdlg.h"
@@ -62,6 +63,16 @@ int main(int argc, char** argv) {
         sources.push_back(music.filePath(name).toStdString());
         QFile(music.filePath(name)).open(QIODevice::WriteOnly);
     }
+    // General Settings previews a small library kept as a tree.
+    std::vector<std::string> library;
+    for (const char* name : {"Album/01 Morning Tone.flac", "Album/02 Evening Tone.flac", "Live/Encore.wav", "cover.jpg"})
+        library.push_back("/home/user/Music/" + std::string(name));
+    preferences.Set(zelph::kKeepTreeRoot, "/home/user/Music");
+    settings.general.outputFolderMode = zelph::OutputFolderMode::kInFolder;
+    zelph::SetOutputFolder(settings.general, "/home/user/Music (Ogg)/");
+    general.SetNamePreviewer([&](const zelph::NameChoices& choices) {
+        return zelph::PreviewOutputNames(settings, preferences, zelph::kTargetOgg, library, choices);
+    });
     zelph::ConverterSettings batchSettings{};
     zelph::ApplyDefaults(batchSettings, music.path().toStdString() + "/");
     zelph::Preferences twoAtOnce("/nowhere/zelph.conf");
