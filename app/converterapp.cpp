@@ -31,8 +31,7 @@ int CConverterApp::InitInstance() {
         OpenEngineTuning(target, settings, window.preferences(), parent);
     });
     window.SetGeneralSettingsOpener([&window](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
-        CGeneralSettingsDlg dialog(&general, &preferences, parent);
-        dialog.SetNamePreviewer(window.NamePreviews());
+        CGeneralSettingsDlg dialog(&general, &preferences, parent, window.NamePreviews());
         dialog.exec();
     });
     // Files handed over by a file manager or a terminal are listed at once.

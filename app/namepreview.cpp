@@ -25,7 +25,12 @@ NamePreview PreviewOutputNames(const ConverterSettings& record, const Preference
         NamePreview::Row line;
         line.source = first[row];
         if (planned != plan.files.end() && planned->row == row) {
-            line.output = (planned++)->finalTarget;
+            // What the choices decide is the part below the folder.
+            const std::string& folder = planned->outputRoot.empty() ? planned->outputFolder : planned->outputRoot;
+            const bool below = planned->finalTarget.starts_with(folder);
+            line.folder = below ? folder : "";
+            line.output = planned->finalTarget.substr(line.folder.size());
+            ++planned;
         } else if (plan.error.empty()) {
             const SourceRow* source = FindSource(first[row]);
             line.note = source && source->converted ? "skipped: its output exists" : "not converted";

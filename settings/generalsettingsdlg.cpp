@@ -22,10 +22,12 @@
 
 namespace zelph {
 
-CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent)
+CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent,
+                                         NamePreviewer previewer)
     : CSettingsWindow("General Settings", parent),
       block_(block),
       preferences_(preferences),
+      previewer_(std::move(previewer)),
       folderMode_(this),
       existingFile_(this),
       afterOperation_(this),
@@ -38,10 +40,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       filesAtOnce_(new QSpinBox(this)),
       treeRootField_(new QLineEdit(this)),
       browseTreeRoot_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
-      namePatternField_(new QLineEdit(this)),
-      namePreviewLabel_(new QLabel("Names Of The First Files In The List", this)),
-      namePreview_(new QTreeWidget(this)),
-      namePreviewNote_(new QLabel(this)) {
+      namePatternField_(new QLineEdit(this)) {
     // 0 stands for one file per processor.
     filesAtOnce_->setRange(0, 64);
     filesAtOnce_->setSpecialValueText("One Per Processor");
@@ -68,35 +67,36 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     auto* treeRow = new QHBoxLayout;
     treeRow->addWidget(treeRootField_, 1);
     treeRow->addWidget(browseTreeRoot_);
-    auto* names = new QVBoxLayout;
-    names->addWidget(new QLabel("Keep The Folder Tree Below", this));
-    names->addLayout(treeRow);
-    names->addWidget(new QLabel("Name From Tags", this));
-    names->addWidget(namePatternField_);
-    namePreview_->setObjectName("namePreview");
-    namePreview_->setHeaderLabels({"Source File", "Output File"});
-    namePreview_->setRootIsDecorated(false);
-    namePreview_->setUniformRowHeights(true);
-    namePreview_->setTextElideMode(Qt::ElideMiddle);
-    namePreview_->setSelectionMode(QAbstractItemView::NoSelection);
-    namePreview_->header()->setStretchLastSection(true);
-    // A few rows in sight; the rest scroll.
-    namePreview_->setMinimumHeight(namePreview_->fontMetrics().height() * 7);
-    namePreviewNote_->setObjectName("namePreviewNote");
-    namePreviewNote_->setWordWrap(true);
-    names->addWidget(namePreviewLabel_);
-    names->addWidget(namePreview_);
-    names->addWidget(namePreviewNote_);
-    for (QWidget* part : {static_cast<QWidget*>(namePreviewLabel_), static_cast<QWidget*>(namePreview_),
-                          static_cast<QWidget*>(namePreviewNote_)})
-        part->hide();
+    names_ = new QVBoxLayout;
+    names_->addWidget(new QLabel("Keep The Folder Tree Below", this));
+    names_->addLayout(treeRow);
+    names_->addWidget(new QLabel("Name From Tags", this));
+    names_->addWidget(namePatternField_);
+    if (previewer_) {
+        namePreview_ = new QTreeWidget(this);
+        namePreviewNote_ = new QLabel(this);
+        namePreview_->setObjectName("namePreview");
+        namePreview_->setHeaderLabels({"Source File", "Output File"});
+        namePreview_->setRootIsDecorated(false);
+        namePreview_->setUniformRowHeights(true);
+        namePreview_->setTextElideMode(Qt::ElideMiddle);
+        namePreview_->setSelectionMode(QAbstractItemView::NoSelection);
+        namePreview_->header()->setStretchLastSection(true);
+        // A few rows in sight; the rest scroll.
+        namePreview_->setMinimumHeight(namePreview_->fontMetrics().height() * 7);
+        namePreviewNote_->setObjectName("namePreviewNote");
+        namePreviewNote_->setWordWrap(true);
+        names_->addWidget(new QLabel("Names Of The First Files In The List", this));
+        names_->addWidget(namePreview_);
+        names_->addWidget(namePreviewNote_);
+    }
     // Every choice that changes a name shows at once what it makes.
     for (QLineEdit* field : {folderField_, treeRootField_, namePatternField_})
         connect(field, &QLineEdit::textChanged, this, &CGeneralSettingsDlg::UpdateNamePreview);
 
     auto* controls = new QVBoxLayout;
     controls->addWidget(MakeGroup("Output File", output, this));
-    controls->addWidget(MakeGroup("Output Names", names, this));
+    controls->addWidget(MakeGroup("Output Names", names_, this));
     const std::initializer_list<QWidget*> existing = {
         existingFile_.Add("Overwrite Output File", ExistingFileAction::kOverwrite),
         existingFile_.Add("Rename Output File", ExistingFileAction::kRename),
@@ -153,14 +153,6 @@ void CGeneralSettingsDlg::StoreBlock() {
 
 void CGeneralSettingsDlg::ChooseInFolder() { inFolder_->setChecked(true); }
 
-void CGeneralSettingsDlg::SetNamePreviewer(NamePreviewer previewer) {
-    previewer_ = std::move(previewer);
-    for (QWidget* part : {static_cast<QWidget*>(namePreviewLabel_), static_cast<QWidget*>(namePreview_),
-                          static_cast<QWidget*>(namePreviewNote_)})
-        part->setVisible(static_cast<bool>(previewer_));
-    UpdateNamePreview();
-}
-
 void CGeneralSettingsDlg::UpdateNamePreview() {
     if (!previewer_) return;
     // The choices as shown, the way StoreBlock would keep them.
@@ -179,9 +171,8 @@ void CGeneralSettingsDlg::UpdateNamePreview() {
         const QString source = QFile::decodeName(row.source.c_str());
         item->setText(0, QFileInfo(source).fileName());
         item->setToolTip(0, source);
-        const QString output = QFile::decodeName((row.output.empty() ? row.note : row.output).c_str());
-        item->setText(1, output);
-        item->setToolTip(1, output);
+        item->setText(1, QFile::decodeName((row.output.empty() ? row.note : row.output).c_str()));
+        item->setToolTip(1, QFile::decodeName((row.folder + row.output).c_str()));
         if (row.output.empty()) item->setForeground(1, dimmed);
     }
     namePreview_->resizeColumnToContents(0);

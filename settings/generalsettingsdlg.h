@@ -17,6 +17,7 @@ class QLabel;
 class QSpinBox;
 class QLineEdit;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace zelph {
 
@@ -31,7 +32,8 @@ struct NameChoices {
 struct NamePreview {
     struct Row {
         std::string source;
-        std::string output;  // "" when the file gets none
+        std::string folder;  // where the output's name starts: the output folder, or the source's
+        std::string output;  // below `folder`; "" when the file gets none
         std::string note;    // why it gets none
     };
     std::vector<Row> rows;
@@ -43,10 +45,10 @@ using NamePreviewer = std::function<NamePreview(const NameChoices&)>;
 class CGeneralSettingsDlg : public CSettingsWindow {
 public:
     // Copy Tags and Files At Once are kept in the preferences, not the record.
-    CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent = nullptr);
+    // Without a previewer the window shows no preview, and both its parts are nullptr.
+    CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent = nullptr,
+                        NamePreviewer previewer = {});
 
-    // Until one is given, the window shows no preview.
-    void SetNamePreviewer(NamePreviewer previewer);
     QTreeWidget* namePreview() const { return namePreview_; }
     // The planning problem, or how much of the list the preview covers.
     QLabel* namePreviewNote() const { return namePreviewNote_; }
@@ -64,6 +66,7 @@ private:
 
     GeneralSettings* block_;
     Preferences* preferences_;
+    NamePreviewer previewer_;
     RadioGroup folderMode_;
     RadioGroup existingFile_;
     RadioGroup afterOperation_;
@@ -77,10 +80,9 @@ private:
     QLineEdit* treeRootField_;
     QPushButton* browseTreeRoot_;
     QLineEdit* namePatternField_;
-    QLabel* namePreviewLabel_;
-    QTreeWidget* namePreview_;
-    QLabel* namePreviewNote_;
-    NamePreviewer previewer_;
+    QVBoxLayout* names_;
+    QTreeWidget* namePreview_ = nullptr;
+    QLabel* namePreviewNote_ = nullptr;
     // The folder as stored, byte for byte; the field only displays it.
     std::string folderText_;
 };

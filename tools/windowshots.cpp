@@ -55,7 +55,6 @@ int main(int argc, char** argv) {
     zelph::ApplyDefaults(settings, "/home/user/Music/");
     zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::Preferences preferences("/nowhere/zelph.conf");
-    zelph::CGeneralSettingsDlg general(&settings.general, &preferences);
     // The batch needs sources that exist and a folder it may write to.
     QTemporaryDir music;
     std::vector<std::string> sources;
@@ -70,9 +69,11 @@ int main(int argc, char** argv) {
     preferences.Set(zelph::kKeepTreeRoot, "/home/user/Music");
     settings.general.outputFolderMode = zelph::OutputFolderMode::kInFolder;
     zelph::SetOutputFolder(settings.general, "/home/user/Music (Ogg)/");
-    general.SetNamePreviewer([&](const zelph::NameChoices& choices) {
-        return zelph::PreviewOutputNames(settings, preferences, zelph::kTargetOgg, library, choices);
-    });
+    zelph::CGeneralSettingsDlg general(&settings.general, &preferences, nullptr,
+                                       [&](const zelph::NameChoices& choices) {
+                                           return zelph::PreviewOutputNames(settings, preferences, zelph::kTargetOgg,
+                                                                            library, choices);
+                                       });
     zelph::ConverterSettings batchSettings{};
     zelph::ApplyDefaults(batchSettings, music.path().toStdString() + "/");
     zelph::Preferences twoAtOnce("/nowhere/zelph.conf");
