@@ -30,10 +30,10 @@ int CConverterApp::InitInstance() {
     window.SetEngineTuningOpener([&window](int32_t target, ConverterSettings& settings, QWidget* parent) {
         OpenEngineTuning(target, settings, window.preferences(), parent);
     });
-    window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
+    window.SetGeneralSettingsOpener([&window](GeneralSettings& general, Preferences& preferences, QWidget* parent) {
         std::vector<RuleTarget> targets;
         for (const TargetRow& row : Targets()) targets.push_back({row.radioText, row.cliName});
-        CGeneralSettingsDlg dialog(&general, &preferences, parent, targets);
+        CGeneralSettingsDlg dialog(&general, &preferences, parent, targets, window.NamePreviews());
         dialog.exec();
     });
     // Files handed over by a file manager or a terminal are listed at once.

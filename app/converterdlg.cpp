@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolBar>
@@ -31,9 +32,9 @@
 #include <unordered_set>
 
 #include "app/aboutdlg.h"
+#include "app/namepreview.h"
 #include "core/sources.h"
 #include "core/targets.h"
-#include "metadata/length.h"
 #include "ui/fecfiledialog.h"
 #include "ui/screenfit.h"
 #include "ui/xtargetbutton.h"
@@ -65,6 +66,10 @@ QString ClockText(qint64 milliseconds) {
     return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
 }
 
+QString LengthText(const std::optional<int64_t>& milliseconds) {
+    return milliseconds ? ClockText(*milliseconds) : QStringLiteral("---");
+}
+
 QString SizeText(off_t bytes) {
     return QString::asprintf("%.2f MiB", static_cast<double>(bytes) / 1048576.0);
 }
@@ -86,7 +91,12 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
       batchTimes_(new QLabel(this)),
       engineTuningButton_(new CTargetButton("Engine Tuning", this)),
       restoreDefaultsButton_(new CTargetButton("Restore Defaults", this)),
-      convertButton_(new CTargetButton("Convert", this)) {
+      convertButton_(new CTargetButton("Convert", this)),
+      // The reader's thread hands each length to this window's own.
+      lengths_([this](const LengthReader::Request& request, std::optional<int64_t> length) {
+          QMetaObject::invokeMethod(
+              this, [this, request, length] { LengthArrived(request, length); }, Qt::QueuedConnection);
+      }) {
     setWindowTitle(kMainWindowTitle);
     setWindowIcon(QIcon(":/icons/program.svg"));
 
@@ -111,6 +121,7 @@ CConverterDlg::CConverterDlg(QWidget* parent, EngineTable engines, const QString
     fileList_->viewport()->setAcceptDrops(true);
     fileList_->installEventFilter(this);
     fileList_->viewport()->installEventFilter(this);
+    connect(fileList_->verticalScrollBar(), &QScrollBar::valueChanged, this, &CConverterDlg::PreferVisibleLengths);
 
     auto* layout = new QVBoxLayout(this);
     BuildMenus(layout);
@@ -414,6 +425,8 @@ void CConverterDlg::RemoveFiles() {
 
 void CConverterDlg::ClearFiles() {
     filePaths_.clear();
+    rowOf_.clear();
+    lengths_.Read({});
     fileList_->clear();
     ResizeColumns();
 }
@@ -427,10 +440,35 @@ const CConverterDlg::CachedDescription& CConverterDlg::Describe(const std::strin
     CachedDescription& cached = descriptions_[path];
     if (cached.stamp != stamp || stamp.empty()) {
         AudioDescription description = DescribeAudioFile(path);
-        const std::optional<int64_t> length = description.known ? AudioLength(path) : std::nullopt;
-        cached = {stamp, std::move(description), length};
+        // Only audio has a length to wait for.
+        const bool lengthKnown = !description.known;
+        cached = {stamp, std::move(description), lengthKnown, std::nullopt};
     }
     return cached;
+}
+
+void CConverterDlg::LengthArrived(const LengthReader::Request& request, std::optional<int64_t> length) {
+    const auto cached = descriptions_.find(request.path);
+    if (cached == descriptions_.end() || cached->second.stamp != request.stamp) return;  // changed since
+    cached->second.lengthKnown = true;
+    cached->second.length = length;
+    if (const auto row = rowOf_.find(request.path); row != rowOf_.end())
+        fileList_->topLevelItem(row->second)->setText(kLengthColumn, LengthText(length));
+}
+
+void CConverterDlg::PreferVisibleLengths() {
+    const int count = fileList_->topLevelItemCount();
+    if (count == 0) return;
+    const QModelIndex top = fileList_->indexAt(QPoint(0, 0));
+    const QModelIndex bottom = fileList_->indexAt(QPoint(0, fileList_->viewport()->height() - 1));
+    const int first = top.isValid() ? top.row() : 0;
+    const int last = bottom.isValid() ? bottom.row() : count - 1;
+    std::vector<LengthReader::Request> visible;
+    for (int row = first; row <= last && row < count && row < static_cast<int>(filePaths_.size()); ++row) {
+        const CachedDescription& cached = descriptions_[filePaths_[row]];
+        if (!cached.lengthKnown) visible.push_back({filePaths_[row], cached.stamp});
+    }
+    lengths_.Prefer(std::move(visible));
 }
 
 // Icons of one kind of file look alike, so the provider is asked once per
@@ -445,10 +483,13 @@ QIcon CConverterDlg::FileIcon(const QString& path) {
 
 void CConverterDlg::RefreshFileList() {
     fileList_->clear();
+    rowOf_.clear();
     const QBrush dimmed = palette().brush(QPalette::Disabled, QPalette::Text);
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(filePaths_.size()));
+    std::vector<LengthReader::Request> lengths;
     for (const std::string& path : filePaths_) {
+        rowOf_.emplace(path, static_cast<int>(rows.size()));
         auto* row = new QTreeWidgetItem;
         const QString name = QString::fromStdString(path);
         // The name, shortened in the middle when the column is narrow; the
@@ -462,7 +503,9 @@ void CConverterDlg::RefreshFileList() {
         row->setText(kSizeColumn, found ? SizeText(info.st_size) : QStringLiteral("---"));
         const CachedDescription& described = Describe(path, found ? Stamp(info) : std::string());
         const AudioDescription& description = described.description;
-        row->setText(kLengthColumn, described.length ? ClockText(*described.length) : QStringLiteral("---"));
+        // A length still being read shows as a blank until it arrives.
+        row->setText(kLengthColumn, described.lengthKnown ? LengthText(described.length) : QString());
+        if (!described.lengthKnown) lengths.push_back({path, described.stamp});
         row->setText(kInfoColumn, QString::fromStdString(description.text));
         row->setText(kStatusColumn, description.known ? "Scheduled" : "Unscheduled");
 
@@ -476,13 +519,22 @@ void CConverterDlg::RefreshFileList() {
     }
     fileList_->addTopLevelItems(rows);
     ResizeColumns();
+    lengths_.Read(std::move(lengths));
     if (!rows.isEmpty()) fileList_->scrollToItem(rows.back());
+    PreferVisibleLengths();
 }
 
 void CConverterDlg::OpenEngineTuning() {
     const int32_t target = CheckedTarget();
     if (target && engineTuningOpener_)
         engineTuningOpener_(target, settings_.record, this);
+}
+
+NamePreviewer CConverterDlg::NamePreviews() {
+    return [this](const NameChoices& choices) {
+        const int32_t target = CheckedTarget() ? CheckedTarget() : settings_.record.targetFormat;
+        return PreviewOutputNames(settings_.record, preferences_, target, filePaths_, choices);
+    };
 }
 
 void CConverterDlg::OpenGeneralSettings() {
@@ -517,10 +569,17 @@ void CConverterDlg::Convert() {
     progress_.PlanJobs(target, filePaths_);
     // The list stays in sight, each row with its own progress.
     batchSummary_->hide();
+    // The batch's pace against real time needs every length; while some
+    // are still being read it is not shown.
     batchAudio_ = 0;
-    for (const std::string& path : filePaths_)
-        if (const auto found = descriptions_.find(path); found != descriptions_.end())
-            batchAudio_ += found->second.length.value_or(0);
+    for (const std::string& path : filePaths_) {
+        const auto found = descriptions_.find(path);
+        if (found == descriptions_.end() || !found->second.lengthKnown) {
+            batchAudio_ = 0;
+            break;
+        }
+        batchAudio_ += found->second.length.value_or(0);
+    }
     batchClock_.start();
     ShowBatchProgress(0);
     totalBar_->show();

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "app/convertprogressdlg.h"
+#include "app/lengthreader.h"
 #include "formats/probes.h"
+#include "settings/generalsettingsdlg.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
@@ -64,6 +66,9 @@ public:
     void RefreshFileList();
     void OpenEngineTuning();
     void OpenGeneralSettings();
+    // The output names General Settings previews: the list's first files
+    // under the choices being edited, for the checked target.
+    NamePreviewer NamePreviews();
     void RestoreDefaults();
     // Asks first, then RestoreDefaults.
     void ConfirmRestoreDefaults();
@@ -113,6 +118,7 @@ private:
     struct CachedDescription {
         std::string stamp;  // size and change times when it was probed
         AudioDescription description;
+        bool lengthKnown = false;       // read, or not audio
         std::optional<int64_t> length;  // milliseconds, when its headers say
     };
 
@@ -136,6 +142,9 @@ private:
     void ShowBatchResult();
     void ShowBatchProgress(int percent);
     const CachedDescription& Describe(const std::string& path, const std::string& stamp);
+    void LengthArrived(const LengthReader::Request& request, std::optional<int64_t> length);
+    // Asks for the lengths of the rows in sight before the others.
+    void PreferVisibleLengths();
     QIcon FileIcon(const QString& path);
 
     SettingsStore settings_;
@@ -164,6 +173,9 @@ private:
     QFileIconProvider iconProvider_;
     std::unordered_map<QString, QIcon> iconsByKind_;
     std::unordered_map<std::string, CachedDescription> descriptions_;
+    std::unordered_map<std::string, int> rowOf_;  // each listed path's row
+    // Last: it stops, and delivers nothing more, before the rest goes.
+    LengthReader lengths_;
 };
 
 }  // namespace zelph

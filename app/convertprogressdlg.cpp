@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "ui/uiresources.h"
 #include "ui/xtargetbutton.h"
 
 namespace zelph {
@@ -180,10 +181,9 @@ void CConvertProgressDlg::RowStatus(uint32_t row, const std::string& text, const
     item->setText(kProgressColumn, {});
     // A failure stands out by its icon and colour, in a light or dark palette.
     const bool failed = text == kRowError;
-    const bool dark = fileList_->palette().color(QPalette::Base).lightness() < 128;
     item->setIcon(kStatusColumn, failed ? fileList_->style()->standardIcon(QStyle::SP_MessageBoxCritical) : QIcon());
     for (int column : {kStatusColumn, kReasonColumn})
-        item->setForeground(column, failed ? QBrush(dark ? QColor(0xff, 0x8a, 0x80) : QColor(0xc6, 0x28, 0x28))
+        item->setForeground(column, failed ? QBrush(FailureColour(fileList_->palette()))
                                            : fileList_->palette().brush(QPalette::Text));
     ShowDetails(row);
 }

@@ -6,25 +6,30 @@
 #include <QLabel>
 #include <QSpinBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <cstring>
 
 #include "ui/folderbrowser.h"
+#include "ui/uiresources.h"
 
 namespace zelph {
 
 CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent,
-                                         const std::vector<RuleTarget>& ruleTargets)
+                                         const std::vector<RuleTarget>& ruleTargets, NamePreviewer previewer)
     : CSettingsWindow("General Settings", parent),
       block_(block),
       preferences_(preferences),
+      previewer_(std::move(previewer)),
       folderMode_(this),
       existingFile_(this),
       afterOperation_(this),
@@ -71,11 +76,32 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     auto* treeRow = new QHBoxLayout;
     treeRow->addWidget(treeRootField_, 1);
     treeRow->addWidget(browseTreeRoot_);
-    auto* names = new QVBoxLayout;
-    names->addWidget(new QLabel("Keep The Folder Tree Below", this));
-    names->addLayout(treeRow);
-    names->addWidget(new QLabel("Name From Tags", this));
-    names->addWidget(namePatternField_);
+    names_ = new QVBoxLayout;
+    names_->addWidget(new QLabel("Keep The Folder Tree Below", this));
+    names_->addLayout(treeRow);
+    names_->addWidget(new QLabel("Name From Tags", this));
+    names_->addWidget(namePatternField_);
+    if (previewer_) {
+        namePreview_ = new QTreeWidget(this);
+        namePreviewNote_ = new QLabel(this);
+        namePreview_->setObjectName("namePreview");
+        namePreview_->setHeaderLabels({"Source File", "Output File"});
+        namePreview_->setRootIsDecorated(false);
+        namePreview_->setUniformRowHeights(true);
+        namePreview_->setTextElideMode(Qt::ElideMiddle);
+        namePreview_->setSelectionMode(QAbstractItemView::NoSelection);
+        namePreview_->header()->setStretchLastSection(true);
+        // A few rows in sight; the rest scroll.
+        namePreview_->setMinimumHeight(namePreview_->fontMetrics().height() * 7);
+        namePreviewNote_->setObjectName("namePreviewNote");
+        namePreviewNote_->setWordWrap(true);
+        names_->addWidget(new QLabel("Names Of The First Files In The List", this));
+        names_->addWidget(namePreview_);
+        names_->addWidget(namePreviewNote_);
+    }
+    // Every choice that changes a name shows at once what it makes.
+    for (QLineEdit* field : {folderField_, treeRootField_, namePatternField_})
+        connect(field, &QLineEdit::textChanged, this, &CGeneralSettingsDlg::UpdateNamePreview);
 
     // The rules name targets by their command-line names, as zelph.conf keeps them.
     for (QComboBox* rule : {losslessRule_, lossyRule_}) {
@@ -99,12 +125,16 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
 
     auto* controls = new QVBoxLayout;
     controls->addWidget(MakeGroup("Output File", output, this));
-    controls->addWidget(MakeGroup("Output Names", names, this));
-    controls->addWidget(MakeGroup("If Output File Exists",
-                                  Column({existingFile_.Add("Overwrite Output File", ExistingFileAction::kOverwrite),
-                                          existingFile_.Add("Rename Output File", ExistingFileAction::kRename),
-                                          existingFile_.Add("Skip Output File", ExistingFileAction::kSkip)}),
-                                  this));
+    controls->addWidget(MakeGroup("Output Names", names_, this));
+    const std::initializer_list<QWidget*> existing = {
+        existingFile_.Add("Overwrite Output File", ExistingFileAction::kOverwrite),
+        existingFile_.Add("Rename Output File", ExistingFileAction::kRename),
+        existingFile_.Add("Skip Output File", ExistingFileAction::kSkip)};
+    controls->addWidget(MakeGroup("If Output File Exists", Column(existing), this));
+    for (QWidget* radio : existing) connect(static_cast<QRadioButton*>(radio), &QRadioButton::toggled, this,
+                                            &CGeneralSettingsDlg::UpdateNamePreview);
+    for (QRadioButton* radio : {besideSource_, inFolder_})
+        connect(radio, &QRadioButton::toggled, this, &CGeneralSettingsDlg::UpdateNamePreview);
     controls->addWidget(MakeGroup("After Operation",
                                   Column({afterOperation_.Add("Leave The Source File Intact", AfterOperation::kKeepSource),
                                           afterOperation_.Add("Delete Source File", AfterOperation::kDeleteSource)}),
@@ -150,6 +180,7 @@ void CGeneralSettingsDlg::ShowBlock() {
     }
     folderText_.assign(block_->outputFolder, strnlen(block_->outputFolder, kOutputFolderSize));
     folderField_->setText(QFile::decodeName(folderText_.c_str()));
+    UpdateNamePreview();
     // Not the folder field: its focus rule would replace the stored choice
     // the moment the window opens.
     besideSource_->setFocus();
@@ -177,6 +208,47 @@ void CGeneralSettingsDlg::StoreBlock() {
 }
 
 void CGeneralSettingsDlg::ChooseInFolder() { inFolder_->setChecked(true); }
+
+void CGeneralSettingsDlg::UpdateNamePreview() {
+    if (!previewer_) return;
+    // The choices as shown, the way StoreBlock would keep them.
+    NameChoices choices{.general = *block_,
+                        .treeRoot = treeRootField_->text().trimmed().toStdString(),
+                        .pattern = namePatternField_->text().trimmed().toStdString()};
+    folderMode_.Store(choices.general.outputFolderMode);
+    existingFile_.Store(choices.general.existingFileAction);
+    SetOutputFolder(choices.general, folderText_);
+    const NamePreview preview = previewer_(choices);
+
+    namePreview_->clear();
+    const QBrush dimmed = palette().brush(QPalette::Disabled, QPalette::Text);
+    for (const NamePreview::Row& row : preview.rows) {
+        auto* item = new QTreeWidgetItem(namePreview_);
+        const QString source = QFile::decodeName(row.source.c_str());
+        item->setText(0, QFileInfo(source).fileName());
+        item->setToolTip(0, source);
+        item->setText(1, QFile::decodeName((row.output.empty() ? row.note : row.output).c_str()));
+        item->setToolTip(1, QFile::decodeName((row.folder + row.output).c_str()));
+        if (row.output.empty()) item->setForeground(1, dimmed);
+    }
+    namePreview_->resizeColumnToContents(0);
+
+    QString note;
+    if (!preview.problem.empty())
+        note = "These settings cannot name the files: " + QString::fromStdString(preview.problem);
+    else if (preview.listed == 0)
+        note = "The list is empty: add files to see the names they would get.";
+    else if (preview.listed > preview.rows.size())
+        note = QString("The first %1 of %2 files; the others are named when the batch starts.")
+                   .arg(preview.rows.size())
+                   .arg(preview.listed);
+    namePreviewNote_->setText(note);
+    // A problem is what the user has to act on, so it stands out.
+    QPalette palette = namePreviewNote_->palette();
+    palette.setColor(QPalette::WindowText,
+                     preview.problem.empty() ? this->palette().color(QPalette::WindowText) : FailureColour(palette));
+    namePreviewNote_->setPalette(palette);
+}
 
 bool CGeneralSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == folderField_ && event->type() == QEvent::FocusIn) {

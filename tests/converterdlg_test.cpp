@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <QAction>
 #include <QMenuBar>
 #include <QFileDialog>
@@ -109,9 +111,73 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
     ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / "a.wav" + "' synth 65.4 sine 500").status, 0);
     window.RefreshFileList();
     EXPECT_NE(Cell(0, 2), before);
-    // The length, read from the file's headers, stands beside the size.
-    EXPECT_EQ(Cell(0, 6), "1:05");
+    // The length, read from the file's headers, stands beside the size once
+    // its reader gets to it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(0, 6) == "1:05"; }));
     EXPECT_EQ(Cell(3, 6), "---");
+
+    // A window closed while lengths are being read takes none of them.
+    QStringList many;
+    for (int i = 0; i < 300; ++i) {
+        many << Path("link" + std::to_string(i) + ".wav");
+        std::filesystem::create_symlink(dir / "a.wav", many.back().toStdString());
+    }
+    for (int i = 0; i < 3; ++i) {
+        CConverterDlg closing(nullptr, StandardEngines(), QString::fromStdString(dir.path()));
+        closing.AddPaths(many);
+        QTest::qWait(i);
+    }
+    QTest::qWait(50);
+}
+
+TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
+    for (const char* folder : {"in", "in/a", "in/b", "out"}) ::mkdir((dir / folder).c_str(), 0755);
+    Names names{"in/a/x.wav", "in/b/x.wav", "in/notes.txt"};
+    for (int i = 0; i < 20; ++i) names.push_back("in/b/" + std::to_string(i) + ".wav");
+    Add(names);
+    window.targetRadio(kTargetOgg)->setChecked(true);
+    GeneralSettings& general = window.settings().record.general;
+    ASSERT_TRUE(SetOutputFolder(general, dir / "out/"));
+    general.outputFolderMode = OutputFolderMode::kInFolder;
+    CGeneralSettingsDlg settings(&general, &window.preferences(), &window, {}, window.NamePreviews());
+    const auto output = [&](int row) { return settings.namePreview()->topLevelItem(row)->text(1).toStdString(); };
+    const auto note = [&] { return settings.namePreviewNote()->text().toStdString(); };
+    WhenModalShows<QDialog>([&](QDialog* shown) {
+        const auto press = [shown](const QString& text) {
+            for (QRadioButton* radio : shown->findChildren<QRadioButton*>())
+                if (radio->text() == text) radio->click();
+        };
+        auto* root = shown->findChild<QLineEdit*>("keepTreeRoot");
+        auto* pattern = shown->findChild<QLineEdit*>("namePattern");
+        EXPECT_EQ(settings.namePreview()->topLevelItemCount(), 20);
+        EXPECT_EQ(output(0), "x.ogg");
+        EXPECT_EQ(settings.namePreview()->topLevelItem(0)->toolTip(1).toStdString(), dir / "out/x.ogg");
+        EXPECT_EQ(output(1), "x(1).ogg") << "neither tree nor pattern: the plain names";
+        EXPECT_EQ(output(2), "not converted");
+        EXPECT_EQ(note(), "The first 20 of 23 files; the others are named when the batch starts.");
+
+        root->setText(QString::fromStdString(dir / "in"));
+        EXPECT_EQ(output(0), "a/x.ogg");
+        EXPECT_EQ(output(1), "b/x.ogg");
+        root->clear();
+        pattern->setText("%title%");
+        EXPECT_NE(note().find(dir / "in/a/x.wav and " + dir / "in/b/x.wav would both be"), std::string::npos)
+            << note();
+        EXPECT_EQ(output(0), "");
+        pattern->setText("[%title%");
+        EXPECT_NE(note().find("'[' in the name pattern has no ']'"), std::string::npos) << note();
+
+        pattern->clear();
+        WriteFile(dir / "in/a/x.ogg", "");
+        press("In Folder Of Source File");
+        EXPECT_EQ(output(0), "x(1).ogg");
+        press("Skip Output File");
+        EXPECT_EQ(output(0), "skipped: its output exists");
+        EXPECT_EQ(settings.namePreview()->topLevelItem(1)->toolTip(1).toStdString(), dir / "in/b/x.ogg");
+        shown->reject();
+    });
+    settings.exec();
+    EXPECT_EQ(general.outputFolderMode, OutputFolderMode::kInFolder) << "a preview stores nothing";
 }
 
 TEST_F(MainWindow, RemoveTakesTheSelectedRowsAndDeleteKeyDoesTheSame) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/convertprogressdlg.h"
+#include "app/namepreview.h"
 #include "codecs/wavpcmengine.h"
 #include "settings/enginemp3lame.h"
 #include "settings/generalsettingsdlg.h"
@@ -54,7 +55,6 @@ int main(int argc, char** argv) {
     zelph::ApplyDefaults(settings, "/home/user/Music/");
     zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::Preferences preferences("/nowhere/zelph.conf");
-    zelph::CGeneralSettingsDlg general(&settings.general, &preferences);
     // The batch needs sources that exist and a folder it may write to.
     QTemporaryDir music;
     std::vector<std::string> sources;
@@ -62,6 +62,18 @@ int main(int argc, char** argv) {
         sources.push_back(music.filePath(name).toStdString());
         QFile(music.filePath(name)).open(QIODevice::WriteOnly);
     }
+    // General Settings previews a small library kept as a tree.
+    std::vector<std::string> library;
+    for (const char* name : {"Album/01 Morning Tone.flac", "Album/02 Evening Tone.flac", "Live/Encore.wav", "cover.jpg"})
+        library.push_back("/home/user/Music/" + std::string(name));
+    preferences.Set(zelph::kKeepTreeRoot, "/home/user/Music");
+    settings.general.outputFolderMode = zelph::OutputFolderMode::kInFolder;
+    zelph::SetOutputFolder(settings.general, "/home/user/Music (Ogg)/");
+    zelph::CGeneralSettingsDlg general(&settings.general, &preferences, nullptr, {},
+                                       [&](const zelph::NameChoices& choices) {
+                                           return zelph::PreviewOutputNames(settings, preferences, zelph::kTargetOgg,
+                                                                            library, choices);
+                                       });
     zelph::ConverterSettings batchSettings{};
     zelph::ApplyDefaults(batchSettings, music.path().toStdString() + "/");
     zelph::Preferences twoAtOnce("/nowhere/zelph.conf");
