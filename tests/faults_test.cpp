@@ -17,7 +17,6 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <thread>
 
@@ -151,17 +150,9 @@ TEST_F(Faults, AFullDiskAtAnyPointLosesNothing) {
     }
 }
 
-TEST_F(Faults, MissingOutputFoldersAndVanishingSourcesFailOnlyTheirFiles) {
+// A source removed while the batch runs fails with its reason; the others convert.
+TEST_F(Faults, AVanishingSourceFailsOnlyItsFile) {
     MakeSources(3, 2.0);
-    // An output folder that is not there fails every file at once, with why.
-    const auto refused = RunCommand(Convert(dir.path(), "--jobs 1 --target ogg --set general.outputFolderMode=2 "
-                                                        "--set general.outputFolder=" + dir / "gone" + SourceList()));
-    EXPECT_EQ(refused.status, 1);
-    for (const std::string& name : sources)
-        EXPECT_NE(refused.out.find("Error Occured\t" + name + "\toutput folder " + dir / "gone/"), std::string::npos)
-            << refused.out;
-
-    // A source removed while the batch runs fails with its reason; the others convert.
     fs::create_directory(dir / "out");
     const pid_t child =
         Spawn(Convert(dir.path(), "--jobs 1 --delete-source --target ogg --output-dir out" + SourceList()) + " > '" +
@@ -230,78 +221,12 @@ TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
     }
 }
 
-TEST_F(Faults, AFolderReachedThroughALinkIsOneFolder) {
-    MakeSources(1);
-    fs::create_directory(dir / "real");
-    fs::create_directory_symlink(dir / "real", dir / "link");
-    ASSERT_EQ(RunCommand("cp '" + dir / "s0.wav" + "' '" + dir / "real/a.wav" + "' && oggenc -Q -o '" +
-                         dir / "real/a.ogg" + "' '" + dir / "s0.wav" + "'").status, 0);
-    const auto run = RunCommand(Convert(dir.path(), "--target lame --delete-source real/a.wav link/a.ogg"));
-    EXPECT_EQ(run.status, 0) << run.out;
-    // Two outputs under two names, each complete; both sources may go.
-    EXPECT_GT(DecodedSeconds(dir / "real/a.mp3"), 0.5);
-    EXPECT_GT(DecodedSeconds(dir / "real/a(1).mp3"), 0.5);
-    EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
-}
-
-namespace {
-
-std::string LE32(uint32_t v) {
-    std::string out(4, '\0');
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(v >> (8 * i));
-    return out;
-}
-
-// A 44-byte-header PCM WAV whose fields are given as they stand, before
-// `audio` bytes of noise.
-std::string CraftedWav(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align, uint32_t dataSize,
-                       std::size_t audio) {
-    const std::string two = LE32(channels).substr(0, 2);
-    std::string bytes = "RIFF" + LE32(dataSize + 36) + "WAVEfmt " + LE32(16) + LE32(1).substr(0, 2) + two + LE32(rate) +
-                        LE32(rate * align) + LE32(align).substr(0, 2) + LE32(bits).substr(0, 2) + "data" + LE32(dataSize);
-    for (std::size_t i = 0; i < audio; ++i) bytes += static_cast<char>(i * 37);
-    return bytes;
-}
-
-}  // namespace
-
-TEST_F(Faults, ExtremeHeaderFieldsFailEveryTargetWithTheirReasonAndTheBatchGoesOn) {
-    const std::map<std::string, std::pair<std::string, std::string>> refused = {
-        {"rate0.wav", {CraftedWav(2, 0, 16, 4, 8192, 8192), "a sample rate of 0 Hz (1000 to 768000 Hz are taken)"}},
-        {"rate1.wav", {CraftedWav(2, 1, 16, 4, 8192, 8192), "a sample rate of 1 Hz (1000 to 768000 Hz are taken)"}},
-        {"ratemax.wav", {CraftedWav(2, 0xFFFFFFFFu, 16, 4, 8192, 8192),
-                         "a sample rate of 4294967295 Hz (1000 to 768000 Hz are taken)"}},
-        {"chan0.wav", {CraftedWav(0, 44100, 16, 0, 8192, 8192), "0 channels (1 to 8 are taken)"}},
-        {"chan9.wav", {CraftedWav(9, 44100, 16, 18, 8208, 8208), "9 channels (1 to 8 are taken)"}},
-        {"bits0.wav", {CraftedWav(2, 44100, 0, 0, 8192, 8192), "0-bit samples"}},
-        {"bits12.wav", {CraftedWav(2, 44100, 12, 4, 8192, 8192), "12-bit samples"}},
-        {"align.wav", {CraftedWav(2, 44100, 16, 3, 8192, 8192), "a block align of 3 for 4-byte sample frames"}},
-        {"long.wav", {CraftedWav(2, 44100, 16, 4, 4096, 8192), "the data chunk claims 4096 bytes, 8192 follow it"}},
-    };
-    fs::create_directory(dir / "out");
-    for (const std::string& target : kTargets) {
-        SCOPED_TRACE(target);
-        MakeSources(1);
-        std::string list = SourceList();
-        for (const auto& [name, file] : refused) WriteFile(dir / name, file.first), list += " " + name;
-        const auto run = RunCommand(Convert(dir.path(), "--jobs 2 --delete-source --output-dir out --target " + target + list));
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.out.find("Done\ts0.wav"), std::string::npos) << run.out;
-        for (const auto& [name, file] : refused) {
-            EXPECT_NE(run.out.find("Error Occured\t" + name + "\t" + file.second + "\n"), std::string::npos) << run.out;
-            EXPECT_EQ(ReadFile(dir / name), file.first) << name << " must stay as it was";
-            EXPECT_FALSE(Exists(dir / ("out/" + name.substr(0, name.size() - 4) + ExtensionOf(target)))) << name;
-        }
-        ExpectNothingLost(target, dir / "out/");
-    }
-}
-
 TEST_F(Faults, WavsOver4GiBAreReadWholeOrRefusedNeverCutShort) {
     // Sparse: 4 GiB of silence on no disk. The 32-bit sizes kept only the
     // low bits of the real ones.
     const uint64_t real = (uint64_t{1} << 32) + 4000;
     auto sparse = [&](const std::string& name, uint64_t audio) {
-        WriteFile(dir / name, CraftedWav(2, 44100, 16, 4, static_cast<uint32_t>(real), 0));
+        WriteFile(dir / name, zelph::test::CraftedWav(2, 44100, 16, std::string(static_cast<uint32_t>(real), '\0')));
         ASSERT_EQ(::truncate((dir / name).c_str(), static_cast<off_t>(44 + audio)), 0);
     };
     sparse("wrapped.wav", real);

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -529,26 +528,10 @@ TEST_F(LameEncTest, AbrVbrMethodUsesTheMeanOfTheLimits) {
     }
 }
 
-// The canonical WAV of `pcm` with one 16- or 32-bit header field replaced.
-std::string WavWithField(const std::vector<int16_t>& pcm, std::size_t offset, uint32_t value, int width) {
-    std::string wav = WavFile(pcm, 44100, 2);
-    std::memcpy(&wav[offset], &value, static_cast<std::size_t>(width));
-    return wav;
-}
-
-// A header the encoder cannot take is its own error result, never a
-// division by zero, an endless file or a 0 Hz stream.
-TEST_F(GoGoTest, ImpossibleHeadersAreWaveTypeErrors) {
-    const auto stereo = SineSweep(44100, 2, 0.5);
-    struct Field { std::size_t offset; uint32_t value; int width; };
-    const Field fields[] = {{24, 0, 4}, {24, 1, 4}, {24, 999, 4}, {24, 768001, 4}, {24, 0xFFFFFFFFu, 4},
-                            {22, 0, 2}, {32, 0, 2}, {32, 0xFFFF, 2}, {34, 0, 2}};
-    for (const Field& f : fields) {
-        WriteFile(dir / "in.wav", WavWithField(stereo, f.offset, f.value, f.width));
-        EXPECT_EQ(Run("in.wav", "x.mp3", {}).end, ME_WAVETYPE_ERR) << f.offset << "=" << f.value;
-        EXPECT_FALSE(Exists(dir / "x.mp3")) << f.offset << "=" << f.value;
-    }
-    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+// A rate the encoder cannot take is its own error result, never a 0 Hz
+// stream (impossible WAV headers are the engine-failure table's).
+TEST_F(GoGoTest, ImpossibleRatesAreFrequencyErrors) {
+    WriteFile(dir / "in.wav", WavFile(SineSweep(44100, 2, 0.5), 44100, 2));
     for (UPARAM hz : {UPARAM{1}, UPARAM{999}, UPARAM{0xFFFFFFFFu}})
         EXPECT_EQ(Run("in.wav", "y.mp3", {{MC_INPFREQ, hz, 0}}).end, ME_FREQERROR) << hz;
     EXPECT_EQ(Run("in.wav", "z.mp3", {}).end, ME_EMPTYSTREAM);

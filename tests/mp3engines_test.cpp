@@ -29,6 +29,11 @@ struct Mp3Engines : ::testing::Test {
     ConverterSettings settings{};
     std::string mp3 = dir / "out.mp3";
 
+    // The three engines, each with its block of the record.
+    std::vector<std::pair<EngineProc, EngineSettings>> All() {
+        return {{EncodeMp3Lame, &settings.lame}, {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}};
+    }
+
     // Runs `engine` on `wav` (or on the source already written) at 10..100
     // of the bar; true when it succeeded.
     bool Run(EngineProc engine, EngineSettings params, const std::string& wav, bool stop = false) {
@@ -87,8 +92,7 @@ TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
 // The Info tag's encoder delay and padding let decoders give the exact length.
 TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
     const auto sweep = SineSweep(44100, 2, 2.003);
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+    for (auto [engine, params] : All()) {
         ASSERT_TRUE(Run(engine, params, WavFile(sweep, 44100, 2)));
         EXPECT_EQ(DecodeMp3(mp3, 2).pcm.size(), sweep.size());
         EXPECT_EQ(RunCommand("mpg123 -q -s '" + mp3 + "' | wc -c").out, std::to_string(sweep.size() * 2) + "\n");
@@ -97,8 +101,7 @@ TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
 
 TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
     const std::vector<int16_t> silence(44100 * 2, 0);
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+    for (auto [engine, params] : All()) {
         ASSERT_TRUE(Run(engine, params, WavAmongChunks(silence, 44100, 2)));
         for (int16_t s : DecodeMp3(mp3, 2).pcm) ASSERT_LT(std::abs(s), 64);
     }
@@ -130,17 +133,9 @@ TEST_F(Mp3Engines, EncodesSideBySideGiveTheBytesOfEncodesOneAfterAnother) {
     WriteFile(dir / "a.wav", WavFile(SineSweep(44100, 2, 3), 44100, 2));
     WriteFile(dir / "b.wav", WavFile(SineSweep(22050, 1, 2), 22050, 1));
     settings.lame.bitrateMode = Mp3BitrateMode::kVbr;
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3GoGo, &settings.gogo}, {EncodeMp3Blade, &settings.blade}}) {
+    for (auto [engine, params] : All()) {
         auto encode = [&, engine = engine, params = params](const std::string& name, const std::string& out) {
-            Job job;
-            job.sourcePath = dir / name;
-            job.targetPath = dir / out;
-            job.settings = params;
-            job.progressSpan = 100;
-            JobState state;
-            engine(job, state);
-            return state.succeeded == 1;
+            return RunEngine(engine, dir / name, dir / out, params).succeeded == 1;
         };
         ASSERT_TRUE(encode("a.wav", "a1.mp3") && encode("b.wav", "b1.mp3"));
         bool a = false, b = false;
@@ -178,8 +173,7 @@ TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
     const double toneRms = 16384 / std::sqrt(2.0);
     for (int toneChannel : {0, 1}) {
         const std::string wav = WavFile(ToneInOneChannel(44100, 1.0, toneChannel), 44100, 2);
-        for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                      {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+        for (auto [engine, params] : All()) {
             ASSERT_TRUE(Run(engine, params, wav));
             EXPECT_EQ(ScanMp3(ReadFile(mp3)).frames.back().mode, 3);
             const Decoded decoded = DecodeMp3(mp3, 1);
@@ -233,8 +227,7 @@ TEST_F(Mp3Engines, OddSizedAndSingleChunkSources) {
 
 TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
     const std::string wav = WavFile(SineSweep(44100, 2, 3), 44100, 2);
-    for (auto [engine, params] : {std::pair<EngineProc, EngineSettings>{EncodeMp3Lame, &settings.lame},
-                                  {EncodeMp3Blade, &settings.blade}, {EncodeMp3GoGo, &settings.gogo}}) {
+    for (auto [engine, params] : All()) {
         ASSERT_TRUE(Run(engine, params, wav));
         const std::size_t full = ReadFile(mp3).size();
         EXPECT_FALSE(Run(engine, params, wav, true));

@@ -158,10 +158,13 @@ TEST(MpaFile, XingAndInfoHeaders) {
         EXPECT_FALSE(f.isVBR());
         EXPECT_EQ(f.bytesPerSecond(), 16000u);
     }), -1);
-    // Where the tag stands depends on the version and channel mode.
+    // Where the tag stands depends on the version and channel mode; 1000
+    // frames last 26 s in each (1152 samples at 44.1 kHz, 576 at 22.05 kHz).
     for (auto [word, length, at] : {std::tuple{kMpeg1L3Mono, 417, 21}, {kMpeg2L3At64, 208, 21}, {kMpeg2L3Mono, 208, 13}}) {
-        EXPECT_EQ(p.Run(vbrFile(word, length, Xing(0x03, 1000, 900000), at),
-                        [](CMPAFile& f) { EXPECT_TRUE(f.isVBR()); }), -1);
+        EXPECT_EQ(p.Run(vbrFile(word, length, Xing(0x03, 1000, 900000), at), [](CMPAFile& f) {
+            EXPECT_TRUE(f.isVBR());
+            EXPECT_EQ(f.vbrHeader()->seconds(), 26u);
+        }), -1);
         EXPECT_EQ(p.Run(vbrFile(word, length, Xing(0x03, 1000, 900000), 36),
                         [](CMPAFile& f) { EXPECT_FALSE(f.isVBR()); }), -1);
     }

@@ -133,24 +133,5 @@ TEST(OpusEncoder, SettingsAndFailuresSayWhy) {
     EXPECT_FALSE(ReadFile(dir / "m.wav") == ReadFile(dir / "s.wav"));
 }
 
-TEST(OpusTarget, TagsAndPicturesReachTheOutput) {
-    ScratchDir dir;
-    const std::string wav = Music(dir, "in.wav", 44100, 2, 0.5);
-    RunCommand("ffmpeg -v error -f lavfi -i color=blue:s=16x16 -frames:v 1 " + dir / "cover.png");
-    RunCommand("mkdir " + dir / "from");
-    const std::string mp3 = dir / "from/song.mp3";
-    ASSERT_EQ(RunCommand("lame --silent --ta 'The Artist' --tt 'Ünïcode Title' --ti " + dir / "cover.png " + wav +
-                         " " + mp3).status, 0);
-    EXPECT_EQ(Convert(dir.path(), mp3, "--set opus.bitrate=96"), "Done\t" + mp3 + "\n");
-    const std::string opus = dir / "out/song.opus";
-    EXPECT_TRUE(OpusinfoAccepts(opus));
-    const std::string tags = RunCommand("opusinfo " + opus).out;
-    EXPECT_NE(tags.find("ARTIST=The Artist"), std::string::npos) << tags;
-    EXPECT_NE(tags.find("TITLE=Ünïcode Title"), std::string::npos) << tags;
-    EXPECT_NE(tags.find("METADATA_BLOCK_PICTURE="), std::string::npos) << tags;
-    RunCommand("ffmpeg -v error -i " + opus + " -an -c:v copy -f image2 " + dir / "back.png");
-    EXPECT_TRUE(ReadFile(dir / "back.png") == ReadFile(dir / "cover.png"));
-}
-
 }  // namespace
 }  // namespace zelph::test

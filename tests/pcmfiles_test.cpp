@@ -1,60 +1,16 @@
-// The engines' WAV source and sink, the resampler they share, and the float
-// mode of their threads.
+// The resampler the engines share, and the float mode of their threads (the
+// WAV source and sink are judged through every engine's outputs).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
 #include "codecs/floatmode.h"
-#include "codecs/pcmfiles.h"
 #include "codecs/resampler.h"
-#include "support/scratch.h"
 
 namespace zelph {
 namespace {
-
-using test::ScratchDir;
-
-TEST(PcmFiles, SinkPatchesTheHeaderAndSourceReadsOnlyTheDataChunk) {
-    ScratchDir dir;
-    const std::string path = dir / "a.wav";
-    std::vector<uint8_t> pcm(1002);
-    for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<uint8_t>(i * 7);
-    {
-        WavSink sink(path);
-        ASSERT_TRUE(sink.ok());
-        ASSERT_TRUE(sink.Write(pcm.data(), 500));
-        ASSERT_TRUE(sink.Write(pcm.data() + 500, 502));
-        ASSERT_TRUE(sink.Finish(1, 22050, 16));
-    }
-    // A trailing chunk after the data is not audio.
-    test::WriteFile(path, test::ReadFile(path) + std::string("LIST\4\0\0\0abcd", 12));
-
-    WavSource source(path);
-    ASSERT_TRUE(source.ok());
-    EXPECT_EQ(source.header().sampleRate, 22050u);
-    EXPECT_EQ(source.header().channels, 1);
-    EXPECT_EQ(source.dataOffset(), 44u);
-    ASSERT_EQ(source.audioBytes(), pcm.size());
-    std::vector<uint8_t> back(4096);
-    std::size_t count = 0;
-    ASSERT_TRUE(source.Read(back.data(), back.size(), count));
-    ASSERT_EQ(count, pcm.size());
-    EXPECT_EQ(std::memcmp(back.data(), pcm.data(), count), 0);
-    EXPECT_TRUE(source.atEnd());
-    ASSERT_TRUE(source.Read(back.data(), back.size(), count));
-    EXPECT_EQ(count, 0u);
-}
-
-TEST(PcmFiles, SinkOnAFullDeviceFails) {
-    WavSink sink("/dev/full");
-    EXPECT_FALSE(sink.ok());
-    const char byte = 0;
-    EXPECT_FALSE(sink.Write(&byte, 1));
-    EXPECT_FALSE(sink.Finish(2, 44100, 16));
-}
 
 // Zero crossings per second of one channel: twice the frequency of a sine.
 double CrossingRate(const std::vector<float>& samples, unsigned channels, double rate) {

@@ -71,21 +71,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ProgressWindow, ConvertsARealBatchAndWritesTheRows) {
-    for (const char* name : {"a.wav", "c.wav"})
-        ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 8 '" + dir / name + "' synth 0.5 sine 300").status, 0);
-    CConvertProgressDlg window;
-    Plan(window, {"a.wav", "b.vqf", "c.wav"});
-    EXPECT_EQ(window.exec(), QDialog::Accepted);
-    EXPECT_EQ(Status(0), "Done");
-    EXPECT_EQ(Status(1), "Scheduled") << "a file without jobs keeps its row";
-    EXPECT_EQ(Status(2), "Done");
-    EXPECT_EQ(window.statusText(), "Converting File 3 of 3");
-    // The default settings ask for 16-bit stereo beside the source, renamed.
-    const std::string out = "'" + dir / "c(1).wav" + "'";
-    EXPECT_EQ(RunCommand("soxi -c " + out + "; soxi -b " + out).out, "2\n16\n");
-}
-
 TEST_F(ProgressWindow, AFailureReasonOrAWarningIsTheToolTipOfItsRowUntilTheRowIsDoneWithoutOne) {
     const std::string flac = dir / "cut.flac", wav = dir / "in.wav";
     ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 " + wav + " synth 1 sine 300").status, 0);

@@ -57,15 +57,6 @@ Read ReadBytes(const ScratchDir& dir, const std::string& bytes) {
 
 }  // namespace
 
-TEST(WaveHeader, WrittenHeaderFields) {
-    const WaveHeader h = MakeWaveHeader(2, 44100, 16, 176400);
-    EXPECT_EQ(h.riffSize, 176436u);
-    EXPECT_EQ(h.byteRate, 176400u);
-    EXPECT_EQ(h.blockAlign, 4);
-    EXPECT_EQ(h.fmtSize, 16u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&h), 16), std::string("RIFF\x34\xB1\x02\x00WAVEfmt ", 16));
-}
-
 TEST(WaveHeader, ReaderFindsFormatAndDataAcrossOtherChunks) {
     ScratchDir dir;
     const std::string pcm = Fmt(1, 2, 22050, 16);
@@ -310,25 +301,6 @@ TEST(WaveHeader, DescriptionTexts) {
     ::flock(other, LOCK_EX);
     EXPECT_EQ(DescribeWaveFile(dir / "d.wav"), "File Doesnot Exist Or In Use");
     ::close(other);
-}
-
-TEST(WaveHeader, FilesFromOtherTools) {
-    ScratchDir dir;
-    const std::string ff = dir / "ff.wav", sx = dir / "sx.wav";
-    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=0.5:sample_rate=32000 -ac 2 "
-                         "-metadata title=Song -c:a pcm_s16le -y " + ff).status, 0);
-    ASSERT_EQ(RunCommand("sox -n -r 48000 -c 6 -b 16 " + sx + " synth 0.25 sine 300").status, 0);
-    EXPECT_EQ(DescribeWaveFile(ff), "PCM Wave Stereo 16Bit 32000Hz");
-    for (const auto& [path, frames, channels] : {std::tuple{ff, 16000u, 2u}, std::tuple{sx, 12000u, 6u}}) {
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        WaveFormat format;
-        const uint32_t offset = ReadWaveHeader(fd, format);
-        const WaveHeader& h = format.header;
-        ::close(fd);
-        EXPECT_GT(offset, 44u) << path << ": these tools add chunks or the extensible form";
-        EXPECT_EQ(h.channels, channels);
-        EXPECT_EQ(h.dataSize, frames * channels * 2) << path;
-    }
 }
 
 TEST(WaveHeader, BothWaysOfWritingReadBackAlike) {
