@@ -81,19 +81,14 @@ std::string Planning::FinalTarget(const std::string& path, const std::string& so
     }
 }
 
-std::filesystem::path AbsolutePath(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return (error ? std::filesystem::path(path) : absolute).lexically_normal();
-}
-
 // The output's path by the kept tree and the name pattern, or "" (and the
 // plan refused) when it would leave the tree or meet another file's output.
 std::string Planning::NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
                                   const std::string& title, const std::string& extension) {
     std::string below;
     if (!naming_.treeRoot.empty() && settings_.general.outputFolderMode != OutputFolderMode::kBesideSource) {
-        const std::filesystem::path relative = AbsolutePath(source).lexically_relative(AbsolutePath(naming_.treeRoot));
+        const std::filesystem::path relative =
+            std::filesystem::path(AbsoluteOf(source)).lexically_relative(AbsoluteOf(naming_.treeRoot));
         if (relative.empty() || *relative.begin() == "..") {
             Refuse(source + " is not under the kept tree " + naming_.treeRoot);
             return "";
@@ -107,7 +102,7 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
         name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, extension.size());
     }
     const std::string path = folder + below + name + extension;
-    const auto [other, added] = namedOutputs_.emplace(AbsolutePath(path).string(), source);
+    const auto [other, added] = namedOutputs_.emplace(AbsoluteOf(path), source);
     if (!added) {
         Refuse(other->second + " and " + source + " would both be written as " + path);
         return "";
