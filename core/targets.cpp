@@ -24,7 +24,14 @@
 #include "formats/aiffform.h"
 #include "formats/flacprobe.h"
 #include "formats/waveheader.h"
-#include "metadata/tags.h"
+#include "metadata/aifftags.h"
+#include "metadata/apetags.h"
+#include "metadata/flactags.h"
+#include "metadata/mpegtags.h"
+#include "metadata/oggvorbistags.h"
+#include "metadata/opustags.h"
+#include "metadata/othertags.h"
+#include "metadata/wavetags.h"
 #include "settings/aifftuning.h"
 
 namespace zelph {
