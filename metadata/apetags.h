@@ -1,6 +1,6 @@
 #pragma once
-// Monkey's Audio's tag form, APEv2, and the APEv2 tag itself, which MP3
-// files and other formats may carry too: its fields, and its pictures as
+// Monkey's Audio's tag form, APEv2, and the APEv2 tag itself, which other
+// formats' files may carry too: its fields, and its pictures as
 // binary "Cover Art (...)" items.
 
 #include <string>
