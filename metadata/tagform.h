@@ -40,7 +40,7 @@ void ReadId3v2(TagReadResult& result, const TagLib::ID3v2::Tag* tag);
 
 // The same, with TagLib's frames of the tag at `offset` made again first
 // (TagLib alone loses frames behind an extended header and BOM-less UTF-16
-// text); -1: none found where a reread could start.
+// text); with `offset` -1 (the tag's place unknown), as TagLib read it.
 void ReadId3v2At(TagLib::File& file, long offset, TagLib::ID3v2::Tag* tag, TagReadResult& result);
 
 }  // namespace zelph
