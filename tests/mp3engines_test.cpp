@@ -49,23 +49,6 @@ struct Mp3Engines : ::testing::Test {
     }
 };
 
-std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels) {
-    std::vector<int16_t> left;
-    for (std::size_t i = 0; i < pcm.size(); i += channels) left.push_back(pcm[i]);
-    return left;
-}
-
-// Decodes cleanly, lasts as long as `expected` (left channel) within one
-// frame after the encoder's delay, and sounds like it.
-void ExpectFaithful(const std::string& mp3, const std::vector<int16_t>& expected, int channels) {
-    const Decoded decoded = DecodeMp3(mp3, channels);
-    EXPECT_EQ(decoded.errors, "");
-    const auto left = Left(decoded.pcm, channels);
-    const Likeness like = Compare(expected, left, 1);
-    EXPECT_GT(like.correlation, 0.99);
-    EXPECT_NEAR(static_cast<double>(left.size()) - like.lag, static_cast<double>(expected.size()), kFrame);
-}
-
 // A WAV whose data chunk sits between other chunks: none of their bytes is audio.
 std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channels) {
     std::string plain = WavFile(pcm, rate, channels);
@@ -238,10 +221,6 @@ TEST_F(Mp3Engines, StopAfterTheFirstBlockLeavesAnUnfinishedFile) {
 
 TEST_F(Mp3Engines, RefusedSetupsFailTheJob) {
     const std::string wav = WavFile(SineSweep(44100, 2, 1), 44100, 2);
-    settings.lame.mpegVersion = MpegVersion::kMpeg1;  // MPEG-1 frames cannot carry 22050 Hz
-    settings.lame.sampleRateMode = SampleRateMode::kResample;
-    settings.lame.resampleRate = 22050;
-    EXPECT_FALSE(Run(EncodeMp3Lame, &settings.lame, wav));
     settings.blade.bitrate = 999;
     EXPECT_FALSE(Run(EncodeMp3Blade, &settings.blade, wav));
     settings.gogo.bitrate = 999;
