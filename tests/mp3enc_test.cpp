@@ -396,26 +396,24 @@ TEST_F(GoGoTest, CbrRunCountsItsFramesAndCarriesEmphasis) {
 TEST_F(GoGoTest, VbrAndAbrVaryTheBitrateAndEveryModeIsTagged) {
     const auto stereo = SineSweep(44100, 2, 2.0);
     WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
-    const GoGoRun vbr = Run("in.wav", "vbr.mp3", {{MC_VBR, 1, 0}, {MC_VBRBITRATE, 128, 320}, {MC_WRITEVBRTAG, 1, 0}});
-    ASSERT_EQ(vbr.end, ME_EMPTYSTREAM);
-    const Mp3Scan scan = Scan("vbr.mp3");
-    ASSERT_TRUE(scan.tagged());
-    EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames());
-    const std::set<int> rates = Bitrates(scan);
-    EXPECT_GE(*rates.begin(), 128);
-    EXPECT_GT(rates.size(), 1u);
-    ExpectFaithful(dir / "vbr.mp3", Left(stereo, 2), 2);
-
-    ASSERT_EQ(Run("in.wav", "abr.mp3", {{MC_ABR, 1, 0}, {MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end,
-              ME_EMPTYSTREAM);
-    ASSERT_TRUE(Scan("abr.mp3").tagged());
-    EXPECT_GT(Bitrates(Scan("abr.mp3")).size(), 1u);
-    ExpectFaithful(dir / "abr.mp3", Left(stereo, 2), 2);
-
-    ASSERT_EQ(Run("in.wav", "info.mp3", {{MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}).end, ME_EMPTYSTREAM);
-    EXPECT_TRUE(Scan("info.mp3").tagged());
-    ASSERT_EQ(Run("in.wav", "none.mp3", {{MC_VBR, 1, 0}}).end, ME_EMPTYSTREAM);
-    EXPECT_TRUE(Scan("none.mp3").tagged());
+    // The settings, whether the bitrate varies, and its least.
+    const std::tuple<Settings, bool, int> runs[] = {
+        {{{MC_VBR, 1, 0}, {MC_VBRBITRATE, 128, 320}, {MC_WRITEVBRTAG, 1, 0}}, true, 128},
+        {{{MC_ABR, 1, 0}, {MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}, true, 0},
+        {{{MC_BITRATE, 128, 0}, {MC_WRITELAMETAG, 1, 0}}, false, 128},
+        {{{MC_VBR, 1, 0}}, true, 0},
+    };
+    for (std::size_t i = 0; i < std::size(runs); ++i) {
+        SCOPED_TRACE(i);
+        const auto& [settings, varies, least] = runs[i];
+        ASSERT_EQ(Run("in.wav", "out.mp3", settings).end, ME_EMPTYSTREAM);
+        const Mp3Scan scan = Scan("out.mp3");
+        ASSERT_TRUE(scan.tagged());
+        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames());
+        EXPECT_EQ(Bitrates(scan).size() > 1, varies);
+        EXPECT_GE(*Bitrates(scan).begin(), least);
+        ExpectFaithful(dir / "out.mp3", Left(stereo, 2), 2);
+    }
 }
 
 // 8-bit mono, odd-sized, in WAVE_FORMAT_EXTENSIBLE, behind an odd-sized chunk.

@@ -59,7 +59,7 @@ mutation output-folder-sync-dropped core/runner.cpp \
 mutation output-sync-dropped core/runner.cpp \
   'if (!SyncPath(partial, O_RDONLY)) {' 'if (false) {' 'faults_test runner_test'
 mutation read-back-skipped core/runner.cpp \
-  'finishProblem = ReadBack(partial, {*audio, tags.writtenFields, tags.writtenPictures});' 'finishProblem = "";' 'faults_test runner_test'
+  'finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});' 'finishProblem = "";' 'faults_test runner_test'
 mutation unique-name-order core/naming.cpp \
   'base + "(" + std::to_string(n) + ")"' 'base + "(" + std::to_string(n + 1) + ")"' 'planner_test'
 mutation skip-existing-ignored core/planner.cpp \
