@@ -250,22 +250,6 @@ TEST_F(Faults, WavsOver4GiBAreReadWholeOrRefusedNeverCutShort) {
     }
     EXPECT_EQ(fs::file_size(dir / "mismatch.wav"), 44 + real + 8);
     EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
-    for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
-
-    // The form other tools write large WAVs in, small here: every target reads it whole.
-    fs::create_directory(dir / "out");
-    for (const std::string& target : kTargets) {
-        SCOPED_TRACE(target);
-        sources = {"rf64.wav"};
-        seconds = {1.5};
-        ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=frequency=500:duration=1.5:sample_rate=32000 -ac 2 "
-                             "-c:a pcm_s16le -rf64 always -y '" + dir / "rf64.wav" + "'").status, 0);
-        const auto run = RunCommand(Convert(dir.path(), "--delete-source --output-dir out --target " + target + " rf64.wav"));
-        EXPECT_EQ(run.out, "Done\trf64.wav\n");
-        EXPECT_FALSE(Exists(dir / "rf64.wav"));
-        ExpectNothingLost(target, dir / "out/");
-        fs::remove(dir / ("out/rf64" + ExtensionOf(target)));
-    }
 }
 
 namespace {

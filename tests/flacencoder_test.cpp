@@ -73,19 +73,6 @@ TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
     }
 }
 
-TEST(FlacTarget, DecodedSourcesPassThroughTheirOwnForm) {
-    // A 24-bit 6-channel FLAC source: the decoder's WAV is left as it is by
-    // the WAV stage, so the new FLAC holds the same samples.
-    ScratchDir dir;
-    const std::string wav = Source(dir, "in.wav", 48000, 6, 24, 0.5);
-    ASSERT_EQ(RunCommand("flac -s -f -8 " + wav + " -o " + dir / "src.flac").status, 0);
-    RunCommand("mkdir " + dir / "from");
-    RunCommand("mv " + dir / "src.flac " + dir / "from/a.flac");
-    EXPECT_EQ(Convert(dir.path(), dir / "from/a.flac"), "Done\t" + dir / "from/a.flac" + "\n");
-    EXPECT_TRUE(FlacAccepts(dir / "out/a.flac"));
-    EXPECT_TRUE(FlacSamples(dir, dir / "out/a.flac") == SourceSamples(dir, wav));
-}
-
 TEST(FlacTarget, TheReduceOptionsBringTheInputDown) {
     ScratchDir dir;
     const std::string wav = Source(dir, "in.wav", 96000, 6, 24, 0.5);

@@ -188,26 +188,5 @@ TEST(HiResWavSources, FullScaleClipsAndUnknownSpeakerMasksFallBackToTheUsualLayo
     }
 }
 
-TEST(HiResWavSources, SixteenBitSourcesKeepTheirExactBytes) {
-    // From sox, plain and extensible: 16-bit stereo stays a byte-for-byte
-    // copy, 8-bit mono the high bytes, without dither.
-    ScratchDir dir;
-    for (const char* type : {"wavpcm", "wav"}) {
-        SCOPED_TRACE(type);
-        ASSERT_EQ(RunCommand(std::string("sox -n -r 44100 -c 2 -b 16 -t ") + type + " " + dir / "in.wav" +
-                             " synth 0.5 sine 300 sine 500 vol 0.5").status, 0);
-        ASSERT_EQ(RunCommand("sox " + dir / "in.wav -t raw " + dir / "in.raw").status, 0);
-        const std::string raw = ReadFile(dir / "in.raw");
-        WavPcmSettings stereo16 = WavForm(2, 2), mono8 = WavForm(1, 1);
-        ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "copy.wav", &stereo16).succeeded, 1);
-        EXPECT_TRUE(ReadFile(dir / "copy.wav").substr(44) == raw);
-        ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "small.wav", &mono8).succeeded, 1);
-        const std::string small = ReadFile(dir / "small.wav").substr(44);
-        ASSERT_EQ(small.size(), raw.size() / 4);
-        for (std::size_t f = 0; f < small.size(); ++f)
-            ASSERT_EQ(static_cast<uint8_t>(small[f]), static_cast<uint8_t>(raw[4 * f + 1] ^ 0x80)) << f;
-    }
-}
-
 }  // namespace
 }  // namespace zelph::test

@@ -29,6 +29,7 @@ constexpr Maker kMakers[] = {
     {".wav", "16-bit stereo", "sox -n -r 44100 -c 2 -b 16 $out synth 0.5 sine 300 sine 500 vol 0.4"},
     {".wav", "32-bit float 192 kHz", "sox -n -r 192000 -c 2 -b 32 -e floating-point $out synth 0.5 sine 300 sine 500 vol 0.4"},
     {".wav", "24-bit 5.1", "sox -n -r 48000 -c 6 -b 24 $out synth 0.5 sine 200 sine 370 sine 540 sine 710 sine 880 sine 1050 vol 0.3"},
+    {".wav", "RF64", "ffmpeg -v error -i $in -rf64 always $out"},
     {".wav", "24-bit 7.1 plain 384 kHz",
      "sox -n -r 384000 -c 8 -b 24 -t wavpcm $out synth 0.5 sine 200 sine 370 sine 540 sine 710 sine 880 sine 1050 "
      "sine 1220 sine 1390 vol 0.3"},

@@ -112,28 +112,6 @@ TEST(Targets, EveryRowsRecordValueIsStoredAndNoOtherIs) {
     EXPECT_NE(SetSettingsField(s, "targetFormat", "0"), "");
 }
 
-TEST_F(Planning, FlacAndOpusSourcesAreDecodedLikeTheOtherCompressedOnes) {
-    Plan(kTargetLame, {"a.flac", "b.OGA", "c.opus", "d.opus.txt"});
-    EXPECT_EQ(Queue(), (Rows{
-        "0 DECFLAC a.flac>Temp-QOR-File 0/30",
-        "0 ENCWAVPCM Temp-QOR-File> 30/10",
-        "0 ENCMP3LAME Temp-QOR-File>a.mp3 40/60",
-        "1 DECFLAC b.OGA>Temp-QOR-File 0/30",
-        "1 ENCWAVPCM Temp-QOR-File> 30/10",
-        "1 ENCMP3LAME Temp-QOR-File>b.mp3 40/60",
-        "2 DECOPUS c.opus>Temp-QOR-File 0/30",
-        "2 ENCWAVPCM Temp-QOR-File> 30/10",
-        "2 ENCMP3LAME Temp-QOR-File>c.mp3 40/60",
-    }));
-    Plan(kTargetWav, {"a.flac", "c.opus"});
-    EXPECT_EQ(Queue(), (Rows{
-        "0 DECFLAC a.flac>Temp-QOR-File 0/90",
-        "0 ENCWAVPCM Temp-QOR-File>a.wav 90/10",
-        "1 DECOPUS c.opus>Temp-QOR-File 0/90",
-        "1 ENCWAVPCM Temp-QOR-File>c.wav 90/10",
-    }));
-}
-
 TEST_F(Planning, WavAndApeTargets) {
     Plan(kTargetWav, {"a.wav", "b.mp3"});
     EXPECT_EQ(Queue(), (Rows{
@@ -187,12 +165,6 @@ TEST_F(Planning, ExistingOutputsUnderEachRule) {
         "1 ENCMP3BLADE Temp-QOR-File>other.mp3 10/90",
     }));
     EXPECT_EQ(plan.fileCount, 2u);
-}
-
-TEST_F(Planning, RenameAppliesToWavTargetsToo) {
-    Touch("song.wav");
-    Plan(kTargetWav, {"song.ogg"});
-    EXPECT_EQ(Jobs().back().targetPath, At("song(1).wav"));
 }
 
 TEST_F(Planning, OneBatchNeverWritesTwoFilesToOneName) {

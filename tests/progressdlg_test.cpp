@@ -14,10 +14,7 @@
 #include "codecs/apeengines.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/oggdecoder.h"
-#include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
-#include "metadata/tags.h"
-#include "metadata/wavetags.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/xtargetbutton.h"
@@ -262,19 +259,4 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
     EXPECT_EQ(test::ReadFile(said),
               "--app-name=Zelph Audio Converter\n--icon=zelph\nZelph Audio Converter\n"
               "2 files converted, 1 failed\n");
-}
-
-TEST_F(ProgressWindow, AFileWhoseTagsCannotBeWrittenFailsAndSaysWhyInItsTip) {
-    ASSERT_EQ(RunCommand("sox -n -r 22050 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.2 sine 300").status, 0);
-    Tags tags;
-    tags.fields["TITLE"] = {"Song"};
-    ASSERT_EQ(WriteTags(dir / "a.wav", tags, kWaveTags).error, "");
-    // Engines that report success but leave bytes TagLib cannot take tags into.
-    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Instant}, {&kEncOggVorbis, Instant}});
-    Plan(window, {"a.wav"});
-    window.PlanJobs(kTargetOgg, paths);
-    window.exec();
-    EXPECT_EQ(Status(0), "Error Occured");
-    EXPECT_TRUE(rows.topLevelItem(0)->toolTip(kStatusColumn).startsWith("tags not written: "))
-        << rows.topLevelItem(0)->toolTip(kStatusColumn).toStdString();
 }

@@ -329,17 +329,6 @@ TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
     EXPECT_TRUE(Exists(dir / "hollow.ogg")) << "an empty output does not justify deleting";
 }
 
-TEST_F(Running, EndOfAnEngineWakesTheDriver) {
-    Use({{&kEncWavPcm, Succeeding}});
-    Plan(kTargetWav, {"a.wav"});
-    ASSERT_TRUE(Open());
-    runner->Tick();
-    // The engine's end wakes it, and so does the end of the output's finishing after it.
-    for (int wake = 0; wake < 2 && runner->engineRunning(); ++wake)
-        EXPECT_TRUE(runner->endSignal().WaitFor(std::chrono::seconds(10)));
-    EXPECT_FALSE(runner->engineRunning());
-}
-
 // One file at a time: the next file starts while the one before still
 // finishes its output, and rows end in their order all the same, a next
 // file that fails at once included.
@@ -350,13 +339,6 @@ TEST_F(Running, OneAtATimeRowsEndInOrder) {
     RunToEnd();
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"tags 0 ", "row 0 Done", "row 1 Error Occured", "tags 2 ",
                                                          "row 2 Done"}));
-}
-
-TEST_F(Running, NothingPlannedIsReported) {
-    Use({});
-    Plan(kTargetWav, {"a.mp2"});
-    EXPECT_FALSE(Open());
-    EXPECT_TRUE(recorder.rows.empty());
 }
 
 TEST_F(Running, NoEngineOutlivesItsRunner) {

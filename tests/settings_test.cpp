@@ -216,16 +216,6 @@ TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
         << "no temporary file is left behind";
 }
 
-TEST_F(SettingsFile, RestoreDefaultsDeletesTheFile) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
-    store.record.wav.channelMode = WavChannels::kMono;
-    ASSERT_EQ(store.SaveSettings(), "");
-    store.LoadSettings(false);
-    EXPECT_FALSE(zelph::test::Exists(path));
-    EXPECT_EQ(store.record.wav.channelMode, WavChannels::kStereo);
-}
-
 TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
     ConverterSettings s{};
     ApplyDefaults(s, "/");

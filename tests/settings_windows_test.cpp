@@ -151,6 +151,53 @@ ConverterSettings VariedSettings() {
     return s;
 }
 
+// The texts of the radios of `window` that are checked, in sorted order.
+QStringList CheckedRadios(QWidget* window) {
+    QStringList checked;
+    for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+        if (radio->isChecked()) checked << radio->text();
+    checked.sort();
+    return checked;
+}
+
+// A target whose tuning lives in the preferences file: its window, the
+// slider and radios it opens on by default and those a user picks, and its
+// other controls, shown (saved false: as by default, then changed; true:
+// as changed) and read back.
+struct PreferencesWindow {
+    int32_t target;
+    const char* title;
+    const char* slider;
+    int sliderBefore, sliderAfter;
+    QStringList radiosBefore, radiosAfter;
+    void (*others)(QWidget* window, bool saved);
+    void (*readBack)(const TargetTuning& tuning);
+};
+
+const PreferencesWindow kPreferencesWindows[] = {
+    {kTargetFlac, "Flac Engine", "level", 5, 8, {"As Source", "As Source"}, {"16 Bits/Sample", "Mono"},
+     [](QWidget* w, bool saved) {
+         EXPECT_EQ(w->findChild<QCheckBox*>()->isChecked(), saved) << "verify";
+         if (!saved) w->findChild<QCheckBox*>()->click();
+     },
+     [](const TargetTuning& tuning) {
+         const FlacSettings flac = tuning.Of<FlacSettings>();
+         EXPECT_EQ(std::tuple(flac.level, flac.verify, flac.input.channelMode, flac.input.sampleSizeMode),
+                   std::tuple(8, true, WavChannels::kMono, WavSampleSize::k16Bit));
+     }},
+    {kTargetOpus, "Opus Engine", "complexity", 10, 3, {"Music", "VBR"}, {"CBR", "Speech"},
+     [](QWidget* w, bool saved) {
+         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
+         EXPECT_EQ(bitrate->text().toStdString(), saved ? "96 kbit/s" : "Auto (128 Stereo, 64 Mono)");
+         if (!saved) bitrate->setValue(96);
+     },
+     [](const TargetTuning& tuning) {
+         const OpusSettings opus = tuning.Of<OpusSettings>();
+         EXPECT_EQ(std::tuple(opus.bitrate, opus.complexity, opus.mode, opus.application),
+                   std::tuple(96, 3, OpusMode::kCbr, OpusApplication::kSpeech));
+     }},
+};
+
 }  // namespace
 
 TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
@@ -197,103 +244,54 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
     EXPECT_FALSE(OpenEngineTuning(0, s, preferences, nullptr)) << "no target, no window";
 }
 
-TEST(TuningWindows, FlacKeepsItsTuningInThePreferencesFile) {
+TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
     using zelph::test::ReadFile;
-    using zelph::test::WriteFile;
-    zelph::test::ScratchDir dir;
-    const std::string path = dir / "zelph.conf";
-    WriteFile(path, "# kept\nother.key = 3\n");
-    Preferences preferences(path);
-    preferences.Load();
-    ConverterSettings s = Defaults();
-    const ConverterSettings start = s;
+    for (const PreferencesWindow& tuned : kPreferencesWindows) {
+        SCOPED_TRACE(tuned.title);
+        zelph::test::ScratchDir dir;
+        const std::string path = dir / "zelph.conf";
+        zelph::test::WriteFile(path, "# kept\nother.key = 3\n");
+        Preferences preferences(path);
+        preferences.Load();
+        ConverterSettings s = Defaults();
+        const ConverterSettings start = s;
 
-    // Cancel: nothing is written, whatever was changed.
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->windowTitle(), "Flac Engine");
-        ChangeEverything(window);
-        Press(window, "Cancel");
-    });
-    EXPECT_FALSE(OpenEngineTuning(kTargetFlac, s, preferences, nullptr));
-    EXPECT_EQ(ReadFile(path), "# kept\nother.key = 3\n");
+        WhenOpen([&](QWidget* window) {
+            EXPECT_EQ(window->windowTitle(), tuned.title);
+            ChangeEverything(window);
+            Press(window, "Cancel");
+        });
+        EXPECT_FALSE(OpenEngineTuning(tuned.target, s, preferences, nullptr));
+        EXPECT_EQ(ReadFile(path), "# kept\nother.key = 3\n") << "Cancel wrote the preferences";
 
-    // The defaults as the window opens: level 5, no verify, the source's form.
-    WhenOpen([](QWidget* window) {
-        auto* level = window->findChild<QSlider*>("level");
-        ASSERT_NE(level, nullptr);
-        EXPECT_EQ(level->value(), 5);
-        EXPECT_FALSE(window->findChild<QCheckBox*>()->isChecked());
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            EXPECT_EQ(radio->isChecked(), radio->text() == "As Source") << radio->text().toStdString();
-        level->setValue(8);
-        window->findChild<QCheckBox*>()->click();
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            if (radio->text() == "Mono" || radio->text() == "16 Bits/Sample") radio->click();
-        Press(window, "Save");
-    });
-    EXPECT_TRUE(OpenEngineTuning(kTargetFlac, s, preferences, nullptr));
-    EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "FLAC's tuning is not in the record";
+        WhenOpen([&](QWidget* window) {
+            auto* slider = window->findChild<QSlider*>(tuned.slider);
+            ASSERT_NE(slider, nullptr);
+            EXPECT_EQ(slider->value(), tuned.sliderBefore);
+            EXPECT_EQ(CheckedRadios(window), tuned.radiosBefore);
+            tuned.others(window, false);
+            slider->setValue(tuned.sliderAfter);
+            for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+                if (tuned.radiosAfter.contains(radio->text())) radio->click();
+            Press(window, "Save");
+        });
+        EXPECT_TRUE(OpenEngineTuning(tuned.target, s, preferences, nullptr));
+        EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "the tuning is not in the record";
 
-    // The file holds the choices beside what was there, and reads back.
-    Preferences reread(path);
-    reread.Load();
-    const FlacSettings flac = TuningFrom(reread).Of<FlacSettings>();
-    EXPECT_EQ(flac.level, 8);
-    EXPECT_TRUE(flac.verify);
-    EXPECT_EQ(flac.input.channelMode, WavChannels::kMono);
-    EXPECT_EQ(flac.input.sampleSizeMode, WavSampleSize::k16Bit);
-    EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
-
-    // Reopened, the window shows what was saved.
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->findChild<QSlider*>("level")->value(), 8);
-        EXPECT_TRUE(window->findChild<QCheckBox*>()->isChecked());
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            EXPECT_EQ(radio->isChecked(), radio->text() == "Mono" || radio->text() == "16 Bits/Sample")
-                << radio->text().toStdString();
-        Press(window, "Cancel");
-    });
-    EXPECT_FALSE(OpenEngineTuning(kTargetFlac, s, reread, nullptr));
-}
-
-TEST(TuningWindows, OpusKeepsItsTuningInThePreferencesFile) {
-    zelph::test::ScratchDir dir;
-    const std::string path = dir / "zelph.conf";
-    Preferences preferences(path);
-    preferences.Load();
-    ConverterSettings s = Defaults();
-
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->windowTitle(), "Opus Engine");
-        ChangeEverything(window);
-        Press(window, "Cancel");
-    });
-    EXPECT_FALSE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
-    EXPECT_FALSE(std::filesystem::exists(path)) << "Cancel wrote the preferences";
-
-    // Opened on the defaults: bit rate by channels, VBR, music, complexity 10.
-    WhenOpen([](QWidget* window) {
-        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
-        auto* complexity = window->findChild<QSlider*>("complexity");
-        EXPECT_EQ(bitrate->text().toStdString(), "Auto (128 Stereo, 64 Mono)");
-        EXPECT_EQ(complexity->value(), 10);
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            EXPECT_EQ(radio->isChecked(), radio->text() == "VBR" || radio->text() == "Music")
-                << radio->text().toStdString();
-        bitrate->setValue(96);
-        complexity->setValue(3);
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            if (radio->text() == "CBR" || radio->text() == "Speech") radio->click();
-        Press(window, "Save");
-    });
-    EXPECT_TRUE(OpenEngineTuning(kTargetOpus, s, preferences, nullptr));
-    Preferences reread(path);
-    reread.Load();
-    const OpusSettings opus = TuningFrom(reread).Of<OpusSettings>();
-    EXPECT_EQ(opus.bitrate, 96);
-    EXPECT_EQ(opus.complexity, 3);
-    EXPECT_EQ(opus.mode, OpusMode::kCbr);
-    EXPECT_EQ(opus.application, OpusApplication::kSpeech);
+        // The file holds the choices beside what was there, reads back, and
+        // the reopened window shows them.
+        Preferences reread(path);
+        reread.Load();
+        tuned.readBack(TuningFrom(reread));
+        EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
+        WhenOpen([&](QWidget* window) {
+            EXPECT_EQ(window->findChild<QSlider*>(tuned.slider)->value(), tuned.sliderAfter);
+            EXPECT_EQ(CheckedRadios(window), tuned.radiosAfter);
+            tuned.others(window, true);
+            Press(window, "Cancel");
+        });
+        EXPECT_FALSE(OpenEngineTuning(tuned.target, s, reread, nullptr));
+    }
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {

@@ -1,5 +1,7 @@
 #include "tests/support/mp3check.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -135,6 +137,25 @@ Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>&
     const std::size_t overlap = std::min(sourceFrames, decodedFrames - std::min<std::size_t>(decodedFrames, best.lag));
     best.correlation = correlate(best.lag, 0, overlap);
     return best;
+}
+
+std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels) {
+    std::vector<int16_t> left;
+    for (std::size_t i = 0; i < pcm.size(); i += channels) left.push_back(pcm[i]);
+    return left;
+}
+
+void ExpectFaithful(const std::string& mp3, const std::vector<int16_t>& expected, int channels) {
+    const Mp3Scan scan = ScanMp3(ReadFile(mp3));
+    ASSERT_FALSE(scan.frames.empty());
+    EXPECT_EQ(scan.trailing, 0u);
+    const Decoded decoded = DecodeMp3(mp3, channels);
+    EXPECT_EQ(decoded.errors, "");
+    const auto left = Left(decoded.pcm, channels);
+    const Likeness like = Compare(expected, left, 1);
+    EXPECT_GT(like.correlation, 0.99);
+    const int frameSamples = scan.frames[0].version == 1 ? 1152 : 576;
+    EXPECT_NEAR(static_cast<double>(left.size()) - like.lag, static_cast<double>(expected.size()), frameSamples);
 }
 
 }  // namespace zelph::test

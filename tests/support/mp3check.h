@@ -56,4 +56,12 @@ struct Likeness {
 };
 Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels);
 
+// Channel 0 of interleaved `pcm`.
+std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels);
+
+// Every byte of `mp3` is a frame, both decoders take it without a word, and
+// its decode in `channels` sounds like `expected` (one channel), lasting as
+// long within one frame once the decoder's delay is found.
+void ExpectFaithful(const std::string& mp3, const std::vector<int16_t>& expected, int channels);
+
 }  // namespace zelph::test
