@@ -11,6 +11,7 @@
 #include "codecs/ffmpegdecoder.h"
 #include "codecs/flacdecoder.h"
 #include "codecs/flacencoder.h"
+#include "codecs/m4aencoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -23,9 +24,12 @@
 #include "core/naming.h"
 #include "formats/aiffform.h"
 #include "formats/flacprobe.h"
+#include "formats/m4aform.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
+#include "settings/aactuning.h"
 #include "settings/aifftuning.h"
+#include "settings/alactuning.h"
 
 namespace zelph {
 
@@ -52,6 +56,14 @@ EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { retu
 EngineSettings AiffInput(const ConverterSettings&, const TargetTuning& t) {
     return PcmForm{0, t.Of<AiffSettings>().sampleSize == AiffSampleSize::k16Bit ? 16 : 0};
 }
+// The source's samples (integer or float), mono kept, more channels folded
+// to stereo.
+EngineSettings AacInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 0, 2}; }
+// The source's channels; 16 bits when chosen (through the WAV stage's dither),
+// else the source's sample size, which the encoder brings to 16 or 24 bits.
+EngineSettings AlacInput(const ConverterSettings&, const TargetTuning& t) {
+    return PcmForm{0, t.Of<AlacSettings>().sampleSize == AlacSampleSize::k16Bit ? 16 : 0};
+}
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
@@ -77,6 +89,10 @@ constexpr TargetRow kTargets[] = {
      &kOggOpusTags, OggAudioExtent, Fidelity::kSameLength},
     {kTargetAiff, "aiff", "Aiff", ".aiff", &kEncAiff, TuningOf<AiffSettings>, AiffInput, true, &kAiffTags,
      AiffAudioExtent, Fidelity::kBitExact},
+    {kTargetAac, "aac", "Aac", ".m4a", &kEncAac, TuningOf<AacSettings>, AacInput, true, &kMp4Tags, M4aAudioExtent,
+     Fidelity::kEditedLength},
+    {kTargetAlac, "alac", "Alac", ".m4a", &kEncAlac, TuningOf<AlacSettings>, AlacInput, true, &kMp4Tags,
+     M4aAudioExtent, Fidelity::kBitExact},
 };
 
 const SourceRow kSources[] = {
@@ -113,6 +129,10 @@ const TargetRow* FindTarget(int32_t targetFormat) {
 
 const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
+}
+
+const TargetRow* FindTargetByEncoder(EngineId encoder) {
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
 }
 
 const TargetRow* FindTargetByOutput(const std::string& path) {

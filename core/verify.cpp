@@ -31,6 +31,8 @@ constexpr uint64_t kMpegSlack = 576 + 529 + 1152;
 
 // Vorbis's longest block, all of which a decode may give past the stream's end.
 constexpr uint64_t kLongestVorbisBlock = 8192;
+// An AAC frame, the most a decode that does not apply the edit list's end gives past it.
+constexpr uint64_t kAacFrame = 1024;
 
 // Whether the MP3 at `path` starts (after its ID3v2 tags) with an encoder
 // tag stating its delay and padding, which a gapless decode cuts away.
@@ -171,6 +173,10 @@ private:
         decoder.context->err_recognition |= AV_EF_CRCCHECK;
         if (av_.avcodec_open2(decoder.context, codec, nullptr) < 0) return "the output's decoder cannot start";
         channels_ = decoder.context->ch_layout.nb_channels;
+        const AVStream& audio = *file.context->streams[stream];
+        if (audio.duration > 0 && audio.time_base.den > 0)
+            edited_ = static_cast<uint64_t>(audio.duration) * static_cast<uint64_t>(audio.time_base.num) *
+                      static_cast<uint64_t>(decoder.context->sample_rate) / static_cast<uint64_t>(audio.time_base.den);
         if (check_.measure) {
             meter_ = std::make_unique<LoudnessMeter>(channels_, decoder.context->sample_rate, check_.truePeak);
             if (!meter_->ok()) return "the output's loudness cannot be measured";
@@ -230,10 +236,11 @@ private:
         const uint64_t rounding = inRate == rate_ ? 0 : rate_ / 1000;
         uint64_t above = rounding;
         if (check_.fidelity == Fidelity::kMpegFrames && !StatesItsPadding(output_)) above += kMpegSlack;
-        if (check_.fidelity == Fidelity::kVorbisGranule) {
-            const uint64_t granule = AudioExtentOf(output_).value_or(0);
-            const bool stated = granule + rounding >= expected && granule <= expected + rounding;
-            if (stated && frames_ >= granule && frames_ <= granule + kLongestVorbisBlock) return "";
+        if (check_.fidelity == Fidelity::kVorbisGranule || check_.fidelity == Fidelity::kEditedLength) {
+            const bool vorbis = check_.fidelity == Fidelity::kVorbisGranule;
+            const uint64_t length = vorbis ? AudioExtentOf(output_).value_or(0) : edited_;
+            const bool stated = length + rounding >= expected && length <= expected + rounding;
+            if (stated && frames_ >= length && frames_ <= length + (vorbis ? kLongestVorbisBlock : kAacFrame)) return "";
         } else if (frames_ + rounding >= expected && frames_ <= expected + above) {
             return "";
         }
@@ -250,6 +257,7 @@ private:
     int channels_ = 0;
     uint32_t rate_ = 0;
     uint64_t frames_ = 0;
+    uint64_t edited_ = 0;  // the length the stream's edit list states
     std::vector<uint8_t> bytes_;
     std::vector<float> floats_;
 };

@@ -23,6 +23,10 @@ enum class Fidelity {
     // input's: FFmpeg does not cut Vorbis's last block to it, so the decode
     // gives at least that many and at most a long block more.
     kVorbisGranule,
+    // As many samples as the edit list states, which must be the input's:
+    // a decoder that does not cut the last frame to it gives up to a frame
+    // (AAC's 1024 samples) more.
+    kEditedLength,
     // As many samples when LAME's tag states the encoder's delay and padding;
     // without it, up to the codec's delays and a frame of padding more.
     kMpegFrames,

@@ -172,6 +172,28 @@ std::vector<TagPicture> ReadPictures(const TagLib::MP4::Tag& tag) {
     return pictures;
 }
 
+std::vector<std::string> WritePictures(TagLib::MP4::Tag& tag, const std::vector<TagPicture>& pictures) {
+    constexpr std::pair<const char*, TagLib::MP4::CoverArt::Format> kFormats[] = {
+        {"image/jpeg", TagLib::MP4::CoverArt::JPEG},
+        {"image/png", TagLib::MP4::CoverArt::PNG},
+        {"image/gif", TagLib::MP4::CoverArt::GIF},
+        {"image/bmp", TagLib::MP4::CoverArt::BMP}};
+    std::vector<std::string> dropped;
+    TagLib::MP4::CoverArtList covers;
+    for (const TagPicture& picture : pictures) {
+        const std::string mime = SniffMimeType(picture.data);
+        const auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                         [&](const auto& known) { return mime == known.first; });
+        if (format == std::end(kFormats))
+            dropped.push_back("PICTURE (type " + std::to_string(picture.type) + ")");
+        else
+            covers.append(TagLib::MP4::CoverArt(format->second, Bytes(picture.data)));
+    }
+    tag.removeItem("covr");
+    if (!covers.isEmpty()) tag.setItem("covr", covers);
+    return dropped;
+}
+
 std::vector<TagPicture> ReadPictures(const TagLib::ASF::Tag& tag) {
     std::vector<TagPicture> pictures;
     if (!tag.contains("WM/Picture")) return pictures;

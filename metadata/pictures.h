@@ -45,9 +45,12 @@ void WritePictures(TagLib::FLAC::File& file, const std::vector<TagPicture>& pict
 std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
 // APEv2 keeps one picture per type; the others are returned as dropped.
 std::vector<std::string> WritePictures(TagLib::APE::Tag& tag, const std::vector<TagPicture>& pictures);
-// Read only: MP4's "covr" items (front covers, by their format) and ASF's
-// WM/Picture attributes.
+// MP4's "covr" items: front covers, by their format.
 std::vector<TagPicture> ReadPictures(const TagLib::MP4::Tag& tag);
+// "covr" holds JPEG, PNG, GIF and BMP pictures only, and no type or
+// description; the others are returned as dropped.
+std::vector<std::string> WritePictures(TagLib::MP4::Tag& tag, const std::vector<TagPicture>& pictures);
+// Read only: ASF's WM/Picture attributes.
 std::vector<TagPicture> ReadPictures(const TagLib::ASF::Tag& tag);
 
 // Whether an APEv2 item key names a picture.

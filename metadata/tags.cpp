@@ -21,6 +21,7 @@
 #include <taglib/wavfile.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 
 #include "metadata/fieldnames.h"
@@ -382,6 +383,61 @@ void WriteAiff(const std::string& path, const Tags& tags, TagWriteResult& result
     if (!file.save(TagLib::ID3v2::v4)) result.error = "TagLib could not save the AIFF tags";
 }
 
+// iTunes' gapless figures describe this file's own encoding, which the tags
+// written to it never replace.
+constexpr char kGaplessKey[] = "----:com.apple.iTunes:iTunSMPB";
+
+// iTunes' free-form items hold the fields MP4 has no atom of its own for
+// (ReplayGain's among them), under their own names.
+constexpr char kFreeform[] = "----:com.apple.iTunes:";
+
+bool IsFreeformField(const TagLib::String& key) { return key.startsWith(kFreeform) && key != kGaplessKey; }
+
+void ReadMp4(const std::string& path, TagReadResult& result) {
+    TagLib::MP4::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot read it as MP4";
+        return;
+    }
+    const TagLib::MP4::Tag& tag = *file.tag();
+    const TagLib::PropertyMap map = tag.properties();
+    Overlay(result.tags.fields, map);
+    for (const TagLib::String& key : map.unsupportedData()) {
+        if (IsFreeformField(key)) {
+            std::vector<std::string>& values = result.tags.fields[Utf8(key.substr(sizeof kFreeform - 1).upper())];
+            for (const TagLib::String& value : tag.item(key).toStringList()) values.push_back(Utf8(value));
+        } else if (key != "covr" && key != kGaplessKey) {
+            result.unreadable.push_back(Utf8(key));
+        }
+    }
+    result.tags.pictures = ReadPictures(tag);
+}
+
+void WriteMp4(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    TagLib::MP4::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) {
+        result.error = "TagLib cannot open it as MP4";
+        return;
+    }
+    TagLib::MP4::Tag& tag = *file.tag();
+    const bool gapless = tag.contains(kGaplessKey);
+    const TagLib::MP4::Item gaplessItem = tag.item(kGaplessKey);
+    Fields fields = tags.fields;
+    fields.erase("ITUNSMPB");
+    for (const TagLib::String& key : tag.properties().unsupportedData())
+        if (IsFreeformField(key)) tag.removeItem(key);
+    for (const std::string& name : Keys(tag.setProperties(ToPropertyMap(fields)))) {
+        const auto field = fields.find(name);
+        if (field == fields.end()) continue;
+        TagLib::StringList values;
+        for (const std::string& value : field->second) values.append(TagLib::String(value, TagLib::String::UTF8));
+        tag.setItem(kFreeform + TagLib::String(name, TagLib::String::UTF8), values);
+    }
+    if (gapless) tag.setItem(kGaplessKey, gaplessItem);
+    for (std::string& picture : WritePictures(tag, tags.pictures)) result.dropped.push_back(std::move(picture));
+    if (!file.save()) result.error = "TagLib could not save the MP4 tags";
+}
+
 // TagLib picks the reader by the file's extension; pictures are taken from
 // the tag each kind keeps them in.
 void ReadOther(const std::string& path, TagReadResult& result) {
@@ -419,6 +475,7 @@ const TagForm kOggFlacTags{ReadOggFlac, nullptr};
 const TagForm kApeTags{ReadMonkey, WriteMonkey};
 const TagForm kWaveTags{ReadWave, WriteWave};
 const TagForm kAiffTags{ReadAiff, WriteAiff};
+const TagForm kMp4Tags{ReadMp4, WriteMp4};
 const TagForm kOtherTags{ReadOther, nullptr};
 
 TagReadResult ReadTags(const std::string& path, const TagForm& form) {
@@ -434,8 +491,22 @@ void DropFileDescription(Tags& tags) {
     // its encoder's gapless figures and loudness: both are false once the
     // audio is folded or encoded again.
     for (const char* key : {"ENCODER", "ENCODER_OPTIONS", "ENCODING", "LENGTH", "WAVEFORMATEXTENSIBLE_CHANNEL_MASK",
-                            "COMMENT:ITUNSMPB", "COMMENT:ITUNNORM"})
+                            "COMMENT:ITUNSMPB", "COMMENT:ITUNNORM", "ITUNSMPB", "ITUNNORM"})
         tags.fields.erase(key);
+}
+
+std::string WriteGaplessInfo(const std::string& path, const GaplessInfo& info) {
+    TagLib::MP4::File file(path.c_str(), false);
+    if (!file.isValid() || !file.tag()) return "TagLib cannot open it as MP4";
+    // iTunes' own layout: a leading space, then eight-, eight-, eight- and
+    // sixteen-digit hexadecimal fields and eight reserved ones.
+    char text[160];
+    std::snprintf(text, sizeof text, " 00000000 %08X %08X %016llX", static_cast<unsigned>(info.delay),
+                  static_cast<unsigned>(info.padding), static_cast<unsigned long long>(info.frames));
+    std::string value = text;
+    for (int i = 0; i < 8; ++i) value += " 00000000";
+    file.tag()->setItem(kGaplessKey, TagLib::StringList(TagLib::String(value, TagLib::String::UTF8)));
+    return file.save() ? "" : "TagLib could not save the gapless figures";
 }
 
 TagWriteResult WriteTags(const std::string& path, const Tags& tags, const TagForm& form) {

@@ -4,6 +4,7 @@
 // Vorbis comments on Ogg, APEv2 on Monkey's Audio, LIST/INFO and an "id3 "
 // chunk on WAV). The work is TagLib's; this module only translates.
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -76,6 +77,7 @@ extern const TagForm kOggFlacTags;    // Vorbis comments in FLAC in Ogg; read on
 extern const TagForm kApeTags;        // APEv2
 extern const TagForm kWaveTags;       // LIST/INFO and an "id3 " chunk
 extern const TagForm kAiffTags;       // an "ID3 " chunk
+extern const TagForm kMp4Tags;        // iTunes items and "covr" pictures in an M4A
 // The formats FFmpeg decodes for us, each in its own form where TagLib reads
 // it (MP4 items, ASF attributes, ID3v2, APEv2); read only, and a kind TagLib
 // has no reader for holds no tags.
@@ -85,6 +87,17 @@ TagReadResult ReadTags(const std::string& path, const TagForm& form);
 
 // Replaces the tags of `path` with `tags`.
 TagWriteResult WriteTags(const std::string& path, const Tags& tags, const TagForm& form);
+
+// An encoder's priming and padding around the audio, in sample frames.
+struct GaplessInfo {
+    uint32_t delay = 0;
+    uint32_t padding = 0;
+    uint64_t frames = 0;  // the audio between them
+};
+
+// Writes `info` to the M4A at `path` as iTunes' "iTunSMPB" item, which the
+// tags written later keep; "" when saved, else why not.
+std::string WriteGaplessInfo(const std::string& path, const GaplessInfo& info);
 
 // Leaves out the fields that describe the source file rather than the
 // recording (its encoder, the encoder's settings, its length, its speaker
