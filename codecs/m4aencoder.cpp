@@ -123,6 +123,17 @@ void FillFloatPlanes(const float* in, int frames, int channels, AVFrame& frame) 
         for (int c = 0; c < channels; ++c) reinterpret_cast<float*>(frame.extended_data[c])[i] = *in++;
 }
 
+// The encoder's own layout of `channels` where it lists its layouts (ALAC's
+// eight channels are 7.1 with wide speakers), else FFmpeg's usual one. Both
+// are plain speaker masks, which a copy by value keeps whole.
+AVChannelLayout LayoutFor(const FfmpegCalls& av, const AVCodec& codec, int channels) {
+    for (const AVChannelLayout* listed = codec.ch_layouts; listed && listed->nb_channels; ++listed)
+        if (listed->nb_channels == channels && listed->order == AV_CHANNEL_ORDER_NATIVE) return *listed;
+    AVChannelLayout usual{};
+    av.av_channel_layout_default(&usual, channels);
+    return usual;
+}
+
 // One M4A written from the WAV: the encoder, the muxer, and the counts the
 // gapless figures are made of. Every failure is told through `run`.
 class M4aWriter {
@@ -139,7 +150,7 @@ public:
         context.sample_rate = setup.rate;
         context.time_base = {1, context.sample_rate};
         context.sample_fmt = setup.format;
-        av_.av_channel_layout_default(&context.ch_layout, header.channels);
+        context.ch_layout = LayoutFor(av_, *codec, header.channels);
         context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         setup.configure(context);
         if (av_.avcodec_open2(encoder_.context, codec, nullptr) < 0)
@@ -173,7 +184,7 @@ public:
         frame_.frame->sample_rate = context.sample_rate;
         frameSize_ = context.frame_size ? context.frame_size : 4096;
         frame_.frame->nb_samples = frameSize_;
-        av_.av_channel_layout_default(&frame_.frame->ch_layout, header.channels);
+        frame_.frame->ch_layout = context.ch_layout;
         if (av_.av_frame_get_buffer(frame_.frame, 0) < 0) return Fail("out of memory");
         return true;
     }

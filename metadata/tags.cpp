@@ -424,7 +424,8 @@ void WriteMp4(const std::string& path, const Tags& tags, TagWriteResult& result)
     const TagLib::MP4::Item gaplessItem = tag.item(kGaplessKey);
     Fields fields = tags.fields;
     fields.erase("ITUNSMPB");
-    for (const TagLib::String& key : tag.properties().unsupportedData())
+    const TagLib::PropertyMap before = tag.properties();
+    for (const TagLib::String& key : before.unsupportedData())
         if (IsFreeformField(key)) tag.removeItem(key);
     for (const std::string& name : Keys(tag.setProperties(ToPropertyMap(fields)))) {
         const auto field = fields.find(name);
