@@ -13,6 +13,7 @@ bool Load(CodecLibraries& libraries, FfmpegCalls& f) {
                                      Bind("av_dict_set", f.av_dict_set), Bind("av_dict_free", f.av_dict_free),
                                      Bind("av_malloc", f.av_malloc), Bind("av_free", f.av_free),
                                      Bind("av_frame_get_buffer", f.av_frame_get_buffer),
+                                     Bind("av_frame_make_writable", f.av_frame_make_writable),
                                      Bind("av_channel_layout_default", f.av_channel_layout_default)}) &&
         libraries.Load("AVCodec.so", {Bind("avcodec_alloc_context3", f.avcodec_alloc_context3),
                                       Bind("avcodec_parameters_to_context", f.avcodec_parameters_to_context),

@@ -50,6 +50,7 @@ struct FfmpegCalls {
     ZELPH_CALL(av_malloc);
     ZELPH_CALL(av_free);
     ZELPH_CALL(av_frame_get_buffer);
+    ZELPH_CALL(av_frame_make_writable);
     ZELPH_CALL(av_channel_layout_default);
     ZELPH_CALL(avcodec_find_encoder_by_name);
     ZELPH_CALL(avcodec_parameters_from_context);

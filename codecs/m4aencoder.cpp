@@ -189,11 +189,13 @@ public:
         return true;
     }
 
-    // The frames each call of Encode takes at most.
+    // The frames the encoder takes at a time.
     int frameSize() const { return frameSize_; }
 
-    // Encodes `frames` interleaved WAV frames (the last block may be short).
+    // Encodes `frames` interleaved WAV frames, at most a frame size (the
+    // last block may be short).
     bool EncodeIntegers(const uint8_t* wav, int frames, const WaveHeader& header) {
+        if (!Writable()) return false;
         FillIntegerPlanes(wav, frames, header, *frame_.frame);
         return Send(frames);
     }
@@ -205,6 +207,7 @@ public:
         std::size_t used = 0;
         while (pending.size() - used >= whole || (last && pending.size() > used)) {
             const std::size_t taken = std::min(whole, pending.size() - used);
+            if (!Writable()) return false;
             FillFloatPlanes(pending.data() + used, static_cast<int>(taken / channels), channels, *frame_.frame);
             if (!Send(static_cast<int>(taken / channels))) return false;
             used += taken;
@@ -226,6 +229,9 @@ public:
     }
 
 private:
+    // The encoder may still hold the frame's buffer from the last send.
+    bool Writable() { return av_.av_frame_make_writable(frame_.frame) >= 0 || Fail("out of memory"); }
+
     // Sends the frame's first `frames` frames to the encoder.
     bool Send(int frames) {
         AVFrame& frame = *frame_.frame;
