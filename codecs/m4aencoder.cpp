@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -85,37 +86,49 @@ private:
     bool failed_ = false;
 };
 
-// A little-endian WAV sample left-justified in 32 bits (8-bit ones are unsigned).
-uint32_t Justified(const uint8_t* in, int bytes) {
-    uint32_t value = 0;
-    for (int b = 0; b < bytes; ++b) value |= uint32_t{in[b]} << (8 * (4 - bytes + b));
-    return bytes == 1 ? value ^ 0x80000000u : value;
+// Calls `body` with the sample width as a constant, so that the per-sample
+// loops it runs are built for that width.
+template <typename Body>
+void ForSampleBytes(int bytes, Body body) {
+    switch (bytes) {
+        case 1: return body(std::integral_constant<int, 1>{});
+        case 2: return body(std::integral_constant<int, 2>{});
+        case 3: return body(std::integral_constant<int, 3>{});
+        default: return body(std::integral_constant<int, 4>{});
+    }
 }
 
 // Interleaved WAV samples appended to `out` as floats at 1.0 for full scale.
 void AppendFloats(const uint8_t* in, std::size_t samples, const WaveHeader& header, std::vector<float>& out) {
-    const int bytes = header.bitsPerSample / 8;
     const bool floating = header.formatTag == kWaveFormatFloat;
-    for (std::size_t i = 0; i < samples; ++i, in += bytes) {
-        const uint32_t value = Justified(in, bytes);
-        float sample;
-        if (floating) std::memcpy(&sample, &value, sizeof sample);
-        else sample = static_cast<float>(static_cast<int32_t>(value)) / 2147483648.0f;
-        out.push_back(sample);
-    }
+    const std::size_t start = out.size();
+    out.resize(start + samples);
+    float* to = out.data() + start;
+    ForSampleBytes(header.bitsPerSample / 8, [&](auto bytes) {
+        for (std::size_t i = 0; i < samples; ++i, in += bytes) {
+            const uint32_t value = JustifiedSample(in, bytes);
+            if (floating) std::memcpy(&to[i], &value, sizeof(float));
+            else to[i] = static_cast<float>(static_cast<int32_t>(value)) / 2147483648.0f;
+        }
+    });
 }
 
 // Interleaved WAV samples into the frame's 16- or 32-bit planes; a 32-bit
 // plane holds 24-bit samples, the top three bytes.
 void FillIntegerPlanes(const uint8_t* in, int frames, const WaveHeader& header, AVFrame& frame) {
-    const int bytes = header.bitsPerSample / 8;
     const bool wide = frame.format == AV_SAMPLE_FMT_S32P;
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < header.channels; ++c, in += bytes) {
-            const uint32_t value = Justified(in, bytes);
-            if (wide) reinterpret_cast<int32_t*>(frame.extended_data[c])[i] = static_cast<int32_t>(value & 0xFFFFFF00u);
-            else reinterpret_cast<int16_t*>(frame.extended_data[c])[i] = static_cast<int16_t>(value >> 16);
+    ForSampleBytes(header.bitsPerSample / 8, [&](auto bytes) {
+        for (int c = 0; c < header.channels; ++c) {
+            const uint8_t* sample = in + c * bytes;
+            auto* wideOut = reinterpret_cast<int32_t*>(frame.extended_data[c]);
+            auto* narrowOut = reinterpret_cast<int16_t*>(frame.extended_data[c]);
+            for (int i = 0; i < frames; ++i, sample += header.blockAlign) {
+                const uint32_t value = JustifiedSample(sample, bytes);
+                if (wide) wideOut[i] = static_cast<int32_t>(value & 0xFFFFFF00u);
+                else narrowOut[i] = static_cast<int16_t>(value >> 16);
+            }
         }
+    });
 }
 
 void FillFloatPlanes(const float* in, int frames, int channels, AVFrame& frame) {
@@ -367,8 +380,7 @@ void EncodeAlac(const Job& job, JobState& state) {
     if (!settings) return;
     EncodeM4a(run, job, [&](const WaveHeader& header, CodecSetup& setup) -> std::string {
         if (!IntegerPcm(header)) return "ALAC takes 8- to 32-bit integer PCM";
-        const bool wide = settings->sampleSize == AlacSampleSize::k24Bit ||
-                          (settings->sampleSize == AlacSampleSize::kAsSource && header.bitsPerSample > 16);
+        const bool wide = ChosenBits(settings->sampleSize, header.bitsPerSample) == 24;
         setup = {"alac", wide ? AV_SAMPLE_FMT_S32P : AV_SAMPLE_FMT_S16P, static_cast<int>(header.sampleRate)};
         return "";
     });

@@ -54,7 +54,7 @@ EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { retu
 // The source's channels; 16 bits when chosen (through the WAV stage's dither),
 // else the source's sample size, which the encoder brings to 16 or 24 bits.
 EngineSettings AiffInput(const ConverterSettings&, const TargetTuning& t) {
-    return PcmForm{0, t.Of<AiffSettings>().sampleSize == AiffSampleSize::k16Bit ? 16 : 0};
+    return PcmForm{0, t.Of<AiffSettings>().sampleSize == SampleSizeChoice::k16Bit ? 16 : 0};
 }
 // The source's samples (integer or float), mono kept, more channels folded
 // to stereo.
@@ -62,7 +62,7 @@ EngineSettings AacInput(const ConverterSettings&, const TargetTuning&) { return 
 // The source's channels; 16 bits when chosen (through the WAV stage's dither),
 // else the source's sample size, which the encoder brings to 16 or 24 bits.
 EngineSettings AlacInput(const ConverterSettings&, const TargetTuning& t) {
-    return PcmForm{0, t.Of<AlacSettings>().sampleSize == AlacSampleSize::k16Bit ? 16 : 0};
+    return PcmForm{0, t.Of<AlacSettings>().sampleSize == SampleSizeChoice::k16Bit ? 16 : 0};
 }
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }

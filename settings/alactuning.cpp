@@ -16,7 +16,7 @@ constexpr PreferenceKey kKeys[] = {
 };
 
 AlacSettings Read(const Preferences& preferences) {
-    return {static_cast<AlacSampleSize>(preferences.Get(kSampleSize))};
+    return {static_cast<SampleSizeChoice>(preferences.Get(kSampleSize))};
 }
 
 void Store(const AlacSettings& alac, Preferences& preferences) {

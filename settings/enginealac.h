@@ -2,21 +2,14 @@
 // "Alac Engine": the sample size of the output, or the source's kept.
 
 #include "settings/alactuning.h"
-#include "settings/dialogparts.h"
-#include "settings/settingswindow.h"
+#include "settings/enginesamplesize.h"
 
 namespace zelph {
 
-class CEngineAlac : public CSettingsWindow {
+class CEngineAlac : public CEngineSampleSize {
 public:
-    CEngineAlac(AlacSettings* block, QWidget* parent = nullptr);
-
-private:
-    void ShowBlock() override;
-    void StoreBlock() override;
-
-    AlacSettings* block_;
-    RadioGroup sampleSize_;
+    CEngineAlac(AlacSettings* block, QWidget* parent = nullptr)
+        : CEngineSampleSize("Alac Engine", &block->sampleSize, parent) {}
 };
 
 }  // namespace zelph
