@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "metadata/tags.h"
+#include "metadata/wavetags.h"
 
 namespace {
 

@@ -13,7 +13,8 @@ namespace {
 constexpr std::size_t kHelpWidth = 79;
 constexpr std::size_t kIndent = 4;
 
-// "lame" of "lame.cbrBitrate"; "" for a name outside every block.
+// The block of a field's name ("general" of "general.outputFolderMode"); "" for a
+// name outside every block.
 std::string_view BlockOf(std::string_view name) {
     const auto dot = name.find('.');
     return dot == std::string_view::npos ? "" : name.substr(0, dot);

@@ -9,7 +9,7 @@ namespace zelph {
 
 namespace {
 
-// "wav|blade|...": every target's command-line name, in the radios' order.
+// Every target's command-line name, in the radios' order, between bars.
 std::string TargetChoices() {
     std::string choices;
     for (const TargetRow& row : Targets()) choices += std::string(choices.empty() ? "" : "|") + row.cliName;
@@ -104,7 +104,7 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// "wav, blade, ... or ape": the targets' command-line names.
+// The targets' command-line names as a sentence lists them ("a, b or c").
 std::string TargetNameList() {
     std::string names;
     const auto targets = Targets();

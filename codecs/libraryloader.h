@@ -41,7 +41,7 @@ public:
     // any failure the library is released again, no slot is filled, and the
     // result is false.
     bool Load(const std::string& fileName, std::initializer_list<EntryPoint> entries);
-    // Why the last Load failed ("Plugins/Vorbis.so lacks vorbis_info_init").
+    // Why the last Load failed ("Plugins/OpusEnc.so lacks ope_encoder_create").
     const std::string& error() const { return error_; }
 
 private:

@@ -17,7 +17,7 @@
 #include "formats/m4aform.h"
 #include "formats/readonlyfile.h"
 #include "formats/pcmlimits.h"
-#include "metadata/tags.h"
+#include "metadata/mp4tags.h"
 #include "settings/aactuning.h"
 #include "settings/alactuning.h"
 

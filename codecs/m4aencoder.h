@@ -8,9 +8,14 @@
 //   ALAC: lossless at 16 or 24 bits, the WAV's channels and rate kept; a
 //   32-bit input loses its low byte.
 
+#include <cstdint>
+
 #include "codecs/job.h"
 
 namespace zelph {
+
+// The samples of an AAC frame.
+inline constexpr uint64_t kAacFrameSamples = 1024;
 
 // The engine for ENCAAC; its block is AacSettings.
 void EncodeAac(const Job& job, JobState& state);

@@ -10,7 +10,7 @@
 namespace zelph {
 
 // The audio of `source` as its container holds it, read without decoding:
-// FLAC's own MD5 of the decoded samples when the encoder stored it, else a
+// the MD5 of the decoded samples where the container stores one, else a
 // hash of the stream's encoded packets as FFmpeg's demuxer hands them (tags
 // and headers left out). The same packets decode to the same samples, so a
 // changed tag never looks like changed audio. "" when it cannot be read.

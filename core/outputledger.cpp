@@ -131,7 +131,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-std::string AbsoluteOf(const std::string& path) {
+std::string AbsoluteOf(const std::string& path, const std::string& workingFolder) {
+    if (!workingFolder.empty() && !path.starts_with('/'))
+        return (std::filesystem::path(workingFolder) / path).lexically_normal().string();
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();

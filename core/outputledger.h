@@ -78,7 +78,8 @@ private:
 // false when there is none.
 bool StampOutput(const std::string& output, OutputRecord& record);
 
-// `path` absolute and without "." or ".." parts.
-std::string AbsoluteOf(const std::string& path);
+// `path` absolute and without "." or ".." parts; a relative path is taken
+// from `workingFolder`, or from the process's working folder when none is given.
+std::string AbsoluteOf(const std::string& path, const std::string& workingFolder = "");
 
 }  // namespace zelph

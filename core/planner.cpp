@@ -30,8 +30,9 @@ class Planning {
 public:
     Planning(const ConverterSettings& settings, const TargetTuning& tuning, const TargetRow& target,
              const std::vector<std::string>& files, const OutputNaming& naming, const LibraryChoices& choices)
-        : settings_(settings), tuning_(tuning), target_(target), naming_(naming), choices_(choices) {
-        for (const std::string& file : files) batchPlaces_.insert(PlaceOf(file));
+        : settings_(settings), tuning_(tuning), target_(target), naming_(naming), choices_(choices),
+          workingFolder_(WorkingFolder()), treeRoot_(naming.treeRoot.empty() ? "" : Absolute(naming.treeRoot)) {
+        for (const std::string& file : files) batchPlaces_.insert(Place(file));
     }
 
     void PlanFile(uint32_t row, const std::string& source);
@@ -39,7 +40,16 @@ public:
     BatchPlan Result() { return std::move(plan_); }
 
 private:
-    bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(PlaceOf(path)); }
+    static std::string WorkingFolder() {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::current_path(error);
+        return error ? "" : folder.string();
+    }
+    // Planning moves no folder and makes none, so the working folder is read
+    // once and each folder's identity looked up once, not once per file.
+    std::string Absolute(const std::string& path) const { return AbsoluteOf(path, workingFolder_); }
+    std::string Place(const std::string& path) const;
+    bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(Place(path)); }
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
     std::string NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
                             const std::string& title, const std::string& extension);
@@ -61,7 +71,21 @@ private:
     std::map<const TargetRow*, std::string> settingsHashes_;
     std::map<std::string, std::string> namedOutputs_;  // output path, made absolute -> its source
     std::set<std::string> batchPlaces_;  // the places of the batch's targets and sources
+    const std::string workingFolder_;
+    const std::string treeRoot_;  // made absolute
+    mutable std::map<std::string, std::string> folderPlaces_;  // folder -> PlaceOf's prefix, "" when it has none
 };
+
+// PlaceOf with each folder looked up once.
+std::string Planning::Place(const std::string& path) const {
+    const std::string folder = FolderOf(path);
+    auto [known, added] = folderPlaces_.emplace(folder, "");
+    if (added) {
+        const std::string place = PlaceOf(folder + ".");
+        if (place != folder + ".") known->second = place.substr(0, place.size() - 1);
+    }
+    return known->second.empty() ? path : known->second + FileNameOf(path);
+}
 
 // Applies the if-exists rule. Names planned earlier in this batch, and the
 // batch's own sources, count as taken like files on disk, so that no output
@@ -88,7 +112,7 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
     std::string below;
     if (!naming_.treeRoot.empty() && settings_.general.outputFolderMode != OutputFolderMode::kBesideSource) {
         const std::filesystem::path relative =
-            std::filesystem::path(AbsoluteOf(source)).lexically_relative(AbsoluteOf(naming_.treeRoot));
+            std::filesystem::path(Absolute(source)).lexically_relative(treeRoot_);
         if (relative.empty() || *relative.begin() == "..") {
             Refuse(source + " is not under the kept tree " + naming_.treeRoot);
             return "";
@@ -102,7 +126,7 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
         name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, extension.size());
     }
     const std::string path = folder + below + name + extension;
-    const auto [other, added] = namedOutputs_.emplace(AbsoluteOf(path), source);
+    const auto [other, added] = namedOutputs_.emplace(Absolute(path), source);
     if (!added) {
         Refuse(other->second + " and " + source + " would both be written as " + path);
         return "";
@@ -128,7 +152,7 @@ const std::string& Planning::SettingsHashOf(const TargetRow* target) {
 // Only then is the source read, and never decoded.
 void Planning::Compare(PlannedFile& file, const OutputRecord& record, const TargetRow* target) const {
     struct stat info;
-    if (record.source != AbsoluteOf(file.source) || record.settingsHash != file.settingsHash ||
+    if (record.source != Absolute(file.source) || record.settingsHash != file.settingsHash ||
         ::stat(file.source.c_str(), &info) != 0)
         return;
     const bool tagsKept = !target || (record.tagsHash != "-") == choices_.copyTags;
@@ -175,13 +199,13 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
         file.outputFolder = FolderOf(output);
     }
     // A copy onto its own source is already there.
-    if (!target && PlaceOf(output) == PlaceOf(source)) return;
+    if (!target && Place(output) == Place(source)) return;
     file.action = target ? FileAction::kConvert : FileAction::kCopy;
     file.settingsHash = SettingsHashOf(target);
     OutputLedger* ledger = choices_.ledger;
     const bool beside = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource;
     if (ledger && (!beside || choices_.recordBesideSources))
-        ledger->Load(file.outputRoot.empty() ? file.outputFolder : file.outputRoot);
+        ledger->Load(Absolute(file.outputRoot.empty() ? file.outputFolder : file.outputRoot));
     // A re-run replaces what it made in place; the if-exists rule is for
     // other files.
     if (choices_.update && ledger && !TakenByBatch(output) && ledger->Ours(output)) {
@@ -193,7 +217,7 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
         file.finalTarget = FinalTarget(output, source, skip);
         if (skip) return;
     }
-    batchPlaces_.insert(PlaceOf(file.finalTarget));
+    batchPlaces_.insert(Place(file.finalTarget));
     QueueChain(file, *format, target);
     plan_.files.push_back(std::move(file));
 }

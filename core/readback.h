@@ -20,7 +20,7 @@ class ReadOnlyFile;
 using AudioExtentReader = std::optional<uint64_t> (*)(const ReadOnlyFile& file);
 // RIFF chunks, each whole: the data chunk's size.
 std::optional<uint64_t> RiffAudioExtent(const ReadOnlyFile& file);
-// Ogg pages, each whole, the last closing the stream: its granule position.
+// Pages, each whole, the last closing the stream: its granule position.
 std::optional<uint64_t> OggAudioExtent(const ReadOnlyFile& file);
 // The bytes between a leading ID3v2 tag and trailing APEv2 and ID3v1 tags.
 std::optional<uint64_t> AudioBetweenTags(const ReadOnlyFile& file);

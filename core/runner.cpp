@@ -203,7 +203,7 @@ struct JobRunner::FileRun {
         const TargetRow* made = FindTargetByEncoder(job.engine);
         CheckedOutput checked = options.checkOutput(partial, job.sourcePath,
                                                     {.verify = verify,
-                                                     .fidelity = made ? made->fidelity : Fidelity::kBitExact,
+                                                     .fidelity = made ? made->fidelity : Fidelity{.bitExact = true},
                                                      .measure = measure,
                                                      .truePeak = options.truePeak});
         finishProblem = std::move(checked.problem);

@@ -23,10 +23,19 @@
 #include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "formats/aiffform.h"
+#include "formats/encoderinfo.h"
 #include "formats/flacprobe.h"
 #include "formats/m4aform.h"
 #include "formats/waveheader.h"
-#include "metadata/tags.h"
+#include "metadata/aifftags.h"
+#include "metadata/apetags.h"
+#include "metadata/flactags.h"
+#include "metadata/mp4tags.h"
+#include "metadata/mpegtags.h"
+#include "metadata/oggvorbistags.h"
+#include "metadata/opustags.h"
+#include "metadata/othertags.h"
+#include "metadata/wavetags.h"
 #include "settings/aactuning.h"
 #include "settings/aifftuning.h"
 #include "settings/alactuning.h"
@@ -67,32 +76,43 @@ EngineSettings AlacInput(const ConverterSettings&, const TargetTuning& t) {
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
+constexpr Fidelity kBitExact{.bitExact = true};
+// The stream states its exact length.
+constexpr Fidelity kSameLength{};
+// As many samples as the last page's granule states, and at most a block more.
+constexpr Fidelity kToGranule{.toStatedLength = true, .overrun = kLongestVorbisBlock};
+// Exact when the encoder's info frame states its delay and padding.
+constexpr Fidelity kWholeFrames{.overrun = kUncutDecodeOverrun, .statesPadding = StatesEncoderPadding};
+// The edit list states the exact length; a decode that does not cut the last
+// frame to it gives the rest of that frame.
+constexpr Fidelity kWholeAacFrames{.overrun = kAacFrameSamples};
+
 // GoGo's library opens its input by path and parses the header itself, and
 // Monkey's Audio keeps the source's WAV header in its output: both are given
 // the WAV stage's copy.
 constexpr TargetRow kTargets[] = {
     {kTargetWav, "wav", "Wav", ".wav", &kEncWavPcm,
-     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags, RiffAudioExtent, Fidelity::kBitExact},
+     BlockOf<WavPcmSettings, &ConverterSettings::wav>, WavBlock, false, &kWaveTags, RiffAudioExtent, kBitExact},
     {kTargetGoGo, "gogo", "Mp3 (GoGo)", ".mp3", &kEncMp3GoGo,
-     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
+     BlockOf<GoGoSettings, &ConverterSettings::gogo>, SixteenBitStereo, false, &kMpegTags, AudioBetweenTags, kWholeFrames},
     {kTargetLame, "lame", "Mp3 (Lame)", ".mp3", &kEncMp3Lame,
-     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
+     BlockOf<LameSettings, &ConverterSettings::lame>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, kWholeFrames},
     {kTargetBlade, "blade", "Mp3 (Blade)", ".mp3", &kEncMp3Blade,
-     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, Fidelity::kMpegFrames},
+     BlockOf<BladeSettings, &ConverterSettings::blade>, SixteenBitStereo, true, &kMpegTags, AudioBetweenTags, kWholeFrames},
     {kTargetOgg, "ogg", "Ogg", ".ogg", &kEncOggVorbis,
-     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent, Fidelity::kVorbisGranule},
+     BlockOf<OggVorbisSettings, &ConverterSettings::ogg>, SixteenBitStereo, true, &kOggVorbisTags, OggAudioExtent, kToGranule},
     {kTargetApe, "ape", "Ape", ".ape", &kEncApeMonkey,
-     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags, Fidelity::kBitExact},
+     BlockOf<ApeSettings, &ConverterSettings::ape>, ApeInput, false, &kApeTags, AudioBetweenTags, kBitExact},
     {kTargetFlac, "flac", "Flac", ".flac", &kEncFlac, TuningOf<FlacSettings>, FlacInput, true,
-     &kFlacTags, FlacAudioExtent, Fidelity::kBitExact},
+     &kFlacTags, FlacAudioExtent, kBitExact},
     {kTargetOpus, "opus", "Opus", ".opus", &kEncOpus, TuningOf<OpusSettings>, OpusInput, true,
-     &kOggOpusTags, OggAudioExtent, Fidelity::kSameLength},
+     &kOggOpusTags, OggAudioExtent, kSameLength},
     {kTargetAiff, "aiff", "Aiff", ".aiff", &kEncAiff, TuningOf<AiffSettings>, AiffInput, true, &kAiffTags,
-     AiffAudioExtent, Fidelity::kBitExact},
+     AiffAudioExtent, kBitExact},
     {kTargetAac, "aac", "Aac", ".m4a", &kEncAac, TuningOf<AacSettings>, AacInput, true, &kMp4Tags, M4aAudioExtent,
-     Fidelity::kEditedLength},
+     kWholeAacFrames},
     {kTargetAlac, "alac", "Alac", ".m4a", &kEncAlac, TuningOf<AlacSettings>, AlacInput, true, &kMp4Tags,
-     M4aAudioExtent, Fidelity::kBitExact},
+     M4aAudioExtent, kBitExact},
 };
 
 const SourceRow kSources[] = {

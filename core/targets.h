@@ -2,7 +2,8 @@
 // The one description of every target and every source format: the planner,
 // the command line, the main window's radios, Engine Tuning and the file
 // descriptions all read these tables. A new format is one row here plus its
-// engine (and, for a target, its tuning window).
+// engine with its own format and tag files (and, for a target, its tuning
+// window).
 
 #include <span>
 #include <string>

@@ -4,15 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <span>
 #include <vector>
 
 #include "codecs/ffmpegcalls.h"
 #include "core/readback.h"
-#include "formats/encoderinfo.h"
 #include "formats/exclusivefile.h"
-#include "formats/mpafile.h"
-#include "formats/readonlyfile.h"
 #include "formats/waveheader.h"
 
 namespace zelph {
@@ -23,33 +19,6 @@ std::string Seconds(uint64_t frames, uint32_t rate) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", rate ? static_cast<double>(frames) / rate : 0.0);
     return text;
-}
-
-// MPEG Layer III: LAME's encoder delay (576) and a decoder's (529), and the
-// padding up to a whole frame (1152) at the end.
-constexpr uint64_t kMpegSlack = 576 + 529 + 1152;
-
-// Vorbis's longest block, all of which a decode may give past the stream's end.
-constexpr uint64_t kLongestVorbisBlock = 8192;
-// An AAC frame, the most a decode that does not apply the edit list's end gives past it.
-constexpr uint64_t kAacFrame = 1024;
-
-// Whether the MP3 at `path` starts (after its ID3v2 tags) with an encoder
-// tag stating its delay and padding, which a gapless decode cuts away.
-bool StatesItsPadding(const std::string& path) {
-    const ReadOnlyFile file(path);
-    if (!file.isOpen()) return false;
-    uint64_t at = 0;
-    std::vector<uint8_t> bytes(4096);
-    for (;;) {
-        const std::size_t got = file.ReadAt(at, bytes.data(), bytes.size()).value_or(0);
-        const std::optional<uint64_t> tag = Id3v2TagLength({bytes.data(), got});
-        if (!tag) {
-            const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame({bytes.data(), got});
-            return info && info->delay && info->padding;
-        }
-        at += *tag;
-    }
 }
 
 // The encoder's input, read along with the decode and set against it.
@@ -173,10 +142,6 @@ private:
         decoder.context->err_recognition |= AV_EF_CRCCHECK;
         if (av_.avcodec_open2(decoder.context, codec, nullptr) < 0) return "the output's decoder cannot start";
         channels_ = decoder.context->ch_layout.nb_channels;
-        const AVStream& audio = *file.context->streams[stream];
-        if (audio.duration > 0 && audio.time_base.den > 0)
-            edited_ = static_cast<uint64_t>(audio.duration) * static_cast<uint64_t>(audio.time_base.num) *
-                      static_cast<uint64_t>(decoder.context->sample_rate) / static_cast<uint64_t>(audio.time_base.den);
         if (check_.measure) {
             meter_ = std::make_unique<LoudnessMeter>(channels_, decoder.context->sample_rate, check_.truePeak);
             if (!meter_->ok()) return "the output's loudness cannot be measured";
@@ -184,7 +149,7 @@ private:
         // Bit for bit only where the form is the input's own.
         const AVCodecParameters& form = *file.context->streams[stream]->codecpar;
         const int bits = form.bits_per_raw_sample ? form.bits_per_raw_sample : form.bits_per_coded_sample;
-        bitExact_ = reference_ && check_.fidelity == Fidelity::kBitExact && reference_->integer() &&
+        bitExact_ = reference_ && check_.fidelity.bitExact && reference_->integer() &&
                     channels_ == reference_->channels() && (bits == 0 || bits == reference_->bits()) &&
                     decoder.context->sample_rate == static_cast<int>(reference_->rate());
 
@@ -234,16 +199,18 @@ private:
         const uint64_t expected = inRate == rate_ ? reference_->frames()
                                                   : (reference_->frames() * rate_ + inRate / 2) / inRate;
         const uint64_t rounding = inRate == rate_ ? 0 : rate_ / 1000;
+        const Fidelity& fidelity = check_.fidelity;
+        uint64_t length = expected;
+        uint64_t below = rounding;
         uint64_t above = rounding;
-        if (check_.fidelity == Fidelity::kMpegFrames && !StatesItsPadding(output_)) above += kMpegSlack;
-        if (check_.fidelity == Fidelity::kVorbisGranule || check_.fidelity == Fidelity::kEditedLength) {
-            const bool vorbis = check_.fidelity == Fidelity::kVorbisGranule;
-            const uint64_t length = vorbis ? AudioExtentOf(output_).value_or(0) : edited_;
-            const bool stated = length + rounding >= expected && length <= expected + rounding;
-            if (stated && frames_ >= length && frames_ <= length + (vorbis ? kLongestVorbisBlock : kAacFrame)) return "";
-        } else if (frames_ + rounding >= expected && frames_ <= expected + above) {
-            return "";
+        bool stated = true;
+        if (fidelity.toStatedLength) {
+            length = AudioExtentOf(output_).value_or(0);
+            stated = length + rounding >= expected && length <= expected + rounding;
+            below = above = 0;
         }
+        if (!fidelity.statesPadding || !fidelity.statesPadding(output_)) above += fidelity.overrun;
+        if (stated && frames_ + below >= length && frames_ <= length + above) return "";
         return "the output decodes to " + Seconds(frames_, rate_) + " of audio, its input held " +
                Seconds(reference_->frames(), inRate);
     }
@@ -257,7 +224,6 @@ private:
     int channels_ = 0;
     uint32_t rate_ = 0;
     uint64_t frames_ = 0;
-    uint64_t edited_ = 0;  // the length the stream's edit list states
     std::vector<uint8_t> bytes_;
     std::vector<float> floats_;
 };

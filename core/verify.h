@@ -15,27 +15,24 @@
 
 namespace zelph {
 
-// How exactly a target's decoded audio matches its encoder's input.
-enum class Fidelity {
-    kBitExact,    // every sample, bit for bit (the lossless targets)
-    kSameLength,  // as many samples; the stream states its exact length
-    // As many samples as its last page's granule states, which must be the
-    // input's: FFmpeg does not cut Vorbis's last block to it, so the decode
-    // gives at least that many and at most a long block more.
-    kVorbisGranule,
-    // As many samples as the edit list states, which must be the input's:
-    // a decoder that does not cut the last frame to it gives up to a frame
-    // (AAC's 1024 samples) more.
-    kEditedLength,
-    // As many samples when LAME's tag states the encoder's delay and padding;
-    // without it, up to the codec's delays and a frame of padding more.
-    kMpegFrames,
+// How exactly a target's decoded audio matches its encoder's input: as many
+// samples (bit for bit where `bitExact`), give or take what is said here.
+struct Fidelity {
+    bool bitExact = false;  // every sample, bit for bit (the lossless targets)
+    // The decode is held to the length the output states (its row's audio
+    // extent), which must itself be the input's, rather than to the input's:
+    // for a stream whose decoders do not cut the last block to it.
+    bool toStatedLength = false;
+    // How many samples more than its length a decode may give ...
+    uint64_t overrun = 0;
+    // ... unless the output says what its encoder added (nullptr: never).
+    bool (*statesPadding)(const std::string& output) = nullptr;
 };
 
 // What the one decode of an output is for: checking it, measuring it, or both.
 struct OutputCheck {
     bool verify = true;
-    Fidelity fidelity = Fidelity::kBitExact;
+    Fidelity fidelity{.bitExact = true};
     bool measure = false;
     bool truePeak = false;  // the meter's peak is the true (inter-sample) one
 };

@@ -26,7 +26,7 @@ public:
     int16_t S16() { return static_cast<int16_t>(U16()); }
     int32_t S32() { return static_cast<int32_t>(U32()); }
 
-    // Big-endian, for the formats that store their fields that way (MPEG).
+    // Big-endian, for the formats that store their fields that way.
     uint32_t BE32() {
         const uint32_t v = U32();
         return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);

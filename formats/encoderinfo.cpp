@@ -3,8 +3,11 @@
 #include <cctype>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "formats/bytereader.h"
+#include "formats/mpafile.h"
+#include "formats/readonlyfile.h"
 #include "formats/vbrheader.h"
 
 namespace zelph {
@@ -75,6 +78,22 @@ std::optional<EncoderInfoFrame> ReadEncoderInfoFrame(std::span<const uint8_t> fr
         return EncoderInfoFrame{count.BE32(), std::nullopt, std::nullopt};
     }
     return std::nullopt;
+}
+
+bool StatesEncoderPadding(const std::string& path) {
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) return false;
+    uint64_t at = 0;
+    std::vector<uint8_t> bytes(4096);
+    for (;;) {
+        const std::size_t got = file.ReadAt(at, bytes.data(), bytes.size()).value_or(0);
+        const std::optional<uint64_t> tag = Id3v2TagLength({bytes.data(), got});
+        if (!tag) {
+            const std::optional<EncoderInfoFrame> info = ReadEncoderInfoFrame({bytes.data(), got});
+            return info && info->delay && info->padding;
+        }
+        at += *tag;
+    }
 }
 
 }  // namespace zelph

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace zelph {
 
@@ -19,5 +20,15 @@ struct EncoderInfoFrame {
 
 // `frame` is one whole frame, header first. Nothing when it carries audio.
 std::optional<EncoderInfoFrame> ReadEncoderInfoFrame(std::span<const uint8_t> frame);
+
+// Whether the stream at `path` starts (after its ID3v2 tags) with an info
+// frame stating the encoder's delay and padding, which a gapless decode cuts
+// away.
+bool StatesEncoderPadding(const std::string& path);
+
+// What a decode that cuts nothing away may give past the encoder's input:
+// LAME's encoder delay (576) and a decoder's (529), and the padding up to a
+// whole Layer III frame (1152) at the end.
+inline constexpr uint64_t kUncutDecodeOverrun = 576 + 529 + 1152;
 
 }  // namespace zelph

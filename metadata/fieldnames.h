@@ -5,7 +5,7 @@
 namespace zelph {
 
 struct MusicBrainzName {
-    const char* key;             // the neutral name; Vorbis comments and APEv2 use it too
+    const char* key;             // the neutral name; Xiph comments and APEv2 use it too
     const char* id3Description;  // the ID3v2 TXXX description
 };
 

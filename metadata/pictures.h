@@ -1,8 +1,7 @@
 #pragma once
-// Embedded pictures between the neutral form and each tag format's own
-// picture record: the ID3v2 APIC frame, the FLAC picture block that Vorbis
-// comments carry as METADATA_BLOCK_PICTURE, and the APEv2 binary
-// "Cover Art (...)" items.
+// Embedded pictures between the neutral form and the ID3v2 APIC frame, which
+// several formats' tags hold; each other tag kind's picture record is kept
+// beside its form.
 
 #include <string>
 #include <vector>
@@ -13,21 +12,6 @@ namespace TagLib {
 namespace ID3v2 {
 class Tag;
 }
-namespace APE {
-class Tag;
-}
-namespace Ogg {
-class XiphComment;
-}
-namespace FLAC {
-class File;
-}
-namespace MP4 {
-class Tag;
-}
-namespace ASF {
-class Tag;
-}
 }  // namespace TagLib
 
 namespace zelph {
@@ -35,25 +19,8 @@ namespace zelph {
 std::vector<TagPicture> ReadPictures(const TagLib::ID3v2::Tag& tag);
 void WritePictures(TagLib::ID3v2::Tag& tag, const std::vector<TagPicture>& pictures);
 
-std::vector<TagPicture> ReadPictures(TagLib::Ogg::XiphComment& tag);
-void WritePictures(TagLib::Ogg::XiphComment& tag, const std::vector<TagPicture>& pictures);
-
-// A FLAC file's own PICTURE blocks.
-std::vector<TagPicture> ReadPictures(TagLib::FLAC::File& file);
-void WritePictures(TagLib::FLAC::File& file, const std::vector<TagPicture>& pictures);
-
-std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
-// APEv2 keeps one picture per type; the others are returned as dropped.
-std::vector<std::string> WritePictures(TagLib::APE::Tag& tag, const std::vector<TagPicture>& pictures);
-// MP4's "covr" items: front covers, by their format.
-std::vector<TagPicture> ReadPictures(const TagLib::MP4::Tag& tag);
-// "covr" holds JPEG, PNG, GIF and BMP pictures only, and no type or
-// description; the others are returned as dropped.
-std::vector<std::string> WritePictures(TagLib::MP4::Tag& tag, const std::vector<TagPicture>& pictures);
-// Read only: ASF's WM/Picture attributes.
-std::vector<TagPicture> ReadPictures(const TagLib::ASF::Tag& tag);
-
-// Whether an APEv2 item key names a picture.
-bool IsApePictureKey(const std::string& key);
+// A picture's media type told by its bytes, for the tag kinds that carry
+// none; "" when they are none of JPEG, PNG, GIF or BMP.
+std::string SniffMimeType(const std::string& data);
 
 }  // namespace zelph

@@ -2,6 +2,7 @@
 // Text between the neutral form (UTF-8, field name → values) and TagLib's
 // strings and property maps, shared by every tag form.
 
+#include <taglib/tbytevector.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/tstring.h>
 
@@ -14,6 +15,12 @@ namespace zelph {
 inline std::string Utf8(const TagLib::String& text) { return text.to8Bit(true); }
 
 inline TagLib::String FromUtf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
+
+inline TagLib::ByteVector Bytes(const std::string& bytes) {
+    return TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size()));
+}
+
+inline std::string Bytes(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
 
 inline TagLib::PropertyMap ToPropertyMap(const std::map<std::string, std::vector<std::string>>& fields) {
     TagLib::PropertyMap map;

@@ -1,10 +1,9 @@
 #pragma once
 // Tags in one neutral form, read from and written to every format the
-// converter handles, each in its native tag form (ID3v2.4 and ID3v1 on MP3,
-// Vorbis comments on Ogg, APEv2 on Monkey's Audio, LIST/INFO and an "id3 "
-// chunk on WAV). The work is TagLib's; this module only translates.
+// converter handles, each in its native tag form. Each format declares its
+// form in a file of its own (metadata/<format>tags.h), which the format's
+// rows name. The work is TagLib's; this module only translates.
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,7 +11,7 @@
 namespace zelph {
 
 struct TagPicture {
-    int type = 3;            // the ID3v2 / FLAC picture type; 3 is the front cover
+    int type = 3;            // the ID3v2 picture type, which the other tag forms share; 3 is the front cover
     std::string mimeType;    // "" when the source did not say
     std::string description;  // UTF-8
     std::string data;        // the picture file's bytes, untouched
@@ -69,35 +68,10 @@ struct TagForm {
     GainConvention gains = GainConvention::kReplayGain;
 };
 
-extern const TagForm kMpegTags;       // ID3v2.4 and ID3v1 (APEv2 and older ID3 read too)
-extern const TagForm kOggVorbisTags;  // Vorbis comments
-extern const TagForm kOggOpusTags;    // Vorbis comments
-extern const TagForm kFlacTags;       // Vorbis comments and PICTURE blocks
-extern const TagForm kOggFlacTags;    // Vorbis comments in FLAC in Ogg; read only
-extern const TagForm kApeTags;        // APEv2
-extern const TagForm kWaveTags;       // LIST/INFO and an "id3 " chunk
-extern const TagForm kAiffTags;       // an "ID3 " chunk
-extern const TagForm kMp4Tags;        // iTunes items and "covr" pictures in an M4A
-// The formats FFmpeg decodes for us, each in its own form where TagLib reads
-// it (MP4 items, ASF attributes, ID3v2, APEv2); read only, and a kind TagLib
-// has no reader for holds no tags.
-extern const TagForm kOtherTags;
-
 TagReadResult ReadTags(const std::string& path, const TagForm& form);
 
 // Replaces the tags of `path` with `tags`.
 TagWriteResult WriteTags(const std::string& path, const Tags& tags, const TagForm& form);
-
-// An encoder's priming and padding around the audio, in sample frames.
-struct GaplessInfo {
-    uint32_t delay = 0;
-    uint32_t padding = 0;
-    uint64_t frames = 0;  // the audio between them
-};
-
-// Writes `info` to the M4A at `path` as iTunes' "iTunSMPB" item, which the
-// tags written later keep; "" when saved, else why not.
-std::string WriteGaplessInfo(const std::string& path, const GaplessInfo& info);
 
 // Leaves out the fields that describe the source file rather than the
 // recording (its encoder, the encoder's settings, its length, its speaker

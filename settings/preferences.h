@@ -36,7 +36,7 @@ inline constexpr std::string_view kUpdate = "general.update";
 inline constexpr std::string_view kDeleteOrphans = "general.deleteOrphans";
 inline constexpr std::string_view kCopyFolderImages = "general.copyFolderImages";
 // Text keys, a rule per source kind: "" converts to the chosen target, a
-// target's command-line name ("opus") to that one, "copy" copies as it is.
+// target's command-line name to that one, "copy" copies as it is.
 inline constexpr std::string_view kLosslessRule = "rules.lossless";
 inline constexpr std::string_view kLossyRule = "rules.lossy";
 

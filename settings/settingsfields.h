@@ -16,7 +16,7 @@ namespace zelph {
 enum class FieldType { Int16, Int32, Float32, Folder };
 
 struct SettingsField {
-    const char* name;  // "lame.cbrBitrate"
+    const char* name;  // "<block>.<field>", as --set takes it
     FieldType type;
     std::size_t offset;
     int32_t min = 0, max = 0;          // plain numbers: the allowed range

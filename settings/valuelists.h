@@ -40,7 +40,7 @@ extern const ValueList kApeCompressionLevels;
 extern const ValueList kGoGoEmphases;
 extern const ValueList kLameVbrMethods;
 extern const ValueList kLamePresets;
-// Ogg quality by track-bar position 0..9 (stored as float32).
+// Quality by track-bar position 0..9 (stored as float32).
 extern const ValueList kOggQualities;
 
 }  // namespace zelph

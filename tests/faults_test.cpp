@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "core/targets.h"
+#include "metadata/mpegtags.h"
 #include "metadata/tags.h"
 #include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"

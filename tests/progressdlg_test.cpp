@@ -17,6 +17,7 @@
 #include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "metadata/tags.h"
+#include "metadata/wavetags.h"
 #include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/xtargetbutton.h"

@@ -19,6 +19,7 @@
 #include "core/runfiles.h"
 #include "core/runner.h"
 #include "metadata/tags.h"
+#include "metadata/wavetags.h"
 #include "tests/support/scratch.h"
 
 using namespace zelph;

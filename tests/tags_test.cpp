@@ -20,7 +20,9 @@
 #include <tuple>
 
 #include "metadata/gaintags.h"
+#include "metadata/mpegtags.h"
 #include "metadata/tags.h"
+#include "metadata/wavetags.h"
 #include "tests/support/scratch.h"
 
 namespace zelph::test {

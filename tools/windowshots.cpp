@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
         library.push_back("/home/user/Music/" + std::string(name));
     preferences.Set(zelph::kKeepTreeRoot, "/home/user/Music");
     settings.general.outputFolderMode = zelph::OutputFolderMode::kInFolder;
-    zelph::SetOutputFolder(settings.general, "/home/user/Music (Ogg)/");
+    zelph::SetOutputFolder(settings.general, "/home/user/Music (converted)/");
     zelph::CGeneralSettingsDlg general(&settings.general, &preferences, nullptr, {},
                                        [&](const zelph::NameChoices& choices) {
                                            return zelph::PreviewOutputNames(settings, preferences, zelph::kTargetOgg,

@@ -38,7 +38,7 @@ namespace {
 enum DetailColumn { kSizeDetail = 1, kTypeDetail = 2 };
 
 // Qt's own dialog opens its detail view with the Size and Type columns too
-// narrow for "123.45 MiB" or "Monkey's Audio audio"; a desktop's own dialog
+// narrow for "123.45 MiB" or a long file type; a desktop's own dialog
 // (no tree view inside) sizes its columns itself.
 void WidenDetailColumns(QFileDialog& dialog, const QStringList& patterns) {
     auto* view = dialog.findChild<QTreeView*>("treeView");

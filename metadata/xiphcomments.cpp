@@ -1,0 +1,34 @@
+#include "metadata/xiphcomments.h"
+
+#include "metadata/tagform.h"
+#include "metadata/taglibtext.h"
+
+namespace zelph {
+
+std::vector<TagPicture> FromPictureBlocks(const TagLib::List<TagLib::FLAC::Picture*>& blocks) {
+    std::vector<TagPicture> pictures;
+    for (const TagLib::FLAC::Picture* picture : blocks)
+        pictures.push_back({static_cast<int>(picture->type()), Utf8(picture->mimeType()),
+                            Utf8(picture->description()), Bytes(picture->data())});
+    return pictures;
+}
+
+std::unique_ptr<TagLib::FLAC::Picture> PictureBlockOf(const TagPicture& picture) {
+    auto block = std::make_unique<TagLib::FLAC::Picture>();
+    block->setType(static_cast<TagLib::FLAC::Picture::Type>(picture.type));
+    block->setMimeType(FromUtf8(picture.mimeType));
+    block->setDescription(FromUtf8(picture.description));
+    block->setData(Bytes(picture.data));
+    return block;
+}
+
+void ReadComment(TagLib::Ogg::XiphComment& comment, TagReadResult& result) {
+    ReadProperties(result, comment.properties());
+    result.tags.pictures = FromPictureBlocks(comment.pictureList());
+}
+
+std::vector<std::string> WriteCommentFields(TagLib::Ogg::XiphComment& comment, const Tags& tags) {
+    return Keys(comment.setProperties(ToPropertyMap(WithTotalsApart(tags.fields))));
+}
+
+}  // namespace zelph
