@@ -21,11 +21,10 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
     auto* credits = new QGroupBox("By", this);
     auto* creditLines = new QVBoxLayout(credits);
-    for (const char* line : {"Conversion core and windows: the Zelph developers",
-                             "MP3 decoding: libmpg123; Ogg Vorbis: libogg and libvorbis",
-                             "MP3 encoding: LAME, behind the Blade, LAME and GoGo engines",
-                             "Monkey's Audio codec: written for Zelph",
-                             "Tags and cover pictures carried to every output: TagLib"})
+    for (const char* line : {"Conversion core, windows and codecs: the Zelph developers",
+                             "Codec libraries: libmpg123, libogg, libvorbis, libmp3lame, libFLAC, libopus, FFmpeg",
+                             "Tags, cover pictures and loudness: TagLib and libebur128",
+                             "Free software under the GNU General Public License, version 2 or later"})
         creditLines->addWidget(new QLabel(line, credits));
 
     auto* ok = new CTargetButton("OK", this);

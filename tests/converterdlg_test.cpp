@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QMenuBar>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -400,12 +401,15 @@ TEST_F(MainWindow, MenusHaveAltLettersAndTheCommandsTheirShortcuts) {
 TEST_F(MainWindow, TheLogoOpensTheAboutBox) {
     EXPECT_EQ(window.windowTitle(), "    Zelph Audio Converter");
     QString title;
+    qsizetype creditLines = 0;
     WhenModalShows<CAboutDlg>([&](CAboutDlg* about) {
         title = about->windowTitle();
+        creditLines = about->findChild<QGroupBox*>()->findChildren<QLabel*>().size();
         about->findChild<CTargetButton*>()->click();
     });
     window.findChild<QToolButton*>("logo")->click();
     EXPECT_EQ(title, "About Zelph Audio Converter");
+    EXPECT_EQ(creditLines, 4) << "the By group holds four lines of credits";
 }
 
 namespace {

@@ -1,4 +1,4 @@
-// Pictures of the settings windows and the progress window for the
+// Pictures of the tuning windows, General Settings and the progress window for the
 // documentation:
 //   xvfb-run -a build/bin/zelph-window-shots docs/screenshots
 #include <QApplication>
@@ -17,7 +17,8 @@
 #include "app/convertprogressdlg.h"
 #include "app/namepreview.h"
 #include "codecs/wavpcmengine.h"
-#include "settings/enginemp3lame.h"
+#include "core/targets.h"
+#include "settings/enginetuning.h"
 #include "settings/generalsettingsdlg.h"
 #include "ui/uiresources.h"
 
@@ -31,6 +32,25 @@ bool Shoot(QDialog& window, const QString& path) {
         window.reject();
     });
     window.exec();
+    return saved;
+}
+
+// Every target's tuning window, opened as its Settings button opens it:
+// NAME-engine.png by the target's command-line name.
+bool ShootTuningWindows(zelph::ConverterSettings& settings, zelph::Preferences& preferences, const QString& folder) {
+    bool saved = true;
+    for (const zelph::TargetRow& row : zelph::Targets()) {
+        QTimer grab;  // dies with the round, so it never fires on the next window
+        grab.setSingleShot(true);
+        QObject::connect(&grab, &QTimer::timeout, [&] {
+            auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!window) return;
+            saved = window->grab().save(folder + row.cliName + "-engine.png") && saved;
+            window->reject();
+        });
+        grab.start(300);
+        zelph::OpenEngineTuning(row.format, settings, preferences, nullptr);
+    }
     return saved;
 }
 
@@ -53,7 +73,6 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]) + "/";
     zelph::ConverterSettings settings{};
     zelph::ApplyDefaults(settings, "/home/user/Music/");
-    zelph::CEngineMp3Lame lame(&settings.lame);
     zelph::Preferences preferences("/nowhere/zelph.conf");
     // The batch needs sources that exist and a folder it may write to.
     QTemporaryDir music;
@@ -82,7 +101,7 @@ int main(int argc, char** argv) {
     progress.SetSettings(&batchSettings);
     progress.SetPreferences(&twoAtOnce);
     progress.PlanJobs(zelph::kTargetWav, sources);
-    const bool saved = Shoot(lame, folder + "lame-engine.png") && Shoot(general, folder + "general-settings.png") &&
+    const bool saved = ShootTuningWindows(settings, preferences, folder) && Shoot(general, folder + "general-settings.png") &&
                        Shoot(progress, folder + "progress-window.png");
     return saved ? 0 : 1;
 }
