@@ -219,10 +219,14 @@ QWidget* CConverterDlg::BuildTargetRow() {
     rowLayout->setContentsMargins(0, 0, 0, 0);
 
     auto* convertTo = new QGroupBox("Convert To", row);
-    radioLayout_ = new QGridLayout(convertTo);
+    auto* radioLayout = new QGridLayout(convertTo);
     auto* group = new QButtonGroup(convertTo);
+    // Two rows of radios, whether the commands are beside or below them.
+    const int columns = (static_cast<int>(Targets().size()) + 1) / 2;
     for (const TargetRow& target : Targets()) {
         auto* radio = new QRadioButton(target.radioText, convertTo);
+        const int place = static_cast<int>(radios_.size());
+        radioLayout->addWidget(radio, place / columns, place % columns);
         radios_.push_back(radio);
         group->addButton(radio);
     }
@@ -251,13 +255,7 @@ QRadioButton* CConverterDlg::targetRadio(int32_t targetFormat) const {
 
 void CConverterDlg::Arrange(bool narrow) {
     targetRowLayout_->setDirection(narrow ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
-    // Two rows of radios where the window is narrow.
-    const int columns = narrow ? (static_cast<int>(radios_.size()) + 1) / 2 : static_cast<int>(radios_.size());
-    for (QRadioButton* radio : radios_) radioLayout_->removeWidget(radio);
-    for (int i = 0; i < static_cast<int>(radios_.size()); ++i)
-        radioLayout_->addWidget(radios_[i], i / columns, i % columns);
-    // The enclosing layouts keep the sizes they saw last until told.
-    radioLayout_->parentWidget()->updateGeometry();
+    // The enclosing layout keeps the size it saw last until told.
     targetRowLayout_->parentWidget()->updateGeometry();
 }
 

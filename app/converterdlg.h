@@ -162,7 +162,6 @@ private:
     QAction* reasonColumnAction_ = nullptr;
     std::vector<QRadioButton*> radios_;  // in the order of the target table
     QBoxLayout* targetRowLayout_ = nullptr;
-    QGridLayout* radioLayout_ = nullptr;
     QSize fullSize_;
     QSize room_;  // the screen's room for the window, from FitTo
     CTargetButton* engineTuningButton_;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# WAV -> FLAC and WAV -> Opus: zelph-convert --target flac|opus against
-# flac and opusenc themselves, whole processes on both sides, on the same
+# WAV -> FLAC, Opus, AAC and ALAC: zelph-convert --target flac|opus|aac|alac
+# against flac, opusenc and ffmpeg, whole processes on both sides, on the same
 # 10-minute input at the same settings:
 #   FLAC level 5            vs  flac -5
 #   FLAC level 8            vs  flac -8
@@ -10,6 +10,11 @@
 #   Opus 128 kbit/s VBR     vs  opusenc --bitrate 128
 #   Opus 128 kbit/s CBR     vs  opusenc --bitrate 128 --hard-cbr
 #     on the CD-form input (both resample to 48 kHz)
+#   AAC 192 kbit/s CBR      vs  ffmpeg -c:a aac -b:a 192k
+#   AAC VBR quality 1.0     vs  ffmpeg -c:a aac -q:a 1
+#     on the CD-form input (FFmpeg's own encoder on both sides)
+#   ALAC                    vs  ffmpeg -c:a alac
+#     on the CD-form and the hi-res input
 # Our output is synced with its folder before the run ends; so is the
 # peer's. Besides the times, the ratio of the output sizes.
 # Usage: bench/targets_bench.sh [build folder]   (BENCH_RUNS sets the runs per side, default 5)
@@ -25,20 +30,22 @@ echo "making the 10-minute inputs..." >&2
 sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 sox -n -r 96000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 
-# compare LABEL INPUT TARGET "ZELPH OPTIONS" PEER-NAME "PEER COMMAND": the
-# sides in turn, then their report; the peer writes peer.TARGET.
+# compare LABEL INPUT TARGET "ZELPH OPTIONS" PEER-NAME "PEER COMMAND" [CPU
+# TARGET]: the sides in turn, then their report; the peer writes
+# peer.EXTENSION (the target's, .m4a for AAC and ALAC).
 compare() {
-    local label=$1 input=$2 target=$3 options=$4 peer=$5 command=$6
-    local ours="zelph-convert"
+    local label=$1 input=$2 target=$3 options=$4 peer=$5 command=$6 most=${7:-1.02}
+    local ours="zelph-convert" extension=$3
+    [[ $target == aac || $target == alac ]] && extension=m4a
     for _ in $(seq "$bench_runs"); do
         # shellcheck disable=SC2086 # the options are words
         sample "$label: $ours" "$cli" --quiet --target "$target" --if-exists overwrite --output-dir out/ $options "$input"
-        sample "$label: $peer" sh -c "$command && sync peer.$target ."
+        sample "$label: $peer" sh -c "$command && sync peer.$extension ."
     done
-    report "$label" "$label: $ours" "$label: $peer" cpu 1.02
+    report "$label" "$label: $ours" "$label: $peer" cpu "$most"
     local os ps
-    os=$(stat -c %s "out/${input%.wav}.$target")
-    ps=$(stat -c %s "peer.$target")
+    os=$(stat -c %s "out/${input%.wav}.$extension")
+    ps=$(stat -c %s "peer.$extension")
     printf '  output size %d / %d = %.4f\n' "$os" "$ps" "$(echo "$os / $ps" | bc -l)"
 }
 
@@ -54,3 +61,12 @@ opus="opusenc --quiet --bitrate 128"
 compare "Opus cd.wav 128 VBR" cd.wav opus "--set opus.bitrate=128" "opusenc --bitrate 128" "$opus cd.wav peer.opus"
 compare "Opus cd.wav 128 CBR" cd.wav opus "--set opus.bitrate=128 --set opus.mode=2" "opusenc --hard-cbr" \
     "$opus --hard-cbr cd.wav peer.opus"
+
+ffmpeg="ffmpeg -nostdin -v error -y"
+compare "AAC cd.wav 192 CBR" cd.wav aac "--set aac.mode=1 --set aac.bitrate=192" "ffmpeg -c:a aac -b:a 192k" \
+    "$ffmpeg -i cd.wav -c:a aac -b:a 192k peer.m4a" 1.05
+compare "AAC cd.wav VBR 1.0" cd.wav aac "--set aac.mode=0 --set aac.quality=10" "ffmpeg -c:a aac -q:a 1" \
+    "$ffmpeg -i cd.wav -c:a aac -q:a 1 peer.m4a" 1.05
+for input in cd.wav hires.wav; do
+    compare "ALAC $input" "$input" alac "" "ffmpeg -c:a alac" "$ffmpeg -i $input -c:a alac peer.m4a" 1.05
+done

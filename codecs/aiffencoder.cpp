@@ -16,21 +16,11 @@ namespace {
 
 constexpr std::size_t kBlockFrames = 4096;
 
-int OutputBits(AiffSampleSize size, int inputBits) {
-    switch (size) {
-        case AiffSampleSize::k16Bit: return 16;
-        case AiffSampleSize::k24Bit: return 24;
-        default: return inputBits > 16 ? 24 : 16;
-    }
-}
-
 // Little-endian WAV samples (8-bit ones unsigned) to big-endian signed ones
 // of `outBytes`: each sample left-justified in 32 bits, its top bytes kept.
 void ToBigEndian(const uint8_t* in, std::size_t samples, int inBytes, int outBytes, uint8_t* out) {
     for (std::size_t i = 0; i < samples; ++i, in += inBytes) {
-        uint32_t value = 0;
-        for (int b = 0; b < inBytes; ++b) value |= uint32_t{in[b]} << (8 * (4 - inBytes + b));
-        if (inBytes == 1) value ^= 0x80000000u;
+        const uint32_t value = JustifiedSample(in, inBytes);
         for (int b = 0; b < outBytes; ++b) *out++ = static_cast<uint8_t>(value >> (24 - 8 * b));
     }
 }
@@ -47,7 +37,7 @@ void EncodeAiff(const Job& job, JobState& state) {
     if (header.formatTag != kWaveFormatPcm || !IsPcmFormat(header))
         return run.Fail("AIFF takes 8- to 32-bit integer PCM at 1 to 768 kHz");
     const int inBytes = header.bitsPerSample / 8;
-    const int outBits = OutputBits(settings->sampleSize, header.bitsPerSample);
+    const int outBits = ChosenBits(settings->sampleSize, header.bitsPerSample);
     const int outBytes = outBits / 8;
     const uint64_t frames = source.audioBytes() / header.blockAlign;
     const uint64_t audioBytes = frames * header.channels * static_cast<uint64_t>(outBytes);

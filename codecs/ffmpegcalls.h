@@ -1,12 +1,13 @@
 #pragma once
-// FFmpeg's libraries as the verify step and the decoder of other people's
-// formats hold them: every entry point resolved by name from Plugins
+// FFmpeg's libraries as the verify step, the decoder of other people's
+// formats and the M4A encoders hold them: every entry point resolved by name from Plugins
 // (AVUtil.so, AVCodec.so, AVFormat.so), never linked, and each object they
 // hand out freed on every path out.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
@@ -45,6 +46,25 @@ struct FfmpegCalls {
     ZELPH_CALL(av_get_packed_sample_fmt);
     ZELPH_CALL(av_dict_set);
     ZELPH_CALL(av_dict_free);
+    // Encoding and muxing.
+    ZELPH_CALL(av_malloc);
+    ZELPH_CALL(av_free);
+    ZELPH_CALL(av_frame_get_buffer);
+    ZELPH_CALL(av_frame_make_writable);
+    ZELPH_CALL(av_channel_layout_default);
+    ZELPH_CALL(avcodec_find_encoder_by_name);
+    ZELPH_CALL(avcodec_parameters_from_context);
+    ZELPH_CALL(avcodec_send_frame);
+    ZELPH_CALL(avcodec_receive_packet);
+    ZELPH_CALL(av_packet_rescale_ts);
+    ZELPH_CALL(avformat_alloc_output_context2);
+    ZELPH_CALL(avformat_new_stream);
+    ZELPH_CALL(avformat_write_header);
+    ZELPH_CALL(av_write_frame);
+    ZELPH_CALL(av_write_trailer);
+    ZELPH_CALL(avformat_free_context);
+    ZELPH_CALL(avio_alloc_context);
+    ZELPH_CALL(avio_context_free);
 };
 
 #undef ZELPH_CALL
@@ -66,6 +86,19 @@ struct AvDecoder {
     const FfmpegCalls& av;
     AVCodecContext* context = nullptr;
     ~AvDecoder() { av.avcodec_free_context(&context); }
+};
+using AvEncoder = AvDecoder;  // the same context, opened to encode
+// A muxer and the I/O context it writes through (whose buffer FFmpeg may
+// have replaced; it is freed with the context).
+struct AvOutput {
+    const FfmpegCalls& av;
+    AVFormatContext* context = nullptr;
+    AVIOContext* io = nullptr;
+    ~AvOutput() {
+        if (io) av.av_free(io->buffer);
+        av.avio_context_free(&io);
+        av.avformat_free_context(context);
+    }
 };
 struct AvPacket {
     const FfmpegCalls& av;

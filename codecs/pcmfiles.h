@@ -13,6 +13,14 @@
 
 namespace zelph {
 
+// A little-endian integer WAV sample of `bytes` bytes left-justified in 32
+// bits (8-bit samples are unsigned in a WAV).
+inline uint32_t JustifiedSample(const uint8_t* in, int bytes) {
+    uint32_t value = 0;
+    for (int b = 0; b < bytes; ++b) value |= uint32_t{in[b]} << (8 * (4 - bytes + b));
+    return bytes == 1 ? value ^ 0x80000000u : value;
+}
+
 class WavSource {
 public:
     // Opens `path` for exclusive reading and reads its header; the file is

@@ -198,9 +198,12 @@ struct JobRunner::FileRun {
     void CheckAndMeasure(const RunOptions& options, bool measure) {
         const bool verify = options.verify && plan.action == FileAction::kConvert;
         if (!verify && !measure) return;
+        // A converted output is held to its encoder's row (targets that share
+        // an extension differ in fidelity); the others are only measured.
+        const TargetRow* made = FindTargetByEncoder(job.engine);
         CheckedOutput checked = options.checkOutput(partial, job.sourcePath,
                                                     {.verify = verify,
-                                                     .fidelity = FindTargetByOutput(partial)->fidelity,
+                                                     .fidelity = made ? made->fidelity : Fidelity{.bitExact = true},
                                                      .measure = measure,
                                                      .truePeak = options.truePeak});
         finishProblem = std::move(checked.problem);

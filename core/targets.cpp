@@ -11,6 +11,7 @@
 #include "codecs/ffmpegdecoder.h"
 #include "codecs/flacdecoder.h"
 #include "codecs/flacencoder.h"
+#include "codecs/m4aencoder.h"
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -24,16 +25,20 @@
 #include "formats/aiffform.h"
 #include "formats/encoderinfo.h"
 #include "formats/flacprobe.h"
+#include "formats/m4aform.h"
 #include "formats/waveheader.h"
 #include "metadata/aifftags.h"
 #include "metadata/apetags.h"
 #include "metadata/flactags.h"
+#include "metadata/mp4tags.h"
 #include "metadata/mpegtags.h"
 #include "metadata/oggvorbistags.h"
 #include "metadata/opustags.h"
 #include "metadata/othertags.h"
 #include "metadata/wavetags.h"
+#include "settings/aactuning.h"
 #include "settings/aifftuning.h"
+#include "settings/alactuning.h"
 
 namespace zelph {
 
@@ -58,7 +63,15 @@ EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { retu
 // The source's channels; 16 bits when chosen (through the WAV stage's dither),
 // else the source's sample size, which the encoder brings to 16 or 24 bits.
 EngineSettings AiffInput(const ConverterSettings&, const TargetTuning& t) {
-    return PcmForm{0, t.Of<AiffSettings>().sampleSize == AiffSampleSize::k16Bit ? 16 : 0};
+    return PcmForm{0, t.Of<AiffSettings>().sampleSize == SampleSizeChoice::k16Bit ? 16 : 0};
+}
+// The source's samples (integer or float), mono kept, more channels folded
+// to stereo.
+EngineSettings AacInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 0, 2}; }
+// The source's channels; 16 bits when chosen (through the WAV stage's dither),
+// else the source's sample size, which the encoder brings to 16 or 24 bits.
+EngineSettings AlacInput(const ConverterSettings&, const TargetTuning& t) {
+    return PcmForm{0, t.Of<AlacSettings>().sampleSize == SampleSizeChoice::k16Bit ? 16 : 0};
 }
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
@@ -70,6 +83,9 @@ constexpr Fidelity kSameLength{};
 constexpr Fidelity kToGranule{.toStatedLength = true, .overrun = kLongestVorbisBlock};
 // Exact when the encoder's info frame states its delay and padding.
 constexpr Fidelity kWholeFrames{.overrun = kUncutDecodeOverrun, .statesPadding = StatesEncoderPadding};
+// The edit list states the exact length; a decode that does not cut the last
+// frame to it gives the rest of that frame.
+constexpr Fidelity kWholeAacFrames{.overrun = kAacFrameSamples};
 
 // GoGo's library opens its input by path and parses the header itself, and
 // Monkey's Audio keeps the source's WAV header in its output: both are given
@@ -93,6 +109,10 @@ constexpr TargetRow kTargets[] = {
      &kOggOpusTags, OggAudioExtent, kSameLength},
     {kTargetAiff, "aiff", "Aiff", ".aiff", &kEncAiff, TuningOf<AiffSettings>, AiffInput, true, &kAiffTags,
      AiffAudioExtent, kBitExact},
+    {kTargetAac, "aac", "Aac", ".m4a", &kEncAac, TuningOf<AacSettings>, AacInput, true, &kMp4Tags, M4aAudioExtent,
+     kWholeAacFrames},
+    {kTargetAlac, "alac", "Alac", ".m4a", &kEncAlac, TuningOf<AlacSettings>, AlacInput, true, &kMp4Tags,
+     M4aAudioExtent, kBitExact},
 };
 
 const SourceRow kSources[] = {
@@ -129,6 +149,10 @@ const TargetRow* FindTarget(int32_t targetFormat) {
 
 const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
+}
+
+const TargetRow* FindTargetByEncoder(EngineId encoder) {
+    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
 }
 
 const TargetRow* FindTargetByOutput(const std::string& path) {

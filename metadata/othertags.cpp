@@ -9,6 +9,7 @@
 #include <taglib/wavpackfile.h>
 
 #include "metadata/apetags.h"
+#include "metadata/mp4tags.h"
 #include "metadata/pictures.h"
 #include "metadata/tagform.h"
 #include "metadata/taglibtext.h"
@@ -16,18 +17,6 @@
 namespace zelph {
 
 namespace {
-
-// MP4's "covr" items: front covers, by their format.
-std::vector<TagPicture> ReadCovers(const TagLib::MP4::Tag& tag) {
-    std::vector<TagPicture> pictures;
-    if (!tag.contains("covr")) return pictures;
-    for (const TagLib::MP4::CoverArt& cover : tag.item("covr").toCoverArtList()) {
-        TagPicture picture{3, "", "", Bytes(cover.data())};
-        picture.mimeType = SniffMimeType(picture.data);
-        pictures.push_back(std::move(picture));
-    }
-    return pictures;
-}
 
 // ASF's WM/Picture attributes.
 std::vector<TagPicture> ReadPictureAttributes(const TagLib::ASF::Tag& tag) {

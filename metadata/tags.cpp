@@ -119,7 +119,7 @@ void DropFileDescription(Tags& tags) {
     // its encoder's gapless figures and loudness: both are false once the
     // audio is folded or encoded again.
     for (const char* key : {"ENCODER", "ENCODER_OPTIONS", "ENCODING", "LENGTH", "WAVEFORMATEXTENSIBLE_CHANNEL_MASK",
-                            "COMMENT:ITUNSMPB", "COMMENT:ITUNNORM"})
+                            "COMMENT:ITUNSMPB", "COMMENT:ITUNNORM", "ITUNSMPB", "ITUNNORM"})
         tags.fields.erase(key);
 }
 

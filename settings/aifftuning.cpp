@@ -16,7 +16,7 @@ constexpr PreferenceKey kKeys[] = {
 };
 
 AiffSettings Read(const Preferences& preferences) {
-    return {static_cast<AiffSampleSize>(preferences.Get(kSampleSize))};
+    return {static_cast<SampleSizeChoice>(preferences.Get(kSampleSize))};
 }
 
 void Store(const AiffSettings& aiff, Preferences& preferences) {

@@ -2,21 +2,14 @@
 // "Aiff Engine": the sample size of the output, or the source's kept.
 
 #include "settings/aifftuning.h"
-#include "settings/dialogparts.h"
-#include "settings/settingswindow.h"
+#include "settings/enginesamplesize.h"
 
 namespace zelph {
 
-class CEngineAiff : public CSettingsWindow {
+class CEngineAiff : public CEngineSampleSize {
 public:
-    CEngineAiff(AiffSettings* block, QWidget* parent = nullptr);
-
-private:
-    void ShowBlock() override;
-    void StoreBlock() override;
-
-    AiffSettings* block_;
-    RadioGroup sampleSize_;
+    CEngineAiff(AiffSettings* block, QWidget* parent = nullptr)
+        : CEngineSampleSize("Aiff Engine", &block->sampleSize, parent) {}
 };
 
 }  // namespace zelph

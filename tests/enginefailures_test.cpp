@@ -47,8 +47,10 @@ constexpr Words kWords[] = {
     {"DECFLAC", "cannot read gone.flac: no such file", "no FLAC stream", "cannot write: disk full"},
     {"DECOPUS", "cannot read gone.opus: no such file", "no Opus stream", "cannot write: disk full"},
     {"COPYFILE", "cannot read gone.wav: no such file", nullptr, "cannot write: disk full"},
-    {"DECFFMPEG", "cannot read gone.aiff: no such file", "not a file of a format it reads", "cannot write: disk full"},
+    {"DECFFMPEG", "cannot read gone.m4a: no such file", "not a file of a format it reads", "cannot write: disk full"},
     {"ENCAIFF", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
+    {"ENCAAC", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
+    {"ENCALAC", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
 };
 
 // Values no encoder can take, each put in the canonical 44-byte header.

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QDir>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <functional>
 
 #include "codecs/job.h"
+#include "settings/aactuning.h"
 #include "settings/engineapemonkey.h"
 #include "settings/engineflac.h"
 #include "settings/enginemp3gogo.h"
@@ -292,6 +294,36 @@ TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
         });
         EXPECT_FALSE(OpenEngineTuning(tuned.target, s, reread, nullptr));
     }
+}
+
+// The quality only in VBR, the bit rate only in CBR; Save keeps both.
+TEST(TuningWindows, AacEnablesTheFieldOfItsModeAndKeepsItsTuningInThePreferencesFile) {
+    zelph::test::ScratchDir dir;
+    const std::string path = dir / "zelph.conf";
+    Preferences preferences(path);
+    preferences.Load();
+    ConverterSettings s = Defaults();
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "Aac Engine");
+        auto* quality = window->findChild<QDoubleSpinBox*>("quality");
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        EXPECT_EQ(bitrate->value(), 192);
+        EXPECT_TRUE(bitrate->isEnabled());
+        EXPECT_FALSE(quality->isEnabled());
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            if (radio->text().startsWith("VBR")) radio->click();
+        EXPECT_TRUE(quality->isEnabled());
+        EXPECT_FALSE(bitrate->isEnabled());
+        quality->setValue(1.5);
+        Press(window, "Save");
+    });
+    EXPECT_TRUE(OpenEngineTuning(kTargetAac, s, preferences, nullptr));
+    Preferences reread(path);
+    reread.Load();
+    const AacSettings aac = TuningFrom(reread).Of<AacSettings>();
+    EXPECT_EQ(aac.mode, AacMode::kVbr);
+    EXPECT_EQ(aac.quality, 15);
+    EXPECT_EQ(aac.bitrate, 192);
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
