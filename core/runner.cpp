@@ -635,8 +635,17 @@ void JobRunner::SkipThis() {
 }
 
 void JobRunner::SkipFile(uint32_t row) {
-    for (const auto& file : running_)
-        if (file->plan.row == row) RequestStop(*file, true);
+    for (const auto& file : running_) {
+        if (file->plan.row != row || file->ended) continue;
+        // A file held for its album has no engine left to stop: its output is
+        // dropped now, and the album is tagged as the tracks that remain.
+        if (file->held) {
+            file->held = false;
+            EndFile(*file, kRowCancelled, "");
+        } else {
+            RequestStop(*file, true);
+        }
+    }
 }
 
 void JobRunner::CloseRequest() {
