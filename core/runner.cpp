@@ -182,11 +182,14 @@ struct JobRunner::FileRun {
                 return;
             }
         }
-        if (!SyncPath(partial, O_RDONLY)) {
+        // A track's gains are written right after the decode: the one sync
+        // and read back after them cover its tags too.
+        const bool gainsFollow = measure && options.loudness == LoudnessMode::kTrack;
+        if (!gainsFollow && !SyncPath(partial, O_RDONLY)) {
             finishProblem = WriteProblem(errno);
             return;
         }
-        finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
+        if (!gainsFollow) finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
         if (finishProblem.empty()) CheckAndMeasure(options, measure);
         if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
     }
