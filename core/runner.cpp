@@ -148,6 +148,7 @@ struct JobRunner::FileRun {
     std::unique_ptr<LoudnessMeter> meter;  // its own decoded audio's loudness
     bool held = false;           // complete and measured, waiting for its album
     bool albumCounted = false;   // its album knows it has ended or is held
+    bool albumTagged = false;    // its album's gains went on (on a worker): it only needs its name
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
     std::string audioHash, tagsHash;  // of the source as converted, for its record
@@ -431,6 +432,10 @@ void JobRunner::StartJob(FileRun& file) {
 
 void JobRunner::Advance(FileRun& file) {
     if (file.thread.joinable()) file.thread.join();
+    if (file.albumTagged) {
+        if (file.cancelled) return EndFile(file, kRowCancelled, "");
+        return file.finishProblem.empty() ? PlaceAndEnd(file) : EndFile(file, kRowError, file.finishProblem);
+    }
     // An engine may have put a new file under the temporary's name; the
     // runner's lock follows it before the engine's hold on it ends.
     if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
@@ -488,8 +493,10 @@ void JobRunner::RecordOutput(FileRun& file, std::string& reason) {
 }
 
 // The album's gain gates the blocks of every track that was converted; its
-// outputs, held under their run files' names until now, are tagged and named
-// in their rows' order. A member that failed or was cancelled is not part of it.
+// outputs, held under their run files' names until now, are tagged each on
+// a worker of its own (a big album's writes and syncs do not hold up the
+// driver), then named like any other output. A member that failed or was
+// cancelled is not part of it.
 void JobRunner::AlbumMemberEnded(uint32_t row) {
     const std::string& album = albumOf_.at(row);
     if (--albumsPending_.at(album) > 0) return;
@@ -502,11 +509,13 @@ void JobRunner::AlbumMemberEnded(uint32_t row) {
         }
     for (FileRun* member : members) {
         member->held = false;
-        const std::string problem = member->TagGains(GainsOf(*member->meter, meters));
-        if (problem.empty())
-            PlaceAndEnd(*member);
-        else
-            EndFile(*member, kRowError, problem);
+        member->albumTagged = true;
+        member->workDone.store(false, std::memory_order_relaxed);
+        member->thread = std::thread([member, gains = GainsOf(*member->meter, meters), &signal = endSignal_] {
+            member->finishProblem = member->TagGains(gains);
+            member->workDone.store(true, std::memory_order_release);
+            signal.Notify();
+        });
     }
 }
 
