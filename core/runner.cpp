@@ -175,24 +175,34 @@ struct JobRunner::FileRun {
         }
         audio = *extent;
         const bool measure = options.loudness != LoudnessMode::kOff && plan.action != FileAction::kCopy;
-        // A copy holds its source's tags already.
-        if (copyTags && plan.action != FileAction::kCopy) {
-            tags = CopyTags(plan.source, partial, !measure);
+        // A track's gains come from the decode, so its tags go on after it,
+        // with them, in one write, one sync and one read back; otherwise the
+        // tags go on first and the decode checks the output as the disk has it.
+        const bool gainsWithTags = measure && options.loudness == LoudnessMode::kTrack;
+        if (gainsWithTags) CheckAndMeasure(options, measure);
+        if (finishProblem.empty()) TagAndSync(copyTags, measure, gainsWithTags ? meter.get() : nullptr);
+        if (finishProblem.empty() && !gainsWithTags) CheckAndMeasure(options, measure);
+        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+    }
+
+    // The source's tags, when they are copied (a copy holds them already),
+    // and the gains of `track`, when given, go on the output, which is then
+    // synced and read back. Measured, the source's own gains are left out.
+    void TagAndSync(bool copyTags, bool measure, const LoudnessMeter* track) {
+        const bool copied = copyTags && plan.action != FileAction::kCopy;
+        if (copied || track) {
+            const std::optional<MeasuredGains> gains = track ? std::optional(GainsOf(*track)) : std::nullopt;
+            tags = CopyTags(copied ? plan.source : "", partial, !measure, gains ? &*gains : nullptr);
             if (!tags.error.empty()) {
                 finishProblem = "tags not written: " + tags.error;
                 return;
             }
         }
-        // A track's gains are written right after the decode: the one sync
-        // and read back after them cover its tags too.
-        const bool gainsFollow = measure && options.loudness == LoudnessMode::kTrack;
-        if (!gainsFollow && !SyncPath(partial, O_RDONLY)) {
+        if (!SyncPath(partial, O_RDONLY)) {
             finishProblem = WriteProblem(errno);
             return;
         }
-        if (!gainsFollow) finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
-        if (finishProblem.empty()) CheckAndMeasure(options, measure);
-        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+        finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
     }
 
     // The output decoded back once: set against the PCM its encoder was given
@@ -210,11 +220,9 @@ struct JobRunner::FileRun {
         finishProblem = std::move(checked.problem);
         meter = std::move(checked.meter);
         if (finishProblem.empty() && measure && !meter) finishProblem = "loudness: the output was not measured";
-        // An album's gains wait for its last track.
-        if (finishProblem.empty() && options.loudness == LoudnessMode::kTrack) finishProblem = TagGains(GainsOf(*meter));
     }
 
-    // Adds the measured gains to the complete output, which is read back
+    // Adds its album's gains to the complete output, which is read back
     // again before it may take its name.
     std::string TagGains(const MeasuredGains& gains) {
         std::vector<std::string> fields;
