@@ -8,7 +8,6 @@
 #include "core/readback.h"
 #include "core/targets.h"
 #include "formats/waveheader.h"
-#include "settings/appliedgain.h"
 #include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 
@@ -156,36 +155,6 @@ TEST_F(Planning, WavAndApeTargets) {
     EXPECT_EQ(Jobs()[0].settings, EngineSettings{&settings.ape.pcm});
     EXPECT_EQ(Jobs()[3].settings, EngineSettings{&settings.ape.pcm});
     EXPECT_EQ(Jobs()[4].settings, EngineSettings{&settings.ape});
-}
-
-// The gain scales the temporary WAV in the encoder's input form, just before
-// the encoder (or, for a WAV target, the last WAV step) reads it.
-TEST_F(Planning, AppliedGainScalesTheEncodersInput) {
-    tuning.Of<AppliedGain>().targetLufs = -16;
-    Plan(kTargetOgg, {"a.wav", "b.mp3"});
-    EXPECT_EQ(Queue(), (Rows{
-        "0 ENCWAVPCM a.wav>Temp-QOR-File 0/10",
-        "0 GAIN Temp-QOR-File> 10/10",
-        "0 ENCOGGVORBIS Temp-QOR-File>a.ogg 20/80",
-        "1 DECMP3 b.mp3>Temp-QOR-File 0/20",
-        "1 ENCWAVPCM Temp-QOR-File> 20/10",
-        "1 GAIN Temp-QOR-File> 30/10",
-        "1 ENCOGGVORBIS Temp-QOR-File>b.ogg 40/60",
-    }));
-    EXPECT_EQ(Jobs()[1].settings, EngineSettings{&tuning.Of<AppliedGain>()});
-    Plan(kTargetWav, {"a.wav", "b.mp3"});
-    EXPECT_EQ(Queue(), (Rows{
-        "0 ENCWAVPCM a.wav>Temp-QOR-File 0/10",
-        "0 GAIN Temp-QOR-File> 10/10",
-        "0 ENCWAVPCM Temp-QOR-File>a(1).wav 20/80",
-        "1 DECMP3 b.mp3>Temp-QOR-File 0/20",
-        "1 ENCWAVPCM Temp-QOR-File> 20/10",
-        "1 GAIN Temp-QOR-File> 30/10",
-        "1 ENCWAVPCM Temp-QOR-File>b.wav 40/60",
-    }));
-    // The WAV steps bring the audio to the target's form before it is scaled.
-    EXPECT_EQ(Jobs()[0].settings, EngineSettings{&settings.wav});
-    EXPECT_EQ(Jobs()[4].settings, EngineSettings{&settings.wav});
 }
 
 TEST_F(Planning, ChosenOutputFolderTakesTargetsAndTemporaryFile) {
