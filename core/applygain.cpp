@@ -189,16 +189,18 @@ void ApplyGain(const Job& job, JobState& state) {
     if (!Measure(run, audio, meter)) return;
     const double factor = std::pow(10.0, GainFor(meter.Loudness(), meter.Peak(), gain->targetLufs) / 20);
 
+    // In place, the scaled file replaces the WAV only once it is complete.
+    const bool inPlace = job.targetPath.empty();
     int held = -1;
-    const std::string scaled = NewFileBeside(job.sourcePath, held);
+    const std::string scaled = inPlace ? NewFileBeside(job.sourcePath, held) : job.targetPath;
     if (scaled.empty()) return run.Fail(WriteProblem(errno));
-    run.Hold(held);
+    if (inPlace) run.Hold(held);
     ExclusiveFile target(scaled, ExclusiveFile::kCreate);
     const bool written = target.is_open() ? WriteScaled(run, source, dataOffset, audio, codec, factor, target)
                                           : (run.Fail(WriteProblem(target.error())), false);
-    if (written && ::rename(scaled.c_str(), job.sourcePath.c_str()) == 0) return run.Succeed();
+    if (written && (!inPlace || ::rename(scaled.c_str(), job.sourcePath.c_str()) == 0)) return run.Succeed();
     if (written) run.Fail(WriteProblem(errno));
-    ::unlink(scaled.c_str());
+    if (inPlace) ::unlink(scaled.c_str());
 }
 
 const EngineDescriptor kApplyGain{"GAIN", ApplyGain};

@@ -1,5 +1,5 @@
 #pragma once
-// GAIN: scales a file's PCM WAV, in place, to the loudness its AppliedGain
+// GAIN: scales a file's PCM WAV (in place when the job has no target) to the loudness its AppliedGain
 // block names, so that players that ignore loudness tags play every output
 // alike. The gain is lowered as far as needed to keep the true peak at or
 // below -1 dBTP, so the scaled audio never clips (nor does a lossy encoder's
