@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "core/targets.h"
+#include "settings/appliedgain.h"
 #include "settings/settingsfields.h"
 
 namespace zelph {
@@ -51,6 +52,10 @@ constexpr const char* kCliOptionsText =
     "                         (ReplayGain 2.0; R128 gains on Opus), per track or per\n"
     "                         track and album (same album and album artist in a folder)\n"
     "  --true-peak            the loudness tags' peaks are true peaks, not sample peaks\n"
+    "  --apply-gain LUFS|off  scale each converted file's audio to that loudness\n"
+    "                         (e.g. -16), less where its true peak would pass -1 dBTP,\n"
+    "                         for players that ignore loudness tags; copies stay as\n"
+    "                         they are\n"
     "  --set BLOCK.FIELD=VALUE\n"
     "                         change one settings field, e.g.\n"
     "                         --set general.existingFileAction=3,\n"
@@ -151,6 +156,10 @@ std::string ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
             const char* mode = Lookup(kLoudnessNames, v);
             if (!mode) return "unknown --loudness choice '" + v + "' (off, track or album)";
             options.edits.emplace_back(std::string(kLoudness), mode);
+        } else if (arg == "--apply-gain") {
+            if (!value(v)) return "--apply-gain needs a loudness in LUFS (e.g. -16) or off";
+            // The preference's range refuses any other value when it is applied.
+            options.edits.emplace_back(std::string(kApplyGainLufs), v == "off" ? "0" : v);
         } else if (arg == "--true-peak") {
             options.edits.emplace_back(std::string(kTruePeak), "1");
         } else if (arg == "--list-fields") {

@@ -161,22 +161,6 @@ bool KeptAsItIs(const std::string& path, PcmForm wanted) {
            to.bits == format.header.bitsPerSample;
 }
 
-// A new file beside `path` that no other run can be given (mkstemp), with
-// its descriptor holding the run's lock (it carries a run file's name); ""
-// when none could be made.
-std::string NewFileBeside(const std::string& path, int& held) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = path + ".XXXXXX";
-        held = ::mkstemp(name.data());
-        if (held < 0) return "";
-        // A clean-up may take the new file before it is locked.
-        if (LockWhole(held, F_RDLCK, F_OFD_SETLKW) && StillNamedBy(held, name)) return name;
-        ::close(held);
-    }
-    held = -1;
-    return "";
-}
-
 // Makes `target` a second name of `source`'s file, replacing what `target`
 // named; false when the file system cannot (another device, no links).
 // `held` keeps the run's lock on the file now at `target`.

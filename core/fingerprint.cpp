@@ -6,6 +6,7 @@
 
 #include "codecs/ffmpegcalls.h"
 #include "metadata/tags.h"
+#include "settings/appliedgain.h"
 #include "settings/preferences.h"
 #include "settings/settingsfields.h"
 
@@ -111,6 +112,9 @@ std::string SettingsHash(const TargetRow& target, const ConverterSettings& setti
     StoreTuning(tuning, kept);
     for (const PreferenceKey& key : PreferenceKeys())
         if (key.name.starts_with(prefix)) hash.Add(std::string(key.name)).Add(kept.GetText(key.name));
+    // Audio brought to a loudness is other audio.
+    if (const AppliedGain& gain = tuning.Of<AppliedGain>(); gain.on())
+        hash.Add(std::string(kApplyGainLufs)).Add(std::to_string(gain.targetLufs));
     return hash.Text();
 }
 

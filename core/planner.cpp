@@ -9,10 +9,12 @@
 
 #include "codecs/copyengine.h"
 #include "codecs/wavpcmengine.h"
+#include "core/applygain.h"
 #include "core/fingerprint.h"
 #include "core/naming.h"
 #include "core/targets.h"
 #include "metadata/tags.h"
+#include "settings/appliedgain.h"
 
 namespace zelph {
 
@@ -242,26 +244,36 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
     const bool toWav = target->encoder == &kEncWavPcm;
     const EngineSettings inputForm = target->inputForm(settings_, tuning_);
     const EngineSettings encoderBlock = target->settings(settings_, tuning_);
+    const AppliedGain& gain = tuning_.Of<AppliedGain>();
     const std::string& source = file.source;
-    if (!format.decoder && toWav) {
+    if (!format.decoder && toWav && !gain.on()) {
         queue(&kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
         return;
     }
     file.temporary = file.outputFolder + kTempFileName;
     const std::string& temp = file.temporary;
+    // The gain scales the encoder's input as the encoder reads it: after
+    // the WAV stage, in the temporary WAV.
+    const EngineSettings stageForm = toWav ? encoderBlock : inputForm;
+    const int32_t gainSpan = gain.on() ? 10 : 0;
     if (!format.decoder) {
-        queue(&kEncWavPcm, inputForm, source, temp, 0, 10);
-        file.chain.back().mayLinkSource = target->readsAudioOnly;
-        queue(target->encoder, encoderBlock, temp, file.finalTarget, 10, 90);
-    } else if (toWav) {
+        queue(&kEncWavPcm, stageForm, source, temp, 0, 10);
+        file.chain.back().mayLinkSource = toWav || target->readsAudioOnly;
+    } else if (toWav && !gain.on()) {
         queue(format.decoder, {}, source, temp, 0, 90);
-        queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
-        // The decoder's WAV is this file's alone: already in form, it is the output.
+    } else {
+        queue(format.decoder, {}, source, temp, 0, 30 - gainSpan);
+        queue(&kEncWavPcm, stageForm, temp, "", 30 - gainSpan, 10);
+    }
+    const int32_t encoderStart = file.chain.back().progressStart + file.chain.back().progressSpan;
+    if (gain.on()) queue(&kApplyGain, &gain, temp, "", encoderStart, gainSpan);
+    if (toWav) {
+        queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, encoderStart + gainSpan, 100 - encoderStart - gainSpan);
+        // The temporary WAV is this file's alone: already in form, it is the output.
         file.chain.back().mayLinkSource = true;
     } else {
-        queue(format.decoder, {}, source, temp, 0, 30);
-        queue(&kEncWavPcm, inputForm, temp, "", 30, 10);
-        queue(target->encoder, encoderBlock, temp, file.finalTarget, 40, 60);
+        queue(target->encoder, encoderBlock, temp, file.finalTarget, encoderStart + gainSpan,
+              100 - encoderStart - gainSpan);
     }
 }
 

@@ -148,6 +148,7 @@ struct JobRunner::FileRun {
     std::unique_ptr<LoudnessMeter> meter;  // its own decoded audio's loudness
     bool held = false;           // complete and measured, waiting for its album
     bool albumCounted = false;   // its album knows it has ended or is held
+    bool albumTagged = false;    // its album's gains went on (on a worker): it only needs its name
     std::string finishProblem;   // why the complete output could not be finished
     std::string damage;          // what the decoder skipped, from a job that succeeded
     std::string audioHash, tagsHash;  // of the source as converted, for its record
@@ -174,9 +175,24 @@ struct JobRunner::FileRun {
         }
         audio = *extent;
         const bool measure = options.loudness != LoudnessMode::kOff && plan.action != FileAction::kCopy;
-        // A copy holds its source's tags already.
-        if (copyTags && plan.action != FileAction::kCopy) {
-            tags = CopyTags(plan.source, partial, !measure);
+        // A track's gains come from the decode, so its tags go on after it,
+        // with them, in one write, one sync and one read back; otherwise the
+        // tags go on first and the decode checks the output as the disk has it.
+        const bool gainsWithTags = measure && options.loudness == LoudnessMode::kTrack;
+        if (gainsWithTags) CheckAndMeasure(options, measure);
+        if (finishProblem.empty()) TagAndSync(copyTags, measure, gainsWithTags ? meter.get() : nullptr);
+        if (finishProblem.empty() && !gainsWithTags) CheckAndMeasure(options, measure);
+        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+    }
+
+    // The source's tags, when they are copied (a copy holds them already),
+    // and the gains of `track`, when given, go on the output, which is then
+    // synced and read back. Measured, the source's own gains are left out.
+    void TagAndSync(bool copyTags, bool measure, const LoudnessMeter* track) {
+        const bool copied = copyTags && plan.action != FileAction::kCopy;
+        if (copied || track) {
+            const std::optional<MeasuredGains> gains = track ? std::optional(GainsOf(*track)) : std::nullopt;
+            tags = CopyTags(copied ? plan.source : "", partial, !measure, gains ? &*gains : nullptr);
             if (!tags.error.empty()) {
                 finishProblem = "tags not written: " + tags.error;
                 return;
@@ -187,8 +203,6 @@ struct JobRunner::FileRun {
             return;
         }
         finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
-        if (finishProblem.empty()) CheckAndMeasure(options, measure);
-        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
     }
 
     // The output decoded back once: set against the PCM its encoder was given
@@ -209,11 +223,9 @@ struct JobRunner::FileRun {
         finishProblem = std::move(checked.problem);
         meter = std::move(checked.meter);
         if (finishProblem.empty() && measure && !meter) finishProblem = "loudness: the output was not measured";
-        // An album's gains wait for its last track.
-        if (finishProblem.empty() && options.loudness == LoudnessMode::kTrack) finishProblem = TagGains(GainsOf(*meter));
     }
 
-    // Adds the measured gains to the complete output, which is read back
+    // Adds its album's gains to the complete output, which is read back
     // again before it may take its name.
     std::string TagGains(const MeasuredGains& gains) {
         std::vector<std::string> fields;
@@ -431,6 +443,10 @@ void JobRunner::StartJob(FileRun& file) {
 
 void JobRunner::Advance(FileRun& file) {
     if (file.thread.joinable()) file.thread.join();
+    if (file.albumTagged) {
+        if (file.cancelled) return EndFile(file, kRowCancelled, "");
+        return file.finishProblem.empty() ? PlaceAndEnd(file) : EndFile(file, kRowError, file.finishProblem);
+    }
     // An engine may have put a new file under the temporary's name; the
     // runner's lock follows it before the engine's hold on it ends.
     if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
@@ -488,8 +504,10 @@ void JobRunner::RecordOutput(FileRun& file, std::string& reason) {
 }
 
 // The album's gain gates the blocks of every track that was converted; its
-// outputs, held under their run files' names until now, are tagged and named
-// in their rows' order. A member that failed or was cancelled is not part of it.
+// outputs, held under their run files' names until now, are tagged each on
+// a worker of its own (a big album's writes and syncs do not hold up the
+// driver), then named like any other output. A member that failed or was
+// cancelled is not part of it.
 void JobRunner::AlbumMemberEnded(uint32_t row) {
     const std::string& album = albumOf_.at(row);
     if (--albumsPending_.at(album) > 0) return;
@@ -502,11 +520,13 @@ void JobRunner::AlbumMemberEnded(uint32_t row) {
         }
     for (FileRun* member : members) {
         member->held = false;
-        const std::string problem = member->TagGains(GainsOf(*member->meter, meters));
-        if (problem.empty())
-            PlaceAndEnd(*member);
-        else
-            EndFile(*member, kRowError, problem);
+        member->albumTagged = true;
+        member->workDone.store(false, std::memory_order_relaxed);
+        member->thread = std::thread([member, gains = GainsOf(*member->meter, meters), &signal = endSignal_] {
+            member->finishProblem = member->TagGains(gains);
+            member->workDone.store(true, std::memory_order_release);
+            signal.Notify();
+        });
     }
 }
 
@@ -638,8 +658,17 @@ void JobRunner::SkipThis() {
 }
 
 void JobRunner::SkipFile(uint32_t row) {
-    for (const auto& file : running_)
-        if (file->plan.row == row) RequestStop(*file, true);
+    for (const auto& file : running_) {
+        if (file->plan.row != row || file->ended) continue;
+        // A file held for its album has no engine left to stop: its output is
+        // dropped now, and the album is tagged as the tracks that remain.
+        if (file->held) {
+            file->held = false;
+            EndFile(*file, kRowCancelled, "");
+        } else {
+            RequestStop(*file, true);
+        }
+    }
 }
 
 void JobRunner::CloseRequest() {

@@ -128,7 +128,9 @@ public:
     bool Open(BatchPlan plan, const RunOptions& options);
     // Collects ended jobs and starts the next ones, up to the files at once.
     void Tick();
-    // Stops the oldest file still converting (or the one of `row`) and goes on with the rest.
+    // Stops the oldest file still converting (or the one of `row`) and goes on
+    // with the rest. A file held for its album ends at once, its output
+    // dropped; its album's gain is measured without it.
     void SkipThis();
     void SkipFile(uint32_t row);
     // Stops everything; the run finishes once every engine has stopped.

@@ -8,35 +8,47 @@
 
 namespace zelph {
 
-TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains) {
+TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains,
+                       const MeasuredGains* measured) {
     TagCopyReport report;
+    Tags tags;
     const SourceRow* sourceRow = FindSource(source);
-    if (!sourceRow || !sourceRow->tags) return report;
-    TagReadResult read = ReadTags(source, *sourceRow->tags);
-    if (!read.error.empty()) {
-        report.dropped.push_back("tags of the source (" + read.error + ")");
+    if (sourceRow && sourceRow->tags) {
+        TagReadResult read = ReadTags(source, *sourceRow->tags);
+        if (read.error.empty()) {
+            report.dropped = std::move(read.unreadable);
+            tags = std::move(read.tags);
+            DropFileDescription(tags);
+        } else {
+            report.dropped.push_back("tags of the source (" + read.error + ")");
+        }
+    }
+    if (!keepGains) DropGainTags(tags);
+    const TargetRow* output = FindTargetByOutput(target);
+    if (!output || !output->tags->write) {
+        if (measured) report.error = "the output takes no tags";
         return report;
     }
-    report.dropped = std::move(read.unreadable);
-    DropFileDescription(read.tags);
-    if (!keepGains) DropGainTags(read.tags);
-    const TargetRow* output = FindTargetByOutput(target);
-    if (read.tags.empty() || !output || !output->tags->write) return report;
     // The gains describe the audio, not the file, and are told in the output's own convention.
-    ConvertGainTags(read.tags, output->tags->gains);
-    TagWriteResult written = WriteTags(target, read.tags, *output->tags);
+    ConvertGainTags(tags, output->tags->gains);
+    const std::vector<std::string> gainFields =
+        measured ? SetMeasuredGains(tags, *measured, output->tags->gains) : std::vector<std::string>{};
+    if (tags.empty()) return report;
+    TagWriteResult written = WriteTags(target, tags, *output->tags);
     report.error = std::move(written.error);
     auto wasDropped = [&](const std::string& name) {
         return std::find(written.dropped.begin(), written.dropped.end(), name) != written.dropped.end();
     };
-    for (const auto& [name, values] : read.tags.fields)
+    for (const std::string& field : gainFields)
+        if (report.error.empty() && wasDropped(field)) report.error = "the output cannot hold " + field;
+    for (const auto& [name, values] : tags.fields)
         if (!wasDropped(name)) report.writtenFields.push_back(name);
     // What is dropped but no field is a picture the output refused; then
     // none is expected back.
     const bool picturesKept = std::all_of(written.dropped.begin(), written.dropped.end(),
-                                          [&](const std::string& name) { return read.tags.fields.contains(name); });
+                                          [&](const std::string& name) { return tags.fields.contains(name); });
     if (picturesKept)
-        for (const TagPicture& picture : read.tags.pictures) report.writtenPictures.push_back(picture.data);
+        for (const TagPicture& picture : tags.pictures) report.writtenPictures.push_back(picture.data);
     for (std::string& field : written.dropped) report.dropped.push_back(std::move(field));
     return report;
 }

@@ -17,12 +17,14 @@ struct TagCopyReport {
     std::vector<std::string> writtenPictures;
 };
 
-// Reads the tags of `source` and writes them to `target`. A source whose
-// tags cannot be read is reported as a dropped field, not an error: the
-// audio is still good. A target of a kind without tags is left alone. The
-// source's loudness fields are told in the output's convention, or left
-// out when `keepGains` is false (the output's own are measured).
-TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains = true);
+// Reads the tags of `source` ("": none) and writes them to `target`. A
+// source whose tags cannot be read is reported as a dropped field, not an
+// error: the audio is still good. A target of a kind without tags is left
+// alone. The source's loudness fields are told in the output's convention,
+// or left out when `keepGains` is false (the output's own are measured);
+// `measured` gains are written with the rest, and must all be.
+TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains = true,
+                       const MeasuredGains* measured = nullptr);
 
 // Adds the measured loudness fields to the tags `target` holds, replacing
 // any it had; returns "" or why they could not be written, and names the

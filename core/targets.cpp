@@ -21,6 +21,7 @@
 #include "codecs/opusdecoder.h"
 #include "codecs/opusencoder.h"
 #include "codecs/wavpcmengine.h"
+#include "core/applygain.h"
 #include "core/naming.h"
 #include "formats/aiffform.h"
 #include "formats/encoderinfo.h"
@@ -174,7 +175,7 @@ std::vector<std::string_view> ExtensionsOf(const SourceRow& row) {
 }
 
 EngineTable StandardEngines() {
-    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}};
+    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}, {&kApplyGain, kApplyGain.run}};
     for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
     for (const SourceRow& row : Sources())
         if (row.decoder) engines.emplace(row.decoder, row.decoder->run);

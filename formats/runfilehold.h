@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace zelph {
@@ -42,6 +43,22 @@ inline int OpenLocked(const std::string& path, int flags) {
         return -1;
     }
     return fd;
+}
+
+// A new file beside `path` that no other run can be given (mkstemp), with
+// its descriptor holding the run's lock (it carries a run file's name); ""
+// when none could be made.
+inline std::string NewFileBeside(const std::string& path, int& held) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = path + ".XXXXXX";
+        held = ::mkstemp(name.data());
+        if (held < 0) return "";
+        // A clean-up may take the new file before it is locked.
+        if (LockWhole(held, F_RDLCK, F_OFD_SETLKW) && StillNamedBy(held, name)) return name;
+        ::close(held);
+    }
+    held = -1;
+    return "";
 }
 
 }  // namespace zelph

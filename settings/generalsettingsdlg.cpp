@@ -19,10 +19,15 @@
 
 #include <cstring>
 
+#include "settings/appliedgain.h"
 #include "ui/folderbrowser.h"
 #include "ui/uiresources.h"
 
 namespace zelph {
+
+namespace {
+constexpr int kOfferedGainTarget = -18;
+}  // namespace
 
 CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* preferences, QWidget* parent,
                                          const std::vector<RuleTarget>& ruleTargets, NamePreviewer previewer)
@@ -41,6 +46,8 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       verifyBox_(new QCheckBox("Verify Outputs (Always When Deleting Sources)", this)),
       loudness_(new QComboBox(this)),
       truePeakBox_(new QCheckBox("True Peaks", this)),
+      applyGainBox_(new QCheckBox("Apply Gain To", this)),
+      gainTarget_(new QSpinBox(this)),
       filesAtOnce_(new QSpinBox(this)),
       treeRootField_(new QLineEdit(this)),
       browseTreeRoot_(MakeCommandButton("Browse", ":/icons/browse.svg", this)),
@@ -51,6 +58,7 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
       losslessRule_(new QComboBox(this)),
       lossyRule_(new QComboBox(this)) {
     // 0 stands for one file per processor.
+    filesAtOnce_->setObjectName("filesAtOnce");
     filesAtOnce_->setRange(0, 64);
     filesAtOnce_->setSpecialValueText("One Per Processor");
     folderField_->setObjectName("outputFolder");
@@ -154,6 +162,17 @@ CGeneralSettingsDlg::CGeneralSettingsDlg(GeneralSettings* block, Preferences* pr
     loudnessRow->addWidget(truePeakBox_);
     loudnessRow->addStretch();
     controls->addLayout(loudnessRow);
+    // Brings every output to one loudness, for players that ignore the tags.
+    applyGainBox_->setObjectName("applyGain");
+    gainTarget_->setObjectName("gainTarget");
+    gainTarget_->setRange(-70, -1);
+    gainTarget_->setSuffix(" LUFS");
+    connect(applyGainBox_, &QCheckBox::toggled, gainTarget_, &QWidget::setEnabled);
+    auto* gainRow = new QHBoxLayout;
+    gainRow->addWidget(applyGainBox_);
+    gainRow->addWidget(gainTarget_);
+    gainRow->addStretch();
+    controls->addLayout(gainRow);
     controls->addLayout(filesRow);
     controls->addWidget(MakeGroup("Library", library, this));
     SetControls(controls);
@@ -167,6 +186,11 @@ void CGeneralSettingsDlg::ShowBlock() {
     verifyBox_->setChecked(preferences_->Get(kVerify) != 0);
     loudness_->setCurrentIndex(preferences_->Get(kLoudness));
     truePeakBox_->setChecked(preferences_->Get(kTruePeak) != 0);
+    const int gain = preferences_->Get(kApplyGainLufs);
+    applyGainBox_->setChecked(gain != 0);
+    gainTarget_->setEnabled(gain != 0);
+    // Off, the field offers ReplayGain's reference loudness.
+    gainTarget_->setValue(gain != 0 ? gain : kOfferedGainTarget);
     filesAtOnce_->setValue(preferences_->Get(kFilesAtOnce));
     treeRootField_->setText(QString::fromStdString(preferences_->GetText(kKeepTreeRoot)));
     namePatternField_->setText(QString::fromStdString(preferences_->GetText(kNamePattern)));
@@ -194,6 +218,7 @@ void CGeneralSettingsDlg::StoreBlock() {
     preferences_->Set(kVerify, verifyBox_->isChecked() ? "1" : "0");
     preferences_->Set(kLoudness, std::to_string(loudness_->currentIndex()));
     preferences_->Set(kTruePeak, truePeakBox_->isChecked() ? "1" : "0");
+    preferences_->Set(kApplyGainLufs, applyGainBox_->isChecked() ? std::to_string(gainTarget_->value()) : "0");
     preferences_->Set(kFilesAtOnce, std::to_string(filesAtOnce_->value()));
     preferences_->Set(kKeepTreeRoot, treeRootField_->text().trimmed().toStdString());
     preferences_->Set(kNamePattern, namePatternField_->text().trimmed().toStdString());

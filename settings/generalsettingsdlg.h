@@ -88,6 +88,8 @@ private:
     QCheckBox* verifyBox_;
     QComboBox* loudness_;
     QCheckBox* truePeakBox_;
+    QCheckBox* applyGainBox_;
+    QSpinBox* gainTarget_;  // the loudness in LUFS, while the box is checked
     QSpinBox* filesAtOnce_;
     QLineEdit* treeRootField_;
     QPushButton* browseTreeRoot_;

@@ -1,6 +1,6 @@
 #pragma once
-// The tuning of the targets whose choices live in zelph.conf rather than in
-// the settings record: read from the preferences by the front ends before a
+// The tuning of the targets (and of the gain step) whose choices live in
+// zelph.conf rather than in the settings record: read from the preferences by the front ends before a
 // batch is planned, and kept by them until its run ends (jobs point into it).
 //
 // Each such target declares its block and its keys in its own file and

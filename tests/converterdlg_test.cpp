@@ -28,6 +28,7 @@
 #include "app/converterdlg.h"
 #include "app/startoptions.h"
 #include "core/targets.h"
+#include "settings/appliedgain.h"
 #include "settings/enginetuning.h"
 #include "settings/generalsettingsdlg.h"
 #include "tests/support/qtsupport.h"
@@ -259,6 +260,8 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     window.preferences().Load();
     for (const std::string_view key : {kCopyTags, kFilesAtOnce, std::string_view("flac.level"), std::string_view("opus.bitrate"), kWindowWidth})
         ASSERT_EQ(window.preferences().Set(key, "0"), "");
+    for (const auto& [key, value] : {std::pair{kLoudness, "2"}, {kTruePeak, "1"}, {kApplyGainLufs, "-16"}})
+        ASSERT_EQ(window.preferences().Set(key, value), "");
     ASSERT_EQ(window.preferences().Save(), "");
     auto answerRestore = [](bool restore) {
         WhenModalShows<QMessageBox>([restore](QMessageBox* box) {

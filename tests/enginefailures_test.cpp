@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "codecs/wavpcmengine.h"
+#include "core/applygain.h"
 #include "core/targets.h"
+#include "settings/appliedgain.h"
 #include "tests/support/enginecheck.h"
 #include "tests/support/mp3check.h"
 #include "tests/support/scratch.h"
@@ -51,6 +53,7 @@ constexpr Words kWords[] = {
     {"ENCAIFF", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
     {"ENCAAC", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
     {"ENCALAC", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
+    {"GAIN", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
 };
 
 // Values no encoder can take, each put in the canonical 44-byte header.
@@ -81,11 +84,13 @@ class EngineFailures : public ::testing::Test {
 protected:
     EngineFailures() {
         ApplyDefaults(record, dir.path());
+        tuning.Of<AppliedGain>().targetLufs = -20;
         WriteFile(dir / "song.wav", WavFile(SineSweep(44100, 2, 1), 44100, 2));
         for (const auto& [id, run] : StandardEngines()) {
             Engine engine{id, ".wav"};
             for (const TargetRow& row : Targets())
                 if (row.encoder == id) engine.settings = row.settings(record, tuning), engine.encoder = true;
+            if (id == &kApplyGain) engine.settings = &tuning.Of<AppliedGain>();
             // A decoder is given its kind that a target writes.
             for (const SourceRow& row : Sources())
                 for (const std::string_view kind : ExtensionsOf(row))

@@ -1,7 +1,8 @@
 // Loudness tags through whole conversions, judged by loudgain on the same
 // output files: speech, music and music padded with silence as one album,
 // and a clipped tone (a FLAC carrying gains of its own) in a folder of its
-// own as another, converted between them, to every target.
+// own as another, converted between them, to every target. Then audio
+// brought to one loudness, judged the same way.
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,55 @@ TEST(Loudness, TrackAndAlbumGainsAndPeaksMatchLoudgainOnEveryTarget) {
     // Opus players add R128 gains to the header's output gain, which stays at 0 dB.
     EXPECT_NE(RunCommand("opusinfo '" + dir / "opustrue/music.opus" + "'").out.find("Playback gain: 0 dB"),
               std::string::npos);
+}
+
+// Sources for the applied gain, and whether the -1 dBTP ceiling holds their
+// gain back (a lone full-scale click in quiet music).
+const std::tuple<const char*, const char*, bool> kGainSources[] = {
+    {"music.wav", "-r 44100 -c 2 -b 16 music.wav synth 6 pluck 220 pluck 330 tremolo 3 40 gain -n -14", false},
+    {"clip.wav", "-r 44100 -c 2 -b 16 clip.wav synth 6 sine 997 gain 6", false},
+    {"high.flac", "-r 48000 -c 1 -b 24 high.flac synth 6 sine 440 vol 0.02", false},
+    {"click.wav", "-r 44100 -c 2 -b 16 click.wav synth 6 sine 1000 vol 0.01 : synth 0.001 sine 1000", true},
+};
+
+TEST(Loudness, AppliedGainReachesTheTargetUnderTheTruePeakCeiling) {
+    ScratchDir dir;
+    std::string sources;
+    for (const auto& [name, made, limited] : kGainSources) {
+        ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && sox -n " + made + " 2>/dev/null").status, 0) << name;
+        sources += std::string(" ") + name;
+    }
+    const std::string sums = RunCommand("cd '" + dir.path() + "' && md5sum" + sources).out;
+    constexpr double kTarget = -20;
+    // A lossy target is held to its loudness; its encoder may overshoot the peak.
+    for (const auto& [target, ext, lossless] : {std::tuple{"flac", "flac", true}, {"wav", "wav", true},
+                                                {"ogg", "ogg", false}}) {
+        SCOPED_TRACE(target);
+        const std::string out = dir / target;
+        ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && mkdir " + target + " && timeout 300 " + BinDir() +
+                             "/zelph-convert --quiet --verify --loudness track --apply-gain -20 --target " + target +
+                             " --output-dir " + target + sources).status, 0);
+        const std::string scan = "loudgain -q -O -s s " + out + "/*." + ext + " | cut -f 1,";
+        const auto loudness = Column(scan + "2"), peaks = Column(scan + "5");
+        const auto frames = Column("for f in " + out + "/*; do echo $f $(soxi -s $f); done");
+        for (const auto& [name, made, limited] : kGainSources) {
+            const std::string track = std::filesystem::path(name).stem();
+            SCOPED_TRACE(track);
+            if (limited) {
+                EXPECT_LT(loudness.at(track), kTarget - 1);
+                EXPECT_NEAR(peaks.at(track), -1, lossless ? 0.1 : 0.5);
+            } else {
+                EXPECT_NEAR(loudness.at(track), kTarget, lossless ? 0.1 : 0.2);
+                if (lossless) EXPECT_LE(peaks.at(track), -0.9);
+            }
+            EXPECT_EQ(frames.at(track), std::stod(RunCommand("soxi -s '" + dir / name + "'").out));
+        }
+    }
+    // The gain tags describe the output as written.
+    const auto tagged = Column("for f in " + dir / "flac/*.flac" +
+                               "; do echo $f $(metaflac --show-tag=REPLAYGAIN_TRACK_GAIN $f | cut -d= -f2); done");
+    EXPECT_NEAR(tagged.at("music"), -18 - kTarget, 0.02);
+    EXPECT_EQ(RunCommand("cd '" + dir.path() + "' && md5sum" + sources).out, sums);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -16,8 +17,10 @@
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
+#include "core/naming.h"
 #include "core/runfiles.h"
 #include "core/runner.h"
+#include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "metadata/wavetags.h"
 #include "tests/support/scratch.h"
@@ -86,6 +89,33 @@ void Empty(const Job& job, JobState& state) {
     Finish(state, true);
 }
 
+std::atomic<bool> g_lastReleased{false};
+
+// A WAV that TagLib can tag.
+std::string SilentWav() {
+    const WaveHeader header = MakeWaveHeader(1, 8000, 16, 1600);
+    return std::string(reinterpret_cast<const char*>(&header), sizeof header) + std::string(1600, '\0');
+}
+
+// Writes a SilentWav; the file called "last.wav" waits to be released.
+void WritesWav(const Job& job, JobState& state) {
+    while (job.sourcePath.ends_with("last.wav") && !g_lastReleased && !state.stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    WriteFile(job.targetPath, SilentWav());
+    Finish(state, true);
+}
+
+// Each output metered as a second of tone, at half scale for a source
+// called "loud...", at 1/20 for any other.
+CheckedOutput MeteredBySource(const std::string&, const std::string& source, const OutputCheck& check) {
+    CheckedOutput checked{.problem = "", .meter = std::make_unique<LoudnessMeter>(1, 8000, check.truePeak)};
+    const float level = FileNameOf(source).starts_with("loud") ? 0.5f : 0.05f;
+    std::vector<float> tone(8000);
+    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = level * std::sin(0.3456f * static_cast<float>(i));
+    checked.meter->Add(tone);
+    return checked;
+}
+
 struct Recorder : RunnerListener {
     std::map<uint32_t, std::vector<std::string>> rows;
     std::map<uint32_t, std::string> reasons;
@@ -141,6 +171,7 @@ protected:
                                               .existingFileAction = settings.general.existingFileAction,
                                               .filesAtOnce = filesAtOnce,
                                               .copyTags = copyTags,
+                                              .loudness = loudness,
                                               .checkOutput = checkOutput});
     }
 
@@ -173,6 +204,7 @@ protected:
     Recorder recorder;
     BatchPlan plan;
     bool copyTags = true;
+    LoudnessMode loudness = LoudnessMode::kOff;
     std::unique_ptr<JobRunner> runner;
 };
 
@@ -242,6 +274,29 @@ TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
     EXPECT_EQ(recorder.Last(1), "Cancelled");
     EXPECT_EQ(std::ranges::count(Logged(), "ENCAPEMONKEY 40"), 0);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
+}
+
+TEST_F(Running, SkippingATrackHeldForItsAlbumDropsItsOutputAndLeavesItOutOfTheAlbumGain) {
+    Use({{&kEncWavPcm, WritesWav}});
+    for (const char* name : {"loud.wav", "quiet.wav", "last.wav"}) WriteFile(dir / name, SilentWav());
+    loudness = LoudnessMode::kAlbum;
+    checkOutput = MeteredBySource;
+    g_lastReleased = false;
+    Plan(kTargetWav, {"loud.wav", "quiet.wav", "last.wav"});
+    ASSERT_TRUE(Open());
+    // The first two are complete and held once their tags are told.
+    StepUntil([&] { return recorder.events.size() == 2; });
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"tags 0 ", "tags 1 "}));
+    runner->SkipFile(0);
+    EXPECT_EQ(recorder.Last(0), "Cancelled");
+    g_lastReleased = true;
+    TickToEnd();
+    EXPECT_EQ(recorder.Last(1), "Done");
+    EXPECT_EQ(recorder.Last(2), "Done");
+    EXPECT_FALSE(Exists(dir / "loud(1).wav"));
+    // Two alike tracks: the album plays as each of them, without the loud one.
+    const Tags tags = ReadTags(dir / "quiet(1).wav", kWaveTags).tags;
+    EXPECT_EQ(tags.fields.at("REPLAYGAIN_ALBUM_GAIN"), tags.fields.at("REPLAYGAIN_TRACK_GAIN"));
 }
 
 TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {

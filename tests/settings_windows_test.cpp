@@ -21,6 +21,7 @@
 
 #include "codecs/job.h"
 #include "settings/aactuning.h"
+#include "settings/appliedgain.h"
 #include "settings/engineapemonkey.h"
 #include "settings/engineflac.h"
 #include "settings/enginemp3gogo.h"
@@ -500,10 +501,11 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
-TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceOutputNamesAndTheLibraryEditThePreferencesAndNothingInTheRecord) {
+TEST(GeneralSettings, CopyTagsVerifyLoudnessFilesAtOnceOutputNamesAndTheLibraryEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
-    Preferences preferences("/nowhere/zelph.conf");
+    zelph::test::ScratchDir dir;
+    Preferences preferences(dir / "zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
     const char* const verifyBox = "Verify Outputs (Always When Deleting Sources)";
     const char* const updateBox = "Only Convert What Changed Since The Last Run";
@@ -513,7 +515,20 @@ TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceOutputNamesAndTheLibraryEditThePr
         const std::string lossy = preferences.GetText(kLossyRule);
         const int files = preferences.Get(kFilesAtOnce);
         const std::string pattern = preferences.GetText(kNamePattern), root = preferences.GetText(kKeepTreeRoot);
+        const int loudness = preferences.Get(kLoudness), gain = preferences.Get(kApplyGainLufs);
+        const bool truePeak = preferences.Get(kTruePeak) != 0;
         Open(window, [&](QWidget* w) {
+            auto* loudnessList = w->findChild<QComboBox*>("loudness");
+            auto* gainTarget = w->findChild<QSpinBox*>("gainTarget");
+            EXPECT_EQ(loudnessList->currentIndex(), loudness);
+            EXPECT_EQ(Checked(w, "True Peaks"), truePeak);
+            EXPECT_EQ(Checked(w, "Apply Gain To"), gain != 0);
+            EXPECT_EQ(gainTarget->isEnabled(), gain != 0);
+            if (gain != 0) EXPECT_EQ(gainTarget->value(), gain);
+            loudnessList->setCurrentIndex((loudness + 1) % 3);
+            Press(w, "True Peaks");
+            Press(w, "Apply Gain To");
+            gainTarget->setValue(-14);
             EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
             EXPECT_EQ(Checked(w, verifyBox), verified);
             auto* patternField = w->findChild<QLineEdit*>("namePattern");
@@ -523,7 +538,7 @@ TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceOutputNamesAndTheLibraryEditThePr
             EXPECT_EQ(Checked(w, updateBox), updating);
             Press(w, updateBox);
             w->findChild<QComboBox*>("lossyRule")->setCurrentIndex(lossy.empty() ? 1 : 0);
-            w->findChild<QSpinBox*>()->setValue(files + 3);
+            w->findChild<QSpinBox*>("filesAtOnce")->setValue(files + 3);
             patternField->setText(QString::fromStdString(pattern + "%title%"));
             rootField->setText(QString::fromStdString(" /m\u00fcsic" + root + " "));
             Press(w, button);
@@ -533,10 +548,18 @@ TEST(GeneralSettings, CopyTagsVerifyFilesAtOnceOutputNamesAndTheLibraryEditThePr
         EXPECT_EQ(preferences.Get(kVerify) != 0, saved ? !verified : verified);
         EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
         EXPECT_EQ(preferences.Get(kUpdate) != 0, saved ? !updating : updating);
+        EXPECT_EQ(preferences.Get(kLoudness), saved ? (loudness + 1) % 3 : loudness);
+        EXPECT_EQ(preferences.Get(kTruePeak) != 0, saved ? !truePeak : truePeak);
+        EXPECT_EQ(preferences.Get(kApplyGainLufs), saved ? (gain != 0 ? 0 : -14) : gain);
         EXPECT_EQ(preferences.GetText(kLossyRule), saved ? (lossy.empty() ? "copy" : "") : lossy);
         EXPECT_EQ(preferences.GetText(kNamePattern), saved ? pattern + "%title%" : pattern);
         EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }
+    // What was saved reads back from zelph.conf as it was chosen.
+    ASSERT_EQ(preferences.Save(), "");
+    Preferences reloaded(preferences.path());
+    reloaded.Load();
+    EXPECT_EQ(reloaded, preferences);
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";
 }
 
