@@ -53,4 +53,17 @@ bool WavSink::Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSam
     return ok_;
 }
 
+void ToSignedSamples(const uint8_t* in, std::size_t samples, int bytesPerSample, int32_t* out) {
+    for (std::size_t i = 0; i < samples; ++i, in += bytesPerSample) {
+        switch (bytesPerSample) {
+        case 1: out[i] = in[0] - 128; break;
+        case 2: out[i] = static_cast<int16_t>(in[0] | (in[1] << 8)); break;
+        case 3: out[i] = static_cast<int32_t>((uint32_t{in[0]} << 8) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 24)) >> 8; break;
+        default:
+            out[i] = static_cast<int32_t>(uint32_t{in[0]} | (uint32_t{in[1]} << 8) | (uint32_t{in[2]} << 16) |
+                                          (uint32_t{in[3]} << 24));
+        }
+    }
+}
+
 }  // namespace zelph

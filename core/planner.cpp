@@ -215,6 +215,9 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
         case FileAction::kRetag: return queue(&kCopyFile, {}, file.finalTarget, file.finalTarget, 0, 100);
         case FileAction::kConvert: break;
     }
+    const TunedOutput tuned = target->tunedOutput ? target->tunedOutput(tuning_) : TunedOutput{};
+    file.fidelity = tuned.lossy ? Fidelity::kSameLength : target->fidelity;
+    if (tuned.companionExtension) file.companion = CompanionName(file.finalTarget, tuned.companionExtension);
     const bool toWav = target->encoder == &kEncWavPcm;
     const EngineSettings inputForm = target->inputForm(settings_, tuning_);
     const EngineSettings encoderBlock = target->settings(settings_, tuning_);
@@ -229,6 +232,7 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
         queue(&kEncWavPcm, inputForm, source, temp, 0, 10);
         file.chain.back().mayLinkSource = target->readsAudioOnly;
         queue(target->encoder, encoderBlock, temp, file.finalTarget, 10, 90);
+        file.chain.back().companionPath = file.companion;
     } else if (toWav) {
         queue(format.decoder, {}, source, temp, 0, 90);
         queue(&kEncWavPcm, encoderBlock, temp, file.finalTarget, 90, 10);
@@ -238,6 +242,7 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
         queue(format.decoder, {}, source, temp, 0, 30);
         queue(&kEncWavPcm, inputForm, temp, "", 30, 10);
         queue(target->encoder, encoderBlock, temp, file.finalTarget, 40, 60);
+        file.chain.back().companionPath = file.companion;
     }
 }
 

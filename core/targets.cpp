@@ -19,13 +19,16 @@
 #include "codecs/oggencoder.h"
 #include "codecs/opusdecoder.h"
 #include "codecs/opusencoder.h"
+#include "codecs/wavpackencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "core/naming.h"
 #include "formats/aiffform.h"
 #include "formats/flacprobe.h"
 #include "formats/waveheader.h"
+#include "formats/wavpackblocks.h"
 #include "metadata/tags.h"
 #include "settings/aifftuning.h"
+#include "settings/wavpacktuning.h"
 
 namespace zelph {
 
@@ -52,6 +55,14 @@ EngineSettings FlacInput(const ConverterSettings&, const TargetTuning& t) { retu
 EngineSettings AiffInput(const ConverterSettings&, const TargetTuning& t) {
     return PcmForm{0, t.Of<AiffSettings>().sampleSize == AiffSampleSize::k16Bit ? 16 : 0};
 }
+// Lossless: the source's channels and sample size as they are.
+EngineSettings WavPackInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 0}; }
+// Hybrid is lossy in the .wv alone; its correction file restores the rest.
+TunedOutput WavPackOutput(const TargetTuning& t) {
+    const WavPackSettings& wavpack = t.Of<WavPackSettings>();
+    return {.lossy = wavpack.mode == WavPackMode::kHybrid,
+            .companionExtension = wavpack.writesCorrection() ? kWavPackCorrectionExtension : nullptr};
+}
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
 
@@ -77,6 +88,8 @@ constexpr TargetRow kTargets[] = {
      &kOggOpusTags, OggAudioExtent, Fidelity::kSameLength},
     {kTargetAiff, "aiff", "Aiff", ".aiff", &kEncAiff, TuningOf<AiffSettings>, AiffInput, true, &kAiffTags,
      AiffAudioExtent, Fidelity::kBitExact},
+    {kTargetWavPack, "wavpack", "WavPack", ".wv", &kEncWavPack, TuningOf<WavPackSettings>, WavPackInput, true,
+     &kWavPackTags, WavPackAudioExtent, Fidelity::kBitExact, WavPackOutput},
 };
 
 const SourceRow kSources[] = {

@@ -21,6 +21,14 @@ namespace zelph {
 
 struct TagForm;
 
+// What a target's tuning makes of its outputs beyond what its row says.
+struct TunedOutput {
+    bool lossy = false;  // its decode is held to its length alone
+    // A second file the encoder writes beside each output, named as the
+    // output with this extension and placed with it; nullptr: none.
+    const char* companionExtension = nullptr;
+};
+
 struct TargetRow {
     TargetFormat format;       // the record's targetFormat; also the radio's place
     const char* cliName;       // zelph-convert --target
@@ -41,6 +49,8 @@ struct TargetRow {
     AudioExtentReader audioExtent;
     // How closely its decoded audio matches the encoder's input.
     Fidelity fidelity;
+    // nullptr: the tuning changes neither.
+    TunedOutput (*tunedOutput)(const TargetTuning&) = nullptr;
 };
 
 struct SourceRow {

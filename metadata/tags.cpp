@@ -167,10 +167,12 @@ void ReadFlac(const std::string& path, TagReadResult& result) {
     result.tags.pictures = ReadPictures(file);
 }
 
-void ReadMonkey(const std::string& path, TagReadResult& result) {
-    TagLib::APE::File file(path.c_str(), false);
+// Monkey's Audio and WavPack keep an APEv2 tag (an ID3v1 tag is read too).
+template <typename File>
+void ReadApeFile(const std::string& path, TagReadResult& result, const char* kind) {
+    File file(path.c_str(), false);
     if (!file.isValid()) {
-        result.error = "TagLib cannot read it as Monkey's Audio";
+        result.error = std::string("TagLib cannot read it as ") + kind;
         return;
     }
     if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
@@ -319,10 +321,11 @@ void WriteFlac(const std::string& path, const Tags& tags, TagWriteResult& result
     if (!file.save()) result.error = "TagLib could not save the FLAC comments";
 }
 
-void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    TagLib::APE::File file(path.c_str(), false);
+template <typename File>
+void WriteApeFile(const std::string& path, const Tags& tags, TagWriteResult& result, const char* kind) {
+    File file(path.c_str(), false);
     if (!file.isValid()) {
-        result.error = "TagLib cannot open it as Monkey's Audio";
+        result.error = std::string("TagLib cannot open it as ") + kind;
         return;
     }
     file.strip();
@@ -346,6 +349,19 @@ void WriteWave(const std::string& path, const Tags& tags, TagWriteResult& result
     WriteInfo(*file.InfoTag(), tags.fields);
     if (!file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4))
         result.error = "TagLib could not save the WAV tags";
+}
+
+void ReadMonkey(const std::string& path, TagReadResult& result) {
+    ReadApeFile<TagLib::APE::File>(path, result, "Monkey's Audio");
+}
+void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteApeFile<TagLib::APE::File>(path, tags, result, "Monkey's Audio");
+}
+void ReadWavPack(const std::string& path, TagReadResult& result) {
+    ReadApeFile<TagLib::WavPack::File>(path, result, "WavPack");
+}
+void WriteWavPack(const std::string& path, const Tags& tags, TagWriteResult& result) {
+    WriteApeFile<TagLib::WavPack::File>(path, tags, result, "WavPack");
 }
 
 void ReadVorbis(const std::string& path, TagReadResult& result) {
@@ -417,6 +433,7 @@ const TagForm kOggOpusTags{ReadOpus, WriteOpus, GainConvention::kR128};
 const TagForm kFlacTags{ReadFlac, WriteFlac};
 const TagForm kOggFlacTags{ReadOggFlac, nullptr};
 const TagForm kApeTags{ReadMonkey, WriteMonkey};
+const TagForm kWavPackTags{ReadWavPack, WriteWavPack};
 const TagForm kWaveTags{ReadWave, WriteWave};
 const TagForm kAiffTags{ReadAiff, WriteAiff};
 const TagForm kOtherTags{ReadOther, nullptr};

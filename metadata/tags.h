@@ -74,6 +74,7 @@ extern const TagForm kOggOpusTags;    // Vorbis comments
 extern const TagForm kFlacTags;       // Vorbis comments and PICTURE blocks
 extern const TagForm kOggFlacTags;    // Vorbis comments in FLAC in Ogg; read only
 extern const TagForm kApeTags;        // APEv2
+extern const TagForm kWavPackTags;    // APEv2
 extern const TagForm kWaveTags;       // LIST/INFO and an "id3 " chunk
 extern const TagForm kAiffTags;       // an "ID3 " chunk
 // The formats FFmpeg decodes for us, each in its own form where TagLib reads

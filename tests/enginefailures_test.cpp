@@ -49,6 +49,7 @@ constexpr Words kWords[] = {
     {"COPYFILE", "cannot read gone.wav: no such file", nullptr, "cannot write: disk full"},
     {"DECFFMPEG", "cannot read gone.aiff: no such file", "not a file of a format it reads", "cannot write: disk full"},
     {"ENCAIFF", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
+    {"ENCWAVPACK", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
 };
 
 // Values no encoder can take, each put in the canonical 44-byte header.
