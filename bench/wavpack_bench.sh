@@ -23,7 +23,7 @@ sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth 
 sox -n -r 96000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
 
 # Bytes of an output and of its correction file, if any.
-bytes() { cat "$1" "${1%.wv}.wvc" 2>/dev/null | wc -c; }
+bytes() { cat "$1" "$(if [ -e "${1%.wv}.wvc" ]; then echo "${1%.wv}.wvc"; else echo /dev/null; fi)" | wc -c; }
 
 # compare LABEL INPUT "ZELPH OPTIONS" "PEER OPTIONS": the sides in turn,
 # then their report; the peer writes peer.wv (and peer.wvc).

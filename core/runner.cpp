@@ -399,8 +399,7 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
     file.partial = partial.path;
     file.partialLock = std::move(partial.lock);
     if (!file.plan.companion.empty()) {
-        const std::string name = FileNameOf(file.plan.companion);
-        RunFile companion = CreateRunFile(file.plan.outputFolder, name.substr(name.rfind('.')));
+        RunFile companion = CreateRunFile(file.plan.outputFolder, SourceExtensionOf(file.plan.companion));
         if (companion.path.empty()) return EndFile(file, kRowError, companion.reason);
         file.companion = companion.path;
         file.companionLock = std::move(companion.lock);
@@ -587,8 +586,7 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
 // The second output takes the name that goes with the output's final one,
 // by the same rule.
 bool JobRunner::PlaceCompanion(FileRun& file, const std::string& final, bool replace, std::string& reason) {
-    const std::string name = FileNameOf(file.plan.companion);
-    const std::string companion = CompanionName(final, name.substr(name.rfind('.')));
+    const std::string companion = CompanionName(final, SourceExtensionOf(file.plan.companion));
     const bool placed = replace ? ::rename(file.companion.c_str(), companion.c_str()) == 0
                                 : RenameWithoutReplacing(file.companion, companion);
     if (!placed) {
