@@ -217,7 +217,9 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
     }
     const TunedOutput tuned = target->tunedOutput ? target->tunedOutput(tuning_) : TunedOutput{};
     file.fidelity = tuned.lossy ? Fidelity::kSameLength : target->fidelity;
-    if (tuned.companionExtension) file.companion = CompanionName(file.finalTarget, tuned.companionExtension);
+    if (tuned.companionExtension)
+        (tuned.writesCompanion ? file.companion : file.staleCompanion) =
+            CompanionName(file.finalTarget, tuned.companionExtension);
     const bool toWav = target->encoder == &kEncWavPcm;
     const EngineSettings inputForm = target->inputForm(settings_, tuning_);
     const EngineSettings encoderBlock = target->settings(settings_, tuning_);

@@ -35,6 +35,9 @@ struct PlannedFile {
     // The encoder's second output (a correction file), named and placed with
     // finalTarget, or "".
     std::string companion;
+    // The second file an older output under finalTarget's name may have had,
+    // which the new output does not write: removed when it is replaced.
+    std::string staleCompanion;
     // How closely the output's decode must match its encoder's input.
     Fidelity fidelity = Fidelity::kBitExact;
     FileAction action = FileAction::kConvert;

@@ -552,6 +552,13 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
         replace = present.has_value();
     }
     if (replace) {
+        // A second file the older output had and this one has not would be
+        // taken as this one's.
+        const std::string& stale = file.plan.staleCompanion;
+        if (!stale.empty() && ::unlink(stale.c_str()) != 0 && errno != ENOENT) {
+            reason = "cannot remove " + stale + ", which went with the older output: " + std::strerror(errno);
+            return false;
+        }
         placed = ::rename(file.partial.c_str(), final.c_str()) == 0;
         error = errno;
     } else {

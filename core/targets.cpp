@@ -61,7 +61,8 @@ EngineSettings WavPackInput(const ConverterSettings&, const TargetTuning&) { ret
 TunedOutput WavPackOutput(const TargetTuning& t) {
     const WavPackSettings& wavpack = t.Of<WavPackSettings>();
     return {.lossy = wavpack.mode == WavPackMode::kHybrid,
-            .companionExtension = wavpack.writesCorrection() ? kWavPackCorrectionExtension : nullptr};
+            .companionExtension = kWavPackCorrectionExtension,
+            .writesCompanion = wavpack.writesCorrection()};
 }
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }

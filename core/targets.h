@@ -24,9 +24,10 @@ struct TagForm;
 // What a target's tuning makes of its outputs beyond what its row says.
 struct TunedOutput {
     bool lossy = false;  // its decode is held to its length alone
-    // A second file the encoder writes beside each output, named as the
-    // output with this extension and placed with it; nullptr: none.
+    // A second file the encoder may write beside an output, named as the
+    // output with this extension and placed with it; nullptr: never.
     const char* companionExtension = nullptr;
+    bool writesCompanion = false;  // with these settings
 };
 
 struct TargetRow {

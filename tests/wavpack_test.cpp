@@ -2,7 +2,7 @@
 // back 16- and 24-bit sources bit for bit, of their exact length, in wvunpack
 // and FFmpeg; hybrid outputs hold their length and, with their correction
 // file beside them, restore the source in wvunpack; and a correction file
-// goes with its output or not at all.
+// goes with its output or not at all, and not with a later one.
 
 #include <gtest/gtest.h>
 
@@ -100,6 +100,12 @@ TEST(WavPackTarget, ACorrectionFileGoesWithItsOutputOrNotAtAll) {
                       .out,
                   "Done\t" + wav + "\n");
     EXPECT_EQ(DecodedDigest(Wvunpack(out + "/in(1).wv")), DecodedDigest(SoxPcmOf(wav)));
+    // An output replaced by one without a correction file loses the old one,
+    // which would otherwise be taken as the new one's.
+    ASSERT_EQ(ConvertOne(hybrid + "--set wavpack.correction=0", out, wav), "Done\t" + wav + "\n");
+    EXPECT_FALSE(Exists(out + "/in.wvc"));
+    EXPECT_TRUE(Exists(out + "/in(1).wvc"));
+    EXPECT_EQ(RunCommand(Wvunpack(out + "/in.wv") + " > /dev/null").status, 0);
     // A disk that fills up mid-file leaves neither file.
     RunCommand("rm -rf " + out + " && mkdir " + out);
     const CommandResult full = WithFileSizeLimit(20000, [&] {
