@@ -42,6 +42,9 @@ compare() {
     os=$(bytes "out/${input%.wav}.wv")
     ps=$(bytes peer.wv)
     printf '  output size %d / %d = %.4f\n' "$os" "$ps" "$(echo "$os / $ps" | bc -l)"
+    # Equal work: both give back the same audio (with their .wvc, if any).
+    [ "$(wvunpack -q -y --raw "out/${input%.wav}.wv" -o - | md5sum)" = "$(wvunpack -q -y --raw peer.wv -o - | md5sum)" ] ||
+        { echo "$label: the two sides' audio differs" >&2; exit 1; }
 }
 
 compare "WavPack cd.wav fast" cd.wav "--set wavpack.level=0" "-f"
@@ -50,4 +53,3 @@ compare "WavPack cd.wav high" cd.wav "--set wavpack.level=2" "-h"
 compare "WavPack cd.wav very high" cd.wav "--set wavpack.level=3" "-hh"
 compare "WavPack cd.wav hybrid 320 + .wvc" cd.wav "--set wavpack.mode=1 --set wavpack.bitrate=320" "-b320 -c"
 compare "WavPack hires.wav normal" hires.wav "" ""
-wvunpack -q -v out/cd.wv out/hires.wv
