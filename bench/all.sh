@@ -36,7 +36,7 @@ export BENCH_TABLE=$rows
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 
-for script in ogg_batch_bench batch_bench wav_pcm_bench mp3enc_bench vorbismad_bench sources_bench targets_bench \
+for script in ogg_batch_bench batch_bench wav_pcm_bench mp3enc_bench vorbismad_bench sources_bench targets_bench wavpack_bench \
     ape_bench verify_bench loudness_bench describe_bench add_files_bench folders_bench update_bench; do
     echo "== $script (load average $(cut -d ' ' -f 1-3 /proc/loadavg))"
     "$bench/$script.sh" "$build"

@@ -61,21 +61,6 @@ FLAC__StreamEncoderTellStatus TellTarget(const FLAC__StreamEncoder*, FLAC__uint6
     return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
 }
 
-// Little-endian WAV samples as the signed values libFLAC takes; 8-bit WAV
-// samples are unsigned.
-void ToSigned(const uint8_t* in, std::size_t samples, int bytesPerSample, FLAC__int32* out) {
-    for (std::size_t i = 0; i < samples; ++i, in += bytesPerSample) {
-        switch (bytesPerSample) {
-        case 1: out[i] = in[0] - 128; break;
-        case 2: out[i] = static_cast<int16_t>(in[0] | (in[1] << 8)); break;
-        case 3: out[i] = static_cast<int32_t>((uint32_t{in[0]} << 8) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 24)) >> 8; break;
-        default:
-            out[i] = static_cast<int32_t>(uint32_t{in[0]} | (uint32_t{in[1]} << 8) | (uint32_t{in[2]} << 16) |
-                                          (uint32_t{in[3]} << 24));
-        }
-    }
-}
-
 const char* EncoderStateReason(FLAC__StreamEncoderState state, const FlacTarget& target) {
     if (target.writeFailed || state == FLAC__STREAM_ENCODER_CLIENT_ERROR || state == FLAC__STREAM_ENCODER_IO_ERROR)
         return "the FLAC file could not be written";
@@ -136,7 +121,7 @@ void EncodeFlac(const Job& job, JobState& state) {
             if (!source.Read(block.data(), block.size(), count) || count == 0)
                 return run.Fail("the source WAV ended before its header said");
             const std::size_t blockFrames = count / frameBytes;
-            ToSigned(block.data(), blockFrames * header.channels, bytesPerSample, samples.data());
+            ToSignedSamples(block.data(), blockFrames * header.channels, bytesPerSample, samples.data());
             if (!flac.FLAC__stream_encoder_process_interleaved(e, samples.data(), static_cast<uint32_t>(blockFrames)))
                 return run.Fail(EncoderStateReason(flac.FLAC__stream_encoder_get_state(e), target));
             // A stop leaves the target unfinished; the runner removes it.

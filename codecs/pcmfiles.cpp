@@ -53,4 +53,24 @@ bool WavSink::Finish(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSam
     return ok_;
 }
 
+void ToSignedSamples(const uint8_t* in, std::size_t samples, int bytesPerSample, int32_t* out) {
+    // One loop per width: the width is the same for every sample of a file.
+    switch (bytesPerSample) {
+    case 1:
+        for (std::size_t i = 0; i < samples; ++i) out[i] = in[i] - 128;
+        break;
+    case 2:
+        for (std::size_t i = 0; i < samples; ++i, in += 2) out[i] = static_cast<int16_t>(in[0] | (in[1] << 8));
+        break;
+    case 3:
+        for (std::size_t i = 0; i < samples; ++i, in += 3)
+            out[i] = static_cast<int32_t>((uint32_t{in[0]} << 8) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 24)) >> 8;
+        break;
+    default:
+        for (std::size_t i = 0; i < samples; ++i, in += 4)
+            out[i] = static_cast<int32_t>(uint32_t{in[0]} | (uint32_t{in[1]} << 8) | (uint32_t{in[2]} << 16) |
+                                          (uint32_t{in[3]} << 24));
+    }
+}
+
 }  // namespace zelph

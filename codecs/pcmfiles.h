@@ -33,6 +33,7 @@ public:
     // last Read failed.
     std::string problem() const;
     const WaveHeader& header() const { return format_.header; }
+    const WaveFormat& format() const { return format_; }
     uint32_t dataOffset() const { return dataOffset_; }
     // The data chunk's bytes in whole sample frames.
     uint64_t audioBytes() const { return format_.audioBytes; }
@@ -79,5 +80,9 @@ private:
     bool tooLarge_ = false;
     uint64_t pcmBytes_ = 0;
 };
+
+// Little-endian integer WAV samples of 1 to 4 bytes as signed values,
+// right-justified (8-bit WAV samples are unsigned), as lossless encoders take them.
+void ToSignedSamples(const uint8_t* in, std::size_t samples, int bytesPerSample, int32_t* out);
 
 }  // namespace zelph

@@ -51,10 +51,6 @@ void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
     }
 }
 
-// Speaker bits of the extensible format, in channel order, for files that
-// name none: the usual layouts for 1 to 8 channels.
-constexpr uint32_t kDefaultMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
-
 // -3 dB in Q15.
 constexpr int32_t kFull = 32768, kMinus3dB = 23170;
 
@@ -100,9 +96,7 @@ SampleReducer::SampleReducer(const WaveFormat& source, int targetChannels, int t
     } else {
         widen_ = h.bitsPerSample == 8 ? Widen8 : h.bitsPerSample == 16 ? Widen16 : h.bitsPerSample == 24 ? Widen24 : Widen32;
     }
-    // A mask that does not name one speaker per channel is not trusted.
-    const uint32_t named = source.channelMask;
-    uint32_t mask = std::popcount(named) == sourceChannels_ ? named : kDefaultMasks[sourceChannels_];
+    uint32_t mask = SpeakerMask(source);
     for (int channel = 0; channel < sourceChannels_; ++channel) {
         const int bit = std::countr_zero(mask);
         mask &= mask - 1;

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace zelph {
 
 std::string FileNameOf(const std::string& path) {
@@ -30,7 +32,19 @@ bool ExistsOnDisk(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+// A file name's base and its extension (from its last dot, unless that is
+// its first character).
+std::pair<std::string, std::string> SplitExtension(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {name, ""};
+    return {name.substr(0, dot), name.substr(dot)};
+}
+
 }  // namespace
+
+std::string CompanionName(const std::string& path, const std::string& extension) {
+    return FolderOf(path) + SplitExtension(FileNameOf(path)).first + extension;
+}
 
 std::string MakeUniqueName(const std::string& path, const std::function<bool(const std::string&)>& alsoTaken) {
     auto taken = [&](const std::string& candidate) {
@@ -39,12 +53,7 @@ std::string MakeUniqueName(const std::string& path, const std::function<bool(con
     if (!taken(path)) return path;
 
     const std::string folder = FolderOf(path);
-    const std::string name = FileNameOf(path);
-    const auto dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot != 0;
-    const std::string base = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : std::string();
-
+    const auto [base, extension] = SplitExtension(FileNameOf(path));
     for (unsigned long n = 1;; ++n) {
         std::string candidate = folder + base + "(" + std::to_string(n) + ")" + extension;
         if (!taken(candidate)) return candidate;

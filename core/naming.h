@@ -13,6 +13,10 @@ namespace zelph {
 std::string MakeUniqueName(const std::string& path,
                            const std::function<bool(const std::string&)>& alsoTaken = nullptr);
 
+// `path` with its extension (split as above) replaced by `extension`
+// (".wvc"): the name of a second file that goes with it.
+std::string CompanionName(const std::string& path, const std::string& extension);
+
 // One name for one place, however it is spelt: the device and inode of the
 // folder plus the file name ("./a.wav", "a.wav" and "link/a.wav" through a
 // link to the same folder are one). The path itself when its folder is gone.

@@ -241,6 +241,11 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
         case FileAction::kRetag: return queue(&kCopyFile, {}, file.finalTarget, file.finalTarget, 0, 100);
         case FileAction::kConvert: break;
     }
+    const TunedOutput tuned = target->tunedOutput ? target->tunedOutput(tuning_) : TunedOutput{};
+    file.fidelity = tuned.lossy ? Fidelity{} : target->fidelity;
+    if (tuned.companionExtension)
+        (tuned.writesCompanion ? file.companion : file.staleCompanion) =
+            CompanionName(file.finalTarget, tuned.companionExtension);
     const bool toWav = target->encoder == &kEncWavPcm;
     const EngineSettings inputForm = target->inputForm(settings_, tuning_);
     const EngineSettings encoderBlock = target->settings(settings_, tuning_);
@@ -274,6 +279,7 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
     } else {
         queue(target->encoder, encoderBlock, temp, file.finalTarget, encoderStart + gainSpan,
               100 - encoderStart - gainSpan);
+        file.chain.back().companionPath = file.companion;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "codecs/job.h"
 #include "core/outputledger.h"
 #include "core/outputnames.h"
+#include "core/verify.h"
 #include "settings/settings.h"
 #include "settings/tuning.h"
 
@@ -31,6 +32,14 @@ struct PlannedFile {
     std::string finalTarget;    // the name the output gets once it is complete
     std::string temporary;      // the stand-in for the temporary WAV in `chain`, or ""
     std::vector<Job> chain;     // in order; the last job writes finalTarget
+    // The encoder's second output (a correction file), named and placed with
+    // finalTarget, or "".
+    std::string companion;
+    // The second file an older output under finalTarget's name may have had,
+    // which the new output does not write: removed when it is replaced.
+    std::string staleCompanion;
+    // How closely the output's decode must match its encoder's input.
+    Fidelity fidelity{.bitExact = true};
     FileAction action = FileAction::kConvert;
     // finalTarget is an output this program made, replaced in place.
     bool replacesOurs = false;

@@ -21,6 +21,7 @@
 #include "core/runfiles.h"
 #include "core/targets.h"
 #include "core/verify.h"
+#include "formats/readonlyfile.h"
 
 namespace zelph {
 
@@ -120,14 +121,15 @@ struct JobRunner::FileRun {
             state.stopRequested.store(1, std::memory_order_release);
             thread.join();
         }
-        for (const std::string& path : {temporary, partial})
+        for (const std::string& path : {temporary, partial, companion})
             if (!path.empty()) ::unlink(path.c_str());
     }
 
     PlannedFile plan;
     std::string temporary;  // the file's own temporary WAV
     std::string partial;    // the output until it is placed
-    RunFileLock temporaryLock, partialLock;
+    std::string companion;  // the encoder's second output until it is placed
+    RunFileLock temporaryLock, partialLock, companionLock;
     // The source and an older output as they were when the file started:
     // neither is deleted or replaced if it is no longer the same file.
     std::optional<FileIdentity> source, olderOutput;
@@ -174,6 +176,10 @@ struct JobRunner::FileRun {
             return;
         }
         audio = *extent;
+        if (!companion.empty()) {
+            finishProblem = FinishCompanion();
+            if (!finishProblem.empty()) return;
+        }
         const bool measure = options.loudness != LoudnessMode::kOff && plan.action != FileAction::kCopy;
         // A track's gains come from the decode, so its tags go on after it,
         // with them, in one write, one sync and one read back; otherwise the
@@ -205,6 +211,19 @@ struct JobRunner::FileRun {
         finishProblem = ReadBack(partial, {audio, tags.writtenFields, tags.writtenPictures});
     }
 
+    // The second output holds as much audio as the first and is on the disk
+    // before either takes its name.
+    std::string FinishCompanion() {
+        const std::string shown = FileNameOf(plan.companion);
+        struct stat info;
+        if (!companionLock.Follow(companion) || ::stat(companion.c_str(), &info) != 0 || info.st_size == 0)
+            return std::string(EngineName(job.engine)) + " wrote no " + shown;
+        const std::optional<uint64_t> extent = FindTargetByOutput(partial)->audioExtent(ReadOnlyFile(companion));
+        if (extent != audio) return OutOfRoom(companion) ? WriteProblem(ENOSPC) : shown + " does not match its output";
+        if (!SyncPath(companion, O_RDONLY)) return WriteProblem(errno);
+        return "";
+    }
+
     // The output decoded back once: set against the PCM its encoder was given
     // (the last job's source) and measured, as asked. A copy's bytes are its
     // source's; a re-tagged output was checked when it was made, and is only
@@ -217,7 +236,7 @@ struct JobRunner::FileRun {
         const TargetRow* made = FindTargetByEncoder(job.engine);
         CheckedOutput checked = options.checkOutput(partial, job.sourcePath,
                                                     {.verify = verify,
-                                                     .fidelity = made ? made->fidelity : Fidelity{.bitExact = true},
+                                                     .fidelity = plan.fidelity,
                                                      .measure = measure,
                                                      .truePeak = options.truePeak});
         finishProblem = std::move(checked.problem);
@@ -394,6 +413,12 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
     if (partial.path.empty()) return EndFile(file, kRowError, partial.reason);
     file.partial = partial.path;
     file.partialLock = std::move(partial.lock);
+    if (!file.plan.companion.empty()) {
+        RunFile companion = CreateRunFile(file.plan.outputFolder, SourceExtensionOf(file.plan.companion));
+        if (companion.path.empty()) return EndFile(file, kRowError, companion.reason);
+        file.companion = companion.path;
+        file.companionLock = std::move(companion.lock);
+    }
     StartJob(file);
 }
 
@@ -406,6 +431,7 @@ void JobRunner::StartJob(FileRun& file) {
     // A job reads the final name only to copy an older output (to re-tag it).
     if (!file.plan.temporary.empty() && file.job.sourcePath == file.plan.temporary) file.job.sourcePath = file.temporary;
     runPath(file.job.targetPath);
+    if (!file.plan.companion.empty() && file.job.companionPath == file.plan.companion) file.job.companionPath = file.companion;
     file.state.succeeded.store(0, std::memory_order_relaxed);
     file.state.progress.store(file.job.progressStart, std::memory_order_relaxed);
     file.state.reason.clear();
@@ -458,7 +484,8 @@ void JobRunner::Advance(FileRun& file) {
     if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
         // Engines name a write that failed in their own words; a full disk
         // is said the same way whichever engine met it.
-        const bool outOfRoom = OutOfRoom(file.partial) || (!file.temporary.empty() && OutOfRoom(file.temporary));
+        const bool outOfRoom = OutOfRoom(file.partial) || (!file.temporary.empty() && OutOfRoom(file.temporary)) ||
+                               (!file.companion.empty() && OutOfRoom(file.companion));
         const std::string reason = outOfRoom                    ? WriteProblem(ENOSPC)
                                    : file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed"
                                                                : file.state.reason;
@@ -548,6 +575,13 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
         replace = present.has_value();
     }
     if (replace) {
+        // A second file the older output had and this one has not would be
+        // taken as this one's.
+        const std::string& stale = file.plan.staleCompanion;
+        if (!stale.empty() && ::unlink(stale.c_str()) != 0 && errno != ENOENT) {
+            reason = "cannot remove " + stale + ", which went with the older output: " + std::strerror(errno);
+            return false;
+        }
         placed = ::rename(file.partial.c_str(), final.c_str()) == 0;
         error = errno;
     } else {
@@ -563,6 +597,11 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
                                  : "cannot name the output " + final + ": " + std::strerror(error);
         return false;
     }
+    if (!file.companion.empty() && !PlaceCompanion(file, final, replace, reason)) {
+        // The output goes back under its run file's name, which goes with the file.
+        if (::rename(final.c_str(), file.partial.c_str()) != 0) reason += "; " + final + " was left without it";
+        return false;
+    }
     file.partial.clear();
     file.plan.finalTarget = final;
     file.output = IdentityOf(final);
@@ -571,6 +610,21 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
         reason = WriteProblem(errno);
         return false;
     }
+    return true;
+}
+
+// The second output takes the name that goes with the output's final one,
+// by the same rule.
+bool JobRunner::PlaceCompanion(FileRun& file, const std::string& final, bool replace, std::string& reason) {
+    const std::string companion = CompanionName(final, SourceExtensionOf(file.plan.companion));
+    const bool placed = replace ? ::rename(file.companion.c_str(), companion.c_str()) == 0
+                                : RenameWithoutReplacing(file.companion, companion);
+    if (!placed) {
+        reason = errno == EEXIST ? companion + " is there already and was kept"
+                                 : "cannot name " + companion + ": " + std::strerror(errno);
+        return false;
+    }
+    file.companion.clear();
     return true;
 }
 
@@ -583,7 +637,8 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     // stands for the partial output, the source's for its temporary WAV.
     std::string told = reason;
     for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
-                                         std::pair{file.temporary, FileNameOf(file.plan.source)}})
+                                         std::pair{file.temporary, FileNameOf(file.plan.source)},
+                                         std::pair{file.companion, FileNameOf(file.plan.companion)}})
         told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
     file.status = status;
     file.told = std::move(told);

@@ -152,6 +152,7 @@ private:
     // Looks at a file whose job has ended: starts its next job or ends it.
     void Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
+    bool PlaceCompanion(FileRun& file, const std::string& final, bool replace, std::string& reason);
     // Names the output, or fails the file with the reason it cannot be.
     void PlaceAndEnd(FileRun& file);
     void EndFile(FileRun& file, const char* status, const std::string& reason);

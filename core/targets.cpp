@@ -20,6 +20,7 @@
 #include "codecs/oggencoder.h"
 #include "codecs/opusdecoder.h"
 #include "codecs/opusencoder.h"
+#include "codecs/wavpackencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "core/applygain.h"
 #include "core/naming.h"
@@ -40,6 +41,9 @@
 #include "settings/aactuning.h"
 #include "settings/aifftuning.h"
 #include "settings/alactuning.h"
+#include "metadata/wavpacktags.h"
+#include "formats/wavpackblocks.h"
+#include "settings/wavpacktuning.h"
 
 namespace zelph {
 
@@ -73,6 +77,15 @@ EngineSettings AacInput(const ConverterSettings&, const TargetTuning&) { return 
 // else the source's sample size, which the encoder brings to 16 or 24 bits.
 EngineSettings AlacInput(const ConverterSettings&, const TargetTuning& t) {
     return PcmForm{0, t.Of<AlacSettings>().sampleSize == SampleSizeChoice::k16Bit ? 16 : 0};
+}
+// Lossless: the source's channels and sample size as they are.
+EngineSettings WavPackInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 0}; }
+// Hybrid is lossy in the .wv alone; its correction file restores the rest.
+TunedOutput WavPackOutput(const TargetTuning& t) {
+    const WavPackSettings& wavpack = t.Of<WavPackSettings>();
+    return {.lossy = wavpack.mode == WavPackMode::kHybrid,
+            .companionExtension = kWavPackCorrectionExtension,
+            .writesCompanion = wavpack.writesCorrection()};
 }
 // 16 bits, mono kept, more channels folded to stereo.
 EngineSettings OpusInput(const ConverterSettings&, const TargetTuning&) { return PcmForm{0, 16, 2}; }
@@ -114,6 +127,9 @@ constexpr TargetRow kTargets[] = {
      kWholeAacFrames},
     {kTargetAlac, "alac", "Alac", ".m4a", &kEncAlac, TuningOf<AlacSettings>, AlacInput, true, &kMp4Tags,
      M4aAudioExtent, kBitExact},
+     AiffAudioExtent, kBitExact},
+    {kTargetWavPack, "wavpack", "WavPack", ".wv", &kEncWavPack, TuningOf<WavPackSettings>, WavPackInput, true,
+     &kWavPackTags, WavPackAudioExtent, kBitExact, WavPackOutput},
 };
 
 const SourceRow kSources[] = {

@@ -22,6 +22,15 @@ namespace zelph {
 
 struct TagForm;
 
+// What a target's tuning makes of its outputs beyond what its row says.
+struct TunedOutput {
+    bool lossy = false;  // its decode is held to its length alone
+    // A second file the encoder may write beside an output, named as the
+    // output with this extension and placed with it; nullptr: never.
+    const char* companionExtension = nullptr;
+    bool writesCompanion = false;  // with these settings
+};
+
 struct TargetRow {
     TargetFormat format;       // the record's targetFormat; also the radio's place
     const char* cliName;       // zelph-convert --target
@@ -42,6 +51,8 @@ struct TargetRow {
     AudioExtentReader audioExtent;
     // How closely its decoded audio matches the encoder's input.
     Fidelity fidelity;
+    // nullptr: the tuning changes neither.
+    TunedOutput (*tunedOutput)(const TargetTuning&) = nullptr;
 };
 
 struct SourceRow {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -367,6 +368,13 @@ std::string DescribeWaveFile(const std::string& path) {
     if (f.channels > 2 && !FormatProblem(f, true).empty()) return "Unrecognized Wave Format";
     return std::string(f.tag == kWaveFormatFloat ? "Float Wave " : "PCM Wave ") + channels +
            std::to_string(f.bitsPerSample) + "Bit " + std::to_string(f.sampleRate) + "Hz";
+}
+
+uint32_t SpeakerMask(const WaveFormat& format) {
+    static constexpr uint32_t kUsualMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+    const int channels = format.header.channels;
+    if (std::popcount(format.channelMask) == channels) return format.channelMask;
+    return channels <= 8 ? kUsualMasks[channels] : 0;
 }
 
 }  // namespace zelph

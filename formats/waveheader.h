@@ -48,6 +48,11 @@ struct WaveFormat {
     uint64_t statedAudioBytes = 0;
 };
 
+// The speakers of `format`'s channels, one bit each in channel order: its own
+// mask when that names one speaker per channel, else the usual layout for 1
+// to 8 channels (0 for more).
+uint32_t SpeakerMask(const WaveFormat& format);
+
 // Reads the RIFF (or RF64/BW64) chunks of the open file `fd`: the "fmt "
 // chunk, then the "data" chunk, skipping any other chunk. Accepts integer
 // PCM (format tag 1, or the extensible form with the PCM sub-format,

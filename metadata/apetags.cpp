@@ -99,9 +99,7 @@ void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& resu
         return;
     }
     file.strip();
-    TagLib::APE::Tag* tag = file.APETag(true);
-    result.dropped = Keys(tag->setProperties(ToPropertyMap(tags.fields)));
-    for (std::string& picture : WritePictures(*tag, tags.pictures)) result.dropped.push_back(std::move(picture));
+    WriteApeTag(*file.APETag(true), tags, result);
     if (!file.save()) result.error = "TagLib could not save the APEv2 tag";
 }
 
@@ -110,6 +108,11 @@ void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& resu
 const TagForm kApeTags{ReadMonkey, WriteMonkey};
 
 bool IsApePictureKey(const std::string& key) { return ApePictureType(key) >= 0; }
+
+void WriteApeTag(TagLib::APE::Tag& tag, const Tags& tags, TagWriteResult& result) {
+    result.dropped = Keys(tag.setProperties(ToPropertyMap(tags.fields)));
+    for (std::string& picture : WritePictures(tag, tags.pictures)) result.dropped.push_back(std::move(picture));
+}
 
 std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag) {
     std::vector<TagPicture> pictures;

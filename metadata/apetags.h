@@ -23,6 +23,9 @@ void ReadApeTag(TagReadResult& result, const TagLib::APE::Tag* tag);
 
 std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
 
+// `tags` into an empty APEv2 tag; what it cannot hold goes to result.dropped.
+void WriteApeTag(TagLib::APE::Tag& tag, const Tags& tags, TagWriteResult& result);
+
 // Whether an APEv2 item key names a picture.
 bool IsApePictureKey(const std::string& key);
 

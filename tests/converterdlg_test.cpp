@@ -433,7 +433,7 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     QTest::qWait(20);
     const QSize listAtFull = window.fileList()->size();
     // Within the 1280-pixel screen, whose room the full layout of every target takes most of.
-    const QSize more(150, 100);
+    const QSize more(100, 100);
     window.SetWindowSize(window.FullSize() + more);
     QTest::qWait(20);
     EXPECT_EQ(window.WindowSize(), window.FullSize() + more);

@@ -14,18 +14,6 @@
 namespace zelph::test {
 namespace {
 
-std::string Convert(const std::string& options, const std::string& out, const std::string& source) {
-    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --if-exists overwrite " + options + " --output-dir " + out +
-                      " " + source)
-        .out;
-}
-
-// The checksum and, on its own line, the size of what a decoding command gives.
-std::string Decoded(const std::string& command) {
-    return RunCommand("(" + command + ") | md5sum; (" + command + ") | wc -c").out;
-}
-std::string Ffmpeg(const std::string& path) { return "ffmpeg -v error -i '" + path + "' -f s32le -"; }
-
 struct Kind {
     const char* name;
     const char* extension;
@@ -56,8 +44,8 @@ TEST(OtherSources, DescribedAndDecodedAsFfmpegDecodesThem) {
         const std::string described = RunCommand(BinDir() + "/zelph-convert --describe " + source).out;
         EXPECT_NE(described.find(std::string("\t") + kind.description), std::string::npos) << described;
         // FLAC keeps the decoded channels, sample size and rate.
-        EXPECT_EQ(Convert("--target flac", dir.path(), source), "Done\t" + source + "\n");
-        const std::string ours = Decoded(Ffmpeg(dir / "source.flac")), theirs = Decoded(Ffmpeg(source));
+        EXPECT_EQ(ConvertOne("--target flac", dir.path(), source), "Done\t" + source + "\n");
+        const std::string ours = DecodedDigest(FfmpegS32(dir / "source.flac")), theirs = DecodedDigest(FfmpegS32(source));
         EXPECT_EQ(ours.substr(ours.find('\n')), theirs.substr(theirs.find('\n')));  // the length
         if (kind.lossless) EXPECT_EQ(ours, theirs);
     }
@@ -69,10 +57,10 @@ TEST(OtherSources, FilesOutsideTheWhitelistAreRefusedWithAReason) {
     ASSERT_EQ(RunCommand("sox -n " + dir / "riff.wav" + " synth 0.2 sine 300 && mv " + dir / "riff.wav " + dir / "riff.w64")
                   .status,
               0);
-    EXPECT_NE(Convert("--target wav", dir.path(), dir / "video.mp4").find("the file holds no audio stream"),
+    EXPECT_NE(ConvertOne("--target wav", dir.path(), dir / "video.mp4").find("the file holds no audio stream"),
               std::string::npos);
     // A RIFF WAVE named as Wave64: FFmpeg's WAV demuxer is not one we let it use.
-    EXPECT_NE(Convert("--target wav", dir.path(), dir / "riff.w64").find("not a file of a format it reads"),
+    EXPECT_NE(ConvertOne("--target wav", dir.path(), dir / "riff.w64").find("not a file of a format it reads"),
               std::string::npos);
 }
 
@@ -86,10 +74,10 @@ TEST(AiffTarget, RoundTripsBitExactWithItsTags) {
                              "ffmpeg -y -v error -i " + dir / "tone.wav -c copy -metadata title=Zelph " + wav)
                       .status,
                   0);
-        EXPECT_EQ(Convert("--verify --target aiff", dir.path(), wav), "Done\t" + wav + "\n");
+        EXPECT_EQ(ConvertOne("--verify --target aiff", dir.path(), wav), "Done\t" + wav + "\n");
         const std::string aiff = dir / "in.aiff";
-        EXPECT_EQ(Decoded("sox " + aiff + " -t raw -"), Decoded("sox " + wav + " -t raw -"));
-        EXPECT_EQ(Decoded(Ffmpeg(aiff)), Decoded(Ffmpeg(wav)));
+        EXPECT_EQ(DecodedDigest("sox " + aiff + " -t raw -"), DecodedDigest("sox " + wav + " -t raw -"));
+        EXPECT_EQ(DecodedDigest(FfmpegS32(aiff)), DecodedDigest(FfmpegS32(wav)));
         EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format_tags=title -of csv=p=0 " + aiff).out, "Zelph\n");
     }
 }

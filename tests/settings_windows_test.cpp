@@ -31,6 +31,7 @@
 #include "settings/flactuning.h"
 #include "settings/generalsettingsdlg.h"
 #include "settings/opustuning.h"
+#include "settings/wavpacktuning.h"
 #include "settings/preferences.h"
 #include "settings/tuning.h"
 #include "settings/settingsfields.h"
@@ -325,6 +326,44 @@ TEST(TuningWindows, AacEnablesTheFieldOfItsModeAndKeepsItsTuningInThePreferences
     EXPECT_EQ(aac.mode, AacMode::kVbr);
     EXPECT_EQ(aac.quality, 15);
     EXPECT_EQ(aac.bitrate, 192);
+}
+
+TEST(TuningWindows, WavPackKeepsItsTuningInThePreferencesFile) {
+    zelph::test::ScratchDir dir;
+    const std::string path = dir / "zelph.conf";
+    Preferences preferences(path);
+    preferences.Load();
+    ConverterSettings s = Defaults();
+
+    // Opened on the defaults: normal, lossless, the hybrid choices shown but
+    // not open until hybrid is chosen.
+    WhenOpen([](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), "WavPack Engine");
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        auto* correction = window->findChild<QCheckBox*>();
+        EXPECT_EQ(bitrate->value(), 320);
+        EXPECT_TRUE(correction->isChecked());
+        EXPECT_FALSE(bitrate->isEnabled());
+        EXPECT_FALSE(correction->isEnabled());
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            EXPECT_EQ(radio->isChecked(), radio->text() == "Normal" || radio->text() == "Lossless")
+                << radio->text().toStdString();
+        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
+            if (radio->text() == "Very High" || radio->text() == "Hybrid (Lossy)") radio->click();
+        EXPECT_TRUE(bitrate->isEnabled());
+        EXPECT_TRUE(correction->isEnabled());
+        bitrate->setValue(256);
+        correction->click();
+        Press(window, "Save");
+    });
+    EXPECT_TRUE(OpenEngineTuning(kTargetWavPack, s, preferences, nullptr));
+    Preferences reread(path);
+    reread.Load();
+    const WavPackSettings wavpack = TuningFrom(reread).Of<WavPackSettings>();
+    EXPECT_EQ(wavpack.level, WavPackLevel::kVeryHigh);
+    EXPECT_EQ(wavpack.mode, WavPackMode::kHybrid);
+    EXPECT_EQ(wavpack.bitrate, 256);
+    EXPECT_FALSE(wavpack.correction);
 }
 
 TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {

@@ -156,7 +156,7 @@ completion)
             _zelph_convert zelph-convert "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
             printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$script" "$@"
     }
-    [[ $(complete_line zelph-convert --target "" | tr '\n' ' ') == "aac aiff alac ape blade flac gogo lame ogg opus wav " ]] ||
+    [[ $(complete_line zelph-convert --target "" | tr '\n' ' ') == "aac aiff alac ape blade flac gogo lame ogg opus wav wavpack " ]] ||
         fail "--target values: $(complete_line zelph-convert --target "")"
     [[ $(complete_line zelph-convert --if-exists o) == overwrite ]] || fail "--if-exists values"
     [[ $(complete_line zelph-convert --de | tr '\n' ' ') == "--delete-orphans --delete-source --describe " ]] ||

@@ -91,6 +91,18 @@ std::string ConvertAll(const std::string& target, const std::string& out, const 
         .out;
 }
 
+std::string ConvertOne(const std::string& options, const std::string& out, const std::string& source) {
+    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --if-exists overwrite " + options + " --output-dir " + out +
+                      " " + source)
+        .out;
+}
+
+std::string DecodedDigest(const std::string& command) {
+    return RunCommand("(" + command + ") | md5sum; (" + command + ") | wc -c").out;
+}
+
+std::string FfmpegS32(const std::string& path) { return "ffmpeg -v error -i '" + path + "' -f s32le -"; }
+
 double DecodedSeconds(const std::string& path) {
     const auto decoded = RunCommand("ffmpeg -v error -xerror -i '" + path +
                                     "' -f s16le -ac 1 -ar 8000 - 2>&1 >/dev/null | head -c 1; echo; "

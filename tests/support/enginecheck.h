@@ -63,6 +63,15 @@ double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel,
 // 192 kHz) are told to resample, so that every source rate converts.
 std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources);
 
+// zelph-convert run on one source with `options` (one job, overwriting)
+// into the folder `out`; what it printed.
+std::string ConvertOne(const std::string& options, const std::string& out, const std::string& source);
+
+// The checksum and, on its own line, the size of what a decoding command gives.
+std::string DecodedDigest(const std::string& command);
+// The command that decodes `path` with FFmpeg to 32-bit samples on its output.
+std::string FfmpegS32(const std::string& path);
+
 // Seconds of audio FFmpeg decodes from any audio file without an error, or -1.
 double DecodedSeconds(const std::string& path);
 
