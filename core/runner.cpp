@@ -231,9 +231,8 @@ struct JobRunner::FileRun {
     void CheckAndMeasure(const RunOptions& options, bool measure) {
         const bool verify = options.verify && plan.action == FileAction::kConvert;
         if (!verify && !measure) return;
-        // A converted output is held to its encoder's row (targets that share
-        // an extension differ in fidelity); the others are only measured.
-        const TargetRow* made = FindTargetByEncoder(job.engine);
+        // Held to what the planner asked of its target and tuning (targets
+        // that share an extension differ; a hybrid output is lossy).
         CheckedOutput checked = options.checkOutput(partial, job.sourcePath,
                                                     {.verify = verify,
                                                      .fidelity = plan.fidelity,

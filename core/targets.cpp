@@ -127,7 +127,6 @@ constexpr TargetRow kTargets[] = {
      kWholeAacFrames},
     {kTargetAlac, "alac", "Alac", ".m4a", &kEncAlac, TuningOf<AlacSettings>, AlacInput, true, &kMp4Tags,
      M4aAudioExtent, kBitExact},
-     AiffAudioExtent, kBitExact},
     {kTargetWavPack, "wavpack", "WavPack", ".wv", &kEncWavPack, TuningOf<WavPackSettings>, WavPackInput, true,
      &kWavPackTags, WavPackAudioExtent, kBitExact, WavPackOutput},
 };
@@ -166,10 +165,6 @@ const TargetRow* FindTarget(int32_t targetFormat) {
 
 const TargetRow* FindTargetByCliName(std::string_view name) {
     return FindRow(Targets(), [&](const TargetRow& row) { return row.cliName == name; });
-}
-
-const TargetRow* FindTargetByEncoder(EngineId encoder) {
-    return FindRow(Targets(), [&](const TargetRow& row) { return row.encoder == encoder; });
 }
 
 const TargetRow* FindTargetByOutput(const std::string& path) {

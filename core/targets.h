@@ -73,7 +73,6 @@ std::span<const TargetRow> Targets();
 const TargetRow* FindTarget(int32_t targetFormat);
 const TargetRow* FindTargetByCliName(std::string_view name);
 
-const TargetRow* FindTargetByEncoder(EngineId encoder);
 
 // The row of a target whose outputs carry the extension of `path`; targets
 // that share an extension share its tag form and read-back.
