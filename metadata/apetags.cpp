@@ -83,24 +83,11 @@ std::vector<std::string> WritePictures(TagLib::APE::Tag& tag, const std::vector<
 }
 
 void ReadMonkey(const std::string& path, TagReadResult& result) {
-    TagLib::APE::File file(path.c_str(), false);
-    if (!file.isValid()) {
-        result.error = "TagLib cannot read it as Monkey's Audio";
-        return;
-    }
-    if (file.hasID3v1Tag()) Overlay(result.tags.fields, file.ID3v1Tag()->properties());
-    if (file.hasAPETag()) ReadApeTag(result, file.APETag());
+    ReadApeTagged<TagLib::APE::File>(path, result, "Monkey's Audio");
 }
 
 void WriteMonkey(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    TagLib::APE::File file(path.c_str(), false);
-    if (!file.isValid()) {
-        result.error = "TagLib cannot open it as Monkey's Audio";
-        return;
-    }
-    file.strip();
-    WriteApeTag(*file.APETag(true), tags, result);
-    if (!file.save()) result.error = "TagLib could not save the APEv2 tag";
+    WriteApeTagged<TagLib::APE::File>(path, tags, result, "Monkey's Audio");
 }
 
 }  // namespace
