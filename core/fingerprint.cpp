@@ -1,11 +1,18 @@
 #include "core/fingerprint.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "codecs/ffmpegcalls.h"
+#include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "settings/appliedgain.h"
 #include "settings/preferences.h"
@@ -79,9 +86,41 @@ private:
 
 constexpr std::size_t kStreamInfoMd5At = 18, kMd5Size = 16;
 
+// A descriptor closed when it goes.
+struct OpenedForReading {
+    explicit OpenedForReading(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenedForReading() {
+        if (fd >= 0) ::close(fd);
+    }
+    OpenedForReading(const OpenedForReading&) = delete;
+    OpenedForReading& operator=(const OpenedForReading&) = delete;
+    const int fd;
+};
+
+// A WAV's audio is its data chunk, hashed as it lies, so that converting
+// the commonest source needs no demuxer at all (nor FFmpeg's libraries in
+// memory). Not a WAV we read: nullopt, and FFmpeg's demuxer has its turn.
+std::optional<std::string> WaveAudioHash(const std::string& source) {
+    const OpenedForReading file(source);
+    WaveFormat format;
+    if (file.fd < 0 || ReadWaveFormat(file.fd, format) == 0) return std::nullopt;
+    AudioDigest digest;
+    std::vector<uint8_t> buffer(1 << 16);
+    for (uint64_t left = format.audioBytes; left > 0;) {
+        const ssize_t got = ::read(file.fd, buffer.data(), static_cast<std::size_t>(std::min<uint64_t>(left, buffer.size())));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return "";
+        if (got == 0) break;  // a file that ends before its data chunk says
+        digest.Add(buffer.data(), static_cast<std::size_t>(got));
+        left -= static_cast<uint64_t>(got);
+    }
+    return "pcm:" + digest.Text();
+}
+
 }  // namespace
 
 std::string AudioHash(const std::string& source) {
+    if (std::optional<std::string> wave = WaveAudioHash(source)) return *wave;
     std::string error;
     const FfmpegCalls* av = LoadFfmpeg(error);
     if (!av) return "";

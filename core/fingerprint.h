@@ -10,9 +10,9 @@
 namespace zelph {
 
 // The audio of `source` as its container holds it, read without decoding:
-// the MD5 of the decoded samples where the container stores one, else a
-// hash of the stream's encoded packets as FFmpeg's demuxer hands them (tags
-// and headers left out). The same packets decode to the same samples, so a
+// a WAV's data chunk, the MD5 of the decoded samples where the container
+// stores one, else a hash of the stream's encoded packets as FFmpeg's
+// demuxer hands them (tags and headers left out). The same packets decode to the same samples, so a
 // changed tag never looks like changed audio. "" when it cannot be read.
 std::string AudioHash(const std::string& source);
 

@@ -107,3 +107,22 @@ TEST(Update, RulesPerSourceKindAndFolderImages) {
     EXPECT_EQ(RunCommand(cd + "ffprobe -v error -show_entries stream=codec_name -of csv=p=0 out/x.opus").out, "opus\n");
     EXPECT_EQ(RunCommand(cd + Cli("--target ogg --rule lossy=wma lib/m.mp3"), true).status, 2);
 }
+
+// A WAV source's audio is its data chunk: new tags around the same samples
+// are tags only, new samples are new audio.
+TEST(Update, WaveSourcesTellTagsFromAudio) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ffmpeg -v error -i lib/w.wav -c copy -metadata title=New lib/t.wav && mv lib/t.wav lib/w.wav", "Done\tlib/w.wav\ttags only\n"},
+        {"sox -n -r 8000 -c 1 -b 16 lib/w.wav synth 0.2 sine 700", "Done\tlib/w.wav\n"},
+    };
+    for (const auto& [change, line] : cases) {
+        ScratchDir dir;
+        const std::string cd = "cd " + dir.path() + " && ";
+        ASSERT_EQ(RunCommand(cd + "mkdir lib out && sox -n -r 8000 -c 1 -b 16 lib/w.wav synth 0.2 sine 300 && " +
+                             Cli(kRun + std::string("lib 2>/dev/null")))
+                      .status,
+                  0);
+        ASSERT_EQ(RunCommand(cd + "touch -d 2001-01-01 lib/w.wav && " + change).status, 0) << change;
+        EXPECT_EQ(RunCommand(cd + Cli(kRun + std::string("lib 2>/dev/null"))).out, line) << change;
+    }
+}
