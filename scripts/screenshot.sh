@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Takes the main window's pictures for the README: starts it on a virtual
-# 1280 x 800 display with a few generated files named on its command line,
+# 1366 x 768 display with a few generated files named on its command line,
 # at 100 % (docs/screenshots/main-window.png) and at 200 % scaling
 # (docs/screenshots/main-window-200.png), and photographs the window.
-# Usage: xvfb-run -a -s "-screen 0 1280x800x24" scripts/screenshot.sh [BUILD_DIR]
+# Usage: xvfb-run -a -s "-screen 0 1366x768x24" scripts/screenshot.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
