@@ -70,8 +70,8 @@ struct Job {
     EngineSettings settings;
     std::string sourcePath;
     std::string targetPath;      // empty: rewrite the source in place
-    // A second file the encoder writes beside its target (WavPack's
-    // correction file), placed with it; "" when none.
+    // A second file the encoder writes beside its target (a lossy
+    // output's correction file), placed with it; "" when none.
     std::string companionPath{};
     // The WAV stage may make the target a second name of a source that is
     // already in form: the next job only reads it.

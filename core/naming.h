@@ -14,7 +14,7 @@ std::string MakeUniqueName(const std::string& path,
                            const std::function<bool(const std::string&)>& alsoTaken = nullptr);
 
 // `path` with its extension (split as above) replaced by `extension`
-// (".wvc"): the name of a second file that goes with it.
+// (a correction file's): the name of a second file that goes with it.
 std::string CompanionName(const std::string& path, const std::string& extension);
 
 // One name for one place, however it is spelt: the device and inode of the

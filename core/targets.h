@@ -79,7 +79,7 @@ const TargetRow* FindTargetByCliName(std::string_view name);
 const TargetRow* FindTargetByOutput(const std::string& path);
 
 std::span<const SourceRow> Sources();
-// A source row's extensions, one by one (".m4a").
+// A source row's extensions, one by one (".aif", ".aiff", ...).
 std::vector<std::string_view> ExtensionsOf(const SourceRow& row);
 
 // Every engine the rows name, and the WAV stage, each running its own procedure.

@@ -25,7 +25,7 @@ std::vector<TagPicture> ReadPictures(const TagLib::APE::Tag& tag);
 void WriteApeTag(TagLib::APE::Tag& tag, const Tags& tags, TagWriteResult& result);
 
 // The tag form of a TagLib file kind that keeps an APEv2 tag and may carry
-// an ID3v1 one (Monkey's Audio, WavPack); `kind` names it in errors.
+// an ID3v1 one; `kind` names it in errors.
 template <typename File>
 void ReadApeTagged(const std::string& path, TagReadResult& result, const char* kind) {
     File file(path.c_str(), false);

@@ -9,6 +9,9 @@
 # the form every engine reads or writes, so every engine names it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+# AIFF, M4A and WavPack are targets of their own and, as sources, kinds the
+# FFmpeg row reads: that row's decoder and tag reader name them as theirs.
+ffmpeg_row="*ffmpeg* metadata/othertags.*"
 # label | words | own paths (globs; * crosses folders)
 formats=(
     "wav|wav|*wav* *wave*"
@@ -17,8 +20,10 @@ formats=(
     "ape|ape monkey|*ape* *monkey* plugins/macdll/*"
     "flac|flac|*flac*"
     "opus|opus|*opus*"
-    "aiff|aiff|*aiff*"
-    "ffmpeg|m4a aac alac wma wavpack tta mpc dsf caf w64 ac3 mka matroska|*ffmpeg* metadata/othertags.*"
+    "aiff|aiff|*aiff* $ffmpeg_row"
+    "m4a|m4a mp4 aac alac|*m4a* *mp4* *aac* *alac* $ffmpeg_row"
+    "wavpack|wavpack wvc|*wavpack* $ffmpeg_row"
+    "ffmpeg|wma tta mpc dsf caf w64 ac3 mka matroska|$ffmpeg_row"
 )
 for entry in "${formats[@]}"; do
     IFS='|' read -r label words own <<<"$entry"

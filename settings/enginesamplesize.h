@@ -1,6 +1,6 @@
 #pragma once
 // A tuning window of one choice, the sample size of the output or the
-// source's kept: "Aiff Engine" and "Alac Engine".
+// source's kept, shared by the lossless targets that offer only that.
 
 #include "settings/dialogparts.h"
 #include "settings/samplesize.h"

@@ -1,6 +1,6 @@
 #pragma once
-// The sample size a lossless target that writes 16 or 24 bits (AIFF, ALAC)
-// is told to write.
+// The sample size a lossless target that writes 16 or 24 bits is told to
+// write.
 
 #include <cstdint>
 
