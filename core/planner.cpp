@@ -217,7 +217,10 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     } else {
         bool skip = false;
         file.finalTarget = FinalTarget(output, source, skip);
-        if (skip) return;
+        if (skip) {
+            plan_.skippedOutputFolders.insert(FolderOf(output));
+            return;
+        }
     }
     batchPlaces_.insert(Place(file.finalTarget));
     QueueChain(file, *format, target);

@@ -2,6 +2,7 @@
 // Turns the file list and the chosen target into the queue of jobs.
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,9 @@ struct BatchPlan {
     std::vector<PlannedFile> files;  // in row order
     uint32_t fileCount = 0;          // every listed file, planned or not
     std::string error;               // why nothing could be planned, or ""
+    // The folders of outputs left as they are (skipped because they exist):
+    // a killed run may have left its files there too.
+    std::set<std::string> skippedOutputFolders;
 };
 
 // `files` are the list's paths in row order; a file the planner cannot

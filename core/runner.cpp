@@ -315,6 +315,11 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     options_.verify = options.verify || options.afterOperation == AfterOperation::kDeleteSource;
     fileCount_ = plan.fileCount;
     finished_ = plan.files.empty();
+    // A killed run's files go from every folder the batch writes in or
+    // would have written in, even when all its outputs are there already.
+    std::set<std::string> checked;
+    for (const std::string& folder : plan.skippedOutputFolders)
+        if (checked.insert(folder).second) RemoveStaleRunFiles(folder);
     if (finished_) {
         // Sources all gone leave nothing to convert, and only orphans to remove.
         if (options_.deleteOrphans && options_.ledger) {
@@ -326,7 +331,6 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
 
     // A folder that cannot take the outputs, or a name too long for it,
     // fails its files before any engine runs; the others go ahead.
-    std::set<std::string> checked;
     std::vector<std::pair<uint32_t, std::string>> refused;
     for (PlannedFile& file : plan.files) {
         std::string problem = file.outputRoot.empty() ? "" : FolderProblem(file.outputRoot);

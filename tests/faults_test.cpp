@@ -197,6 +197,17 @@ TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
     }
 }
 
+// A run killed after its last output took its name leaves its temporary
+// WAV; the next run cleans it up though every output is there to skip.
+TEST_F(Faults, AKilledRunsFilesGoEvenWhenEveryOutputIsSkipped) {
+    MakeSources(1);
+    fs::create_directory(dir / "out");
+    ASSERT_EQ(RunCommand(Convert(dir.path(), "--target wav --output-dir out" + SourceList())).status, 0);
+    WriteFile(dir / "out/Temp-QOR-File~elsewhere~1~0", "a dead run's");
+    RunCommand(Convert(dir.path(), "--if-exists skip --target wav --output-dir out" + SourceList()));
+    EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+}
+
 TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
     for (int runs : {2, 3}) {
         SCOPED_TRACE(std::to_string(runs) + " runs");
