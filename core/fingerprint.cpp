@@ -74,7 +74,10 @@ std::optional<std::string> WaveAudioHash(const std::string& source) {
         digest.Add(buffer.data(), static_cast<std::size_t>(got));
         left -= static_cast<uint64_t>(got);
     }
-    return "pcm:" + HexOf(digest.Finish());
+    // Each name is apart from the hashes of earlier records ("pcm:", "words:"),
+    // which the four-lane digest never equals by design: such a source, once
+    // touched, is converted again.
+    return "pcm4:" + HexOf(digest.Finish());
 }
 
 }  // namespace
@@ -119,9 +122,7 @@ std::string AudioHash(const std::string& source) {
             digest.Add(packet.packet->data, static_cast<std::size_t>(packet.packet->size));
         av->av_packet_unref(packet.packet);
     }
-    // Named apart from the byte-wise hash of earlier records, which this one
-    // never equals by design: such a source, once touched, is converted again.
-    return "words:" + HexOf(digest.Finish());
+    return "words4:" + HexOf(digest.Finish());
 }
 
 std::string TagsHash(const std::string& source, bool copyTags) {
