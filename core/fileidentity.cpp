@@ -22,7 +22,8 @@ std::optional<uint64_t> HashOf(const std::string& path) {
     WordDigest digest;
     std::array<uint8_t, 65536> buffer;
     ssize_t got;
-    while ((got = ::read(fd, buffer.data(), buffer.size())) > 0) digest.Add(buffer.data(), static_cast<std::size_t>(got));
+    while ((got = ::read(fd, buffer.data(), buffer.size())) > 0)
+        digest.Add(buffer.data(), static_cast<std::size_t>(got));
     ::close(fd);
     if (got < 0) return std::nullopt;
     return digest.Finish();

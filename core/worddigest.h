@@ -5,6 +5,7 @@
 // four words at once; the lanes are then mixed into one. Bytes are carried
 // across calls, so the result does not depend on how the stream is cut.
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
