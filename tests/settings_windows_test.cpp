@@ -7,26 +7,18 @@
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 
-#include "codecs/job.h"
 #include "settings/aactuning.h"
 #include "settings/appliedgain.h"
-#include "settings/engineapemonkey.h"
-#include "settings/engineflac.h"
-#include "settings/enginemp3gogo.h"
 #include "settings/enginemp3lame.h"
-#include "settings/engineoggvorbis.h"
 #include "settings/enginetuning.h"
 #include "settings/flactuning.h"
 #include "settings/generalsettingsdlg.h"
@@ -135,7 +127,8 @@ void ChangeEverything(QWidget* window) {
                 break;
             }
     }
-    for (QCheckBox* box : window->findChildren<QCheckBox*>()) box->click();
+    // Also the boxes a mode disables: their choices are kept all the same.
+    for (QCheckBox* box : window->findChildren<QCheckBox*>()) box->toggle();
     for (QComboBox* list : window->findChildren<QComboBox*>())
         Pick(list, list->itemText((list->currentIndex() + 1) % list->count()));
     for (QSlider* bar : window->findChildren<QSlider*>()) bar->setValue((bar->value() + 1) % 10);
@@ -165,42 +158,117 @@ QStringList CheckedRadios(QWidget* window) {
 }
 
 // A target whose tuning lives in the preferences file: its window, the
-// slider and radios it opens on by default and those a user picks, and its
-// other controls, shown (saved false: as by default, then changed; true:
-// as changed) and read back.
+// radios it opens on by default and those a user picks, and its other
+// controls, shown (saved false: as by default, then changed; true: as
+// changed) and read back.
 struct PreferencesWindow {
     int32_t target;
     const char* title;
-    const char* slider;
-    int sliderBefore, sliderAfter;
     QStringList radiosBefore, radiosAfter;
     void (*others)(QWidget* window, bool saved);
     void (*readBack)(const TargetTuning& tuning);
 };
 
 const PreferencesWindow kPreferencesWindows[] = {
-    {kTargetFlac, "Flac Engine", "level", 5, 8, {"As Source", "As Source"}, {"16 Bits/Sample", "Mono"},
+    {kTargetFlac, "Flac Engine", {"As Source", "As Source"}, {"16 Bits/Sample", "Mono"},
      [](QWidget* w, bool saved) {
+         auto* level = w->findChild<QSlider*>("level");
+         EXPECT_EQ(level->value(), saved ? 8 : 5);
          EXPECT_EQ(w->findChild<QCheckBox*>()->isChecked(), saved) << "verify";
-         if (!saved) w->findChild<QCheckBox*>()->click();
+         if (saved) return;
+         level->setValue(8);
+         w->findChild<QCheckBox*>()->click();
      },
      [](const TargetTuning& tuning) {
          const FlacSettings flac = tuning.Of<FlacSettings>();
          EXPECT_EQ(std::tuple(flac.level, flac.verify, flac.input.channelMode, flac.input.sampleSizeMode),
                    std::tuple(8, true, WavChannels::kMono, WavSampleSize::k16Bit));
      }},
-    {kTargetOpus, "Opus Engine", "complexity", 10, 3, {"Music", "VBR"}, {"CBR", "Speech"},
+    {kTargetOpus, "Opus Engine", {"Music", "VBR"}, {"CBR", "Speech"},
      [](QWidget* w, bool saved) {
+         auto* complexity = w->findChild<QSlider*>("complexity");
          auto* bitrate = w->findChild<QSpinBox*>("bitrate");
+         EXPECT_EQ(complexity->value(), saved ? 3 : 10);
          EXPECT_EQ(bitrate->text().toStdString(), saved ? "96 kbit/s" : "Auto (128 Stereo, 64 Mono)");
-         if (!saved) bitrate->setValue(96);
+         if (saved) return;
+         complexity->setValue(3);
+         bitrate->setValue(96);
      },
      [](const TargetTuning& tuning) {
          const OpusSettings opus = tuning.Of<OpusSettings>();
          EXPECT_EQ(std::tuple(opus.bitrate, opus.complexity, opus.mode, opus.application),
                    std::tuple(96, 3, OpusMode::kCbr, OpusApplication::kSpeech));
      }},
+    // The quality only in VBR, the bit rate only in CBR; Save keeps both.
+    {kTargetAac, "Aac Engine", {"CBR, Bit Rate"}, {"VBR, Quality"},
+     [](QWidget* w, bool saved) {
+         auto* quality = w->findChild<QDoubleSpinBox*>("quality");
+         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
+         EXPECT_EQ(bitrate->value(), 192);
+         EXPECT_EQ(quality->isEnabled(), saved);
+         EXPECT_EQ(bitrate->isEnabled(), !saved);
+         if (!saved) quality->setValue(1.5);
+     },
+     [](const TargetTuning& tuning) {
+         const AacSettings aac = tuning.Of<AacSettings>();
+         EXPECT_EQ(std::tuple(aac.mode, aac.quality, aac.bitrate), std::tuple(AacMode::kVbr, 15, 192));
+     }},
+    // The hybrid choices are shown but not open until hybrid is chosen.
+    {kTargetWavPack, "WavPack Engine", {"Lossless", "Normal"}, {"Hybrid (Lossy)", "Very High"},
+     [](QWidget* w, bool saved) {
+         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
+         auto* correction = w->findChild<QCheckBox*>();
+         EXPECT_EQ(bitrate->value(), saved ? 256 : 320);
+         EXPECT_EQ(correction->isChecked(), !saved);
+         EXPECT_EQ(bitrate->isEnabled(), saved);
+         EXPECT_EQ(correction->isEnabled(), saved);
+         if (saved) return;
+         bitrate->setValue(256);
+         correction->setChecked(false);
+     },
+     [](const TargetTuning& tuning) {
+         const WavPackSettings wavpack = tuning.Of<WavPackSettings>();
+         EXPECT_EQ(std::tuple(wavpack.level, wavpack.mode, wavpack.bitrate, wavpack.correction),
+                   std::tuple(WavPackLevel::kVeryHigh, WavPackMode::kHybrid, 256, false));
+     }},
 };
+
+// A window whose radios enable the controls of their mode: after each radio
+// is pressed, the controls (by object name or caption; "track bar" is the
+// window's slider) that are open and those that are not.
+struct ModeStep {
+    const char* radio;
+    std::vector<const char*> enabled, disabled;
+};
+struct ModeWindow {
+    int32_t target;
+    std::vector<ModeStep> steps;
+};
+
+const ModeWindow kModeWindows[] = {
+    {kTargetLame,
+     {{"ABR", {"abrBitrate"},
+       {"cbrBitrate", "vbrMinBitrate", "vbrMaxBitrate", "vbrMethod", "track bar", "Bit Reservoir"}},
+      {"VBR", {"vbrMinBitrate", "vbrMaxBitrate", "vbrMethod", "track bar", "Bit Reservoir", "Quality"}, {"abrBitrate"}},
+      {"CBR", {"cbrBitrate"}, {"vbrMinBitrate", "Xing VBR Header"}},
+      {"Resample", {"resampleRate"}, {}},
+      {"From Source", {}, {"resampleRate"}}}},
+    {kTargetGoGo,
+     {{"ABR", {"bitrate"}, {"vbrMinBitrate", "Max"}},
+      {"VBR", {"vbrMinBitrate", "vbrMaxBitrate", "Min", "Max"}, {"bitrate"}},
+      {"Resample", {"resampleRate"}, {}}}},
+    {kTargetOgg,
+     {{"ABR", {"abrBitrate"}, {"track bar", "trueVbrBitrate"}},
+      {"True VBR", {"trueVbrBitrate"}, {"abrBitrate"}}}},
+};
+
+QWidget* Control(QWidget* window, const QString& name) {
+    if (name == "track bar") return window->findChild<QSlider*>();
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (widget->objectName() == name || widget->property("text").toString() == name) return widget;
+    ADD_FAILURE() << "no control " << name.toStdString();
+    return window;
+}
 
 }  // namespace
 
@@ -232,9 +300,11 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
             const auto* before = reinterpret_cast<const char*>(&start);
             EXPECT_TRUE(SameBytes(now, before, engine.begin));
             EXPECT_TRUE(SameBytes(now + engine.end, before + engine.end, sizeof s - engine.end));
-            EXPECT_FALSE(SameBytes(now + engine.begin, before + engine.begin, engine.end - engine.begin));
-            // The saved pairs are pairs the command line accepts.
+            // Every choice of the block is saved, and each pair is one the command line accepts.
             for (const SettingsField& field : SettingsFields()) {
+                if (field.offset < engine.begin || field.offset >= engine.end) continue;
+                const std::size_t size = field.type == FieldType::Int16 ? 2 : 4;
+                EXPECT_FALSE(SameBytes(now + field.offset, before + field.offset, size)) << field.name;
                 if (!field.list || !field.isIndex) continue;
                 int32_t index;
                 std::memcpy(&index, now + field.offset, sizeof index);
@@ -248,7 +318,7 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
     EXPECT_FALSE(OpenEngineTuning(0, s, preferences, nullptr)) << "no target, no window";
 }
 
-TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
+TEST(TuningWindows, TargetsTunedInThePreferencesFileKeepTheirTuningThere) {
     using zelph::test::ReadFile;
     for (const PreferencesWindow& tuned : kPreferencesWindows) {
         SCOPED_TRACE(tuned.title);
@@ -269,12 +339,8 @@ TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
         EXPECT_EQ(ReadFile(path), "# kept\nother.key = 3\n") << "Cancel wrote the preferences";
 
         WhenOpen([&](QWidget* window) {
-            auto* slider = window->findChild<QSlider*>(tuned.slider);
-            ASSERT_NE(slider, nullptr);
-            EXPECT_EQ(slider->value(), tuned.sliderBefore);
             EXPECT_EQ(CheckedRadios(window), tuned.radiosBefore);
             tuned.others(window, false);
-            slider->setValue(tuned.sliderAfter);
             for (QRadioButton* radio : window->findChildren<QRadioButton*>())
                 if (tuned.radiosAfter.contains(radio->text())) radio->click();
             Press(window, "Save");
@@ -289,7 +355,6 @@ TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
         tuned.readBack(TuningFrom(reread));
         EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
         WhenOpen([&](QWidget* window) {
-            EXPECT_EQ(window->findChild<QSlider*>(tuned.slider)->value(), tuned.sliderAfter);
             EXPECT_EQ(CheckedRadios(window), tuned.radiosAfter);
             tuned.others(window, true);
             Press(window, "Cancel");
@@ -298,123 +363,28 @@ TEST(TuningWindows, FlacAndOpusKeepTheirTuningInThePreferencesFile) {
     }
 }
 
-// The quality only in VBR, the bit rate only in CBR; Save keeps both.
-TEST(TuningWindows, AacEnablesTheFieldOfItsModeAndKeepsItsTuningInThePreferencesFile) {
-    zelph::test::ScratchDir dir;
-    const std::string path = dir / "zelph.conf";
-    Preferences preferences(path);
-    preferences.Load();
-    ConverterSettings s = Defaults();
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->windowTitle(), "Aac Engine");
-        auto* quality = window->findChild<QDoubleSpinBox*>("quality");
-        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
-        EXPECT_EQ(bitrate->value(), 192);
-        EXPECT_TRUE(bitrate->isEnabled());
-        EXPECT_FALSE(quality->isEnabled());
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            if (radio->text().startsWith("VBR")) radio->click();
-        EXPECT_TRUE(quality->isEnabled());
-        EXPECT_FALSE(bitrate->isEnabled());
-        quality->setValue(1.5);
-        Press(window, "Save");
-    });
-    EXPECT_TRUE(OpenEngineTuning(kTargetAac, s, preferences, nullptr));
-    Preferences reread(path);
-    reread.Load();
-    const AacSettings aac = TuningFrom(reread).Of<AacSettings>();
-    EXPECT_EQ(aac.mode, AacMode::kVbr);
-    EXPECT_EQ(aac.quality, 15);
-    EXPECT_EQ(aac.bitrate, 192);
-}
-
-TEST(TuningWindows, WavPackKeepsItsTuningInThePreferencesFile) {
-    zelph::test::ScratchDir dir;
-    const std::string path = dir / "zelph.conf";
-    Preferences preferences(path);
-    preferences.Load();
-    ConverterSettings s = Defaults();
-
-    // Opened on the defaults: normal, lossless, the hybrid choices shown but
-    // not open until hybrid is chosen.
-    WhenOpen([](QWidget* window) {
-        EXPECT_EQ(window->windowTitle(), "WavPack Engine");
-        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
-        auto* correction = window->findChild<QCheckBox*>();
-        EXPECT_EQ(bitrate->value(), 320);
-        EXPECT_TRUE(correction->isChecked());
-        EXPECT_FALSE(bitrate->isEnabled());
-        EXPECT_FALSE(correction->isEnabled());
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            EXPECT_EQ(radio->isChecked(), radio->text() == "Normal" || radio->text() == "Lossless")
-                << radio->text().toStdString();
-        for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-            if (radio->text() == "Very High" || radio->text() == "Hybrid (Lossy)") radio->click();
-        EXPECT_TRUE(bitrate->isEnabled());
-        EXPECT_TRUE(correction->isEnabled());
-        bitrate->setValue(256);
-        correction->click();
-        Press(window, "Save");
-    });
-    EXPECT_TRUE(OpenEngineTuning(kTargetWavPack, s, preferences, nullptr));
-    Preferences reread(path);
-    reread.Load();
-    const WavPackSettings wavpack = TuningFrom(reread).Of<WavPackSettings>();
-    EXPECT_EQ(wavpack.level, WavPackLevel::kVeryHigh);
-    EXPECT_EQ(wavpack.mode, WavPackMode::kHybrid);
-    EXPECT_EQ(wavpack.bitrate, 256);
-    EXPECT_FALSE(wavpack.correction);
-}
-
-TEST(TuningWindows, LameShowsItsBlockAndFollowsItsModes) {
-    ConverterSettings s = Defaults();
-    CEngineMp3Lame window(&s.lame);
-    Open(window, [](QWidget* w) {
-        EXPECT_TRUE(Checked(w, "CBR") && Checked(w, "Stereo") && Checked(w, "MPEG2") && Checked(w, "From Source"));
-        EXPECT_TRUE(Checked(w, "Private Bit") && Checked(w, "CRC Bit") && Checked(w, "Xing VBR Header"));
-        EXPECT_TRUE(List(w, "cbrBitrate")->isEnabled());
-        for (const char* name : {"abrBitrate", "vbrMinBitrate", "vbrMaxBitrate", "vbrMethod", "resampleRate"})
-            EXPECT_FALSE(List(w, name)->isEnabled()) << name;
-        EXPECT_FALSE(w->findChild<QSlider*>()->isEnabled());
-        EXPECT_FALSE(Find(w, "Bit Reservoir")->isEnabled());
-        EXPECT_EQ(List(w, "abrBitrate")->currentText(), "128");
-        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "320");
-        EXPECT_EQ(List(w, "vbrMethod")->currentText(), "Default");
-        EXPECT_EQ(List(w, "preset")->currentText(), "Normal");
-        EXPECT_EQ(List(w, "resampleRate")->currentText(), "44100");
-
-        Press(w, "ABR");
-        EXPECT_TRUE(List(w, "abrBitrate")->isEnabled());
-        EXPECT_FALSE(List(w, "cbrBitrate")->isEnabled());
-        Press(w, "VBR");
-        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled());
-        EXPECT_TRUE(List(w, "vbrMinBitrate")->isEnabled() && Find(w, "Bit Reservoir")->isEnabled());
-        EXPECT_TRUE(Find<QLabel>(w, "Quality")->isEnabled());
-
-        Pick(List(w, "vbrMinBitrate"), "192");
-        Pick(List(w, "vbrMaxBitrate"), "128");
-        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "192") << "maximum follows the minimum";
-        Pick(List(w, "vbrMaxBitrate"), "224");
-        Pick(List(w, "vbrMinBitrate"), "256");
-        EXPECT_EQ(List(w, "vbrMinBitrate")->currentText(), "224") << "minimum follows the maximum";
-        Pick(List(w, "vbrMethod"), "MTRH");
-        w->findChild<QSlider*>()->setValue(4);
-        Press(w, "Resample");
-        EXPECT_TRUE(List(w, "resampleRate")->isEnabled());
-        Pick(List(w, "resampleRate"), "22050");
-        Pick(List(w, "preset"), "CD");
-        Press(w, "Joint Stereo");
-        Press(w, "CRC Bit");
-        Press(w, "MPEG1");
-        Press(w, "CBR");  // the VBR choices are saved all the same
-        Press(w, "Save");
-    });
-    LameSettings l = Defaults().lame;
-    l.vbrMinBitrateIndex = 14, l.vbrMinBitrate = 224, l.vbrMaxBitrateIndex = 14, l.vbrMaxBitrate = 224;
-    l.vbrMethodIndex = 4, l.vbrMethod = 3, l.quality = 4, l.resampleRateIndex = 4, l.resampleRate = 22050;
-    l.presetIndex = 14, l.preset = 9000, l.sampleRateMode = SampleRateMode::kResample, l.channelMode = Mp3Channels::kJointStereo, l.crcBit = 0,
-    l.mpegVersion = MpegVersion::kMpeg1;
-    EXPECT_TRUE(SameBytes(&s.lame, &l, sizeof l));
+TEST(TuningWindows, EachModeOpensItsOwnControlsAndVbrRangesStayOrdered) {
+    Preferences preferences("/nowhere/zelph.conf");
+    for (const ModeWindow& tuned : kModeWindows) {
+        ConverterSettings s = Defaults();
+        WhenOpen([&](QWidget* w) {
+            SCOPED_TRACE(w->windowTitle().toStdString());
+            for (const ModeStep& step : tuned.steps) {
+                SCOPED_TRACE(step.radio);
+                Press(w, step.radio);
+                for (const char* name : step.enabled) EXPECT_TRUE(Control(w, name)->isEnabled()) << name;
+                for (const char* name : step.disabled) EXPECT_FALSE(Control(w, name)->isEnabled()) << name;
+            }
+            if (!w->findChild<QComboBox*>("vbrMaxBitrate")) return;
+            Pick(List(w, "vbrMinBitrate"), "192");
+            Pick(List(w, "vbrMaxBitrate"), "128");
+            EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "192") << "maximum follows the minimum";
+            Pick(List(w, "vbrMaxBitrate"), "224");
+            Pick(List(w, "vbrMinBitrate"), "256");
+            EXPECT_EQ(List(w, "vbrMinBitrate")->currentText(), "224") << "minimum follows the maximum";
+        });
+        OpenEngineTuning(tuned.target, s, preferences, nullptr);
+    }
 }
 
 TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
@@ -454,63 +424,6 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     EXPECT_EQ(s.lame.cbrBitrate, 192);
 }
 
-TEST(TuningWindows, GoGoOggAndApeFollowTheirModesAndTables) {
-    ConverterSettings s = Defaults();
-    CEngineMp3GoGo gogo(&s.gogo);
-    Open(gogo, [](QWidget* w) {
-        EXPECT_TRUE(Checked(w, "CBR") && Checked(w, "VBR Tag") && Checked(w, "From Source"));
-        EXPECT_FALSE(Checked(w, "MMX") || Checked(w, "3DNow"));
-        EXPECT_TRUE(Checked(w, "SSE2") && Checked(w, "Altivec"));
-        EXPECT_EQ(List(w, "emphasis")->currentText(), "50/15ms");
-        EXPECT_FALSE(List(w, "vbrMinBitrate")->isEnabled() || Find<QLabel>(w, "Max")->isEnabled());
-        Press(w, "ABR");
-        EXPECT_TRUE(List(w, "bitrate")->isEnabled());
-        Press(w, "VBR");
-        EXPECT_FALSE(List(w, "bitrate")->isEnabled());
-        EXPECT_TRUE(List(w, "vbrMaxBitrate")->isEnabled() && Find<QLabel>(w, "Min")->isEnabled());
-        Pick(List(w, "vbrMaxBitrate"), "64");
-        EXPECT_EQ(List(w, "vbrMaxBitrate")->currentText(), "128");
-        Press(w, "Resample");
-        Pick(List(w, "resampleRate"), "48000");
-        Pick(List(w, "emphasis"), "CCITT");
-        Press(w, "Save");
-    });
-    GoGoSettings g = Defaults().gogo;
-    g.bitrateMode = Mp3BitrateMode::kVbr, g.vbrMaxBitrateIndex = 11, g.vbrMaxBitrate = 128, g.sampleRateMode = SampleRateMode::kResample;
-    g.resampleRateIndex = 2, g.resampleRate = 48000, g.emphasisIndex = 2, g.emphasis = 3;
-    EXPECT_TRUE(SameBytes(&s.gogo, &g, sizeof g));
-
-    CEngineOggVorbis ogg(&s.ogg);
-    Open(ogg, [](QWidget* w) {
-        EXPECT_EQ(w->findChild<QSlider*>()->value(), 5);
-        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled() || List(w, "trueVbrBitrate")->isEnabled());
-        EXPECT_EQ(List(w, "trueVbrBitrate")->currentText(), "128");
-        Press(w, "ABR");
-        EXPECT_TRUE(List(w, "abrBitrate")->isEnabled());
-        EXPECT_FALSE(w->findChild<QSlider*>()->isEnabled() || List(w, "trueVbrBitrate")->isEnabled());
-        Press(w, "True VBR");
-        EXPECT_FALSE(List(w, "abrBitrate")->isEnabled());
-        Pick(List(w, "trueVbrBitrate"), "350");
-        w->findChild<QSlider*>()->setValue(9);
-        Press(w, "Mono");
-        Press(w, "Save");
-    });
-    OggVorbisSettings o = Defaults().ogg;
-    o.bitrateMode = OggBitrateMode::kTrueVbr, o.qualityPosition = 9, o.vbrQuality = 0.1f, o.channelMode = OggChannels::kMono;
-    o.trueVbrBitrateIndex = 10, o.trueVbrBitrate = 350;
-    EXPECT_TRUE(SameBytes(&s.ogg, &o, sizeof o));
-
-    CEngineApeMonkey ape(&s.ape);
-    Open(ape, [](QWidget* w) {
-        EXPECT_EQ(List(w, "compressionLevel")->currentText(), "Normal");
-        Pick(List(w, "compressionLevel"), "Insane");
-        Press(w, "8 Bits/Sample");
-        Press(w, "Save");
-    });
-    const ApeSettings a{.compressionIndex = 4, .compressionLevel = 5000, .pcm = {WavChannels::kStereo, WavSampleSize::k8Bit}};
-    EXPECT_TRUE(SameBytes(&s.ape, &a, sizeof a));
-}
-
 TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
@@ -540,60 +453,44 @@ TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
 }
 
-TEST(GeneralSettings, CopyTagsVerifyLoudnessFilesAtOnceOutputNamesAndTheLibraryEditThePreferencesAndNothingInTheRecord) {
+TEST(GeneralSettings, ItsOtherChoicesEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
     zelph::test::ScratchDir dir;
     Preferences preferences(dir / "zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
-    const char* const verifyBox = "Verify Outputs (Always When Deleting Sources)";
-    const char* const updateBox = "Only Convert What Changed Since The Last Run";
+    const std::string_view keys[] = {kCopyTags, kVerify, kUpdate, kLoudness, kTruePeak, kApplyGainLufs,
+                                     kFilesAtOnce, kLossyRule, kNamePattern, kKeepTreeRoot};
+    // Each box, list, number and field changed: Cancel keeps every choice,
+    // each Save changes every one, so each is shown as stored and saved.
     for (const char* button : {"Cancel", "Save", "Save"}) {
-        const bool was = preferences.Get(kCopyTags) != 0, verified = preferences.Get(kVerify) != 0;
-        const bool updating = preferences.Get(kUpdate) != 0;
-        const std::string lossy = preferences.GetText(kLossyRule);
-        const int files = preferences.Get(kFilesAtOnce);
-        const std::string pattern = preferences.GetText(kNamePattern), root = preferences.GetText(kKeepTreeRoot);
-        const int loudness = preferences.Get(kLoudness), gain = preferences.Get(kApplyGainLufs);
-        const bool truePeak = preferences.Get(kTruePeak) != 0;
+        const Preferences was = preferences;
+        const std::string root = preferences.GetText(kKeepTreeRoot);
         Open(window, [&](QWidget* w) {
-            auto* loudnessList = w->findChild<QComboBox*>("loudness");
             auto* gainTarget = w->findChild<QSpinBox*>("gainTarget");
-            EXPECT_EQ(loudnessList->currentIndex(), loudness);
-            EXPECT_EQ(Checked(w, "True Peaks"), truePeak);
-            EXPECT_EQ(Checked(w, "Apply Gain To"), gain != 0);
-            EXPECT_EQ(gainTarget->isEnabled(), gain != 0);
-            if (gain != 0) EXPECT_EQ(gainTarget->value(), gain);
-            loudnessList->setCurrentIndex((loudness + 1) % 3);
-            Press(w, "True Peaks");
-            Press(w, "Apply Gain To");
+            EXPECT_EQ(gainTarget->value() == -14, Checked(w, "Apply Gain To")) << "the stored target shows";
+            for (const char* box : {"Copy Tags", "Verify Outputs (Always When Deleting Sources)", "True Peaks",
+                                    "Only Convert What Changed Since The Last Run", "Apply Gain To"})
+                Press(w, box);
+            EXPECT_EQ(gainTarget->isEnabled(), Checked(w, "Apply Gain To"));
             gainTarget->setValue(-14);
-            EXPECT_EQ(Checked(w, "Copy Tags"), was) << "the box shows the preference as it is";
-            EXPECT_EQ(Checked(w, verifyBox), verified);
-            auto* patternField = w->findChild<QLineEdit*>("namePattern");
-            auto* rootField = w->findChild<QLineEdit*>("keepTreeRoot");
-            Press(w, "Copy Tags");
-            Press(w, verifyBox);
-            EXPECT_EQ(Checked(w, updateBox), updating);
-            Press(w, updateBox);
-            w->findChild<QComboBox*>("lossyRule")->setCurrentIndex(lossy.empty() ? 1 : 0);
-            w->findChild<QSpinBox*>("filesAtOnce")->setValue(files + 3);
-            patternField->setText(QString::fromStdString(pattern + "%title%"));
-            rootField->setText(QString::fromStdString(" /m\u00fcsic" + root + " "));
+            for (const char* name : {"loudness", "lossyRule"}) {
+                auto* list = List(w, name);
+                list->setCurrentIndex((list->currentIndex() + 1) % 2);
+            }
+            auto* files = w->findChild<QSpinBox*>("filesAtOnce");
+            files->setValue(files->value() + 3);
+            auto* pattern = w->findChild<QLineEdit*>("namePattern");
+            pattern->setText(pattern->text() + "%title%");
+            w->findChild<QLineEdit*>("keepTreeRoot")->setText(QString::fromStdString(" /m\u00fcsic" + root + " "));
             Press(w, button);
         });
         const bool saved = std::string(button) == "Save";
-        EXPECT_EQ(preferences.Get(kCopyTags) != 0, saved ? !was : was);
-        EXPECT_EQ(preferences.Get(kVerify) != 0, saved ? !verified : verified);
-        EXPECT_EQ(preferences.Get(kFilesAtOnce), saved ? files + 3 : files);
-        EXPECT_EQ(preferences.Get(kUpdate) != 0, saved ? !updating : updating);
-        EXPECT_EQ(preferences.Get(kLoudness), saved ? (loudness + 1) % 3 : loudness);
-        EXPECT_EQ(preferences.Get(kTruePeak) != 0, saved ? !truePeak : truePeak);
-        EXPECT_EQ(preferences.Get(kApplyGainLufs), saved ? (gain != 0 ? 0 : -14) : gain);
-        EXPECT_EQ(preferences.GetText(kLossyRule), saved ? (lossy.empty() ? "copy" : "") : lossy);
-        EXPECT_EQ(preferences.GetText(kNamePattern), saved ? pattern + "%title%" : pattern);
+        for (const std::string_view key : keys)
+            EXPECT_EQ(preferences.GetText(key) != was.GetText(key), saved) << key;
         EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }
+    EXPECT_EQ(preferences.Get(kApplyGainLufs), 0) << "on, then off again";
     // What was saved reads back from zelph.conf as it was chosen.
     ASSERT_EQ(preferences.Save(), "");
     Preferences reloaded(preferences.path());
