@@ -15,8 +15,12 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <span>
+#include <typeindex>
 
 #include "settings/aactuning.h"
+#include "settings/aifftuning.h"
+#include "settings/alactuning.h"
 #include "settings/appliedgain.h"
 #include "settings/enginemp3lame.h"
 #include "settings/enginetuning.h"
@@ -118,7 +122,8 @@ const Engine kEngines[] = {
 };
 
 // Changes every control of a window: another radio in each group, every
-// check box, the next entry of each list and the next track-bar position.
+// check box, the next entry of each list, the next track-bar position and
+// the next number.
 void ChangeEverything(QWidget* window) {
     for (QButtonGroup* group : window->findChildren<QButtonGroup*>()) {
         for (QAbstractButton* radio : group->buttons())
@@ -132,6 +137,7 @@ void ChangeEverything(QWidget* window) {
     for (QComboBox* list : window->findChildren<QComboBox*>())
         Pick(list, list->itemText((list->currentIndex() + 1) % list->count()));
     for (QSlider* bar : window->findChildren<QSlider*>()) bar->setValue((bar->value() + 1) % 10);
+    for (QAbstractSpinBox* number : window->findChildren<QAbstractSpinBox*>()) number->stepBy(1);
 }
 
 // A record whose every field differs from its defaults where it can, set the
@@ -148,90 +154,19 @@ ConverterSettings VariedSettings() {
     return s;
 }
 
-// The texts of the radios of `window` that are checked, in sorted order.
-QStringList CheckedRadios(QWidget* window) {
-    QStringList checked;
-    for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-        if (radio->isChecked()) checked << radio->text();
-    checked.sort();
-    return checked;
+// The targets tuned in zelph.conf, with the block their window edits.
+const std::pair<int32_t, std::type_index> kPreferenceTuned[] = {
+    {kTargetFlac, typeid(FlacSettings)}, {kTargetOpus, typeid(OpusSettings)},
+    {kTargetAac, typeid(AacSettings)},   {kTargetWavPack, typeid(WavPackSettings)},
+    {kTargetAiff, typeid(AiffSettings)}, {kTargetAlac, typeid(AlacSettings)},
+};
+
+std::span<const PreferenceKey> KeysOf(std::type_index block) {
+    for (const TuningKind& kind : TuningKinds())
+        if (kind.block == block) return kind.keys;
+    ADD_FAILURE() << "no tuning registered for " << block.name();
+    return {};
 }
-
-// A target whose tuning lives in the preferences file: its window, the
-// radios it opens on by default and those a user picks, and its other
-// controls, shown (saved false: as by default, then changed; true: as
-// changed) and read back.
-struct PreferencesWindow {
-    int32_t target;
-    const char* title;
-    QStringList radiosBefore, radiosAfter;
-    void (*others)(QWidget* window, bool saved);
-    void (*readBack)(const TargetTuning& tuning);
-};
-
-const PreferencesWindow kPreferencesWindows[] = {
-    {kTargetFlac, "Flac Engine", {"As Source", "As Source"}, {"16 Bits/Sample", "Mono"},
-     [](QWidget* w, bool saved) {
-         auto* level = w->findChild<QSlider*>("level");
-         EXPECT_EQ(level->value(), saved ? 8 : 5);
-         EXPECT_EQ(w->findChild<QCheckBox*>()->isChecked(), saved) << "verify";
-         if (saved) return;
-         level->setValue(8);
-         w->findChild<QCheckBox*>()->click();
-     },
-     [](const TargetTuning& tuning) {
-         const FlacSettings flac = tuning.Of<FlacSettings>();
-         EXPECT_EQ(std::tuple(flac.level, flac.verify, flac.input.channelMode, flac.input.sampleSizeMode),
-                   std::tuple(8, true, WavChannels::kMono, WavSampleSize::k16Bit));
-     }},
-    {kTargetOpus, "Opus Engine", {"Music", "VBR"}, {"CBR", "Speech"},
-     [](QWidget* w, bool saved) {
-         auto* complexity = w->findChild<QSlider*>("complexity");
-         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
-         EXPECT_EQ(complexity->value(), saved ? 3 : 10);
-         EXPECT_EQ(bitrate->text().toStdString(), saved ? "96 kbit/s" : "Auto (128 Stereo, 64 Mono)");
-         if (saved) return;
-         complexity->setValue(3);
-         bitrate->setValue(96);
-     },
-     [](const TargetTuning& tuning) {
-         const OpusSettings opus = tuning.Of<OpusSettings>();
-         EXPECT_EQ(std::tuple(opus.bitrate, opus.complexity, opus.mode, opus.application),
-                   std::tuple(96, 3, OpusMode::kCbr, OpusApplication::kSpeech));
-     }},
-    // The quality only in VBR, the bit rate only in CBR; Save keeps both.
-    {kTargetAac, "Aac Engine", {"CBR, Bit Rate"}, {"VBR, Quality"},
-     [](QWidget* w, bool saved) {
-         auto* quality = w->findChild<QDoubleSpinBox*>("quality");
-         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
-         EXPECT_EQ(bitrate->value(), 192);
-         EXPECT_EQ(quality->isEnabled(), saved);
-         EXPECT_EQ(bitrate->isEnabled(), !saved);
-         if (!saved) quality->setValue(1.5);
-     },
-     [](const TargetTuning& tuning) {
-         const AacSettings aac = tuning.Of<AacSettings>();
-         EXPECT_EQ(std::tuple(aac.mode, aac.quality, aac.bitrate), std::tuple(AacMode::kVbr, 15, 192));
-     }},
-    // The hybrid choices are shown but not open until hybrid is chosen.
-    {kTargetWavPack, "WavPack Engine", {"Lossless", "Normal"}, {"Hybrid (Lossy)", "Very High"},
-     [](QWidget* w, bool saved) {
-         auto* bitrate = w->findChild<QSpinBox*>("bitrate");
-         auto* correction = w->findChild<QCheckBox*>();
-         EXPECT_EQ(bitrate->value(), saved ? 256 : 320);
-         EXPECT_EQ(correction->isChecked(), !saved);
-         EXPECT_EQ(bitrate->isEnabled(), saved);
-         EXPECT_EQ(correction->isEnabled(), saved);
-         if (saved) return;
-         bitrate->setValue(256);
-         correction->setChecked(false);
-     },
-     [](const TargetTuning& tuning) {
-         const WavPackSettings wavpack = tuning.Of<WavPackSettings>();
-         EXPECT_EQ(std::tuple(wavpack.level, wavpack.mode, wavpack.bitrate, wavpack.correction),
-                   std::tuple(WavPackLevel::kVeryHigh, WavPackMode::kHybrid, 256, false));
-     }},
-};
 
 // A window whose radios enable the controls of their mode: after each radio
 // is pressed, the controls (by object name or caption; "track bar" is the
@@ -260,6 +195,10 @@ const ModeWindow kModeWindows[] = {
     {kTargetOgg,
      {{"ABR", {"abrBitrate"}, {"track bar", "trueVbrBitrate"}},
       {"True VBR", {"trueVbrBitrate"}, {"abrBitrate"}}}},
+    {kTargetAac, {{"VBR, Quality", {"quality"}, {"bitrate"}}, {"CBR, Bit Rate", {"bitrate"}, {"quality"}}}},
+    {kTargetWavPack,
+     {{"Hybrid (Lossy)", {"bitrate", "Correction File (.wvc)"}, {}},
+      {"Lossless", {}, {"bitrate", "Correction File (.wvc)"}}}},
 };
 
 QWidget* Control(QWidget* window, const QString& name) {
@@ -318,10 +257,10 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
     EXPECT_FALSE(OpenEngineTuning(0, s, preferences, nullptr)) << "no target, no window";
 }
 
-TEST(TuningWindows, TargetsTunedInThePreferencesFileKeepTheirTuningThere) {
+TEST(TuningWindows, TargetsTunedInThePreferencesFileKeepEveryChoiceThere) {
     using zelph::test::ReadFile;
-    for (const PreferencesWindow& tuned : kPreferencesWindows) {
-        SCOPED_TRACE(tuned.title);
+    for (const auto& [target, block] : kPreferenceTuned) {
+        SCOPED_TRACE(target);
         zelph::test::ScratchDir dir;
         const std::string path = dir / "zelph.conf";
         zelph::test::WriteFile(path, "# kept\nother.key = 3\n");
@@ -329,38 +268,54 @@ TEST(TuningWindows, TargetsTunedInThePreferencesFileKeepTheirTuningThere) {
         preferences.Load();
         ConverterSettings s = Defaults();
         const ConverterSettings start = s;
-
-        WhenOpen([&](QWidget* window) {
-            EXPECT_EQ(window->windowTitle(), tuned.title);
-            ChangeEverything(window);
-            Press(window, "Cancel");
-        });
-        EXPECT_FALSE(OpenEngineTuning(tuned.target, s, preferences, nullptr));
-        EXPECT_EQ(ReadFile(path), "# kept\nother.key = 3\n") << "Cancel wrote the preferences";
-
-        WhenOpen([&](QWidget* window) {
-            EXPECT_EQ(CheckedRadios(window), tuned.radiosBefore);
-            tuned.others(window, false);
-            for (QRadioButton* radio : window->findChildren<QRadioButton*>())
-                if (tuned.radiosAfter.contains(radio->text())) radio->click();
-            Press(window, "Save");
-        });
-        EXPECT_TRUE(OpenEngineTuning(tuned.target, s, preferences, nullptr));
+        // Untouched, Save keeps every choice and Cancel any change; each
+        // changed Save changes each one (so the second also proves they are
+        // shown as stored).
+        for (const auto& [change, button] : {std::pair{false, "Save"}, {true, "Cancel"}, {true, "Save"}, {true, "Save"}}) {
+            const Preferences was = preferences;
+            WhenOpen([&, change = change, button = button](QWidget* window) {
+                if (change) ChangeEverything(window);
+                Press(window, button);
+            });
+            OpenEngineTuning(target, s, preferences, nullptr);
+            for (const PreferenceKey& key : KeysOf(block))
+                EXPECT_EQ(preferences.Get(key.name) != was.Get(key.name), change && button == std::string("Save"))
+                    << button << " " << key.name;
+        }
         EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "the tuning is not in the record";
-
-        // The file holds the choices beside what was there, reads back, and
-        // the reopened window shows them.
+        EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
         Preferences reread(path);
         reread.Load();
-        tuned.readBack(TuningFrom(reread));
-        EXPECT_NE(ReadFile(path).find("# kept\nother.key = 3\n"), std::string::npos);
-        WhenOpen([&](QWidget* window) {
-            EXPECT_EQ(CheckedRadios(window), tuned.radiosAfter);
-            tuned.others(window, true);
-            Press(window, "Cancel");
-        });
-        EXPECT_FALSE(OpenEngineTuning(tuned.target, s, reread, nullptr));
+        EXPECT_EQ(reread, preferences) << "what was saved reads back";
     }
+}
+
+// The choices whose shown form is not the stored one.
+TEST(TuningWindows, OpusAutomaticBitrateAndAacQualityAreStoredInTheirOwnUnits) {
+    Preferences preferences("/nowhere/zelph.conf");
+    ConverterSettings s = Defaults();
+    WhenOpen([](QWidget* window) {
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        EXPECT_EQ(bitrate->text().toStdString(), "Auto (128 Stereo, 64 Mono)");
+        bitrate->setValue(96);
+        Press(window, "Save");
+    });
+    OpenEngineTuning(kTargetOpus, s, preferences, nullptr);
+    EXPECT_EQ(TuningFrom(preferences).Of<OpusSettings>().bitrate, 96);
+    WhenOpen([](QWidget* window) {
+        auto* bitrate = window->findChild<QSpinBox*>("bitrate");
+        EXPECT_EQ(bitrate->text().toStdString(), "96 kbit/s");
+        bitrate->setValue(bitrate->minimum());
+        Press(window, "Save");
+    });
+    OpenEngineTuning(kTargetOpus, s, preferences, nullptr);
+    EXPECT_EQ(TuningFrom(preferences).Of<OpusSettings>().bitrate, 0) << "the lowest position is automatic";
+    WhenOpen([](QWidget* window) {
+        window->findChild<QDoubleSpinBox*>("quality")->setValue(1.5);
+        Press(window, "Save");
+    });
+    OpenEngineTuning(kTargetAac, s, preferences, nullptr);
+    EXPECT_EQ(TuningFrom(preferences).Of<AacSettings>().quality, 15);
 }
 
 TEST(TuningWindows, EachModeOpensItsOwnControlsAndVbrRangesStayOrdered) {
