@@ -97,10 +97,7 @@ TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
     CConvertProgressDlg window;
     Plan(window, {"song.vqf"});
     QString said;
-    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
-        said = box->text();
-        box->accept();
-    });
+    test::AnswerMessageBox(&said);
     window.exec();
     EXPECT_EQ(said, kNoJobsText);
     EXPECT_EQ(Status(0), "Scheduled");
