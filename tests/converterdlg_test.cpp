@@ -177,26 +177,6 @@ TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
     EXPECT_EQ(general.outputFolderMode, OutputFolderMode::kInFolder) << "a preview stores nothing";
 }
 
-TEST_F(MainWindow, AddDialogAddsTheChosenFilesAndACancelRebuildsTheRows) {
-    WriteFile(dir / "x.wav", "");
-    WriteFile(dir / "y.ogg", "");
-    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), "File(s) To Load");
-        EXPECT_EQ(dialog->nameFilters().size(), 11);
-        dialog->setDirectory(QString::fromStdString(dir.path()));
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"y.ogg\" \"x.wav\"");
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    window.AddFiles();
-    EXPECT_EQ(Listed(), (Names{"y.ogg", "x.wav"}));
-
-    window.fileList()->topLevelItem(0)->setText(kStatusColumn, "Done");
-    WhenModalShows<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    window.AddFiles();
-    EXPECT_EQ(Listed().size(), 2u);
-    EXPECT_EQ(Cell(0, kStatusColumn), "Scheduled");
-}
-
 TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderAndRemoveTakesTheSelectedRows) {
     ::mkdir((dir / "box").c_str(), 0755);
     ::mkdir((dir / "box/sub").c_str(), 0755);
@@ -522,32 +502,44 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
     else qputenv("XDG_CONFIG_HOME", configHome);
 }
 
-TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWhole) {
+TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWholeAddsTheChosenFilesAndACancelRebuildsTheRows) {
     for (const char* name : {"song.ape", "song.ogg", "song.mp3", "song.wav"}) {
         const int file = ::open((dir / name).c_str(), O_CREAT | O_WRONLY, 0644);
         ASSERT_EQ(::ftruncate(file, 1000LL * 1024 * 1024 - 12345), 0);  // sparse, "999.99 MiB"
         ::close(file);
     }
+    WriteFile(dir / "x.wav", "");
+    WriteFile(dir / "y.ogg", "");
     // A larger desktop font than the offscreen default, as many desktops use.
     const QFont oldFont = QApplication::font();
     QFont font = oldFont;
     font.setPointSizeF(oldFont.pointSizeF() * 1.5);
     QApplication::setFont(font);
     WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "File(s) To Load");
+        EXPECT_EQ(dialog->nameFilters().size(), 11);
         dialog->setDirectory(QString::fromStdString(dir.path()));
         dialog->setViewMode(QFileDialog::Detail);
         auto* view = dialog->findChild<QTreeView*>("treeView");
-        for (int i = 0; i < 100 && view->model()->rowCount(view->rootIndex()) < 4; ++i) QTest::qWait(20);
-        ASSERT_EQ(view->model()->rowCount(view->rootIndex()), 4);
-        for (int row = 0; row < 4; ++row) {
+        for (int i = 0; i < 100 && view->model()->rowCount(view->rootIndex()) < 6; ++i) QTest::qWait(20);
+        ASSERT_EQ(view->model()->rowCount(view->rootIndex()), 6);
+        for (int row = 0; row < 6; ++row) {
             for (int column : {1, 2}) {
                 const QString text = view->model()->index(row, column, view->rootIndex()).data().toString();
                 EXPECT_LT(view->fontMetrics().horizontalAdvance(text), view->header()->sectionSize(column))
                     << text.toStdString();
             }
         }
-        dialog->reject();
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"y.ogg\" \"x.wav\"");
+        QMetaObject::invokeMethod(dialog, "accept");
     });
     window.AddFiles();
     QApplication::setFont(oldFont);
+    EXPECT_EQ(Listed(), (Names{"y.ogg", "x.wav"}));
+
+    window.fileList()->topLevelItem(0)->setText(kStatusColumn, "Done");
+    WhenModalShows<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    window.AddFiles();
+    EXPECT_EQ(Listed().size(), 2u);
+    EXPECT_EQ(Cell(0, kStatusColumn), "Scheduled");
 }
