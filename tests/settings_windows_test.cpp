@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include <cstring>
@@ -112,7 +113,9 @@ struct Engine {
     const char* title;
     std::size_t begin, end;  // the block's bytes in the record
 };
+// The windows of the record's blocks: General Settings and each target's.
 const Engine kEngines[] = {
+    {0, "General Settings", offsetof(ConverterSettings, general), offsetof(ConverterSettings, wav)},
     {kTargetWav, "Wave Engine", offsetof(ConverterSettings, wav), offsetof(ConverterSettings, wavPadding)},
     {kTargetBlade, "Mp3 Blade Engine", offsetof(ConverterSettings, blade), offsetof(ConverterSettings, lame)},
     {kTargetLame, "Mp3 Lame Engine", offsetof(ConverterSettings, lame), offsetof(ConverterSettings, gogo)},
@@ -120,6 +123,13 @@ const Engine kEngines[] = {
     {kTargetOgg, "Ogg Engine ", offsetof(ConverterSettings, ogg), offsetof(ConverterSettings, ape)},
     {kTargetApe, "Ape Engine", offsetof(ConverterSettings, ape), sizeof(ConverterSettings)},
 };
+
+// Opens the row's window on `s` as the main window does; true when saved.
+bool OpenWindow(const Engine& engine, ConverterSettings& s, Preferences& preferences) {
+    if (engine.target != 0) return OpenEngineTuning(engine.target, s, preferences, nullptr);
+    CGeneralSettingsDlg general(&s.general, &preferences);
+    return general.exec() == QDialog::Accepted;
+}
 
 // Changes every control of a window: another radio in each group, every
 // check box, the next entry of each list, the next track-bar position and
@@ -223,25 +233,27 @@ TEST(TuningWindows, EachEngineEditsOnlyItsOwnBlockAndOnlyOnSave) {
                 ChangeEverything(window);
                 Press(window, "Cancel");
             });
-            EXPECT_FALSE(OpenEngineTuning(engine.target, s, preferences, nullptr));
+            EXPECT_FALSE(OpenWindow(engine, s, preferences));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "Cancel changed the record";
 
             WhenOpen([](QWidget* window) { Press(window, "Save"); });
-            EXPECT_TRUE(OpenEngineTuning(engine.target, s, preferences, nullptr));
+            EXPECT_TRUE(OpenWindow(engine, s, preferences));
             EXPECT_TRUE(SameBytes(&s, &start, sizeof s)) << "an untouched Save changed the record";
 
             WhenOpen([](QWidget* window) {
                 ChangeEverything(window);
                 Press(window, "Save");
             });
-            EXPECT_TRUE(OpenEngineTuning(engine.target, s, preferences, nullptr));
+            EXPECT_TRUE(OpenWindow(engine, s, preferences));
             const auto* now = reinterpret_cast<const char*>(&s);
             const auto* before = reinterpret_cast<const char*>(&start);
             EXPECT_TRUE(SameBytes(now, before, engine.begin));
             EXPECT_TRUE(SameBytes(now + engine.end, before + engine.end, sizeof s - engine.end));
             // Every choice of the block is saved, and each pair is one the command line accepts.
             for (const SettingsField& field : SettingsFields()) {
-                if (field.offset < engine.begin || field.offset >= engine.end) continue;
+                // The output folder is chosen by browsing only.
+                if (field.offset < engine.begin || field.offset >= engine.end || field.type == FieldType::Folder)
+                    continue;
                 const std::size_t size = field.type == FieldType::Int16 ? 2 : 4;
                 EXPECT_FALSE(SameBytes(now + field.offset, before + field.offset, size)) << field.name;
                 if (!field.list || !field.isIndex) continue;
@@ -376,30 +388,18 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     EXPECT_EQ(s.lame.cbrBitrate, 192);
 }
 
-TEST(GeneralSettings, OpeningAndSavingUntouchedKeepsTheStoredChoices) {
+TEST(GeneralSettings, TheFolderFieldIsEnteredOnlyByHandAndThenMeansInFolder) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
     Preferences preferences("/nowhere/zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
-    EXPECT_EQ(Open(window,
-                   [](QWidget* w) {
-                       EXPECT_EQ(w->windowTitle(), "General Settings");
-                       EXPECT_TRUE(Checked(w, "In Folder Of Source File") && Checked(w, "Rename Output File") &&
-                                   Checked(w, "Leave The Source File Intact"));
-                       EXPECT_EQ(FolderField(w)->text(), "/music/");
-                       EXPECT_TRUE(FolderField(w)->isReadOnly());
-                       EXPECT_NE(QApplication::focusWidget(), FolderField(w));
-                       Press(w, "Save");
-                   }),
-              QDialog::Accepted);
-    EXPECT_TRUE(SameBytes(&block, &before, sizeof block));
-
-    // Entering the field by hand does choose "In Folder".
     Open(window, [](QWidget* w) {
+        EXPECT_EQ(FolderField(w)->text(), "/music/");
+        EXPECT_TRUE(FolderField(w)->isReadOnly());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        EXPECT_NE(QApplication::focusWidget(), FolderField(w));
         FolderField(w)->setFocus(Qt::MouseFocusReason);
         EXPECT_TRUE(Checked(w, "In Folder") && !Checked(w, "In Folder Of Source File"));
-        Press(w, "Skip Output File");
-        Press(w, "Delete Source File");
         Press(w, "Cancel");
     });
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
