@@ -141,15 +141,8 @@ TEST(EncodeOggVorbis, ResamplingKeepsLengthAndPitch) {
 }
 
 TEST(EncodeOggVorbis, EncodesExactlyTheDataChunk) {
-    // A list chunk before the audio and a chunk of noise after it.
     ScratchDir dir;
-    const std::string plain = WavFile(Tones(44100, 2, 1.0), 44100, 2);
-    const std::string list = std::string("LIST\x0A\0\0\0INFOISFT\x02\0\0\0z\0", 18);
-    std::string wav = plain.substr(0, 36) + list + plain.substr(36) + "junk" + std::string("\x40\x1F\0\0", 4) +
-                      std::string(8000, '\x7F');
-    const uint32_t riffSize = static_cast<uint32_t>(wav.size() - 8);
-    std::memcpy(wav.data() + 4, &riffSize, 4);
-    WriteFile(dir / "chunks.wav", wav);
+    WriteFile(dir / "chunks.wav", WavAmongChunks(Tones(44100, 2, 1.0), 44100, 2));
     const Encoded e = Encode(dir, dir / "chunks.wav", Settings(1));
     EXPECT_EQ(e.job.succeeded, 1);
     EXPECT_EQ(e.decoded.frames(), 44100u);

@@ -13,9 +13,7 @@
 #include "settings/settings.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -135,3 +133,5 @@ TEST(PlanWithNaming, KeepsTheTreeAndRefusesOutputsThatMeet) {
         EXPECT_EQ(outputs, c.outputs) << c.naming.treeRoot << c.naming.pattern;
     }
 }
+
+}  // namespace zelph::test

@@ -15,10 +15,7 @@
 #include "settings/tuning.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ReadFile;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -302,3 +299,5 @@ TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "Settings.dat"));
     EXPECT_EQ(ReadFile(dir / "dotfiles/Settings.dat").size(), sizeof(ConverterSettings));
 }
+
+}  // namespace zelph::test
