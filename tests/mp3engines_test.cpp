@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3gogoencoder.h"

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "core/naming.h"
 #include "core/outputnames.h"
 #include "core/planner.h"

@@ -6,8 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "codecs/wavpcmengine.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
