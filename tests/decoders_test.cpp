@@ -94,9 +94,7 @@ TEST(DecodeMp3, SampleCountsAndSamplesMatchMpg123sGaplessDecode) {
         const Mp3Scan scan = ScanMp3(ReadFile(dir / "a.mp3"));
         ASSERT_EQ(scan.frames.back().sampleRate, c.rate);
         const auto job = RunEngine(zelph::DecodeMp3, dir / "a.mp3", dir / "out.wav");
-        EXPECT_EQ(job.succeeded, 1);
-        EXPECT_EQ(job.running, 0);
-        EXPECT_EQ(job.progress, 100);
+        ExpectEnded(job, true);
 
         const PcmWav out = ReadPcmWav(dir / "out.wav");
         EXPECT_TRUE(out.honest);
@@ -213,9 +211,7 @@ TEST(DecodeOggVorbis, MatchesOggdecAtEveryRateAndChannelCount) {
         ScratchDir dir;
         const std::string ogg = OggencSweep(dir, "a.ogg", c.rate, c.channels, c.oggencOptions);
         const auto job = RunEngine(zelph::DecodeOggVorbis, ogg, dir / "out.wav");
-        EXPECT_EQ(job.succeeded, 1);
-        EXPECT_EQ(job.running, 0);
-        EXPECT_EQ(job.progress, 100);
+        ExpectEnded(job, true);
         ExpectLikeOggdec(ogg, ReadPcmWav(dir / "out.wav"), c.channels, c.rate);
     }
 }
