@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "codecs/apeengines.h"
@@ -85,18 +84,14 @@ TEST(ApeEngines, EveryLevelRoundTripsAndIsDescribedAndDecodedByFfmpeg) {
             SCOPED_TRACE(std::string(form.description) + ", level index " + std::to_string(index));
             ApeSettings settings = Level(index);
             const EngineResult encoded = RunEngine(EncodeApe, dir / "in.wav", dir / "out.ape", &settings, {.progressStart = 40, .progressSpan = 60});
-            EXPECT_TRUE(encoded.succeeded);
-            EXPECT_FALSE(encoded.running);
-            EXPECT_EQ(encoded.progress, 100);
+            ExpectEnded(encoded, true);
             const std::string ape = ReadFile(dir / "out.ape");
             EXPECT_EQ(LevelInFile(ape), (index + 1) * 1000);
             EXPECT_EQ(DescribeAudioFile(dir / "out.ape").text, form.description);
             EXPECT_TRUE(FfmpegPcm(dir / "out.ape", form.ffmpegFormat) == pcm);
 
             const EngineResult decoded = RunEngine(DecodeApe, dir / "out.ape", dir / "back.wav", {}, {.progressSpan = 30});
-            EXPECT_TRUE(decoded.succeeded);
-            EXPECT_FALSE(decoded.running);
-            EXPECT_EQ(decoded.progress, 30);
+            ExpectEnded(decoded, true, 30);
             EXPECT_TRUE(ReadFile(dir / "back.wav") == Wav(form, pcm)) << "header and samples as the source's";
         }
     }
@@ -109,8 +104,7 @@ TEST(ApeEngines, DecodedHeaderIsWrittenFirstAndAStopLeavesItPromisingMore) {
     ASSERT_TRUE(RunEngine(EncodeApe, dir / "in.wav", dir / "ten.ape", &fast).succeeded);
 
     const EngineResult stopped = RunEngine(DecodeApe, dir / "ten.ape", dir / "out.wav", {}, {.stop = true});
-    EXPECT_FALSE(stopped.succeeded);
-    EXPECT_FALSE(stopped.running);
+    ExpectEnded(stopped, false);
     const std::string out = ReadFile(dir / "out.wav");
     const WaveHeader h = HeaderOf(out);
     EXPECT_EQ(h.dataSize, 1764000u);
@@ -131,8 +125,7 @@ TEST(ApeEngines, EncoderCompressesTheDataChunkAloneAndAStopStillFinishesTheFile)
     const std::string longer = Music(kStereo16, 4096);
     WriteFile(dir / "long.wav", Wav(kStereo16, longer));
     const EngineResult stopped = RunEngine(EncodeApe, dir / "long.wav", dir / "stopped.ape", &normal, {.stop = true});
-    EXPECT_FALSE(stopped.succeeded);
-    EXPECT_FALSE(stopped.running);
+    ExpectEnded(stopped, false);
     EXPECT_TRUE(FfmpegPcm(dir / "stopped.ape") == longer.substr(0, 1024)) << "what was added before the stop";
 }
 
@@ -147,8 +140,7 @@ TEST(ApeEngines, DamagedOrCutSourceFailsTheDecode) {
     damaged[damaged.size() / 2] ^= 0x10;
     WriteFile(dir / "damaged.ape", damaged);
     const EngineResult broken = RunEngine(DecodeApe, dir / "damaged.ape", dir / "out.wav", {});
-    EXPECT_FALSE(broken.succeeded);
-    EXPECT_FALSE(broken.running);
+    ExpectEnded(broken, false);
 
     WriteFile(dir / "cut.ape", good.substr(0, good.size() * 2 / 3));
     EXPECT_FALSE(RunEngine(DecodeApe, dir / "cut.ape", dir / "out.wav", {}).succeeded);

@@ -95,9 +95,7 @@ TEST(FlacEncoder, EveryLevelWithAndWithoutVerify) {
             FlacSettings settings{.level = level, .verify = verify};
             const std::string flac = dir / "out.flac";
             const auto job = RunEngine(EncodeFlac, wav, flac, &settings);
-            EXPECT_EQ(job.succeeded, 1) << job.reason;
-            EXPECT_EQ(job.running, 0);
-            EXPECT_EQ(job.progress, 100);
+            ExpectEnded(job, true);
             EXPECT_TRUE(FlacAccepts(flac));
             EXPECT_TRUE(FlacSamples(dir, flac) == source);
             // The verify pass checks the stream; it never changes it.

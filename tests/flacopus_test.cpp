@@ -44,8 +44,7 @@ void ExpectFailures(EngineProc engine, const ScratchDir& dir, const std::vector<
         SCOPED_TRACE(cases[i].first);
         WriteFile(dir / "bad", cases[i].second);
         const auto job = RunEngine(engine, dir / "bad", dir / "out.wav");
-        EXPECT_EQ(job.succeeded, 0);
-        EXPECT_EQ(job.running, 0);
+        ExpectEnded(job, false);
         EXPECT_EQ(job.reason, reasons[i]);
     }
 }
@@ -71,9 +70,7 @@ TEST(DecodeFlac, SameSamplesAsFlacDecodingItself) {
             WriteFile(flac, bytes);
         }
         const auto job = RunEngine(DecodeFlac, flac, dir / "out.wav");
-        EXPECT_EQ(job.succeeded, 1);
-        EXPECT_EQ(job.running, 0);
-        EXPECT_EQ(job.progress, 100);
+        ExpectEnded(job, true);
 
         ASSERT_EQ(RunCommand("flac -s -d -f --force-raw-format --endian=little --sign=signed " + flac + " -o " +
                              dir / "ref.raw").status, 0);
@@ -135,8 +132,7 @@ TEST(DecodeOpus, SameLengthAndSamplesAsOpusdec) {
         ScratchDir dir;
         const std::string opus = OpusOf(dir, Tones(dir, "in.wav", c.rate, c.channels, 16, c.seconds), "a.opus", c.options);
         const auto job = RunEngine(DecodeOpus, opus, dir / "out.wav");
-        EXPECT_EQ(job.succeeded, 1);
-        EXPECT_EQ(job.progress, 100);
+        ExpectEnded(job, true);
         const PcmWav out = ReadPcmWav(dir / "out.wav");
         EXPECT_TRUE(out.honest);
         EXPECT_EQ(out.rate, 48000);

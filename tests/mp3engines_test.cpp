@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "codecs/mp3bladeencoder.h"
 #include "codecs/mp3gogoencoder.h"
@@ -48,16 +46,6 @@ struct Mp3Engines : ::testing::Test {
     }
 };
 
-// A WAV whose data chunk sits between other chunks: none of their bytes is audio.
-std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channels) {
-    std::string plain = WavFile(pcm, rate, channels);
-    const std::string list("LIST\x04\0\0\0INFO", 12), tail("id3 \x10\0\0\0" "ID3 tag bytes!!!", 24);
-    plain.insert(36, list);
-    const uint32_t riff = static_cast<uint32_t>(plain.size() + tail.size() - 8);
-    std::memcpy(&plain[4], &riff, 4);
-    return plain + tail;
-}
-
 TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     const auto sweep = SineSweep(44100, 2, 3);
     for (Mp3BitrateMode mode : {Mp3BitrateMode::kCbr, Mp3BitrateMode::kAbr, Mp3BitrateMode::kVbr}) {
@@ -71,21 +59,14 @@ TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
     }
 }
 
-// The Info tag's encoder delay and padding let decoders give the exact length.
+// The Info tag's encoder delay and padding let decoders give the exact
+// length; the chunks around the data add no sample.
 TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
     const auto sweep = SineSweep(44100, 2, 2.003);
     for (auto [engine, params] : All()) {
-        ASSERT_TRUE(Run(engine, params, WavFile(sweep, 44100, 2)));
+        ASSERT_TRUE(Run(engine, params, WavAmongChunks(sweep, 44100, 2)));
         EXPECT_EQ(DecodeMp3(mp3, 2).pcm.size(), sweep.size());
         EXPECT_EQ(RunCommand("mpg123 -q -s '" + mp3 + "' | wc -c").out, std::to_string(sweep.size() * 2) + "\n");
-    }
-}
-
-TEST_F(Mp3Engines, HeaderAndTrailingChunksAreNotEncoded) {
-    const std::vector<int16_t> silence(44100 * 2, 0);
-    for (auto [engine, params] : All()) {
-        ASSERT_TRUE(Run(engine, params, WavAmongChunks(silence, 44100, 2)));
-        for (int16_t s : DecodeMp3(mp3, 2).pcm) ASSERT_LT(std::abs(s), 64);
     }
 }
 

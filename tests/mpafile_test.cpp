@@ -6,9 +6,7 @@
 #include "formats/vbrheader.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -219,3 +217,5 @@ TEST(MpaFile, LameXingHeaderAgreesWithFfprobe) {
     EXPECT_EQ(file.end(), zelph::test::ReadFile(mp3).size());
     EXPECT_EQ(file.bytesPerSecond(), file.vbrHeader()->bytes() / (file.vbrHeader()->frames() * 1152 / 44100));
 }
+
+}  // namespace zelph::test

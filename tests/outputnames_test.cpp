@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "core/naming.h"
 #include "core/outputnames.h"
 #include "core/planner.h"
@@ -13,9 +12,7 @@
 #include "settings/settings.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -135,3 +132,5 @@ TEST(PlanWithNaming, KeepsTheTreeAndRefusesOutputsThatMeet) {
         EXPECT_EQ(outputs, c.outputs) << c.naming.treeRoot << c.naming.pattern;
     }
 }
+
+}  // namespace zelph::test

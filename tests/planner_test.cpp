@@ -11,9 +11,7 @@
 #include "settings/settingsfields.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -274,3 +272,5 @@ TEST(ReadBack, ADataChunkRunningPastTheFileIsNoAudio) {
     WriteFile(dir / "cut.wav", cut);
     EXPECT_EQ(AudioExtentOf(dir / "cut.wav"), std::nullopt);
 }
+
+}  // namespace zelph::test

@@ -4,18 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
-
-#include "cli/describe.h"
 #include "core/targets.h"
 #include "formats/flacprobe.h"
 #include "formats/probes.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::RunCommand;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -219,12 +213,4 @@ TEST_F(Probes, FlacAndOpusFromTheirEncoders) {
     EXPECT_EQ(DescribeFlacFile(Write("short.flac", "fLaC\x80\x00\x00\x22")), "Not A Valid FLAC File");
 }
 
-TEST_F(Probes, DescribeLines) {
-    const std::string vqf = Write("a.vqf", TwinVq(1, 20, 22));
-    std::ostringstream out;
-    EXPECT_EQ(RunDescribe({vqf, dir / "gone.mp3", wav, dir / "notes.txt"}, out), 1) << "gone.mp3 is missing";
-    EXPECT_EQ(out.str(), vqf + "\t36\tTwinVQ Stereo 20Kbps 22KHz\tScheduled\n" + dir / "gone.mp3" +
-                             "\t---\tFile Doesnot Exist Or In Use\tScheduled\n" + wav +
-                             "\t529244\tPCM Wave Stereo 16Bit 44100Hz\tScheduled\n" + dir / "notes.txt" +
-                             "\t---\tUnknown Audio File Format\tUnscheduled\n");
-}
+}  // namespace zelph::test

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <atomic>
@@ -25,13 +23,7 @@
 #include "metadata/wavetags.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::Exists;
-using zelph::test::FakeAudio;
-using zelph::test::ReadFile;
-using zelph::test::RunCommand;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -426,3 +418,5 @@ TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     RunToEnd();
     EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
 }
+
+}  // namespace zelph::test

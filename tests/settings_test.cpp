@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,10 +14,7 @@
 #include "settings/tuning.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::ReadFile;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -302,3 +298,5 @@ TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "Settings.dat"));
     EXPECT_EQ(ReadFile(dir / "dotfiles/Settings.dat").size(), sizeof(ConverterSettings));
 }
+
+}  // namespace zelph::test

@@ -10,10 +10,7 @@
 #include "formats/waveheader.h"
 #include "tests/support/scratch.h"
 
-using namespace zelph;
-using zelph::test::RunCommand;
-using zelph::test::ScratchDir;
-using zelph::test::WriteFile;
+namespace zelph::test {
 
 namespace {
 
@@ -326,3 +323,5 @@ TEST(WaveHeader, BothWaysOfWritingReadBackAlike) {
     ASSERT_TRUE(full.is_open());
     EXPECT_FALSE(WriteWaveHeader(full, header)) << "a full disk is a failed write";
 }
+
+}  // namespace zelph::test

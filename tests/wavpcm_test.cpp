@@ -6,8 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "codecs/wavpcmengine.h"
 #include "formats/waveheader.h"
 #include "settings/settings.h"
@@ -67,8 +65,7 @@ TEST(WavPcmEngine, EverySourceFormToEveryTargetForm) {
         for (int t = 0; t < 4; ++t) {
             SCOPED_TRACE(std::to_string(s.channels) + "ch " + std::to_string(s.bits) + "bit -> " + std::to_string(t));
             const EngineResult result = Convert(dir / "in.wav", dir / "out.wav", &targets[t]);
-            EXPECT_TRUE(result.succeeded);
-            EXPECT_FALSE(result.running);
+            ExpectEnded(result, true);
             const std::string out = ReadFile(dir / "out.wav");
             const WaveHeader h = HeaderOf(out);
             EXPECT_EQ(out.substr(44), s.expected[t]) << "the trailing tag chunk is not audio";

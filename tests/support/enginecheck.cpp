@@ -1,5 +1,7 @@
 #include "tests/support/enginecheck.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,14 @@ EngineResult RunEngine(EngineProc engine, const std::string& source, const std::
     state.stopRequested = options.stop;
     engine(job, state);
     return {state.succeeded, state.running, state.progress, state.reason};
+}
+
+void ExpectEnded(const EngineResult& result, bool succeeded, int progressEnd) {
+    EXPECT_EQ(result.succeeded, succeeded ? 1 : 0) << result.reason;
+    EXPECT_EQ(result.running, 0);
+    if (succeeded) {
+        EXPECT_EQ(result.progress, progressEnd);
+    }
 }
 
 std::string CraftedWav(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data,

@@ -33,6 +33,10 @@ struct RunOptions {
 EngineResult RunEngine(EngineProc engine, const std::string& source, const std::string& target,
                        EngineSettings settings = {}, RunOptions options = {});
 
+// The job ended (no longer running) as `succeeded` says; a success filled
+// its step of the bar up to `progressEnd`.
+void ExpectEnded(const EngineResult& result, bool succeeded, int progressEnd = 100);
+
 // A WAV file of `data` behind a canonical 44-byte header (any values the
 // header can hold, so impossible ones too), and the header of such a file.
 std::string CraftedWav(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data,

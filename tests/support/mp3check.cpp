@@ -7,6 +7,7 @@
 #include <random>
 
 #include "formats/bytereader.h"
+#include "formats/waveheader.h"
 #include "tests/support/scratch.h"
 
 namespace zelph::test {
@@ -87,17 +88,18 @@ std::vector<int16_t> HalfScaleNoise(int rate, int channels, double seconds) {
 }
 
 std::string WavFile(const std::vector<int16_t>& pcm, int rate, int channels) {
-    const uint32_t dataSize = static_cast<uint32_t>(pcm.size() * 2);
-    uint8_t h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0};
-    PutLE32(h + 4, 36 + dataSize);
-    PutLE16(h + 22, static_cast<uint16_t>(channels));
-    PutLE32(h + 24, static_cast<uint32_t>(rate));
-    PutLE32(h + 28, static_cast<uint32_t>(rate * channels * 2));
-    PutLE16(h + 32, static_cast<uint16_t>(channels * 2));
-    PutLE16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    PutLE32(h + 40, dataSize);
-    return std::string(reinterpret_cast<char*>(h), 44) + std::string(reinterpret_cast<const char*>(pcm.data()), dataSize);
+    const auto dataSize = static_cast<uint32_t>(pcm.size() * 2);
+    const WaveHeader h = MakeWaveHeader(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 16, dataSize);
+    return std::string(reinterpret_cast<const char*>(&h), sizeof h) +
+           std::string(reinterpret_cast<const char*>(pcm.data()), dataSize);
+}
+
+std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channels) {
+    std::string plain = WavFile(pcm, rate, channels);
+    const std::string list("LIST\x04\0\0\0INFO", 12), tail("id3 \x10\0\0\0" "ID3 tag bytes!!!", 24);
+    plain.insert(36, list);
+    PutLE32(reinterpret_cast<uint8_t*>(plain.data()) + 4, static_cast<uint32_t>(plain.size() + tail.size() - 8));
+    return plain + tail;
 }
 
 Decoded DecodeMp3(const std::string& path, int channels) {

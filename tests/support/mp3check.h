@@ -41,6 +41,9 @@ std::vector<int16_t> SineSweep(int rate, int channels, double seconds);
 std::vector<int16_t> HalfScaleNoise(int rate, int channels, double seconds);
 // A canonical 44-byte-header PCM WAV of `pcm`.
 std::string WavFile(const std::vector<int16_t>& pcm, int rate, int channels);
+// The same with a LIST chunk before the data chunk and an "id3 " chunk
+// after it: none of their bytes is audio.
+std::string WavAmongChunks(const std::vector<int16_t>& pcm, int rate, int channels);
 
 struct Decoded {
     std::string errors;         // what ffmpeg -v error and mpg123 printed, with failing exits
