@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "tests/support/scratch.h"
 
@@ -121,6 +123,31 @@ TEST(Loudness, AppliedGainReachesTheTargetUnderTheTruePeakCeiling) {
                                "; do echo $f $(metaflac --show-tag=REPLAYGAIN_TRACK_GAIN $f | cut -d= -f2); done");
     EXPECT_NEAR(tagged.at("music"), -18 - kTarget, 0.02);
     EXPECT_EQ(RunCommand("cd '" + dir.path() + "' && md5sum" + sources).out, sums);
+}
+
+// The gains go into the room a new output leaves for its tags: the file
+// keeps the size it has untagged instead of its audio moving behind a
+// grown tag, and other readers still find them.
+TEST(Loudness, GainsFillTheRoomNewOutputsLeaveForTags) {
+    ScratchDir dir;
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && sox -n -r 44100 -c 2 -b 16 music.wav synth 3 pluck 220").status, 0);
+    for (const auto& [target, field] : {std::pair{"ogg", "REPLAYGAIN_TRACK_GAIN"}, {"opus", "R128_TRACK_GAIN"},
+                                        {"flac", "REPLAYGAIN_TRACK_GAIN"}}) {
+        SCOPED_TRACE(target);
+        std::uintmax_t sizes[2];
+        for (const bool measured : {false, true}) {
+            const std::string out = dir / (target + std::string(measured ? "-measured" : ""));
+            ASSERT_EQ(RunCommand("mkdir '" + out + "' && " + BinDir() + "/zelph-convert --quiet --target " + target +
+                                 (measured ? " --loudness track" : "") + " --output-dir '" + out + "' '" +
+                                 dir / "music.wav'").status, 0);
+            const std::string file = out + "/music." + target;
+            sizes[measured] = std::filesystem::file_size(file);
+            const std::string read = RunCommand("ffprobe -v error -of default=nw=1:nk=1 -show_entries format_tags=" +
+                                                std::string(field) + ":stream_tags=" + field + " '" + file + "'").out;
+            EXPECT_EQ(read.empty(), !measured) << read;
+        }
+        EXPECT_EQ(sizes[1], sizes[0]);
+    }
 }
 
 }  // namespace
