@@ -28,6 +28,7 @@ struct FlacCalls {
     ZELPH_CALL(FLAC__stream_encoder_set_bits_per_sample);
     ZELPH_CALL(FLAC__stream_encoder_set_sample_rate);
     ZELPH_CALL(FLAC__stream_encoder_set_total_samples_estimate);
+    ZELPH_CALL(FLAC__stream_encoder_set_metadata);
     ZELPH_CALL(FLAC__stream_encoder_init_stream);
     ZELPH_CALL(FLAC__stream_encoder_process_interleaved);
     ZELPH_CALL(FLAC__stream_encoder_finish);
@@ -53,6 +54,7 @@ inline bool LoadFlacCalls(CodecLibraries& libraries, FlacCalls& f) {
                                       Bind("FLAC__stream_encoder_set_bits_per_sample", f.FLAC__stream_encoder_set_bits_per_sample),
                                       Bind("FLAC__stream_encoder_set_sample_rate", f.FLAC__stream_encoder_set_sample_rate),
                                       Bind("FLAC__stream_encoder_set_total_samples_estimate", f.FLAC__stream_encoder_set_total_samples_estimate),
+                                      Bind("FLAC__stream_encoder_set_metadata", f.FLAC__stream_encoder_set_metadata),
                                       Bind("FLAC__stream_encoder_init_stream", f.FLAC__stream_encoder_init_stream),
                                       Bind("FLAC__stream_encoder_process_interleaved", f.FLAC__stream_encoder_process_interleaved),
                                       Bind("FLAC__stream_encoder_finish", f.FLAC__stream_encoder_finish),

@@ -9,6 +9,7 @@
 #include "codecs/pcmfiles.h"
 #include "formats/exclusivefile.h"
 #include "formats/waveheader.h"
+#include "metadata/tags.h"
 
 namespace zelph {
 
@@ -99,6 +100,12 @@ void EncodeFlac(const Job& job, JobState& state) {
     const std::size_t frameBytes = static_cast<std::size_t>(bytesPerSample) * header.channels;
     const uint64_t frames = source.audioBytes() / frameBytes;
     FlacTarget target{targetFile};
+    // Room for the tags that go on once the audio is complete, so they are
+    // written in place (libFLAC adds its own empty comment block before it).
+    FLAC__StreamMetadata padding{};
+    padding.type = FLAC__METADATA_TYPE_PADDING;
+    padding.length = kTagRoom;
+    FLAC__StreamMetadata* blocks[] = {&padding};
     {
         FlacEncoder encoder(flac);
         FLAC__StreamEncoder* e = encoder.get();
@@ -109,7 +116,8 @@ void EncodeFlac(const Job& job, JobState& state) {
             flac.FLAC__stream_encoder_set_channels(e, header.channels) &&
             flac.FLAC__stream_encoder_set_bits_per_sample(e, header.bitsPerSample) &&
             flac.FLAC__stream_encoder_set_sample_rate(e, header.sampleRate) &&
-            flac.FLAC__stream_encoder_set_total_samples_estimate(e, frames);
+            flac.FLAC__stream_encoder_set_total_samples_estimate(e, frames) &&
+            flac.FLAC__stream_encoder_set_metadata(e, blocks, 1);
         if (!configured || flac.FLAC__stream_encoder_init_stream(e, WriteBytes, SeekTarget, TellTarget, nullptr,
                                                                  &target) != FLAC__STREAM_ENCODER_INIT_STATUS_OK)
             return run.Fail(EncoderStateReason(flac.FLAC__stream_encoder_get_state(e), target));

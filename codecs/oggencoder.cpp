@@ -14,6 +14,7 @@
 #include "codecs/vorbiscalls.h"
 #include "formats/exclusivefile.h"
 #include "formats/pcmlimits.h"
+#include "metadata/tags.h"
 #include "settings/settings.h"
 
 namespace zelph {
@@ -81,6 +82,12 @@ public:
         ogg_packet id, comment, codebooks;
         if (vorbis_.vorbis_analysis_headerout(&stream_.dsp, &stream_.comment, &id, &comment, &codebooks) != 0)
             return false;
+        // Zero bytes after the comment list leave room for the tags that go
+        // on once the audio is complete, in place.
+        std::vector<unsigned char> padded(comment.packet, comment.packet + comment.bytes);
+        padded.resize(padded.size() + kTagRoom);
+        comment.packet = padded.data();
+        comment.bytes = static_cast<long>(padded.size());
         ogg_.ogg_stream_packetin(&stream_.stream, &id);
         ogg_.ogg_stream_packetin(&stream_.stream, &comment);
         ogg_.ogg_stream_packetin(&stream_.stream, &codebooks);

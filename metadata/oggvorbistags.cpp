@@ -13,7 +13,7 @@ void ReadVorbis(const std::string& path, TagReadResult& result) {
 }
 
 void WriteVorbis(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    WriteOggComment<TagLib::Ogg::Vorbis::File>(path, tags, result, "Ogg Vorbis");
+    WriteOggComment<TagLib::Ogg::Vorbis::File>(path, tags, result, "Ogg Vorbis", {"\x03vorbis", true});
 }
 
 }  // namespace

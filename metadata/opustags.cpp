@@ -13,7 +13,7 @@ void ReadOpus(const std::string& path, TagReadResult& result) {
 }
 
 void WriteOpus(const std::string& path, const Tags& tags, TagWriteResult& result) {
-    WriteOggComment<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus");
+    WriteOggComment<TagLib::Ogg::Opus::File>(path, tags, result, "Ogg Opus", {"OpusTags", false});
 }
 
 }  // namespace

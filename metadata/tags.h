@@ -50,6 +50,12 @@ struct TagReadResult {
     std::string error;  // "" when the tags (or their absence) were read
 };
 
+// Room a new output's tag block is made with (zero bytes after an Ogg
+// stream's comment list, a FLAC padding block), so that the tags and gains
+// written once its audio is complete replace bytes in place instead of
+// moving the whole file behind a larger tag.
+constexpr unsigned kTagRoom = 4096;
+
 struct TagWriteResult {
     std::vector<std::string> dropped;  // fields and pictures the target cannot hold
     std::string error;                 // "" when the file was saved

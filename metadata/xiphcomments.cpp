@@ -31,4 +31,18 @@ std::vector<std::string> WriteCommentFields(TagLib::Ogg::XiphComment& comment, c
     return Keys(comment.setProperties(ToPropertyMap(WithTotalsApart(tags.fields))));
 }
 
+// A packet of the same length keeps the header pages' size, so TagLib
+// rewrites them in place rather than moving every audio page behind them.
+// Readers stop at the end of the comment list (Ogg Opus names the zero
+// bytes after it padding; Vorbis readers never look past the framing bit).
+bool SaveOggComment(TagLib::Ogg::File& file, const TagLib::Ogg::XiphComment& comment, const OggCommentPacket& packet) {
+    TagLib::ByteVector bytes(packet.id);
+    bytes.append(comment.render(packet.framingBit));
+    const unsigned int room = file.packet(1).size();
+    bytes.resize(bytes.size() <= room ? room : bytes.size() + kTagRoom, '\0');
+    file.setPacket(1, bytes);
+    // The codec's own save would set the packet again, unpadded.
+    return file.TagLib::Ogg::File::save();
+}
+
 }  // namespace zelph

@@ -3,6 +3,7 @@
 // block that both keep pictures in.
 
 #include <taglib/flacpicture.h>
+#include <taglib/oggfile.h>
 #include <taglib/tlist.h>
 #include <taglib/xiphcomment.h>
 
@@ -24,6 +25,18 @@ void ReadComment(TagLib::Ogg::XiphComment& comment, TagReadResult& result);
 // comments keep them); returns the fields it cannot hold.
 std::vector<std::string> WriteCommentFields(TagLib::Ogg::XiphComment& comment, const Tags& tags);
 
+// How a codec's comment packet is framed in its Ogg stream: the bytes it
+// starts with and whether the comment list ends in a framing bit.
+struct OggCommentPacket {
+    const char* id;  // "\x03vorbis", "OpusTags"
+    bool framingBit;
+};
+
+// Saves `comment` as the stream's comment packet, padded with zero bytes to
+// the length of the packet it replaces when it fits there, else with
+// kTagRoom to spare for the next write.
+bool SaveOggComment(TagLib::Ogg::File& file, const TagLib::Ogg::XiphComment& comment, const OggCommentPacket& packet);
+
 // An Ogg stream's comment, read from or written to the stream of the TagLib
 // file class `OggFile` (pictures in the comment).
 template <typename OggFile>
@@ -37,7 +50,8 @@ void ReadOggComment(const std::string& path, TagReadResult& result, const char* 
 }
 
 template <typename OggFile>
-void WriteOggComment(const std::string& path, const Tags& tags, TagWriteResult& result, const char* formatName) {
+void WriteOggComment(const std::string& path, const Tags& tags, TagWriteResult& result, const char* formatName,
+                     const OggCommentPacket& packet) {
     OggFile file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) {
         result.error = std::string("TagLib cannot open it as ") + formatName;
@@ -46,7 +60,7 @@ void WriteOggComment(const std::string& path, const Tags& tags, TagWriteResult& 
     result.dropped = WriteCommentFields(*file.tag(), tags);
     file.tag()->removeAllPictures();
     for (const TagPicture& picture : tags.pictures) file.tag()->addPicture(PictureBlockOf(picture).release());
-    if (!file.save()) result.error = "TagLib could not save the Vorbis comments";
+    if (!SaveOggComment(file, *file.tag(), packet)) result.error = "TagLib could not save the Vorbis comments";
 }
 
 }  // namespace zelph

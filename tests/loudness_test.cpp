@@ -123,5 +123,21 @@ TEST(Loudness, AppliedGainReachesTheTargetUnderTheTruePeakCeiling) {
     EXPECT_EQ(RunCommand("cd '" + dir.path() + "' && md5sum" + sources).out, sums);
 }
 
+// The gains go into the room a new output leaves for its tags: the file
+// keeps its untagged size rather than its audio moving behind a grown tag.
+TEST(Loudness, GainsFillTheRoomNewOutputsLeaveForTags) {
+    ScratchDir dir;
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && mkdir bare measured && "
+                         "sox -n -r 44100 -c 2 -b 16 music.wav synth 3 pluck 220").status, 0);
+    for (const std::string target : {"ogg", "opus", "flac"}) {
+        const std::string run = BinDir() + "/zelph-convert --quiet --target " + target + " '" + dir / "music.wav' --output-dir '";
+        ASSERT_EQ(RunCommand(run + dir / "bare'" + " && " + run + dir / "measured' --loudness track").status, 0);
+        const std::string measured = dir / ("measured/music." + target);
+        EXPECT_EQ(std::filesystem::file_size(measured), std::filesystem::file_size(dir / ("bare/music." + target)));
+        EXPECT_NE(RunCommand("ffprobe -v error -show_entries stream_tags:format_tags '" + measured + "'").out.find(
+                      "_TRACK_GAIN="), std::string::npos) << target;
+    }
+}
+
 }  // namespace
 }  // namespace zelph::test
