@@ -123,6 +123,13 @@ std::string FindImage(const std::string& sheet, const std::string& named) {
 
 std::string TwoDigits(int number) { return (number < 10 ? "0" : "") + std::to_string(number); }
 
+// "03 - Title", or "03 - Track 03" without a title.
+std::string TrackTitle(const CueTrack& track) {
+    const auto title = track.tags.find("TITLE");
+    const std::string number = TwoDigits(track.number);
+    return number + " - " + (title == track.tags.end() ? "Track " + number : title->second.front());
+}
+
 // The tracks' bounds and tags out of libcue's reading of the sheet.
 void ReadTracks(const Cd& cd, CueSheet& sheet) {
     const int count = cd_get_ntrack(&cd);
@@ -250,11 +257,8 @@ ListedTrack ReadListedTrack(const TrackEntryParts& parts) {
 }
 
 std::string TrackFileTitle(const CueTrack& track) {
-    const auto title = track.tags.find("TITLE");
-    const std::string number = TwoDigits(track.number);
-    const std::string name = number + " - " + (title == track.tags.end() ? "Track " + number : title->second.front());
-    const std::string safe = SafeNameComponent(name);
-    return safe.empty() ? number : safe;
+    const std::string safe = SafeNameComponent(TrackTitle(track));
+    return safe.empty() ? TwoDigits(track.number) : safe;
 }
 
 std::string ListedFile(const std::string& entry) {
@@ -267,7 +271,7 @@ std::string ListedName(const std::string& entry) {
     if (!parts) return FileNameOf(entry);
     const ListedTrack listed = ReadListedTrack(*parts);
     return FileNameOf(parts->sheet) + " \u203A " +
-           (listed.error.empty() ? TrackFileTitle(listed.track) : "track " + TwoDigits(parts->number));
+           (listed.error.empty() ? TrackTitle(listed.track) : "track " + TwoDigits(parts->number));
 }
 
 std::string DescribeCueSheet(const std::string& path) {

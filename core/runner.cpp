@@ -700,10 +700,12 @@ void JobRunner::Tick() {
 }
 
 // The engines read their source alone, so a track of a CD image waits
-// while another track's first job is still reading the image.
+// while another track of it is in its first two jobs: the first reads the
+// image, and the cut after it may read the image itself, lent as the
+// temporary WAV.
 bool JobRunner::ImageBusy(const PlannedFile& next) const {
     return next.track && std::any_of(running_.begin(), running_.end(), [&](const auto& file) {
-               return file->plan.track && !file->ended && file->nextJob <= 1 && file->plan.source == next.source;
+               return file->plan.track && !file->ended && file->nextJob <= 2 && file->plan.source == next.source;
            });
 }
 
