@@ -374,8 +374,12 @@ int JobRunner::progress() const {
 
 std::vector<RunningFile> JobRunner::runningFiles() const {
     std::vector<RunningFile> files;
-    for (const auto& file : running_)
-        files.push_back({file->plan.row, file->plan.source, file->state.progress.load(std::memory_order_acquire)});
+    for (const auto& file : running_) {
+        // A track of a CD image is shown as its image and its title.
+        const PlannedFile& plan = file->plan;
+        files.push_back({plan.row, plan.track ? plan.source + " \u203A " + TrackFileTitle(*plan.track) : plan.source,
+                         file->state.progress.load(std::memory_order_acquire)});
+    }
     return files;
 }
 

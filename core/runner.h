@@ -109,7 +109,7 @@ struct RunOptions {
 // A file being converted, as the progress window lists it.
 struct RunningFile {
     uint32_t row;
-    std::string source;
+    std::string source;  // a CD image's track: "image › NN - Title"
     int progress;  // percent of the file
 };
 

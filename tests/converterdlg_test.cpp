@@ -198,7 +198,7 @@ TEST_F(MainWindow, AddDialogAddsTheChosenFilesAndACancelRebuildsTheRows) {
     WriteFile(dir / "y.ogg", "");
     WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "File(s) To Load");
-        EXPECT_EQ(dialog->nameFilters().size(), 11);
+        EXPECT_EQ(dialog->nameFilters().size(), 12);
         dialog->setDirectory(QString::fromStdString(dir.path()));
         dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"y.ogg\" \"x.wav\"");
         QMetaObject::invokeMethod(dialog, "accept");
@@ -228,6 +228,18 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrder) {
     QApplication::sendEvent(window.fileList()->viewport(), &drop);
     EXPECT_EQ(Listed(), (Names{"box/a.ogg", "box/b.mp3", "box/c.flac", "box/e.oga", "box/sub/a.WAV", "box/sub/d.opus",
                                "single.txt"}));
+}
+
+TEST_F(MainWindow, AFolderWithACueSheetListsItsTracksInPlaceOfItsImage) {
+    MakeWav("disc.wav");
+    WriteFile(dir / "disc.cue", "TITLE \"Disc\"\nFILE \"disc.wav\" WAVE\n TRACK 01 AUDIO\n  TITLE \"A/B\"\n  INDEX 01 00:00:00\n"
+                                " TRACK 02 AUDIO\n  INDEX 01 00:00:10\n");
+    window.AddFilesAndFolders({QString::fromStdString(dir.path())});
+    EXPECT_EQ(Listed(), (Names{"disc.cue#1", "disc.cue#2"}));
+    EXPECT_EQ(Cell(0, 0), "disc.cue \u203A 01 - A/B");
+    EXPECT_EQ(Cell(1, 0), "disc.cue \u203A 02 - Track 02");
+    EXPECT_EQ(Cell(1, 2), "PCM Wave Mono 16Bit 8000Hz, track 2 of 2 of disc.wav");
+    EXPECT_EQ(Cell(1, kStatusColumn), "Scheduled");
 }
 
 TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
