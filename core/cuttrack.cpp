@@ -1,7 +1,5 @@
 #include "core/cuttrack.h"
 
-#include <stdio.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <string>
@@ -10,8 +8,8 @@
 #include "codecs/engine.h"
 #include "codecs/reasons.h"
 #include "core/cuesheet.h"
+#include "core/wavrewrite.h"
 #include "formats/exclusivefile.h"
-#include "formats/runfilehold.h"
 #include "formats/waveheader.h"
 
 namespace zelph {
@@ -75,20 +73,12 @@ void CutTrack(const Job& job, JobState& state) {
     if (end > samples) return run.Fail("the sheet has the track end after the end of its image");
     const uint64_t bytes = static_cast<uint64_t>((end - first) * frameBytes);
 
-    const bool inPlace = job.targetPath.empty();
-    int held = -1;
-    const std::string cut = inPlace ? NewFileBeside(job.sourcePath, held) : job.targetPath;
-    if (cut.empty()) return run.Fail(WriteProblem(errno));
-    if (inPlace) run.Hold(held);
-    ExclusiveFile target(cut, ExclusiveFile::kCreate);
-    bool written = false;
-    if (!target.is_open() || !WriteTrackHeader(target, format.header, bytes))
+    WriteWavOutput(run, [&](ExclusiveFile& target) {
+        if (WriteTrackHeader(target, format.header, bytes))
+            return CopyRange(run, source, dataOffset + static_cast<uint64_t>(first * frameBytes), bytes, target);
         run.Fail(WriteProblem(target.error()));
-    else
-        written = CopyRange(run, source, dataOffset + static_cast<uint64_t>(first * frameBytes), bytes, target);
-    if (written && (!inPlace || ::rename(cut.c_str(), job.sourcePath.c_str()) == 0)) return run.Succeed();
-    if (written) run.Fail(WriteProblem(errno));
-    if (inPlace) ::unlink(cut.c_str());
+        return false;
+    });
 }
 
 const EngineDescriptor kCutTrack{"CUT", CutTrack};
