@@ -1,25 +1,26 @@
 #include "codecs/resampler.h"
 
-#include <soxr.h>
-
 #include "codecs/floatmode.h"
+#include "codecs/soxrcalls.h"
 
 namespace zelph {
 
 Resampler::Resampler(double inputRate, double outputRate, unsigned channels)
-    : ratio_(outputRate / inputRate), channels_(channels) {
-    if (inputRate <= 0 || outputRate <= 0 || channels == 0) return;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    : calls_(std::make_unique<SoxrCalls>()), ratio_(outputRate / inputRate), channels_(channels) {
+    if (inputRate <= 0 || outputRate <= 0 || channels == 0 || !LoadSoxrCalls(libraries_, *calls_)) return;
+    const soxr_io_spec_t io = calls_->soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = calls_->soxr_quality_spec(SOXR_HQ, 0);
     soxr_error_t error = nullptr;
-    soxr_ = soxr_create(inputRate, outputRate, channels, &error, &io, &quality, nullptr);
+    soxr_ = calls_->soxr_create(inputRate, outputRate, channels, &error, &io, &quality, nullptr);
     if (error) {
-        soxr_delete(soxr_);
+        calls_->soxr_delete(soxr_);
         soxr_ = nullptr;
     }
 }
 
-Resampler::~Resampler() { soxr_delete(soxr_); }
+Resampler::~Resampler() {
+    if (soxr_) calls_->soxr_delete(soxr_);
+}
 
 bool Resampler::Process(const float* input, std::size_t frames, std::vector<float>& out) {
     return frames == 0 || Run(input, frames, out);
@@ -38,7 +39,7 @@ bool Resampler::Run(const float* input, std::size_t frames, std::vector<float>& 
         const std::size_t start = out.size();
         out.resize(start + room * channels_);
         std::size_t taken = 0, given = 0;
-        if (soxr_process(soxr_, input, frames, &taken, out.data() + start, room, &given) != nullptr) {
+        if (calls_->soxr_process(soxr_, input, frames, &taken, out.data() + start, room, &given) != nullptr) {
             out.resize(start);
             return false;
         }

@@ -3,11 +3,16 @@
 // for engines whose output must have another rate than their source.
 
 #include <cstddef>
+#include <memory>
 #include <vector>
+
+#include "codecs/libraryloader.h"
 
 struct soxr;
 
 namespace zelph {
+
+struct SoxrCalls;
 
 class Resampler {
 public:
@@ -27,6 +32,10 @@ public:
 private:
     bool Run(const float* input, std::size_t frames, std::vector<float>& out);
 
+    // libsoxr's OpenMP runtime keeps its threads and globals once started,
+    // so what is loaded stays for the rest of the process.
+    CodecLibraries libraries_{CodecLibraries::Lifetime::kProcess};
+    std::unique_ptr<SoxrCalls> calls_;
     soxr* soxr_ = nullptr;
     double ratio_;
     unsigned channels_;

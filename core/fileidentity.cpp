@@ -7,24 +7,26 @@
 #include <array>
 #include <cerrno>
 
+#include "core/worddigest.h"
+
 namespace zelph {
 
 namespace {
 
 constexpr int64_t kHashedUpTo = 1 << 20;
 
-// FNV-1a over the whole file; nothing when it cannot be read.
+// The whole file's hash; nothing when it cannot be read.
 std::optional<uint64_t> HashOf(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    uint64_t hash = 14695981039346656037ull;
-    std::array<unsigned char, 65536> buffer;
+    WordDigest digest;
+    std::array<uint8_t, 65536> buffer;
     ssize_t got;
     while ((got = ::read(fd, buffer.data(), buffer.size())) > 0)
-        for (ssize_t i = 0; i < got; ++i) hash = (hash ^ buffer[i]) * 1099511628211ull;
+        digest.Add(buffer.data(), static_cast<std::size_t>(got));
     ::close(fd);
     if (got < 0) return std::nullopt;
-    return hash;
+    return digest.Finish();
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "codecs/ffmpegcalls.h"
+#include "core/worddigest.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "settings/appliedgain.h"
@@ -21,6 +21,12 @@
 namespace zelph {
 
 namespace {
+
+std::string HexOf(uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
 
 // FNV-1a, 64 bits: enough to tell one version of a file's audio from the next.
 class Hash {
@@ -32,56 +38,10 @@ public:
     }
     // Each text ends with a NUL, so "ab"+"c" and "a"+"bc" differ.
     Hash& Add(const std::string& text) { return Add(text.c_str(), text.size() + 1); }
-    std::string Text() const {
-        char text[17];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value_));
-        return text;
-    }
+    std::string Text() const { return HexOf(value_); }
 
 private:
     uint64_t value_ = 14695981039346656037ull;
-};
-
-// The audio's hash: whole source files pass through it, so it takes eight
-// bytes a step (a multiply and a rotation, each a bijection, so one changed
-// word always changes the result). Bytes are carried across packets, so the
-// result does not depend on how the demuxer cuts the stream.
-class AudioDigest {
-public:
-    void Add(const uint8_t* bytes, std::size_t size) {
-        while (size > 0 && pendingSize_ > 0) {
-            Push(*bytes++);
-            --size;
-        }
-        for (; size >= 8; bytes += 8, size -= 8) {
-            uint64_t word;
-            std::memcpy(&word, bytes, 8);
-            Mix(word);
-        }
-        while (size-- > 0) Push(*bytes++);
-    }
-    std::string Text() {
-        const uint64_t count = pendingSize_;
-        while (pendingSize_ > 0) Push(0);
-        Mix(count);
-        char text[17];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value_));
-        return text;
-    }
-
-private:
-    void Mix(uint64_t word) { value_ = std::rotl((value_ ^ word) * 1099511628211ull, 29); }
-    void Push(uint8_t byte) {
-        pending_ |= static_cast<uint64_t>(byte) << (8 * pendingSize_);
-        if (++pendingSize_ < 8) return;
-        Mix(pending_);
-        pending_ = 0;
-        pendingSize_ = 0;
-    }
-
-    uint64_t value_ = 14695981039346656037ull;
-    uint64_t pending_ = 0;
-    unsigned pendingSize_ = 0;
 };
 
 constexpr std::size_t kStreamInfoMd5At = 18, kMd5Size = 16;
@@ -104,7 +64,7 @@ std::optional<std::string> WaveAudioHash(const std::string& source) {
     const OpenedForReading file(source);
     WaveFormat format;
     if (file.fd < 0 || ReadWaveFormat(file.fd, format) == 0) return std::nullopt;
-    AudioDigest digest;
+    WordDigest digest;
     std::vector<uint8_t> buffer(1 << 16);
     for (uint64_t left = format.audioBytes; left > 0;) {
         const ssize_t got = ::read(file.fd, buffer.data(), static_cast<std::size_t>(std::min<uint64_t>(left, buffer.size())));
@@ -114,7 +74,10 @@ std::optional<std::string> WaveAudioHash(const std::string& source) {
         digest.Add(buffer.data(), static_cast<std::size_t>(got));
         left -= static_cast<uint64_t>(got);
     }
-    return "pcm:" + digest.Text();
+    // Each name is apart from the hashes of earlier records ("pcm:", "words:"),
+    // which the four-lane digest never equals by design: such a source, once
+    // touched, is converted again.
+    return "pcm4:" + HexOf(digest.Finish());
 }
 
 }  // namespace
@@ -150,7 +113,7 @@ std::string AudioHash(const std::string& source) {
         }
     }
     AvPacket packet{*av};
-    AudioDigest digest;
+    WordDigest digest;
     for (;;) {
         const int read = av->av_read_frame(file.context, packet.packet);
         if (read == AVERROR_EOF) break;
@@ -159,9 +122,7 @@ std::string AudioHash(const std::string& source) {
             digest.Add(packet.packet->data, static_cast<std::size_t>(packet.packet->size));
         av->av_packet_unref(packet.packet);
     }
-    // Named apart from the byte-wise hash of earlier records, which this one
-    // never equals by design: such a source, once touched, is converted again.
-    return "words:" + digest.Text();
+    return "words4:" + HexOf(digest.Finish());
 }
 
 std::string TagsHash(const std::string& source, bool copyTags) {

@@ -87,6 +87,10 @@ mutation existing-action-range settings/settingsfields.cpp \
   'general.existingFileAction, 1, 3)' 'general.existingFileAction, 1, 4)' 'settings_test cli_test'
 mutation output-folder-length settings/settings.cpp \
   'folder.size() >= kOutputFolderSize' 'folder.size() > kOutputFolderSize' 'settings_test'
+mutation lame-vbr-method-not-stored settings/enginemp3lame.cpp \
+  'vbrMethod_->Store(block_->vbrMethodIndex, block_->vbrMethod);' '' 'settings_windows_test'
+mutation flac-verify-not-stored settings/engineflac.cpp \
+  'block_->verify = verify_->isChecked();' '' 'settings_windows_test'
 # cli
 mutation usage-exit-code cli/main.cpp \
   'std::cerr << "zelph-convert: " << message << " (see --help)\n";

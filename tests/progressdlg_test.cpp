@@ -97,32 +97,37 @@ TEST_F(ProgressWindow, NothingPlannedSaysSoAndLeavesTheRows) {
     CConvertProgressDlg window;
     Plan(window, {"song.vqf"});
     QString said;
-    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
-        said = box->text();
-        box->accept();
-    });
+    test::AnswerMessageBox(&said);
     window.exec();
     EXPECT_EQ(said, kNoJobsText);
     EXPECT_EQ(Status(0), "Scheduled");
 }
 
-TEST_F(ProgressWindow, EnterIsIgnoredSkipCancelsOneFileEscapeTheRest) {
+TEST_F(ProgressWindow, NamesTheFileUnderItsNumberIgnoresEnterSkipCancelsOneFileEscapeTheRest) {
     CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Endless}});
-    Plan(window, {"1.wav", "2.wav", "3.wav"});
+    const QString longName = "a rather long name that the window shortens in the middle.wav";
+    Plan(window, {"first.wav", "skipped.vqf", longName.toStdString(), "last.wav"});
     WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
         QTimer::singleShot(300, [&, shown] {
+            EXPECT_EQ(shown->statusText(), "Converting File 1 of 4");
+            EXPECT_EQ(shown->fileNameText(), "first.wav");
             QTest::keyClick(shown, Qt::Key_Return);
             EXPECT_TRUE(shown->isVisible());
             shown->skipButton()->click();
             QTimer::singleShot(300, [&, shown] {
                 EXPECT_EQ(Status(0), "Cancelled");
-                EXPECT_EQ(Status(1), "Scheduled");
+                EXPECT_EQ(Status(3), "Scheduled");
+                EXPECT_EQ(shown->statusText(), "Converting File 3 of 4");
+                EXPECT_EQ(shown->fileNameText(), longName);
+                auto* label = shown->findChild<QLabel*>("fileName");
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+                EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
                 QTest::keyClick(shown, Qt::Key_Escape);
             });
         });
     });
     EXPECT_EQ(window.exec(), QDialog::Rejected);
-    for (int row = 0; row < 3; ++row) EXPECT_EQ(Status(row), "Cancelled") << row;
+    for (int row : {0, 2, 3}) EXPECT_EQ(Status(row), "Cancelled") << row;
     EXPECT_FALSE(window.runner().engineRunning());
 }
 
@@ -179,30 +184,6 @@ TEST_F(ProgressWindow, RunningFilesAreListedTheChosenOneIsSkippedAndReasonsShow)
     EXPECT_FALSE(window.runner().engineRunning());
 }
 
-TEST_F(ProgressWindow, NamesTheFileBeingConvertedUnderItsNumber) {
-    CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Endless}});
-    Plan(window, {"first.wav", "skipped.vqf", "a rather long name that the window shortens in the middle.wav"});
-    std::vector<std::pair<QString, QString>> seen;  // status line, file name
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
-        QTimer::singleShot(300, [&, shown] {
-            seen.emplace_back(shown->statusText(), shown->fileNameText());
-            shown->skipButton()->click();
-            QTimer::singleShot(300, [&, shown] {
-                seen.emplace_back(shown->statusText(), shown->fileNameText());
-                auto* label = shown->findChild<QLabel*>("fileName");
-                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
-                EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
-                shown->reject();
-            });
-        });
-    });
-    window.exec();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0], std::make_pair(QString("Converting File 1 of 3"), QString("first.wav")));
-    EXPECT_EQ(seen[1], std::make_pair(QString("Converting File 3 of 3"),
-                                      QString("a rather long name that the window shortens in the middle.wav")));
-}
-
 // Held until the test opens the gate; files named "broken..." then fail.
 std::atomic<bool> gateOpen{false};
 void Gated(const Job& job, JobState& state) {
@@ -227,35 +208,28 @@ TEST_F(ProgressWindow, ABatchEndingUnwatchedTellsTheDesktopHowItWent) {
         return test::Exists(said);
     };
 
-    // Watched: the window is the active one when the batch ends.
-    gateOpen = false;
-    CConvertProgressDlg watched(nullptr, EngineTable{{&kEncWavPcm, Gated}});
-    Plan(watched, {"a.wav", "broken.wav", "b.wav"});
-    bool wasActive = false;
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
-        wasActive = QTest::qWaitForWindowActive(shown);
-        gateOpen = true;
-    });
-    watched.exec();
-    EXPECT_TRUE(wasActive);
-    EXPECT_FALSE(waitForNotice());
-
-    // Unwatched: another window has the focus when it ends.
-    gateOpen = false;
-    rows.clear();
-    paths.clear();
-    CConvertProgressDlg unwatched(nullptr, EngineTable{{&kEncWavPcm, Gated}});
-    Plan(unwatched, {"a.wav", "broken.wav", "b.wav"});
-    WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
-        auto* other = new QWidget(shown, Qt::Window);
-        other->show();
-        other->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(other));
-        gateOpen = true;
-    });
-    unwatched.exec();
+    // Watched, the window is the active one when the batch ends; unwatched,
+    // another window has the focus.
+    for (const bool watched : {true, false}) {
+        gateOpen = false;
+        rows.clear();
+        paths.clear();
+        CConvertProgressDlg window(nullptr, EngineTable{{&kEncWavPcm, Gated}});
+        Plan(window, {"a.wav", "broken.wav", "b.wav"});
+        WhenModalShows<CConvertProgressDlg>([&](CConvertProgressDlg* shown) {
+            QWidget* active = shown;
+            if (!watched) {
+                active = new QWidget(shown, Qt::Window);
+                active->show();
+                active->activateWindow();
+            }
+            EXPECT_TRUE(QTest::qWaitForWindowActive(active));
+            gateOpen = true;
+        });
+        window.exec();
+        EXPECT_EQ(waitForNotice(), !watched);
+    }
     qputenv("PATH", path);
-    ASSERT_TRUE(waitForNotice());
     EXPECT_EQ(test::ReadFile(said),
               "--app-name=Zelph Audio Converter\n--icon=zelph\nZelph Audio Converter\n"
               "2 files converted, 1 failed\n");

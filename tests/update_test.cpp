@@ -2,6 +2,10 @@
 // since the last run is done again, and only that.
 #include <gtest/gtest.h>
 
+#include <numeric>
+#include <vector>
+
+#include "core/worddigest.h"
 #include "tests/support/scratch.h"
 
 using zelph::test::RunCommand;
@@ -125,4 +129,26 @@ TEST(Update, WaveSourcesTellTagsFromAudio) {
         ASSERT_EQ(RunCommand(cd + "touch -d 2001-01-01 lib/w.wav && " + change).status, 0) << change;
         EXPECT_EQ(RunCommand(cd + Cli(kRun + std::string("lib 2>/dev/null"))).out, line) << change;
     }
+}
+
+// A source's audio hash is read in whatever pieces its demuxer hands over:
+// the same bytes cut otherwise hash alike, other bytes do not.
+TEST(Update, AudioDigestIsTheSameHoweverTheStreamIsCut) {
+    std::vector<uint8_t> bytes(1000);
+    std::iota(bytes.begin(), bytes.end(), uint8_t{1});
+    const auto digest = [](const std::vector<uint8_t>& stream, std::size_t piece) {
+        zelph::WordDigest words;
+        for (std::size_t at = 0; at < stream.size(); at += piece)
+            words.Add(stream.data() + at, std::min(piece, stream.size() - at));
+        return words.Finish();
+    };
+    const uint64_t whole = digest(bytes, bytes.size());
+    for (const std::size_t piece : {1, 7, 8, 31, 32, 33, 100})
+        EXPECT_EQ(digest(bytes, piece), whole) << "in pieces of " << piece;
+    std::vector<uint8_t> changed = bytes;
+    changed[517] ^= 1;
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    for (const auto& other : {changed, longer, std::vector<uint8_t>(bytes.begin(), bytes.end() - 1)})
+        EXPECT_NE(digest(other, 33), whole);
 }

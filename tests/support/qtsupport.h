@@ -1,8 +1,10 @@
 #pragma once
 // Window tests: a QApplication for the whole test program, on the offscreen
-// platform, and a way to act inside a modal window that is running.
+// platform, and ways to act inside a modal window that is running.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -25,6 +27,20 @@ QPointer<QTimer> WhenModalShows(std::function<void(W*)> act) {
     });
     poll->start(10);
     return poll;
+}
+
+// Notes the text of the next message box in `said` (unless it is null) and
+// presses its button captioned `button`, or accepts it when it has none.
+inline QPointer<QTimer> AnswerMessageBox(QString* said, const QString& button = {}) {
+    return WhenModalShows<QMessageBox>([said, button](QMessageBox* box) {
+        if (said) *said = box->text();
+        for (QAbstractButton* each : box->buttons())
+            if (each->text() == button) {
+                each->click();
+                return;
+            }
+        box->accept();
+    });
 }
 
 }  // namespace zelph::test
