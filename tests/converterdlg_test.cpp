@@ -204,7 +204,7 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderAndRemoveTakesTheSel
 }
 
 TEST_F(MainWindow, AFolderWithACueSheetListsItsTracksInPlaceOfItsImage) {
-    MakeWav("disc.wav");
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "disc.wav" + " synth 0.3 sine 500").status, 0);
     WriteFile(dir / "disc.cue", "TITLE \"Disc\"\nFILE \"disc.wav\" WAVE\n TRACK 01 AUDIO\n  TITLE \"A/B\"\n  INDEX 01 00:00:00\n"
                                 " TRACK 02 AUDIO\n  INDEX 01 00:00:10\n");
     window.AddFilesAndFolders({QString::fromStdString(dir.path())});
