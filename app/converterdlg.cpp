@@ -33,6 +33,7 @@
 
 #include "app/aboutdlg.h"
 #include "app/namepreview.h"
+#include "core/cuesheet.h"
 #include "core/sources.h"
 #include "core/targets.h"
 #include "ui/fecfiledialog.h"
@@ -376,7 +377,7 @@ void CConverterDlg::AddFilesAndFolders(const QStringList& paths) {
     AddPaths(files);
     if (sources.problems.empty()) return;
     // What was left out, without holding up the list.
-    QString text = "Some folders were not read:";
+    QString text = "Some files or folders were not added:";
     for (const WalkProblem& problem : sources.problems)
         text += "\n" + QString::fromStdString(problem.path + ": " + problem.reason);
     auto* box = new QMessageBox(QMessageBox::Warning, "Zelph Audio Converter", text, QMessageBox::Ok, this);
@@ -391,8 +392,9 @@ void CConverterDlg::AddFiles() {
         for (auto position = dialog.GetStartPosition(); position != CFECFileDialog::kEnd;)
             chosen << dialog.GetNextPathName(position);
     }
-    // A cancel rebuilds the rows too, which clears the statuses of a run.
-    AddPaths(chosen);
+    // A cancel rebuilds the rows too, which clears the statuses of a run. A
+    // sheet chosen stands for its tracks.
+    AddFilesAndFolders(chosen);
 }
 
 void CConverterDlg::AddFolder() {
@@ -492,12 +494,14 @@ void CConverterDlg::RefreshFileList() {
         const QString name = QString::fromStdString(path);
         // The name, shortened in the middle when the column is narrow; the
         // whole path is its tip.
-        row->setText(kSourceColumn, QFileInfo(name).fileName());
+        row->setText(kSourceColumn, QString::fromStdString(ListedName(path)));
         row->setToolTip(kSourceColumn, name);
-        QIcon icon = FileIcon(name);
+        // A track of a CD image is shown by its image's icon and size.
+        const std::string file = ListedFile(path);
+        QIcon icon = FileIcon(QString::fromStdString(file));
 
         struct stat info;
-        const bool found = ::stat(path.c_str(), &info) == 0;
+        const bool found = ::stat(file.c_str(), &info) == 0;
         row->setText(kSizeColumn, found ? SizeText(info.st_size) : QStringLiteral("---"));
         const CachedDescription& described = Describe(path, found ? Stamp(info) : std::string());
         const AudioDescription& description = described.description;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "metadata/length.h"
+#include "core/cuesheet.h"
 
 namespace zelph {
 
@@ -58,7 +58,7 @@ void LengthReader::Work() {
         from.pop_front();
         if (!read_.insert(KeyOf(request)).second) continue;
         lock.unlock();
-        const std::optional<int64_t> length = AudioLength(request.path);
+        const std::optional<int64_t> length = ListedLength(request.path);
         deliver_(request, length);
         lock.lock();
     }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "cli/fields.h"
+#include "core/cuesheet.h"
 #include "core/targets.h"
 
 namespace zelph {
@@ -21,7 +22,8 @@ int RunDescribe(const std::vector<std::string>& files, std::ostream& out) {
     int status = 0;
     for (const std::string& path : files) {
         const AudioDescription description = DescribeAudioFile(path);
-        const std::string size = SizeColumn(path);
+        // A track of a CD image is read from the image.
+        const std::string size = SizeColumn(ListedFile(path));
         if (size == "---") status = 1;
         out << Field(path) << '\t' << size << '\t' << description.text << '\t'
             << (description.known ? "Scheduled" : "Unscheduled") << '\n';

@@ -76,6 +76,10 @@ struct Job {
     // The WAV stage may make the target a second name of a source that is
     // already in form: the next job only reads it.
     bool mayLinkSource = false;
+    // The part of its source a cut takes, in CD frames (1/75 s): from
+    // firstFrame up to endFrame, or to the source's end when endFrame < 0.
+    int64_t firstFrame = 0;
+    int64_t endFrame = -1;
     int32_t progressStart = 0;   // percent of the file's bar where this job starts
     int32_t progressSpan = 0;    // share of the bar this job covers
 };

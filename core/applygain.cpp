@@ -1,9 +1,6 @@
 #include "core/applygain.h"
 
-#include <stdio.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -14,8 +11,8 @@
 #include "codecs/reasons.h"
 #include "codecs/samplereduction.h"
 #include "core/loudness.h"
+#include "core/wavrewrite.h"
 #include "formats/exclusivefile.h"
-#include "formats/runfilehold.h"
 #include "formats/waveheader.h"
 #include "settings/appliedgain.h"
 
@@ -190,17 +187,9 @@ void ApplyGain(const Job& job, JobState& state) {
     const double factor = std::pow(10.0, GainFor(meter.Loudness(), meter.Peak(), gain->targetLufs) / 20);
 
     // In place, the scaled file replaces the WAV only once it is complete.
-    const bool inPlace = job.targetPath.empty();
-    int held = -1;
-    const std::string scaled = inPlace ? NewFileBeside(job.sourcePath, held) : job.targetPath;
-    if (scaled.empty()) return run.Fail(WriteProblem(errno));
-    if (inPlace) run.Hold(held);
-    ExclusiveFile target(scaled, ExclusiveFile::kCreate);
-    const bool written = target.is_open() ? WriteScaled(run, source, dataOffset, audio, codec, factor, target)
-                                          : (run.Fail(WriteProblem(target.error())), false);
-    if (written && (!inPlace || ::rename(scaled.c_str(), job.sourcePath.c_str()) == 0)) return run.Succeed();
-    if (written) run.Fail(WriteProblem(errno));
-    if (inPlace) ::unlink(scaled.c_str());
+    WriteWavOutput(run, [&](ExclusiveFile& target) {
+        return WriteScaled(run, source, dataOffset, audio, codec, factor, target);
+    });
 }
 
 const EngineDescriptor kApplyGain{"GAIN", ApplyGain};

@@ -143,6 +143,16 @@ std::string TagsHash(const std::string& source, bool copyTags) {
     return hash.Text();
 }
 
+std::string TrackHash(const CueTrack& track) {
+    Hash hash;
+    hash.Add(&track.firstFrame, sizeof track.firstFrame).Add(&track.endFrame, sizeof track.endFrame);
+    for (const auto& [field, values] : track.tags) {
+        hash.Add(field);
+        for (const std::string& value : values) hash.Add(value);
+    }
+    return hash.Text();
+}
+
 std::string SettingsHash(const TargetRow& target, const ConverterSettings& settings, const TargetTuning& tuning) {
     const std::string prefix = std::string(target.cliName) + ".";
     Hash hash;

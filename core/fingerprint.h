@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/cuesheet.h"
 #include "core/targets.h"
 
 namespace zelph {
@@ -23,6 +24,9 @@ std::string TagsHash(const std::string& source, bool copyTags);
 // The target and every setting its chain reads: the record's fields of the
 // target's block and its tuning's keys in the preferences.
 std::string SettingsHash(const TargetRow& target, const ConverterSettings& settings, const TargetTuning& tuning);
+
+// Where a track of a CD image is cut and the tags its sheet gives it.
+std::string TrackHash(const CueTrack& track);
 
 // What a plain copy records in place of the settings.
 inline constexpr const char* kCopySettings = "copy";

@@ -10,6 +10,7 @@
 #include "codecs/copyengine.h"
 #include "codecs/wavpcmengine.h"
 #include "core/applygain.h"
+#include "core/cuttrack.h"
 #include "core/fingerprint.h"
 #include "core/naming.h"
 #include "core/targets.h"
@@ -53,7 +54,7 @@ private:
     std::string Place(const std::string& path) const;
     bool TakenByBatch(const std::string& path) const { return batchPlaces_.contains(Place(path)); }
     std::string FinalTarget(const std::string& path, const std::string& source, bool& skip) const;
-    std::string NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
+    std::string NamedOutput(const std::string& folder, const PlannedFile& file, const SourceRow& format,
                             const std::string& title, const std::string& extension);
     // The target a rule gives files of `format`; nullptr: copied as they are.
     const TargetRow* TargetFor(const SourceRow& format) const;
@@ -109,8 +110,9 @@ std::string Planning::FinalTarget(const std::string& path, const std::string& so
 
 // The output's path by the kept tree and the name pattern, or "" (and the
 // plan refused) when it would leave the tree or meet another file's output.
-std::string Planning::NamedOutput(const std::string& folder, const std::string& source, const SourceRow& format,
+std::string Planning::NamedOutput(const std::string& folder, const PlannedFile& file, const SourceRow& format,
                                   const std::string& title, const std::string& extension) {
+    const std::string& source = file.source;
     std::string below;
     if (!naming_.treeRoot.empty() && settings_.general.outputFolderMode != OutputFolderMode::kBesideSource) {
         const std::filesystem::path relative =
@@ -124,7 +126,9 @@ std::string Planning::NamedOutput(const std::string& folder, const std::string& 
     }
     std::string name = title;
     if (!naming_.pattern.empty()) {
-        const TagReadResult tags = format.tags ? ReadTags(source, *format.tags) : TagReadResult{};
+        TagReadResult tags = format.tags ? ReadTags(source, *format.tags) : TagReadResult{};
+        if (file.track)
+            for (const auto& [field, values] : file.track->tags) tags.tags.fields[field] = values;
         name = ExpandNamePattern(naming_.pattern, tags.tags.fields, title, extension.size());
     }
     const std::string path = folder + below + name + extension;
@@ -176,18 +180,27 @@ void Planning::Compare(PlannedFile& file, const OutputRecord& record, const Targ
 // temporary WAV, the WAV stage bringing it to the encoder's input form, then
 // the encoder. A WAV target is written by the WAV stage itself. A copy, and
 // an older output given new tags, is one plain copy.
-void Planning::PlanFile(uint32_t row, const std::string& source) {
-    const SourceRow* format = FindSource(source);
-    if (!format || !format->converted) return;
-    const TargetRow* target = TargetFor(*format);
-
+void Planning::PlanFile(uint32_t row, const std::string& entry) {
     PlannedFile file;
     file.row = row;
-    file.source = source;
+    file.source = entry;
+    if (const std::optional<TrackEntryParts> parts = ParseTrackEntry(entry)) {
+        ListedTrack listed = ReadListedTrack(*parts);
+        if (!listed.error.empty()) return;
+        file.source = std::move(listed.image);
+        file.track = std::move(listed.track);
+    }
+    const std::string& source = file.source;
+    const SourceRow* format = FindSource(source);
+    if (!format || !format->converted) return;
+    // A track cannot be a copy of its image.
+    const TargetRow* target = file.track && !TargetFor(*format) ? &target_ : TargetFor(*format);
+
     const std::string name = FileNameOf(source);
-    const std::string title = name.substr(0, name.size() - SourceExtensionOf(source).size());
+    const std::string stem = name.substr(0, name.size() - SourceExtensionOf(source).size());
+    const std::string title = file.track ? TrackFileTitle(*file.track) : stem;
     // A copy keeps its source's extension as it is spelt.
-    const std::string extension = target ? target->extension : name.substr(title.size());
+    const std::string extension = target ? target->extension : name.substr(stem.size());
     file.outputFolder = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource
                             ? FolderOf(source)
                             : OutputFolderOf(settings_.general);
@@ -195,7 +208,7 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     if (naming_.active()) {
         // Named so that the folders made below it can be told from it.
         if (file.outputFolder.empty()) file.outputFolder = "./";
-        output = NamedOutput(file.outputFolder, source, *format, title, extension);
+        output = NamedOutput(file.outputFolder, file, *format, title, extension);
         if (output.empty()) return;
         file.outputRoot = file.outputFolder;
         file.outputFolder = FolderOf(output);
@@ -204,6 +217,8 @@ void Planning::PlanFile(uint32_t row, const std::string& source) {
     if (!target && Place(output) == Place(source)) return;
     file.action = target ? FileAction::kConvert : FileAction::kCopy;
     file.settingsHash = SettingsHashOf(target);
+    // A track's output also depends on where the sheet cuts it and what it calls it.
+    if (file.track) file.settingsHash += "." + TrackHash(*file.track);
     OutputLedger* ledger = choices_.ledger;
     const bool beside = settings_.general.outputFolderMode == OutputFolderMode::kBesideSource;
     if (ledger && (!beside || choices_.recordBesideSources))
@@ -254,7 +269,7 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
     const EngineSettings encoderBlock = target->settings(settings_, tuning_);
     const AppliedGain& gain = tuning_.Of<AppliedGain>();
     const std::string& source = file.source;
-    if (!format.decoder && toWav && !gain.on()) {
+    if (!format.decoder && toWav && !gain.on() && !file.track) {
         queue(&kEncWavPcm, encoderBlock, source, file.finalTarget, 0, 100);
         return;
     }
@@ -264,13 +279,25 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
     // the WAV stage, in the temporary WAV.
     const EngineSettings stageForm = toWav ? encoderBlock : inputForm;
     const int32_t gainSpan = gain.on() ? 10 : 0;
+    // A track is cut from the whole image as soon as the image is in the
+    // temporary WAV; the cut is a new file, so a WAV lent by the stage stays whole.
+    const auto cutTrack = [&] {
+        if (!file.track) return;
+        const Job& made = file.chain.back();
+        queue(&kCutTrack, {}, temp, "", made.progressStart + made.progressSpan, 0);
+        file.chain.back().firstFrame = file.track->firstFrame;
+        file.chain.back().endFrame = file.track->endFrame;
+    };
     if (!format.decoder) {
         queue(&kEncWavPcm, stageForm, source, temp, 0, 10);
-        file.chain.back().mayLinkSource = toWav || target->readsAudioOnly;
+        file.chain.back().mayLinkSource = toWav || target->readsAudioOnly || file.track.has_value();
+        cutTrack();
     } else if (toWav && !gain.on()) {
         queue(format.decoder, {}, source, temp, 0, 90);
+        cutTrack();
     } else {
         queue(format.decoder, {}, source, temp, 0, 30 - gainSpan);
+        cutTrack();
         queue(&kEncWavPcm, stageForm, temp, "", 30 - gainSpan, 10);
     }
     const int32_t encoderStart = file.chain.back().progressStart + file.chain.back().progressSpan;

@@ -2,11 +2,13 @@
 // Turns the file list and the chosen target into the queue of jobs.
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "codecs/job.h"
+#include "core/cuesheet.h"
 #include "core/outputledger.h"
 #include "core/outputnames.h"
 #include "core/verify.h"
@@ -26,6 +28,8 @@ enum class FileAction { kConvert, kCopy, kRetag, kUpToDate };
 struct PlannedFile {
     uint32_t row = 0;
     std::string source;
+    // A track of a CD image (source): its part of the image and its tags.
+    std::optional<CueTrack> track;
     std::string outputFolder;   // ends with "/"
     // The settings' output folder when the folders below it up to
     // outputFolder are made as needed (a kept tree, a pattern), or "".

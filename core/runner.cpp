@@ -198,7 +198,8 @@ struct JobRunner::FileRun {
         const bool copied = copyTags && plan.action != FileAction::kCopy;
         if (copied || track) {
             const std::optional<MeasuredGains> gains = track ? std::optional(GainsOf(*track)) : std::nullopt;
-            tags = CopyTags(copied ? plan.source : "", partial, !measure, gains ? &*gains : nullptr);
+            tags = CopyTags(copied ? plan.source : "", partial, !measure, gains ? &*gains : nullptr,
+                            copied && plan.track ? &plan.track->tags : nullptr);
             if (!tags.error.empty()) {
                 finishProblem = "tags not written: " + tags.error;
                 return;
@@ -373,8 +374,12 @@ int JobRunner::progress() const {
 
 std::vector<RunningFile> JobRunner::runningFiles() const {
     std::vector<RunningFile> files;
-    for (const auto& file : running_)
-        files.push_back({file->plan.row, file->plan.source, file->state.progress.load(std::memory_order_acquire)});
+    for (const auto& file : running_) {
+        // A track of a CD image is shown as its image and its title.
+        const PlannedFile& plan = file->plan;
+        files.push_back({plan.row, plan.track ? plan.source + " \u203A " + TrackFileTitle(*plan.track) : plan.source,
+                         file->state.progress.load(std::memory_order_acquire)});
+    }
     return files;
 }
 
@@ -635,7 +640,7 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     lastProgress_ = status == kRowCancelled ? 0 : file.state.progress.load(std::memory_order_acquire);
     if (status == kRowDone)
         converted_.push_back({file.plan.row, file.plan.source, file.plan.finalTarget, file.source, file.output, reason,
-                              FolderOf(file.plan.source)});
+                              FolderOf(file.plan.source), file.plan.track.has_value()});
     // The run files' names mean nothing to the user: the output's name
     // stands for the partial output, the source's for its temporary WAV.
     std::string told = reason;
@@ -684,8 +689,8 @@ void JobRunner::Tick() {
     // One that ends at its start (up to date) takes no slot and, once its
     // row is told, goes at once: a re-run of thousands of such files never
     // walks a long list.
-    for (std::size_t holding = FilesHoldingASlot();
-         !closing_ && holding < options_.filesAtOnce && nextWaiting_ < waiting_.size();) {
+    for (std::size_t holding = FilesHoldingASlot(); !closing_ && holding < options_.filesAtOnce &&
+                                                    nextWaiting_ < waiting_.size() && !ImageBusy(waiting_[nextWaiting_]);) {
         StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
         const FileRun& started = *running_.back();
         if (started.reported)
@@ -696,6 +701,16 @@ void JobRunner::Tick() {
     // A file that could not start has ended already.
     std::erase_if(running_, [](const auto& file) { return file->reported; });
     if (running_.empty() && (closing_ || nextWaiting_ == waiting_.size())) Finish();
+}
+
+// The engines read their source alone, so a track of a CD image waits
+// while another track of it is in its first two jobs: the first reads the
+// image, and the cut after it may read the image itself, lent as the
+// temporary WAV.
+bool JobRunner::ImageBusy(const PlannedFile& next) const {
+    return next.track && std::any_of(running_.begin(), running_.end(), [&](const auto& file) {
+               return file->plan.track && !file->ended && file->nextJob <= 2 && file->plan.source == next.source;
+           });
 }
 
 // A file finishing its output (mostly waiting on the disk) leaves its slot
@@ -759,7 +774,9 @@ void JobRunner::Finish() {
         // source is still the file that was converted.
         errno = 0;
         const std::optional<FileIdentity> source = IdentityOf(file.source);
-        if (!file.damage.empty())
+        if (file.track)
+            listener_.SourceKept(file.row, "a CD image and its sheet are kept whole");
+        else if (!file.damage.empty())
             listener_.SourceKept(file.row, file.damage);
         else if (!file.placed || IdentityOf(file.output) != file.placed)
             listener_.SourceKept(file.row, FileNameOf(file.output) + " is missing or changed");

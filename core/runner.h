@@ -109,7 +109,7 @@ struct RunOptions {
 // A file being converted, as the progress window lists it.
 struct RunningFile {
     uint32_t row;
-    std::string source;
+    std::string source;  // a CD image's track: "image › NN - Title"
     int progress;  // percent of the file
 };
 
@@ -163,6 +163,7 @@ private:
     // The oldest file whose engines still run, else the oldest file.
     FileRun* OldestConverting() const;
     std::size_t FilesHoldingASlot() const;
+    bool ImageBusy(const PlannedFile& next) const;
     void RequestStop(FileRun& file, bool cancel);
     void Finish();
     void RecordOutput(FileRun& file, std::string& reason);
@@ -183,6 +184,7 @@ private:
         std::optional<FileIdentity> identity, placed;  // of the source at its start, of the output placed
         std::string damage;                            // what its decoder skipped
         std::string sourceFolder;                      // where its folder images come from
+        bool track = false;                            // a track of a CD image, which is never deleted
     };
     std::vector<Converted> converted_;  // the files done, whose sources may go at the end
     std::map<uint32_t, std::string> albumOf_;  // each file's album, by row (album loudness only)

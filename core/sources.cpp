@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 #include <memory>
 #include <utility>
 
+#include "core/cuesheet.h"
+#include "core/naming.h"
 #include "core/targets.h"
 
 namespace zelph {
@@ -92,6 +95,29 @@ void FolderWalk::Entry(const std::string& path, unsigned char type) {
         list_.files.push_back(path);
 }
 
+// Each sheet becomes its tracks, in its place; the image a sheet splits is
+// not listed whole as well. A sheet that cannot be used is a problem.
+void SplitSheets(SourceList& list) {
+    std::vector<std::string> files;
+    std::set<std::string> images;
+    for (std::string& path : list.files) {
+        if (!IsCueSheet(path)) {
+            files.push_back(std::move(path));
+            continue;
+        }
+        const CueSheet sheet = ReadCueSheet(path);
+        if (!sheet.error.empty()) {
+            list.problems.push_back({path, sheet.error});
+            continue;
+        }
+        images.insert(PlaceOf(sheet.image));
+        for (const CueTrack& track : sheet.tracks) files.push_back(TrackEntry(path, track.number));
+    }
+    if (!images.empty())
+        std::erase_if(files, [&](const std::string& file) { return !ParseTrackEntry(file) && images.contains(PlaceOf(file)); });
+    list.files = std::move(files);
+}
+
 }  // namespace
 
 SourceList ExpandSources(const std::vector<std::string>& paths) {
@@ -104,6 +130,7 @@ SourceList ExpandSources(const std::vector<std::string>& paths) {
         else
             list.files.push_back(path);
     }
+    SplitSheets(list);
     return list;
 }
 

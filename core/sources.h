@@ -23,7 +23,9 @@ struct SourceList {
 // the files under it whose extension a source row names, sorted by path
 // (byte order). Linked folders are followed, except one that leads back to a
 // folder on its own way or to one walked already; that and a folder that
-// cannot be read are problems with their reason.
+// cannot be read are problems with their reason. A CUE sheet, named or
+// found, stands for its tracks (core/cuesheet.h), and the image it splits is
+// then left out; a sheet that cannot be used is a problem.
 SourceList ExpandSources(const std::vector<std::string>& paths);
 
 // Paths one a line (a "\r" before the end of the line is part of the name),

@@ -9,7 +9,7 @@
 namespace zelph {
 
 TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains,
-                       const MeasuredGains* measured) {
+                       const MeasuredGains* measured, const TagFields* sheet) {
     TagCopyReport report;
     Tags tags;
     const SourceRow* sourceRow = FindSource(source);
@@ -22,6 +22,12 @@ TagCopyReport CopyTags(const std::string& source, const std::string& target, boo
         } else {
             report.dropped.push_back("tags of the source (" + read.error + ")");
         }
+    }
+    if (sheet) {
+        // The image's own sheet and gains describe the whole disc, not the track.
+        tags.fields.erase("CUESHEET");
+        DropGainTags(tags);
+        for (const auto& [field, values] : *sheet) tags.fields[field] = values;
     }
     if (!keepGains) DropGainTags(tags);
     const TargetRow* output = FindTargetByOutput(target);

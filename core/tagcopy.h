@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outputnames.h"
 #include "metadata/gaintags.h"
 
 namespace zelph {
@@ -22,9 +23,10 @@ struct TagCopyReport {
 // error: the audio is still good. A target of a kind without tags is left
 // alone. The source's loudness fields are told in the output's convention,
 // or left out when `keepGains` is false (the output's own are measured);
-// `measured` gains are written with the rest, and must all be.
+// `measured` gains are written with the rest, and must all be. The fields of
+// `sheet` (a CD image's track) take the place of the source's own.
 TagCopyReport CopyTags(const std::string& source, const std::string& target, bool keepGains = true,
-                       const MeasuredGains* measured = nullptr);
+                       const MeasuredGains* measured = nullptr, const TagFields* sheet = nullptr);
 
 // Adds the measured loudness fields to the tags `target` holds, replacing
 // any it had; returns "" or why they could not be written, and names the

@@ -23,6 +23,8 @@
 #include "codecs/wavpackencoder.h"
 #include "codecs/wavpcmengine.h"
 #include "core/applygain.h"
+#include "core/cuesheet.h"
+#include "core/cuttrack.h"
 #include "core/naming.h"
 #include "formats/aiffform.h"
 #include "formats/encoderinfo.h"
@@ -147,6 +149,8 @@ const SourceRow kSources[] = {
     // one as it is rather than re-encode a lossy one.
     {".m4a .m4b .mp4 .aac .wma .aif .aiff .aifc .wv .tta .mpc .dsf .dff .caf .w64 .ac3 .mka", DescribeFfmpegFile,
      &kDecFfmpeg, true, &kOtherTags, false, "Other Audio Files"},
+    // A CD image's sheet: listed as the image's tracks (core/cuesheet.h).
+    {".cue", DescribeCueSheet, nullptr, false, nullptr, false, "CUE Sheets"},
 };
 
 template <typename Row, typename Match>
@@ -186,7 +190,8 @@ std::vector<std::string_view> ExtensionsOf(const SourceRow& row) {
 }
 
 EngineTable StandardEngines() {
-    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}, {&kApplyGain, kApplyGain.run}};
+    EngineTable engines{{&kEncWavPcm, kEncWavPcm.run}, {&kCopyFile, kCopyFile.run}, {&kApplyGain, kApplyGain.run},
+                         {&kCutTrack, kCutTrack.run}};
     for (const TargetRow& row : Targets()) engines.emplace(row.encoder, row.encoder->run);
     for (const SourceRow& row : Sources())
         if (row.decoder) engines.emplace(row.decoder, row.decoder->run);
@@ -237,6 +242,10 @@ const SourceRow* FindSource(const std::string& path) {
 }
 
 AudioDescription DescribeAudioFile(const std::string& path) {
+    if (const std::optional<TrackEntryParts> parts = ParseTrackEntry(path)) {
+        const ListedTrack listed = ReadListedTrack(*parts);
+        return {listed.error.empty(), DescribeTrack(listed)};
+    }
     const SourceRow* source = FindSource(path);
     if (!source) return {false, "Unknown Audio File Format"};
     return {true, source->describe(path)};

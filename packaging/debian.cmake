@@ -16,8 +16,8 @@ set(CPACK_PACKAGE_CONTACT "Zelph developers <developers@zelph.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio converter for WAV, MP3, Ogg Vorbis, Monkey's Audio, FLAC and Opus")
 # CPack puts the summary line above this text itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zelph Audio Converter lists music files (PCM WAV, MP3 and MP2, Ogg Vorbis,
-FLAC and FLAC in Ogg, Opus, Monkey's Audio, TwinVQ) with each file's size and
-format, and converts the whole list to one target: WAV, MP3 through the LAME,
+FLAC and FLAC in Ogg, Opus, Monkey's Audio, TwinVQ, and CD images split by
+their CUE sheets) with each file's size and format, and converts the whole list to one target: WAV, MP3 through the LAME,
 Blade or GoGo encoder, Ogg Vorbis, Monkey's Audio, FLAC or Opus. MP2 and
 TwinVQ files are described, not converted.
 .
@@ -27,6 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zelph.org/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libcue2 (CUE sheets) is linked, so dpkg-shlibdeps adds it like the rest.
 # Loaded by Qt, not linked: the SVG icon engine draws every icon.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
 # The end-of-batch notice goes through notify-send.

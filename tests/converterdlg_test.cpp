@@ -203,6 +203,18 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderAndRemoveTakesTheSel
     EXPECT_EQ(Listed(), (Names{"box/c.flac", "box/sub/a.WAV", "box/sub/d.opus", "single.txt"}));
 }
 
+TEST_F(MainWindow, AFolderWithACueSheetListsItsTracksInPlaceOfItsImage) {
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "disc.wav" + " synth 0.3 sine 500").status, 0);
+    WriteFile(dir / "disc.cue", "TITLE \"Disc\"\nFILE \"disc.wav\" WAVE\n TRACK 01 AUDIO\n  TITLE \"A/B\"\n  INDEX 01 00:00:00\n"
+                                " TRACK 02 AUDIO\n  INDEX 01 00:00:10\n");
+    window.AddFilesAndFolders({QString::fromStdString(dir.path())});
+    EXPECT_EQ(Listed(), (Names{"disc.cue#1", "disc.cue#2"}));
+    EXPECT_EQ(Cell(0, 0), "disc.cue \u203A 01 - A/B");
+    EXPECT_EQ(Cell(1, 0), "disc.cue \u203A 02 - Track 02");
+    EXPECT_EQ(Cell(1, 2), "PCM Wave Mono 16Bit 8000Hz, track 2 of 2 of disc.wav");
+    EXPECT_EQ(Cell(1, kStatusColumn), "Scheduled");
+}
+
 TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     std::vector<int32_t> opened;
     window.SetEngineTuningOpener([&](int32_t target, ConverterSettings&, QWidget*) { opened.push_back(target); });
@@ -517,7 +529,7 @@ TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWholeAddsTheChosenFilesAndACanc
     QApplication::setFont(font);
     WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "File(s) To Load");
-        EXPECT_EQ(dialog->nameFilters().size(), 11);
+        EXPECT_EQ(dialog->nameFilters().size(), 12);
         dialog->setDirectory(QString::fromStdString(dir.path()));
         dialog->setViewMode(QFileDialog::Detail);
         auto* view = dialog->findChild<QTreeView*>("treeView");

@@ -55,6 +55,7 @@ constexpr Words kWords[] = {
     {"ENCALAC", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
     {"GAIN", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
     {"ENCWAVPACK", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
+    {"CUT", "cannot read gone.wav: no such file", "not a WAV file", "cannot write: disk full"},
 };
 
 // Values no encoder can take, each put in the canonical 44-byte header.

@@ -237,15 +237,15 @@ TEST_F(Planning, EveryTargetPlansItsChainFromEverySource) {
 TEST(SourceRows, TheAddFileFilterKeepsItsEntriesAndListsEverySource) {
     EXPECT_EQ(MusicFileFilter(),
               "Music Files (*.wav,*.mp2,*.mp3,*.ogg,*.ape,*.vqf,*.flac,*.oga,*.opus,*.m4a,*.m4b,*.mp4,*.aac,*.wma,*.aif,"
-              "*.aiff,*.aifc,*.wv,*.tta,*.mpc,*.dsf,*.dff,*.caf,*.w64,*.ac3,*.mka)|"
+              "*.aiff,*.aifc,*.wv,*.tta,*.mpc,*.dsf,*.dff,*.caf,*.w64,*.ac3,*.mka,*.cue)|"
               "*.wav;*.mp2;*.mp3;*.ogg;*.ape;*.vqf;*.flac;*.oga;*.opus;*.m4a;*.m4b;*.mp4;*.aac;*.wma;*.aif;*.aiff;*.aifc;"
-              "*.wv;*.tta;*.mpc;*.dsf;*.dff;*.caf;*.w64;*.ac3;*.mka|"
+              "*.wv;*.tta;*.mpc;*.dsf;*.dff;*.caf;*.w64;*.ac3;*.mka;*.cue|"
               "PCM Wave Files (*.wav)|*.wav|Mp2 Files (*.mp2)|*.mp2|Mp3 Files (*.mp3)|*.mp3|"
               "OggVorbis Files (*.ogg)|*.ogg|MonkeysAudio Files (*.ape)|*.ape|"
               "TwinVQ Files (*.vqf)|*.vqf|FLAC Files (*.flac,*.oga)|*.flac;*.oga|Opus Files (*.opus)|*.opus|"
               "Other Audio Files (*.m4a,*.m4b,*.mp4,*.aac,*.wma,*.aif,*.aiff,*.aifc,*.wv,*.tta,*.mpc,*.dsf,*.dff,*.caf,"
               "*.w64,*.ac3,*.mka)|*.m4a;*.m4b;*.mp4;*.aac;*.wma;*.aif;*.aiff;*.aifc;*.wv;*.tta;*.mpc;*.dsf;*.dff;*.caf;"
-              "*.w64;*.ac3;*.mka|All Files (*.*)|*.*||");
+              "*.w64;*.ac3;*.mka|CUE Sheets (*.cue)|*.cue|All Files (*.*)|*.*||");
 }
 
 TEST_F(Planning, AnUnknownTargetPlansNothingAndSaysWhy) {

@@ -191,7 +191,7 @@ deb)
         grep -qx "$file" "$work/listed" || fail "the package lacks $file"
     done
     depends=$(dpkg-deb -f "$deb" Depends)
-    for package in libmpg123-0 libogg0 libvorbis0a libvorbisenc2 libmp3lame0 libqt6svg6; do
+    for package in libmpg123-0 libogg0 libvorbis0a libvorbisenc2 libmp3lame0 libqt6svg6 libcue2; do
         [[ $depends == *"$package"* ]] || fail "the package does not depend on $package: $depends"
     done
     [[ $(dpkg-deb -f "$deb" Package) == zelph ]] || fail "package name"

@@ -1,0 +1,141 @@
+// CD images split by their CUE sheets through the command-line program: the
+// tracks of a WAV and a FLAC image, decoded by sox, join to the image bit
+// for bit, each as long as the sheet's INDEX points say (a pregap ends the
+// track before it); the sheet's tags read back in FFmpeg; a folder of image
+// and sheet gives the tracks alone; sheets that cannot be used are refused
+// with their reason.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/enginecheck.h"
+#include "tests/support/scratch.h"
+
+namespace zelph::test {
+namespace {
+
+// Track 1 starts at 00:00:20 (its lead-in kept), track 2 has a pregap from
+// 00:01:50 and starts at 00:02:01, track 3 at 00:03:40: 588 samples a frame.
+constexpr long kTrackSamples[] = {151 * 588, (265 - 151) * 588};
+constexpr const char* kSheet =
+    "REM GENRE \"Test Rock\"\nREM DATE 2001\nPERFORMER \"The Band\"\nTITLE \"T\xC3\xB6nes\"\n"
+    "FILE \"image.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One: first\"\n    INDEX 01 00:00:20\n"
+    "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Guest\"\n    INDEX 00 00:01:50\n    INDEX 01 00:02:01\n"
+    "  TRACK 03 AUDIO\n    INDEX 01 00:03:40\n";
+constexpr const char* kOutputs[] = {"01 - One_ first", "02 - Two", "03 - Track 03"};
+
+// Three tones whose lengths are no whole number of CD frames, as one image.
+void MakeImage(const ScratchDir& dir) {
+    const std::string tones = "sox -n -r 44100 -c 2 -b 16 " + dir.path();
+    ASSERT_EQ(RunCommand(tones + "a.wav synth 2.013 sine 300 vol 0.3 && " + tones + "b.wav synth 1.507 sine 500 vol 0.3 && " +
+                         tones + "c.wav synth 1.2345 sine 700 vol 0.3 && cd " + dir.path() +
+                         " && sox a.wav b.wav c.wav image.wav && rm a.wav b.wav c.wav")
+                  .status,
+              0);
+}
+
+std::string Raw(const std::string& files) { return RunCommand("sox " + files + " -t raw - | md5sum").out; }
+
+std::string Samples(const std::string& file) { return RunCommand("soxi -s '" + file + "'").out; }
+
+}  // namespace
+
+TEST(CueSheets, TracksJoinToTheImageBitForBit) {
+    struct Case {
+        const char* image;  // how image.wav is packed
+        const char* target;
+        const char* extension;
+    };
+    for (const Case& c : {Case{"", "flac", ".flac"}, Case{"flac -s --delete-input-file image.wav", "wav", ".wav"}}) {
+        SCOPED_TRACE(c.target);
+        ScratchDir dir, out;
+        MakeImage(dir);
+        const std::string whole = Raw(dir / "image.wav");
+        const long total = std::stol(Samples(dir / "image.wav"));
+        // A sheet that still names the WAV finds the image packed as FLAC.
+        if (*c.image) ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0);
+        WriteFile(dir / "Album.cue", kSheet);
+        EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --jobs 2 --target " + c.target + " --output-dir " +
+                             out.path() + " " + dir / "Album.cue")
+                      .status,
+                  0);
+        std::string joined;
+        for (const char* name : kOutputs) joined += " '" + out / (name + std::string(c.extension)) + "'";
+        EXPECT_EQ(Raw(joined), whole);
+        EXPECT_EQ(Samples(out / (kOutputs[0] + std::string(c.extension))), std::to_string(kTrackSamples[0]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[1] + std::string(c.extension))), std::to_string(kTrackSamples[1]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[2] + std::string(c.extension))),
+                  std::to_string(total - kTrackSamples[0] - kTrackSamples[1]) + "\n");
+    }
+}
+
+TEST(CueSheets, TracksCarryTheSheetsTags) {
+    ScratchDir dir;
+    MakeImage(dir);
+    // Windows-1252, as many rippers write sheets: the album is "Tönes".
+    std::string latin = kSheet;
+    latin.replace(latin.find("\xC3\xB6"), 2, "\xF6");
+    WriteFile(dir / "Album.cue", latin);
+    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target flac " + dir / "Album.cue").status, 0);
+    const std::string tags =
+        RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 '" + dir / "02 - Two.flac" + "'").out;
+    for (const char* tag : {"TITLE=Two", "ARTIST=Guest", "ALBUM=T\xC3\xB6nes", "album_artist=The Band", "track=2",
+                            "TRACKTOTAL=3", "DATE=2001", "GENRE=Test Rock"})
+        EXPECT_NE(tags.find(tag), std::string::npos) << tag << " in\n" << tags;
+    // The image stays whole even when sources are to be deleted.
+    RunCommand(BinDir() + "/zelph-convert --quiet --target flac --delete-source --if-exists overwrite " + dir / "Album.cue");
+    EXPECT_TRUE(Exists(dir / "image.wav"));
+    EXPECT_TRUE(Exists(dir / "Album.cue"));
+}
+
+TEST(CueSheets, AFolderOfImageAndSheetGivesTheTracksAlone) {
+    ScratchDir dir, out;
+    MakeImage(dir);
+    WriteFile(dir / "Album.cue", kSheet);
+    const std::string described = RunCommand(BinDir() + "/zelph-convert --describe " + dir.path()).out;
+    EXPECT_EQ(described.find("/image.wav\t"), std::string::npos) << described;
+    EXPECT_NE(described.find("track 3 of 3 of image.wav\tScheduled"), std::string::npos) << described;
+    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target wav --update --output-dir " + out.path() + " " +
+                         dir.path())
+                  .status,
+              0);
+    EXPECT_EQ(RunCommand("ls " + out.path()).out, "01 - One_ first.wav\n02 - Two.wav\n03 - Track 03.wav\n");
+    // Each track has its own record: a second run finds all three up to
+    // date, and none is an orphan while its image is there.
+    EXPECT_NE(RunCommand(BinDir() + "/zelph-convert --target wav --update --delete-orphans --output-dir " + out.path() +
+                         " " + dir.path() + " 2>&1")
+                  .out.find("up to date 3, skipped 0, failed 0, removed 0"),
+              std::string::npos);
+}
+
+TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
+    struct Case {
+        const char* sheet;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"FILE \"gone.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n", "its audio file gone.wav is missing"},
+        {"garbage\n TRACK zz\n", "not a CUE sheet libcue can read"},
+        {"FILE \"image.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:02:00\n TRACK 02 AUDIO\n  INDEX 01 00:01:00\n",
+         "track 02 starts before the track ahead of it ends"},
+        {"FILE \"image.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n FILE \"image.wav\" WAVE\n TRACK 02 AUDIO\n"
+         "  INDEX 01 00:01:00\n FILE \"b.wav\" WAVE\n TRACK 03 AUDIO\n  INDEX 01 00:00:00\n",
+         "several audio files is not supported"},
+        // Past the image's end: found only once the image is decoded.
+        {"FILE \"image.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 01 00:09:00\n",
+         "the sheet places the track after the end of its image"},
+    };
+    ScratchDir dir;
+    MakeImage(dir);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sheet);
+        WriteFile(dir / "Bad.cue", c.sheet);
+        const CommandResult run =
+            RunCommand(BinDir() + "/zelph-convert --quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
+    }
+}
+
+}  // namespace zelph::test
