@@ -178,7 +178,7 @@ TEST_F(EngineFailures, ImpossibleHeadersFailEveryEncoderBeforeItWrites) {
             // A size limit turns an endless writer into a quick failure.
             ExpectFailure(WithFileSizeLimit(8u << 20, [&] { return Run(engine, dir / "in.wav", target); }), "", what);
             // The WAV stage writes into a target the runner has made, and leaves it to the runner.
-            if (engine.id != &kEncWavPcm) EXPECT_FALSE(Exists(target)) << what;
+            if (engine.id != &kEncWavPcm) { EXPECT_FALSE(Exists(target)) << what; }
             std::remove(target.c_str());
         }
     }

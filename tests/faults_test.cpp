@@ -202,7 +202,7 @@ TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
         // Every output in the folder is complete, and a source is gone only
         // when an output of it is there.
         for (const auto& entry : fs::directory_iterator(dir / "out"))
-            if (entry.path().filename() != ".zelph-outputs") EXPECT_GT(DecodedSeconds(entry.path()), 0.5) << entry.path();
+            if (entry.path().filename() != ".zelph-outputs") { EXPECT_GT(DecodedSeconds(entry.path()), 0.5) << entry.path(); }
         for (const std::string& name : sources)
             EXPECT_TRUE(Exists(dir / name) || Exists(dir / ("out/" + name.substr(0, 2) + ".ogg"))) << name;
         EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
@@ -285,7 +285,7 @@ TEST_F(Faults, AnOutputDamagedBeforeItTakesItsNameFailsTheFileAndKeepsTheSource)
             }
             EXPECT_EQ(run.status, 1);
             EXPECT_EQ(run.out.rfind("Error Occured\ts0.wav\t", 0), 0u) << run.out;
-            if (damage == "flip") EXPECT_NE(run.out.find("\tverify: the output"), std::string::npos) << run.out;
+            if (damage == "flip") { EXPECT_NE(run.out.find("\tverify: the output"), std::string::npos) << run.out; }
             EXPECT_TRUE(Exists(dir / "s0.wav")) << "the source went";
             EXPECT_FALSE(Exists(dir / ("out/s0" + ExtensionOf(target))));
             EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});

@@ -99,7 +99,7 @@ TEST(FlacEncoder, EveryLevelWithAndWithoutVerify) {
             EXPECT_TRUE(FlacAccepts(flac));
             EXPECT_TRUE(FlacSamples(dir, flac) == source);
             // The verify pass checks the stream; it never changes it.
-            if (verify) EXPECT_TRUE(ReadFile(flac) == withoutVerify);
+            if (verify) { EXPECT_TRUE(ReadFile(flac) == withoutVerify); }
             withoutVerify = ReadFile(flac);
         }
         const long size = static_cast<long>(withoutVerify.size());

@@ -214,8 +214,9 @@ TEST(WavStage, ASourceInFormReachesTheEncoderAsItStands) {
             std::string(".") + (target[0] == 'o' || target[0] == 'w' ? target : "mp3");
         const std::string fromWav = out + "/a" + extension, fromFlac = out + "/b" + extension;
         EXPECT_EQ(RunCommand("ls " + out).out, "a" + extension + "\nb" + extension + "\n");
-        if (extension == ".mp3" || extension == ".wav")
+        if (extension == ".mp3" || extension == ".wav") {
             EXPECT_TRUE(ReadFile(fromWav) == ReadFile(fromFlac)) << "the outputs differ";
+        }
         const std::string audio = decoded(fromWav);
         EXPECT_GT(audio.size(), 100000u);
         EXPECT_TRUE(audio == decoded(fromFlac)) << "the decoded outputs differ";

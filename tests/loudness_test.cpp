@@ -51,7 +51,7 @@ TEST(Loudness, TrackAndAlbumGainsAndPeaksMatchLoudgainOnEveryTarget) {
         const std::string scan = "bash -c \"loudgain -q -a -O -s s " + out + "/{speech,music,padded}." + ext +
                                  "; loudgain -q -O -s s " + out + "/clipped." + ext + "\" | cut -f 1,";
         const auto gains = Column(scan + "9"), peaks = Column(scan + "4");
-        for (const std::string& scope : {"TRACK", "ALBUM"}) {
+        for (const std::string scope : {"TRACK", "ALBUM"}) {
             const std::string tag = (r128 ? "R128_" : "REPLAYGAIN_") + scope;
             auto tagged = [&](const std::string& field) {
                 return Column("for f in " + files + "; do echo $f $(ffprobe -v error -of default=nw=1:nk=1 " +
@@ -64,8 +64,8 @@ TEST(Loudness, TrackAndAlbumGainsAndPeaksMatchLoudgainOnEveryTarget) {
                 const std::string scanned = scope == "TRACK" || track == "clipped" ? track : "Album";
                 EXPECT_NEAR(r128 ? gain / 256 : gain, gains.at(scanned), 0.02);
                 // 0.1 dB either way.
-                if (!r128 && options[2] == 't') EXPECT_NEAR(ourPeaks.at(track) / peaks.at(scanned), 1, 0.0116);
-                if (!r128 && options[2] == 'j' && track == "clipped") EXPECT_NEAR(ourPeaks.at(track), 1.0, 1e-4);
+                if (!r128 && options[2] == 't') { EXPECT_NEAR(ourPeaks.at(track) / peaks.at(scanned), 1, 0.0116); }
+                if (!r128 && options[2] == 'j' && track == "clipped") { EXPECT_NEAR(ourPeaks.at(track), 1.0, 1e-4); }
             }
         }
     }
@@ -111,7 +111,7 @@ TEST(Loudness, AppliedGainReachesTheTargetUnderTheTruePeakCeiling) {
                 EXPECT_NEAR(peaks.at(track), -1, lossless ? 0.1 : 0.5);
             } else {
                 EXPECT_NEAR(loudness.at(track), kTarget, lossless ? 0.1 : 0.2);
-                if (lossless) EXPECT_LE(peaks.at(track), -0.9);
+                if (lossless) { EXPECT_LE(peaks.at(track), -0.9); }
             }
             EXPECT_EQ(frames.at(track), std::stod(RunCommand("soxi -s '" + dir / name + "'").out));
         }

@@ -114,7 +114,7 @@ std::vector<int16_t> ToneInOneChannel(int rate, double seconds, int toneChannel)
 
 double Rms(const std::vector<int16_t>& pcm) {
     double sum = 0;
-    for (int16_t s : pcm) sum += double{s} * s;
+    for (int16_t s : pcm) sum += static_cast<double>(s) * s;
     return pcm.empty() ? 0 : std::sqrt(sum / pcm.size());
 }
 

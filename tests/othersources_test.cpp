@@ -47,7 +47,7 @@ TEST(OtherSources, DescribedAndDecodedAsFfmpegDecodesThem) {
         EXPECT_EQ(ConvertOne("--target flac", dir.path(), source), "Done\t" + source + "\n");
         const std::string ours = DecodedDigest(FfmpegS32(dir / "source.flac")), theirs = DecodedDigest(FfmpegS32(source));
         EXPECT_EQ(ours.substr(ours.find('\n')), theirs.substr(theirs.find('\n')));  // the length
-        if (kind.lossless) EXPECT_EQ(ours, theirs);
+        if (kind.lossless) { EXPECT_EQ(ours, theirs); }
     }
 }
 

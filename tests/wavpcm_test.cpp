@@ -201,7 +201,7 @@ TEST(WavPcmEngine, ASourceInFormIsLinkedOnlyWhereTheJobAllowsIt) {
         // A linked target is never written through: the source stays whole.
         const EngineResult through = Convert(mono, temp, nullptr, {.progressSpan = 10, .mayLinkSource = mayLink});
         EXPECT_EQ(through.succeeded == 1, !mayLink);
-        if (mayLink) EXPECT_EQ(through.reason, "cannot write: the file has another name, which it would change too");
+        if (mayLink) { EXPECT_EQ(through.reason, "cannot write: the file has another name, which it would change too"); }
         EXPECT_EQ(HeaderOf(ReadFile(ready)).channels, 2);
         EXPECT_EQ(ReadFile(ready).size(), 44u + 40000u);
         // A source out of form is converted either way, never linked.
