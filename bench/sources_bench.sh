@@ -6,7 +6,8 @@
 #                                                   and ffmpeg -f s16le (its own decoder, and libopus)
 #   24-bit stereo 48 kHz WAV    -> 16-bit WAV   vs  sox -b 16    (both dither)
 #   AAC and ALAC in M4A         -> 16-bit WAV   vs  ffmpeg -f s16le (both on FFmpeg's decoders;
-#                                                   the AAC's float samples: ours dithered, FFmpeg's rounded)
+#                                                   the AAC's float samples dithered by both, FFmpeg's
+#                                                   with aresample's triangular dither)
 # Our output is synced with its folder before the run ends; each peer's output
 # is synced the same way.
 # Usage: bench/sources_bench.sh [build folder]   (BENCH_RUNS sets the runs per side, default 5)
@@ -46,7 +47,7 @@ compare "Opus -> WAV" "ffmpeg -f s16le" song.opus \
 compare "Opus -> WAV" "ffmpeg -c:a libopus -f s16le" song.opus \
     "ffmpeg -nostdin -v error -c:a libopus -i song.opus -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
 compare "24-bit -> 16-bit WAV" "sox -b 16" hires.wav "sox hires.wav -b 16 out/sox.wav && sync out/sox.wav"
-compare "AAC in M4A -> WAV" "ffmpeg -f s16le" song.m4a \
-    "ffmpeg -nostdin -v error -i song.m4a -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
+compare "AAC in M4A -> WAV" "ffmpeg -f s16le, triangular dither" song.m4a \
+    "ffmpeg -nostdin -v error -i song.m4a -af aresample=dither_method=triangular -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
 compare "ALAC in M4A -> WAV" "ffmpeg -f s16le" alac.m4a \
     "ffmpeg -nostdin -v error -i alac.m4a -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"

@@ -4,6 +4,7 @@
 #include <bit>
 #include <utility>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "codecs/engine.h"
@@ -185,28 +186,45 @@ WavForm FormOf(const FfmpegCalls& av, const AVFrame& frame, int rawBits) {
 // One frame as the WAV holds it: interleaved, little-endian, 8-bit samples
 // unsigned (as FFmpeg gives them), 24-bit ones the top three bytes of each
 // word, double brought to float.
+// Interleaves one frame's samples of `In` into WAV samples of `outBytes`
+// bytes: the top bytes of each (24-bit audio), or the value narrowed to float
+// (double). One loop per sample type, so the per-sample work has no branch.
+template <typename In, int outBytes>
+void Interleave(const AVFrame& frame, int channels, bool planar, uint8_t* at) {
+    const std::size_t samples = static_cast<std::size_t>(frame.nb_samples);
+    for (int c = 0; c < channels; ++c) {
+        const uint8_t* from = planar ? frame.extended_data[c] : frame.extended_data[0] + c * sizeof(In);
+        const std::size_t step = planar ? sizeof(In) : sizeof(In) * channels;
+        uint8_t* to = at + c * outBytes;
+        for (std::size_t i = 0; i < samples; ++i, from += step, to += outBytes * channels) {
+            if constexpr (std::is_same_v<In, double>) {
+                double value;
+                std::memcpy(&value, from, sizeof value);
+                const float narrowed = static_cast<float>(value);
+                std::memcpy(to, &narrowed, sizeof narrowed);
+            } else {
+                std::memcpy(to, from + (sizeof(In) - outBytes), outBytes);
+            }
+        }
+    }
+}
+
+// One frame as the WAV holds it: interleaved, little-endian, 8-bit samples
+// unsigned (as FFmpeg gives them), 24-bit ones the top three bytes of each
+// word, double brought to float.
 void AppendFrame(const FfmpegCalls& av, const AVFrame& frame, const WavForm& form, std::vector<uint8_t>& out) {
     static_assert(std::endian::native == std::endian::little);
     const bool planar = av.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
-    const int inBytes = form.format == AV_SAMPLE_FMT_DBL ? 8 : form.bits == 24 ? 4 : form.bits / 8;
-    const int outBytes = form.bits / 8;
     const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(frame.nb_samples) * form.channels * outBytes);
+    out.resize(start + static_cast<std::size_t>(frame.nb_samples) * form.channels * (form.bits / 8));
     uint8_t* at = out.data() + start;
-    for (int i = 0; i < frame.nb_samples; ++i)
-        for (int c = 0; c < form.channels; ++c) {
-            const uint8_t* sample = planar ? frame.extended_data[c] + static_cast<std::size_t>(i) * inBytes
-                                           : frame.extended_data[0] + (static_cast<std::size_t>(i) * form.channels + c) * inBytes;
-            if (form.format == AV_SAMPLE_FMT_DBL) {
-                double value;
-                std::memcpy(&value, sample, sizeof value);
-                const float narrowed = static_cast<float>(value);
-                std::memcpy(at, &narrowed, sizeof narrowed);
-            } else {
-                std::memcpy(at, sample + (inBytes - outBytes), static_cast<std::size_t>(outBytes));
-            }
-            at += outBytes;
-        }
+    if (form.format == AV_SAMPLE_FMT_DBL) return Interleave<double, 4>(frame, form.channels, planar, at);
+    switch (form.bits) {
+        case 8: return Interleave<uint8_t, 1>(frame, form.channels, planar, at);
+        case 16: return Interleave<int16_t, 2>(frame, form.channels, planar, at);
+        case 24: return Interleave<int32_t, 3>(frame, form.channels, planar, at);
+        default: return Interleave<int32_t, 4>(frame, form.channels, planar, at);
+    }
 }
 
 // Decoded audio is gathered up to this size before it is written.

@@ -73,6 +73,31 @@ int32_t Clip(int64_t value) {
     return static_cast<int32_t>(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
 }
 
+// Dithers `frames` frames of `folded` (1 or 2) wide samples down to
+// `bytes`-byte samples of `channels` channels; returns the bytes written.
+// Mono keeps the left channel; a mono source is doubled after dithering,
+// so both channels carry the same sample.
+template <int bytes>
+std::size_t Requantize(TpdfDither& dither, const int32_t* wide, std::size_t frames, int folded, int channels,
+                       uint8_t* out) {
+    auto put = [](uint8_t* at, int32_t sample) {
+        if constexpr (bytes == 1) {
+            *at = static_cast<uint8_t>(sample + 128);
+        } else {
+            at[0] = static_cast<uint8_t>(sample);
+            at[1] = static_cast<uint8_t>(sample >> 8);
+        }
+        return at + bytes;
+    };
+    uint8_t* at = out;
+    for (std::size_t f = 0; f < frames; ++f) {
+        const int32_t left = dither.Requantize(wide[f * folded]);
+        at = put(at, left);
+        if (channels == 2) at = put(at, folded == 2 ? dither.Requantize(wide[f * folded + 1]) : left);
+    }
+    return static_cast<std::size_t>(at - out);
+}
+
 }  // namespace
 
 bool IsReducibleSource(const WaveFormat& source) {
@@ -123,25 +148,8 @@ std::size_t SampleReducer::Convert(const uint8_t* in, std::size_t frames, uint8_
     }
     const int folded = sourceChannels_ == 1 ? 1 : 2;
 
-    const bool eightBit = targetBits_ == 8;
-    auto put = [eightBit](uint8_t* at, int32_t sample) {
-        if (eightBit) {
-            *at = static_cast<uint8_t>(sample + 128);
-            return at + 1;
-        }
-        at[0] = static_cast<uint8_t>(sample);
-        at[1] = static_cast<uint8_t>(sample >> 8);
-        return at + 2;
-    };
-    uint8_t* at = out;
-    for (std::size_t f = 0; f < frames; ++f) {
-        // Mono keeps the left channel; a mono source is doubled after
-        // dithering, so both channels carry the same sample.
-        const int32_t left = dither_.Requantize(wide[f * folded]);
-        at = put(at, left);
-        if (targetChannels_ == 2) at = put(at, folded == 2 ? dither_.Requantize(wide[f * folded + 1]) : left);
-    }
-    return static_cast<std::size_t>(at - out);
+    return targetBits_ == 8 ? Requantize<1>(dither_, wide, frames, folded, targetChannels_, out)
+                            : Requantize<2>(dither_, wide, frames, folded, targetChannels_, out);
 }
 
 }  // namespace zelph

@@ -6,6 +6,7 @@
 // dropped), mono keeps the left channel as it always has, and the result is
 // requantized with TPDF dither of +-1 step of the target size.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,22 +24,26 @@ bool IsReducibleSource(const WaveFormat& source);
 // starts from the same seed, so a conversion gives the same bytes each time.
 class TpdfDither {
 public:
-    explicit TpdfDither(int shift) : shift_(shift), mask_((uint64_t{1} << shift) - 1) {}
+    explicit TpdfDither(int shift)
+        : shift_(shift),
+          mask_((uint64_t{1} << shift) - 1),
+          half_(int64_t{1} << (shift - 1)),
+          top_((int64_t{1} << (31 - shift)) - 1) {}
     // The sample rounded to its top (32 - shift) bits, dithered, clipped.
     int32_t Requantize(int32_t sample) {
         state_ ^= state_ << 13;
         state_ ^= state_ >> 7;
         state_ ^= state_ << 17;
         const int64_t noise = static_cast<int64_t>(state_ & mask_) - static_cast<int64_t>((state_ >> 32) & mask_);
-        const int64_t half = int64_t{1} << (shift_ - 1);
-        const int64_t top = (int64_t{1} << (31 - shift_)) - 1;
-        const int64_t value = (int64_t{sample} + half + noise) >> shift_;
-        return static_cast<int32_t>(value > top ? top : value < -top - 1 ? -top - 1 : value);
+        const int64_t value = (int64_t{sample} + half_ + noise) >> shift_;
+        return static_cast<int32_t>(std::clamp(value, -top_ - 1, top_));
     }
 
 private:
     int shift_;
     uint64_t mask_;
+    int64_t half_;  // rounds to nearest
+    int64_t top_;   // the largest value of the target size
     uint64_t state_ = 0x9E3779B97F4A7C15u;
 };
 
