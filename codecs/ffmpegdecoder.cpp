@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <optional>
 #include <utility>
 #include <cstring>
 #include <type_traits>
@@ -11,6 +12,8 @@
 #include "codecs/ffmpegcalls.h"
 #include "codecs/pcmfiles.h"
 #include "codecs/reasons.h"
+#include "codecs/samplereduction.h"
+#include "codecs/wavpcmengine.h"
 #include "formats/exclusivefile.h"
 #include "formats/probes.h"
 #include "formats/probetext.h"
@@ -232,8 +235,10 @@ constexpr std::size_t kWriteBytes = 1 << 18;
 
 class Decoding {
 public:
-    Decoding(EngineRun& run, const FfmpegCalls& av, const AudioInput& input, WavSink& sink, uint64_t sourceBytes)
-        : run_(run), av_(av), input_(input), sink_(sink), sourceBytes_(sourceBytes) {}
+    // `asked`: the form the WAV stage will bring the audio to, if the job says.
+    Decoding(EngineRun& run, const FfmpegCalls& av, const AudioInput& input, WavSink& sink, uint64_t sourceBytes,
+             std::optional<PcmForm> asked)
+        : run_(run), av_(av), input_(input), sink_(sink), sourceBytes_(sourceBytes), asked_(asked) {}
 
     Outcome Run() {
         AvDecoder decoder{av_};
@@ -274,7 +279,8 @@ public:
         return Flush() ? Outcome::Done() : Outcome::Failed(sink_.problem());
     }
 
-    const WavForm& form() const { return form_; }
+    // The WAV form written: the decoder's, or the one the stage asked for.
+    WavForm written() const { return reducer_ ? reduced_ : form_; }
 
 private:
     Outcome Drain(AVCodecContext* decoder, AVFrame* frame) {
@@ -286,7 +292,7 @@ private:
                 return Outcome::Done();
             }
             const WavForm form = FormOf(av_, *frame, rawBits_);
-            if (frames_ == 0) form_ = form;
+            if (frames_ == 0) StartForm(form);
             if (form.bits == 0 || form.channels < 1 || form.rate < 1)
                 return Outcome::Failed("FFmpeg decodes its audio to samples of a form a WAV cannot hold");
             if (!(form == form_)) return Outcome::Failed("its audio changes channels, rate or sample form midway");
@@ -297,8 +303,41 @@ private:
         }
     }
 
+    // Float audio bound for 8 or 16 bits is dithered here, as the WAV stage
+    // would do it (the same reducer, the same bytes), so that it never goes
+    // through a file as float first. More channels keep the stage's fold.
+    void StartForm(const WavForm& form) {
+        form_ = form;
+        if (!asked_ || !form.floating || form.channels > 2) return;
+        WaveFormat source;
+        source.header.formatTag = kWaveFormatFloat;
+        source.header.channels = static_cast<uint16_t>(form.channels);
+        source.header.sampleRate = static_cast<uint32_t>(form.rate);
+        source.header.bitsPerSample = 32;
+        source.header.blockAlign = static_cast<uint16_t>(form.channels * 4);
+        const PcmForm to = ResolveForm(*asked_, source.header);
+        reducer_.emplace(source, to.channels, to.bits);
+        reduced_ = form;
+        reduced_.format = to.bits == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+        reduced_.channels = to.channels;
+        reduced_.bits = to.bits;
+        reduced_.floating = false;
+    }
+
     bool Flush() {
-        const bool written = sink_.Write(block_.data(), block_.size());
+        bool written = true;
+        if (!reducer_) {
+            written = sink_.Write(block_.data(), block_.size());
+        } else {
+            const std::size_t frameBytes = static_cast<std::size_t>(form_.channels) * 4;
+            for (std::size_t at = 0; written && at < block_.size();) {
+                const std::size_t frames = std::min(SampleReducer::kMaxFrames, (block_.size() - at) / frameBytes);
+                reducedBlock_.resize(frames * 2 * 2);
+                const std::size_t bytes = reducer_->Convert(block_.data() + at, frames, reducedBlock_.data());
+                written = sink_.Write(reducedBlock_.data(), bytes);
+                at += frames * frameBytes;
+            }
+        }
         block_.clear();
         return written;
     }
@@ -313,6 +352,10 @@ private:
     uint64_t frames_ = 0;
     uint64_t skipped_ = 0;
     std::vector<uint8_t> block_;
+    std::optional<PcmForm> asked_;
+    std::optional<SampleReducer> reducer_;
+    WavForm reduced_;
+    std::vector<uint8_t> reducedBlock_;
 };
 
 }  // namespace
@@ -339,9 +382,11 @@ void DecodeFfmpeg(const Job& job, JobState& state) {
 
     const AudioInput input(*av, source.fd());
     if (!input.problem().empty()) return run.Fail(input.problem());
-    Decoding decoding(run, *av, input, target, source.Size());
+    std::optional<PcmForm> asked = FormAsked(job.settings);
+    if (asked && !IsKnownForm(*asked)) asked.reset();
+    Decoding decoding(run, *av, input, target, source.Size(), asked);
     if (!run.GoesOn(decoding.Run())) return;
-    const WavForm& form = decoding.form();
+    const WavForm form = decoding.written();
     if (!target.Finish(static_cast<uint16_t>(form.channels), static_cast<uint32_t>(form.rate),
                        static_cast<uint16_t>(form.bits), form.floating ? kWaveFormatFloat : kWaveFormatPcm))
         return run.Fail(target.problem());

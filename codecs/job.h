@@ -35,7 +35,8 @@ struct PcmForm {
 };
 
 // The block of the settings record (or of the target tuning) an engine
-// reads, or the input form a row asks of the WAV stage; decoders read none.
+// reads, or the input form a row asks of the WAV stage (which a decoder may
+// write its audio in straight away).
 // A block points into the record or the tuning, which outlive every run. The
 // block's type is kept beside it, so an engine asks for its own block by type
 // and a new engine's block needs no line here.

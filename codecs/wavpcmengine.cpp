@@ -80,6 +80,8 @@ std::string CopyAudio(ExclusiveFile& source, ExclusiveFile& target, std::size_t 
 // PCM of any channel count and size passes as it is; a source that has to
 // change at all goes through the reductions, which give 1 or 2 channels of 8
 // or 16 bits (float is brought to 16 bits, more channels fold to stereo).
+}  // namespace
+
 PcmForm ResolveForm(PcmForm wanted, const WaveHeader& source) {
     const PcmForm from{source.channels, source.bitsPerSample};
     const bool keepChannels = (wanted.channels == 0 && from.channels <= wanted.keepUpTo) || wanted.channels == from.channels;
@@ -88,6 +90,8 @@ PcmForm ResolveForm(PcmForm wanted, const WaveHeader& source) {
     return {wanted.channels ? wanted.channels : std::min(from.channels, 2),
             wanted.bits ? wanted.bits : (source.formatTag == kWaveFormatPcm && from.bits <= 8 ? 8 : 16)};
 }
+
+namespace {
 
 // Converts `source` into `target`; true when every audio byte was converted
 // and written. A stop is honoured between blocks, so the target is never
@@ -236,22 +240,29 @@ PcmForm PcmFormOf(const WavPcmSettings& settings) {
             size == WavSampleSize::kAsSource ? 0 : size == WavSampleSize::k8Bit ? 8 : size == WavSampleSize::k16Bit ? 16 : -1};
 }
 
+std::optional<PcmForm> FormAsked(const EngineSettings& settings) {
+    if (const PcmForm* asked = settings.Form()) return *asked;
+    if (const WavPcmSettings* pcm = settings.Get<WavPcmSettings>()) {
+        // Keeping the source's shape is for a row's forms alone: in the
+        // record's block that value is refused.
+        const bool asSource =
+            pcm->channelMode == WavChannels::kAsSource || pcm->sampleSizeMode == WavSampleSize::kAsSource;
+        return asSource ? PcmForm{-1, -1} : PcmFormOf(*pcm);
+    }
+    return std::nullopt;
+}
+
+bool IsKnownForm(PcmForm form) {
+    return form.channels >= 0 && form.channels <= 2 && (form.bits == 0 || form.bits == 8 || form.bits == 16);
+}
+
 void EncodeWavPcm(const Job& job, JobState& state) {
     EngineRun run(job, state);
     // Without a block of its own (the preparing step of most targets) the
     // engine brings its input to 16-bit stereo; a target's row may ask for
-    // another form. Keeping the source's shape is for such forms alone: in
-    // the record's block that value is refused.
-    PcmForm form;
-    if (const PcmForm* asked = job.settings.Form()) {
-        form = *asked;
-    } else if (const WavPcmSettings* pcm = job.settings.Get<WavPcmSettings>()) {
-        const bool asSource =
-            pcm->channelMode == WavChannels::kAsSource || pcm->sampleSizeMode == WavSampleSize::kAsSource;
-        form = asSource ? PcmForm{-1, -1} : PcmFormOf(*pcm);
-    }
-    const bool known = form.channels >= 0 && form.channels <= 2 && (form.bits == 0 || form.bits == 8 || form.bits == 16);
-    if (!known) return run.Fail("the WAV settings name no known channel count or sample size");
+    // another form.
+    const PcmForm form = FormAsked(job.settings).value_or(PcmForm{});
+    if (!IsKnownForm(form)) return run.Fail("the WAV settings name no known channel count or sample size");
     PrepareFile(run, job, form);
 }
 

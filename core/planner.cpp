@@ -293,7 +293,8 @@ void Planning::QueueChain(PlannedFile& file, const SourceRow& format, const Targ
         file.chain.back().mayLinkSource = toWav || target->readsAudioOnly || file.track.has_value();
         cutTrack();
     } else if (toWav && !gain.on()) {
-        queue(format.decoder, {}, source, temp, 0, 90);
+        // A decoder may write its audio straight in the form asked for.
+        queue(format.decoder, encoderBlock, source, temp, 0, 90);
         cutTrack();
     } else {
         queue(format.decoder, {}, source, temp, 0, 30 - gainSpan);
