@@ -138,4 +138,25 @@ TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
     }
 }
 
+// A run killed while its image's WAV is out leaves run files only, which the
+// next run into the folder removes.
+TEST(CueSheets, AKilledRunLeavesNoImageWavBehind) {
+    ScratchDir dir;
+    const std::string cd = "cd " + dir.path() + " && ";
+    const std::string cli = BinDir() + "/zelph-convert --quiet --target flac --output-dir out ";
+    // A sparse image of 70 minutes keeps the run busy.
+    WriteFile(dir / "Big.cue", "FILE \"big.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                               " TRACK 02 AUDIO\n  INDEX 01 60:00:00\n");
+    ASSERT_EQ(RunCommand(cd + "mkdir out && sox -n -r 8000 -c 1 -b 16 big.wav trim 0 0 && truncate -s 70M big.wav && (" +
+                         cli + "Big.cue >/dev/null 2>&1 & pid=$!; for i in $(seq 2000); do "
+                         "[ $(ls out | grep -c Temp-) -ge 3 ] && break; sleep 0.01; done; kill -KILL $pid; "
+                         "wait $pid 2>/dev/null; ls out | grep -q Temp-)")
+                  .status,
+              0);
+    MakeImage(dir);
+    WriteFile(dir / "Album.cue", kSheet);
+    ASSERT_EQ(RunCommand(cd + cli + "Album.cue").status, 0);
+    EXPECT_EQ(RunCommand(cd + "ls -A out").out, ".zelph-outputs\n01 - One_ first.flac\n02 - Two.flac\n03 - Track 03.flac\n");
+}
+
 }  // namespace zelph::test

@@ -10,14 +10,17 @@
 
 #include "codecs/apeengines.h"
 #include "codecs/engine.h"
+#include "codecs/flacdecoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3lameencoder.h"
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
+#include "core/cuesheet.h"
 #include "core/naming.h"
 #include "core/runfiles.h"
 #include "core/runner.h"
+#include "core/targets.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "metadata/wavetags.h"
@@ -82,6 +85,14 @@ void Empty(const Job& job, JobState& state) {
 }
 
 std::atomic<bool> g_lastReleased{false};
+
+std::atomic<int> g_flacDecodes{0};
+
+// The FLAC decoder, counted.
+void CountedFlacDecode(const Job& job, JobState& state) {
+    ++g_flacDecodes;
+    kDecFlac.run(job, state);
+}
 
 // A WAV that TagLib can tag.
 std::string SilentWav() {
@@ -417,6 +428,42 @@ TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     Plan(kTargetOgg, {"song.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
+}
+
+// The tracks of a CD image, two at a time, share one decode of it: cut from
+// it sample for sample, or all failed with its reason; no run file stays.
+TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
+    engines = StandardEngines();
+    engines[&kDecFlac] = CountedFlacDecode;
+    runner = std::make_unique<JobRunner>(engines, recorder);
+    WriteFile(dir / "Album.cue", "FILE \"image.flac\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                                 " TRACK 02 AUDIO\n  INDEX 01 00:01:10\n TRACK 03 AUDIO\n  INDEX 01 00:02:33\n");
+    const std::string tracks = "'" + dir / "01 - Track 01.wav' '" + dir / "02 - Track 02.wav' '" +
+                               dir / "03 - Track 03.wav'";
+    for (const bool readable : {true, false}) {
+        SCOPED_TRACE(readable);
+        g_flacDecodes = 0;
+        const std::string made = readable ? "sox -n -r 44100 -c 2 -b 16 image.flac synth 3.7 sine 440 vol 0.3"
+                                          : "head -c 9000 /dev/urandom > image.flac";
+        ASSERT_EQ(RunCommand("cd " + dir.path() + " && rm -f *.wav && " + made).status, 0);
+        std::vector<std::string> entries;
+        for (int number = 1; number <= 3; ++number) entries.push_back(TrackEntry(dir / "Album.cue", number));
+        plan = PlanJobs(settings, tuning, kTargetWav, entries);
+        RunToEnd(2);
+        EXPECT_EQ(g_flacDecodes, 1);
+        for (uint32_t row = 0; row < 3; ++row) {
+            EXPECT_EQ(recorder.Last(row), readable ? kRowDone : kRowError) << row;
+            if (!readable) {
+                EXPECT_EQ(recorder.reasons[row], recorder.reasons[0]) << row;
+            }
+        }
+        if (readable) {
+            EXPECT_EQ(RunCommand("sox " + tracks + " -t raw - | md5sum").out,
+                      RunCommand("sox '" + dir / "image.flac' -t raw - | md5sum").out);
+        }
+        const std::vector<std::string> left = FilesIn(dir.path());
+        EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const auto& name) { return name.starts_with("Temp-"); }), 0);
+    }
 }
 
 }  // namespace zelph::test
