@@ -86,14 +86,6 @@ void Empty(const Job& job, JobState& state) {
 
 std::atomic<bool> g_lastReleased{false};
 
-std::atomic<int> g_flacDecodes{0};
-
-// The FLAC decoder, counted.
-void CountedFlacDecode(const Job& job, JobState& state) {
-    ++g_flacDecodes;
-    kDecFlac.run(job, state);
-}
-
 // A WAV that TagLib can tag.
 std::string SilentWav() {
     const WaveHeader header = MakeWaveHeader(1, 8000, 16, 1600);
@@ -106,6 +98,25 @@ void WritesWav(const Job& job, JobState& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     WriteFile(job.targetPath, SilentWav());
     Finish(state, true);
+}
+
+std::atomic<int> g_flacDecodes{0};
+
+// The FLAC decoder, counted.
+void CountedFlacDecode(const Job& job, JobState& state) {
+    ++g_flacDecodes;
+    kDecFlac.run(job, state);
+}
+
+std::atomic<bool> g_decodeReleased{false}, g_decodeStopped{false};
+
+// Counted too; writes a SilentWav once released, or fails when stopped first.
+void GatedFlacDecode(const Job& job, JobState& state) {
+    ++g_flacDecodes;
+    while (!g_decodeReleased && !state.stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_decodeStopped = !g_decodeReleased;
+    if (!g_decodeStopped) WriteFile(job.targetPath, SilentWav());
+    Finish(state, !g_decodeStopped);
 }
 
 // Each output metered as a second of tone, at half scale for a source
@@ -144,6 +155,12 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// How many run files are left in `folder`.
+long RunFilesIn(const std::string& folder) {
+    const std::vector<std::string> names = FilesIn(folder);
+    return std::count_if(names.begin(), names.end(), [](const auto& name) { return name.starts_with("Temp-"); });
 }
 
 class Running : public ::testing::Test {
@@ -461,8 +478,40 @@ TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
             EXPECT_EQ(RunCommand("sox " + tracks + " -t raw - | md5sum").out,
                       RunCommand("sox '" + dir / "image.flac' -t raw - | md5sum").out);
         }
-        const std::vector<std::string> left = FilesIn(dir.path());
-        EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const auto& name) { return name.starts_with("Temp-"); }), 0);
+        EXPECT_EQ(RunFilesIn(dir.path()), 0);
+    }
+}
+
+// A track skipped while it decodes its image lets the decode finish for the
+// image's other tracks, unless it is the image's only track.
+TEST_F(Running, ASkippedTrackStopsItsImagesDecodeOnlyWhenNoneElseNeedsIt) {
+    engines = StandardEngines();
+    engines[&kDecFlac] = GatedFlacDecode;
+    runner = std::make_unique<JobRunner>(engines, recorder);
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / "image.flac' synth 0.1 sine 440").status, 0);
+    for (const int tracks : {3, 1}) {
+        SCOPED_TRACE(tracks);
+        g_flacDecodes = 0;
+        g_decodeReleased = false;
+        std::string sheet = "FILE \"image.flac\" WAVE\n";
+        std::vector<std::string> entries;
+        for (int number = 1; number <= tracks; ++number) {
+            sheet += " TRACK 0" + std::to_string(number) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(number * 3 - 3) + "\n";
+            entries.push_back(TrackEntry(dir / "Album.cue", number));
+        }
+        WriteFile(dir / "Album.cue", sheet);
+        plan = PlanJobs(settings, tuning, kTargetWav, entries);
+        ASSERT_TRUE(Open(2));
+        StepUntil([] { return g_flacDecodes == 1; });
+        runner->SkipFile(0);
+        Step();
+        g_decodeReleased = true;
+        TickToEnd();
+        EXPECT_EQ(g_flacDecodes, 1);
+        EXPECT_EQ(g_decodeStopped, tracks == 1);
+        EXPECT_EQ(recorder.Last(0), kRowCancelled);
+        for (uint32_t row = 1; row < static_cast<uint32_t>(tracks); ++row) EXPECT_EQ(recorder.Last(row), kRowDone) << row;
+        EXPECT_EQ(RunFilesIn(dir.path()), 0);
     }
 }
 
