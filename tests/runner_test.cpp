@@ -100,23 +100,19 @@ void WritesWav(const Job& job, JobState& state) {
     Finish(state, true);
 }
 
-std::atomic<int> g_flacDecodes{0};
-
-// The FLAC decoder, counted.
-void CountedFlacDecode(const Job& job, JobState& state) {
-    ++g_flacDecodes;
-    kDecFlac.run(job, state);
-}
-
+std::atomic<int> g_imageDecodes{0};
 std::atomic<bool> g_decodeReleased{false}, g_decodeStopped{false};
 
-// Counted too; writes a SilentWav once released, or fails when stopped first.
-void GatedFlacDecode(const Job& job, JobState& state) {
-    ++g_flacDecodes;
+// Decodes an image to a SilentWav once released; fails when asked to stop
+// and when the image is "bad.flac".
+void GatedImageDecode(const Job& job, JobState& state) {
+    ++g_imageDecodes;
     while (!g_decodeReleased && !state.stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    g_decodeStopped = !g_decodeReleased;
-    if (!g_decodeStopped) WriteFile(job.targetPath, SilentWav());
-    Finish(state, !g_decodeStopped);
+    g_decodeStopped = state.stopRequested.load();
+    const bool decoded = !g_decodeStopped && !job.sourcePath.ends_with("bad.flac");
+    state.reason = decoded ? "" : "cannot decode";
+    if (decoded) WriteFile(job.targetPath, SilentWav());
+    Finish(state, decoded);
 }
 
 // Each output metered as a second of tone, at half scale for a source
@@ -155,12 +151,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// How many run files are left in `folder`.
-long RunFilesIn(const std::string& folder) {
-    const std::vector<std::string> names = FilesIn(folder);
-    return std::count_if(names.begin(), names.end(), [](const auto& name) { return name.starts_with("Temp-"); });
 }
 
 class Running : public ::testing::Test {
@@ -447,71 +437,47 @@ TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
 }
 
-// The tracks of a CD image, two at a time, share one decode of it: cut from
-// it sample for sample, or all failed with its reason; no run file stays.
+// The tracks of a CD image, two at a time, share one decode of it, whose
+// failure fails them all; a skipped track stops it only when no other track
+// needs it. No run file stays.
 TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
     engines = StandardEngines();
-    engines[&kDecFlac] = CountedFlacDecode;
+    engines[&kDecFlac] = GatedImageDecode;
     runner = std::make_unique<JobRunner>(engines, recorder);
-    WriteFile(dir / "Album.cue", "FILE \"image.flac\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
-                                 " TRACK 02 AUDIO\n  INDEX 01 00:01:10\n TRACK 03 AUDIO\n  INDEX 01 00:02:33\n");
-    const std::string tracks = "'" + dir / "01 - Track 01.wav' '" + dir / "02 - Track 02.wav' '" +
-                               dir / "03 - Track 03.wav'";
-    for (const bool readable : {true, false}) {
-        SCOPED_TRACE(readable);
-        g_flacDecodes = 0;
-        const std::string made = readable ? "sox -n -r 44100 -c 2 -b 16 image.flac synth 3.7 sine 440 vol 0.3"
-                                          : "head -c 9000 /dev/urandom > image.flac";
-        ASSERT_EQ(RunCommand("cd " + dir.path() + " && rm -f *.wav && " + made).status, 0);
-        std::vector<std::string> entries;
-        for (int number = 1; number <= 3; ++number) entries.push_back(TrackEntry(dir / "Album.cue", number));
-        plan = PlanJobs(settings, tuning, kTargetWav, entries);
-        RunToEnd(2);
-        EXPECT_EQ(g_flacDecodes, 1);
-        for (uint32_t row = 0; row < 3; ++row) {
-            EXPECT_EQ(recorder.Last(row), readable ? kRowDone : kRowError) << row;
-            if (!readable) {
-                EXPECT_EQ(recorder.reasons[row], recorder.reasons[0]) << row;
-            }
-        }
-        if (readable) {
-            EXPECT_EQ(RunCommand("sox " + tracks + " -t raw - | md5sum").out,
-                      RunCommand("sox '" + dir / "image.flac' -t raw - | md5sum").out);
-        }
-        EXPECT_EQ(RunFilesIn(dir.path()), 0);
-    }
-}
-
-// A track skipped while it decodes its image lets the decode finish for the
-// image's other tracks, unless it is the image's only track.
-TEST_F(Running, ASkippedTrackStopsItsImagesDecodeOnlyWhenNoneElseNeedsIt) {
-    engines = StandardEngines();
-    engines[&kDecFlac] = GatedFlacDecode;
-    runner = std::make_unique<JobRunner>(engines, recorder);
-    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 '" + dir / "image.flac' synth 0.1 sine 440").status, 0);
-    for (const int tracks : {3, 1}) {
-        SCOPED_TRACE(tracks);
-        g_flacDecodes = 0;
+    copyTags = false;
+    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
+    struct Case {
+        const char* image;
+        uint32_t tracks;
+        bool skip;
+        const char *first, *others;
+    };
+    for (const Case& c : {Case{"good.flac", 3, false, kRowDone, kRowDone}, Case{"bad.flac", 3, false, kRowError, kRowError},
+                          Case{"good.flac", 3, true, kRowCancelled, kRowDone}, Case{"good.flac", 1, true, kRowCancelled, ""}}) {
+        SCOPED_TRACE(c.image + std::to_string(c.tracks) + (c.skip ? " skipped" : ""));
+        g_imageDecodes = 0;
         g_decodeReleased = false;
-        std::string sheet = "FILE \"image.flac\" WAVE\n";
+        WriteFile(dir / c.image, "");
+        std::string sheet = "FILE \"" + std::string(c.image) + "\" WAVE\n";
         std::vector<std::string> entries;
-        for (int number = 1; number <= tracks; ++number) {
-            sheet += " TRACK 0" + std::to_string(number) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(number * 3 - 3) + "\n";
-            entries.push_back(TrackEntry(dir / "Album.cue", number));
+        for (uint32_t n = 1; n <= c.tracks; ++n) {
+            sheet += " TRACK 0" + std::to_string(n) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(3 * n - 3) + "\n";
+            entries.push_back(TrackEntry(dir / "Album.cue", static_cast<int>(n)));
         }
         WriteFile(dir / "Album.cue", sheet);
         plan = PlanJobs(settings, tuning, kTargetWav, entries);
         ASSERT_TRUE(Open(2));
-        StepUntil([] { return g_flacDecodes == 1; });
-        runner->SkipFile(0);
-        Step();
+        StepUntil([] { return g_imageDecodes == 1; });
+        if (c.skip) runner->SkipFile(0);
         g_decodeReleased = true;
         TickToEnd();
-        EXPECT_EQ(g_flacDecodes, 1);
-        EXPECT_EQ(g_decodeStopped, tracks == 1);
-        EXPECT_EQ(recorder.Last(0), kRowCancelled);
-        for (uint32_t row = 1; row < static_cast<uint32_t>(tracks); ++row) EXPECT_EQ(recorder.Last(row), kRowDone) << row;
-        EXPECT_EQ(RunFilesIn(dir.path()), 0);
+        EXPECT_EQ(g_imageDecodes, 1);
+        EXPECT_EQ(g_decodeStopped, c.tracks == 1);
+        for (uint32_t row = 0; row < c.tracks; ++row) {
+            EXPECT_EQ(recorder.Last(row), row ? c.others : c.first) << row;
+            EXPECT_EQ(recorder.reasons[row], c.first == kRowError ? "cannot decode" : "") << row;
+        }
+        EXPECT_EQ(RunCommand("ls " + dir.path() + " | grep -c Temp-").out, "0\n");
     }
 }
 
