@@ -14,6 +14,7 @@
 
 #include "codecs/copyengine.h"
 #include "codecs/reasons.h"
+#include "core/cuttrack.h"
 #include "core/fingerprint.h"
 #include "core/fileidentity.h"
 #include "core/naming.h"
@@ -111,6 +112,20 @@ std::string NameProblem(const PlannedFile& file) {
 
 }  // namespace
 
+// The whole of a CD image as its tracks' WAV stage takes it, made once by
+// the first track of the image that runs and cut by each. The run file goes
+// once no track of the image in the batch needs it any more, however they end.
+struct JobRunner::ImageWav {
+    ~ImageWav() {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+    std::string path;
+    RunFileLock lock;
+    bool made = false;
+    std::string failure;  // why it could not be made, which fails every track of it
+    std::string damage;   // what its decoder skipped
+};
+
 // A file from its start to its end: its plan, the run files it writes, and
 // the job in hand with the thread its engine runs on. Whatever way the file
 // ends, its run files go with it; an output that was placed is no longer one.
@@ -134,6 +149,7 @@ struct JobRunner::FileRun {
     // neither is deleted or replaced if it is no longer the same file.
     std::optional<FileIdentity> source, olderOutput;
     std::optional<FileIdentity> output;  // once placed
+    std::shared_ptr<ImageWav> image;     // a track's image, until its part is cut
     struct stat sourceSeen {};           // the source as the file started, for its record
     std::size_t nextJob = 0;
     Job job;
@@ -304,6 +320,7 @@ JobRunner::~JobRunner() = default;
 bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
     running_.clear();
     waiting_.clear();
+    waitingImages_.clear();
     nextWaiting_ = 0;
     converted_.clear();
     albumOf_.clear();
@@ -343,6 +360,16 @@ bool JobRunner::Open(BatchPlan plan, const RunOptions& options) {
             waiting_.push_back(std::move(file));
         else
             refused.emplace_back(file.row, std::move(problem));
+    }
+    std::map<std::string, std::shared_ptr<ImageWav>> images;
+    for (const PlannedFile& file : waiting_) {
+        std::shared_ptr<ImageWav> image;
+        if (file.track) {
+            std::shared_ptr<ImageWav>& shared = images[file.source];
+            if (!shared) shared = std::make_shared<ImageWav>();
+            image = shared;
+        }
+        waitingImages_.push_back(std::move(image));
     }
     if (options_.loudness == LoudnessMode::kAlbum)
         // A copy stays as it is: it is neither measured nor tagged.
@@ -427,6 +454,24 @@ void JobRunner::StartFile(std::unique_ptr<FileRun> owned) {
         file.companion = companion.path;
         file.companionLock = std::move(companion.lock);
     }
+    if (file.image) return StartTrack(file);
+    StartJob(file);
+}
+
+// A track starts from its image's WAV when another track made it, and
+// otherwise makes it for them all.
+void JobRunner::StartTrack(FileRun& file) {
+    ImageWav& image = *file.image;
+    if (!image.failure.empty()) return EndFile(file, kRowError, image.failure);
+    if (image.made) {
+        file.nextJob = 1;
+        file.damage = image.damage;
+    } else if (image.path.empty()) {
+        RunFile made = CreateRunFile(file.plan.outputFolder, "");
+        if (made.path.empty()) return EndFile(file, kRowError, made.reason);
+        image.path = made.path;
+        image.lock = std::move(made.lock);
+    }
     StartJob(file);
 }
 
@@ -440,6 +485,13 @@ void JobRunner::StartJob(FileRun& file) {
     if (!file.plan.temporary.empty() && file.job.sourcePath == file.plan.temporary) file.job.sourcePath = file.temporary;
     runPath(file.job.targetPath);
     if (!file.plan.companion.empty() && file.job.companionPath == file.plan.companion) file.job.companionPath = file.companion;
+    // A track's first job makes its image's WAV; the cut reads that and
+    // writes the track to the file's own temporary WAV.
+    if (file.image && file.nextJob == 1) file.job.targetPath = file.image->path;
+    if (file.image && file.job.engine == &kCutTrack) {
+        file.job.sourcePath = file.image->path;
+        file.job.targetPath = file.temporary;
+    }
     file.state.succeeded.store(0, std::memory_order_relaxed);
     file.state.progress.store(file.job.progressStart, std::memory_order_relaxed);
     file.state.reason.clear();
@@ -484,23 +536,27 @@ void JobRunner::Advance(FileRun& file) {
     // An engine may have put a new file under the temporary's name; the
     // runner's lock follows it before the engine's hold on it ends.
     if (!file.temporary.empty()) file.temporaryLock.Follow(file.temporary);
+    const bool madeImage = file.image && file.nextJob == 1;
+    if (madeImage) file.image->lock.Follow(file.image->path);
     file.state.ReleaseHeldFile();
+    const bool succeeded = file.state.succeeded.load(std::memory_order_acquire) == 1;
+    if (madeImage && succeeded) {
+        file.image->made = true;
+        file.image->damage = file.state.reason;
+    } else if (madeImage && !file.state.stopRequested.load(std::memory_order_acquire)) {
+        file.image->failure = JobFailure(file);
+    }
     if (file.cancelled) {
         EndFile(file, kRowCancelled, "");
         return;
     }
-    if (file.state.succeeded.load(std::memory_order_acquire) != 1) {
-        // Engines name a write that failed in their own words; a full disk
-        // is said the same way whichever engine met it.
-        const bool outOfRoom = OutOfRoom(file.partial) || (!file.temporary.empty() && OutOfRoom(file.temporary)) ||
-                               (!file.companion.empty() && OutOfRoom(file.companion));
-        const std::string reason = outOfRoom                    ? WriteProblem(ENOSPC)
-                                   : file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed"
-                                                               : file.state.reason;
-        EndFile(file, kRowError, reason);
+    if (!succeeded) {
+        EndFile(file, kRowError, JobFailure(file));
         return;
     }
     if (!file.state.reason.empty()) file.damage = file.state.reason;
+    // Its part cut, a track needs its image no more.
+    if (file.image && file.job.engine == &kCutTrack) file.image.reset();
     if (file.nextJob < file.plan.chain.size()) {
         StartJob(file);
         return;
@@ -511,6 +567,16 @@ void JobRunner::Advance(FileRun& file) {
     file.held = true;
     file.albumCounted = true;
     AlbumMemberEnded(file.plan.row);
+}
+
+// Why the file's job failed. Engines name a write that failed in their own
+// words; a full disk is said the same way whichever engine met it.
+std::string JobRunner::JobFailure(const FileRun& file) const {
+    const auto outOfRoomAt = [](const std::string& path) { return !path.empty() && OutOfRoom(path); };
+    if (OutOfRoom(file.partial) || outOfRoomAt(file.temporary) || outOfRoomAt(file.companion) ||
+        (file.image && outOfRoomAt(file.image->path)))
+        return WriteProblem(ENOSPC);
+    return file.state.reason.empty() ? std::string(EngineName(file.job.engine)) + " failed" : file.state.reason;
 }
 
 void JobRunner::PlaceAndEnd(FileRun& file) {
@@ -644,8 +710,10 @@ void JobRunner::EndFile(FileRun& file, const char* status, const std::string& re
     // The run files' names mean nothing to the user: the output's name
     // stands for the partial output, the source's for its temporary WAV.
     std::string told = reason;
+    const std::string imageWav = file.image ? file.image->path : "";
     for (const auto& [runFile, shown] : {std::pair{file.partial, FileNameOf(file.plan.finalTarget)},
                                          std::pair{file.temporary, FileNameOf(file.plan.source)},
+                                         std::pair{imageWav, FileNameOf(file.plan.source)},
                                          std::pair{file.companion, FileNameOf(file.plan.companion)}})
         told = ReplaceAll(ReplaceAll(told, runFile, shown), FileNameOf(runFile), shown);
     file.status = status;
@@ -691,11 +759,13 @@ void JobRunner::Tick() {
     // walks a long list.
     for (std::size_t holding = FilesHoldingASlot(); !closing_ && holding < options_.filesAtOnce &&
                                                     nextWaiting_ < waiting_.size() && !ImageBusy(waiting_[nextWaiting_]);) {
-        StartFile(std::make_unique<FileRun>(std::move(waiting_[nextWaiting_++])));
-        const FileRun& started = *running_.back();
-        if (started.reported)
+        auto started = std::make_unique<FileRun>(std::move(waiting_[nextWaiting_]));
+        started->image = std::move(waitingImages_[nextWaiting_++]);
+        StartFile(std::move(started));
+        const FileRun& last = *running_.back();
+        if (last.reported)
             running_.pop_back();
-        else if (!started.ended)
+        else if (!last.ended)
             ++holding;
     }
     // A file that could not start has ended already.
@@ -704,9 +774,9 @@ void JobRunner::Tick() {
 }
 
 // The engines read their source alone, so a track of a CD image waits
-// while another track of it is in its first two jobs: the first reads the
-// image, and the cut after it may read the image itself, lent as the
-// temporary WAV.
+// while another track of it is in its first two jobs: the first makes the
+// image's WAV (reading the image, or lending it when it is that WAV), and
+// the cut reads that WAV.
 bool JobRunner::ImageBusy(const PlannedFile& next) const {
     return next.track && std::any_of(running_.begin(), running_.end(), [&](const auto& file) {
                return file->plan.track && !file->ended && file->nextJob <= 2 && file->plan.source == next.source;
@@ -723,6 +793,9 @@ std::size_t JobRunner::FilesHoldingASlot() const {
 
 void JobRunner::RequestStop(FileRun& file, bool cancel) {
     file.cancelled = cancel;
+    // A track skipped while it makes its image's WAV lets it be made for
+    // the image's other tracks, and ends once it is.
+    if (cancel && !closing_ && file.image && file.nextJob == 1 && file.image.use_count() > 1) return;
     file.state.stopRequested.store(1, std::memory_order_release);
 }
 
@@ -749,6 +822,7 @@ void JobRunner::CloseRequest() {
     closing_ = true;
     for (; nextWaiting_ < waiting_.size(); ++nextWaiting_) {
         const uint32_t row = waiting_[nextWaiting_].row;
+        waitingImages_[nextWaiting_].reset();
         listener_.RowStatus(row, kRowCancelled, "");
         if (albumOf_.contains(row)) AlbumMemberEnded(row);
     }

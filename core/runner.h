@@ -146,9 +146,12 @@ public:
 
 private:
     struct FileRun;
+    struct ImageWav;
 
     void StartFile(std::unique_ptr<FileRun> file);
+    void StartTrack(FileRun& file);
     void StartJob(FileRun& file);
+    std::string JobFailure(const FileRun& file) const;
     // Looks at a file whose job has ended: starts its next job or ends it.
     void Advance(FileRun& file);
     bool PlaceOutput(FileRun& file, std::string& reason);
@@ -177,6 +180,8 @@ private:
     uint32_t fileCount_ = 0;
     std::vector<PlannedFile> waiting_;  // in row order, not started yet
     std::size_t nextWaiting_ = 0;
+    // The WAV of its CD image each waiting track shares with the image's other tracks.
+    std::vector<std::shared_ptr<ImageWav>> waitingImages_;
     std::vector<std::unique_ptr<FileRun>> running_;  // oldest first
     struct Converted {
         uint32_t row;

@@ -138,4 +138,20 @@ TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
     }
 }
 
+// A run killed while its image's WAV is out leaves run files only, which the
+// next run into the folder removes.
+TEST(CueSheets, AKilledRunLeavesNoImageWavBehind) {
+    ScratchDir dir;
+    const std::string run = BinDir() + "/zelph-convert --quiet --target flac --output-dir out Big.cue";
+    // A sparse image of 70 minutes keeps the run busy.
+    WriteFile(dir / "Big.cue", "FILE \"big.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                               " TRACK 02 AUDIO\n  INDEX 01 60:00:00\n");
+    ASSERT_EQ(RunCommand("cd " + dir.path() + " && mkdir out && sox -n -r 8000 -c 1 -b 16 big.wav trim 0 0 && "
+                         "truncate -s 70M big.wav && (" + run + " >/dev/null 2>&1 & pid=$!; for i in $(seq 2000); do "
+                         "[ $(ls out | grep -c Temp-) -ge 3 ] && break; sleep 0.01; done; kill -KILL $pid; "
+                         "wait $pid 2>/dev/null; ls out | grep -q Temp-) && " + run + " >/dev/null && ls -A out")
+                  .out,
+              ".zelph-outputs\n01 - Track 01.flac\n02 - Track 02.flac\n");
+}
+
 }  // namespace zelph::test

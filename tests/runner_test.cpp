@@ -10,14 +10,17 @@
 
 #include "codecs/apeengines.h"
 #include "codecs/engine.h"
+#include "codecs/flacdecoder.h"
 #include "codecs/mp3decoder.h"
 #include "codecs/mp3lameencoder.h"
 #include "codecs/oggdecoder.h"
 #include "codecs/oggencoder.h"
 #include "codecs/wavpcmengine.h"
+#include "core/cuesheet.h"
 #include "core/naming.h"
 #include "core/runfiles.h"
 #include "core/runner.h"
+#include "core/targets.h"
 #include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "metadata/wavetags.h"
@@ -95,6 +98,21 @@ void WritesWav(const Job& job, JobState& state) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     WriteFile(job.targetPath, SilentWav());
     Finish(state, true);
+}
+
+std::atomic<int> g_imageDecodes{0};
+std::atomic<bool> g_decodeReleased{false}, g_decodeStopped{false};
+
+// Decodes an image to a SilentWav once released; fails when asked to stop
+// and when the image is "bad.flac".
+void GatedImageDecode(const Job& job, JobState& state) {
+    ++g_imageDecodes;
+    while (!g_decodeReleased && !state.stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_decodeStopped = state.stopRequested.load();
+    const bool decoded = !g_decodeStopped && !job.sourcePath.ends_with("bad.flac");
+    state.reason = decoded ? "" : "cannot decode";
+    if (decoded) WriteFile(job.targetPath, SilentWav());
+    Finish(state, decoded);
 }
 
 // Each output metered as a second of tone, at half scale for a source
@@ -417,6 +435,50 @@ TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
     Plan(kTargetOgg, {"song.wav"});
     RunToEnd();
     EXPECT_EQ(recorder.events, std::vector<std::string>{"row 0 Done"});
+}
+
+// The tracks of a CD image, two at a time, share one decode of it, whose
+// failure fails them all; a skipped track stops it only when no other track
+// needs it. No run file stays.
+TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
+    engines = StandardEngines();
+    engines[&kDecFlac] = GatedImageDecode;
+    runner = std::make_unique<JobRunner>(engines, recorder);
+    copyTags = false;
+    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
+    struct Case {
+        const char* image;
+        uint32_t tracks;
+        bool skip;
+        const char *first, *others;
+    };
+    for (const Case& c : {Case{"good.flac", 3, false, kRowDone, kRowDone}, Case{"bad.flac", 3, false, kRowError, kRowError},
+                          Case{"good.flac", 3, true, kRowCancelled, kRowDone}, Case{"good.flac", 1, true, kRowCancelled, ""}}) {
+        SCOPED_TRACE(c.image + std::to_string(c.tracks) + (c.skip ? " skipped" : ""));
+        g_imageDecodes = 0;
+        g_decodeReleased = false;
+        WriteFile(dir / c.image, "");
+        std::string sheet = "FILE \"" + std::string(c.image) + "\" WAVE\n";
+        std::vector<std::string> entries;
+        for (uint32_t n = 1; n <= c.tracks; ++n) {
+            sheet += " TRACK 0" + std::to_string(n) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(3 * n - 3) + "\n";
+            entries.push_back(TrackEntry(dir / "Album.cue", static_cast<int>(n)));
+        }
+        WriteFile(dir / "Album.cue", sheet);
+        plan = PlanJobs(settings, tuning, kTargetWav, entries);
+        ASSERT_TRUE(Open(2));
+        StepUntil([] { return g_imageDecodes == 1; });
+        if (c.skip) runner->SkipFile(0);
+        g_decodeReleased = true;
+        TickToEnd();
+        EXPECT_EQ(g_imageDecodes, 1);
+        EXPECT_EQ(g_decodeStopped, c.tracks == 1);
+        for (uint32_t row = 0; row < c.tracks; ++row) {
+            EXPECT_EQ(recorder.Last(row), row ? c.others : c.first) << row;
+            EXPECT_EQ(recorder.reasons[row], c.first == kRowError ? "cannot decode" : "") << row;
+        }
+        EXPECT_EQ(RunCommand("ls " + dir.path() + " | grep -c Temp-").out, "0\n");
+    }
 }
 
 }  // namespace zelph::test
