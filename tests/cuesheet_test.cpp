@@ -54,7 +54,7 @@ TEST(CueSheets, TracksJoinToTheImageBitForBit) {
         const std::string whole = Raw(dir / "image.wav");
         const long total = std::stol(Samples(dir / "image.wav"));
         // A sheet that still names the WAV finds the image packed as FLAC.
-        if (*c.image) ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0);
+        if (*c.image) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0); }
         WriteFile(dir / "Album.cue", kSheet);
         EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --jobs 2 --target " + c.target + " --output-dir " +
                              out.path() + " " + dir / "Album.cue")
