@@ -173,11 +173,9 @@ void ApplyGain(const Job& job, JobState& state) {
     const AppliedGain* gain = RequiredSettings<AppliedGain>(run);
     if (!gain) return;
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WaveFormat format;
-    std::string reason;
-    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format, &reason);
-    if (dataOffset == 0) return run.Fail(reason.empty() ? "not a WAV file it can read" : reason);
+    const uint32_t dataOffset = ReadSourceWav(run, source, format);
+    if (dataOffset == 0) return;
 
     SampleCodec codec(format.header);
     AudioBlocks audio(source, format, codec);

@@ -59,11 +59,9 @@ bool CopyRange(EngineRun& run, ExclusiveFile& source, uint64_t offset, uint64_t 
 void CutTrack(const Job& job, JobState& state) {
     EngineRun run(job, state);
     ExclusiveFile source(job.sourcePath, ExclusiveFile::kRead);
-    if (!source.is_open()) return run.Fail(ReadProblem(job.sourcePath, source.error()));
     WaveFormat format;
-    std::string reason;
-    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format, &reason);
-    if (dataOffset == 0) return run.Fail(reason.empty() ? "not a WAV file it can read" : reason);
+    const uint32_t dataOffset = ReadSourceWav(run, source, format);
+    if (dataOffset == 0) return;
 
     const int64_t rate = format.header.sampleRate, frameBytes = format.header.blockAlign;
     const auto samples = static_cast<int64_t>(format.audioBytes / static_cast<uint64_t>(frameBytes));

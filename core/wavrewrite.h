@@ -13,8 +13,22 @@
 #include "codecs/reasons.h"
 #include "formats/exclusivefile.h"
 #include "formats/runfilehold.h"
+#include "formats/waveheader.h"
 
 namespace zelph {
+
+// Reads the form of the job's source WAV, open in `source`; the offset of its
+// audio, or 0 with the run failed and its reason.
+inline uint32_t ReadSourceWav(EngineRun& run, const ExclusiveFile& source, WaveFormat& format) {
+    if (!source.is_open()) {
+        run.Fail(ReadProblem(run.job().sourcePath, source.error()));
+        return 0;
+    }
+    std::string reason;
+    const uint32_t dataOffset = ReadWaveFormat(source.fd(), format, &reason);
+    if (dataOffset == 0) run.Fail(reason.empty() ? "not a WAV file it can read" : reason);
+    return dataOffset;
+}
 
 // `write(target)` writes and closes the output, or fails the run and returns false.
 template <typename Write>
