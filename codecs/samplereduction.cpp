@@ -89,12 +89,16 @@ std::size_t Requantize(TpdfDither& dither, const int32_t* wide, std::size_t fram
         }
         return at + bytes;
     };
+    // A copy of the dither's state, which the byte stores below cannot
+    // alias, stays in registers.
+    TpdfDither local = dither;
     uint8_t* at = out;
     for (std::size_t f = 0; f < frames; ++f) {
-        const int32_t left = dither.Requantize(wide[f * folded]);
+        const int32_t left = local.Requantize(wide[f * folded]);
         at = put(at, left);
-        if (channels == 2) at = put(at, folded == 2 ? dither.Requantize(wide[f * folded + 1]) : left);
+        if (channels == 2) at = put(at, folded == 2 ? local.Requantize(wide[f * folded + 1]) : left);
     }
+    dither = local;
     return static_cast<std::size_t>(at - out);
 }
 
