@@ -16,7 +16,7 @@ mkdir ours
 
 seconds=$(scaled 120)
 # Tones under a tremolo over quiet noise: no level finds it trivial.
-sox -n -r 44100 -c 2 -b 16 music.wav synth "$seconds" sine 220 sine 330 synth pinknoise mix tremolo 2 60 vol 0.5
+music_wav music.wav 44100 16 "$seconds" tremolo 2 60
 
 for level in 1000 2000 3000 4000 5000; do
     for _ in $(seq "$bench_runs"); do

@@ -14,7 +14,7 @@ cd "$bench_work"
 mkdir verified measured truepeak
 
 seconds=$(scaled 120)
-sox -n -r 44100 -c 2 -b 16 music.wav synth "$seconds" sine 220 sine 330 synth pinknoise mix tremolo 2 60 vol 0.5
+music_wav music.wav 44100 16 "$seconds" tremolo 2 60
 
 # The same conversion on every side; only the loudness options differ.
 convert=("$cli" --quiet --verify --target ogg --if-exists overwrite music.wav --output-dir)

@@ -19,12 +19,11 @@ cd "$bench_work"  # no Settings.dat here: every setting at its default
 mkdir out
 
 echo "making the 10-minute inputs..." >&2
-# Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+music_wav cd.wav 44100 16 "$(scaled 600)"
 flac -s -f cd.wav -o song.flac
-sox -n -r 48000 -c 2 -b 16 opus-in.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+music_wav opus-in.wav 48000 16 "$(scaled 600)"
 opusenc --quiet opus-in.wav song.opus
-sox -n -r 48000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+music_wav hires.wav 48000 24 "$(scaled 600)"
 ffmpeg -nostdin -v error -i cd.wav -c:a aac -b:a 256k song.m4a
 ffmpeg -nostdin -v error -i cd.wav -c:a alac alac.m4a
 

@@ -26,9 +26,8 @@ cd "$bench_work"  # no Settings.dat or zelph.conf here: every other setting at i
 mkdir out
 
 echo "making the 10-minute inputs..." >&2
-# Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
-sox -n -r 96000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+music_wav cd.wav 44100 16 "$(scaled 600)"
+music_wav hires.wav 96000 24 "$(scaled 600)"
 
 # compare LABEL INPUT TARGET "ZELPH OPTIONS" PEER-NAME "PEER COMMAND" [CPU
 # TARGET]: the sides in turn, then their report; the peer writes

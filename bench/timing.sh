@@ -19,6 +19,14 @@ bench_runs=${BENCH_RUNS:-5}
 bench_scale=${BENCH_SCALE:-1}
 # scaled N: N times the scale, a whole number of at least 1.
 scaled() { awk -v n="$1" -v s="$bench_scale" 'BEGIN { v = int(n * s); print v < 1 ? 1 : v }'; }
+# A music-like stereo WAV, tones over quiet noise, so no coder finds it
+# trivial: music_wav FILE RATE BITS SECONDS [EFFECT...] (effects before the
+# final volume).
+music_wav() {
+    local file=$1 rate=$2 bits=$3 seconds=$4
+    shift 4
+    sox -n -r "$rate" -c 2 -b "$bits" "$file" synth "$seconds" sine 220 sine 330 synth pinknoise mix "$@" vol 0.5
+}
 # The most memory a conversion of ours may hold, in MiB; scripts whose
 # subject is not a conversion (the main window, --describe) clear it.
 bench_memory_target=16

@@ -18,9 +18,8 @@ cd "$bench_work"  # no Settings.dat or zelph.conf here: every other setting at i
 mkdir out
 
 echo "making the 10-minute inputs..." >&2
-# Music-like content: tones over quiet noise, so no coder finds it trivial.
-sox -n -r 44100 -c 2 -b 16 cd.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
-sox -n -r 96000 -c 2 -b 24 hires.wav synth "$(scaled 600)" sine 220 sine 330 synth pinknoise mix vol 0.5
+music_wav cd.wav 44100 16 "$(scaled 600)"
+music_wav hires.wav 96000 24 "$(scaled 600)"
 
 # Bytes of an output and of its correction file, if any.
 bytes() { cat "$1" "$(if [ -e "${1%.wv}.wvc" ]; then echo "${1%.wv}.wvc"; else echo /dev/null; fi)" | wc -c; }
