@@ -188,5 +188,38 @@ TEST(HiResWavSources, FullScaleClipsAndUnknownSpeakerMasksFallBackToTheUsualLayo
     }
 }
 
+TEST(HiResWavSources, FloatSamplesWidenAsTheirDoublesAndBlocksDitherAsSingleSamples) {
+    // The float reader is written for vector code; the double reader is the
+    // plain one. The same values through both must give the same bytes,
+    // including those that clip and NaN.
+    std::vector<float> values = {std::nanf(""), INFINITY, -INFINITY, 1.5f, -1.5f, 1.0f, -1.0f, 0x1p-40f, -0x1p-32f,
+                                 0x1.8p-32f, 0x1.4p-31f, 0x1.fffffep-9f, -0x1.fffffep-9f, 0x1p-8f, 0.999999f};
+    for (int i = 0; i < 1000; ++i) values.push_back(std::sin(i * 0.37f) * std::pow(2.0f, -(i % 40)));
+    std::vector<double> doubles(values.begin(), values.end());
+    const std::size_t frames = values.size() / 2;
+    auto reduce = [&](const void* samples, int bits) {
+        WaveFormat source;
+        source.header = MakeWaveHeader(2, 44100, bits, 0);
+        source.header.formatTag = kWaveFormatFloat;
+        std::vector<uint8_t> out(frames * 4);
+        SampleReducer(source, 2, 16).Convert(static_cast<const uint8_t*>(samples), frames, out.data());
+        return out;
+    };
+    EXPECT_EQ(reduce(values.data(), 32), reduce(doubles.data(), 64));
+
+    // A block dithered in one go, or split at any size, matches a sample at a time.
+    std::vector<int32_t> whole(1000), expected(whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) whole[i] = static_cast<int32_t>(i * 2654435761u);
+    TpdfDither one(16);
+    for (std::size_t i = 0; i < whole.size(); ++i) expected[i] = one.Requantize(whole[i]);
+    for (std::size_t split : {1u, 3u, 8u, 13u, 1000u}) {
+        std::vector<int32_t> blocks = whole;
+        TpdfDither dither(16);
+        for (std::size_t at = 0; at < blocks.size(); at += split)
+            dither.RequantizeInPlace(blocks.data() + at, std::min(split, blocks.size() - at));
+        EXPECT_EQ(blocks, expected) << "blocks of " << split;
+    }
+}
+
 }  // namespace
 }  // namespace zelph::test
