@@ -1,6 +1,7 @@
 #include "codecs/ffmpegdecoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <optional>
 #include <utility>
@@ -304,18 +305,24 @@ private:
     // The block only grows to hold a frame more than it ever has, so its
     // bytes are not cleared again for every frame that is written over them.
     void AppendFrame(const AVFrame& frame) {
-        const std::size_t bytes = FrameBytes(frame, form_);
+        const std::size_t bytes = FrameBytes(frame, written());
         if (block_.size() < blockBytes_ + bytes) block_.resize(blockBytes_ + bytes);
-        PutFrame(av_, frame, form_, block_.data() + blockBytes_);
+        uint8_t* at = block_.data() + blockBytes_;
+        if (reducer_) {
+            ReduceFrame(frame, at);
+        } else {
+            PutFrame(av_, frame, form_, at);
+        }
         blockBytes_ += bytes;
     }
 
     // Float audio bound for 8 or 16 bits is dithered here, as the WAV stage
-    // would do it (the same reducer, the same bytes), so that it never goes
-    // through a file as float first. More channels keep the stage's fold.
+    // would do it (the same reducer, the same bytes), straight from FFmpeg's
+    // frames, so that it never goes through a file as float first. More
+    // channels keep the stage's fold; double samples go to the stage as float.
     void StartForm(const WavForm& form) {
         form_ = form;
-        if (!asked_ || !form.floating || form.channels > 2) return;
+        if (!asked_ || form.format != AV_SAMPLE_FMT_FLT || form.channels > 2) return;
         WaveFormat source;
         source.header.formatTag = kWaveFormatFloat;
         source.header.channels = static_cast<uint16_t>(form.channels);
@@ -331,22 +338,27 @@ private:
         reduced_.floating = false;
     }
 
-    bool Flush() {
-        bool written = true;
-        if (!reducer_) {
-            written = sink_.Write(block_.data(), blockBytes_);
-        } else {
-            const std::size_t frameBytes = static_cast<std::size_t>(form_.channels) * 4;
-            for (std::size_t at = 0; written && at < blockBytes_;) {
-                const std::size_t frames = std::min(SampleReducer::kMaxFrames, (blockBytes_ - at) / frameBytes);
-                reducedBlock_.resize(frames * 2 * 2);
-                const std::size_t bytes = reducer_->Convert(block_.data() + at, frames, reducedBlock_.data());
-                written = sink_.Write(reducedBlock_.data(), bytes);
-                at += frames * frameBytes;
+    void ReduceFrame(const AVFrame& frame, uint8_t* at) {
+        const bool planar = av_.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
+        const auto frames = static_cast<std::size_t>(frame.nb_samples);
+        for (std::size_t done = 0; done < frames;) {
+            const std::size_t count = std::min(SampleReducer::kMaxFrames, frames - done);
+            if (planar) {
+                std::array<const float*, 2> planes{};
+                for (int c = 0; c < form_.channels; ++c)
+                    planes[c] = reinterpret_cast<const float*>(frame.extended_data[c]) + done;
+                at += reducer_->ConvertPlanes(planes.data(), count, at);
+            } else {
+                at += reducer_->Convert(frame.extended_data[0] + done * form_.channels * 4, count, at);
             }
+            done += count;
         }
+    }
+
+    bool Flush() {
+        const bool ok = sink_.Write(block_.data(), blockBytes_);
         blockBytes_ = 0;
-        return written;
+        return ok;
     }
 
     EngineRun& run_;
@@ -363,7 +375,6 @@ private:
     std::optional<PcmForm> asked_;
     std::optional<SampleReducer> reducer_;
     WavForm reduced_;
-    std::vector<uint8_t> reducedBlock_;
 };
 
 }  // namespace

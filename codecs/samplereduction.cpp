@@ -36,17 +36,17 @@ int32_t FloatToWide(double value) {
     return static_cast<int32_t>(std::lrint(scaled));
 }
 // The same for a float, written with selects rather than branches and lrint,
-// so that the compiler turns the loop into vector code.
+// so that the compiler turns the loop into vector code. Loud samples stop at
+// the largest float below 2^31, 127 below INT32_MAX: too little for any
+// 8- or 16-bit result to tell apart.
 int32_t FloatToWide(float value) {
-    const float scaled = value * 0x1p31f;
+    // NaN fails the test and ends as silence.
+    const float scaled = value == value ? value * 0x1p31f : 0.0f;
     const float magnitude = std::fabs(scaled);
     // Adding and taking away 2^23 rounds to the nearest integer, ties to even;
     // floats of 2^23 and more are whole already.
     const float whole = std::copysign(magnitude < 0x1p23f ? (magnitude + 0x1p23f) - 0x1p23f : magnitude, scaled);
-    // NaN compares false both ways and ends as silence.
-    const float inRange = std::min(std::max(-0x1p31f, whole), 0x1.fffffep30f);
-    const auto converted = static_cast<int32_t>(inRange);
-    return whole >= 0x1p31f ? INT32_MAX : whole == whole ? converted : 0;
+    return static_cast<int32_t>(std::min(std::max(whole, -0x1p31f), 0x1.fffffep30f));
 }
 void WidenFloat32(const uint8_t* in, std::size_t samples, int32_t* out) {
     const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
@@ -68,6 +68,15 @@ void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
         for (int b = 7; b >= 0; --b) bits = bits << 8 | in[b];
         out[i] = FloatToWide(std::bit_cast<double>(bits));
     }
+}
+
+// Interleaves `channels` arrays of float samples into wide samples; the
+// channel count is fixed so that the loop becomes vector code.
+template <int channels>
+void WidenPlanes(const float* const* planes, std::size_t frames, int32_t* out) {
+    const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) out[i * channels + c] = FloatToWide(planes[c][i]);
 }
 
 // -3 dB in Q15.
@@ -169,8 +178,21 @@ SampleReducer::SampleReducer(const WaveFormat& source, int targetChannels, int t
 }
 
 std::size_t SampleReducer::Convert(const uint8_t* in, std::size_t frames, uint8_t* out) {
+    widen_(in, frames * sourceChannels_, wide_.data());
+    return Reduce(frames, out);
+}
+
+std::size_t SampleReducer::ConvertPlanes(const float* const* planes, std::size_t frames, uint8_t* out) {
+    if (sourceChannels_ == 1) {
+        WidenPlanes<1>(planes, frames, wide_.data());
+    } else {
+        WidenPlanes<2>(planes, frames, wide_.data());
+    }
+    return Reduce(frames, out);
+}
+
+std::size_t SampleReducer::Reduce(std::size_t frames, uint8_t* out) {
     int32_t* wide = wide_.data();
-    widen_(in, frames * sourceChannels_, wide);
 
     // Left and right (or the mono sample) of every frame, side by side in place.
     if (sourceChannels_ > 2) {

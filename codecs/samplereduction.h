@@ -86,11 +86,17 @@ public:
     // Converts `frames` whole source frames into target frames; returns the
     // bytes written to `out`. At most `kMaxFrames` frames per call.
     std::size_t Convert(const uint8_t* in, std::size_t frames, uint8_t* out);
+    // The same from a float source of one or two channels given as one array
+    // per channel (FFmpeg's planar float).
+    std::size_t ConvertPlanes(const float* const* planes, std::size_t frames, uint8_t* out);
 
     static constexpr std::size_t kMaxFrames = 8192;
 
 private:
     using Widen = void (*)(const uint8_t* in, std::size_t samples, int32_t* out);
+
+    // Folds, dithers and writes the `frames` frames widened into wide_.
+    std::size_t Reduce(std::size_t frames, uint8_t* out);
 
     Widen widen_;
     int sourceChannels_;
