@@ -30,14 +30,17 @@ void MakeImage(const ScratchDir& dir) {
     const std::string tones = "sox -n -r 44100 -c 2 -b 16 " + dir.path();
     ASSERT_EQ(RunCommand(tones + "a.wav synth 2.013 sine 300 vol 0.3 && " + tones + "b.wav synth 1.507 sine 500 vol 0.3 && " +
                          tones + "c.wav synth 1.2345 sine 700 vol 0.3 && cd " + dir.path() +
-                         " && sox a.wav b.wav c.wav image.wav && rm a.wav b.wav c.wav")
-                  .status,
-              0);
+                         " && sox a.wav b.wav c.wav image.wav && rm a.wav b.wav c.wav").status, 0);
 }
 
 std::string Raw(const std::string& files) { return RunCommand("sox " + files + " -t raw - | md5sum").out; }
 
 std::string Samples(const std::string& file) { return RunCommand("soxi -s '" + file + "'").out; }
+
+// zelph-convert run with `args`, its errors in what it printed when `mergeErr`.
+CommandResult Convert(const std::string& args, bool mergeErr = false) {
+    return RunCommand(BinDir() + "/zelph-convert " + args, mergeErr);
+}
 
 }  // namespace
 
@@ -56,10 +59,8 @@ TEST(CueSheets, TracksJoinToTheImageBitForBit) {
         // A sheet that still names the WAV finds the image packed as FLAC.
         if (*c.image) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0); }
         WriteFile(dir / "Album.cue", kSheet);
-        EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --jobs 2 --target " + c.target + " --output-dir " +
-                             out.path() + " " + dir / "Album.cue")
-                      .status,
-                  0);
+        EXPECT_EQ(Convert("--quiet --jobs 2 --target " + std::string(c.target) + " --output-dir " + out.path() + " " +
+                          dir / "Album.cue").status, 0);
         std::string joined;
         for (const char* name : kOutputs) joined += " '" + out / (name + std::string(c.extension)) + "'";
         EXPECT_EQ(Raw(joined), whole);
@@ -77,14 +78,14 @@ TEST(CueSheets, TracksCarryTheSheetsTags) {
     std::string latin = kSheet;
     latin.replace(latin.find("\xC3\xB6"), 2, "\xF6");
     WriteFile(dir / "Album.cue", latin);
-    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target flac " + dir / "Album.cue").status, 0);
+    ASSERT_EQ(Convert("--quiet --target flac " + dir / "Album.cue").status, 0);
     const std::string tags =
         RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 '" + dir / "02 - Two.flac" + "'").out;
     for (const char* tag : {"TITLE=Two", "ARTIST=Guest", "ALBUM=T\xC3\xB6nes", "album_artist=The Band", "track=2",
                             "TRACKTOTAL=3", "DATE=2001", "GENRE=Test Rock"})
         EXPECT_NE(tags.find(tag), std::string::npos) << tag << " in\n" << tags;
     // The image stays whole even when sources are to be deleted.
-    RunCommand(BinDir() + "/zelph-convert --quiet --target flac --delete-source --if-exists overwrite " + dir / "Album.cue");
+    Convert("--quiet --target flac --delete-source --if-exists overwrite " + dir / "Album.cue");
     EXPECT_TRUE(Exists(dir / "image.wav"));
     EXPECT_TRUE(Exists(dir / "Album.cue"));
 }
@@ -93,20 +94,16 @@ TEST(CueSheets, AFolderOfImageAndSheetGivesTheTracksAlone) {
     ScratchDir dir, out;
     MakeImage(dir);
     WriteFile(dir / "Album.cue", kSheet);
-    const std::string described = RunCommand(BinDir() + "/zelph-convert --describe " + dir.path()).out;
+    const std::string described = Convert("--describe " + dir.path()).out;
     EXPECT_EQ(described.find("/image.wav\t"), std::string::npos) << described;
     EXPECT_NE(described.find("track 3 of 3 of image.wav\tScheduled"), std::string::npos) << described;
-    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target wav --update --output-dir " + out.path() + " " +
-                         dir.path())
-                  .status,
-              0);
+    const std::string update = "--target wav --update --output-dir " + out.path() + " " + dir.path();
+    ASSERT_EQ(Convert("--quiet " + update).status, 0);
     EXPECT_EQ(RunCommand("ls " + out.path()).out, "01 - One_ first.wav\n02 - Two.wav\n03 - Track 03.wav\n");
     // Each track has its own record: a second run finds all three up to
     // date, and none is an orphan while its image is there.
-    EXPECT_NE(RunCommand(BinDir() + "/zelph-convert --target wav --update --delete-orphans --output-dir " + out.path() +
-                         " " + dir.path() + " 2>&1")
-                  .out.find("up to date 3, skipped 0, failed 0, removed 0"),
-              std::string::npos);
+    const std::string summary = Convert("--delete-orphans " + update, true).out;
+    EXPECT_NE(summary.find("up to date 3, skipped 0, failed 0, removed 0"), std::string::npos) << summary;
 }
 
 TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
@@ -131,8 +128,7 @@ TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sheet);
         WriteFile(dir / "Bad.cue", c.sheet);
-        const CommandResult run =
-            RunCommand(BinDir() + "/zelph-convert --quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
+        const CommandResult run = Convert("--quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
     }
