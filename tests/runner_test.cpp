@@ -21,9 +21,9 @@
 #include "core/runfiles.h"
 #include "core/runner.h"
 #include "core/targets.h"
-#include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "metadata/wavetags.h"
+#include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
 
 namespace zelph::test {
@@ -87,10 +87,7 @@ void Empty(const Job& job, JobState& state) {
 std::atomic<bool> g_lastReleased{false};
 
 // A WAV that TagLib can tag.
-std::string SilentWav() {
-    const WaveHeader header = MakeWaveHeader(1, 8000, 16, 1600);
-    return std::string(reinterpret_cast<const char*>(&header), sizeof header) + std::string(1600, '\0');
-}
+std::string SilentWav() { return CraftedWav(1, 8000, 16, std::string(1600, '\0')); }
 
 // Writes a SilentWav; the file called "last.wav" waits to be released.
 void WritesWav(const Job& job, JobState& state) {
@@ -129,7 +126,6 @@ CheckedOutput MeteredBySource(const std::string&, const std::string& source, con
 struct Recorder : RunnerListener {
     std::map<uint32_t, std::vector<std::string>> rows;
     std::map<uint32_t, std::string> reasons;
-    std::map<uint32_t, std::string> kept;
     std::vector<std::string> status;
     std::vector<std::string> events;  // "tags ROW error" and "row ROW TEXT", in order
     void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override {
@@ -141,7 +137,6 @@ struct Recorder : RunnerListener {
         events.push_back("tags " + std::to_string(row) + " " + report.error);
     }
     void StatusText(const std::string& text) override { status.push_back(text); }
-    void SourceKept(uint32_t row, const std::string& reason) override { kept[row] = reason; }
     std::string Last(uint32_t row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
 
@@ -418,7 +413,7 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
 }
 
 TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
-    ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
     ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}, kWaveTags).error, "");
     // The engines leave an output TagLib cannot take tags into.
     Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
