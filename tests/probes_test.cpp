@@ -51,7 +51,8 @@ protected:
     }
     // Encodes `source` (the tone unless named) with `command`, which names it $in and its output $out.
     std::string Encode(const std::string& name, const std::string& command, const std::string& source = "") {
-        EXPECT_EQ(RunCommand(Filled(command, source.empty() ? wav : source, dir / name) + " 2>/dev/null").status, 0) << command;
+        const std::string filled = Filled(command, source.empty() ? wav : source, dir / name);
+        EXPECT_EQ(RunCommand(filled + " 2>/dev/null").status, 0) << filled;
         return dir / name;
     }
 };

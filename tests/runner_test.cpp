@@ -186,16 +186,13 @@ protected:
         if (runner->engineRunning()) runner->endSignal().WaitFor(std::chrono::milliseconds(200));
     }
 
-    // Steps until `done` holds (at most a few seconds).
-    void StepUntil(const std::function<bool()>& done) {
-        for (int guard = 0; !done() && guard < 100; ++guard) Step();
+    // Steps until `done` holds (at most `steps`, a few seconds by default).
+    void StepUntil(const std::function<bool()>& done, int steps = 100) {
+        for (int guard = 0; !done() && guard < steps; ++guard) Step();
         ASSERT_TRUE(done());
     }
 
-    void TickToEnd() {
-        for (int guard = 0; !runner->finished() && guard < 1000; ++guard) Step();
-        ASSERT_TRUE(runner->finished());
-    }
+    void TickToEnd() { StepUntil([&] { return runner->finished(); }, 1000); }
 
     void RunToEnd(unsigned filesAtOnce = 1) {
         ASSERT_TRUE(Open(filesAtOnce));

@@ -259,10 +259,9 @@ TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
     };
     EXPECT_EQ(refusal(1, 0, 44100, 16), "refused: 0 channels (1 to 8 are taken)");
     EXPECT_EQ(refusal(1, 9, 44100, 16), "refused: 9 channels (1 to 8 are taken)");
-    EXPECT_EQ(refusal(1, 2, 0, 16), "refused: a sample rate of 0 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 999, 16), "refused: a sample rate of 999 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 768001, 16), "refused: a sample rate of 768001 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 0xFFFFFFFFu, 16), "refused: a sample rate of 4294967295 Hz (1000 to 768000 Hz are taken)");
+    for (uint32_t rate : {0u, 999u, 768001u, 0xFFFFFFFFu})
+        EXPECT_EQ(refusal(1, 2, rate, 16),
+                  "refused: a sample rate of " + std::to_string(rate) + " Hz (1000 to 768000 Hz are taken)");
     EXPECT_EQ(refusal(1, 2, 44100, 12), "refused: 12-bit samples");
     EXPECT_EQ(refusal(1, 2, 44100, 0), "refused: 0-bit samples");
     EXPECT_EQ(refusal(3, 2, 44100, 16), "refused: 16-bit samples") << "float";
@@ -284,16 +283,15 @@ TEST(WaveHeader, DescriptionTexts) {
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 24)))), "PCM Wave 6Ch 24Bit 48000Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 9, 48000, 16)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 12)))), "Unrecognized Wave Format");
-    EXPECT_EQ(describe(""), "Not A Valid Wave File");
-    EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");
-    EXPECT_EQ(describe("RIFX" + U32(4) + "WAVE"), "Not A Valid Wave File");
-    EXPECT_EQ(DescribeWaveFile(dir / "missing.wav"), "File Doesnot Exist Or In Use");
-    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    EXPECT_EQ(DescribeWaveFile(dir / "pipe.wav"), "File Doesnot Exist Or In Use");
+    for (const std::string& bytes : {std::string(), std::string("RIFF1234WAV"), "RIFX" + U32(4) + "WAVE"})
+        EXPECT_EQ(describe(bytes), "Not A Valid Wave File") << bytes;
 
+    // Missing, a pipe, or held by another open.
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
     const int other = ::open((dir / "w.wav").c_str(), O_RDONLY);
     ::flock(other, LOCK_EX);
-    EXPECT_EQ(DescribeWaveFile(dir / "w.wav"), "File Doesnot Exist Or In Use");
+    for (const char* name : {"missing.wav", "pipe.wav", "w.wav"})
+        EXPECT_EQ(DescribeWaveFile(dir / name), "File Doesnot Exist Or In Use") << name;
     ::close(other);
 }
 
