@@ -75,6 +75,14 @@ std::vector<std::string> RunFilesIn(const std::string& folder) {
 
 class Faults : public ::testing::Test {
 protected:
+    Faults() { fs::create_directory(dir / "out"); }
+
+    // The scratch folder emptied, but for a new out/.
+    void Clear() {
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+        fs::create_directory(dir / "out");
+    }
+
     // `count` short WAVs of different lengths: s0.wav, s1.wav, ...
     void MakeSources(int count, double length = 0.6) {
         sources.clear();
@@ -121,7 +129,6 @@ protected:
 
 TEST_F(Faults, AFullDiskAtAnyPointLosesNothing) {
     MakeSources(2);
-    fs::create_directory(dir / "out");
     // Beyond the file size limit every write fails, as on a full disk.
     for (const std::string& target : kTargets) {
         for (unsigned long limit : {0ul, 4096ul, 30000ul, 70000ul}) {
@@ -149,9 +156,8 @@ TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
     for (int round = 0; round < static_cast<int>(kTargets.size()); ++round) {
         const std::string target = kTargets[round % kTargets.size()];
         SCOPED_TRACE(target);
-        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+        Clear();
         MakeSources(4, 1.5);
-        fs::create_directory(dir / "out");
         const pid_t child = Spawn(Convert(dir.path(), "--jobs 2 --delete-source --output-dir out --target " + target +
                                                           SourceList(), "exec ") + " > /dev/null");
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 400));
@@ -166,29 +172,23 @@ TEST_F(Faults, AKillAtAnyMomentLeavesNoPartialOutputAndTheNextRunCleansUp) {
                 EXPECT_TRUE(Exists(dir / name)) << name << " deleted without its output";
             }
         }
-        // The next run converts what is left and removes what the killed one left behind.
-        RunCommand(Convert(dir.path(), "--jobs 2 --if-exists skip --output-dir out --target " + target + SourceList()));
+        // The next run converts what is left and removes what the killed one
+        // left behind; so does one that finds every output there to skip.
+        const std::string next =
+            Convert(dir.path(), "--jobs 2 --if-exists skip --output-dir out --target " + target + SourceList());
+        RunCommand(next);
+        EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
+        WriteFile(dir / "out/Temp-QOR-File~elsewhere~1~0", "a dead run's");
+        EXPECT_EQ(RunCommand(next).out.find("Done"), std::string::npos) << "nothing was left to convert";
         EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
     }
-}
-
-// A run killed after its last output took its name leaves its temporary
-// WAV; the next run cleans it up though every output is there to skip.
-TEST_F(Faults, AKilledRunsFilesGoEvenWhenEveryOutputIsSkipped) {
-    MakeSources(1);
-    fs::create_directory(dir / "out");
-    ASSERT_EQ(RunCommand(Convert(dir.path(), "--target wav --output-dir out" + SourceList())).status, 0);
-    WriteFile(dir / "out/Temp-QOR-File~elsewhere~1~0", "a dead run's");
-    RunCommand(Convert(dir.path(), "--if-exists skip --target wav --output-dir out" + SourceList()));
-    EXPECT_EQ(RunFilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST_F(Faults, ConcurrentRunsIntoOneFolderNeverShareAFileOrLoseASource) {
     for (int runs : {2, 3}) {
         SCOPED_TRACE(std::to_string(runs) + " runs");
-        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+        Clear();
         MakeSources(6);
-        fs::create_directory(dir / "out");
         std::vector<pid_t> children;
         for (int run = 0; run < runs; ++run) {
             // Overlapping sets: every run takes every source, each in its own order.
@@ -227,7 +227,6 @@ std::string TaggedMp3(const ScratchDir& dir, const std::string& name, bool cover
 
 TEST_F(Faults, AFullDiskDuringTheTagSaveFailsTheFileAndKeepsTheSourceAndTheOlderOutput) {
     const std::string song = TaggedMp3(dir, "song.mp3", true);
-    fs::create_directory(dir / "out");
     for (const std::string& target : kTargets) {
         SCOPED_TRACE(target);
         const std::string output = OutputOf("song.mp3", target);
@@ -259,8 +258,7 @@ TEST_F(Faults, AnOutputNotSurelyWholeOnTheDiskFailsTheFileWithItsOwnReasonAndKee
     }
     for (const auto& [target, failure, reason] : faults) {
         SCOPED_TRACE(target + " " + failure);
-        fs::remove_all(dir / "out");
-        fs::create_directory(dir / "out");
+        Clear();
         MakeSources(1, 3.0);
         const auto run = RunCommand(Convert(dir.path(), "--if-exists rename --delete-source --output-dir out --target " +
                                                             target + " s0.wav", FailingCalls(failure)));
@@ -284,7 +282,6 @@ TEST_F(Faults, ASourceReplacedOrGrowingDuringTheBatchIsKept) {
     // A long last file keeps the batch open while the first two change.
     MakeSources(3, 1.0);
     ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 '" + dir / "long.wav" + "' synth 40 sine 500").status, 0);
-    fs::create_directory(dir / "out");
     WriteFile(dir / "out/long.ogg", "an older output");
     const pid_t child = Spawn(Convert(dir.path(), "--jobs 1 --delete-source --if-exists overwrite --target ogg --output-dir out" +
                                                       SourceList() + " long.wav", "exec ") +
@@ -339,7 +336,6 @@ TEST_F(Faults, DamagedOrEmptySourcesAreNeverADoneWithoutTheirAudio) {
                              " < '" + dir / "cbr.mp3" + "' > '" + dir / ("z" + std::to_string(seed) + ".mp3") + "'").status, 0);
         list += " z" + std::to_string(seed) + ".mp3";
     }
-    fs::create_directory(dir / "out");
     const auto run = RunCommand(Convert(dir.path(), "--delete-source --output-dir out --target wav" + list));
     EXPECT_NE(run.out.find("Error Occured\ttagonly.mp3\tnot an MPEG audio stream\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Error Occured\tempty.wav\tthe source holds no audio\n"), std::string::npos) << run.out;
@@ -366,7 +362,6 @@ TEST_F(Faults, ARunInAnotherPidNamespaceLeavesALiveRunsFilesAlone) {
     if (RunCommand("unshare --pid --fork true 2>/dev/null").status != 0)
         GTEST_SKIP() << "no new PID namespace may be made here";
     ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 -b 16 '" + dir / "long.wav" + "' synth 60 sine 500").status, 0);
-    fs::create_directory(dir / "out");
     const pid_t live = Spawn(Convert(dir.path(), "--target ogg --output-dir out long.wav", "exec ") + " > '" +
                              dir / "log" + "'");
     while (RunFilesIn(dir / "out").empty() && ::waitpid(live, nullptr, WNOHANG) == 0)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "core/naming.h"
 #include "core/planner.h"
@@ -57,25 +58,22 @@ using Rows = std::vector<std::string>;
 
 TEST(MakeUniqueName, CountsAfterTheTitleOfTheFileName) {
     ScratchDir dir;
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song.mp3");
-    WriteFile(dir / "song.mp3", "");
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song(1).mp3");
-    WriteFile(dir / "song(1).mp3", "");
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song(2).mp3");
-    WriteFile(dir / "Temp-QOR-File", "");
-    EXPECT_EQ(MakeUniqueName(dir / "Temp-QOR-File"), dir / "Temp-QOR-File(1)");
-    WriteFile(dir / ".hidden", "");
-    EXPECT_EQ(MakeUniqueName(dir / ".hidden"), dir / ".hidden(1)");
-    WriteFile(dir / "a.b.c", "");
-    EXPECT_EQ(MakeUniqueName(dir / "a.b.c"), dir / "a.b(1).c");
     std::filesystem::create_directory(dir / "x.y");
-    WriteFile(dir / "x.y/name", "");
-    EXPECT_EQ(MakeUniqueName(dir / "x.y/name"), dir / "x.y/name(1)");
-    // Taken by the batch, or present but unreadable: still taken.
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");  // present but unreadable: still taken
+    // Each name is asked for once the file before it (if any) was made.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"", "song.mp3", "song.mp3"},           {"song.mp3", "song.mp3", "song(1).mp3"},
+        {"song(1).mp3", "song.mp3", "song(2).mp3"}, {"Temp-QOR-File", "Temp-QOR-File", "Temp-QOR-File(1)"},
+        {".hidden", ".hidden", ".hidden(1)"},   {"a.b.c", "a.b.c", "a.b(1).c"},
+        {"x.y/name", "x.y/name", "x.y/name(1)"}, {"", "dangling.wav", "dangling(1).wav"},
+    };
+    for (const auto& [made, asked, expected] : cases) {
+        if (!made.empty()) WriteFile(dir / made, "");
+        EXPECT_EQ(MakeUniqueName(dir / asked), dir / expected);
+    }
+    // Taken by the batch.
     EXPECT_EQ(MakeUniqueName(dir / "new.ogg", [&](const std::string& name) { return name == dir / "new.ogg"; }),
               dir / "new(1).ogg");
-    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
-    EXPECT_EQ(MakeUniqueName(dir / "dangling.wav"), dir / "dangling(1).wav");
 }
 
 TEST_F(Planning, JobTableForEverySourceAndTargetKind) {

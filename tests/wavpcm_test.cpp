@@ -64,18 +64,11 @@ TEST(WavPcmEngine, EverySourceFormToEveryTargetForm) {
         WriteFile(dir / "in.wav", Wav(s.channels, s.bits, s.data, std::string("id3 \x04\0\0\0abcd", 12)));
         for (int t = 0; t < 4; ++t) {
             SCOPED_TRACE(std::to_string(s.channels) + "ch " + std::to_string(s.bits) + "bit -> " + std::to_string(t));
-            const EngineResult result = Convert(dir / "in.wav", dir / "out.wav", &targets[t]);
-            ExpectEnded(result, true);
-            const std::string out = ReadFile(dir / "out.wav");
-            const WaveHeader h = HeaderOf(out);
-            EXPECT_EQ(out.substr(44), s.expected[t]) << "the trailing tag chunk is not audio";
-            EXPECT_EQ(h.channels, static_cast<int>(targets[t].channelMode));
-            EXPECT_EQ(h.bitsPerSample, static_cast<int>(targets[t].sampleSizeMode) * 8);
-            EXPECT_EQ(h.blockAlign, h.channels * h.bitsPerSample / 8);
-            EXPECT_EQ(h.byteRate, h.blockAlign * 8000u);
-            EXPECT_EQ(h.sampleRate, 8000u);
-            EXPECT_EQ(h.dataSize, s.expected[t].size());
-            EXPECT_EQ(h.riffSize, s.expected[t].size() + 36);
+            ExpectEnded(Convert(dir / "in.wav", dir / "out.wav", &targets[t]), true);
+            // The canonical header of the form, and the trailing tag chunk is not audio.
+            const auto channels = static_cast<uint16_t>(targets[t].channelMode);
+            const auto bits = static_cast<uint16_t>(static_cast<int>(targets[t].sampleSizeMode) * 8);
+            EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(channels, bits, s.expected[t]));
         }
     }
 }
