@@ -140,14 +140,6 @@ struct Recorder : RunnerListener {
     std::string Last(uint32_t row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
 
-// The files a run leaves in `folder` besides `expected`.
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Running : public ::testing::Test {
 protected:
     Running() {

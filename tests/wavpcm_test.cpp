@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -129,25 +128,19 @@ TEST(WavPcmEngine, ATruncatedSourceConvertsWhatItHoldsAndSaysSo) {
     EXPECT_EQ(ReadFile(dir / "out.wav"), Wav(2, 16, ReadFile(dir / "in.wav").substr(44, 10000)));
 }
 
-// How many entries the folder holds.
-std::size_t FilesIn(const ScratchDir& dir) {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
-                                                  std::filesystem::directory_iterator()));
-}
-
 TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     ScratchDir dir;
     const std::string temp = dir / "Temp-QOR-File";
     WriteFile(temp, Wav(1, 8, Bytes({0x80, 0x81})));
     EXPECT_TRUE(Convert(temp, "", nullptr).succeeded);
     EXPECT_EQ(ReadFile(temp).substr(44), Bytes({0, 0, 0, 0, 0, 1, 0, 1}));
-    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
+    EXPECT_EQ(FilesIn(dir.path()).size(), 1u) << "nothing but the file itself";
 
     const std::string unusable = Wav(9, 16, std::string(36, '\0'));
     WriteFile(temp, unusable);
     EXPECT_FALSE(Convert(temp, "", nullptr).succeeded);
     EXPECT_EQ(ReadFile(temp), unusable);
-    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
+    EXPECT_EQ(FilesIn(dir.path()).size(), 1u) << "nothing but the file itself";
 
     // Stopped, or cut short by a full disk, after part of the output was
     // written: the partial file goes, the source stays.
@@ -155,11 +148,11 @@ TEST(WavPcmEngine, InPlaceReplacesTheSourceOnlyWhenComplete) {
     WriteFile(temp, original);
     EXPECT_FALSE(Convert(temp, "", nullptr, {.stop = true}).succeeded);
     EXPECT_TRUE(ReadFile(temp) == original);
-    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
+    EXPECT_EQ(FilesIn(dir.path()).size(), 1u) << "nothing but the file itself";
     auto full = WithFileSizeLimit(40000, [&] { return Convert(temp, "", nullptr); });
     EXPECT_FALSE(full.succeeded);
     EXPECT_TRUE(ReadFile(temp) == original);
-    EXPECT_EQ(FilesIn(dir), 1u) << "nothing but the file itself";
+    EXPECT_EQ(FilesIn(dir.path()).size(), 1u) << "nothing but the file itself";
 
     // A file already in the wanted form is left as it is: not even rewritten.
     const std::string ready = Wav(2, 16, Noise(40000, 7));
@@ -203,7 +196,7 @@ TEST(WavPcmEngine, ASourceInFormIsLinkedOnlyWhereTheJobAllowsIt) {
         EXPECT_TRUE(Convert(mono, temp, nullptr, {.progressSpan = 10, .mayLinkSource = mayLink}).succeeded);
         EXPECT_NE(inode(temp), inode(mono));
         EXPECT_EQ(HeaderOf(ReadFile(temp)).channels, 2);
-        EXPECT_EQ(FilesIn(dir), 3u) << "nothing but the sources and the target";
+        EXPECT_EQ(FilesIn(dir.path()).size(), 3u) << "nothing but the sources and the target";
     }
 }
 
