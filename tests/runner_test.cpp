@@ -293,8 +293,15 @@ TEST_F(Running, SkippingATrackHeldForItsAlbumDropsItsOutputAndLeavesItOutOfTheAl
     EXPECT_EQ(tags.fields.at("REPLAYGAIN_ALBUM_GAIN"), tags.fields.at("REPLAYGAIN_TRACK_GAIN"));
 }
 
-TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
+// A close request cancels every file and removes the run's own files. Of
+// the run files it finds, whatever host and process their names claim, only
+// the lock tells: one another run holds stays, one nobody holds goes; a
+// user's file or a folder that only looks like one stays.
+TEST_F(Running, CloseRequestCancelsEverythingAndOnlyRunFilesNoLiveRunHoldsGo) {
     Use({{&kEncWavPcm, Endless}, {&kEncOggVorbis, Succeeding}});
+    const RunFile live = CreateRunFile(dir.path(), ".mp3");
+    WriteFile(dir / "Temp-QOR-File~another-host~1~0", "x");
+    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
     Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
     ASSERT_TRUE(Open(2));
@@ -303,7 +310,9 @@ TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
     runner->CloseRequest();
     TickToEnd();
     for (uint32_t row = 0; row < 4; ++row) EXPECT_EQ(recorder.Last(row), "Cancelled") << row;
-    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"Temp-QOR-File"});
+    std::vector<std::string> kept = {"Temp-QOR-File", "Temp-QOR-File~folder", FileNameOf(live.path)};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(FilesIn(dir.path()), kept);
     EXPECT_EQ(ReadFile(dir / "Temp-QOR-File"), "a user's file that only looks like ours");
 }
 
@@ -334,22 +343,6 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
         EXPECT_EQ(recorder.Last(row), "Error Occured");
         EXPECT_NE(recorder.reasons[row].find("missing"), std::string::npos) << recorder.reasons[row];
     }
-}
-
-TEST_F(Running, StaleRunFilesAreThoseNoLiveRunHolds) {
-    Use({{&kEncWavPcm, Succeeding}});
-    // Whatever host and process the names claim, only the lock tells: a
-    // run file another run holds stays, one nobody holds goes, and a file
-    // that only looks like one but is not a regular file stays.
-    const RunFile live = CreateRunFile(dir.path(), ".mp3");
-    const std::string stale = "Temp-QOR-File~another-host~1~0";
-    WriteFile(dir / stale, "x");
-    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
-    Plan(kTargetWav, {"a.wav"});
-    RunToEnd();
-    EXPECT_FALSE(Exists(dir / stale));
-    EXPECT_TRUE(Exists(live.path));
-    EXPECT_TRUE(Exists(dir / "Temp-QOR-File~folder"));
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
