@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
@@ -45,28 +47,25 @@ CommandResult Convert(const std::string& args, bool mergeErr = false) {
 }  // namespace
 
 TEST(CueSheets, TracksJoinToTheImageBitForBit) {
-    struct Case {
-        const char* image;  // how image.wav is packed
-        const char* target;
-        const char* extension;
-    };
-    for (const Case& c : {Case{"", "flac", ".flac"}, Case{"flac -s --delete-input-file image.wav", "wav", ".wav"}}) {
-        SCOPED_TRACE(c.target);
+    // How image.wav is packed, the target and its extension.
+    for (const auto& [packing, target, extension] :
+         {std::tuple{"", "flac", ".flac"}, std::tuple{"flac -s --delete-input-file image.wav", "wav", ".wav"}}) {
+        SCOPED_TRACE(target);
         ScratchDir dir, out;
         MakeImage(dir);
         const std::string whole = Raw(dir / "image.wav");
         const long total = std::stol(Samples(dir / "image.wav"));
         // A sheet that still names the WAV finds the image packed as FLAC.
-        if (*c.image) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0); }
+        if (*packing) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + packing).status, 0); }
         WriteFile(dir / "Album.cue", kSheet);
-        EXPECT_EQ(Convert("--quiet --jobs 2 --target " + std::string(c.target) + " --output-dir " + out.path() + " " +
+        EXPECT_EQ(Convert("--quiet --jobs 2 --target " + std::string(target) + " --output-dir " + out.path() + " " +
                           dir / "Album.cue").status, 0);
         std::string joined;
-        for (const char* name : kOutputs) joined += " '" + out / (name + std::string(c.extension)) + "'";
+        for (const char* name : kOutputs) joined += " '" + out / (name + std::string(extension)) + "'";
         EXPECT_EQ(Raw(joined), whole);
-        EXPECT_EQ(Samples(out / (kOutputs[0] + std::string(c.extension))), std::to_string(kTrackSamples[0]) + "\n");
-        EXPECT_EQ(Samples(out / (kOutputs[1] + std::string(c.extension))), std::to_string(kTrackSamples[1]) + "\n");
-        EXPECT_EQ(Samples(out / (kOutputs[2] + std::string(c.extension))),
+        EXPECT_EQ(Samples(out / (kOutputs[0] + std::string(extension))), std::to_string(kTrackSamples[0]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[1] + std::string(extension))), std::to_string(kTrackSamples[1]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[2] + std::string(extension))),
                   std::to_string(total - kTrackSamples[0] - kTrackSamples[1]) + "\n");
     }
 }
@@ -107,11 +106,7 @@ TEST(CueSheets, AFolderOfImageAndSheetGivesTheTracksAlone) {
 }
 
 TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
-    struct Case {
-        const char* sheet;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the sheet, its reason
         {"FILE \"gone.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n", "its audio file gone.wav is missing"},
         {"garbage\n TRACK zz\n", "not a CUE sheet libcue can read"},
         {"FILE \"image.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:02:00\n TRACK 02 AUDIO\n  INDEX 01 00:01:00\n",
@@ -125,12 +120,12 @@ TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
     };
     ScratchDir dir;
     MakeImage(dir);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sheet);
-        WriteFile(dir / "Bad.cue", c.sheet);
+    for (const auto& [sheet, reason] : cases) {
+        SCOPED_TRACE(sheet);
+        WriteFile(dir / "Bad.cue", sheet);
         const CommandResult run = Convert("--quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
         EXPECT_NE(run.status, 0);
-        EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(reason), std::string::npos) << run.out;
     }
 }
 

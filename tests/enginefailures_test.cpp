@@ -111,10 +111,8 @@ protected:
         if (engine.encoder || engine.kind == ".wav") return dir / "song.wav";
         const std::string path = dir / ("song" + engine.kind);
         const TargetRow* writer = FindTargetByOutput(path);
-        if (!writer) {
-            ADD_FAILURE() << "no target writes " << engine.kind << " files for " << EngineName(engine.id);
-            return path;
-        }
+        EXPECT_NE(writer, nullptr) << "no target writes " << engine.kind << " files for " << EngineName(engine.id);
+        if (!writer) return path;
         const EngineResult made = RunEngine(writer->encoder->run, dir / "song.wav", path, writer->settings(record, tuning));
         EXPECT_EQ(made.succeeded, 1) << made.reason;
         return path;

@@ -60,10 +60,7 @@ protected:
 }  // namespace
 
 TEST_F(Probes, MpegFilesFromEncoders) {
-    const struct {
-        const char* command;
-        const char* text;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the encoding command, the text
         {"lame -S --preset cbr 128 $in $out", "MPEG 1 Layer III JointStereo 128Kbps 44100Hz"},
         {"lame -S -V 2 $in $out", "MPEG 1 Layer III JointStereo 128Kbps 44100Hz"},  // the Xing frame's rate
         {"lame -S --abr 96 -m s --resample 44.1 $in $out", "MPEG 1 Layer III Stereo 128Kbps 44100Hz"},
@@ -74,9 +71,9 @@ TEST_F(Probes, MpegFilesFromEncoders) {
         {"lame -S -m d -b 160 $in $out", "MPEG 1 Layer III DualChannel 160Kbps 44100Hz"},
     };
     int n = 0;
-    for (const auto& c : cases) {
-        const std::string name = "t" + std::to_string(n++) + (std::string(c.command).find("mp2") != std::string::npos ? ".mp2" : ".mp3");
-        EXPECT_EQ(DescribeMpegFile(Encode(name, c.command)), c.text) << c.command;
+    for (const auto& [command, text] : cases) {
+        const std::string name = "t" + std::to_string(n++) + (std::string(command).find("mp2") != std::string::npos ? ".mp2" : ".mp3");
+        EXPECT_EQ(DescribeMpegFile(Encode(name, command)), text) << command;
     }
     EXPECT_EQ(DescribeMpegFile(Write("junk.mp3", std::string(40000, '\xff'))), "Not a Valid MPEG File");
 }
@@ -101,10 +98,7 @@ TEST_F(Probes, MpegWithCoverArtTags) {
 
 TEST_F(Probes, OggVorbisTexts) {
     // The nominal bitrate is cross-checked with ogginfo.
-    const struct {
-        const char* command;
-        const char* kind;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the encoding command, the kind of bit rate
         {"oggenc -Q -q 0 $in -o $out", "VBR"},
         {"oggenc -Q -q 6 $in -o $out", "VBR"},
         {"oggenc -Q -b 128 --managed $in -o $out", "ABR"},
@@ -112,11 +106,11 @@ TEST_F(Probes, OggVorbisTexts) {
         {"oggenc -Q -m 96 -M 192 $in -o $out", "ABR"},
     };
     int n = 0;
-    for (const auto& c : cases) {
-        const std::string ogg = Encode("t" + std::to_string(n++) + ".ogg", c.command);
+    for (const auto& [command, kind] : cases) {
+        const std::string ogg = Encode("t" + std::to_string(n++) + ".ogg", command);
         const std::string info = RunCommand("ogginfo " + ogg + " | sed -n 's/.*Nominal bitrate: \\([0-9]*\\).*/\\1/p'").out;
-        EXPECT_EQ(DescribeOggFile(ogg), std::string("OggVorbis ") + c.kind + " Stereo " +
-                                            info.substr(0, info.size() - 1) + "Kbps 44100Hz") << c.command;
+        EXPECT_EQ(DescribeOggFile(ogg), std::string("OggVorbis ") + kind + " Stereo " +
+                                            info.substr(0, info.size() - 1) + "Kbps 44100Hz") << command;
     }
     EXPECT_EQ(DescribeOggFile(Write("a.ogg", OggFirstPage(VorbisId(1, 22050, 0, 0, 0)))), "OggVorbis Mono 22050Hz");
     EXPECT_EQ(DescribeOggFile(Write("b.ogg", OggFirstPage(VorbisId(2, 44100, -1, 160000, -1), 255))),

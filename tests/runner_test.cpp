@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "codecs/apeengines.h"
 #include "codecs/engine.h"
@@ -419,21 +420,18 @@ TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
     runner = std::make_unique<JobRunner>(engines, recorder);
     copyTags = false;
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
-    struct Case {
-        const char* image;
-        uint32_t tracks;
-        bool skip;
-        const char *first, *others;
-    };
-    for (const Case& c : {Case{"good.flac", 3, false, kRowDone, kRowDone}, Case{"bad.flac", 3, false, kRowError, kRowError},
-                          Case{"good.flac", 3, true, kRowCancelled, kRowDone}, Case{"good.flac", 1, true, kRowCancelled, ""}}) {
-        SCOPED_TRACE(c.image + std::to_string(c.tracks) + (c.skip ? " skipped" : ""));
+    // The image, its tracks, whether the first is skipped, and how it and the others end.
+    const std::tuple<std::string, uint32_t, bool, const char*, const char*> cases[] = {
+        {"good.flac", 3, false, kRowDone, kRowDone}, {"bad.flac", 3, false, kRowError, kRowError},
+        {"good.flac", 3, true, kRowCancelled, kRowDone}, {"good.flac", 1, true, kRowCancelled, ""}};
+    for (const auto& [image, tracks, skip, first, others] : cases) {
+        SCOPED_TRACE(image + std::to_string(tracks) + (skip ? " skipped" : ""));
         g_imageDecodes = 0;
         g_decodeReleased = false;
-        WriteFile(dir / c.image, "");
-        std::string sheet = "FILE \"" + std::string(c.image) + "\" WAVE\n";
+        WriteFile(dir / image, "");
+        std::string sheet = "FILE \"" + image + "\" WAVE\n";
         std::vector<std::string> entries;
-        for (uint32_t n = 1; n <= c.tracks; ++n) {
+        for (uint32_t n = 1; n <= tracks; ++n) {
             sheet += " TRACK 0" + std::to_string(n) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(3 * n - 3) + "\n";
             entries.push_back(TrackEntry(dir / "Album.cue", static_cast<int>(n)));
         }
@@ -441,14 +439,14 @@ TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
         plan = PlanJobs(settings, tuning, kTargetWav, entries);
         ASSERT_TRUE(Open(2));
         StepUntil([] { return g_imageDecodes == 1; });
-        if (c.skip) runner->SkipFile(0);
+        if (skip) runner->SkipFile(0);
         g_decodeReleased = true;
         TickToEnd();
         EXPECT_EQ(g_imageDecodes, 1);
-        EXPECT_EQ(g_decodeStopped, c.tracks == 1);
-        for (uint32_t row = 0; row < c.tracks; ++row) {
-            EXPECT_EQ(recorder.Last(row), row ? c.others : c.first) << row;
-            EXPECT_EQ(recorder.reasons[row], c.first == kRowError ? "cannot decode" : "") << row;
+        EXPECT_EQ(g_decodeStopped, tracks == 1);
+        for (uint32_t row = 0; row < tracks; ++row) {
+            EXPECT_EQ(recorder.Last(row), row ? others : first) << row;
+            EXPECT_EQ(recorder.reasons[row], first == kRowError ? "cannot decode" : "") << row;
         }
         EXPECT_EQ(RunCommand("ls " + dir.path() + " | grep -c Temp-").out, "0\n");
     }
