@@ -34,7 +34,7 @@ struct Output {
 Output ReadOutput(const std::string& path) {
     const std::string bytes = ReadFile(path);
     Output out;
-    std::memcpy(&out.header, bytes.data(), std::min(bytes.size(), sizeof out.header));
+    out.header = HeaderOf(bytes);
     const int size = out.header.bitsPerSample / 8;
     for (std::size_t at = 44; size > 0 && at + size <= bytes.size(); at += size)
         out.samples.push_back(size == 1 ? static_cast<uint8_t>(bytes[at]) - 128
@@ -125,18 +125,17 @@ TEST(HiResWavSources, DitherIsTriangularOverOneStepEachWay) {
     // gives other counts.
     struct Case {
         int32_t level;
-        double below, same, above;  // expected shares of step-1, step, step+1
+        double shares[3];  // expected of step-1, step, step+1
     };
-    for (const Case& c : {Case{1000 << 8, 0.125, 0.75, 0.125}, Case{(1000 << 8) + 128, 0.0, 0.5, 0.5},
-                          Case{-(1000 << 8), 0.125, 0.75, 0.125}}) {
+    for (const Case& c : {Case{1000 << 8, {0.125, 0.75, 0.125}}, Case{(1000 << 8) + 128, {0.0, 0.5, 0.5}},
+                          Case{-(1000 << 8), {0.125, 0.75, 0.125}}}) {
         SCOPED_TRACE(c.level);
         ScratchDir dir;
         constexpr int kFrames = 40000;
         std::string data;
         for (int f = 0; f < 2 * kFrames; ++f)
             data += {static_cast<char>(c.level), static_cast<char>(c.level >> 8), static_cast<char>(c.level >> 16)};
-        const WaveHeader h = MakeWaveHeader(2, 48000, 24, static_cast<uint32_t>(data.size()));
-        WriteFile(dir / "in.wav", std::string(reinterpret_cast<const char*>(&h), sizeof h) + data);
+        WriteFile(dir / "in.wav", CraftedWav(2, 48000, 24, data));
         WavPcmSettings stereo16 = WavForm(2, 2);
         ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "out.wav", &stereo16).succeeded, 1);
         const Output out = ReadOutput(dir / "out.wav");
@@ -148,9 +147,7 @@ TEST(HiResWavSources, DitherIsTriangularOverOneStepEachWay) {
             ASSERT_LE(sample, step + 1);
             counts[sample - step + 1] += 1.0 / out.samples.size();
         }
-        EXPECT_NEAR(counts[0], c.below, 0.01);
-        EXPECT_NEAR(counts[1], c.same, 0.01);
-        EXPECT_NEAR(counts[2], c.above, 0.01);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(counts[i], c.shares[i], 0.01) << "step " << i - 1;
     }
 }
 
