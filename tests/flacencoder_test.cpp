@@ -42,10 +42,6 @@ std::string StreamInfo(const std::string& flac) {
     return RunCommand("metaflac --show-channels --show-bps --show-sample-rate --show-total-samples " + flac).out;
 }
 
-std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
-    return ConvertAll("flac", dir + "/out", options + " " + sources);
-}
-
 struct Form {
     int bits, channels, rate;
 };
@@ -57,7 +53,7 @@ TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
         SCOPED_TRACE(testing::Message() << form.bits << " bits, " << form.channels << " channels, " << form.rate);
         ScratchDir dir;
         const std::string wav = Source(dir, "in.wav", form.rate, form.channels, form.bits, 0.7);
-        EXPECT_EQ(Convert(dir.path(), wav), "Done\t" + wav + "\n");
+        EXPECT_EQ(ConvertAll("flac", dir / "out", wav), "Done\t" + wav + "\n");
         const std::string flac = dir / "out/in.flac";
         EXPECT_TRUE(FlacAccepts(flac));
         EXPECT_EQ(StreamInfo(flac), std::to_string(form.channels) + "\n" + std::to_string(form.bits) + "\n" +
@@ -76,9 +72,10 @@ TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
 TEST(FlacTarget, TheReduceOptionsBringTheInputDown) {
     ScratchDir dir;
     const std::string wav = Source(dir, "in.wav", 96000, 6, 24, 0.5);
-    EXPECT_EQ(Convert(dir.path(), wav, "--set flac.channels=2 --set flac.sampleSize=2"), "Done\t" + wav + "\n");
+    EXPECT_EQ(ConvertAll("flac --set flac.channels=2 --set flac.sampleSize=2", dir / "out", wav),
+              "Done\t" + wav + "\n");
     EXPECT_EQ(StreamInfo(dir / "out/in.flac"), "2\n16\n96000\n48000\n");
-    EXPECT_EQ(Convert(dir.path(), wav, "--set flac.channels=1"), "Done\t" + wav + "\n");
+    EXPECT_EQ(ConvertAll("flac --set flac.channels=1", dir / "out", wav), "Done\t" + wav + "\n");
     EXPECT_EQ(StreamInfo(dir / "out/in.flac"), "1\n16\n96000\n48000\n");
     EXPECT_TRUE(FlacAccepts(dir / "out/in.flac"));
 }

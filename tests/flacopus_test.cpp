@@ -11,7 +11,6 @@
 
 #include "codecs/flacdecoder.h"
 #include "codecs/opusdecoder.h"
-#include "formats/waveheader.h"
 #include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
 
@@ -75,8 +74,7 @@ TEST(DecodeFlac, SameSamplesAsFlacDecodingItself) {
         ASSERT_EQ(RunCommand("flac -s -d -f --force-raw-format --endian=little --sign=signed " + flac + " -o " +
                              dir / "ref.raw").status, 0);
         const std::string out = ReadFile(dir / "out.wav"), ref = ReadFile(dir / "ref.raw");
-        WaveHeader h{};
-        std::memcpy(&h, out.data(), std::min(out.size(), sizeof h));
+        const WaveHeader h = HeaderOf(out);
         EXPECT_EQ(h.formatTag, 1);
         EXPECT_EQ(h.channels, c.channels);
         EXPECT_EQ(h.bitsPerSample, c.bits);

@@ -52,10 +52,6 @@ bool OpusinfoAccepts(const std::string& opus) {
     return info.status == 0 && info.out.find("WARNING") == std::string::npos;
 }
 
-std::string Convert(const std::string& dir, const std::string& sources, const std::string& options = "") {
-    return ConvertAll("opus", dir + "/out", options + " " + sources);
-}
-
 TEST(OpusTarget, EveryRateAndChannelCountKeepsItsExactLength) {
     struct Form {
         int rate, channels, bits;
@@ -66,7 +62,7 @@ TEST(OpusTarget, EveryRateAndChannelCountKeepsItsExactLength) {
         SCOPED_TRACE(testing::Message() << form.rate << " Hz, " << form.channels << " channels, " << form.bits);
         ScratchDir dir;
         const std::string wav = Music(dir, "in.wav", form.rate, form.channels, 1.37, form.bits);
-        EXPECT_EQ(Convert(dir.path(), wav), "Done\t" + wav + "\n");
+        EXPECT_EQ(ConvertAll("opus", dir / "out", wav), "Done\t" + wav + "\n");
         const std::string opus = dir / "out/in.opus";
         EXPECT_TRUE(OpusinfoAccepts(opus));
         // At 48 kHz a length that falls between two samples is rounded up.
@@ -110,16 +106,14 @@ TEST(OpusEncoder, EachModeHoldsTheBitRate) {
 TEST(OpusEncoder, SettingsAndFailuresSayWhy) {
     ScratchDir dir;
     const std::string wav = Music(dir, "in.wav", 44100, 2, 1.0);
-    OpusSettings settings;
-    settings.bitrate = 5;
-    auto job = RunEngine(EncodeOpus, wav, dir / "a.opus", &settings);
-    EXPECT_EQ(job.reason, "the Opus settings are out of range");
+    OpusSettings settings{.bitrate = 5};
+    EXPECT_EQ(RunEngine(EncodeOpus, wav, dir / "a.opus", &settings).reason, "the Opus settings are out of range");
     settings = {.complexity = 11};
     EXPECT_EQ(RunEngine(EncodeOpus, wav, dir / "a.opus", &settings).succeeded, 0);
     RunCommand("sox " + wav + " -b 24 " + dir / "wide.wav");
     settings = {};
-    job = RunEngine(EncodeOpus, dir / "wide.wav", dir / "a.opus", &settings);
-    EXPECT_EQ(job.reason, "the source could not be read as a 16-bit mono or stereo WAV file");
+    EXPECT_EQ(RunEngine(EncodeOpus, dir / "wide.wav", dir / "a.opus", &settings).reason,
+              "the source could not be read as a 16-bit mono or stereo WAV file");
 
     // The application and complexity reach the encoder: speech at complexity
     // 0 gives another stream than music at 10.
