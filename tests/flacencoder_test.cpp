@@ -42,22 +42,20 @@ std::string StreamInfo(const std::string& flac) {
     return RunCommand("metaflac --show-channels --show-bps --show-sample-rate --show-total-samples " + flac).out;
 }
 
-struct Form {
-    int bits, channels, rate;
-};
-
 TEST(FlacTarget, EverySourceFormIsKeptBitForBit) {
-    const Form forms[] = {{8, 1, 8000},   {8, 2, 22050},  {16, 1, 44100}, {16, 2, 48000}, {16, 3, 32000},
-                          {24, 2, 96000}, {24, 4, 44100}, {24, 6, 48000}, {16, 6, 192000}, {24, 5, 88200}};
-    for (const Form& form : forms) {
-        SCOPED_TRACE(testing::Message() << form.bits << " bits, " << form.channels << " channels, " << form.rate);
+    // Bits, channels, rate.
+    const std::tuple<int, int, int> forms[] = {{8, 1, 8000},   {8, 2, 22050},  {16, 1, 44100}, {16, 2, 48000},
+                                               {16, 3, 32000}, {24, 2, 96000}, {24, 4, 44100}, {24, 6, 48000},
+                                               {16, 6, 192000}, {24, 5, 88200}};
+    for (const auto& [bits, channels, rate] : forms) {
+        SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " channels, " << rate);
         ScratchDir dir;
-        const std::string wav = Source(dir, "in.wav", form.rate, form.channels, form.bits, 0.7);
+        const std::string wav = Source(dir, "in.wav", rate, channels, bits, 0.7);
         EXPECT_EQ(ConvertAll("flac", dir / "out", wav), "Done\t" + wav + "\n");
         const std::string flac = dir / "out/in.flac";
         EXPECT_TRUE(FlacAccepts(flac));
-        EXPECT_EQ(StreamInfo(flac), std::to_string(form.channels) + "\n" + std::to_string(form.bits) + "\n" +
-                                        std::to_string(form.rate) + "\n" + std::to_string(form.rate * 7 / 10) + "\n");
+        EXPECT_EQ(StreamInfo(flac), std::to_string(channels) + "\n" + std::to_string(bits) + "\n" +
+                                        std::to_string(rate) + "\n" + std::to_string(rate * 7 / 10) + "\n");
         const std::string source = SourceSamples(dir, wav);
         ASSERT_FALSE(source.empty());
         EXPECT_TRUE(FlacSamples(dir, flac) == source) << "the decoded samples differ from the source";
@@ -91,8 +89,7 @@ TEST(FlacEncoder, EveryLevelWithAndWithoutVerify) {
             SCOPED_TRACE(testing::Message() << "level " << level << (verify ? ", verify" : ""));
             FlacSettings settings{.level = level, .verify = verify};
             const std::string flac = dir / "out.flac";
-            const auto job = RunEngine(EncodeFlac, wav, flac, &settings);
-            ExpectEnded(job, true);
+            ExpectEnded(RunEngine(EncodeFlac, wav, flac, &settings), true);
             EXPECT_TRUE(FlacAccepts(flac));
             EXPECT_TRUE(FlacSamples(dir, flac) == source);
             // The verify pass checks the stream; it never changes it.

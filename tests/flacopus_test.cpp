@@ -48,39 +48,35 @@ void ExpectFailures(EngineProc engine, const ScratchDir& dir, const std::vector<
     }
 }
 
-struct FlacCase {
-    int bits, channels;
-    bool ogg, md5;
-};
-
 TEST(DecodeFlac, SameSamplesAsFlacDecodingItself) {
-    const FlacCase cases[] = {{16, 2, false, true}, {16, 1, false, false}, {24, 2, false, true},
-                              {24, 6, false, true}, {16, 6, false, false}, {24, 1, true, true}, {16, 2, true, true}};
-    for (const FlacCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.channels << " channels" << (c.ogg ? ", Ogg" : "")
-                                        << (c.md5 ? "" : ", no MD5"));
+    // Bits, channels, in Ogg, with an MD5.
+    const std::tuple<int, int, bool, bool> cases[] = {
+        {16, 2, false, true}, {16, 1, false, false}, {24, 2, false, true}, {24, 6, false, true},
+        {16, 6, false, false}, {24, 1, true, true}, {16, 2, true, true}};
+    for (const auto& [bits, channels, ogg, md5] : cases) {
+        SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " channels" << (ogg ? ", Ogg" : "")
+                                        << (md5 ? "" : ", no MD5"));
         ScratchDir dir;
-        const std::string wav = Tones(dir, "in.wav", 48000, c.channels, c.bits, 1.5);
-        const std::string flac = dir / (c.ogg ? "a.oga" : "a.flac");
-        ASSERT_EQ(RunCommand("flac -s -f " + std::string(c.ogg ? "--ogg " : "") + wav + " -o " + flac).status, 0);
-        if (!c.md5) {
+        const std::string wav = Tones(dir, "in.wav", 48000, channels, bits, 1.5);
+        const std::string flac = dir / (ogg ? "a.oga" : "a.flac");
+        ASSERT_EQ(RunCommand("flac -s -f " + std::string(ogg ? "--ogg " : "") + wav + " -o " + flac).status, 0);
+        if (!md5) {
             std::string bytes = ReadFile(flac);
             bytes.replace(kMd5At, kMd5Size, kMd5Size, '\0');  // how a stream without a checksum says so
             WriteFile(flac, bytes);
         }
-        const auto job = RunEngine(DecodeFlac, flac, dir / "out.wav");
-        ExpectEnded(job, true);
+        ExpectEnded(RunEngine(DecodeFlac, flac, dir / "out.wav"), true);
 
         ASSERT_EQ(RunCommand("flac -s -d -f --force-raw-format --endian=little --sign=signed " + flac + " -o " +
                              dir / "ref.raw").status, 0);
         const std::string out = ReadFile(dir / "out.wav"), ref = ReadFile(dir / "ref.raw");
         const WaveHeader h = HeaderOf(out);
         EXPECT_EQ(h.formatTag, 1);
-        EXPECT_EQ(h.channels, c.channels);
-        EXPECT_EQ(h.bitsPerSample, c.bits);
+        EXPECT_EQ(h.channels, channels);
+        EXPECT_EQ(h.bitsPerSample, bits);
         EXPECT_EQ(h.sampleRate, 48000u);
         EXPECT_EQ(h.dataSize, ref.size());
-        EXPECT_EQ(ref.size(), 72000u * c.channels * c.bits / 8) << "sample-exact length";
+        EXPECT_EQ(ref.size(), 72000u * channels * bits / 8) << "sample-exact length";
         EXPECT_TRUE(out.substr(44) == ref);
     }
 }
@@ -119,25 +115,22 @@ std::vector<float> OpusdecSteps(const ScratchDir& dir, const std::string& opus) 
 }
 
 TEST(DecodeOpus, SameLengthAndSamplesAsOpusdec) {
-    struct Case {
-        int rate, channels;
-        double seconds;
-        const char* options;
-    };
-    // 44.1 kHz sources are resampled by the encoder; the decode keeps 48 kHz.
-    for (const Case& c : {Case{48000, 1, 1.0, ""}, Case{44100, 2, 1.0, "--bitrate 96"}, Case{48000, 1, 600.0, "--comp 0 --bitrate 24"}}) {
-        SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.seconds << " s");
+    // The source's rate, channels and seconds, and opusenc's options. 44.1 kHz
+    // sources are resampled by the encoder; the decode keeps 48 kHz.
+    const std::tuple<int, int, double, const char*> cases[] = {
+        {48000, 1, 1.0, ""}, {44100, 2, 1.0, "--bitrate 96"}, {48000, 1, 600.0, "--comp 0 --bitrate 24"}};
+    for (const auto& [rate, channels, seconds, options] : cases) {
+        SCOPED_TRACE(testing::Message() << channels << " channels, " << seconds << " s");
         ScratchDir dir;
-        const std::string opus = OpusOf(dir, Tones(dir, "in.wav", c.rate, c.channels, 16, c.seconds), "a.opus", c.options);
-        const auto job = RunEngine(DecodeOpus, opus, dir / "out.wav");
-        ExpectEnded(job, true);
+        const std::string opus = OpusOf(dir, Tones(dir, "in.wav", rate, channels, 16, seconds), "a.opus", options);
+        ExpectEnded(RunEngine(DecodeOpus, opus, dir / "out.wav"), true);
         const PcmWav out = ReadPcmWav(dir / "out.wav");
         EXPECT_TRUE(out.honest);
         EXPECT_EQ(out.rate, 48000);
-        EXPECT_EQ(out.channels, c.channels);
+        EXPECT_EQ(out.channels, channels);
         const std::vector<float> ref = OpusdecSteps(dir, opus);
         ASSERT_EQ(out.pcm.size(), ref.size()) << "pre-skip and end trimming";
-        EXPECT_EQ(out.frames(), static_cast<std::size_t>(std::llround(c.seconds * 48000))) << "the encoded length";
+        EXPECT_EQ(out.frames(), static_cast<std::size_t>(std::llround(seconds * 48000))) << "the encoded length";
         // libopusfile's 16-bit samples carry noise-shaped dither, which
         // strays up to about 15 steps from the float decode (opusdec's own
         // 16-bit output strays as far); a sample off by one place would

@@ -58,29 +58,25 @@ Encoded Encode(const ScratchDir& dir, const std::string& wav, OggVorbisSettings 
     return e;
 }
 
-struct ModeCase {
-    int32_t mode, kbps, rate;
-    const char* nominal;  // as ogginfo states it
-};
-
 TEST(EncodeOggVorbis, EachBitrateModeDeclaresWhatLibvorbisencWasAsked) {
-    const ModeCase cases[] = {{1, 0, 44100, "160.000000"}, {2, 192, 44100, "192.000000"},
-                              {2, 192, 22050, "160.000000"}, {3, 128, 44100, "128.000000"},
-                              {3, 192, 16000, "160.000000"}};
-    for (const ModeCase& c : cases) {
-        SCOPED_TRACE("mode " + std::to_string(c.mode) + " at " + std::to_string(c.rate));
+    // The mode, its bitrate, the source's rate, and the nominal bitrate as ogginfo states it.
+    const std::tuple<int32_t, int32_t, int, const char*> cases[] = {
+        {1, 0, 44100, "160.000000"}, {2, 192, 44100, "192.000000"}, {2, 192, 22050, "160.000000"},
+        {3, 128, 44100, "128.000000"}, {3, 192, 16000, "160.000000"}};
+    for (const auto& [mode, kbps, rate, nominal] : cases) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + " at " + std::to_string(rate));
         ScratchDir dir;
-        WriteFile(dir / "in.wav", WavFile(SineSweep(c.rate, 2, 2.0), c.rate, 2));
-        OggVorbisSettings settings = Settings(c.mode);
-        settings.abrBitrate = settings.trueVbrBitrate = c.kbps;
+        WriteFile(dir / "in.wav", WavFile(SineSweep(rate, 2, 2.0), rate, 2));
+        OggVorbisSettings settings = Settings(mode);
+        settings.abrBitrate = settings.trueVbrBitrate = kbps;
         const Encoded e = Encode(dir, dir / "in.wav", settings);
         ExpectEnded(e.job, true);
         EXPECT_TRUE(e.infoClean) << e.info;
-        EXPECT_NE(e.info.find("Nominal bitrate: " + std::string(c.nominal)), std::string::npos) << e.info;
+        EXPECT_NE(e.info.find("Nominal bitrate: " + std::string(nominal)), std::string::npos) << e.info;
         EXPECT_NE(e.info.find("Upper bitrate not set"), std::string::npos);
         EXPECT_NE(e.info.find("Lower bitrate not set"), std::string::npos);
-        EXPECT_NE(DescribeOggFile(dir / "out.ogg").find(std::to_string(std::atoi(c.nominal)) + "Kbps"), std::string::npos);
-        EXPECT_EQ(e.decoded.frames(), static_cast<std::size_t>(2 * c.rate));
+        EXPECT_NE(DescribeOggFile(dir / "out.ogg").find(std::to_string(std::atoi(nominal)) + "Kbps"), std::string::npos);
+        EXPECT_EQ(e.decoded.frames(), static_cast<std::size_t>(2 * rate));
         EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i '" + dir / "out.ogg" + "' -f null -", true).out, "");
     }
 

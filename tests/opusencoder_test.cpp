@@ -53,24 +53,22 @@ bool OpusinfoAccepts(const std::string& opus) {
 }
 
 TEST(OpusTarget, EveryRateAndChannelCountKeepsItsExactLength) {
-    struct Form {
-        int rate, channels, bits;
-    };
-    const Form forms[] = {{8000, 1, 16},  {11025, 2, 16}, {16000, 1, 8},  {22050, 2, 16},
-                          {44100, 2, 24}, {48000, 1, 16}, {96000, 2, 16}, {48000, 6, 24}};
-    for (const Form& form : forms) {
-        SCOPED_TRACE(testing::Message() << form.rate << " Hz, " << form.channels << " channels, " << form.bits);
+    // Rate, channels, bits.
+    const std::tuple<int, int, int> forms[] = {{8000, 1, 16},  {11025, 2, 16}, {16000, 1, 8},  {22050, 2, 16},
+                                               {44100, 2, 24}, {48000, 1, 16}, {96000, 2, 16}, {48000, 6, 24}};
+    for (const auto& [rate, channels, bits] : forms) {
+        SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " channels, " << bits);
         ScratchDir dir;
-        const std::string wav = Music(dir, "in.wav", form.rate, form.channels, 1.37, form.bits);
+        const std::string wav = Music(dir, "in.wav", rate, channels, 1.37, bits);
         EXPECT_EQ(ConvertAll("opus", dir / "out", wav), "Done\t" + wav + "\n");
         const std::string opus = dir / "out/in.opus";
         EXPECT_TRUE(OpusinfoAccepts(opus));
         // At 48 kHz a length that falls between two samples is rounded up.
-        EXPECT_EQ(DecodedFrames(dir, opus), (Frames(wav) * 48000 + form.rate - 1) / form.rate);
+        EXPECT_EQ(DecodedFrames(dir, opus), (Frames(wav) * 48000 + rate - 1) / rate);
         // Mono stays mono; more channels are folded to stereo.
-        const std::string channels = RunCommand("opusinfo " + opus + " | grep -c 'Channels: " +
-                                                std::to_string(form.channels == 1 ? 1 : 2) + "'").out;
-        EXPECT_EQ(channels, "1\n");
+        const std::string stated = RunCommand("opusinfo " + opus + " | grep -c 'Channels: " +
+                                              std::to_string(channels == 1 ? 1 : 2) + "'").out;
+        EXPECT_EQ(stated, "1\n");
     }
 }
 
