@@ -226,9 +226,8 @@ TEST(ApeSize, SilenceAndEqualChannelsAreCodedOnce) {
         ASSERT_EQ(Encode(ape, {2, 16, level}, MakePcm(Signal::Silence, 441000, 2, 16)), 0);
         EXPECT_LE(test::ReadFile(ape).size(), 2048u) << "10 s of silence, level " << level;
 
-        const Bytes mono = MakePcm(Signal::Music, 3 * 44100, 1, 16);
-        Bytes stereo;
-        for (std::size_t at = 0; at < mono.size(); at += 2) stereo.insert(stereo.end(), {mono[at], mono[at + 1], mono[at], mono[at + 1]});
+        const Bytes mono = MakePcm(Signal::EqualChannels, 3 * 44100, 1, 16);
+        const Bytes stereo = MakePcm(Signal::EqualChannels, 3 * 44100, 2, 16);
         ASSERT_EQ(Encode(ape, {1, 16, level}, mono), 0);
         const double monoBytes = double(test::ReadFile(ape).size());
         ASSERT_EQ(Encode(ape, {2, 16, level}, stereo), 0);

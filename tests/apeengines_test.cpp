@@ -103,8 +103,7 @@ TEST(ApeEngines, EncoderCompressesTheDataChunkAloneAndAStopStillFinishesTheFile)
 
     const std::string longer = Music(kStereo16, 4096);
     WriteFile(dir / "long.wav", Wav(kStereo16, longer));
-    const EngineResult stopped = RunEngine(EncodeApe, dir / "long.wav", dir / "stopped.ape", &normal, {.stop = true});
-    ExpectEnded(stopped, false);
+    ExpectEnded(RunEngine(EncodeApe, dir / "long.wav", dir / "stopped.ape", &normal, {.stop = true}), false);
     EXPECT_TRUE(FfmpegPcm(dir / "stopped.ape") == longer.substr(0, 1024)) << "what was added before the stop";
 }
 
@@ -124,4 +123,3 @@ TEST(ApeEngines, DamagedOrCutSourceFailsTheDecode) {
     EXPECT_FALSE(RunEngine(DecodeApe, dir / "cut.ape", dir / "out.wav", {}).succeeded);
     EXPECT_TRUE(RunEngine(DecodeApe, dir / "good.ape", dir / "out.wav", {}).succeeded) << "the intact file decodes";
 }
-

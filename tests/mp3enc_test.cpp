@@ -306,12 +306,8 @@ TEST_F(LameEncTest, AnUnpairedLastSampleIsDropped) {
 
 // ---- BladeEnc.so ---------------------------------------------------------
 
-class BladeEncTest : public Mp3EncoderTest {
-protected:
-    BeApi blade{"BladeEnc.so"};
-};
-
-TEST_F(BladeEncTest, TheRecordAloneSetsRateModeAndBitrate) {
+TEST_F(Mp3EncoderTest, BladesRecordAloneSetsRateModeAndBitrate) {
+    const BeApi blade{"BladeEnc.so"};
     // Audio recorded at 22050 Hz but declared 44100 Hz plays at the declared rate.
     const auto stereo = SineSweep(22050, 2, 2.0);
     BE_CONFIG c = BladeConfig(44100, BE_MP3_MODE_DUALCHANNEL, 320);
