@@ -45,27 +45,25 @@ struct Mp3Engines : ::testing::Test {
     }
 };
 
-TEST_F(Mp3Engines, LameModesDecodeFaithfullyAndTagTheirFrames) {
-    const auto sweep = SineSweep(44100, 2, 3);
-    for (Mp3BitrateMode mode : {Mp3BitrateMode::kCbr, Mp3BitrateMode::kAbr, Mp3BitrateMode::kVbr}) {
-        settings.lame.bitrateMode = mode;
-        settings.lame.quality = 2;
-        ASSERT_TRUE(Run(EncodeMp3Lame, &settings.lame, WavAmongChunks(sweep, 44100, 2))) << static_cast<int>(mode);
-        ExpectFaithful(mp3, Left(sweep, 2), 2);
-        const Mp3Scan scan = ScanMp3(ReadFile(mp3));
-        ASSERT_TRUE(scan.tagged()) << static_cast<int>(mode);
-        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames()) << static_cast<int>(mode);
-    }
-}
-
-// The Info tag's encoder delay and padding let decoders give the exact
+// Each engine's default output and LAME's other modes: the Info tag counts
+// the frames, and its encoder delay and padding let decoders give the exact
 // length; the chunks around the data add no sample.
-TEST_F(Mp3Engines, DefaultOutputsDecodeToTheSourcesExactLength) {
+TEST_F(Mp3Engines, OutputsDecodeFaithfullyToTheSourcesExactLengthAndTagTheirFrames) {
     const auto sweep = SineSweep(44100, 2, 2.003);
-    for (auto [engine, params] : All()) {
-        ASSERT_TRUE(Run(engine, params, WavAmongChunks(sweep, 44100, 2)));
+    LameSettings abr = settings.lame, vbr = settings.lame;
+    abr.bitrateMode = Mp3BitrateMode::kAbr;
+    vbr.bitrateMode = Mp3BitrateMode::kVbr;
+    auto runs = All();
+    runs.insert(runs.end(), {{EncodeMp3Lame, &abr}, {EncodeMp3Lame, &vbr}});
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(Run(runs[i].first, runs[i].second, WavAmongChunks(sweep, 44100, 2)));
+        ExpectFaithful(mp3, Left(sweep, 2), 2);
         EXPECT_EQ(DecodeMp3(mp3, 2).pcm.size(), sweep.size());
         EXPECT_EQ(RunCommand("mpg123 -q -s '" + mp3 + "' | wc -c").out, std::to_string(sweep.size() * 2) + "\n");
+        const Mp3Scan scan = ScanMp3(ReadFile(mp3));
+        ASSERT_TRUE(scan.tagged());
+        EXPECT_EQ(*scan.frames[0].xingFrames, scan.audioFrames());
     }
 }
 

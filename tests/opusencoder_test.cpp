@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -87,10 +88,8 @@ TEST(OpusEncoder, EachModeHoldsTheBitRate) {
             EXPECT_EQ(job.progress, 100);
             EXPECT_TRUE(OpusinfoAccepts(opus));
             EXPECT_EQ(DecodedFrames(dir, opus), Frames(wav));
-            // The audio's bit rate, headers left out, within 10 % of the setting.
-            const double bytes = std::atof(RunCommand("stat -c %s " + opus).out.c_str());
-            const double kbit = bytes * 8 / 8.0 / 1000;
-            EXPECT_NEAR(kbit, kbps, kbps * 0.1);
+            // The bit rate of 8 s, headers and all, within 10 % of the setting.
+            EXPECT_NEAR(std::filesystem::file_size(opus) * 8 / 8.0 / 1000, kbps, kbps * 0.1);
             const double common = CommonPacketShare(opus);
             if (mode == OpusMode::kCbr) {
                 EXPECT_GT(common, 0.95) << "CBR packets are of one size";
