@@ -99,10 +99,7 @@ TEST(DecodeMp3, SampleCountsAndSamplesMatchMpg123sGaplessDecode) {
         // one (-t, and at 8 kHz where the tag does not fit a frame) every
         // frame, the last one (ending exactly at the end of the file) included.
         const std::size_t frameSamples = rate >= 32000 ? 1152 : 576;
-        if (scan.tagged())
-            EXPECT_EQ(out.frames(), static_cast<std::size_t>(2.0 * rate));
-        else
-            EXPECT_EQ(out.frames(), scan.frames.size() * frameSamples);
+        EXPECT_EQ(out.frames(), scan.tagged() ? static_cast<std::size_t>(2.0 * rate) : scan.frames.size() * frameSamples);
         if (channels == 1) {
             EXPECT_TRUE(ChannelsEqual(out));
         }
@@ -243,10 +240,8 @@ TEST(DecodeOggVorbis, ChainedStreamsOfOneFormatFollowEachOtherAndACutStreamKeeps
     ExpectLikeOggdec(dir / "cut.ogg", cut, 2, 44100);
 
     // A later stream of another rate or channel count would make the header lie.
-    const std::string low = OggencSweep(dir, "low.ogg", 22050, 2, "-q 3");
-    const std::string mono = OggencSweep(dir, "mono.ogg", 44100, 1, "-q 3");
-    WriteFile(dir / "rates.ogg", ReadFile(a) + ReadFile(low));
-    WriteFile(dir / "channels.ogg", ReadFile(a) + ReadFile(mono));
+    WriteFile(dir / "rates.ogg", ReadFile(a) + ReadFile(OggencSweep(dir, "low.ogg", 22050, 2, "-q 3")));
+    WriteFile(dir / "channels.ogg", ReadFile(a) + ReadFile(OggencSweep(dir, "mono.ogg", 44100, 1, "-q 3")));
     EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "rates.ogg", dir / "out.wav").succeeded, 0);
     EXPECT_EQ(RunEngine(zelph::DecodeOggVorbis, dir / "channels.ogg", dir / "out.wav").succeeded, 0);
 }

@@ -24,6 +24,11 @@ std::string Tones(const ScratchDir& dir, const std::string& name, int rate, int 
     return dir / name;
 }
 
+std::string OpusOf(const ScratchDir& dir, const std::string& wav, const std::string& name, const std::string& options = "") {
+    RunCommand("opusenc --quiet " + options + " " + wav + " " + dir / name);
+    return dir / name;
+}
+
 // In a file that starts with "fLaC": the MD5 of the audio stands at bytes 26-41.
 constexpr std::size_t kMd5At = 26, kMd5Size = 16;
 
@@ -80,10 +85,9 @@ TEST(DecodeFlac, SameSamplesAsFlacDecodingItself) {
     }
 }
 
-TEST(DecodeFlac, DamagedOrMisSummedStreamsFail) {
+TEST(DecodeFlacAndOpus, DamagedOrMisSummedStreamsFail) {
     ScratchDir dir;
-    const std::string wav = Tones(dir, "in.wav", 44100, 2, 16, 3.0);
-    ASSERT_EQ(RunCommand("flac -s -f " + wav + " -o " + dir / "a.flac").status, 0);
+    ASSERT_EQ(RunCommand("flac -s -f " + Tones(dir, "in.wav", 44100, 2, 16, 3.0) + " -o " + dir / "a.flac").status, 0);
     const std::string good = ReadFile(dir / "a.flac");
 
     std::string misSummed = good;
@@ -95,11 +99,9 @@ TEST(DecodeFlac, DamagedOrMisSummedStreamsFail) {
     cases.push_back({"cut in its metadata", good.substr(0, 8192)});
     ExpectFailures(DecodeFlac, dir, cases, {"damaged FLAC stream", "no FLAC stream",
                                             "FLAC audio does not match its MD5", "no FLAC audio"});
-}
 
-std::string OpusOf(const ScratchDir& dir, const std::string& wav, const std::string& name, const std::string& options = "") {
-    RunCommand("opusenc --quiet " + options + " " + wav + " " + dir / name);
-    return dir / name;
+    const std::string opus = ReadFile(OpusOf(dir, Tones(dir, "in.wav", 48000, 2, 16, 3.0), "a.opus"));
+    ExpectFailures(DecodeOpus, dir, Damaged(opus), {"damaged Opus stream", "Opus stream cut short", "no Opus stream"});
 }
 
 // opusdec's float decode of the same file at the decoder's own rate, as 16-bit steps.
@@ -146,12 +148,6 @@ TEST(DecodeOpus, SameLengthAndSamplesAsOpusdec) {
         EXPECT_LE(worst, 20.0);
         EXPECT_LE(std::sqrt(squares / static_cast<double>(ref.size())), 8.0);
     }
-}
-
-TEST(DecodeOpus, DamagedOrCutStreamsFail) {
-    ScratchDir dir;
-    const std::string good = ReadFile(OpusOf(dir, Tones(dir, "in.wav", 48000, 2, 16, 3.0), "a.opus"));
-    ExpectFailures(DecodeOpus, dir, Damaged(good), {"damaged Opus stream", "Opus stream cut short", "no Opus stream"});
 }
 
 TEST(FlacAndOpusSources, AMissingLibraryFailsOnlyItsJob) {

@@ -314,8 +314,7 @@ TEST_F(Mp3EncoderTest, BladesRecordAloneSetsRateModeAndBitrate) {
     c.format.mp3.bCRC = c.format.mp3.bOriginal = 1;
     ASSERT_EQ(blade.Encode(c, stereo, dir / "dual.mp3"), BE_ERR_SUCCESSFUL);
     ASSERT_EQ(blade.writeTag((dir / "dual.mp3").c_str()), BE_ERR_SUCCESSFUL);
-    const Mp3Scan scan = Scan("dual.mp3");
-    for (const Mp3Frame& f : scan.frames) {
+    for (const Mp3Frame& f : Scan("dual.mp3").frames) {
         ASSERT_EQ(f.sampleRate, 44100);
         ASSERT_EQ(f.kbps, 320);
         ASSERT_EQ(f.mode, 2);
@@ -346,18 +345,16 @@ protected:
     // The engine's sequence: configure, detect, ask for the frame count,
     // encode frame by frame, close and end.
     GoGoRun Run(const std::string& wav, const std::string& mp3, const Settings& settings) {
-        const auto init = plugin.Get<MPGE_INITIALIZEWORK>("MPGE_initializeWork");
         const auto set = plugin.Get<MPGE_SETCONFIGURE>("MPGE_setConfigure");
-        const auto get = plugin.Get<MPGE_GETCONFIGURE>("MPGE_getConfigure");
         const auto frame = plugin.Get<MPGE_PROCESSFRAME>("MPGE_processFrame");
         GoGoRun run;
-        EXPECT_EQ(init(), ME_NOERR);
+        EXPECT_EQ(plugin.Get<MPGE_INITIALIZEWORK>("MPGE_initializeWork")(), ME_NOERR);
         const std::string in = dir / wav, out = dir / mp3;
         set(MC_INPUTFILE, MC_INPDEV_FILE, reinterpret_cast<UPARAM>(in.c_str()));
         set(MC_OUTPUTFILE, MC_OUTDEV_FILE, reinterpret_cast<UPARAM>(out.c_str()));
         for (const auto& [code, first, second] : settings) EXPECT_EQ(set(code, first, second), ME_NOERR) << code;
         plugin.Get<MPGE_DETECTCONFIGURE>("MPGE_detectConfigure")();
-        get(MG_COUNT_FRAME, &run.announced);
+        plugin.Get<MPGE_GETCONFIGURE>("MPGE_getConfigure")(MG_COUNT_FRAME, &run.announced);
         while ((run.end = frame()) == ME_NOERR) ++run.frames;
         plugin.Get<MPGE_CLOSECODER>("MPGE_closeCoder")();
         plugin.Get<MPGE_ENDCODER>("MPGE_endCoder")();
@@ -433,8 +430,7 @@ TEST_F(GoGoTest, WalksToTheDataOfAnyPcmWav) {
 }
 
 TEST_F(GoGoTest, FailuresAreErrorResults) {
-    const auto stereo = SineSweep(44100, 2, 0.5);
-    WriteFile(dir / "in.wav", WavFile(stereo, 44100, 2));
+    WriteFile(dir / "in.wav", WavFile(SineSweep(44100, 2, 0.5), 44100, 2));
     EXPECT_EQ(Run("missing.wav", "a.mp3", {}).end, ME_INFILE_NOFOUND);
     EXPECT_FALSE(Exists(dir / "a.mp3"));
     EXPECT_EQ(Run("in.wav", "b.mp3", {{MC_8BIT_PCM, 1, 0}}).end, ME_WAVETYPE_ERR);

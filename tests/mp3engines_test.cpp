@@ -118,9 +118,8 @@ double Rms(const std::vector<int16_t>& pcm) {
 // Mono from a stereo source is the mix of both channels: a tone in either
 // channel alone comes out at half its level, whichever channel holds it.
 TEST_F(Mp3Engines, MonoOutputMixesBothChannels) {
-    settings.lame.channelMode = Mp3Channels::kMono;
+    settings.lame.channelMode = settings.gogo.channelMode = Mp3Channels::kMono;
     settings.blade.channelMode = BladeChannels::kMono;
-    settings.gogo.channelMode = Mp3Channels::kMono;
     const double toneRms = 16384 / std::sqrt(2.0);
     for (int toneChannel : {0, 1}) {
         const std::string wav = WavFile(ToneInOneChannel(44100, 1.0, toneChannel), 44100, 2);
