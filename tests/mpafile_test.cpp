@@ -114,11 +114,9 @@ TEST(MpaFile, HeaderFieldsAndRejectedHeaders) {
     }), -1);
     EXPECT_EQ(p.Run(Frames(kMpeg1L3At128 | 3, 417, 2),
                     [](CMPAFile& f) { EXPECT_EQ(f.frame().emphasis, 3u); }), -1);
-    EXPECT_EQ(p.Run(Frames(kMpeg1L3At128 | 2, 417, 3)), CMPAException::kNoFrame);  // reserved emphasis
-    EXPECT_EQ(p.Run(Frames(0xFFFB0000, 417, 3)), CMPAException::kNoFrame);  // free format
-    EXPECT_EQ(p.Run(Frames(0xFFEB9000, 417, 3)), CMPAException::kNoFrame);  // reserved version
-    EXPECT_EQ(p.Run(Frames(0xFFFBF000, 417, 3)), CMPAException::kNoFrame);  // bitrate index 15
-    EXPECT_EQ(p.Run(Frames(0xFFFB9C00, 417, 3)), CMPAException::kNoFrame);  // rate index 3
+    // Reserved emphasis, free format, reserved version, bitrate index 15, rate index 3.
+    for (uint32_t word : {kMpeg1L3At128 | 2, 0xFFFB0000u, 0xFFEB9000u, 0xFFFBF000u, 0xFFFB9C00u})
+        EXPECT_EQ(p.Run(Frames(word, 417, 3)), CMPAException::kNoFrame) << std::hex << word;
 }
 
 TEST(MpaFile, SearchRangeAndId3v2Tags) {
