@@ -97,8 +97,6 @@ Bytes ReadBytes(const std::string& path) {
     return Bytes(s.begin(), s.end());
 }
 
-std::string PcmFormatName(int bits) { return bits == 8 ? "u8" : "s16le"; }
-
 Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -126,9 +124,8 @@ std::string JmacDecode(const std::string& ape, const std::string& wav) {
 
 // FFmpeg checks every frame's CRC; any complaint lands in the output too.
 std::string FfmpegDecode(const std::string& ape, int bits) {
-    return test::RunCommand("ffmpeg -v error -err_detect crccheck -i " + ape + " -f " + PcmFormatName(bits) + " -",
-                            true)
-        .out;
+    const char* format = bits == 8 ? "u8" : "s16le";
+    return test::RunCommand("ffmpeg -v error -err_detect crccheck -i " + ape + " -f " + format + " -", true).out;
 }
 
 }  // namespace
@@ -187,8 +184,7 @@ TEST_P(Interop, OurDecoderReadsJavaMadeFiles) {
         WriteWav(base + ".wav", format, pcm);
         test::RunCommand(kJmac + "c" + std::to_string(level) + " " + base + ".wav " + base + ".ape >/dev/null 2>&1");
         const Decoded out = DecodeFile(base + ".ape");
-        ASSERT_EQ(out.createError, 0) << base;
-        EXPECT_EQ(out.dataError, 0) << base;
+        EXPECT_EQ(std::pair(out.createError, out.dataError), std::pair(0, 0)) << base;
         EXPECT_TRUE(out.pcm == pcm) << base << ", level " << level;
     }
 }
@@ -229,9 +225,8 @@ TEST(ApeSize, SilenceAndEqualChannelsAreCodedOnce) {
         ASSERT_EQ(Encode(ape, {2, 16, level}, MakePcm(Signal::Silence, 441000, 2, 16)), 0);
         EXPECT_LE(test::ReadFile(ape).size(), 2048u) << "10 s of silence, level " << level;
 
-        const Bytes mono = MakePcm(Signal::Music, 3 * 44100, 1, 16);
-        Bytes stereo;
-        for (std::size_t at = 0; at < mono.size(); at += 2) stereo.insert(stereo.end(), {mono[at], mono[at + 1], mono[at], mono[at + 1]});
+        const Bytes mono = MakePcm(Signal::EqualChannels, 3 * 44100, 1, 16);
+        const Bytes stereo = MakePcm(Signal::EqualChannels, 3 * 44100, 2, 16);
         ASSERT_EQ(Encode(ape, {1, 16, level}, mono), 0);
         const double monoBytes = double(test::ReadFile(ape).size());
         ASSERT_EQ(Encode(ape, {2, 16, level}, stereo), 0);
@@ -391,8 +386,7 @@ TEST(MacDllPlugin, ExportsTheInterfaceCodesLongFilesAndRefusesImpossibleFormats)
     close(d);
     EXPECT_EQ(open((dir / "missing.ape").c_str(), &error), nullptr);
     EXPECT_NE(error, 0);
-    const auto ff = test::RunCommand("ffmpeg -v warning -err_detect crccheck -i " + path + " -f s16le - 2>/dev/null");
-    EXPECT_TRUE(ff.out == std::string(pcm.begin(), pcm.end()));
+    EXPECT_TRUE(FfmpegDecode(path, 16) == AsString(pcm));
 
     // A format record no encoder can honour is refused before a file is made:
     // no rate of 0, 1 Hz or 4 GHz, no channel-less stream, no frame size that

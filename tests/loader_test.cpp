@@ -21,18 +21,6 @@ TEST(CodecLibraries, ResolvesEveryEntryPointOrNone) {
     EXPECT_TRUE(PluginsFolder().ends_with("/bin/Plugins/"));
 }
 
-TEST(CodecLibraries, DistributionCodecsServeUnderTheirPluginNames) {
-    void* (*mpg123New)(const char*, int*) = nullptr;
-    int (*oggSyncInit)(void*) = nullptr;
-    void (*vorbisInfoInit)(void*) = nullptr;
-    int (*vorbisEncodeInit)(void*, long, long, long, long, long) = nullptr;
-    CodecLibraries libraries;
-    EXPECT_TRUE(libraries.Load("Mpg123.so", {Bind("mpg123_new", mpg123New)}));
-    EXPECT_TRUE(libraries.Load("Ogg.so", {Bind("ogg_sync_init", oggSyncInit)}));
-    EXPECT_TRUE(libraries.Load("Vorbis.so", {Bind("vorbis_info_init", vorbisInfoInit)}));
-    EXPECT_TRUE(libraries.Load("VorbisEnc.so", {Bind("vorbis_encode_init", vorbisEncodeInit)}));
-}
-
 TEST(EngineRun, RunningReadsZeroOnEveryPathOut) {
     // An engine whose library is missing, on a thread of its own; the runner
     // only ever learns from the shared fields. (Joined at the end only so the

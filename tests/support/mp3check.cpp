@@ -46,6 +46,37 @@ std::optional<Mp3Frame> ParseHeader(const uint8_t* h, int& length) {
     return f;
 }
 
+// The highest correlation of `decoded` with `source` (channel 0, the
+// encoder's delay searched for) and the lag where it is found.
+struct Likeness {
+    double correlation = 0;
+    int lag = 0;
+};
+
+Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels) {
+    const auto correlate = [&](int lag, std::size_t first, std::size_t frames) {
+        double sx = 0, sy = 0, sxy = 0;
+        for (std::size_t i = first; i < first + frames; ++i) {
+            const double x = source[i * channels], y = decoded[(i + lag) * channels];
+            sx += x * x, sy += y * y, sxy += x * y;
+        }
+        return sx > 0 && sy > 0 ? sxy / std::sqrt(sx * sy) : 0.0;
+    };
+    const std::size_t sourceFrames = source.size() / channels, decodedFrames = decoded.size() / channels;
+    Likeness best;
+    constexpr int kMaxLag = 3000;
+    // The lag is found in the sweep's middle, where one period is short
+    // enough to pin it to the sample.
+    const std::size_t window = std::min<std::size_t>(sourceFrames / 2, 8192), middle = sourceFrames / 2;
+    for (int lag = 0; lag <= kMaxLag && middle + lag + window <= decodedFrames; ++lag) {
+        const double c = correlate(lag, middle, window);
+        if (c > best.correlation) best = {c, lag};
+    }
+    const std::size_t overlap = std::min(sourceFrames, decodedFrames - std::min<std::size_t>(decodedFrames, best.lag));
+    best.correlation = correlate(best.lag, 0, overlap);
+    return best;
+}
+
 }  // namespace
 
 Mp3Scan ScanMp3(const std::string& bytes) {
@@ -115,30 +146,6 @@ Decoded DecodeMp3(const std::string& path, int channels) {
     out.pcm.resize(bytes.size() / 2);
     std::memcpy(out.pcm.data(), bytes.data(), out.pcm.size() * 2);
     return out;
-}
-
-Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels) {
-    const auto correlate = [&](int lag, std::size_t first, std::size_t frames) {
-        double sx = 0, sy = 0, sxy = 0;
-        for (std::size_t i = first; i < first + frames; ++i) {
-            const double x = source[i * channels], y = decoded[(i + lag) * channels];
-            sx += x * x, sy += y * y, sxy += x * y;
-        }
-        return sx > 0 && sy > 0 ? sxy / std::sqrt(sx * sy) : 0.0;
-    };
-    const std::size_t sourceFrames = source.size() / channels, decodedFrames = decoded.size() / channels;
-    Likeness best;
-    constexpr int kMaxLag = 3000;
-    // The lag is found in the sweep's middle, where one period is short
-    // enough to pin it to the sample.
-    const std::size_t window = std::min<std::size_t>(sourceFrames / 2, 8192), middle = sourceFrames / 2;
-    for (int lag = 0; lag <= kMaxLag && middle + lag + window <= decodedFrames; ++lag) {
-        const double c = correlate(lag, middle, window);
-        if (c > best.correlation) best = {c, lag};
-    }
-    const std::size_t overlap = std::min(sourceFrames, decodedFrames - std::min<std::size_t>(decodedFrames, best.lag));
-    best.correlation = correlate(best.lag, 0, overlap);
-    return best;
 }
 
 std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels) {

@@ -51,14 +51,6 @@ struct Decoded {
 };
 Decoded DecodeMp3(const std::string& path, int channels);
 
-// The highest correlation of `decoded` with `source` (channel 0, the
-// encoder's delay searched for) and the lag where it is found.
-struct Likeness {
-    double correlation = 0;
-    int lag = 0;
-};
-Likeness Compare(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels);
-
 // Channel 0 of interleaved `pcm`.
 std::vector<int16_t> Left(const std::vector<int16_t>& pcm, int channels);
 
