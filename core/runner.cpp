@@ -600,7 +600,17 @@ void JobRunner::RecordOutput(FileRun& file, std::string& reason) {
         reason = SystemReason("cannot record " + file.plan.finalTarget);
         return;
     }
+    // A correction file has a record of its own, so that it goes with its
+    // output once their source has gone.
+    const std::string& companion = file.plan.companion;
+    OutputRecord companionRecord = record;
+    if (!companion.empty() && !StampOutput(companion, companionRecord)) {
+        reason = SystemReason("cannot record " + companion);
+        return;
+    }
     if (std::string problem = options_.ledger->Record(file.plan.finalTarget, std::move(record)); !problem.empty())
+        reason = "placed, but " + problem;
+    else if (!companion.empty() && !(problem = options_.ledger->Record(companion, std::move(companionRecord))).empty())
         reason = "placed, but " + problem;
 }
 

@@ -111,6 +111,11 @@ TEST(WavPackTarget, ACorrectionFileGoesWithItsOutputOrNotAtAll) {
     });
     EXPECT_NE(full.out.find("cannot write: disk full"), std::string::npos) << full.out;
     EXPECT_EQ(Listing(out), "");
+    // An output whose source has gone takes its correction file along.
+    const std::string orphans = BinDir() + "/zelph-convert --quiet --delete-orphans " + hybrid + "--output-dir " + out;
+    ASSERT_EQ(RunCommand("cp " + wav + " " + dir / "gone.wav && " + orphans + " " + dir / "gone.wav").status, 0);
+    ASSERT_EQ(RunCommand("rm " + dir / "gone.wav && " + orphans + " " + wav).status, 0);
+    EXPECT_EQ(Listing(out), "in.wv in.wvc ");
 }
 
 }  // namespace zelph::test
