@@ -140,11 +140,12 @@ std::string AbsoluteOf(const std::string& path, const std::string& workingFolder
 }
 
 bool StampOutput(const std::string& output, OutputRecord& record) {
-    const std::optional<FileIdentity> identity = IdentityOf(output);
-    if (!identity) return false;
-    record.outputSize = identity->size;
-    record.outputModifiedNs = identity->modifiedNs;
-    record.outputInode = identity->inode;
+    // The record keeps what stat says; the output's bytes are not read.
+    struct stat info;
+    if (::stat(output.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    record.outputSize = info.st_size;
+    record.outputModifiedNs = info.st_mtim.tv_sec * 1000000000ll + info.st_mtim.tv_nsec;
+    record.outputInode = info.st_ino;
     return true;
 }
 

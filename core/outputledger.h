@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "core/fileidentity.h"
 
 namespace zelph {
 
