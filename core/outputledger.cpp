@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -214,8 +215,8 @@ std::string OutputLedger::Forget(const std::string& output) {
 
 void OutputLedger::Compact() {
     for (auto& [root, loaded] : roots_) {
-        // Written anew once lines that were replaced or dropped outnumber the records.
-        if (loaded.lines <= 2 * loaded.records.size()) continue;
+        const std::size_t stale = loaded.lines - std::min(loaded.lines, loaded.records.size());
+        if (stale <= std::max(loaded.records.size(), kStaleLinesKept)) continue;
         FolderLock lock(root, LOCK_EX);
         // Another run may have added lines since this one read the journal.
         std::size_t lines = 0;
