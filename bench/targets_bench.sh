@@ -87,15 +87,16 @@ ten_minutes() {
 }
 
 # one_second LABEL TARGET "ZELPH OPTIONS" PEER-NAME "PEER COMMAND": 50 whole
-# processes a sample on each side; the peer writes peer.* from one.wav and
-# syncs it with the folder, as each of ours is.
+# processes (scaled) a sample on each side; the peer writes peer.* from
+# one.wav and syncs it with the folder, as each of ours is.
+processes=$(scaled 50)
 one_second() {
-    local label="$1 (1 s, 50 processes)" target=$2 options=$3 peer=$4 command=$5
+    local label="$1 (1 s, $processes processes)" target=$2 options=$3 peer=$4 command=$5
     for _ in $(seq "$bench_runs"); do
         # shellcheck disable=SC2016,SC2086 # the loop's words are its own; the options are words
-        sample "$label: zelph-convert" bash -c 'for _ in $(seq 50); do "$@" || exit 1; done' _ \
+        sample "$label: zelph-convert" bash -c 'n=$1; shift; for _ in $(seq "$n"); do "$@" || exit 1; done' _ "$processes" \
             "$cli" --quiet --target "$target" --if-exists overwrite --output-dir out/ $options one.wav
-        sample "$label: $peer" bash -c "for _ in \$(seq 50); do $command && sync peer.* . || exit 1; done"
+        sample "$label: $peer" bash -c "for _ in \$(seq $processes); do $command && sync peer.* . || exit 1; done"
     done
     report "$label" "$label: zelph-convert" "$label: $peer" cpu 1.02
     rm -f peer.*
