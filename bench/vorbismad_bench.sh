@@ -59,14 +59,5 @@ same_form ours/long.wav peer.wav 0
 compare "WAV -> Ogg ($(scaled 120) s, q 0.5)" short.wav ogg "oggenc -q 5" "oggenc -Q -q 5 -o peer.ogg short.wav" cpu 1.02
 cmp -s <(oggdec -Q -o - ours/short.ogg) <(oggdec -Q -o - peer.ogg) ||
     { echo "WAV -> Ogg: the two sides' audio differs, so their settings do" >&2; exit 1; }
-# A 1-s file, where what a process costs to start and finish counts most:
-# 20 processes one after another on each side.
-make_wav one.wav 1
-for _ in $(seq "$bench_runs"); do
-    sample "zelph-convert x 20" bash -c 'for i in $(seq 20); do
-        "$1" --quiet --target ogg --output-dir ours --if-exists overwrite one.wav || exit 1; done' _ "$cli"
-    sample "oggenc -q 5 x 20" bash -c 'for i in $(seq 20); do oggenc -Q -q 5 -o peer.ogg one.wav && sync peer.ogg . || exit 1; done'
-done
-report "WAV -> Ogg (1 s, 20 processes)" "zelph-convert x 20" "oggenc -q 5 x 20" cpu 1.02
 compare "MP3 -> Ogg ($length)" long.mp3 ogg "mpg123 | oggenc -q 5" \
     "mpg123 -q -w - long.mp3 | oggenc -Q -q 5 -o peer.ogg -"

@@ -48,12 +48,6 @@ bool Load(CodecLibraries& libraries, FfmpegCalls& f) {
 
 }  // namespace
 
-const FfmpegCalls* LoadFfmpeg(std::string& error) {
-    static CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
-    static FfmpegCalls calls;
-    static const bool loaded = Load(libraries, calls);
-    if (!loaded) error = libraries.error();
-    return loaded ? &calls : nullptr;
-}
+const FfmpegCalls* LoadFfmpeg(std::string& error) { return LoadedForProcess(Load, error); }
 
 }  // namespace zelph

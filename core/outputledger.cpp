@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -140,11 +141,12 @@ std::string AbsoluteOf(const std::string& path, const std::string& workingFolder
 }
 
 bool StampOutput(const std::string& output, OutputRecord& record) {
-    const std::optional<FileIdentity> identity = IdentityOf(output);
-    if (!identity) return false;
-    record.outputSize = identity->size;
-    record.outputModifiedNs = identity->modifiedNs;
-    record.outputInode = identity->inode;
+    // The record keeps what stat says; the output's bytes are not read.
+    struct stat info;
+    if (::stat(output.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    record.outputSize = info.st_size;
+    record.outputModifiedNs = info.st_mtim.tv_sec * 1000000000ll + info.st_mtim.tv_nsec;
+    record.outputInode = info.st_ino;
     return true;
 }
 
@@ -213,8 +215,8 @@ std::string OutputLedger::Forget(const std::string& output) {
 
 void OutputLedger::Compact() {
     for (auto& [root, loaded] : roots_) {
-        // Written anew once lines that were replaced or dropped outnumber the records.
-        if (loaded.lines <= 2 * loaded.records.size()) continue;
+        const std::size_t stale = loaded.lines - std::min(loaded.lines, loaded.records.size());
+        if (stale <= std::max(loaded.records.size(), kStaleLinesKept)) continue;
         FolderLock lock(root, LOCK_EX);
         // Another run may have added lines since this one read the journal.
         std::size_t lines = 0;

@@ -10,16 +10,17 @@
 // by one append and flushed, so a run killed at any point leaves every
 // output it finished recorded and the next run goes on from there. A line
 // cut short by a crash is not a record and is passed over. Once replaced
-// lines outnumber the records, the end of a run folds the journal into its
-// records and writes it anew under a temporary name, renamed over the old one.
+// lines outnumber the records (and a few more), the end of a run folds the
+// journal into its records and writes it anew under a temporary name, renamed
+// over the old one.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/fileidentity.h"
 
 namespace zelph {
 
@@ -55,8 +56,12 @@ public:
     // Drops the record of `output` (an output removed).
     std::string Forget(const std::string& output);
     // Writes the records of every loaded root anew whose journal holds more
-    // replaced or dropped lines than records.
+    // replaced or dropped lines than records, and more than kStaleLinesKept.
     void Compact();
+    // A few stale lines cost a re-run nothing to pass over, while writing the
+    // journal anew costs a file, its sync and a rename: a folder converted
+    // again and again one file at a time is not rewritten every other run.
+    static constexpr std::size_t kStaleLinesKept = 64;
 
     // Every record of every loaded root, by absolute output path.
     std::vector<std::pair<std::string, OutputRecord>> Records() const;

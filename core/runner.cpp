@@ -688,9 +688,11 @@ bool JobRunner::PlaceOutput(FileRun& file, std::string& reason) {
     }
     file.partial.clear();
     file.plan.finalTarget = final;
+    if (options_.afterOperation != AfterOperation::kDeleteSource) return true;
+    // The output as placed, which must still be there when its source goes;
+    // and a source may go only once its output's name is on the disk.
     file.output = IdentityOf(final);
-    // A source may go only once its output's name is on the disk.
-    if (options_.afterOperation == AfterOperation::kDeleteSource && !SyncFolderOf(final)) {
+    if (!SyncFolderOf(final)) {
         reason = WriteProblem(errno);
         return false;
     }

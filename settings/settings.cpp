@@ -21,7 +21,9 @@ int32_t SettingsCheckValue(const ConverterSettings& settings) {
     return int32_t{bytes[sizeof(ConverterSettings) - 1]} + 1332;
 }
 
-std::string DefaultOutputFolder() {
+namespace {
+
+std::string HomeFolderOfUser() {
     std::vector<char> buffer(16384);
     struct passwd entry;
     struct passwd* found = nullptr;
@@ -31,6 +33,15 @@ std::string DefaultOutputFolder() {
     std::string home = found->pw_dir;
     if (home.back() != '/') home += '/';
     return home.size() < kOutputFolderSize ? home : "/";
+}
+
+}  // namespace
+
+std::string DefaultOutputFolder() {
+    // Looked up once: the user database is read anew by every lookup, and
+    // the defaults are applied more than once while the settings load.
+    static const std::string folder = HomeFolderOfUser();
+    return folder;
 }
 
 bool SetOutputFolder(GeneralSettings& general, const std::string& folder) {

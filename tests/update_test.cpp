@@ -2,9 +2,11 @@
 // since the last run is done again, and only that.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
+#include "core/outputledger.h"
 #include "core/worddigest.h"
 #include "tests/support/scratch.h"
 
@@ -125,6 +127,27 @@ TEST(Update, WaveSourcesTellTagsFromAudio) {
         ASSERT_EQ(RunCommand(cd + "touch -d 2001-01-01 lib/w.wav && " + change).status, 0) << change;
         EXPECT_EQ(RunCommand(cd + Cli(kRun + std::string("lib 2>/dev/null"))).out, line) << change;
     }
+}
+
+// The journal keeps its replaced lines until they outnumber both the records
+// and kStaleLinesKept; then the end of a run writes it anew with one line a record.
+TEST(Update, JournalIsWrittenAnewOnlyPastItsStaleLines) {
+    const ScratchDir dir;
+    zelph::OutputLedger ledger;
+    ledger.Load(dir.path());
+    const auto lines = [&] {
+        const std::string text = zelph::test::ReadFile(dir / ".zelph-outputs");
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    };
+    const std::size_t kept = zelph::OutputLedger::kStaleLinesKept;
+    for (std::size_t placed = 1; placed <= kept + 2; ++placed) {
+        ASSERT_EQ(ledger.Record(dir / "a.flac", {.source = dir / "a.wav"}), "");
+        ledger.Compact();
+        // The header, then one line per output placed until the stale ones pass the limit.
+        EXPECT_EQ(lines(), placed <= kept + 1 ? placed + 1 : 2) << placed << " outputs placed";
+    }
+    ASSERT_NE(ledger.Find(dir / "a.flac"), nullptr);
+    EXPECT_EQ(ledger.Find(dir / "a.flac")->source, dir / "a.wav");
 }
 
 // A source's audio hash is read in whatever pieces its demuxer hands over:
