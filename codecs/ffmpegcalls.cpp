@@ -48,6 +48,12 @@ bool Load(CodecLibraries& libraries, FfmpegCalls& f) {
 
 }  // namespace
 
-const FfmpegCalls* LoadFfmpeg(std::string& error) { return LoadedForProcess(Load, error); }
+const FfmpegCalls* LoadFfmpeg(std::string& error) {
+    static CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
+    static FfmpegCalls calls;
+    static const bool loaded = Load(libraries, calls);
+    if (!loaded) error = libraries.error();
+    return loaded ? &calls : nullptr;
+}
 
 }  // namespace zelph

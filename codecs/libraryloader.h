@@ -50,16 +50,4 @@ private:
     std::string error_;
 };
 
-// The calls `load` resolves, loaded once for the rest of the process (one
-// set per kind of calls) the first time any thread asks; nullptr, with
-// `error` saying why, when they cannot be.
-template <typename Calls>
-const Calls* LoadedForProcess(bool (*load)(CodecLibraries&, Calls&), std::string& error) {
-    static CodecLibraries libraries(CodecLibraries::Lifetime::kProcess);
-    static Calls calls;
-    static const bool loaded = load(libraries, calls);
-    if (!loaded) error = libraries.error();
-    return loaded ? &calls : nullptr;
-}
-
 }  // namespace zelph

@@ -1,5 +1,6 @@
 #include "core/cuesheet.h"
 
+#include <libcue.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -11,7 +12,6 @@
 #include <mutex>
 #include <sstream>
 
-#include "codecs/cuecalls.h"
 #include "core/naming.h"
 #include "core/targets.h"
 #include "metadata/length.h"
@@ -25,8 +25,7 @@ constexpr const char* kEntryMark = ".cue#";
 constexpr std::streamsize kLargestSheet = 1 << 20;
 
 struct CdDeleter {
-    decltype(&cd_delete) free;
-    void operator()(Cd* cd) const { free(cd); }
+    void operator()(Cd* cd) const { cd_delete(cd); }
 };
 using CdHandle = std::unique_ptr<Cd, CdDeleter>;
 
@@ -132,37 +131,37 @@ std::string TrackTitle(const CueTrack& track) {
 }
 
 // The tracks' bounds and tags out of libcue's reading of the sheet.
-void ReadTracks(const CueCalls& c, const Cd& cd, CueSheet& sheet) {
-    const int count = c.cd_get_ntrack(&cd);
+void ReadTracks(const Cd& cd, CueSheet& sheet) {
+    const int count = cd_get_ntrack(&cd);
     if (count <= 0) {
         sheet.error = "the sheet lists no tracks";
         return;
     }
-    Cdtext* discText = c.cd_get_cdtext(&cd);
-    const std::string album = Text(c.cdtext_get(PTI_TITLE, discText));
-    const std::string albumArtist = Text(c.cdtext_get(PTI_PERFORMER, discText));
-    const std::string genre = Text(c.cdtext_get(PTI_GENRE, discText));
-    const std::string date = Text(c.rem_get(REM_DATE, c.cd_get_rem(&cd)));
+    Cdtext* discText = cd_get_cdtext(&cd);
+    const std::string album = Text(cdtext_get(PTI_TITLE, discText));
+    const std::string albumArtist = Text(cdtext_get(PTI_PERFORMER, discText));
+    const std::string genre = Text(cdtext_get(PTI_GENRE, discText));
+    const std::string date = Text(rem_get(REM_DATE, cd_get_rem(&cd)));
     std::string file;
     long previousStart = 0;
     for (int number = 1; number <= count; ++number) {
-        const Track* track = c.cd_get_track(&cd, number);
+        const Track* track = cd_get_track(&cd, number);
         const std::string said = " track " + TwoDigits(number);
         if (!track) {
             sheet.error = "the sheet's" + said + " cannot be read";
             return;
         }
-        const std::string trackFile = Text(c.track_get_filename(track));
+        const std::string trackFile = Text(track_get_filename(track));
         if (number == 1) file = trackFile;
         if (trackFile != file) {
             sheet.error = "a sheet of several audio files is not supported (one image per sheet)";
             return;
         }
-        if (c.track_get_mode(track) != MODE_AUDIO) {
+        if (track_get_mode(track) != MODE_AUDIO) {
             sheet.error = "the sheet's" + said + " is not audio";
             return;
         }
-        const long pregap = c.track_get_index(track, 0), start = c.track_get_index(track, 1);
+        const long pregap = track_get_index(track, 0), start = track_get_index(track, 1);
         if (start < 0) {
             sheet.error = "the sheet's" + said + " has no INDEX 01";
             return;
@@ -180,17 +179,17 @@ void ReadTracks(const CueCalls& c, const Cd& cd, CueSheet& sheet) {
         CueTrack& made = sheet.tracks.emplace_back();
         made.number = number;
         made.firstFrame = number == 1 ? 0 : start;
-        Cdtext* text = c.track_get_cdtext(track);
-        const std::string performer = Text(c.cdtext_get(PTI_PERFORMER, text));
-        const std::string trackDate = Text(c.rem_get(REM_DATE, c.track_get_rem(track)));
-        SetField(made.tags, "TITLE", Text(c.cdtext_get(PTI_TITLE, text)));
+        Cdtext* text = track_get_cdtext(track);
+        const std::string performer = Text(cdtext_get(PTI_PERFORMER, text));
+        const std::string trackDate = Text(rem_get(REM_DATE, track_get_rem(track)));
+        SetField(made.tags, "TITLE", Text(cdtext_get(PTI_TITLE, text)));
         SetField(made.tags, "ARTIST", performer.empty() ? albumArtist : performer);
         SetField(made.tags, "ALBUM", album);
         SetField(made.tags, "ALBUMARTIST", albumArtist);
         SetField(made.tags, "TRACKNUMBER", std::to_string(number) + "/" + std::to_string(count));
         SetField(made.tags, "DATE", trackDate.empty() ? date : trackDate);
         SetField(made.tags, "GENRE", genre);
-        SetField(made.tags, "ISRC", Text(c.track_get_isrc(track)));
+        SetField(made.tags, "ISRC", Text(track_get_isrc(track)));
     }
     if (file.empty()) {
         sheet.error = "the sheet names no audio file";
@@ -205,16 +204,14 @@ CueSheet ReadCueSheet(const std::string& path) {
     CueSheet sheet;
     const std::string text = SheetText(path, sheet.error);
     if (!sheet.error.empty()) return sheet;
-    const CueCalls* cue = LoadCue(sheet.error);
-    if (!cue) return sheet;
     {
         std::lock_guard lock(ParserLock());
-        const CdHandle cd(cue->cue_parse_string(text.c_str()), {cue->cd_delete});
+        const CdHandle cd(cue_parse_string(text.c_str()));
         if (!cd) {
             sheet.error = "not a CUE sheet libcue can read";
             return sheet;
         }
-        ReadTracks(*cue, *cd, sheet);
+        ReadTracks(*cd, sheet);
     }
     if (!sheet.error.empty()) return sheet;
     const std::string image = FindImage(path, sheet.image);

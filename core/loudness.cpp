@@ -1,10 +1,11 @@
 #include "core/loudness.h"
 
+#include <ebur128.h>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "codecs/ebur128calls.h"
 #include "core/naming.h"
 #include "core/targets.h"
 #include "metadata/tags.h"
@@ -39,21 +40,16 @@ float LargestMagnitude(std::span<const float> samples) {
 }  // namespace
 
 struct LoudnessMeter::State {
-    const Ebur128Calls& calls;
     ebur128_state* meter;
-    ~State() { calls.ebur128_destroy(&meter); }
+    ~State() { ebur128_destroy(&meter); }
 };
 
 LoudnessMeter::LoudnessMeter(int channels, unsigned long rate, bool truePeak)
     : channels_(channels), truePeak_(truePeak) {
     if (channels <= 0 || rate == 0) return;
-    // Without the library there is no meter, and the output is not measured.
-    std::string error;
-    const Ebur128Calls* calls = LoadEbur128(error);
-    if (!calls) return;
     const int mode = EBUR128_MODE_I | (truePeak ? EBUR128_MODE_TRUE_PEAK : 0);
-    if (ebur128_state* meter = calls->ebur128_init(static_cast<unsigned>(channels), rate, mode))
-        state_ = std::make_unique<State>(*calls, meter);
+    if (ebur128_state* meter = ebur128_init(static_cast<unsigned>(channels), rate, mode))
+        state_ = std::make_unique<State>(meter);
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
@@ -61,13 +57,13 @@ LoudnessMeter::~LoudnessMeter() = default;
 bool LoudnessMeter::Add(std::span<const float> samples) {
     if (!truePeak_) samplePeak_ = std::max(samplePeak_, LargestMagnitude(samples));
     return state_ &&
-           state_->calls.ebur128_add_frames_float(state_->meter, samples.data(), samples.size() / static_cast<std::size_t>(channels_)) ==
+           ebur128_add_frames_float(state_->meter, samples.data(), samples.size() / static_cast<std::size_t>(channels_)) ==
                EBUR128_SUCCESS;
 }
 
 std::optional<double> LoudnessMeter::Loudness() const {
     double loudness = 0;
-    if (!state_ || state_->calls.ebur128_loudness_global(state_->meter, &loudness) != EBUR128_SUCCESS) return std::nullopt;
+    if (!state_ || ebur128_loudness_global(state_->meter, &loudness) != EBUR128_SUCCESS) return std::nullopt;
     return Finite(loudness);
 }
 
@@ -76,7 +72,7 @@ double LoudnessMeter::Peak() const {
     double peak = 0;
     for (int channel = 0; state_ && channel < channels_; ++channel) {
         double one = 0;
-        if (state_->calls.ebur128_true_peak(state_->meter, static_cast<unsigned>(channel), &one) == EBUR128_SUCCESS)
+        if (ebur128_true_peak(state_->meter, static_cast<unsigned>(channel), &one) == EBUR128_SUCCESS)
             peak = std::max(peak, one);
     }
     return peak;
@@ -84,14 +80,10 @@ double LoudnessMeter::Peak() const {
 
 std::optional<double> LoudnessMeter::Joint(std::span<const LoudnessMeter* const> tracks) {
     std::vector<ebur128_state*> states;
-    const Ebur128Calls* calls = nullptr;
     for (const LoudnessMeter* track : tracks)
-        if (track && track->state_) {
-            states.push_back(track->state_->meter);
-            calls = &track->state_->calls;
-        }
+        if (track && track->state_) states.push_back(track->state_->meter);
     double loudness = 0;
-    if (states.empty() || calls->ebur128_loudness_global_multiple(states.data(), states.size(), &loudness) != EBUR128_SUCCESS)
+    if (states.empty() || ebur128_loudness_global_multiple(states.data(), states.size(), &loudness) != EBUR128_SUCCESS)
         return std::nullopt;
     return Finite(loudness);
 }
