@@ -62,7 +62,9 @@ TEST(Update, ReRunsDoOnlyWhatChanged) {
         const std::string cd = "cd " + dir.path() + " && ";
         ASSERT_EQ(RunCommand(cd + kLibrary + " && " + Cli(kRun + std::string("lib 2>/dev/null"))).status, 0) << c.name;
         const std::string before = RunCommand(cd + "md5sum out/*").out;
-        if (*c.change) ASSERT_EQ(RunCommand(cd + c.change).status, 0) << c.name;
+        if (*c.change) {
+            ASSERT_EQ(RunCommand(cd + c.change).status, 0) << c.name;
+        }
         const auto rerun = RunCommand(cd + Cli(kRun + std::string(c.args) + "lib 2>summary"));
         EXPECT_EQ(rerun.status, 0) << c.name;
         EXPECT_EQ(rerun.out, Expand(c.lines, dir.path())) << c.name;
@@ -74,7 +76,9 @@ TEST(Update, ReRunsDoOnlyWhatChanged) {
             EXPECT_EQ(RunCommand(cd + show + "out/" + name + ".flac").out, RunCommand(cd + show + "lib/" + name + ".flac").out)
                 << c.name << ' ' << name;
         }
-        if (std::string(c.name) == "nothing changed") EXPECT_EQ(RunCommand(cd + "md5sum out/*").out, before);
+        if (std::string(c.name) == "nothing changed") {
+            EXPECT_EQ(RunCommand(cd + "md5sum out/*").out, before);
+        }
         if (std::string(c.name) == "sources deleted") {
             EXPECT_TRUE(Exists(dir / "out/z.flac"));
             EXPECT_TRUE(Exists(dir / "out/stray.flac"));
@@ -140,8 +144,10 @@ TEST(Update, JournalIsWrittenAnewOnlyPastItsStaleLines) {
         return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     };
     const std::size_t kept = zelph::OutputLedger::kStaleLinesKept;
+    zelph::OutputRecord record;
+    record.source = dir / "a.wav";
     for (std::size_t placed = 1; placed <= kept + 2; ++placed) {
-        ASSERT_EQ(ledger.Record(dir / "a.flac", {.source = dir / "a.wav"}), "");
+        ASSERT_EQ(ledger.Record(dir / "a.flac", record), "");
         ledger.Compact();
         // The header, then one line per output placed until the stale ones pass the limit.
         EXPECT_EQ(lines(), placed <= kept + 1 ? placed + 1 : 2) << placed << " outputs placed";
