@@ -13,6 +13,11 @@ namespace {
 
 std::string Cli(const std::string& args) { return zelph::test::BinDir() + "/zelph-convert " + args; }
 
+// zelph-convert run with `args` in `dir`.
+zelph::test::CommandResult RunIn(const ScratchDir& dir, const std::string& args, bool mergeErr = false) {
+    return RunCommand("cd " + dir.path() + " && " + Cli(args), mergeErr);
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -25,46 +30,42 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(Cli, UsageErrorsExitTwoWithOneLine) {
     ScratchDir dir;
-    const std::string cd = "cd " + dir.path() + " && ";
     zelph::test::WriteFile(dir / "short.dat", std::string("\x34\x05\0\0", 4));  // its check value holds
     zelph::test::WriteFile(dir / "foreign.dat", std::string(1336, 'x'));
     for (const char* args : {"--bogus a.wav", "--target mp4 a.wav", "--target", "--target wav",
                              "--set lame.cbrBitrate=100 a.wav", "--set nothing.here=1 a.wav",
                              "--set lame.quality a.wav", "--set flac.level=9 a.wav", "--set opus.complexity=11 a.wav", "--if-exists maybe a.wav",
                              "--output-dir /no/such/folder a.wav", "--settings missing.dat a.wav",
-                             "--settings . a.wav", "--settings short.dat a.wav", "--settings foreign.dat a.wav"}) {
-        const auto result = RunCommand(cd + Cli(args), true);
+                             "--settings . a.wav", "--settings short.dat a.wav", "--settings foreign.dat a.wav",
+                             "--set window.width=wide a.wav"}) {
+        const auto result = RunIn(dir, args, true);
         EXPECT_EQ(result.status, 2) << args;
         EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << args << ": " << result.out;
     }
-    const auto named = RunCommand(cd + Cli("--set lame.cbrBitrate=100 a.wav"), true);
-    EXPECT_NE(named.out.find("lame.cbrBitrate"), std::string::npos);
-    EXPECT_NE(RunCommand(cd + Cli("--settings missing.dat a.wav"), true).out.find("No such file"), std::string::npos);
-    EXPECT_EQ(RunCommand(cd + Cli("--set window.width=wide a.wav"), true).status, 2);
+    EXPECT_NE(RunIn(dir, "--set lame.cbrBitrate=100 a.wav", true).out.find("lame.cbrBitrate"), std::string::npos);
+    EXPECT_NE(RunIn(dir, "--settings missing.dat a.wav", true).out.find("No such file"), std::string::npos);
 }
 
 TEST(Cli, SetReachesThePreferencesWithoutWritingThem) {
     ScratchDir dir;
     zelph::test::WriteFile(dir / "zelph.conf", "window.width = 900\n");
-    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--dry-run --set window.width=1200 a.wav"));
+    const auto result = RunIn(dir, "--dry-run --set window.width=1200 a.wav");
     EXPECT_EQ(result.status, 0) << result.out;
     EXPECT_EQ(zelph::test::ReadFile(dir / "zelph.conf"), "window.width = 900\n");
 }
 
 TEST(Cli, HelpAndVersion) {
-    const auto help = RunCommand(Cli("--help"));
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
-    const auto version = RunCommand(Cli("--version"));
-    EXPECT_EQ(version.status, 0);
-    EXPECT_NE(version.out.find("1.0"), std::string::npos);
+    for (const auto& [args, says] : {std::pair{"--help", "--dry-run"}, {"--version", "1.0"}}) {
+        const auto result = RunCommand(Cli(args));
+        EXPECT_EQ(result.status, 0) << args;
+        EXPECT_NE(result.out.find(says), std::string::npos) << args;
+    }
 }
 
 TEST(Cli, DryRunPrintsThePlannedQueueAndTouchesNothing) {
     ScratchDir dir;
     zelph::test::WriteFile(dir / "b.wav", "");
-    const auto result = RunCommand("cd " + dir.path() + " && " +
-                            Cli("--dry-run --target ogg --if-exists skip a.mp3 b.wav c.txt"));
+    const auto result = RunIn(dir, "--dry-run --target ogg --if-exists skip a.mp3 b.wav c.txt");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "DECMP3\ta.mp3\tTemp-QOR-File\t0/30\n"
@@ -76,8 +77,7 @@ TEST(Cli, DryRunPrintsThePlannedQueueAndTouchesNothing) {
 
     const std::string out = dir / "out";
     RunCommand("mkdir " + out);
-    const auto placed = RunCommand("cd " + dir.path() + " && " +
-                            Cli("--dry-run --target wav --output-dir " + out + " a.ogg"));
+    const auto placed = RunIn(dir, "--dry-run --target wav --output-dir " + out + " a.ogg");
     EXPECT_EQ(placed.out, "DECOGGVORBIS\ta.ogg\t" + out + "/Temp-QOR-File\t0/90\n"
                           "ENCWAVPCM\t" + out + "/Temp-QOR-File\t" + out + "/a.wav\t90/10\n");
 }
@@ -112,13 +112,12 @@ TEST(Cli, ReadsTheSettingsTheWindowSavedUnlessAFileHereOrAGivenOneSaysOtherwise)
 
 TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
     ScratchDir dir;
-    const std::string cd = "cd " + dir.path() + " && ";
-    const auto nothing = RunCommand(cd + Cli("--target wav a.mp2"), true);
+    const auto nothing = RunIn(dir, "--target wav a.mp2", true);
     EXPECT_EQ(nothing.status, 1);
     EXPECT_EQ(nothing.out, "Skipped\ta.mp2\nNo Jobs In Queue...\ndone 0, skipped 1, failed 0\n");
 
     // A source that cannot be read fails its file with a reason; every file gets its line.
-    const auto failed = RunCommand(cd + Cli("--jobs 1 --target ogg --verbose --quiet missing.wav skip.vqf gone.mp3"));
+    const auto failed = RunIn(dir, "--jobs 1 --target ogg --verbose --quiet missing.wav skip.vqf gone.mp3");
     EXPECT_EQ(failed.status, 1);
     const std::vector<std::string> lines = Lines(failed.out);
     ASSERT_EQ(lines.size(), 3u) << failed.out;
@@ -131,8 +130,8 @@ TEST(Cli, ConversionReportsEachFileAndItsExitStatus) {
 TEST(Cli, DescribeListsEveryFileAndFailsForAMissingOne) {
     ScratchDir dir;
     zelph::test::WriteFile(dir / "a.txt", "hello");
-    EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + Cli("--describe a.txt")).status, 0);
-    const auto result = RunCommand("cd " + dir.path() + " && " + Cli("--describe a.txt missing.mp3"));
+    EXPECT_EQ(RunIn(dir, "--describe a.txt").status, 0);
+    const auto result = RunIn(dir, "--describe a.txt missing.mp3");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "a.txt\t5\tUnknown Audio File Format\tUnscheduled\n"
                           "missing.mp3\t---\tFile Doesnot Exist Or In Use\tScheduled\n");
@@ -168,7 +167,7 @@ TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
     const auto files = [&](const std::string& folder) { return RunCommand(cd + "cd " + folder + " && find . -type f ! -name .zelph-outputs | LC_ALL=C sort").out; };
 
     RunCommand(cd + "mkdir tree named meet");
-    const auto tree = RunCommand(cd + Cli("--quiet --target wav --output-dir tree --keep-tree m m"), true);
+    const auto tree = RunIn(dir, "--quiet --target wav --output-dir tree --keep-tree m m", true);
     EXPECT_EQ(tree.status, 0) << tree.out;
     EXPECT_TRUE(tree.out.ends_with("\ndone 3, skipped 0, failed 0\n")) << tree.out;
     EXPECT_EQ(files("tree"), "./a/x.wav\n./b/x.wav\n./\xC3\xBC \xE2\x99\xAB/y:?.wav\n");
@@ -179,7 +178,7 @@ TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
     EXPECT_EQ(named.status, 0) << named.out;
     EXPECT_EQ(files("named"), "./AC_DC/02 - Hi.wav\n./AC_DC/Live/03 - Hi.wav\n");
 
-    const auto meet = RunCommand(cd + Cli("--target wav --output-dir meet --name-pattern %artist% t"), true);
+    const auto meet = RunIn(dir, "--target wav --output-dir meet --name-pattern %artist% t", true);
     EXPECT_EQ(meet.status, 2);
     EXPECT_EQ(meet.out, "zelph-convert: t/x.flac and t/y.flac would both be written as meet/AC_DC.wav\n");
     EXPECT_EQ(files("meet"), "");

@@ -38,6 +38,7 @@
 
 using namespace zelph;
 using test::Exists;
+using test::Press;
 using test::RunCommand;
 using test::WhenModalShows;
 using test::WriteFile;
@@ -78,6 +79,24 @@ protected:
     int startedIn;
     CConverterDlg window;  // after the change of folder
 };
+
+// True when `widget` lies wholly inside its window.
+bool InsideWindow(const QWidget* widget) {
+    const QWidget* window = widget->window();
+    return window->rect().contains(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()));
+}
+
+// 1366 x 768 and 1280 x 800 at 100, 150 and 200 %, in logical pixels.
+constexpr QSize kScreens[] = {{1366, 768}, {911, 512}, {683, 384}, {1280, 800}, {853, 533}, {640, 400}};
+
+// The window, frame included, stays on `screen` and shows every one of `parts` whole.
+void ExpectFits(QWidget* window, const QSize& screen, std::initializer_list<QWidget*> parts) {
+    QTest::qWait(10);
+    const QSize frame = window->size() + kWindowDecorations;
+    EXPECT_TRUE(QRect(QPoint(), screen).contains(QRect(QPoint(), frame)))
+        << window->windowTitle().toStdString() << " on " << screen.width() << "x" << screen.height();
+    for (QWidget* part : parts) EXPECT_TRUE(InsideWindow(part)) << window->windowTitle().toStdString();
+}
 
 }  // namespace
 
@@ -142,10 +161,6 @@ TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
     const auto output = [&](int row) { return settings.namePreview()->topLevelItem(row)->text(1).toStdString(); };
     const auto note = [&] { return settings.namePreviewNote()->text().toStdString(); };
     WhenModalShows<QDialog>([&](QDialog* shown) {
-        const auto press = [shown](const QString& text) {
-            for (QRadioButton* radio : shown->findChildren<QRadioButton*>())
-                if (radio->text() == text) radio->click();
-        };
         auto* root = shown->findChild<QLineEdit*>("keepTreeRoot");
         auto* pattern = shown->findChild<QLineEdit*>("namePattern");
         EXPECT_EQ(settings.namePreview()->topLevelItemCount(), 20);
@@ -166,9 +181,9 @@ TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
 
         pattern->clear();
         WriteFile(dir / "in/a/x.ogg", "");
-        press("In Folder Of Source File");
+        Press(shown, "In Folder Of Source File");
         EXPECT_EQ(output(0), "x(1).ogg");
-        press("Skip Output File");
+        Press(shown, "Skip Output File");
         EXPECT_EQ(output(0), "skipped: its output exists");
         EXPECT_EQ(settings.namePreview()->topLevelItem(1)->toolTip(1).toStdString(), dir / "in/b/x.ogg");
         shown->reject();
@@ -232,8 +247,7 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
     AfterOperation afterOperationSeen = AfterOperation::kKeepSource;
     window.SetEngineTuningOpener(
         [&](int32_t, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
-    for (QAction* action : window.findChildren<QAction*>())
-        if (action->text() == "General Settings") action->trigger();
+    test::Find<QAction>(&window, "General Settings")->trigger();
     window.engineTuningButton()->click();
     EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
     EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
@@ -264,8 +278,7 @@ TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
         QString shown;
         WhenModalShows<QMessageBox>([&](QMessageBox* box) {
             test::AnswerMessageBox(&shown);
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == "Restore Defaults") button->click();
+            Press(box, "Restore Defaults");
         });
         window.restoreDefaultsButton()->click();
         EXPECT_TRUE(shown.startsWith("The defaults could not be kept: cannot ")) << shown.toStdString();
@@ -394,16 +407,6 @@ TEST_F(MainWindow, MenusHaveAltLettersTheCommandsTheirShortcutsAndTheLogoOpensTh
     EXPECT_EQ(creditLines, 4) << "the By group holds four lines of credits";
 }
 
-namespace {
-
-// True when `widget` lies wholly inside its window.
-bool InsideWindow(const QWidget* widget) {
-    const QWidget* window = widget->window();
-    return window->rect().contains(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()));
-}
-
-}  // namespace
-
 TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) {
     window.FitTo(QSize(1280, 800));
     EXPECT_EQ(window.minimumSize(), window.FullSize()) << "the smallest size is the full layout's";
@@ -419,18 +422,6 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     EXPECT_EQ(window.fileList()->size(), listAtFull + more);
     window.SetWindowSize(QSize(10, 10));
     EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
-}
-
-// 1366 x 768 and 1280 x 800 at 100, 150 and 200 %, in logical pixels.
-constexpr QSize kScreens[] = {{1366, 768}, {911, 512}, {683, 384}, {1280, 800}, {853, 533}, {640, 400}};
-
-// The window, frame included, stays on `screen` and shows every one of `parts` whole.
-void ExpectFits(QWidget* window, const QSize& screen, std::initializer_list<QWidget*> parts) {
-    QTest::qWait(10);
-    const QSize frame = window->size() + kWindowDecorations;
-    EXPECT_TRUE(QRect(QPoint(), screen).contains(QRect(QPoint(), frame)))
-        << window->windowTitle().toStdString() << " on " << screen.width() << "x" << screen.height();
-    for (QWidget* part : parts) EXPECT_TRUE(InsideWindow(part)) << window->windowTitle().toStdString();
 }
 
 TEST_F(MainWindow, EveryWindowFitsEveryScreenAtEveryScale) {
@@ -508,8 +499,6 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
     }
     EXPECT_EQ(test::ReadFile(dir / "config/zelph/Settings.dat").size(), sizeof(ConverterSettings));
     EXPECT_FALSE(Exists(dir / "Settings.dat")) << "the working folder is left alone";
-    WriteFile(dir / "Settings.dat", "");
-    EXPECT_EQ(StartupFolder().toStdString(), dir.path()) << "a Settings.dat in the working folder wins";
     if (configHome.isNull()) qunsetenv("XDG_CONFIG_HOME");
     else qputenv("XDG_CONFIG_HOME", configHome);
 }

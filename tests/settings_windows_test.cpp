@@ -8,10 +8,8 @@
 #include <QSpinBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
-#include <QTimer>
 
 #include <cstring>
 #include <filesystem>
@@ -32,10 +30,13 @@
 #include "settings/preferences.h"
 #include "settings/tuning.h"
 #include "settings/settingsfields.h"
+#include "tests/support/qtsupport.h"
 #include "tests/support/scratch.h"
 #include "ui/folderbrowser.h"
 
 using namespace zelph;
+using test::Find;
+using test::Press;
 
 namespace {
 
@@ -48,25 +49,15 @@ ConverterSettings Defaults() {
 // Runs `actions` inside the modal loop of whichever window opens next; they
 // end by pressing a button. A window they leave open is cancelled.
 void WhenOpen(std::function<void(QWidget*)> actions) {
-    QTimer::singleShot(0, [actions] {
-        QWidget* window = QApplication::activeModalWidget();
-        ASSERT_NE(window, nullptr);
+    test::WhenModalShows<QDialog>([actions](QDialog* window) {
         actions(window);
-        if (window->isVisible()) static_cast<QDialog*>(window)->reject();
+        if (window->isVisible()) window->reject();
     });
 }
 
 int Open(QDialog& window, std::function<void(QWidget*)> actions) {
     WhenOpen(std::move(actions));
     return window.exec();
-}
-
-template <typename Widget = QAbstractButton>
-Widget* Find(QWidget* window, const QString& text) {
-    for (Widget* widget : window->findChildren<Widget*>())
-        if (widget->text() == text) return widget;
-    ADD_FAILURE() << "no control \"" << text.toStdString() << "\"";
-    return nullptr;
 }
 
 QComboBox* List(QWidget* window, const char* name) {
@@ -84,8 +75,6 @@ void Pick(QComboBox* list, const QString& entry) {
     list->setCurrentIndex(position);
     emit list->activated(position);
 }
-
-void Press(QWidget* window, const QString& text) { Find(window, text)->click(); }
 
 // Stands in for the system's folder dialog: answers `answer` and notes where
 // it was asked to start.
@@ -388,23 +377,6 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     EXPECT_EQ(s.lame.cbrBitrate, 192);
 }
 
-TEST(GeneralSettings, TheFolderFieldIsEnteredOnlyByHandAndThenMeansInFolder) {
-    GeneralSettings block = Defaults().general;
-    const GeneralSettings before = block;
-    Preferences preferences("/nowhere/zelph.conf");
-    CGeneralSettingsDlg window(&block, &preferences);
-    Open(window, [](QWidget* w) {
-        EXPECT_EQ(FolderField(w)->text(), "/music/");
-        EXPECT_TRUE(FolderField(w)->isReadOnly());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-        EXPECT_NE(QApplication::focusWidget(), FolderField(w));
-        FolderField(w)->setFocus(Qt::MouseFocusReason);
-        EXPECT_TRUE(Checked(w, "In Folder") && !Checked(w, "In Folder Of Source File"));
-        Press(w, "Cancel");
-    });
-    EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "Cancel changed the block";
-}
-
 TEST(GeneralSettings, ItsOtherChoicesEditThePreferencesAndNothingInTheRecord) {
     GeneralSettings block = Defaults().general;
     const GeneralSettings before = block;
@@ -493,14 +465,22 @@ TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlashAndOneThatDoesNotFitIsNev
     std::string deep = dir.path();
     while (deep.size() < kOutputFolderSize) deep += std::string(200, 'd') + "/";
     std::filesystem::create_directories(deep);
+    // The field itself is read-only, takes no focus at first, and, focused
+    // by hand, means "In Folder".
     FakeFolderDialog dialog(deep);
     block = Defaults().general;
     Open(window, [](QWidget* w) {
+        EXPECT_TRUE(FolderField(w)->isReadOnly());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        EXPECT_NE(QApplication::focusWidget(), FolderField(w));
+        FolderField(w)->setFocus(Qt::MouseFocusReason);
+        EXPECT_TRUE(Checked(w, "In Folder") && !Checked(w, "In Folder Of Source File"));
         Press(w, "Browse");
         EXPECT_EQ(FolderField(w)->text(), "/music/");
         Press(w, "Save");
     });
     EXPECT_EQ(std::string(block.outputFolder), "/music/");
+    EXPECT_EQ(block.outputFolderMode, OutputFolderMode::kInFolder);
 }
 
 TEST(FolderBrowser, GivesOnlyRealExistingFolders) {
