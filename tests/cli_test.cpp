@@ -74,12 +74,6 @@ TEST(Cli, DryRunPrintsThePlannedQueueAndTouchesNothing) {
               "ENCWAVPCM\tb.wav\tTemp-QOR-File\t0/10\n"
               "ENCOGGVORBIS\tTemp-QOR-File\tb.ogg\t10/90\n");
     EXPECT_FALSE(zelph::test::Exists(dir / "Settings.dat")) << "the command line never saves";
-
-    const std::string out = dir / "out";
-    RunCommand("mkdir " + out);
-    const auto placed = RunIn(dir, "--dry-run --target wav --output-dir " + out + " a.ogg");
-    EXPECT_EQ(placed.out, "DECOGGVORBIS\ta.ogg\t" + out + "/Temp-QOR-File\t0/90\n"
-                          "ENCWAVPCM\t" + out + "/Temp-QOR-File\t" + out + "/a.wav\t90/10\n");
 }
 
 TEST(Cli, ReadsTheSettingsTheWindowSavedUnlessAFileHereOrAGivenOneSaysOtherwise) {
