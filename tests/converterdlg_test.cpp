@@ -407,7 +407,7 @@ TEST_F(MainWindow, MenusHaveAltLettersTheCommandsTheirShortcutsAndTheLogoOpensTh
     EXPECT_EQ(creditLines, 4) << "the By group holds four lines of credits";
 }
 
-TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) {
+TEST_F(MainWindow, ResizingGivesTheListTheRoomAndEveryWindowFitsEveryScreenAtEveryScale) {
     window.FitTo(QSize(1280, 800));
     EXPECT_EQ(window.minimumSize(), window.FullSize()) << "the smallest size is the full layout's";
     window.show();
@@ -422,10 +422,6 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndASmallScreenKeepsEveryCommand) 
     EXPECT_EQ(window.fileList()->size(), listAtFull + more);
     window.SetWindowSize(QSize(10, 10));
     EXPECT_EQ(window.WindowSize(), window.FullSize()) << "never below the smallest size";
-}
-
-TEST_F(MainWindow, EveryWindowFitsEveryScreenAtEveryScale) {
-    window.show();
     for (const QSize& screen : kScreens) {
         window.FitTo(screen);
         // A size kept from a run at a lower scale is cut to this screen.

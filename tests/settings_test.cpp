@@ -139,22 +139,7 @@ TEST_F(SettingsFile, DamagedForeignOrHeldFilesGiveDefaults) {
     EXPECT_EQ(store.record.lame.cbrBitrate, 128);
 }
 
-TEST_F(SettingsFile, OutputFolderThatCannotBeEnteredFallsBackToHome) {
-    const std::string gone = dir / "gone/";
-    std::filesystem::create_directory(gone);
-    ASSERT_EQ(SetSettingsField(store.record, "general.outputFolder", gone), "");
-    store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
-    store.record.blade.bitrate = 64;
-    ASSERT_EQ(store.SaveSettings(), "");
-    std::filesystem::remove(gone);
-
-    store.LoadSettings(true);
-    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kBesideSource);
-    EXPECT_EQ(OutputFolderOf(store.record.general), DefaultOutputFolder());
-    EXPECT_EQ(store.record.blade.bitrate, 64);
-}
-
-TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
+TEST_F(SettingsFile, AFolderWithoutTerminatorEndsAtItsLastByteAndOneThatIsGoneFallsBackToHome) {
     // A real folder whose path is exactly 1023 bytes long.
     std::string folder = dir.path().substr(0, dir.path().size() - 1);
     while (folder.size() < 1023) {
@@ -166,11 +151,19 @@ TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
     std::memcpy(store.record.general.outputFolder, folder.data(), 1023);
     store.record.general.outputFolder[1023] = 'x';  // no terminator anywhere
     store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
+    store.record.blade.bitrate = 64;
     ASSERT_EQ(store.SaveSettings(), "");
 
     store.LoadSettings(true);
     EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(OutputFolderOf(store.record.general), folder + "/");
+
+    // Once the folder cannot be entered: home, beside the sources; the rest stays.
+    std::filesystem::remove(folder);
+    store.LoadSettings(true);
+    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kBesideSource);
+    EXPECT_EQ(OutputFolderOf(store.record.general), DefaultOutputFolder());
+    EXPECT_EQ(store.record.blade.bitrate, 64);
 }
 
 TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
