@@ -231,26 +231,23 @@ TEST_F(MainWindow, AFolderWithACueSheetListsItsTracksInPlaceOfItsImage) {
 }
 
 TEST_F(MainWindow, SettingsWindowsGetTheCheckedTargetAndTheWindowsRecord) {
-    std::vector<int32_t> opened;
-    window.SetEngineTuningOpener([&](int32_t target, ConverterSettings&, QWidget*) { opened.push_back(target); });
-    for (TargetFormat target : {kTargetOgg, kTargetBlade}) {
-        window.targetRadio(target)->setChecked(true);
-        window.engineTuningButton()->click();
-    }
-    EXPECT_EQ(opened, (std::vector<int32_t>{kTargetOgg, kTargetBlade}));
-
     // General Settings edits the same record the tuning windows see.
     window.SetGeneralSettingsOpener([](GeneralSettings& general, Preferences& preferences, QWidget*) {
         general.afterOperation = AfterOperation::kDeleteSource;
         preferences.Set(kCopyTags, "0");
     });
-    AfterOperation afterOperationSeen = AfterOperation::kKeepSource;
-    window.SetEngineTuningOpener(
-        [&](int32_t, ConverterSettings& settings, QWidget*) { afterOperationSeen = settings.general.afterOperation; });
     test::Find<QAction>(&window, "General Settings")->trigger();
-    window.engineTuningButton()->click();
-    EXPECT_EQ(afterOperationSeen, AfterOperation::kDeleteSource);
     EXPECT_EQ(window.preferences().Get(kCopyTags), 0) << "Copy Tags is kept beside the record";
+    std::vector<int32_t> opened;
+    window.SetEngineTuningOpener([&](int32_t target, ConverterSettings& settings, QWidget*) {
+        opened.push_back(target);
+        EXPECT_EQ(settings.general.afterOperation, AfterOperation::kDeleteSource);
+    });
+    for (TargetFormat target : {kTargetOgg, kTargetBlade}) {
+        window.targetRadio(target)->setChecked(true);
+        window.engineTuningButton()->click();
+    }
+    EXPECT_EQ(opened, (std::vector<int32_t>{kTargetOgg, kTargetBlade}));
 
     // Restore Defaults asks first; only its own button restores. It resets
     // zelph.conf's choices too, and keeps lines it does not know.
@@ -376,8 +373,6 @@ TEST_F(MainWindow, ConvertRunsTheListThroughTheProgressWindow) {
     });
     emit window.batchSummary()->linkActivated("log");
     EXPECT_EQ(shown.toStdString(), log);
-    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" + dir / "two(1).wav" + "'").out,
-              "2\n");
 }
 
 TEST_F(MainWindow, MenusHaveAltLettersTheCommandsTheirShortcutsAndTheLogoOpensTheAboutBox) {

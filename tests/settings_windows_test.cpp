@@ -403,27 +403,25 @@ TEST(GeneralSettings, BrowsedFolderGetsItsTrailingSlashAndOneThatDoesNotFitIsNev
     GeneralSettings block = Defaults().general;
     Preferences preferences("/nowhere/zelph.conf");
     CGeneralSettingsDlg window(&block, &preferences);
-    auto browseThenSave = [&](const std::string& answer, const char* also) {
+    auto browseThenSave = [&](const std::string& answer) {
         FakeFolderDialog dialog(answer);
         Open(window, [&](QWidget* w) {
             const std::string shown = FolderField(w)->text().toStdString();
             Press(w, "Browse");
             EXPECT_EQ(dialog.startedAt, shown) << "the browser starts at the folder shown";
-            Press(w, also);
             Press(w, "Save");
         });
     };
-    browseThenSave(chosen, "Delete Source File");
+    browseThenSave(chosen);
     EXPECT_EQ(std::string(block.outputFolder), chosen + "/");
     EXPECT_EQ(block.outputFolderMode, OutputFolderMode::kInFolder);
-    EXPECT_EQ(block.afterOperation, AfterOperation::kDeleteSource);
 
-    browseThenSave("/", "Overwrite Output File");
+    browseThenSave("/");
     EXPECT_EQ(std::string(block.outputFolder), "/") << "a root gets no second slash";
 
     // A cancelled browser still means "In Folder", with the folder as it was.
     block.outputFolderMode = OutputFolderMode::kBesideSource;
-    browseThenSave("", "Rename Output File");
+    browseThenSave("");
     EXPECT_EQ(block.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(std::string(block.outputFolder), "/");
 
