@@ -153,14 +153,13 @@ TEST(Cli, FoldersKeepTheirTreeAndTagsNameTheOutputs) {
     const std::string cd = "cd " + dir.path() + " && ";
     // Same names in two folders, a name FAT would refuse, and a file that is no music.
     const std::string make =
-        "mkdir -p 'm/a' 'm/b' 'm/ü ♫' t && echo text > m/a/notes.txt && "
+        "mkdir -p 'm/a' 'm/b' 'm/ü ♫' t tree named meet && echo text > m/a/notes.txt && "
         "sox -n -r 8000 -c 1 -b 16 m/a/x.wav synth 0.1 sine 400 && cp m/a/x.wav m/b/ && cp m/a/x.wav 'm/ü ♫/y:?.wav' && "
         "flac --silent -T 'ARTIST=AC/DC' -T TITLE=Hi -T TRACKNUMBER=2/12 -o t/x.flac m/a/x.wav && "
         "flac --silent -T 'ARTIST=AC/DC' -T ALBUM=Live -T TITLE='Hi.' -T TRACKNUMBER=3 -o t/y.flac m/a/x.wav";
     ASSERT_EQ(RunCommand(cd + make).status, 0);
     const auto files = [&](const std::string& folder) { return RunCommand(cd + "cd " + folder + " && find . -type f ! -name .zelph-outputs | LC_ALL=C sort").out; };
 
-    RunCommand(cd + "mkdir tree named meet");
     const auto tree = RunIn(dir, "--quiet --target wav --output-dir tree --keep-tree m m", true);
     EXPECT_EQ(tree.status, 0) << tree.out;
     EXPECT_TRUE(tree.out.ends_with("\ndone 3, skipped 0, failed 0\n")) << tree.out;
