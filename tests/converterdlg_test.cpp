@@ -105,9 +105,7 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
     WriteFile(dir / "fake.mp3", std::string(4000, 'x'));
     WriteFile(dir / "notes.txt", "text");
     WriteFile(dir / ".hidden.ogg", "x");
-    const int big = ::open((dir / "big.ape").c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(::ftruncate(big, 5LL << 30), 0);  // sparse: 5 GiB
-    ::close(big);
+    ASSERT_EQ(RunCommand("truncate -s 5G " + dir / "big.ape").status, 0);  // sparse
 
     Add({"a.wav", "A.wav", "fake.mp3", "a.wav", "notes.txt", "big.ape", ".hidden.ogg"});
     EXPECT_EQ(Listed(), (Names{"a.wav", "A.wav", "fake.mp3", "notes.txt", "big.ape", ".hidden.ogg"}));
@@ -190,9 +188,8 @@ TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
     EXPECT_EQ(general.outputFolderMode, OutputFolderMode::kInFolder) << "a preview stores nothing";
 }
 
-TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderAndRemoveTakesTheSelectedRows) {
-    ::mkdir((dir / "box").c_str(), 0755);
-    ::mkdir((dir / "box/sub").c_str(), 0755);
+TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderRemoveTakesTheSelectedRowsAndEnterLeavesThem) {
+    std::filesystem::create_directories(dir / "box/sub");
     for (const char* name : {"box/b.mp3", "box/sub/a.WAV", "box/readme.txt", "box/a.ogg", "single.txt", "box/c.flac",
                              "box/sub/d.opus", "box/e.oga"})
         WriteFile(dir / name, "");
@@ -213,7 +210,24 @@ TEST_F(MainWindow, DroppedFilesAndFoldersAreAddedInPathOrderAndRemoveTakesTheSel
     EXPECT_EQ(Listed(), (Names{"box/a.ogg", "box/c.flac", "box/sub/a.WAV", "box/sub/d.opus", "single.txt"}));
     window.fileList()->topLevelItem(0)->setSelected(true);
     QTest::keyClick(window.fileList(), Qt::Key_Delete);
-    EXPECT_EQ(Listed(), (Names{"box/c.flac", "box/sub/a.WAV", "box/sub/d.opus", "single.txt"}));
+    const Names left{"box/c.flac", "box/sub/a.WAV", "box/sub/d.opus", "single.txt"};
+    EXPECT_EQ(Listed(), left);
+
+    // Enter on a row leaves the window, the list and the settings alone.
+    window.show();
+    window.fileList()->setFocus();
+    window.fileList()->setCurrentItem(window.fileList()->topLevelItem(1));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(window.fileList(), key);
+    QTest::qWait(20);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Listed(), left);
+    EXPECT_FALSE(Exists(dir / "Settings.dat"));
+    // Enter on a command button still presses it.
+    bool opened = false;
+    window.SetEngineTuningOpener([&](int32_t, ConverterSettings&, QWidget*) { opened = true; });
+    window.engineTuningButton()->setFocus();
+    QTest::keyClick(window.engineTuningButton(), Qt::Key_Return);
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(MainWindow, AFolderWithACueSheetListsItsTracksInPlaceOfItsImage) {
@@ -379,11 +393,10 @@ TEST_F(MainWindow, MenusHaveAltLettersTheCommandsTheirShortcutsAndTheLogoOpensTh
     EXPECT_EQ(menus, (QStringList{"&File", "&Settings", "&Help"}));
     const std::pair<const char*, const char*> shortcuts[] = {
         {"Add File", "Ctrl+O"}, {"Add Folder", "Ctrl+Shift+O"}, {"Quit", "Ctrl+Q"}};
-    std::map<QString, QAction*> actions;
-    for (QAction* action : window.findChildren<QAction*>()) actions[action->text()] = action;
-    for (auto [text, keys] : shortcuts) EXPECT_EQ(actions[text]->shortcut(), QKeySequence(keys)) << text;
+    for (auto [text, keys] : shortcuts)
+        EXPECT_EQ(test::Find<QAction>(&window, text)->shortcut(), QKeySequence(keys)) << text;
     window.show();
-    actions["Quit"]->trigger();
+    test::Find<QAction>(&window, "Quit")->trigger();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(Exists(dir / "Settings.dat")) << "Quit saves, as the close box does";
 
@@ -449,24 +462,6 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndEveryWindowFitsEveryScreenAtEve
     progress.hide();
 }
 
-TEST_F(MainWindow, EnterOnARowLeavesTheWindowTheListAndTheSettingsAlone) {
-    Add({"a.wav", "b.wav"});
-    window.show();
-    window.fileList()->setFocus();
-    window.fileList()->setCurrentItem(window.fileList()->topLevelItem(1));
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(window.fileList(), key);
-    QTest::qWait(20);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(Listed(), (Names{"a.wav", "b.wav"}));
-    EXPECT_FALSE(Exists(dir / "Settings.dat"));
-    // Enter on a command button still presses it.
-    bool opened = false;
-    window.SetEngineTuningOpener([&](int32_t, ConverterSettings&, QWidget*) { opened = true; });
-    window.engineTuningButton()->setFocus();
-    QTest::keyClick(window.engineTuningButton(), Qt::Key_Return);
-    EXPECT_TRUE(opened);
-}
-
 TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInTheConfigFolder) {
     ::mkdir((dir / "box").c_str(), 0755);
     for (const char* name : {"a.wav", "-dash.ogg", "box/b.mp3", "box/notes.txt"}) WriteFile(dir / name, "");
@@ -487,11 +482,8 @@ TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInT
 }
 
 TEST_F(MainWindow, TheAddDialogShowsSizesAndKindsWholeAddsTheChosenFilesAndACancelRebuildsTheRows) {
-    for (const char* name : {"song.ape", "song.ogg", "song.mp3", "song.wav"}) {
-        const int file = ::open((dir / name).c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_EQ(::ftruncate(file, 1000LL * 1024 * 1024 - 12345), 0);  // sparse, "999.99 MiB"
-        ::close(file);
-    }
+    for (const char* name : {"song.ape", "song.ogg", "song.mp3", "song.wav"})
+        ASSERT_EQ(RunCommand("truncate -s 1048563655 " + dir / name).status, 0);  // sparse, "999.99 MiB"
     WriteFile(dir / "x.wav", "");
     WriteFile(dir / "y.ogg", "");
     // A larger desktop font than the offscreen default, as many desktops use.
