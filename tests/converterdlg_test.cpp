@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -147,7 +146,7 @@ TEST_F(MainWindow, RowsShowSizeDescriptionAndSchedule) {
 }
 
 TEST_F(MainWindow, GeneralSettingsPreviewsTheBatchsNamesAsTheChoicesChange) {
-    for (const char* folder : {"in", "in/a", "in/b", "out"}) ::mkdir((dir / folder).c_str(), 0755);
+    for (const char* folder : {"in/a", "in/b", "out"}) std::filesystem::create_directories(dir / folder);
     Names names{"in/a/x.wav", "in/b/x.wav", "in/notes.txt"};
     for (int i = 0; i < 20; ++i) names.push_back("in/b/" + std::to_string(i) + ".wav");
     Add(names);
@@ -463,7 +462,7 @@ TEST_F(MainWindow, ResizingGivesTheListTheRoomAndEveryWindowFitsEveryScreenAtEve
 }
 
 TEST_F(MainWindow, FilesOnTheCommandLineAreListedAndTheMenuEntryKeepsSettingsInTheConfigFolder) {
-    ::mkdir((dir / "box").c_str(), 0755);
+    std::filesystem::create_directory(dir / "box");
     for (const char* name : {"a.wav", "-dash.ogg", "box/b.mp3", "box/notes.txt"}) WriteFile(dir / name, "");
     const StartOptions options = ParseStartOptions({"a.wav", "--xdg-settings", "--", "-dash.ogg", "box"});
     EXPECT_TRUE(options.error.isEmpty());

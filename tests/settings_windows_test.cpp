@@ -332,6 +332,7 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
     s.lame.cbrBitrate = 999;
     s.lame.bitrateMode = static_cast<Mp3BitrateMode>(7);
     s.lame.abrBitrate = 77;
+    const LameSettings before = s.lame;
     CEngineMp3Lame window(&s.lame);
     Open(window, [](QWidget* w) {
         EXPECT_EQ(List(w, "cbrBitrate")->currentIndex(), -1);
@@ -342,11 +343,7 @@ TEST(TuningWindows, OutOfRangeFieldsShowNothingAndAreKeptOnSave) {
         List(w, "abrBitrate")->setEditText("999");
         Press(w, "Save");
     });
-    EXPECT_EQ(s.lame.cbrBitrateIndex, 40);
-    EXPECT_EQ(s.lame.cbrBitrate, 999);
-    EXPECT_EQ(s.lame.abrBitrateIndex, 11);
-    EXPECT_EQ(s.lame.abrBitrate, 77);
-    EXPECT_EQ(s.lame.bitrateMode, static_cast<Mp3BitrateMode>(7));
+    EXPECT_TRUE(SameBytes(&s.lame, &before, sizeof before)) << "every field kept, in range or not";
 
     // The next opening shows the stored choice again, and typed text naming
     // an entry selects it.
@@ -388,11 +385,6 @@ TEST(GeneralSettings, ItsOtherChoicesEditThePreferencesAndNothingInTheRecord) {
                 EXPECT_EQ(preferences.GetText(key.name) != was.GetText(key.name), saved) << key.name;
         EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }
-    // What was saved reads back from zelph.conf as it was chosen.
-    ASSERT_EQ(preferences.Save(), "");
-    Preferences reloaded(preferences.path());
-    reloaded.Load();
-    EXPECT_EQ(reloaded, preferences);
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";
 }
 
