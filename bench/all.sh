@@ -7,8 +7,9 @@
 #   --quick: one run per side on inputs a fiftieth of the size, to check the
 #   scripts end to end; its figures mean nothing, so it writes a scratch copy
 #   of the document (its path is printed) unless one is named.
-#   BENCH_RUNS sets the runs per side (default 5). Every script's own output
-#   goes to standard output.
+#   BENCH_RUNS sets the runs per side (default 5), BENCH_SCALE the inputs'
+#   size (default 1: the lengths the table's labels name). Every script's own
+#   output goes to standard output.
 set -euo pipefail
 bench=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 quick=
@@ -51,7 +52,8 @@ trap 'rm -f "$rows" "$table"' EXIT
 {
     echo "Taken by \`bench/all.sh\`${quick:+ --quick (inputs a fiftieth of the size: the figures mean nothing)} from" \
         "$started on $(nproc) processors ($(grep -m 1 'model name' /proc/cpuinfo | cut -d : -f 2 | sed 's/^ *//'))" \
-        "with ${BENCH_RUNS:-5} runs per side; load average $load_before before, $load_after after."
+        "with ${BENCH_RUNS:-5} runs per side${BENCH_SCALE:+ on inputs scaled by $BENCH_SCALE (BENCH_SCALE)};" \
+        "load average $load_before before, $load_after after."
     echo
     echo "| script | benchmark | ours / peer | processor time | wall time | target | load average |"
     echo "| --- | --- | --- | --- | --- | --- | --- |"

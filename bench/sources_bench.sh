@@ -5,9 +5,9 @@
 #   Opus stereo 48 kHz          -> 16-bit WAV   vs  opusdec --rate 48000 (both dither),
 #                                                   and ffmpeg -f s16le (its own decoder, and libopus)
 #   24-bit stereo 48 kHz WAV    -> 16-bit WAV   vs  sox -b 16    (both dither)
-#   AAC and ALAC in M4A         -> 16-bit WAV   vs  ffmpeg -f s16le (both on FFmpeg's decoders;
-#                                                   the AAC's float samples dithered by both, FFmpeg's
-#                                                   with aresample's triangular dither)
+#   AAC and ALAC in M4A, WMA    -> 16-bit WAV   vs  ffmpeg -f s16le (both on FFmpeg's decoders;
+#                                                   AAC's and WMA's float samples dithered by both,
+#                                                   FFmpeg's with aresample's triangular dither)
 # Our output is synced with its folder before the run ends; each peer's output
 # is synced the same way.
 # Usage: bench/sources_bench.sh [build folder]   (BENCH_RUNS sets the runs per side, default 5)
@@ -26,6 +26,7 @@ opusenc --quiet opus-in.wav song.opus
 music_wav hires.wav 48000 24 "$(scaled 600)"
 ffmpeg -nostdin -v error -i cd.wav -c:a aac -b:a 256k song.m4a
 ffmpeg -nostdin -v error -i cd.wav -c:a alac alac.m4a
+ffmpeg -nostdin -v error -i cd.wav -c:a wmav2 -b:a 192k song.wma
 
 # compare LABEL PEER-NAME SOURCE PEER-COMMAND: the sides in turn, then their report.
 compare() {
@@ -48,5 +49,7 @@ compare "Opus -> WAV" "ffmpeg -c:a libopus -f s16le" song.opus \
 compare "24-bit -> 16-bit WAV" "sox -b 16" hires.wav "sox hires.wav -b 16 out/sox.wav && sync out/sox.wav"
 compare "AAC in M4A -> WAV" "ffmpeg -f s16le, triangular dither" song.m4a \
     "ffmpeg -nostdin -v error -i song.m4a -af aresample=dither_method=triangular -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
+compare "WMA -> WAV" "ffmpeg -f s16le, triangular dither" song.wma \
+    "ffmpeg -nostdin -v error -i song.wma -af aresample=dither_method=triangular -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"
 compare "ALAC in M4A -> WAV" "ffmpeg -f s16le" alac.m4a \
     "ffmpeg -nostdin -v error -i alac.m4a -f s16le -y out/ffmpeg.raw && sync out/ffmpeg.raw"

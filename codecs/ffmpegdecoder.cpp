@@ -1,6 +1,7 @@
 #include "codecs/ffmpegdecoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <optional>
 #include <utility>
@@ -186,9 +187,6 @@ WavForm FormOf(const FfmpegCalls& av, const AVFrame& frame, int rawBits) {
     return form;
 }
 
-// One frame as the WAV holds it: interleaved, little-endian, 8-bit samples
-// unsigned (as FFmpeg gives them), 24-bit ones the top three bytes of each
-// word, double brought to float.
 // Interleaves one frame's samples of `In` into WAV samples of `outBytes`
 // bytes: the top bytes of each (24-bit audio), or the value narrowed to float
 // (double). One loop per sample type, so the per-sample work has no branch.
@@ -212,15 +210,16 @@ void Interleave(const AVFrame& frame, int channels, bool planar, uint8_t* at) {
     }
 }
 
+std::size_t FrameBytes(const AVFrame& frame, const WavForm& form) {
+    return static_cast<std::size_t>(frame.nb_samples) * form.channels * (form.bits / 8);
+}
+
 // One frame as the WAV holds it: interleaved, little-endian, 8-bit samples
 // unsigned (as FFmpeg gives them), 24-bit ones the top three bytes of each
 // word, double brought to float.
-void AppendFrame(const FfmpegCalls& av, const AVFrame& frame, const WavForm& form, std::vector<uint8_t>& out) {
+void PutFrame(const FfmpegCalls& av, const AVFrame& frame, const WavForm& form, uint8_t* at) {
     static_assert(std::endian::native == std::endian::little);
     const bool planar = av.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(frame.nb_samples) * form.channels * (form.bits / 8));
-    uint8_t* at = out.data() + start;
     if (form.format == AV_SAMPLE_FMT_DBL) return Interleave<double, 4>(frame, form.channels, planar, at);
     switch (form.bits) {
         case 8: return Interleave<uint8_t, 1>(frame, form.channels, planar, at);
@@ -296,19 +295,34 @@ private:
             if (form.bits == 0 || form.channels < 1 || form.rate < 1)
                 return Outcome::Failed("FFmpeg decodes its audio to samples of a form a WAV cannot hold");
             if (!(form == form_)) return Outcome::Failed("its audio changes channels, rate or sample form midway");
-            AppendFrame(av_, *frame, form_, block_);
+            AppendFrame(*frame);
             frames_ += static_cast<uint64_t>(frame->nb_samples);
             av_.av_frame_unref(frame);
-            if (block_.size() >= kWriteBytes && !Flush()) return Outcome::Failed(sink_.problem());
+            if (blockBytes_ >= kWriteBytes && !Flush()) return Outcome::Failed(sink_.problem());
         }
     }
 
+    // The block only grows to hold a frame more than it ever has, so its
+    // bytes are not cleared again for every frame that is written over them.
+    void AppendFrame(const AVFrame& frame) {
+        const std::size_t bytes = FrameBytes(frame, written());
+        if (block_.size() < blockBytes_ + bytes) block_.resize(blockBytes_ + bytes);
+        uint8_t* at = block_.data() + blockBytes_;
+        if (reducer_) {
+            ReduceFrame(frame, at);
+        } else {
+            PutFrame(av_, frame, form_, at);
+        }
+        blockBytes_ += bytes;
+    }
+
     // Float audio bound for 8 or 16 bits is dithered here, as the WAV stage
-    // would do it (the same reducer, the same bytes), so that it never goes
-    // through a file as float first. More channels keep the stage's fold.
+    // would do it (the same reducer, the same bytes), straight from FFmpeg's
+    // frames, so that it never goes through a file as float first. More
+    // channels keep the stage's fold; double samples go to the stage as float.
     void StartForm(const WavForm& form) {
         form_ = form;
-        if (!asked_ || !form.floating || form.channels > 2) return;
+        if (!asked_ || form.format != AV_SAMPLE_FMT_FLT || form.channels > 2) return;
         WaveFormat source;
         source.header.formatTag = kWaveFormatFloat;
         source.header.channels = static_cast<uint16_t>(form.channels);
@@ -324,22 +338,27 @@ private:
         reduced_.floating = false;
     }
 
-    bool Flush() {
-        bool written = true;
-        if (!reducer_) {
-            written = sink_.Write(block_.data(), block_.size());
-        } else {
-            const std::size_t frameBytes = static_cast<std::size_t>(form_.channels) * 4;
-            for (std::size_t at = 0; written && at < block_.size();) {
-                const std::size_t frames = std::min(SampleReducer::kMaxFrames, (block_.size() - at) / frameBytes);
-                reducedBlock_.resize(frames * 2 * 2);
-                const std::size_t bytes = reducer_->Convert(block_.data() + at, frames, reducedBlock_.data());
-                written = sink_.Write(reducedBlock_.data(), bytes);
-                at += frames * frameBytes;
+    void ReduceFrame(const AVFrame& frame, uint8_t* at) {
+        const bool planar = av_.av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
+        const auto frames = static_cast<std::size_t>(frame.nb_samples);
+        for (std::size_t done = 0; done < frames;) {
+            const std::size_t count = std::min(SampleReducer::kMaxFrames, frames - done);
+            if (planar) {
+                std::array<const float*, 2> planes{};
+                for (int c = 0; c < form_.channels; ++c)
+                    planes[c] = reinterpret_cast<const float*>(frame.extended_data[c]) + done;
+                at += reducer_->ConvertPlanes(planes.data(), count, at);
+            } else {
+                at += reducer_->Convert(frame.extended_data[0] + done * form_.channels * 4, count, at);
             }
+            done += count;
         }
-        block_.clear();
-        return written;
+    }
+
+    bool Flush() {
+        const bool ok = sink_.Write(block_.data(), blockBytes_);
+        blockBytes_ = 0;
+        return ok;
     }
 
     EngineRun& run_;
@@ -352,10 +371,10 @@ private:
     uint64_t frames_ = 0;
     uint64_t skipped_ = 0;
     std::vector<uint8_t> block_;
+    std::size_t blockBytes_ = 0;  // of block_ holding audio not yet written
     std::optional<PcmForm> asked_;
     std::optional<SampleReducer> reducer_;
     WavForm reduced_;
-    std::vector<uint8_t> reducedBlock_;
 };
 
 }  // namespace

@@ -35,11 +35,30 @@ int32_t FloatToWide(double value) {
     if (scaled <= -2147483648.0) return INT32_MIN;
     return static_cast<int32_t>(std::lrint(scaled));
 }
+// The same for a float, written with selects rather than branches and lrint,
+// so that the compiler turns the loop into vector code. Loud samples stop at
+// the largest float below 2^31, 127 below INT32_MAX: too little for any
+// 8- or 16-bit result to tell apart.
+int32_t FloatToWide(float value) {
+    // NaN fails the test and ends as silence.
+    const float scaled = value == value ? value * 0x1p31f : 0.0f;
+    const float magnitude = std::fabs(scaled);
+    // Adding and taking away 2^23 rounds to the nearest integer, ties to even;
+    // floats of 2^23 and more are whole already.
+    const float whole = std::copysign(magnitude < 0x1p23f ? (magnitude + 0x1p23f) - 0x1p23f : magnitude, scaled);
+    return static_cast<int32_t>(std::min(std::max(whole, -0x1p31f), 0x1.fffffep30f));
+}
 void WidenFloat32(const uint8_t* in, std::size_t samples, int32_t* out) {
     const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
     for (std::size_t i = 0; i < samples; ++i, in += 4) {
-        uint32_t bits = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-        out[i] = FloatToWide(std::bit_cast<float>(bits));
+        float value;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&value, in, 4);
+        } else {
+            value = std::bit_cast<float>(uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 |
+                                         uint32_t(in[3]) << 24);
+        }
+        out[i] = FloatToWide(value);
     }
 }
 void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
@@ -49,6 +68,15 @@ void WidenFloat64(const uint8_t* in, std::size_t samples, int32_t* out) {
         for (int b = 7; b >= 0; --b) bits = bits << 8 | in[b];
         out[i] = FloatToWide(std::bit_cast<double>(bits));
     }
+}
+
+// Interleaves `channels` arrays of float samples into wide samples; the
+// channel count is fixed so that the loop becomes vector code.
+template <int channels>
+void WidenPlanes(const float* const* planes, std::size_t frames, int32_t* out) {
+    const DenormalsFlushed denormalsFlushed;  // a denormal sample is silence either way
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) out[i * channels + c] = FloatToWide(planes[c][i]);
 }
 
 // -3 dB in Q15.
@@ -73,13 +101,10 @@ int32_t Clip(int64_t value) {
     return static_cast<int32_t>(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
 }
 
-// Dithers `frames` frames of `folded` (1 or 2) wide samples down to
-// `bytes`-byte samples of `channels` channels; returns the bytes written.
-// Mono keeps the left channel; a mono source is doubled after dithering,
-// so both channels carry the same sample.
+// Writes `count` requantized samples as `bytes`-byte WAV samples, each one
+// twice when `doubled` (a mono source to stereo); returns the bytes written.
 template <int bytes>
-std::size_t Requantize(TpdfDither& dither, const int32_t* wide, std::size_t frames, int folded, int channels,
-                       uint8_t* out) {
+std::size_t Store(const int32_t* samples, std::size_t count, bool doubled, uint8_t* out) {
     auto put = [](uint8_t* at, int32_t sample) {
         if constexpr (bytes == 1) {
             *at = static_cast<uint8_t>(sample + 128);
@@ -87,22 +112,41 @@ std::size_t Requantize(TpdfDither& dither, const int32_t* wide, std::size_t fram
             at[0] = static_cast<uint8_t>(sample);
             at[1] = static_cast<uint8_t>(sample >> 8);
         }
-        return at + bytes;
     };
-    // A copy of the dither's state, which the byte stores below cannot
-    // alias, stays in registers.
-    TpdfDither local = dither;
-    uint8_t* at = out;
-    for (std::size_t f = 0; f < frames; ++f) {
-        const int32_t left = local.Requantize(wide[f * folded]);
-        at = put(at, left);
-        if (channels == 2) at = put(at, folded == 2 ? local.Requantize(wide[f * folded + 1]) : left);
+    if (!doubled) {
+        for (std::size_t i = 0; i < count; ++i) put(out + i * bytes, samples[i]);
+        return count * bytes;
     }
-    dither = local;
-    return static_cast<std::size_t>(at - out);
+    for (std::size_t i = 0; i < count; ++i) {
+        put(out + 2 * i * bytes, samples[i]);
+        put(out + (2 * i + 1) * bytes, samples[i]);
+    }
+    return 2 * count * bytes;
 }
 
 }  // namespace
+
+void TpdfDither::RequantizeInPlace(int32_t* samples, std::size_t count) {
+    // One at a time up to the first generator, then whole rounds of all of
+    // them, then one at a time again.
+    std::size_t done = 0;
+    for (; done < count && next_ != 0; ++done) samples[done] = Requantize(samples[done]);
+    constexpr std::size_t kRounds = 128;
+    int32_t noise[kRounds * kLanes];
+    // A copy, which the stores cannot alias, keeps the state and the bounds
+    // in registers.
+    TpdfDither local = *this;
+    while (count - done >= kLanes) {
+        const std::size_t n = std::min(kRounds, (count - done) / kLanes) * kLanes;
+        for (std::size_t round = 0; round < n; round += kLanes)
+            for (std::size_t lane = 0; lane < kLanes; ++lane) noise[round + lane] = local.NextNoise(local.lanes_[lane]);
+        int32_t* chunk = samples + done;
+        for (std::size_t i = 0; i < n; ++i) chunk[i] = local.Quantize(chunk[i], noise[i]);
+        done += n;
+    }
+    lanes_ = local.lanes_;
+    for (; done < count; ++done) samples[done] = Requantize(samples[done]);
+}
 
 bool IsReducibleSource(const WaveFormat& source) {
     const WaveHeader& h = source.header;
@@ -134,8 +178,21 @@ SampleReducer::SampleReducer(const WaveFormat& source, int targetChannels, int t
 }
 
 std::size_t SampleReducer::Convert(const uint8_t* in, std::size_t frames, uint8_t* out) {
+    widen_(in, frames * sourceChannels_, wide_.data());
+    return Reduce(frames, out);
+}
+
+std::size_t SampleReducer::ConvertPlanes(const float* const* planes, std::size_t frames, uint8_t* out) {
+    if (sourceChannels_ == 1) {
+        WidenPlanes<1>(planes, frames, wide_.data());
+    } else {
+        WidenPlanes<2>(planes, frames, wide_.data());
+    }
+    return Reduce(frames, out);
+}
+
+std::size_t SampleReducer::Reduce(std::size_t frames, uint8_t* out) {
     int32_t* wide = wide_.data();
-    widen_(in, frames * sourceChannels_, wide);
 
     // Left and right (or the mono sample) of every frame, side by side in place.
     if (sourceChannels_ > 2) {
@@ -150,10 +207,17 @@ std::size_t SampleReducer::Convert(const uint8_t* in, std::size_t frames, uint8_
             wide[2 * f + 1] = Clip(right >> 15);
         }
     }
-    const int folded = sourceChannels_ == 1 ? 1 : 2;
-
-    return targetBits_ == 8 ? Requantize<1>(dither_, wide, frames, folded, targetChannels_, out)
-                            : Requantize<2>(dither_, wide, frames, folded, targetChannels_, out);
+    // The samples that carry dither, side by side: both channels, or the left
+    // alone when the target is mono. A mono source is doubled after dithering,
+    // so both channels carry the same sample.
+    std::size_t count = frames * (sourceChannels_ == 1 ? 1 : 2);
+    if (sourceChannels_ > 1 && targetChannels_ == 1) {
+        for (std::size_t f = 0; f < frames; ++f) wide[f] = wide[2 * f];
+        count = frames;
+    }
+    dither_.RequantizeInPlace(wide, count);
+    const bool doubled = sourceChannels_ == 1 && targetChannels_ == 2;
+    return targetBits_ == 8 ? Store<1>(wide, count, doubled, out) : Store<2>(wide, count, doubled, out);
 }
 
 }  // namespace zelph

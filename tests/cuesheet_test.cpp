@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
@@ -30,42 +32,40 @@ void MakeImage(const ScratchDir& dir) {
     const std::string tones = "sox -n -r 44100 -c 2 -b 16 " + dir.path();
     ASSERT_EQ(RunCommand(tones + "a.wav synth 2.013 sine 300 vol 0.3 && " + tones + "b.wav synth 1.507 sine 500 vol 0.3 && " +
                          tones + "c.wav synth 1.2345 sine 700 vol 0.3 && cd " + dir.path() +
-                         " && sox a.wav b.wav c.wav image.wav && rm a.wav b.wav c.wav")
-                  .status,
-              0);
+                         " && sox a.wav b.wav c.wav image.wav && rm a.wav b.wav c.wav").status, 0);
 }
 
 std::string Raw(const std::string& files) { return RunCommand("sox " + files + " -t raw - | md5sum").out; }
 
 std::string Samples(const std::string& file) { return RunCommand("soxi -s '" + file + "'").out; }
 
+// zelph-convert run with `args`, its errors in what it printed when `mergeErr`.
+CommandResult Convert(const std::string& args, bool mergeErr = false) {
+    return RunCommand(BinDir() + "/zelph-convert " + args, mergeErr);
+}
+
 }  // namespace
 
 TEST(CueSheets, TracksJoinToTheImageBitForBit) {
-    struct Case {
-        const char* image;  // how image.wav is packed
-        const char* target;
-        const char* extension;
-    };
-    for (const Case& c : {Case{"", "flac", ".flac"}, Case{"flac -s --delete-input-file image.wav", "wav", ".wav"}}) {
-        SCOPED_TRACE(c.target);
+    // How image.wav is packed, the target and its extension.
+    for (const auto& [packing, target, extension] :
+         {std::tuple{"", "flac", ".flac"}, std::tuple{"flac -s --delete-input-file image.wav", "wav", ".wav"}}) {
+        SCOPED_TRACE(target);
         ScratchDir dir, out;
         MakeImage(dir);
         const std::string whole = Raw(dir / "image.wav");
         const long total = std::stol(Samples(dir / "image.wav"));
         // A sheet that still names the WAV finds the image packed as FLAC.
-        if (*c.image) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + c.image).status, 0); }
+        if (*packing) { ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + packing).status, 0); }
         WriteFile(dir / "Album.cue", kSheet);
-        EXPECT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --jobs 2 --target " + c.target + " --output-dir " +
-                             out.path() + " " + dir / "Album.cue")
-                      .status,
-                  0);
+        EXPECT_EQ(Convert("--quiet --jobs 2 --target " + std::string(target) + " --output-dir " + out.path() + " " +
+                          dir / "Album.cue").status, 0);
         std::string joined;
-        for (const char* name : kOutputs) joined += " '" + out / (name + std::string(c.extension)) + "'";
+        for (const char* name : kOutputs) joined += " '" + out / (name + std::string(extension)) + "'";
         EXPECT_EQ(Raw(joined), whole);
-        EXPECT_EQ(Samples(out / (kOutputs[0] + std::string(c.extension))), std::to_string(kTrackSamples[0]) + "\n");
-        EXPECT_EQ(Samples(out / (kOutputs[1] + std::string(c.extension))), std::to_string(kTrackSamples[1]) + "\n");
-        EXPECT_EQ(Samples(out / (kOutputs[2] + std::string(c.extension))),
+        EXPECT_EQ(Samples(out / (kOutputs[0] + std::string(extension))), std::to_string(kTrackSamples[0]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[1] + std::string(extension))), std::to_string(kTrackSamples[1]) + "\n");
+        EXPECT_EQ(Samples(out / (kOutputs[2] + std::string(extension))),
                   std::to_string(total - kTrackSamples[0] - kTrackSamples[1]) + "\n");
     }
 }
@@ -77,14 +77,14 @@ TEST(CueSheets, TracksCarryTheSheetsTags) {
     std::string latin = kSheet;
     latin.replace(latin.find("\xC3\xB6"), 2, "\xF6");
     WriteFile(dir / "Album.cue", latin);
-    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target flac " + dir / "Album.cue").status, 0);
+    ASSERT_EQ(Convert("--quiet --target flac " + dir / "Album.cue").status, 0);
     const std::string tags =
         RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 '" + dir / "02 - Two.flac" + "'").out;
     for (const char* tag : {"TITLE=Two", "ARTIST=Guest", "ALBUM=T\xC3\xB6nes", "album_artist=The Band", "track=2",
                             "TRACKTOTAL=3", "DATE=2001", "GENRE=Test Rock"})
         EXPECT_NE(tags.find(tag), std::string::npos) << tag << " in\n" << tags;
     // The image stays whole even when sources are to be deleted.
-    RunCommand(BinDir() + "/zelph-convert --quiet --target flac --delete-source --if-exists overwrite " + dir / "Album.cue");
+    Convert("--quiet --target flac --delete-source --if-exists overwrite " + dir / "Album.cue");
     EXPECT_TRUE(Exists(dir / "image.wav"));
     EXPECT_TRUE(Exists(dir / "Album.cue"));
 }
@@ -93,28 +93,20 @@ TEST(CueSheets, AFolderOfImageAndSheetGivesTheTracksAlone) {
     ScratchDir dir, out;
     MakeImage(dir);
     WriteFile(dir / "Album.cue", kSheet);
-    const std::string described = RunCommand(BinDir() + "/zelph-convert --describe " + dir.path()).out;
+    const std::string described = Convert("--describe " + dir.path()).out;
     EXPECT_EQ(described.find("/image.wav\t"), std::string::npos) << described;
     EXPECT_NE(described.find("track 3 of 3 of image.wav\tScheduled"), std::string::npos) << described;
-    ASSERT_EQ(RunCommand(BinDir() + "/zelph-convert --quiet --target wav --update --output-dir " + out.path() + " " +
-                         dir.path())
-                  .status,
-              0);
+    const std::string update = "--target wav --update --output-dir " + out.path() + " " + dir.path();
+    ASSERT_EQ(Convert("--quiet " + update).status, 0);
     EXPECT_EQ(RunCommand("ls " + out.path()).out, "01 - One_ first.wav\n02 - Two.wav\n03 - Track 03.wav\n");
     // Each track has its own record: a second run finds all three up to
     // date, and none is an orphan while its image is there.
-    EXPECT_NE(RunCommand(BinDir() + "/zelph-convert --target wav --update --delete-orphans --output-dir " + out.path() +
-                         " " + dir.path() + " 2>&1")
-                  .out.find("up to date 3, skipped 0, failed 0, removed 0"),
-              std::string::npos);
+    const std::string summary = Convert("--delete-orphans " + update, true).out;
+    EXPECT_NE(summary.find("up to date 3, skipped 0, failed 0, removed 0"), std::string::npos) << summary;
 }
 
 TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
-    struct Case {
-        const char* sheet;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the sheet, its reason
         {"FILE \"gone.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n", "its audio file gone.wav is missing"},
         {"garbage\n TRACK zz\n", "not a CUE sheet libcue can read"},
         {"FILE \"image.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:02:00\n TRACK 02 AUDIO\n  INDEX 01 00:01:00\n",
@@ -128,13 +120,12 @@ TEST(CueSheets, SheetsThatCannotBeUsedAreRefusedWithTheirReason) {
     };
     ScratchDir dir;
     MakeImage(dir);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sheet);
-        WriteFile(dir / "Bad.cue", c.sheet);
-        const CommandResult run =
-            RunCommand(BinDir() + "/zelph-convert --quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
+    for (const auto& [sheet, reason] : cases) {
+        SCOPED_TRACE(sheet);
+        WriteFile(dir / "Bad.cue", sheet);
+        const CommandResult run = Convert("--quiet --target wav --if-exists overwrite " + dir / "Bad.cue", true);
         EXPECT_NE(run.status, 0);
-        EXPECT_NE(run.out.find(c.reason), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(reason), std::string::npos) << run.out;
     }
 }
 

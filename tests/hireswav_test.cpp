@@ -34,7 +34,7 @@ struct Output {
 Output ReadOutput(const std::string& path) {
     const std::string bytes = ReadFile(path);
     Output out;
-    std::memcpy(&out.header, bytes.data(), std::min(bytes.size(), sizeof out.header));
+    out.header = HeaderOf(bytes);
     const int size = out.header.bitsPerSample / 8;
     for (std::size_t at = 44; size > 0 && at + size <= bytes.size(); at += size)
         out.samples.push_back(size == 1 ? static_cast<uint8_t>(bytes[at]) - 128
@@ -125,18 +125,17 @@ TEST(HiResWavSources, DitherIsTriangularOverOneStepEachWay) {
     // gives other counts.
     struct Case {
         int32_t level;
-        double below, same, above;  // expected shares of step-1, step, step+1
+        double shares[3];  // expected of step-1, step, step+1
     };
-    for (const Case& c : {Case{1000 << 8, 0.125, 0.75, 0.125}, Case{(1000 << 8) + 128, 0.0, 0.5, 0.5},
-                          Case{-(1000 << 8), 0.125, 0.75, 0.125}}) {
+    for (const Case& c : {Case{1000 << 8, {0.125, 0.75, 0.125}}, Case{(1000 << 8) + 128, {0.0, 0.5, 0.5}},
+                          Case{-(1000 << 8), {0.125, 0.75, 0.125}}}) {
         SCOPED_TRACE(c.level);
         ScratchDir dir;
         constexpr int kFrames = 40000;
         std::string data;
         for (int f = 0; f < 2 * kFrames; ++f)
             data += {static_cast<char>(c.level), static_cast<char>(c.level >> 8), static_cast<char>(c.level >> 16)};
-        const WaveHeader h = MakeWaveHeader(2, 48000, 24, static_cast<uint32_t>(data.size()));
-        WriteFile(dir / "in.wav", std::string(reinterpret_cast<const char*>(&h), sizeof h) + data);
+        WriteFile(dir / "in.wav", CraftedWav(2, 48000, 24, data));
         WavPcmSettings stereo16 = WavForm(2, 2);
         ASSERT_EQ(RunEngine(EncodeWavPcm, dir / "in.wav", dir / "out.wav", &stereo16).succeeded, 1);
         const Output out = ReadOutput(dir / "out.wav");
@@ -148,9 +147,7 @@ TEST(HiResWavSources, DitherIsTriangularOverOneStepEachWay) {
             ASSERT_LE(sample, step + 1);
             counts[sample - step + 1] += 1.0 / out.samples.size();
         }
-        EXPECT_NEAR(counts[0], c.below, 0.01);
-        EXPECT_NEAR(counts[1], c.same, 0.01);
-        EXPECT_NEAR(counts[2], c.above, 0.01);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(counts[i], c.shares[i], 0.01) << "step " << i - 1;
     }
 }
 
@@ -185,6 +182,39 @@ TEST(HiResWavSources, FullScaleClipsAndUnknownSpeakerMasksFallBackToTheUsualLayo
     for (int side = 0; side < 2; ++side) {
         const int16_t sample = static_cast<int16_t>(folded[2 * side] | folded[2 * side + 1] << 8);
         EXPECT_NEAR(sample, 11585, 1) << "centre at -3 dB on both sides";
+    }
+}
+
+TEST(HiResWavSources, FloatSamplesWidenAsTheirDoublesAndBlocksDitherAsSingleSamples) {
+    // The float reader is written for vector code; the double reader is the
+    // plain one. The same values through both must give the same bytes,
+    // including those that clip and NaN.
+    std::vector<float> values = {std::nanf(""), INFINITY, -INFINITY, 1.5f, -1.5f, 1.0f, -1.0f, 0x1p-40f, -0x1p-32f,
+                                 0x1.8p-32f, 0x1.4p-31f, 0x1.fffffep-9f, -0x1.fffffep-9f, 0x1p-8f, 0.999999f};
+    for (int i = 0; i < 1000; ++i) values.push_back(std::sin(i * 0.37f) * std::pow(2.0f, -(i % 40)));
+    std::vector<double> doubles(values.begin(), values.end());
+    const std::size_t frames = values.size() / 2;
+    auto reduce = [&](const void* samples, int bits) {
+        WaveFormat source;
+        source.header = MakeWaveHeader(2, 44100, bits, 0);
+        source.header.formatTag = kWaveFormatFloat;
+        std::vector<uint8_t> out(frames * 4);
+        SampleReducer(source, 2, 16).Convert(static_cast<const uint8_t*>(samples), frames, out.data());
+        return out;
+    };
+    EXPECT_EQ(reduce(values.data(), 32), reduce(doubles.data(), 64));
+
+    // A block dithered in one go, or split at any size, matches a sample at a time.
+    std::vector<int32_t> whole(1000), expected(whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) whole[i] = static_cast<int32_t>(i * 2654435761u);
+    TpdfDither one(16);
+    for (std::size_t i = 0; i < whole.size(); ++i) expected[i] = one.Requantize(whole[i]);
+    for (std::size_t split : {1u, 3u, 8u, 13u, 1000u}) {
+        std::vector<int32_t> blocks = whole;
+        TpdfDither dither(16);
+        for (std::size_t at = 0; at < blocks.size(); at += split)
+            dither.RequantizeInPlace(blocks.data() + at, std::min(split, blocks.size() - at));
+        EXPECT_EQ(blocks, expected) << "blocks of " << split;
     }
 }
 

@@ -30,6 +30,8 @@ constexpr Kind kKinds[] = {
     {"AIFF", ".aif", "sox $in $out", "AIFF Stereo 16Bit 44100Hz", true},
     {"WavPack", ".wv", "wavpack -q $in -o $out", "WavPack Stereo 16Bit 44100Hz", true},
     {"TTA", ".tta", "ffmpeg -y -v error -i $in $out", "TTA Stereo 16Bit 44100Hz", true},
+    // Float samples that FFmpeg gives interleaved rather than one array per channel.
+    {"float Wave64", ".w64", "ffmpeg -y -v error -i $in -c:a pcm_f32le $out", "Wave64 Float Stereo 32Bit 44100Hz", false},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "core/naming.h"
 #include "core/planner.h"
@@ -57,25 +58,22 @@ using Rows = std::vector<std::string>;
 
 TEST(MakeUniqueName, CountsAfterTheTitleOfTheFileName) {
     ScratchDir dir;
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song.mp3");
-    WriteFile(dir / "song.mp3", "");
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song(1).mp3");
-    WriteFile(dir / "song(1).mp3", "");
-    EXPECT_EQ(MakeUniqueName(dir / "song.mp3"), dir / "song(2).mp3");
-    WriteFile(dir / "Temp-QOR-File", "");
-    EXPECT_EQ(MakeUniqueName(dir / "Temp-QOR-File"), dir / "Temp-QOR-File(1)");
-    WriteFile(dir / ".hidden", "");
-    EXPECT_EQ(MakeUniqueName(dir / ".hidden"), dir / ".hidden(1)");
-    WriteFile(dir / "a.b.c", "");
-    EXPECT_EQ(MakeUniqueName(dir / "a.b.c"), dir / "a.b(1).c");
     std::filesystem::create_directory(dir / "x.y");
-    WriteFile(dir / "x.y/name", "");
-    EXPECT_EQ(MakeUniqueName(dir / "x.y/name"), dir / "x.y/name(1)");
-    // Taken by the batch, or present but unreadable: still taken.
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");  // present but unreadable: still taken
+    // Each name is asked for once the file before it (if any) was made.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"", "song.mp3", "song.mp3"},           {"song.mp3", "song.mp3", "song(1).mp3"},
+        {"song(1).mp3", "song.mp3", "song(2).mp3"}, {"Temp-QOR-File", "Temp-QOR-File", "Temp-QOR-File(1)"},
+        {".hidden", ".hidden", ".hidden(1)"},   {"a.b.c", "a.b.c", "a.b(1).c"},
+        {"x.y/name", "x.y/name", "x.y/name(1)"}, {"", "dangling.wav", "dangling(1).wav"},
+    };
+    for (const auto& [made, asked, expected] : cases) {
+        if (!made.empty()) WriteFile(dir / made, "");
+        EXPECT_EQ(MakeUniqueName(dir / asked), dir / expected);
+    }
+    // Taken by the batch.
     EXPECT_EQ(MakeUniqueName(dir / "new.ogg", [&](const std::string& name) { return name == dir / "new.ogg"; }),
               dir / "new(1).ogg");
-    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
-    EXPECT_EQ(MakeUniqueName(dir / "dangling.wav"), dir / "dangling(1).wav");
 }
 
 TEST_F(Planning, JobTableForEverySourceAndTargetKind) {
@@ -145,74 +143,50 @@ TEST_F(Planning, ChosenOutputFolderTakesTargetsAndTemporaryFile) {
     }));
 }
 
-TEST_F(Planning, ExistingOutputsUnderEachRule) {
-    Touch("song.mp3");
-    Touch("song(1).mp3");
-    settings.general.existingFileAction = ExistingFileAction::kRename;
-    Plan(kTargetBlade, {"song.wav"});
-    EXPECT_EQ(Jobs().back().targetPath, At("song(2).mp3"));
-
-    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
-    Plan(kTargetBlade, {"song.wav"});
-    EXPECT_EQ(Jobs().back().targetPath, At("song.mp3"));
-
-    settings.general.existingFileAction = ExistingFileAction::kSkip;
-    Plan(kTargetBlade, {"song.wav", "other.wav"});
-    EXPECT_EQ(Queue(), (Rows{
-        "1 ENCWAVPCM other.wav>Temp-QOR-File 0/10",
-        "1 ENCMP3BLADE Temp-QOR-File>other.mp3 10/90",
-    }));
-    EXPECT_EQ(plan.fileCount, 2u);
-}
-
-TEST_F(Planning, OneBatchNeverWritesTwoFilesToOneName) {
-    for (ExistingFileAction action : {ExistingFileAction::kOverwrite, ExistingFileAction::kRename}) {
-        settings.general.existingFileAction = action;
-        Plan(kTargetGoGo, {"song.wav", "song.ogg", "song.ape"});
-        EXPECT_EQ(Jobs()[1].targetPath, At("song.mp3")) << static_cast<int>(action);
-        EXPECT_EQ(Jobs()[4].targetPath, At("song(1).mp3")) << static_cast<int>(action);
-        EXPECT_EQ(Jobs()[7].targetPath, At("song(2).mp3")) << static_cast<int>(action);
+// Where each planned file's output goes, under each rule for existing
+// files: a batch never writes two files to one name, no source is ever its
+// own or another file's target (however its folder is spelled), and one
+// folder reached through a link is one place.
+TEST_F(Planning, EachOutputNameUnderEachRuleForExistingFiles) {
+    for (const char* name : {"song.mp3", "song(1).mp3", "own.mp3", "a.wav", "real/a.wav", "real/a.ogg"}) {
+        std::filesystem::create_directories(std::filesystem::path(At(name)).parent_path());
+        Touch(name);
     }
-    settings.general.existingFileAction = ExistingFileAction::kSkip;
-    Plan(kTargetGoGo, {"song.wav", "song.ogg"});
-    ASSERT_EQ(plan.files.size(), 1u);
-    EXPECT_EQ(plan.files[0].row, 0u);
-}
-
-TEST_F(Planning, NoSourceIsEverItsOwnOrAnotherFilesTarget) {
-    Touch("song.mp3");
-    Touch("a.wav");
-    settings.general.existingFileAction = ExistingFileAction::kOverwrite;
-    Plan(kTargetLame, {"song.mp3"});
-    EXPECT_EQ(Jobs().back().targetPath, At("song(1).mp3"));
-    Plan(kTargetWav, {"a.wav"});
-    EXPECT_EQ(Jobs().back().targetPath, At("a(1).wav"));
-    // A spelling of the folder that differs from the source's still names the source.
-    Plan(kTargetLame, {"./song.mp3"});
-    EXPECT_EQ(Jobs().back().targetPath, At("./song(1).mp3"));
-    // A later file's target must not overwrite an earlier file's source.
-    Plan(kTargetWav, {"a.mp3", "a.wav"});
-    EXPECT_EQ(Jobs()[1].targetPath, At("a(1).wav"));
-    EXPECT_EQ(Jobs()[2].targetPath, At("a(2).wav"));
-
-    settings.general.existingFileAction = ExistingFileAction::kSkip;
-    Plan(kTargetLame, {"song.mp3"});
-    EXPECT_TRUE(plan.files.empty());
-}
-
-TEST_F(Planning, OneFolderReachedTwoWaysIsOnePlace) {
-    // real/ and link/ are one folder: a.wav and a.ogg there would both
-    // become a.mp3 if names were compared by their spelling.
-    std::filesystem::create_directory(dir / "real");
     std::filesystem::create_directory_symlink(dir / "real", dir / "link");
-    Touch("real/a.wav");
-    Touch("real/a.ogg");
-    for (ExistingFileAction action : {ExistingFileAction::kOverwrite, ExistingFileAction::kRename}) {
-        settings.general.existingFileAction = action;
-        Plan(kTargetLame, {"real/a.wav", "link/a.ogg"});
-        ASSERT_EQ(plan.files.size(), 2u);
-        EXPECT_EQ(plan.files[0].finalTarget, At("real/a.mp3"));
-        EXPECT_EQ(plan.files[1].finalTarget, At("link/a(1).mp3")) << static_cast<int>(action);
+    using enum ExistingFileAction;
+    struct Case {
+        ExistingFileAction action;
+        int32_t target;
+        std::vector<std::string> sources;
+        Rows outputs;  // "row name" per planned file
+    };
+    const Case cases[] = {
+        {kRename, kTargetBlade, {"song.wav"}, {"0 song(2).mp3"}},
+        {kOverwrite, kTargetBlade, {"song.wav"}, {"0 song.mp3"}},
+        {kSkip, kTargetBlade, {"song.wav", "other.wav"}, {"1 other.mp3"}},
+        {kOverwrite, kTargetGoGo, {"x.wav", "x.ogg", "x.ape"}, {"0 x.mp3", "1 x(1).mp3", "2 x(2).mp3"}},
+        {kRename, kTargetGoGo, {"x.wav", "x.ogg", "x.ape"}, {"0 x.mp3", "1 x(1).mp3", "2 x(2).mp3"}},
+        {kSkip, kTargetGoGo, {"x.wav", "x.ogg"}, {"0 x.mp3"}},
+        {kOverwrite, kTargetLame, {"own.mp3"}, {"0 own(1).mp3"}},
+        {kOverwrite, kTargetWav, {"a.wav"}, {"0 a(1).wav"}},
+        {kOverwrite, kTargetLame, {"./own.mp3"}, {"0 ./own(1).mp3"}},
+        {kOverwrite, kTargetWav, {"a.mp3", "a.wav"}, {"0 a(1).wav", "1 a(2).wav"}},
+        {kSkip, kTargetLame, {"own.mp3"}, {}},
+        // real/a.wav and link/a.ogg would both become a.mp3 if names were compared by their spelling.
+        {kOverwrite, kTargetLame, {"real/a.wav", "link/a.ogg"}, {"0 real/a.mp3", "1 link/a(1).mp3"}},
+        {kRename, kTargetLame, {"real/a.wav", "link/a.ogg"}, {"0 real/a.mp3", "1 link/a(1).mp3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sources[0] + " " + std::to_string(static_cast<int>(c.action)));
+        settings.general.existingFileAction = c.action;
+        Plan(c.target, c.sources);
+        Rows outputs;
+        for (const PlannedFile& file : plan.files) {
+            EXPECT_EQ(file.chain.back().targetPath, file.finalTarget);
+            outputs.push_back(std::to_string(file.row) + " " + file.finalTarget.substr(dir.path().size()));
+        }
+        EXPECT_EQ(outputs, c.outputs);
+        EXPECT_EQ(plan.fileCount, c.sources.size());
     }
 }
 

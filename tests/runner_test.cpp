@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "codecs/apeengines.h"
 #include "codecs/engine.h"
@@ -21,9 +22,9 @@
 #include "core/runfiles.h"
 #include "core/runner.h"
 #include "core/targets.h"
-#include "formats/waveheader.h"
 #include "metadata/tags.h"
 #include "metadata/wavetags.h"
+#include "tests/support/enginecheck.h"
 #include "tests/support/scratch.h"
 
 namespace zelph::test {
@@ -87,10 +88,7 @@ void Empty(const Job& job, JobState& state) {
 std::atomic<bool> g_lastReleased{false};
 
 // A WAV that TagLib can tag.
-std::string SilentWav() {
-    const WaveHeader header = MakeWaveHeader(1, 8000, 16, 1600);
-    return std::string(reinterpret_cast<const char*>(&header), sizeof header) + std::string(1600, '\0');
-}
+std::string SilentWav() { return CraftedWav(1, 8000, 16, std::string(1600, '\0')); }
 
 // Writes a SilentWav; the file called "last.wav" waits to be released.
 void WritesWav(const Job& job, JobState& state) {
@@ -129,7 +127,6 @@ CheckedOutput MeteredBySource(const std::string&, const std::string& source, con
 struct Recorder : RunnerListener {
     std::map<uint32_t, std::vector<std::string>> rows;
     std::map<uint32_t, std::string> reasons;
-    std::map<uint32_t, std::string> kept;
     std::vector<std::string> status;
     std::vector<std::string> events;  // "tags ROW error" and "row ROW TEXT", in order
     void RowStatus(uint32_t row, const std::string& text, const std::string& reason) override {
@@ -141,17 +138,8 @@ struct Recorder : RunnerListener {
         events.push_back("tags " + std::to_string(row) + " " + report.error);
     }
     void StatusText(const std::string& text) override { status.push_back(text); }
-    void SourceKept(uint32_t row, const std::string& reason) override { kept[row] = reason; }
     std::string Last(uint32_t row) { return rows[row].empty() ? "" : rows[row].back(); }
 };
-
-// The files a run leaves in `folder` besides `expected`.
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class Running : public ::testing::Test {
 protected:
@@ -191,16 +179,13 @@ protected:
         if (runner->engineRunning()) runner->endSignal().WaitFor(std::chrono::milliseconds(200));
     }
 
-    // Steps until `done` holds (at most a few seconds).
-    void StepUntil(const std::function<bool()>& done) {
-        for (int guard = 0; !done() && guard < 100; ++guard) Step();
+    // Steps until `done` holds (at most `steps`, a few seconds by default).
+    void StepUntil(const std::function<bool()>& done, int steps = 100) {
+        for (int guard = 0; !done() && guard < steps; ++guard) Step();
         ASSERT_TRUE(done());
     }
 
-    void TickToEnd() {
-        for (int guard = 0; !runner->finished() && guard < 1000; ++guard) Step();
-        ASSERT_TRUE(runner->finished());
-    }
+    void TickToEnd() { StepUntil([&] { return runner->finished(); }, 1000); }
 
     void RunToEnd(unsigned filesAtOnce = 1) {
         ASSERT_TRUE(Open(filesAtOnce));
@@ -239,30 +224,26 @@ TEST_F(Running, FilesRunTheirJobsInOrderAndEndDone) {
         << "no temporary or partial file stays, and sources stay unless asked";
 }
 
+// A failed step, or one whose engine the table lacks (the Ogg decoder), ends
+// its file with its reason.
 TEST_F(Running, AFailedStepEndsItsFileWithItsReasonAndTouchesNoExistingFile) {
     Use({{&kDecMp3, Failing}, {&kEncWavPcm, Succeeding}, {&kEncMp3Lame, Failing}});
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
     WriteFile(dir / "kept.mp3", "old song");
     WriteFile(dir / "b.mp3", "an older b");
     WriteFile(dir / "b.wav", "src");
-    Plan(kTargetLame, {"kept.mp3", "b.wav"});
+    WriteFile(dir / "c.ogg", "src");
+    Plan(kTargetLame, {"kept.mp3", "b.wav", "c.ogg"});
     RunToEnd();
     EXPECT_EQ(Logged(), (std::vector<std::string>{"DECMP3 0", "ENCWAVPCM 0", "ENCMP3LAME 10"}));
     EXPECT_EQ(recorder.Last(0), "Error Occured");
     EXPECT_EQ(recorder.Last(1), "Error Occured");
     EXPECT_EQ(recorder.reasons[1], "cannot read b.wav or write b.mp3") << "run files' names never show";
+    EXPECT_EQ(recorder.Last(2), "Error Occured");
+    EXPECT_NE(recorder.reasons[2].find("DECOGGVORBIS"), std::string::npos) << recorder.reasons[2];
     EXPECT_EQ(ReadFile(dir / "kept.mp3"), "old song");
     EXPECT_EQ(ReadFile(dir / "b.mp3"), "an older b") << "a failed overwrite leaves the old file";
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"b.mp3", "b.wav", "kept.mp3"}));
-}
-
-TEST_F(Running, UnknownEngineFailsItsFileWithAReason) {
-    Use({{&kEncWavPcm, Succeeding}});
-    Plan(kTargetOgg, {"a.wav", "b.wav"});
-    RunToEnd();
-    EXPECT_EQ(recorder.Last(0), "Error Occured");
-    EXPECT_EQ(recorder.Last(1), "Error Occured");
-    EXPECT_NE(recorder.reasons[1].find("ENCOGGVORBIS"), std::string::npos) << recorder.reasons[1];
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"b.mp3", "b.wav", "c.ogg", "kept.mp3"}));
 }
 
 TEST_F(Running, SkipThisCancelsOnlyTheFileItNames) {
@@ -309,8 +290,15 @@ TEST_F(Running, SkippingATrackHeldForItsAlbumDropsItsOutputAndLeavesItOutOfTheAl
     EXPECT_EQ(tags.fields.at("REPLAYGAIN_ALBUM_GAIN"), tags.fields.at("REPLAYGAIN_TRACK_GAIN"));
 }
 
-TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
+// A close request cancels every file and removes the run's own files. Of
+// the run files it finds, whatever host and process their names claim, only
+// the lock tells: one another run holds stays, one nobody holds goes; a
+// user's file or a folder that only looks like one stays.
+TEST_F(Running, CloseRequestCancelsEverythingAndOnlyRunFilesNoLiveRunHoldsGo) {
     Use({{&kEncWavPcm, Endless}, {&kEncOggVorbis, Succeeding}});
+    const RunFile live = CreateRunFile(dir.path(), ".mp3");
+    WriteFile(dir / "Temp-QOR-File~another-host~1~0", "x");
+    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
     WriteFile(dir / "Temp-QOR-File", "a user's file that only looks like ours");
     Plan(kTargetOgg, {"1.wav", "2.wav", "3.wav", "4.wav"});
     ASSERT_TRUE(Open(2));
@@ -319,7 +307,9 @@ TEST_F(Running, CloseRequestCancelsEverythingAndCleansUp) {
     runner->CloseRequest();
     TickToEnd();
     for (uint32_t row = 0; row < 4; ++row) EXPECT_EQ(recorder.Last(row), "Cancelled") << row;
-    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"Temp-QOR-File"});
+    std::vector<std::string> kept = {"Temp-QOR-File", "Temp-QOR-File~folder", FileNameOf(live.path)};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(FilesIn(dir.path()), kept);
     EXPECT_EQ(ReadFile(dir / "Temp-QOR-File"), "a user's file that only looks like ours");
 }
 
@@ -350,22 +340,6 @@ TEST_F(Running, AnOutputFolderThatCannotBeWrittenFailsItsFilesBeforeAnyEngine) {
         EXPECT_EQ(recorder.Last(row), "Error Occured");
         EXPECT_NE(recorder.reasons[row].find("missing"), std::string::npos) << recorder.reasons[row];
     }
-}
-
-TEST_F(Running, StaleRunFilesAreThoseNoLiveRunHolds) {
-    Use({{&kEncWavPcm, Succeeding}});
-    // Whatever host and process the names claim, only the lock tells: a
-    // run file another run holds stays, one nobody holds goes, and a file
-    // that only looks like one but is not a regular file stays.
-    const RunFile live = CreateRunFile(dir.path(), ".mp3");
-    const std::string stale = "Temp-QOR-File~another-host~1~0";
-    WriteFile(dir / stale, "x");
-    std::filesystem::create_directory(dir / "Temp-QOR-File~folder");
-    Plan(kTargetWav, {"a.wav"});
-    RunToEnd();
-    EXPECT_FALSE(Exists(dir / stale));
-    EXPECT_TRUE(Exists(live.path));
-    EXPECT_TRUE(Exists(dir / "Temp-QOR-File~folder"));
 }
 
 TEST_F(Running, DeleteSourceOnlyAfterAVerifiedOutput) {
@@ -418,7 +392,7 @@ TEST_F(Running, NoEngineOutlivesItsRunner) {
 }
 
 TEST_F(Running, AFailedTagWriteFailsTheFileBeforeItIsDone) {
-    ASSERT_EQ(zelph::test::RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + dir / "song.wav" + " synth 0.1 sine 440").status, 0);
     ASSERT_EQ(WriteTags(dir / "song.wav", Tags{{{"TITLE", {"Song"}}}, {}}, kWaveTags).error, "");
     // The engines leave an output TagLib cannot take tags into.
     Use({{&kEncWavPcm, Succeeding}, {&kEncOggVorbis, Succeeding}});
@@ -446,21 +420,18 @@ TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
     runner = std::make_unique<JobRunner>(engines, recorder);
     copyTags = false;
     settings.general.existingFileAction = ExistingFileAction::kOverwrite;
-    struct Case {
-        const char* image;
-        uint32_t tracks;
-        bool skip;
-        const char *first, *others;
-    };
-    for (const Case& c : {Case{"good.flac", 3, false, kRowDone, kRowDone}, Case{"bad.flac", 3, false, kRowError, kRowError},
-                          Case{"good.flac", 3, true, kRowCancelled, kRowDone}, Case{"good.flac", 1, true, kRowCancelled, ""}}) {
-        SCOPED_TRACE(c.image + std::to_string(c.tracks) + (c.skip ? " skipped" : ""));
+    // The image, its tracks, whether the first is skipped, and how it and the others end.
+    const std::tuple<std::string, uint32_t, bool, const char*, const char*> cases[] = {
+        {"good.flac", 3, false, kRowDone, kRowDone}, {"bad.flac", 3, false, kRowError, kRowError},
+        {"good.flac", 3, true, kRowCancelled, kRowDone}, {"good.flac", 1, true, kRowCancelled, ""}};
+    for (const auto& [image, tracks, skip, first, others] : cases) {
+        SCOPED_TRACE(image + std::to_string(tracks) + (skip ? " skipped" : ""));
         g_imageDecodes = 0;
         g_decodeReleased = false;
-        WriteFile(dir / c.image, "");
-        std::string sheet = "FILE \"" + std::string(c.image) + "\" WAVE\n";
+        WriteFile(dir / image, "");
+        std::string sheet = "FILE \"" + image + "\" WAVE\n";
         std::vector<std::string> entries;
-        for (uint32_t n = 1; n <= c.tracks; ++n) {
+        for (uint32_t n = 1; n <= tracks; ++n) {
             sheet += " TRACK 0" + std::to_string(n) + " AUDIO\n  INDEX 01 00:00:0" + std::to_string(3 * n - 3) + "\n";
             entries.push_back(TrackEntry(dir / "Album.cue", static_cast<int>(n)));
         }
@@ -468,14 +439,14 @@ TEST_F(Running, TheTracksOfAnImageShareOneDecode) {
         plan = PlanJobs(settings, tuning, kTargetWav, entries);
         ASSERT_TRUE(Open(2));
         StepUntil([] { return g_imageDecodes == 1; });
-        if (c.skip) runner->SkipFile(0);
+        if (skip) runner->SkipFile(0);
         g_decodeReleased = true;
         TickToEnd();
         EXPECT_EQ(g_imageDecodes, 1);
-        EXPECT_EQ(g_decodeStopped, c.tracks == 1);
-        for (uint32_t row = 0; row < c.tracks; ++row) {
-            EXPECT_EQ(recorder.Last(row), row ? c.others : c.first) << row;
-            EXPECT_EQ(recorder.reasons[row], c.first == kRowError ? "cannot decode" : "") << row;
+        EXPECT_EQ(g_decodeStopped, tracks == 1);
+        for (uint32_t row = 0; row < tracks; ++row) {
+            EXPECT_EQ(recorder.Last(row), row ? others : first) << row;
+            EXPECT_EQ(recorder.reasons[row], first == kRowError ? "cannot decode" : "") << row;
         }
         EXPECT_EQ(RunCommand("ls " + dir.path() + " | grep -c Temp-").out, "0\n");
     }

@@ -8,12 +8,10 @@
 #include "core/worddigest.h"
 #include "tests/support/scratch.h"
 
-using zelph::test::RunCommand;
-using zelph::test::ScratchDir;
-
+namespace zelph::test {
 namespace {
 
-std::string Cli(const std::string& args) { return zelph::test::BinDir() + "/zelph-convert " + args; }
+std::string Cli(const std::string& args) { return BinDir() + "/zelph-convert " + args; }
 
 // Three tagged FLAC sources in lib/, each converted into out/ by a first run.
 constexpr const char* kLibrary =
@@ -66,18 +64,18 @@ TEST(Update, ReRunsDoOnlyWhatChanged) {
         const auto rerun = RunCommand(cd + Cli(kRun + std::string(c.args) + "lib 2>summary"));
         EXPECT_EQ(rerun.status, 0) << c.name;
         EXPECT_EQ(rerun.out, Expand(c.lines, dir.path())) << c.name;
-        EXPECT_EQ(zelph::test::ReadFile(dir / "summary"), std::string(c.summary) + "\n") << c.name;
+        EXPECT_EQ(ReadFile(dir / "summary"), std::string(c.summary) + "\n") << c.name;
         // Each output holds its source's tags and audio as they are now.
         for (const char* name : {"x", "y", "z"}) {
-            if (!zelph::test::Exists(dir / "lib/" + name + ".flac")) continue;
+            if (!Exists(dir / "lib/" + name + ".flac")) continue;
             const std::string show = "metaflac --show-md5sum --show-tag=TITLE --show-tag=ARTIST ";
             EXPECT_EQ(RunCommand(cd + show + "out/" + name + ".flac").out, RunCommand(cd + show + "lib/" + name + ".flac").out)
                 << c.name << ' ' << name;
         }
         if (std::string(c.name) == "nothing changed") EXPECT_EQ(RunCommand(cd + "md5sum out/*").out, before);
         if (std::string(c.name) == "sources deleted") {
-            EXPECT_TRUE(zelph::test::Exists(dir / "out/z.flac"));
-            EXPECT_TRUE(zelph::test::Exists(dir / "out/stray.flac"));
+            EXPECT_TRUE(Exists(dir / "out/z.flac"));
+            EXPECT_TRUE(Exists(dir / "out/stray.flac"));
         }
     }
 }
@@ -123,9 +121,7 @@ TEST(Update, WaveSourcesTellTagsFromAudio) {
         ScratchDir dir;
         const std::string cd = "cd " + dir.path() + " && ";
         ASSERT_EQ(RunCommand(cd + "mkdir lib out && sox -n -r 8000 -c 1 -b 16 lib/w.wav synth 0.2 sine 300 && " +
-                             Cli(kRun + std::string("lib 2>/dev/null")))
-                      .status,
-                  0);
+                             Cli(kRun + std::string("lib 2>/dev/null"))).status, 0);
         ASSERT_EQ(RunCommand(cd + "touch -d 2001-01-01 lib/w.wav && " + change).status, 0) << change;
         EXPECT_EQ(RunCommand(cd + Cli(kRun + std::string("lib 2>/dev/null"))).out, line) << change;
     }
@@ -137,7 +133,7 @@ TEST(Update, AudioDigestIsTheSameHoweverTheStreamIsCut) {
     std::vector<uint8_t> bytes(1000);
     std::iota(bytes.begin(), bytes.end(), uint8_t{1});
     const auto digest = [](const std::vector<uint8_t>& stream, std::size_t piece) {
-        zelph::WordDigest words;
+        WordDigest words;
         for (std::size_t at = 0; at < stream.size(); at += piece)
             words.Add(stream.data() + at, std::min(piece, stream.size() - at));
         return words.Finish();
@@ -152,3 +148,5 @@ TEST(Update, AudioDigestIsTheSameHoweverTheStreamIsCut) {
     for (const auto& other : {changed, longer, std::vector<uint8_t>(bytes.begin(), bytes.end() - 1)})
         EXPECT_NE(digest(other, 33), whole);
 }
+
+}  // namespace zelph::test

@@ -30,6 +30,25 @@ std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, s
 
 std::string Riff(const std::string& chunks) { return "RIFF" + U32(4 + chunks.size()) + "WAVE" + chunks; }
 
+// A file whose format chunk is the extensible form with `subFormat`'s GUID, then `data`.
+std::string Extensible(uint16_t subFormat, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask,
+                       const std::string& data) {
+    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    const std::string extension = U16(22) + U16(bits) + U32(mask) + U16(subFormat) + guidTail;
+    return Riff(Chunk("fmt ", Fmt(0xFFFE, channels, rate, bits, extension)) + Chunk("data", data));
+}
+
+// The rate, channels and length in frames of the file's stream, as ffprobe reads them.
+std::string Probed(const std::string& path) {
+    return RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts -of csv=p=0 " + path).out;
+}
+
+// `bytes` as the file w.wav in `dir`; its path.
+std::string Written(const ScratchDir& dir, const std::string& bytes) {
+    WriteFile(dir / "w.wav", bytes);
+    return dir / "w.wav";
+}
+
 // Reads the header of `bytes` written to a file; the file position after the call is returned too.
 struct Read {
     uint32_t offset;
@@ -38,9 +57,7 @@ struct Read {
 };
 
 Read ReadBytes(const ScratchDir& dir, const std::string& bytes) {
-    const std::string path = dir / "in.wav";
-    WriteFile(path, bytes);
-    const int fd = ::open(path.c_str(), O_RDONLY);
+    const int fd = ::open(Written(dir, bytes).c_str(), O_RDONLY);
     ::lseek(fd, 3, SEEK_SET);
     Read r{};
     WaveFormat format;
@@ -75,9 +92,7 @@ TEST(WaveHeader, ReaderFindsFormatAndDataAcrossOtherChunks) {
     EXPECT_EQ(tagged.header.dataSize, 2u);
     EXPECT_EQ(tagged.header.formatTag, 1);
 
-    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
-    auto extensible = ReadBytes(dir, Riff(Chunk("fmt ", Fmt(0xFFFE, 6, 48000, 16, U16(22) + U16(16) + U32(0x3F) + U16(1) + guidTail)) +
-                                          Chunk("data", "")));
+    auto extensible = ReadBytes(dir, Extensible(1, 6, 48000, 16, 0x3F, ""));
     EXPECT_EQ(extensible.offset, 12u + 48 + 8);
     EXPECT_EQ(extensible.header.formatTag, 1);
     EXPECT_EQ(extensible.header.channels, 6);
@@ -87,38 +102,31 @@ TEST(WaveHeader, ReaderFindsFormatAndDataAcrossOtherChunks) {
 TEST(WaveHeader, FormatReaderTakesFloatSamplesAndTheSpeakerMask) {
     ScratchDir dir;
     auto read = [&](const std::string& bytes) {
-        WriteFile(dir / "f.wav", bytes);
-        const int fd = ::open((dir / "f.wav").c_str(), O_RDONLY);
+        const int fd = ::open(Written(dir, bytes).c_str(), O_RDONLY);
         WaveFormat format;
         format.channelMask = 0xDEAD;
         const uint32_t offset = ReadWaveFormat(fd, format);
         ::close(fd);
         return std::pair{offset, format};
     };
-    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
-    auto extensible = [&](uint16_t subFormat, uint16_t channels, uint16_t bits, uint32_t mask) {
-        return Riff(Chunk("fmt ", Fmt(0xFFFE, channels, 96000, bits, U16(22) + U16(bits) + U32(mask) + U16(subFormat) + guidTail)) +
-                    Chunk("data", "abcdefgh"));
-    };
-
     const auto [plainOffset, plain] = read(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 64)) + Chunk("data", "abcdefgh")));
     EXPECT_EQ(plainOffset, 44u);
     EXPECT_EQ(plain.header.formatTag, kWaveFormatFloat);
     EXPECT_EQ(plain.header.bitsPerSample, 64);
     EXPECT_EQ(plain.channelMask, 0u) << "a plain format chunk names no speakers";
 
-    const auto [floatOffset, surround] = read(extensible(3, 6, 32, 0x60F));
+    const auto [floatOffset, surround] = read(Extensible(3, 6, 96000, 32, 0x60F, "abcdefgh"));
     EXPECT_EQ(floatOffset, 68u);
     EXPECT_EQ(surround.header.formatTag, kWaveFormatFloat);
     EXPECT_EQ(surround.header.channels, 6);
     EXPECT_EQ(surround.channelMask, 0x60Fu);
-    const auto [pcmOffset, pcm] = read(extensible(1, 8, 24, 0x63F));
+    const auto [pcmOffset, pcm] = read(Extensible(1, 8, 96000, 24, 0x63F, "abcdefgh"));
     EXPECT_EQ(pcmOffset, 68u);
     EXPECT_EQ(pcm.header.formatTag, kWaveFormatPcm);
     EXPECT_EQ(pcm.channelMask, 0x63Fu);
 
     // Neither integer nor float samples: refused, the record untouched.
-    for (const std::string& other : {extensible(2, 2, 16, 3), Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)) + Chunk("data", "ab"))}) {
+    for (const std::string& other : {Extensible(2, 2, 96000, 16, 3, "abcdefgh"), Riff(Chunk("fmt ", Fmt(2, 2, 44100, 4)) + Chunk("data", "ab"))}) {
         const auto [offset, format] = read(other);
         EXPECT_EQ(offset, 0u);
         EXPECT_EQ(format.channelMask, 0xDEADu);
@@ -127,11 +135,9 @@ TEST(WaveHeader, FormatReaderTakesFloatSamplesAndTheSpeakerMask) {
 
 TEST(WaveHeader, RejectionLeavesPositionAndHeader) {
     ScratchDir dir;
-    const std::string guidTail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     for (const std::string& bytes : {
              Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)) + Chunk("data", "abcdefgh")),  // float
-             Riff(Chunk("fmt ", Fmt(0xFFFE, 2, 44100, 32, U16(22) + U16(32) + U32(3) + U16(3) + guidTail)) +
-                  Chunk("data", "")),                                              // extensible float
+             Extensible(3, 2, 44100, 32, 3, ""),                                   // extensible float
              Riff(Chunk("data", "ab") + Chunk("fmt ", Fmt(1, 2, 44100, 16))),       // data before fmt
              Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16))),                            // no data
              Riff(Chunk("JUNK", "", 0xFFFFFFF0u) + Chunk("fmt ", Fmt(1, 2, 44100, 16))),  // chunk past the end
@@ -164,10 +170,7 @@ std::string AudioOf(const std::string& path) {
 TEST(WaveHeader, AudioIsTheDataChunkUpToTheEndAndEveryOtherSizeMismatchIsRefused) {
     ScratchDir dir;
     const std::string fmt = Chunk("fmt ", Fmt(1, 2, 44100, 16));
-    auto audio = [&](const std::string& bytes) {
-        WriteFile(dir / "s.wav", bytes);
-        return AudioOf(dir / "s.wav");
-    };
+    auto audio = [&](const std::string& bytes) { return AudioOf(Written(dir, bytes)); };
     EXPECT_EQ(audio(Riff(fmt + Chunk("data", std::string(1000, 'a')) + Chunk("LIST", "INFOab"))), "1000")
         << "a trailing tag is not audio";
     EXPECT_EQ(audio(Riff(fmt + Chunk("data", std::string(1003, 'a')))), "1000") << "whole frames only";
@@ -243,9 +246,7 @@ TEST(WaveHeader, OutputsOver4GiBAreWrittenAsRF64) {
     EXPECT_EQ(write(big), 80u);
     EXPECT_EQ(RunCommand("head -c 4 " + path).out, "RF64");
     EXPECT_EQ(AudioOf(path), std::to_string(big));
-    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
-                                  "-of csv=p=0 " + path);
-    EXPECT_EQ(probe.out, "48000,2," + std::to_string(big / 4) + "\n");
+    EXPECT_EQ(Probed(path), "48000,2," + std::to_string(big / 4) + "\n");
 }
 
 TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
@@ -254,15 +255,13 @@ TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
         std::string fmt = Fmt(tag, channels, rate, bits);
         const uint16_t align = static_cast<uint16_t>(channels * bits / 8 + alignChange);
         fmt[12] = static_cast<char>(align), fmt[13] = static_cast<char>(align >> 8);
-        WriteFile(dir / "f.wav", Riff(Chunk("fmt ", fmt) + Chunk("data", std::string(96, 'a'))));
-        return AudioOf(dir / "f.wav");
+        return AudioOf(Written(dir, Riff(Chunk("fmt ", fmt) + Chunk("data", std::string(96, 'a')))));
     };
     EXPECT_EQ(refusal(1, 0, 44100, 16), "refused: 0 channels (1 to 8 are taken)");
     EXPECT_EQ(refusal(1, 9, 44100, 16), "refused: 9 channels (1 to 8 are taken)");
-    EXPECT_EQ(refusal(1, 2, 0, 16), "refused: a sample rate of 0 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 999, 16), "refused: a sample rate of 999 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 768001, 16), "refused: a sample rate of 768001 Hz (1000 to 768000 Hz are taken)");
-    EXPECT_EQ(refusal(1, 2, 0xFFFFFFFFu, 16), "refused: a sample rate of 4294967295 Hz (1000 to 768000 Hz are taken)");
+    for (uint32_t rate : {0u, 999u, 768001u, 0xFFFFFFFFu})
+        EXPECT_EQ(refusal(1, 2, rate, 16),
+                  "refused: a sample rate of " + std::to_string(rate) + " Hz (1000 to 768000 Hz are taken)");
     EXPECT_EQ(refusal(1, 2, 44100, 12), "refused: 12-bit samples");
     EXPECT_EQ(refusal(1, 2, 44100, 0), "refused: 0-bit samples");
     EXPECT_EQ(refusal(3, 2, 44100, 16), "refused: 16-bit samples") << "float";
@@ -276,10 +275,7 @@ TEST(WaveHeader, FormatsNoEngineTakesAreRefusedWithAReason) {
 
 TEST(WaveHeader, DescriptionTexts) {
     ScratchDir dir;
-    auto describe = [&](const std::string& bytes) {
-        WriteFile(dir / "d.wav", bytes);
-        return DescribeWaveFile(dir / "d.wav");
-    };
+    auto describe = [&](const std::string& bytes) { return DescribeWaveFile(Written(dir, bytes)); };
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", ""))), "PCM Wave Stereo 16Bit 44100Hz");
     EXPECT_EQ(describe(Riff(Chunk("LIST", "x") + Chunk("fmt ", Fmt(1, 1, 8000, 8)))), "PCM Wave Mono 8Bit 8000Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(3, 2, 44100, 32)))), "Float Wave Stereo 32Bit 44100Hz");
@@ -287,16 +283,15 @@ TEST(WaveHeader, DescriptionTexts) {
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 24)))), "PCM Wave 6Ch 24Bit 48000Hz");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 9, 48000, 16)))), "Unrecognized Wave Format");
     EXPECT_EQ(describe(Riff(Chunk("fmt ", Fmt(1, 6, 48000, 12)))), "Unrecognized Wave Format");
-    EXPECT_EQ(describe(""), "Not A Valid Wave File");
-    EXPECT_EQ(describe("RIFF1234WAV"), "Not A Valid Wave File");
-    EXPECT_EQ(describe("RIFX" + U32(4) + "WAVE"), "Not A Valid Wave File");
-    EXPECT_EQ(DescribeWaveFile(dir / "missing.wav"), "File Doesnot Exist Or In Use");
-    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    EXPECT_EQ(DescribeWaveFile(dir / "pipe.wav"), "File Doesnot Exist Or In Use");
+    for (const std::string& bytes : {std::string(), std::string("RIFF1234WAV"), "RIFX" + U32(4) + "WAVE"})
+        EXPECT_EQ(describe(bytes), "Not A Valid Wave File") << bytes;
 
-    const int other = ::open((dir / "d.wav").c_str(), O_RDONLY);
+    // Missing, a pipe, or held by another open.
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    const int other = ::open((dir / "w.wav").c_str(), O_RDONLY);
     ::flock(other, LOCK_EX);
-    EXPECT_EQ(DescribeWaveFile(dir / "d.wav"), "File Doesnot Exist Or In Use");
+    for (const char* name : {"missing.wav", "pipe.wav", "w.wav"})
+        EXPECT_EQ(DescribeWaveFile(dir / name), "File Doesnot Exist Or In Use") << name;
     ::close(other);
 }
 
@@ -315,9 +310,7 @@ TEST(WaveHeader, BothWaysOfWritingReadBackAlike) {
         ASSERT_TRUE(streamed.WriteAll(pcm.data(), 2000)) << "the patch leaves the position at the end";
     }
     EXPECT_EQ(test::ReadFile(dir / "streamed.wav"), test::ReadFile(dir / "known.wav"));
-    const auto probe = RunCommand("ffprobe -v error -show_entries stream=channels,sample_rate,duration_ts "
-                                  "-of csv=p=0 " + dir / "known.wav");
-    EXPECT_EQ(probe.out, "44100,2,1000\n");
+    EXPECT_EQ(Probed(dir / "known.wav"), "44100,2,1000\n");
 
     ExclusiveFile full("/dev/full", ExclusiveFile::kCreate);
     ASSERT_TRUE(full.is_open());

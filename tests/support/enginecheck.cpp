@@ -95,10 +95,8 @@ double ToneFrequency(const std::vector<int16_t>& pcm, int channels, int channel,
 
 std::string ConvertAll(const std::string& target, const std::string& out, const std::string& sources) {
     RunCommand("rm -rf " + out + " && mkdir " + out);
-    return RunCommand(BinDir() + "/zelph-convert --quiet --jobs 1 --target " + target +
-                      " --set gogo.sampleRateMode=2 --set gogo.resampleRate=44100"
-                      " --set ogg.sampleRateMode=2 --set ogg.resampleRate=48000 --output-dir " + out + "/ " + sources)
-        .out;
+    return ConvertOne("--target " + target + " --set gogo.sampleRateMode=2 --set gogo.resampleRate=44100"
+                      " --set ogg.sampleRateMode=2 --set ogg.resampleRate=48000", out + "/", sources);
 }
 
 std::string ConvertOne(const std::string& options, const std::string& out, const std::string& source) {

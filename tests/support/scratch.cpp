@@ -44,6 +44,13 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 CommandResult RunCommand(const std::string& command, bool mergeErr) {
     CommandResult result;
     FILE* pipe = ::popen((command + (mergeErr ? " 2>&1" : "")).c_str(), "r");

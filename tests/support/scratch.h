@@ -27,6 +27,8 @@ private:
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// The names of what `folder` holds, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
 
 struct CommandResult {
     int status = -1;  // exit status, or -1 if it did not exit normally
