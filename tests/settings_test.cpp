@@ -18,58 +18,53 @@ namespace zelph::test {
 
 namespace {
 
-struct Put {
+// Fields of one width, one after the other from `offset`.
+struct Run {
     std::size_t offset;
     int width;
-    uint32_t value;
+    std::vector<uint32_t> values;
 };
 
-// The default image, field by field at its file offset.
+// The default image, run by run of fields at their file offsets.
 std::string ExpectedDefaultImage() {
-    const Put puts[] = {
-        {0, 4, 1332}, {4, 4, 1}, {8, 2, 1}, {10, 2, 2}, {12, 2, 1},
-        {1038, 2, 2}, {1040, 2, 2},
+    const Run runs[] = {
+        {0, 4, {1332, 1}}, {8, 2, {1, 2, 1}}, {1038, 2, {2, 2}},
         // blade
-        {1044, 4, 1}, {1048, 4, 1}, {1052, 4, 1}, {1056, 4, 1}, {1060, 4, 13}, {1064, 4, 1},
-        {1068, 4, 320}, {1072, 4, 44100}, {1076, 4, 2},
+        {1044, 4, {1, 1, 1, 1, 13, 1, 320, 44100, 2}},
         // lame
-        {1080, 4, 1}, {1084, 4, 1}, {1088, 4, 1}, {1092, 4, 1}, {1096, 4, 1}, {1100, 4, 1},
-        {1104, 4, 11}, {1108, 4, 11}, {1112, 4, 16}, {1116, 4, 11}, {1120, 4, 1}, {1124, 4, 1},
-        {1128, 4, 7}, {1132, 4, 128}, {1136, 4, 128}, {1140, 4, 320}, {1144, 4, 128},
-        {1148, 4, 0}, {1152, 4, 0}, {1156, 4, 44100}, {1160, 4, 1}, {1164, 4, 2}, {1168, 4, 1},
-        {1172, 4, 2}, {1176, 4, 0},
+        {1080, 4, {1, 1, 1, 1, 1, 1, 11, 11, 16, 11, 1, 1, 7, 128, 128, 320, 128}},
+        {1148, 4, {0, 0, 44100, 1, 2, 1, 2, 0}},
         // gogo
-        {1180, 4, 0}, {1184, 4, 1}, {1188, 4, 1}, {1192, 4, 1}, {1196, 4, 1}, {1200, 4, 1},
-        {1204, 4, 1}, {1208, 4, 0}, {1212, 4, 1}, {1216, 4, 1}, {1220, 4, 11}, {1224, 4, 16},
-        {1228, 4, 11}, {1232, 4, 1}, {1236, 4, 1}, {1240, 4, 128}, {1244, 4, 320},
-        {1248, 4, 128}, {1252, 4, 1}, {1256, 4, 44100}, {1260, 4, 1}, {1264, 4, 2},
-        {1268, 4, 1}, {1272, 4, 2}, {1276, 4, 0},
+        {1180, 4, {0, 1, 1, 1, 1, 1, 1, 0, 1, 1, 11, 16, 11, 1, 1, 128, 320, 128}},
+        {1252, 4, {1, 44100, 1, 2, 1, 2, 0}},
         // ogg (0x3F000000 is 0.5f)
-        {1280, 4, 1}, {1284, 4, 1}, {1288, 4, 2}, {1292, 4, 5}, {1296, 4, 0x3F000000u},
-        {1300, 4, 5}, {1304, 4, 5}, {1308, 4, 5}, {1312, 4, 128}, {1316, 4, 128},
-        {1320, 4, 44100},
+        {1280, 4, {1, 1, 2, 5, 0x3F000000u, 5, 5, 5, 128, 128, 44100}},
         // ape
-        {1324, 4, 1}, {1328, 4, 2000}, {1332, 2, 2}, {1334, 2, 2},
+        {1324, 4, {1, 2000}}, {1332, 2, {2, 2}},
     };
     std::string image(1336, '\0');
-    for (const Put& put : puts)
-        for (int i = 0; i < put.width; ++i) image[put.offset + i] = static_cast<char>(put.value >> (8 * i));
+    for (const Run& run : runs)
+        for (std::size_t field = 0; field < run.values.size(); ++field)
+            for (int i = 0; i < run.width; ++i)
+                image[run.offset + field * run.width + i] = static_cast<char>(run.values[field] >> (8 * i));
     const std::string home = DefaultOutputFolder();
     image.replace(14, home.size(), home);
     return image;
 }
 
+// A store on a folder of its own, holding the defaults (no file yet).
 class SettingsFile : public ::testing::Test {
 protected:
+    SettingsFile() { store.LoadSettings(true); }
+
     ScratchDir dir;
     std::string path = SettingsStore::PathIn(dir.path());
+    SettingsStore store{path};
 };
 
 }  // namespace
 
 TEST_F(SettingsFile, DefaultsAreWrittenAsTheKnownImage) {
-    SettingsStore store(path);
-    store.LoadSettings(true);  // no file yet: defaults
     ASSERT_EQ(store.SaveSettings(), "");
     std::string written = ReadFile(path);
     ASSERT_EQ(written.size(), 1336u);
@@ -77,12 +72,9 @@ TEST_F(SettingsFile, DefaultsAreWrittenAsTheKnownImage) {
     const std::string expected = ExpectedDefaultImage();
     for (std::size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(static_cast<uint8_t>(written[i]), static_cast<uint8_t>(expected[i])) << "offset " << i;
-    EXPECT_EQ(written.substr(0, 4), std::string("\x34\x05\x00\x00", 4));
 }
 
 TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
     // Move every field away from its default to another allowed value.
     for (const SettingsField& field : SettingsFields()) {
         std::string value;
@@ -99,15 +91,11 @@ TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
     EXPECT_EQ(std::memcmp(&loaded.record, &store.record, 1042), 0);
     EXPECT_EQ(std::memcmp(reinterpret_cast<char*>(&loaded.record) + 1044,
                           reinterpret_cast<char*>(&store.record) + 1044, 1336 - 1044), 0);
-    EXPECT_EQ(loaded.record.general.outputFolderMode, OutputFolderMode::kInFolder);
-    EXPECT_EQ(OutputFolderOf(loaded.record.general), dir.path());
     EXPECT_EQ(loaded.record.lame.preset, 10000);
     EXPECT_FLOAT_EQ(loaded.record.ogg.vbrQuality, 0.1f);
 }
 
-TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
+TEST_F(SettingsFile, DamagedForeignOrHeldFilesGiveDefaults) {
     store.record.lame.cbrBitrate = 256;
     ASSERT_EQ(store.SaveSettings(), "");
     std::string image = ReadFile(path);
@@ -121,6 +109,12 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     image[1136] = 64;  // any byte but the check value and the last counts as data
     image[1137] = 0;
     WriteFile(path, image);
+    // Held by another program: the defaults, until it lets go.
+    const int other = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "': in use by another program");
+    EXPECT_EQ(store.record.lame.cbrBitrate, 128);
+    ::close(other);
     EXPECT_EQ(store.LoadSettings(true), "");
     EXPECT_EQ(store.record.lame.cbrBitrate, 64);
     WriteFile(path, image + "x");
@@ -145,38 +139,7 @@ TEST_F(SettingsFile, DamagedOrForeignFilesGiveDefaults) {
     EXPECT_EQ(store.record.lame.cbrBitrate, 128);
 }
 
-TEST_F(SettingsFile, FileHeldByAnotherProgramGivesDefaults) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
-    store.record.ogg.qualityPosition = 9;
-    ASSERT_EQ(store.SaveSettings(), "");
-    const int other = ::open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(other, LOCK_EX), 0);
-    EXPECT_EQ(store.LoadSettings(true), "settings file '" + path + "': in use by another program");
-    EXPECT_EQ(store.record.ogg.qualityPosition, 5);
-    ::close(other);
-    store.LoadSettings(true);
-    EXPECT_EQ(store.record.ogg.qualityPosition, 9);
-}
-
-TEST_F(SettingsFile, OutputFolderThatCannotBeEnteredFallsBackToHome) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
-    const std::string gone = dir / "gone/";
-    std::filesystem::create_directory(gone);
-    ASSERT_EQ(SetSettingsField(store.record, "general.outputFolder", gone), "");
-    store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
-    store.record.blade.bitrate = 64;
-    ASSERT_EQ(store.SaveSettings(), "");
-    std::filesystem::remove(gone);
-
-    store.LoadSettings(true);
-    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kBesideSource);
-    EXPECT_EQ(OutputFolderOf(store.record.general), DefaultOutputFolder());
-    EXPECT_EQ(store.record.blade.bitrate, 64);
-}
-
-TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
+TEST_F(SettingsFile, AFolderWithoutTerminatorEndsAtItsLastByteAndOneThatIsGoneFallsBackToHome) {
     // A real folder whose path is exactly 1023 bytes long.
     std::string folder = dir.path().substr(0, dir.path().size() - 1);
     while (folder.size() < 1023) {
@@ -185,21 +148,25 @@ TEST_F(SettingsFile, FolderWithoutTerminatorEndsAtItsLastByte) {
         std::filesystem::create_directory(folder);
     }
     ASSERT_EQ(folder.size(), 1023u);
-    SettingsStore store(path);
-    store.LoadSettings(true);
     std::memcpy(store.record.general.outputFolder, folder.data(), 1023);
     store.record.general.outputFolder[1023] = 'x';  // no terminator anywhere
     store.record.general.outputFolderMode = OutputFolderMode::kInFolder;
+    store.record.blade.bitrate = 64;
     ASSERT_EQ(store.SaveSettings(), "");
 
     store.LoadSettings(true);
     EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kInFolder);
     EXPECT_EQ(OutputFolderOf(store.record.general), folder + "/");
+
+    // Once the folder cannot be entered: home, beside the sources; the rest stays.
+    std::filesystem::remove(folder);
+    store.LoadSettings(true);
+    EXPECT_EQ(store.record.general.outputFolderMode, OutputFolderMode::kBesideSource);
+    EXPECT_EQ(OutputFolderOf(store.record.general), DefaultOutputFolder());
+    EXPECT_EQ(store.record.blade.bitrate, 64);
 }
 
 TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
-    SettingsStore store(path);
-    store.LoadSettings(true);
     ASSERT_EQ(store.SaveSettings(), "");
     const std::string before = ReadFile(path);
 
@@ -227,13 +194,11 @@ TEST(SettingsFields, PairsStayInStepAndBadValuesAreRefused) {
     EXPECT_EQ(s.ape.pcm.channelMode, WavChannels::kMono);
 
     const ConverterSettings before = s;
-    EXPECT_NE(SetSettingsField(s, "lame.cbrBitrate", "100"), "");
-    EXPECT_NE(SetSettingsField(s, "lame.cbrBitrateIndex", "17"), "");
-    EXPECT_NE(SetSettingsField(s, "blade.bitrateIndex", "-1"), "");
-    EXPECT_NE(SetSettingsField(s, "wav.channelMode", "3"), "");
-    EXPECT_NE(SetSettingsField(s, "general.existingFileAction", "4"), "");
-    EXPECT_NE(SetSettingsField(s, "lame.quality", "9x"), "");
-    EXPECT_NE(SetSettingsField(s, "general.outputFolder", std::string(1023, 'a')), "");
+    const std::pair<const char*, std::string> refused[] = {
+        {"lame.cbrBitrate", "100"}, {"lame.cbrBitrateIndex", "17"}, {"blade.bitrateIndex", "-1"},
+        {"wav.channelMode", "3"}, {"general.existingFileAction", "4"}, {"lame.quality", "9x"},
+        {"general.outputFolder", std::string(1023, 'a')}};
+    for (const auto& [field, value] : refused) EXPECT_NE(SetSettingsField(s, field, value), "") << field;
     EXPECT_NE(SetSettingsField(s, "lame.nonsense", "1").find("lame.nonsense"), std::string::npos);
     EXPECT_EQ(std::memcmp(&before, &s, sizeof s), 0);
 }
@@ -248,17 +213,16 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     EXPECT_EQ(preferences.Get(kWindowWidth), 1000);
     EXPECT_EQ(preferences.Get(kWindowHeight), 0) << "out of range: the default";
 
-    EXPECT_EQ(preferences.Set(kWindowHeight, "700"), "");
-    EXPECT_NE(preferences.Set(kWindowWidth, "wide"), "");
-    EXPECT_NE(preferences.Set(kWindowWidth, "99999"), "");
-    EXPECT_NE(preferences.Set("window.depth", "3"), "") << "unknown keys are not made up";
-    // The tuned targets' keys come from their own files, registered at start-up.
+    // Unknown keys are not made up, a text key takes any one line, and the
+    // tuned targets' keys come from their own files, registered at start-up.
     EXPECT_EQ(TargetTuning().Of<OpusSettings>().complexity, 10);
-    EXPECT_EQ(preferences.Set("flac.level", "8"), "");
-    EXPECT_NE(preferences.Set("flac.level", "9"), "");
-    EXPECT_EQ(preferences.Set("opus.mode", "2"), "");
-    EXPECT_EQ(preferences.Set(kNamePattern, "%artist%/[%album% = ]%title%"), "") << "a text key takes any one line";
-    EXPECT_NE(preferences.Set(kKeepTreeRoot, "a\nb"), "");
+    const std::tuple<std::string_view, const char*, bool> sets[] = {
+        {kWindowHeight, "700", true}, {kWindowWidth, "wide", false}, {kWindowWidth, "99999", false},
+        {"window.depth", "3", false}, {"flac.level", "8", true},     {"flac.level", "9", false},
+        {"opus.mode", "2", true},     {kKeepTreeRoot, "a\nb", false},
+        {kNamePattern, "%artist%/[%album% = ]%title%", true}};
+    for (const auto& [key, value, accepted] : sets)
+        EXPECT_EQ(preferences.Set(key, value).empty(), accepted) << key << " = " << value;
     ASSERT_EQ(preferences.Save(), "");
 
     Preferences again(path);
@@ -271,7 +235,6 @@ TEST(Preferences, RoundTripKeepsForeignLinesAndReadsBadValuesAsDefaults) {
     const std::string text = ReadFile(path);
     for (const char* kept : {"# written by hand\n", "future.key = kept as it is\n", "a line without an equals sign\n"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;
-    EXPECT_FALSE(std::filesystem::exists(dir / "Settings.dat")) << "the preferences never touch the record";
 }
 
 TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
@@ -281,22 +244,17 @@ TEST(Preferences, AMissingFileMeansDefaultsAndLinksKeepTheirTargets) {
     EXPECT_EQ(missing.Get(kWindowWidth), 0);
     EXPECT_EQ(missing.Save(), dir / "nowhere/zelph.conf: No such file or directory");
 
-    // A linked settings file (kept in a dotfiles folder, say) stays a link.
+    // A linked settings file (kept in a dotfiles folder, say) stays a link,
+    // also before the file it leads to exists. Settings.dat is replaced the
+    // same way, by the same function.
     std::filesystem::create_directory(dir / "dotfiles");
-    WriteFile(dir / "dotfiles/zelph.conf", "window.width = 900\n");
     std::filesystem::create_symlink(dir / "dotfiles/zelph.conf", dir / "zelph.conf");
     Preferences linked(dir / "zelph.conf");
     linked.Load();
     ASSERT_EQ(linked.Set(kWindowHeight, "600"), "");
     ASSERT_EQ(linked.Save(), "");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "zelph.conf"));
-    EXPECT_EQ(ReadFile(dir / "dotfiles/zelph.conf"), "window.width = 900\nwindow.height = 600\n");
-
-    std::filesystem::create_symlink(dir / "dotfiles/Settings.dat", dir / "Settings.dat");
-    SettingsStore store(SettingsStore::PathIn(dir.path()));
-    ASSERT_EQ(store.SaveSettings(), "");
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Settings.dat"));
-    EXPECT_EQ(ReadFile(dir / "dotfiles/Settings.dat").size(), sizeof(ConverterSettings));
+    EXPECT_EQ(ReadFile(dir / "dotfiles/zelph.conf"), "window.height = 600\n");
 }
 
 }  // namespace zelph::test

@@ -97,18 +97,17 @@ TEST_F(TargetButton, IconsSitWhereAskedAndMissingIconsFallBack) {
                                      "<rect width='16' height='16' fill='#ff0000'/></svg>");
     button.setGeometry(0, 0, 120, 23);
     // An alignment the button does not know puts the icon above the caption.
-    const std::pair<int, QRect> places[] = {{CTargetButton::kIconLeft, {3, 3, 16, 16}},
-                                            {CTargetButton::kIconRight, {101, 3, 16, 16}},
+    // Left comes last: the pressed look below is seen with it.
+    const std::pair<int, QRect> places[] = {{CTargetButton::kIconRight, {101, 3, 16, 16}},
                                             {CTargetButton::kIconAbove, {52, 0, 16, 16}},
-                                            {0, {52, 0, 16, 16}}};
+                                            {0, {52, 0, 16, 16}},
+                                            {CTargetButton::kIconLeft, {3, 3, 16, 16}}};
     for (const auto& [alignment, rect] : places) {
         button.SetButtonIcons(QString::fromStdString(dir / "red.svg"), CTargetButton::IconAlignment(alignment), "",
                               QString::fromStdString(dir / "missing.svg"));
         EXPECT_EQ(button.iconRect(), rect) << alignment;
         EXPECT_EQ(Pixel(rect.x(), rect.y() + 3), kRed) << alignment;
     }
-    button.SetButtonIcons(QString::fromStdString(dir / "red.svg"), CTargetButton::kIconLeft, "",
-                          QString::fromStdString(dir / "missing.svg"));
     EXPECT_NE(Pixel(19, 10), kRed);
     button.setDown(true);
     EXPECT_EQ(Pixel(19, 19), kRed) << "the missing pressed icon is the normal one, shifted";

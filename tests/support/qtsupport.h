@@ -1,6 +1,9 @@
 #pragma once
 // Window tests: a QApplication for the whole test program, on the offscreen
-// platform, and ways to act inside a modal window that is running.
+// platform, ways to find a control by its caption, and ways to act inside a
+// modal window that is running.
+
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,6 +14,18 @@
 #include <functional>
 
 namespace zelph::test {
+
+// The first control (or action) of type W in `window` captioned `text`.
+template <typename W = QAbstractButton>
+W* Find(QWidget* window, const QString& text) {
+    for (W* each : window->findChildren<W*>())
+        if (each->text() == text) return each;
+    ADD_FAILURE() << "no control \"" << text.toStdString() << "\"";
+    return nullptr;
+}
+
+// What a user's click on the button captioned `text` does.
+inline void Press(QWidget* window, const QString& text) { Find(window, text)->click(); }
 
 // Calls `act` with the first modal window of type W once it shows (the
 // caller then starts the modal run). The watch ends itself once it acted;
