@@ -110,12 +110,12 @@ TEST(PlanWithNaming, KeepsTheTreeAndRefusesOutputsThatMeet) {
         std::string error;
     } cases[] = {
         {{}, {"m/a/x.wav", "m/b/x.wav"}, {"x.ogg", "x(1).ogg"}, ""},  // the plain naming stays
-        {{.treeRoot = dir / "m"}, {"m/a/x.wav", "m/b/x.wav", "m/y.wav"}, {"a/x.ogg", "b/x.ogg", "y.ogg"}, ""},
-        {{.treeRoot = dir / "m/a"}, {"m/a/x.wav", "m/b/x.wav"}, {}, dir / "m/b/x.wav is not under the kept tree"},
-        {{.pattern = "%title%"}, {"m/a/x.wav", "m/b/x.wav"}, {},
+        {{.treeRoot = dir / "m", .pattern = ""}, {"m/a/x.wav", "m/b/x.wav", "m/y.wav"}, {"a/x.ogg", "b/x.ogg", "y.ogg"}, ""},
+        {{.treeRoot = dir / "m/a", .pattern = ""}, {"m/a/x.wav", "m/b/x.wav"}, {}, dir / "m/b/x.wav is not under the kept tree"},
+        {{.treeRoot = "", .pattern = "%title%"}, {"m/a/x.wav", "m/b/x.wav"}, {},
          dir / "m/a/x.wav and " + dir / "m/b/x.wav would both be written as " + dir / "out/x.ogg"},
         {{.treeRoot = dir / "m", .pattern = "n/%title%"}, {"m/a/x.wav"}, {"a/n/x.ogg"}, ""},
-        {{.pattern = "%title"}, {"m/a/x.wav"}, {}, "a '%' in the name pattern has no closing '%'"},
+        {{.treeRoot = "", .pattern = "%title"}, {"m/a/x.wav"}, {}, "a '%' in the name pattern has no closing '%'"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> sources;

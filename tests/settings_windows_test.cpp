@@ -373,7 +373,9 @@ TEST(GeneralSettings, ItsOtherChoicesEditThePreferencesAndNothingInTheRecord) {
         const std::string root = preferences.GetText(kKeepTreeRoot);
         Open(window, [&](QWidget* w) {
             auto* gainTarget = w->findChild<QSpinBox*>("gainTarget");
-            if (Checked(w, "Apply Gain To")) EXPECT_EQ(gainTarget->value(), was.Get(kApplyGainLufs));
+            if (Checked(w, "Apply Gain To")) {
+                EXPECT_EQ(gainTarget->value(), was.Get(kApplyGainLufs));
+            }
             ChangeChoices(w);
             EXPECT_EQ(gainTarget->isEnabled(), Checked(w, "Apply Gain To"));
             auto* pattern = w->findChild<QLineEdit*>("namePattern");
@@ -383,8 +385,9 @@ TEST(GeneralSettings, ItsOtherChoicesEditThePreferencesAndNothingInTheRecord) {
         });
         const bool saved = std::string(button) == "Save";
         for (const PreferenceKey& key : PreferenceKeys())
-            if (key.name.starts_with("general.") || key.name.starts_with("rules."))
+            if (key.name.starts_with("general.") || key.name.starts_with("rules.")) {
                 EXPECT_EQ(preferences.GetText(key.name) != was.GetText(key.name), saved) << key.name;
+            }
         EXPECT_EQ(preferences.GetText(kKeepTreeRoot), saved ? "/m\u00fcsic" + root : root) << "kept trimmed";
     }
     EXPECT_TRUE(SameBytes(&block, &before, sizeof block)) << "the preferences have no place in Settings.dat";
