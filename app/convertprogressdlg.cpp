@@ -154,6 +154,7 @@ int CConvertProgressDlg::exec() {
                                                       : LoudnessMode::kOff,
                              .truePeak = preferences_ && preferences_->Get(kTruePeak) != 0,
                              .ledger = &ledger_,
+                             .hashSources = preferences_ && preferences_->Get(kUpdate) != 0,
                              .deleteOrphans = preferences_ && preferences_->Get(kDeleteOrphans) != 0,
                              .copyFolderImages = preferences_ && preferences_->Get(kCopyFolderImages) != 0};
     // Names that would meet, or a file outside the kept tree, stop the batch

@@ -135,6 +135,7 @@ int main(int argc, char** argv) {
                                        .loudness = static_cast<zelph::LoudnessMode>(preferences.Get(zelph::kLoudness)),
                                        .truePeak = preferences.Get(zelph::kTruePeak) != 0,
                                        .ledger = &ledger,
+                                       .hashSources = choices.update,
                                        .deleteOrphans = preferences.Get(zelph::kDeleteOrphans) != 0,
                                        .copyFolderImages = preferences.Get(zelph::kCopyFolderImages) != 0};
     const int status = zelph::RunConversion(options, std::move(plan), runOptions, zelph::StandardEngines(),

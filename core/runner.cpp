@@ -204,7 +204,7 @@ struct JobRunner::FileRun {
         if (gainsWithTags) CheckAndMeasure(options, measure);
         if (finishProblem.empty()) TagAndSync(copyTags, measure, gainsWithTags ? meter.get() : nullptr);
         if (finishProblem.empty() && !gainsWithTags) CheckAndMeasure(options, measure);
-        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags);
+        if (options.ledger && finishProblem.empty()) Fingerprint(copyTags, options.hashSources);
     }
 
     // The source's tags, when they are copied (a copy holds them already),
@@ -273,11 +273,11 @@ struct JobRunner::FileRun {
     // What the output is made from, read while the output goes to the disk.
     // A source that changed since the file started is recorded with no time
     // and no audio hash, so the next run converts it again.
-    void Fingerprint(bool copyTags) {
+    void Fingerprint(bool copyTags, bool hashAudio) {
         audioHash = plan.audioHash;
         tagsHash = plan.action == FileAction::kCopy ? "-" : plan.tagsHash;
         if (plan.action == FileAction::kConvert) {
-            audioHash = AudioHash(plan.source);
+            audioHash = hashAudio ? AudioHash(plan.source) : "";
             tagsHash = TagsHash(plan.source, copyTags);
         }
         struct stat now;

@@ -99,6 +99,12 @@ struct RunOptions {
     // Where each output placed is recorded with what it was made from (the
     // planner's ledger); nullptr: nowhere.
     OutputLedger* ledger = nullptr;
+    // The records also hold each source's audio hash, by which a later
+    // --update tells a touched source with the same audio from a new one.
+    // It reads the source a second time (through FFmpeg's libraries for any
+    // source but WAV), so only runs that re-run ask for it; a record without
+    // one sends a touched source to be converted again.
+    bool hashSources = false;
     // At the end, outputs this program made whose source is gone are removed
     // (within the ledger's loaded trees).
     bool deleteOrphans = false;
